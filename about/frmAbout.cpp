@@ -1,0 +1,119 @@
+#include "about/frmAbout.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWindow>
+
+#include "main_window/Ostrel_View.h"
+#include "toolkit/App.h"
+#include "toolkit/Icons.h"
+#include "toolkit/forms/FormSet.h"
+
+namespace ostrel {
+
+namespace {
+
+// The labels' face is a condensed sans; take whichever condensed face the
+// system has.
+QFont condensedFont(qreal points, bool bold, bool underline) {
+  QFont::insertSubstitutions(QStringLiteral("Abadi MT Condensed"),
+                             {QStringLiteral("Liberation Sans Narrow"),
+                              QStringLiteral("DejaVu Sans Condensed"),
+                              QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
+  QFont font(QStringLiteral("Abadi MT Condensed"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  font.setUnderline(underline);
+  font.setStretch(QFont::Condensed);
+  return font;
+}
+
+}  // namespace
+
+frmAbout::frmAbout() {
+  setObjectName(QStringLiteral("frmAbout"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(Icons::program());
+  setDesignClientArea(0, 0, 5730, 4425);
+  setFixedSize(size());
+
+  picIcon = new ImageControl(this, QStringLiteral("picIcon"), ImageControl::Sizing::Natural);
+  picIcon->Move(240, 240, 540, 540);
+  picIcon->setPicture(Picture::fromImage(Icons::program().pixmap(32, 32).toImage()));
+
+  lblTitle = new Label(this, QStringLiteral("lblTitle"));
+  lblTitle->Move(1050, 240, 3885, 480);
+  lblTitle->setFont(condensedFont(15.75, false, true));
+
+  lblVersion = new Label(this, QStringLiteral("lblVersion"));
+  lblVersion->Move(1050, 720, 3885, 225);
+  lblVersion->setFont(condensedFont(9.75, false, false));
+
+  lblDescription = new Label(this, QStringLiteral("lblDescription"));
+  lblDescription->Move(1080, 1080, 3885, 690);
+  lblDescription->setFont(condensedFont(9.75, true, false));
+  lblDescription->setWordWrap(true);
+  lblDescription->setStyleSheet(QStringLiteral("color: black"));
+  lblDescription->setCaption(QStringLiteral(
+      "Ostrel_Viewer was designed to allow users to quickly preview major graphic types,and "
+      "view/edit major text file types."));
+
+  // An etched separator: a white line with a grey one drawn over its top.
+  Line1[0] = new LineControl(this, QStringLiteral("Line1_0"), 240, 3480, 5789, 3480,
+                             QColor(0xFF, 0xFF, 0xFF), 2);
+  Line1[1] = new LineControl(this, QStringLiteral("Line1_1"), 240, 3480, 5804, 3480,
+                             QColor(0x80, 0x80, 0x80), 1);
+
+  lblDisclaimer = new Label(this, QStringLiteral("lblDisclaimer"));
+  lblDisclaimer->Move(240, 3600, 3870, 825);
+  lblDisclaimer->setWordWrap(true);
+  lblDisclaimer->setStyleSheet(QStringLiteral("color: black"));
+  lblDisclaimer->setCaption(
+      tr("Written and maintained by the Ostrel_Viewer developers. Free to use and share."));
+
+  cmdOK = new CommandButton(this, QStringLiteral("cmdOK"));
+  cmdOK->Move(4320, 3960, 1260, 345);
+  cmdOK->setCaption(tr("OK"));
+  cmdOK->setDefault(true);
+  cmdOK->setFocus();
+  on(cmdOK, &CommandButton::Click, [this] { cmdOK_Click(); });
+}
+
+void frmAbout::Form_Load() {
+  setCaption(QStringLiteral("About ") + App().Title);
+  lblVersion->setCaption(
+      QStringLiteral("Version %1.%2.%3").arg(App().Major).arg(App().Minor).arg(App().Revision));
+  lblTitle->setCaption(App().Title);
+}
+
+void frmAbout::cmdOK_Click() { Unload(*this); }
+
+void frmAbout::showEvent(QShowEvent* event) {
+  if (!placed_) {
+    placed_ = true;
+    // A dialog of the main window: centred, and no task-bar entry of its own.
+    if (FormSet::instance().isLoaded<Ostrel_View>() && windowHandle() != nullptr) {
+      windowHandle()->setTransientParent(form<Ostrel_View>().windowHandle());
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  Form::showEvent(event);
+}
+
+void frmAbout::keyPressEvent(QKeyEvent* event) {
+  // OK is both the default and the cancel button.
+  if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+      event->key() == Qt::Key_Enter) {
+    cmdOK->click();
+    return;
+  }
+  Form::keyPressEvent(event);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "toolkit/controls/CommandButton.h"
+#include "toolkit/controls/ImageControl.h"
+#include "toolkit/controls/Label.h"
+#include "toolkit/controls/LineControl.h"
+#include "toolkit/forms/Form.h"
+
+namespace ostrel {
+
+// The About window: icon, title, version, description and a credit line.
+class frmAbout : public Form {
+  Q_OBJECT
+
+ public:
+  frmAbout();
+
+  ImageControl* picIcon;
+  Label* lblTitle;
+  Label* lblVersion;
+  Label* lblDescription;
+  LineControl* Line1[2];
+  Label* lblDisclaimer;
+  CommandButton* cmdOK;
+
+  void cmdOK_Click();
+
+ protected:
+  void Form_Load() override;
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  bool placed_ = false;
+};
+
+}  // namespace ostrel

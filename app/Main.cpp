@@ -1,0 +1,21 @@
+#include <QApplication>
+
+#include "app/Module1.h"
+#include "app/QtServices.h"
+#include "toolkit/App.h"
+#include "toolkit/Icons.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(ostrel::App().Title);
+  QApplication::setApplicationVersion(ostrel::App().FileVersion);
+  QApplication::setDesktopFileName(ostrel::App().AppId);
+  QApplication::setWindowIcon(ostrel::Icons::program());
+  // The program ends when its last loaded window is unloaded, hidden or not.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  ostrel::QtServices services;
+  services.install();
+  ostrel::Main();
+  return QApplication::exec();
+}

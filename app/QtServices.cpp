@@ -1,0 +1,33 @@
+#include "app/QtServices.h"
+
+#include "toolkit/Services.h"
+#include "toolkit/controls/VolumeService.h"
+#include "toolkit/dialogs/QtDialogService.h"
+#include "toolkit/dialogs/QtMessageBoxService.h"
+#include "toolkit/forms/ProcessService.h"
+#include "toolkit/printing/QtPrinterService.h"
+
+namespace ostrel {
+
+struct QtServices::Impl {
+  QtMessageBoxService messageBox;
+  QtDialogService dialogs;
+  QtPrinterService printer;
+  QtVolumeService volumes;
+  QtProcessService process;
+};
+
+QtServices::QtServices() : impl_(std::make_unique<Impl>()) {}
+QtServices::~QtServices() = default;
+
+void QtServices::install() {
+  Services set;
+  set.messageBox = &impl_->messageBox;
+  set.dialogs = &impl_->dialogs;
+  set.printer = &impl_->printer;
+  set.volumes = &impl_->volumes;
+  set.process = &impl_->process;
+  installServices(set);
+}
+
+}  // namespace ostrel

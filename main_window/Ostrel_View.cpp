@@ -1,0 +1,162 @@
+#include "main_window/Ostrel_View.h"
+
+#include "about/frmAbout.h"
+#include "main_window/FileDispatch.h"
+#include "main_window/FileTypeFilter.h"
+#include "picture_viewer/Form1.h"
+#include "text_window/Form2.h"
+#include "toolkit/App.h"
+#include "toolkit/Services.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FullName.h"
+#include "toolkit/forms/FormSet.h"
+#include "toolkit/forms/ProcessService.h"
+#include "toolkit/help/HelpService.h"
+#include "toolkit/picture/PictureLoader.h"
+#include "toolkit/Icons.h"
+
+namespace ostrel {
+
+Ostrel_View::Ostrel_View() {
+  setObjectName(QStringLiteral("Ostrel_View"));
+  setCaption(App().Title);
+  setWindowIcon(Icons::program());
+  setDesignClientArea(1515, 2460, 4320, 5250);
+  setFixedSize(size());
+
+  Drive1 = new DriveListBox(this, QStringLiteral("Drive1"));
+  Drive1->Move(120, 120, 1935, 315);
+  Dir1 = new DirListBox(this, QStringLiteral("Dir1"));
+  Dir1->Move(120, 480, 1935, 3465);
+  Image1 = new ImageControl(this, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
+  Image1->Move(2160, 120, 2055, 1695);
+  Image1->setPicture(Picture::fromImage(Icons::program().pixmap(32, 32).toImage()));
+  File1 = new FileListBox(this, QStringLiteral("File1"));
+  File1->Move(2160, 1920, 2055, 2040);
+  Command2 = new CommandButton(this, QStringLiteral("Command2"));
+  Command2->Move(120, 4080, 1215, 255);
+  Command2->setCaption(tr("About"));
+  Command3 = new CommandButton(this, QStringLiteral("Command3"));
+  Command3->Move(1560, 4080, 1215, 255);
+  Command3->setCaption(tr("Help"));
+  Command1 = new CommandButton(this, QStringLiteral("Command1"));
+  Command1->Move(3000, 4080, 1215, 255);
+  Command1->setCaption(tr("Exit"));
+  // Only a store for the last clicked name: its design place is under the
+  // buttons and partly outside the window, so it is not drawn.
+  Label1 = new Label(this, QStringLiteral("Label1"));
+  Label1->Move(-720, 4080, 4815, 135);
+  Label1->setCaption(QStringLiteral("Label1"));
+  Label1->setVisible(false);
+
+  Check1 = new CheckBoxArray(this, QStringLiteral("Check1"), kFileTypeBoxCount);
+  for (int i = 0; i < kFileTypeBoxCount; ++i) {
+    const FileTypeBox& box = kFileTypeBoxes[i];
+    CheckBox& c = (*Check1)(i);
+    c.Move(box.left, box.top, box.width, 255);
+    c.setCaption(QString::fromLatin1(box.caption));
+    const QSignalBlocker block(&c);
+    c.setValue(box.tickedAtStart ? 1 : 0);
+  }
+
+  // Tab order: Dir1 first, so the directory list has the focus at start.
+  const QList<QWidget*> order = {Dir1,        Drive1,      File1,       &(*Check1)(0),
+                                 &(*Check1)(2), &(*Check1)(3), &(*Check1)(4), &(*Check1)(5),
+                                 &(*Check1)(6), &(*Check1)(7), &(*Check1)(8), Command1,
+                                 Command3,    &(*Check1)(1), &(*Check1)(9), &(*Check1)(10),
+                                 &(*Check1)(11), Command2};
+  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  Dir1->setFocus();
+
+  on(Drive1, &DriveListBox::Change, [this] { Drive1_Change(); });
+  on(Dir1, &DirListBox::Change, [this] { Dir1_Change(); });
+  on(Command1, &CommandButton::Click, [this] { Command1_Click(); });
+  on(Command2, &CommandButton::Click, [this] { Command2_Click(); });
+  on(Command3, &CommandButton::Click, [this] { Command3_Click(); });
+  on(File1, &FileListBox::Click, [this] { File1_Click(); });
+  on(Image1, &ImageControl::Click, [this] { Image1_Click(); });
+  connect(Check1, &CheckBoxArray::Click, this,
+          [this](int index) { runHandler([this, index] { Check1_Click(index); }); });
+}
+
+void Ostrel_View::Form_Load() { File1->setPattern(QString::fromLatin1(kDefaultPattern)); }
+
+void Ostrel_View::Drive1_Change() {
+  try {
+    Dir1->setPath(Drive1->Drive());
+  } catch (const ToolkitError&) {
+    // The lists stay on the last directory that could be read.
+    Drive1->showVolumeOf(Dir1->Path());
+    throw;
+  }
+}
+
+void Ostrel_View::Dir1_Change() { File1->setPath(Dir1->Path()); }
+
+void Ostrel_View::Command1_Click() {
+  Unload<Form1>();
+  Unload<Form2>();
+  Unload(*this);
+  services().process->end(0);
+}
+
+void Ostrel_View::Command2_Click() { form<frmAbout>().Show(); }
+
+void Ostrel_View::Command3_Click() {
+  if (App().HelpFile.isEmpty()) {
+    MsgBox(QStringLiteral("Unable to display Help Contents. There is no Help associated with "
+                          "this project."),
+           mb::Information, Caption());
+    return;
+  }
+  // From here an error does not stop the command; it is reported afterwards.
+  std::optional<QString> heldError;
+  try {
+    if (services().help == nullptr) {
+      throw ToolkitError(err::DeviceUnavailable, tr("No help viewer is available."));
+    }
+    services().help->WinHelp(this, App().HelpFile, help::PartialKey, QString());
+  } catch (const ToolkitError& e) {
+    heldError = e.Description();
+  }
+  if (heldError) MsgBox(*heldError, mb::OkOnly);
+}
+
+void Ostrel_View::Check1_Click(int /*Index*/) {
+  std::array<int, kFileTypeBoxCount> values{};
+  for (int i = 0; i < kFileTypeBoxCount; ++i) values[i] = (*Check1)(i).Value();
+  File1->setPattern(assemblePattern(values));
+  File1->Refresh();
+}
+
+void Ostrel_View::File1_Click() {
+  Label1->setCaption(File1->FileName());
+  switch (actionForFileName(File1->FileName())) {
+    case FileAction::PreviewPicture: {
+      const QString name = fullFileName(Dir1->Path(), File1->FileName());
+      Image1->setPicture(PictureLoader::loadForPreview(name, Image1->size()));
+      break;
+    }
+    case FileAction::OpenText: form<Form2>().Show(); break;
+    case FileAction::None: break;
+  }
+}
+
+void Ostrel_View::Image1_Click() {
+  form<Form1>().setCaption(File1->FileName());
+  try {
+    form<Form1>().Hide();
+    form<Form1>().Refresh();
+    Ostrel_View& main = form<Ostrel_View>();
+    const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
+    form<Form1>().Image1->setPicture(PictureLoader::load(name));
+    form<Form1>().Show();
+  } catch (const ToolkitError&) {
+    // The viewer is not left open on a stale or empty picture.
+    Unload<Form1>();
+    throw;
+  }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QTest>
+
+#include "about/frmAbout.h"
+#include "main_window/FileDispatch.h"
+#include "main_window/FileTypeFilter.h"
+#include "main_window/Ostrel_View.h"
+#include "picture_viewer/Form1.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "text_window/Form2.h"
+#include "toolkit/App.h"
+#include "toolkit/forms/FormSet.h"
+#include "toolkit/help/HelpService.h"
+
+namespace ostrel {
+namespace {
+
+using test::fakes;
+using test::TempDir;
+
+// The main window on a folder of its own.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* n : {"a.txt", "page.htm", "page.html", "tool.exe", "PIC.JPEG", "README"}) {
+      tmp.write(QString::fromLatin1(n), "text\r\n");
+    }
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    red.save(tmp.file(QStringLiteral("red.bmp")), "BMP");
+    QDir::setCurrent(tmp.path());
+    savedHelp = App().HelpFile;
+  }
+  void TearDown() override { App().HelpFile = savedHelp; }
+
+  Ostrel_View& main() { return form<Ostrel_View>(); }
+  void setBoxes(const std::array<int, kFileTypeBoxCount>& values) {
+    for (int i = 0; i < kFileTypeBoxCount; ++i) (*main().Check1)(i).setValue(values[i]);
+  }
+
+  TempDir tmp;
+  QString savedHelp;
+};
+
+TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
+  Ostrel_View& w = main();
+  w.Show();
+  EXPECT_EQ(w.Caption(), QStringLiteral("Ostrel_Viewer"));
+  EXPECT_EQ(w.size(), QSize(288, 350));
+  EXPECT_EQ(w.File1->geometry(), QRect(144, 128, 137, 136));
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(tmp.path()));
+  EXPECT_EQ(w.File1->Path(), QDir::cleanPath(tmp.path()));
+  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("Label1"));
+  EXPECT_EQ(w.Command1->text(), QStringLiteral("Exit"));
+  EXPECT_EQ(w.Command3->text(), QStringLiteral("Help"));
+  EXPECT_EQ(w.focusWidget(), w.Dir1);
+  // Tab order: Dir1, Drive1, File1, then the first row of boxes.
+  EXPECT_EQ(w.Dir1->nextInFocusChain(), w.Drive1);
+  EXPECT_EQ(w.Drive1->nextInFocusChain(), w.File1);
+}
+
+TEST_F(MainWindowTest, StartsWithTheDefaultPatternSoHtmFilesWaitForTheFirstBoxClick) {
+  EXPECT_EQ(main().File1->Pattern(), QString::fromLatin1(kDefaultPattern));
+  EXPECT_TRUE(main().File1->names().contains(QStringLiteral("page.html")));
+  EXPECT_FALSE(main().File1->names().contains(QStringLiteral("page.htm")));
+  (*main().Check1)(3).setValue(0);  // untick JPG: the pattern is rebuilt
+  EXPECT_TRUE(main().File1->names().contains(QStringLiteral("page.htm")));
+  EXPECT_FALSE(main().File1->Pattern().contains(QStringLiteral("*.jpg")));
+  (*main().Check1)(3).setValue(1);
+  EXPECT_EQ(main().File1->Pattern(),
+            QStringLiteral("*.gif;*.bmp;*.jpg;*.dib;*.txt;*.doc;*.bat;*.ico;*.html;*.htm;*.wmf;*.emf"));
+}
+
+TEST(FileTypeFilterTest, WorkedResults) {
+  std::array<int, kFileTypeBoxCount> all{};
+  for (int i = 0; i < kFileTypeBoxCount; ++i) all[i] = kFileTypeBoxes[i].tickedAtStart ? 1 : 0;
+  EXPECT_EQ(assemblePattern(all),
+            QStringLiteral("*.gif;*.bmp;*.jpg;*.dib;*.txt;*.doc;*.bat;*.ico;*.html;*.htm;*.wmf;*.emf"));
+  auto noGif = all;
+  noGif[0] = 0;
+  EXPECT_EQ(assemblePattern(noGif),
+            QStringLiteral(";*.bmp;*.jpg;*.dib;*.txt;*.doc;*.bat;*.ico;*.html;*.htm;*.wmf;*.emf"));
+  std::array<int, kFileTypeBoxCount> docBat{};
+  docBat[6] = docBat[7] = 1;
+  EXPECT_EQ(assemblePattern(docBat), QStringLiteral(";*.doc;*.bat"));
+  std::array<int, kFileTypeBoxCount> onlyAll{};
+  onlyAll[9] = 1;
+  EXPECT_EQ(assemblePattern(onlyAll), QStringLiteral(";*.*"));
+  EXPECT_EQ(assemblePattern({}), QString());
+  auto odd = docBat;
+  odd[0] = 2;  // not 1: no piece
+  EXPECT_EQ(assemblePattern(odd), QStringLiteral(";*.doc;*.bat"));
+}
+
+TEST_F(MainWindowTest, BoxesDecideWhatIsListed) {
+  setBoxes({});
+  EXPECT_EQ(main().File1->Pattern(), QString());
+  EXPECT_EQ(main().File1->ListCount(), 0);
+  std::array<int, kFileTypeBoxCount> onlyAll{};
+  onlyAll[9] = 1;
+  setBoxes(onlyAll);
+  EXPECT_TRUE(main().File1->names().contains(QStringLiteral("tool.exe")));
+  EXPECT_TRUE(main().File1->names().contains(QStringLiteral("README")));
+}
+
+TEST(FileDispatchTest, TheLastThreeLettersDecide) {
+  struct Case {
+    const char* name;
+    FileAction action;
+  };
+  const Case cases[] = {
+      {"photo.bmp", FileAction::PreviewPicture}, {"PHOTO.JPG", FileAction::PreviewPicture},
+      {"x.Dib", FileAction::PreviewPicture},     {"a.gif", FileAction::PreviewPicture},
+      {"a.ico", FileAction::PreviewPicture},     {"a.wmf", FileAction::PreviewPicture},
+      {"a.emf", FileAction::PreviewPicture},     {"a.txt", FileAction::OpenText},
+      {"a.doc", FileAction::OpenText},           {"a.BAT", FileAction::OpenText},
+      {"PAGE.HTML", FileAction::OpenText},       {"page.htm", FileAction::OpenText},
+      {"PIC.JPEG", FileAction::None},            {"README", FileAction::None},
+      {"nodotgif", FileAction::PreviewPicture},  {"xtml", FileAction::OpenText},
+      {"", FileAction::None},                    {"gif", FileAction::PreviewPicture},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(actionForFileName(QString::fromLatin1(c.name)), c.action) << c.name;
+  }
+}
+
+TEST_F(MainWindowTest, ClickingAFileRecordsItAndDispatchesIt) {
+  Ostrel_View& w = main();
+  std::array<int, kFileTypeBoxCount> onlyAll{};
+  onlyAll[9] = 1;
+  setBoxes(onlyAll);
+  const QImage iconPreview = w.Image1->picture().image();
+
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("README")));
+  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("README"));
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
+
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));
+  EXPECT_EQ(w.Image1->picture().image().pixelColor(0, 0), QColor(Qt::red));
+
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("PIC.JPEG")));
+  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("PIC.JPEG"));
+  EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));  // preview kept
+
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("page.html")));
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form2>());
+  EXPECT_EQ(form<Form2>().Caption(), tmp.file(QStringLiteral("page.html")));
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+TEST_F(MainWindowTest, ABrokenPictureIsReportedByNameAndThePreviewIsKept) {
+  tmp.write(QStringLiteral("broken.gif"), "GIF89a\x01");
+  Ostrel_View& w = main();
+  w.File1->Refresh();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("broken.gif")));
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("broken.gif")));
+  EXPECT_EQ(fakes().messageBox.calls[0].title, QStringLiteral("Ostrel_Viewer"));
+  EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));
+}
+
+TEST_F(MainWindowTest, PreviewClickOpensTheViewerOnTheLastClickedPicture) {
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  w.Image1_Click();
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
+  EXPECT_TRUE(form<Form1>().isVisible());
+  EXPECT_EQ(form<Form1>().Image1->picture().naturalSize(), QSize(40, 30));
+}
+
+TEST_F(MainWindowTest, PreviewClickBeforeAnyFileNamesLabel1AndLeavesNoViewer) {
+  Form::runHandler([this] { main().Image1_Click(); });
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(tmp.file(QStringLiteral("Label1"))));
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
+}
+
+TEST_F(MainWindowTest, DirectoryChangeMovesTheFileListAndClearsTheSelection) {
+  QDir(tmp.path()).mkdir(QStringLiteral("sub"));
+  tmp.write(QStringLiteral("sub/inner.txt"), "x");
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("a.txt")));
+  w.Dir1->setPath(tmp.file(QStringLiteral("sub")));
+  EXPECT_EQ(w.File1->Path(), tmp.file(QStringLiteral("sub")));
+  EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("inner.txt")});
+  EXPECT_TRUE(w.File1->FileName().isEmpty());
+}
+
+TEST_F(MainWindowTest, ChoosingADriveMovesTheDirectoryListThenTheFileList) {
+  TempDir usb;
+  usb.write(QStringLiteral("on-usb.txt"), "x");
+  fakes().volumes.list.append({QDir::cleanPath(usb.path()), QStringLiteral("usb"), true});
+  Ostrel_View& w = main();
+  w.Drive1->setDrive(usb.path());
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(usb.path()));
+  EXPECT_EQ(w.File1->Path(), QDir::cleanPath(usb.path()));
+  EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("on-usb.txt")});
+}
+
+TEST_F(MainWindowTest, ADriveThatIsNotReadyIsReportedAndTheListsStay) {
+  fakes().volumes.list.append({QStringLiteral("/nowhere"), QStringLiteral("cd"), false});
+  Ostrel_View& w = main();
+  w.Drive1->setDrive(QStringLiteral("/nowhere [cd]"));
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("not ready")));
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(tmp.path()));
+  EXPECT_EQ(w.File1->Path(), QDir::cleanPath(tmp.path()));
+  EXPECT_EQ(DriveListBox::rootOfDesignation(w.Drive1->Drive()), QStringLiteral("/"));
+}
+
+TEST_F(MainWindowTest, HelpWithoutAHelpFileSaysSoAndCallsNoViewer) {
+  App().HelpFile.clear();
+  main().Command3_Click();
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_EQ(fakes().messageBox.calls[0].prompt,
+            QStringLiteral("Unable to display Help Contents. There is no Help associated with "
+                           "this project."));
+  EXPECT_EQ(fakes().messageBox.calls[0].style, 64);
+  EXPECT_EQ(fakes().messageBox.calls[0].title, QStringLiteral("Ostrel_Viewer"));
+  EXPECT_TRUE(fakes().help.calls.empty());
+}
+
+TEST_F(MainWindowTest, HelpOpensTheIndexAndReportsAFailedCallAfterwards) {
+  App().HelpFile = QStringLiteral("/opt/help/OSTREL_VIEWER.HLP");
+  main().Command3_Click();
+  ASSERT_EQ(fakes().help.calls.size(), 1u);
+  EXPECT_EQ(fakes().help.calls[0].helpFile, QStringLiteral("/opt/help/OSTREL_VIEWER.HLP"));
+  EXPECT_EQ(fakes().help.calls[0].command, help::PartialKey);
+  EXPECT_TRUE(fakes().help.calls[0].key.isEmpty());
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+
+  fakes().help.failWith = QStringLiteral("The help viewer could not start.");
+  main().Command3_Click();
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_EQ(fakes().messageBox.calls[0].prompt, QStringLiteral("The help viewer could not start."));
+  EXPECT_EQ(fakes().messageBox.calls[0].style, 0);
+  EXPECT_EQ(fakes().messageBox.calls[0].title, QStringLiteral("Ostrel_Viewer"));
+}
+
+TEST_F(MainWindowTest, ExitWithNoOtherWindowEndsTheProgram) {
+  main().Show();
+  main().Command1_Click();
+  EXPECT_EQ(FormSet::instance().loadedCount(), 0);
+  EXPECT_GE(fakes().process.ends, 1);
+  EXPECT_EQ(fakes().process.lastExitCode, 0);
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+TEST_F(MainWindowTest, ExitUnloadsBothViewersAndTheMainWindow) {
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  w.Image1_Click();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("a.txt")));
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form2>());
+  w.Command1_Click();
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
+  EXPECT_FALSE(FormSet::instance().isLoaded<Ostrel_View>());
+  EXPECT_GE(fakes().process.ends, 1);
+}
+
+TEST_F(MainWindowTest, ClosingTheMainWindowLeavesAnOpenViewerRunning) {
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  w.Image1_Click();
+  w.close();
+  EXPECT_FALSE(FormSet::instance().isLoaded<Ostrel_View>());
+  EXPECT_TRUE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_EQ(fakes().process.ends, 0);
+}
+
+TEST_F(MainWindowTest, AboutShowsOneWindowAndTheMainWindowStaysUsable) {
+  main().Command2_Click();
+  frmAbout* first = &form<frmAbout>();
+  main().Command2_Click();
+  EXPECT_EQ(&form<frmAbout>(), first);
+  EXPECT_TRUE(first->isVisible());
+  ASSERT_TRUE(main().File1->clickName(QStringLiteral("README")));
+  EXPECT_EQ(main().Label1->Caption(), QStringLiteral("README"));
+}
+
+}  // namespace
+}  // namespace ostrel

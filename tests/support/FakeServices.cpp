@@ -1,0 +1,83 @@
+#include "tests/support/FakeServices.h"
+
+#include <QPainter>
+#include <QPrinter>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/printing/TextPrintLayout.h"
+
+namespace ostrel::test {
+
+int FakeMessageBox::show(QWidget*, const QString& prompt, int style, const QString& title) {
+  calls.push_back({prompt, style, title});
+  if (answers.empty()) return mb::Ok;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&, const QString&) {
+  ++saveCalls;
+  if (saveAnswers.empty()) return std::nullopt;
+  auto answer = saveAnswers.front();
+  saveAnswers.pop_front();
+  return answer;
+}
+
+bool FakeDialogs::printSetup(QWidget*, QPrinter&) {
+  ++printCalls;
+  if (printAnswers.empty()) return false;
+  const bool answer = printAnswers.front();
+  printAnswers.pop_front();
+  return answer;
+}
+
+bool FakeHelp::WinHelp(QWidget*, const QString& helpFile, unsigned command, const QString& key) {
+  calls.push_back({helpFile, command, key});
+  if (!failWith.isEmpty()) throw ToolkitError(err::FileNotFound, failWith);
+  return true;
+}
+
+QPrinter& FakePrinter::setup() {
+  if (!printer_) {
+    printer_ = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer_->setOutputFormat(QPrinter::PdfFormat);
+  }
+  return *printer_;
+}
+
+void FakePrinter::printText(const QString& text, const QFont& font) {
+  jobs.push_back({text, font});
+  if (!failWith.isEmpty()) throw ToolkitError(failNumber, failWith);
+  if (setup().outputFileName().isEmpty()) return;
+  QPainter painter;
+  if (!painter.begin(&setup())) throw ToolkitError(err::PrinterError, QStringLiteral("no PDF"));
+  TextPrintLayout(font).paint(painter, setup(), text);
+}
+
+void FakeServices::install() {
+  Services set;
+  set.messageBox = &messageBox;
+  set.dialogs = &dialogs;
+  set.process = &process;
+  set.volumes = &volumes;
+  set.help = &help;
+  set.printer = &printer;
+  installServices(set);
+}
+
+void FakeServices::clear() {
+  messageBox = FakeMessageBox();
+  dialogs = FakeDialogs();
+  process = FakeProcess();
+  volumes = FakeVolumes();
+  help = FakeHelp();
+  printer = FakePrinter();
+}
+
+FakeServices& fakes() {
+  static FakeServices instance;
+  return instance;
+}
+
+}  // namespace ostrel::test

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSignalSpy>
+#include <sys/stat.h>
+
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/controls/DirListBox.h"
+#include "toolkit/controls/DriveListBox.h"
+#include "toolkit/controls/FileListBox.h"
+#include "toolkit/controls/FilePattern.h"
+#include "toolkit/files/FullName.h"
+
+namespace ostrel {
+namespace {
+
+using test::fakes;
+using test::TempDir;
+
+TEST(FilePatternTest, PiecesMatchInAnyCaseAndEmptyPiecesSelectNothing) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool expected;
+  };
+  const Case cases[] = {
+      {"*.gif;*.bmp", "PHOTO.GIF", true},   {"*.gif;*.bmp", "a.Bmp", true},
+      {"*.gif;*.bmp", "a.jpg", false},      {";*.doc;*.bat", "RUN.BAT", true},
+      {"", "a.txt", false},                 {";", "a.txt", false},
+      {";*.*", "README", true},             {"*.*", ".hidden", true},
+      {"*.html", "page.htm", false},        {"*.html;*.htm", "page.htm", true},
+      {"*.gif", ".gif", false},             {"a?c.*", "ABC.txt", true},
+      {"*.gif", "x.gif.txt", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FilePattern(QString::fromLatin1(c.pattern)).matches(QString::fromLatin1(c.name)),
+              c.expected)
+        << c.pattern << " vs " << c.name;
+  }
+}
+
+TEST(FullNameTest, OneSeparatorBetweenDirectoryAndNameInBothStyles) {
+  EXPECT_EQ(fullFileName(QStringLiteral("/"), QStringLiteral("a.txt")), QStringLiteral("/a.txt"));
+  EXPECT_EQ(fullFileName(QStringLiteral("/home/u"), QStringLiteral("a.txt")),
+            QStringLiteral("/home/u/a.txt"));
+  EXPECT_EQ(fullFileName(QStringLiteral("C:\\"), QStringLiteral("PHOTO.jpg")),
+            QStringLiteral("C:\\PHOTO.jpg"));
+  EXPECT_EQ(fullFileName(QStringLiteral("C:\\PICS"), QStringLiteral("PHOTO.jpg")),
+            QStringLiteral("C:\\PICS\\PHOTO.jpg"));
+}
+
+class FileListBoxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* n : {"b.txt", "A.TXT", "c.GIF", "d.bmp", ".hidden.txt", "notes"}) {
+      tmp.write(QString::fromLatin1(n), "x");
+    }
+    QDir(tmp.path()).mkdir(QStringLiteral("folder.txt"));
+  }
+  TempDir tmp;
+};
+
+TEST_F(FileListBoxTest, ListsMatchingVisibleFilesSortedWithoutRegardToCase) {
+  FileListBox list(nullptr, QStringLiteral("File1"));
+  list.setPattern(QStringLiteral("*.txt;*.gif"));
+  list.setPath(tmp.path());
+  EXPECT_EQ(list.names(), (QStringList{"A.TXT", "b.txt", "c.GIF"}));
+  list.setPattern(QStringLiteral("*.*"));
+  EXPECT_EQ(list.names(), (QStringList{"A.TXT", "b.txt", "c.GIF", "d.bmp", "notes"}));
+  list.setPattern(QString());
+  EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST_F(FileListBoxTest, PathClearsTheSelectionAndRefreshSeesNewFiles) {
+  FileListBox list(nullptr, QStringLiteral("File1"));
+  list.setPattern(QStringLiteral("*.txt"));
+  list.setPath(tmp.path());
+  QSignalSpy clicks(&list, &FileListBox::Click);
+  ASSERT_TRUE(list.clickName(QStringLiteral("b.txt")));
+  EXPECT_EQ(clicks.count(), 1);
+  EXPECT_EQ(list.FileName(), QStringLiteral("b.txt"));
+  tmp.write(QStringLiteral("new.txt"), "y");
+  list.Refresh();
+  EXPECT_TRUE(list.names().contains(QStringLiteral("new.txt")));
+  EXPECT_EQ(list.FileName(), QStringLiteral("b.txt"));
+  list.setPath(tmp.path());
+  EXPECT_TRUE(list.FileName().isEmpty());
+}
+
+TEST_F(FileListBoxTest, AMissingFolderRaisesPathNotFoundAndKeepsTheList) {
+  FileListBox list(nullptr, QStringLiteral("File1"));
+  list.setPath(tmp.path());
+  const QStringList before = list.names();
+  try {
+    list.setPath(tmp.file(QStringLiteral("gone")));
+    FAIL() << "no error";
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::PathNotFound);
+    EXPECT_TRUE(e.Description().contains(QStringLiteral("gone")));
+  }
+  EXPECT_EQ(list.Path(), QDir::cleanPath(tmp.path()));
+  EXPECT_EQ(list.names(), before);
+}
+
+TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfolders) {
+  QDir(tmp.path()).mkdir(QStringLiteral("Zeta"));
+  QDir(tmp.path()).mkdir(QStringLiteral("alpha"));
+  QDir(tmp.path()).mkdir(QStringLiteral(".secret"));
+  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
+  QSignalSpy changes(&dirs, &DirListBox::Change);
+  dirs.setPath(tmp.path());
+  EXPECT_EQ(changes.count(), 1);
+  QStringList rows;
+  for (int i = 0; i < dirs.count(); ++i) rows << dirs.item(i)->data(Qt::UserRole).toString();
+  const QString root = QDir::cleanPath(tmp.path());
+  EXPECT_EQ(rows.first(), QStringLiteral("/"));
+  const int here = static_cast<int>(rows.indexOf(root));
+  ASSERT_GE(here, 0);
+  EXPECT_EQ(rows.mid(here + 1), (QStringList{root + "/alpha", root + "/folder.txt", root + "/Zeta"}));
+  dirs.setPath(tmp.path());  // no change, no event
+  EXPECT_EQ(changes.count(), 1);
+}
+
+TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
+  TempDir media;
+  TempDir home;
+  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
+                          {QDir::cleanPath(media.path()), QStringLiteral("usb"), true},
+                          {QStringLiteral("/nonexistent-volume"), QStringLiteral("cd"), false}};
+  QDir(media.path()).mkdir(QStringLiteral("pics"));
+  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
+  const QString usb = DriveListBox::designation(fakes().volumes.list[1]);
+  dirs.setPath(usb);
+  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.path()));
+  dirs.setPath(media.file(QStringLiteral("pics")));
+  dirs.setPath(home.path());
+  dirs.setPath(usb);
+  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
+  try {
+    dirs.setPath(DriveListBox::designation(fakes().volumes.list[2]));
+    FAIL() << "no error";
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::DeviceUnavailable);
+  }
+  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
+  EXPECT_EQ(DriveListBox::volumeRootOf(media.file(QStringLiteral("pics")), fakes().volumes.list),
+            QDir::cleanPath(media.path()));
+}
+
+TEST(ControlGeometryTest, KeepsValuesAsAssignedAndIgnoresNegativeSizes) {
+  QWidget parent;
+  QWidget child(&parent);
+  ControlGeometry g(&child, ScaleMode::Points);
+  g.Move(-10.5f, 0, 222.75f, 168.75f);
+  EXPECT_FLOAT_EQ(g.Left(), -10.5f);
+  EXPECT_EQ(child.geometry(), QRect(-14, 0, 297, 225));
+  g.setHeight(-3);
+  EXPECT_FLOAT_EQ(g.Height(), 168.75f);
+  EXPECT_EQ(child.height(), 225);
+}
+
+}  // namespace
+}  // namespace ostrel

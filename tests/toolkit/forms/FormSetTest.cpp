@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QTest>
+
+#include "tests/support/FakeServices.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/controls/CommandButton.h"
+#include "toolkit/forms/FormSet.h"
+
+namespace ostrel {
+namespace {
+
+using test::fakes;
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+class Counted : public Form {
+ public:
+  Counted() {
+    Button = new CommandButton(this, QStringLiteral("Button"));
+    Button->setCaption(QStringLiteral("design"));
+    on(Button, &CommandButton::Click, [this] { Button_Click(); });
+    ++constructed;
+  }
+  void Button_Click() {
+    ++clicks;
+    if (failClick) throw ToolkitError(err::FileNotFound, QStringLiteral("File not found: x"));
+  }
+  CommandButton* Button;
+  int clicks = 0;
+  bool failClick = false;
+  int resizes = 0;
+  int formClicks = 0;
+  static inline int constructed = 0;
+  static inline int loads = 0;
+
+ protected:
+  void Form_Load() override { ++loads; }
+  void Form_Resize() override { ++resizes; }
+  void Form_Click() override { ++formClicks; }
+};
+
+class Other : public Form {};
+
+class FailsToLoad : public Form {
+ protected:
+  void Form_Load() override { throw ToolkitError(err::InvalidPicture, QStringLiteral("bad")); }
+};
+
+class FormSetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Counted::constructed = 0;
+    Counted::loads = 0;
+  }
+};
+
+TEST_F(FormSetTest, FirstReferenceLoadsOnceAndLaterReferencesShareTheInstance) {
+  EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
+  Counted& a = form<Counted>();
+  Counted& b = form<Counted>();
+  EXPECT_EQ(&a, &b);
+  EXPECT_EQ(Counted::loads, 1);
+  a.Show();
+  a.Show();  // only brings it forward
+  EXPECT_EQ(Counted::loads, 1);
+  EXPECT_TRUE(a.isVisible());
+}
+
+TEST_F(FormSetTest, UnloadDiscardsControlValuesAndTheNextReferenceLoadsAfresh) {
+  QPointer<Counted> first = &form<Counted>();
+  first->Button->setCaption(QStringLiteral("changed"));
+  Unload<Counted>();
+  EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
+  flushDeletes();
+  EXPECT_TRUE(first.isNull());
+  Counted& second = form<Counted>();
+  EXPECT_EQ(second.Button->Caption(), QStringLiteral("design"));
+  EXPECT_EQ(Counted::loads, 2);
+  EXPECT_EQ(Counted::constructed, 2);
+}
+
+TEST_F(FormSetTest, UnloadOfAWindowNotLoadedDoesNothing) {
+  Unload<Counted>();
+  form<Other>();
+  Unload<Counted>();
+  EXPECT_EQ(fakes().process.ends, 0);
+  EXPECT_TRUE(FormSet::instance().isLoaded<Other>());
+}
+
+TEST_F(FormSetTest, ProgramEndsWhenTheLastLoadedWindowGoesAndAHiddenOneKeepsItAlive) {
+  form<Counted>().Show();
+  form<Other>();  // loaded, never shown
+  Unload<Counted>();
+  EXPECT_EQ(fakes().process.ends, 0);
+  Unload<Other>();
+  EXPECT_EQ(fakes().process.ends, 1);
+  EXPECT_EQ(fakes().process.lastExitCode, 0);
+}
+
+TEST_F(FormSetTest, CloseBoxUnloads) {
+  form<Counted>().Show();
+  form<Counted>().close();
+  EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
+}
+
+TEST_F(FormSetTest, AWindowWhoseLoadFailsIsNotLeftLoaded) {
+  EXPECT_THROW(form<FailsToLoad>(), ToolkitError);
+  EXPECT_FALSE(FormSet::instance().isLoaded<FailsToLoad>());
+  EXPECT_EQ(FormSet::instance().loadedCount(), 0);
+}
+
+TEST_F(FormSetTest, UntrappedErrorIsShownWithTheProgramTitleAndTheProgramGoesOn) {
+  Counted& f = form<Counted>();
+  f.Show();
+  f.failClick = true;
+  QTest::mouseClick(f.Button, Qt::LeftButton);
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_EQ(fakes().messageBox.calls[0].title, QStringLiteral("Ostrel_Viewer"));
+  EXPECT_EQ(fakes().messageBox.calls[0].prompt, QStringLiteral("File not found: x"));
+  f.failClick = false;
+  QTest::mouseClick(f.Button, Qt::LeftButton);
+  EXPECT_EQ(f.clicks, 2);
+  EXPECT_EQ(fakes().messageBox.calls.size(), 1u);
+}
+
+TEST_F(FormSetTest, ResizeComesOnFirstDisplayAndOnEachSizeChange) {
+  Counted& f = form<Counted>();
+  f.setDesignClientArea(0, 0, 4500, 3000);
+  EXPECT_EQ(f.resizes, 0);
+  f.Show();
+  EXPECT_EQ(f.resizes, 1);
+  f.Hide();
+  f.Show();
+  EXPECT_EQ(f.resizes, 1);
+  f.resize(400, 250);
+  EXPECT_EQ(f.resizes, 2);
+}
+
+TEST_F(FormSetTest, ClickOnTheInteriorButNotOnAControlIsTheFormsClick) {
+  Counted& f = form<Counted>();
+  f.resize(300, 200);
+  f.Button->Move(0, 0, 1500, 300);
+  f.Show();
+  QTest::mouseClick(f.Button, Qt::LeftButton);
+  EXPECT_EQ(f.formClicks, 0);
+  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 150));
+  EXPECT_EQ(f.formClicks, 1);
+}
+
+TEST(FormUnitsTest, OuterSizeIsTheInteriorPlusTheFrameInTwipsAndScaleIsInTheFormsUnit) {
+  Form twips(ScaleMode::Twips);
+  twips.setDesignClientArea(0, 0, 7995, 6915);
+  EXPECT_FLOAT_EQ(twips.ScaleWidth(), 7995);
+  EXPECT_FLOAT_EQ(twips.ScaleHeight(), 6915);
+  EXPECT_FLOAT_EQ(twips.Width(), 8115);
+  EXPECT_FLOAT_EQ(twips.Height(), 7320);
+
+  Form points(ScaleMode::Points);
+  points.setDesignClientArea(0, 0, 4680, 3645);
+  EXPECT_FLOAT_EQ(points.ScaleWidth(), 234);
+  EXPECT_FLOAT_EQ(points.ScaleHeight(), 182.25);
+  points.setWidth(6000);
+  EXPECT_FLOAT_EQ(points.Width(), 6000);
+}
+
+}  // namespace
+}  // namespace ostrel

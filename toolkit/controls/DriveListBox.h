@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QComboBox>
+
+#include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/controls/VolumeService.h"
+
+namespace ostrel {
+
+// The mounted volumes, each shown as a drive designation: its mount point and
+// its name in brackets, "/home [home]". Drive is the selected designation.
+class DriveListBox : public QComboBox, public ControlGeometry {
+  Q_OBJECT
+
+ public:
+  DriveListBox(QWidget* parent, const QString& name, ScaleMode mode = ScaleMode::Twips);
+
+  QString Drive() const { return currentText(); }
+  // Selects the volume a designation or a path lies on. Raises Change when
+  // the selection moves.
+  void setDrive(const QString& driveOrPath);
+  // Puts the selection back on the volume of path without raising Change.
+  void showVolumeOf(const QString& path);
+
+  static QString designation(const Volume& volume);
+  // The mount point a designation names, or an empty string.
+  static QString rootOfDesignation(const QString& designation);
+  // The mount point path lies on: the longest root that contains it.
+  static QString volumeRootOf(const QString& path, const QList<Volume>& volumes);
+
+ signals:
+  void Change();
+
+ private:
+  int indexForPath(const QString& driveOrPath) const;
+
+  QList<Volume> volumes_;
+};
+
+}  // namespace ostrel

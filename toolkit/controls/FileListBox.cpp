@@ -1,0 +1,141 @@
+#include "toolkit/controls/FileListBox.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/forms/Form.h"
+
+namespace ostrel {
+
+namespace {
+
+[[noreturn]] void throwUnreadable(const QString& folder, int error) {
+  const QString native = QDir::toNativeSeparators(folder);
+  if (error == ENOENT || error == ENOTDIR) {
+    throw ToolkitError(err::PathNotFound,
+                       QCoreApplication::translate("FileListBox", "The folder “%1” does not exist.")
+                           .arg(native));
+  }
+  throw ToolkitError(err::PermissionDenied,
+                     QCoreApplication::translate("FileListBox", "The folder “%1” cannot be listed: %2.")
+                         .arg(native, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+}  // namespace
+
+FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
+    : QListView(parent), ControlGeometry(this, mode) {
+  setObjectName(name);
+  setModel(&model_);
+  setUniformItemSizes(true);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  path_ = QDir::cleanPath(QDir::currentPath());
+  relist(false);
+  connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
+    select(index.row());
+    emit Click();
+  });
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (!keyboardMoving_ || !current.isValid()) return;
+            select(current.row());
+            emit Click();
+          });
+}
+
+QStringList FileListBox::listFolder(const QString& folder, const FilePattern& pattern) {
+  QStringList names;
+  const QByteArray encoded = QFile::encodeName(folder);
+  DIR* dir = ::opendir(encoded.constData());
+  if (dir == nullptr) throwUnreadable(folder, errno);
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;  // hidden, and . and ..
+    unsigned char type = entry->d_type;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::fstatat(fd, entry->d_name, &st, 0) == 0) {
+        type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+      } else {
+        type = DT_REG;  // a dangling link is still a name the user sees
+      }
+    }
+    if (type == DT_DIR) continue;
+    const QString name = QFile::decodeName(entry->d_name);
+    if (pattern.matches(name)) names.append(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+  });
+  return names;
+}
+
+void FileListBox::setPath(const QString& path) {
+  const QString cleaned = QDir::cleanPath(QDir(path_).absoluteFilePath(path));
+  const QStringList names = listFolder(cleaned, matcher_);
+  path_ = cleaned;
+  fileName_.clear();
+  model_.setStringList(names);
+}
+
+void FileListBox::setPattern(const QString& pattern) {
+  pattern_ = pattern;
+  matcher_ = FilePattern(pattern);
+  relist(false);
+}
+
+void FileListBox::Refresh() { relist(true); }
+
+QString FileListBox::List(int index) const {
+  return model_.data(model_.index(index), Qt::DisplayRole).toString();
+}
+
+void FileListBox::relist(bool keepSelection) {
+  QStringList names;
+  try {
+    names = listFolder(path_, matcher_);
+  } catch (const ToolkitError&) {
+    // The folder went away under the list: show it empty.
+  }
+  model_.setStringList(names);
+  const int row = keepSelection ? static_cast<int>(names.indexOf(fileName_)) : -1;
+  if (row >= 0) {
+    setCurrentIndex(model_.index(row));
+  } else {
+    fileName_.clear();
+  }
+}
+
+void FileListBox::select(int row) {
+  fileName_ = List(row);
+  const QSignalBlocker block(selectionModel());
+  setCurrentIndex(model_.index(row));
+}
+
+bool FileListBox::clickName(const QString& name) {
+  const int row = static_cast<int>(model_.stringList().indexOf(name));
+  if (row < 0) return false;
+  select(row);
+  emit Click();
+  return true;
+}
+
+void FileListBox::keyPressEvent(QKeyEvent* event) {
+  keyboardMoving_ = true;
+  QListView::keyPressEvent(event);
+  keyboardMoving_ = false;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QListView>
+#include <QStringListModel>
+
+#include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/controls/FilePattern.h"
+
+namespace ostrel {
+
+// The file list: the files of Path whose names match Pattern, hidden files
+// left out, sorted without regard to case. It lists synchronously, so a
+// property read right after Path or Pattern is set sees the new listing.
+class FileListBox : public QListView, public ControlGeometry {
+  Q_OBJECT
+
+ public:
+  FileListBox(QWidget* parent, const QString& name, ScaleMode mode = ScaleMode::Twips);
+
+  QString Path() const { return path_; }
+  // Re-lists and clears the selection. An unreadable folder raises
+  // ToolkitError and leaves the list as it was.
+  void setPath(const QString& path);
+  QString Pattern() const { return pattern_; }
+  void setPattern(const QString& pattern);
+  // The selected name, without its folder; empty when nothing is selected.
+  QString FileName() const { return fileName_; }
+  // Re-reads the folder, keeping the selection when the file is still there.
+  void Refresh();
+
+  int ListCount() const { return model_.rowCount(); }
+  QString List(int index) const;
+  QStringList names() const { return model_.stringList(); }
+
+  // Selects name as a click would, and raises Click. False when not listed.
+  bool clickName(const QString& name);
+
+  // The matching, visible, regular files of folder, sorted as listed.
+  static QStringList listFolder(const QString& folder, const FilePattern& pattern);
+
+ signals:
+  void Click();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void relist(bool keepSelection);
+  void select(int row);
+
+  QStringListModel model_;
+  QString path_;
+  QString pattern_ = QStringLiteral("*.*");
+  FilePattern matcher_{pattern_};
+  QString fileName_;
+  bool keyboardMoving_ = false;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,74 @@
+#include "toolkit/controls/ImageControl.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace ostrel {
+
+ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, ScaleMode mode)
+    : QWidget(parent), ControlGeometry(this, mode), sizing_(sizing) {
+  setObjectName(name);
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void ImageControl::setPicture(const Picture& picture) {
+  picture_ = picture;
+  cache_ = QImage();
+  if (sizing_ == Sizing::Natural) {
+    const QSize s = picture_.naturalSize();
+    setWidth(fromPixels(s.width(), scaleMode()));
+    setHeight(fromPixels(s.height(), scaleMode()));
+  }
+  update();
+}
+
+void ImageControl::geometryApplied() {
+  if (sizing_ == Sizing::Stretch) cache_ = QImage();
+}
+
+const QImage& ImageControl::rendered() {
+  // Drawings are played once per size; the picture itself is kept as is.
+  if (picture_.isDrawing()) {
+    const QSize target = size() * devicePixelRatioF();
+    if (cache_.size() != target) {
+      cache_ = picture_.toImage(target);
+      cache_.setDevicePixelRatio(devicePixelRatioF());
+    }
+    return cache_;
+  }
+  return picture_.image();
+}
+
+void ImageControl::paintEvent(QPaintEvent* event) {
+  if (picture_.isNull() || width() <= 0 || height() <= 0) return;
+  QPainter painter(this);
+  const QImage& image = rendered();
+  if (image.isNull()) return;
+  if (picture_.isDrawing()) {
+    painter.drawImage(QPointF(0, 0), image);
+    return;
+  }
+  const QRect exposed = event->rect();
+  if (sizing_ == Sizing::Natural && image.size() == size()) {
+    // Only the exposed part is copied: a scroll repaints a strip, not the photo.
+    painter.drawImage(exposed.topLeft(), image, exposed);
+    return;
+  }
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter.drawImage(QRectF(rect()), image);
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event) {
+  pressed_ = event->button() == Qt::LeftButton;
+  event->accept();
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                     rect().contains(event->position().toPoint());
+  pressed_ = false;
+  event->accept();
+  if (click) emit Click();
+}
+
+}  // namespace ostrel

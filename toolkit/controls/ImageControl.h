@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/picture/Picture.h"
+
+namespace ostrel {
+
+// A picture control. At natural size, assigning a picture sizes the control
+// to the picture; stretched, the picture fills the control and its aspect
+// ratio is not kept.
+class ImageControl : public QWidget, public ControlGeometry {
+  Q_OBJECT
+
+ public:
+  enum class Sizing { Natural, Stretch };
+
+  ImageControl(QWidget* parent, const QString& name, Sizing sizing,
+               ScaleMode mode = ScaleMode::Twips);
+
+  const Picture& picture() const { return picture_; }
+  void setPicture(const Picture& picture);
+  Sizing sizing() const { return sizing_; }
+
+ signals:
+  void Click();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void geometryApplied() override;
+
+ private:
+  const QImage& rendered();
+
+  Sizing sizing_;
+  Picture picture_;
+  QImage cache_;  // a drawing rendered once at the control's size
+  bool pressed_ = false;
+};
+
+}  // namespace ostrel
