@@ -1,0 +1,123 @@
+// Preview-size and natural-size loads of a 24-megapixel JPEG through
+// PictureLoader, each beside a bare libjpeg-turbo decode of the same file
+// (read from disk, header, decompress into a buffer) at the same scale.
+//
+// Run: picture_bench --benchmark_repetitions=7 --benchmark_report_aggregates_only=true
+
+#include <benchmark/benchmark.h>
+#include <turbojpeg.h>
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "toolkit/picture/PictureLoader.h"
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+// The main window's preview box: 2055 x 1695 twips at 15 twips a pixel.
+const QSize kPreview(137, 113);
+
+// A photo-like picture: smooth gradients plus sensor-like noise, so the
+// entropy coder has real work (a flat picture would flatter every decoder).
+std::vector<unsigned char> makePixels() {
+  std::vector<unsigned char> rgb(size_t(kWidth) * kHeight * 3);
+  quint32 seed = 12345;
+  for (int y = 0; y < kHeight; ++y) {
+    unsigned char* row = rgb.data() + size_t(y) * kWidth * 3;
+    for (int x = 0; x < kWidth; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      const int noise = int(seed >> 27) - 16;
+      row[3 * x] = static_cast<unsigned char>(qBound(0, x * 255 / kWidth + noise, 255));
+      row[3 * x + 1] = static_cast<unsigned char>(qBound(0, y * 255 / kHeight + noise, 255));
+      row[3 * x + 2] = static_cast<unsigned char>(qBound(0, ((x + y) / 16 % 256) + noise, 255));
+    }
+  }
+  return rgb;
+}
+
+class Fixture {
+ public:
+  static Fixture& get() {
+    static Fixture fixture;
+    return fixture;
+  }
+  const QString& fileName() const { return fileName_; }
+
+ private:
+  Fixture() {
+    const std::vector<unsigned char> rgb = makePixels();
+    tjhandle tj = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    tjCompress2(tj, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
+    fileName_ = dir_.filePath("photo-24mp.jpg");
+    QFile f(fileName_);
+    if (f.open(QIODevice::WriteOnly)) f.write(reinterpret_cast<const char*>(jpeg), qint64(size));
+    tjFree(jpeg);
+    tjDestroy(tj);
+    std::fprintf(stderr, "generated %s: %dx%d, %lu bytes\n", qPrintable(fileName_), kWidth,
+                 kHeight, size);
+  }
+  QTemporaryDir dir_;
+  QString fileName_;
+};
+
+// What a program would do with libjpeg-turbo alone.
+void bareDecode(const QString& fileName, int num, int denom) {
+  QFile f(fileName);
+  f.open(QIODevice::ReadOnly);
+  const QByteArray bytes = f.readAll();
+  tjhandle tj = tjInitDecompress();
+  int w = 0, h = 0, sub = 0, cs = 0;
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+  tjDecompressHeader3(tj, data, static_cast<unsigned long>(bytes.size()), &w, &h, &sub, &cs);
+  const tjscalingfactor factor{num, denom};
+  const int sw = TJSCALED(w, factor), sh = TJSCALED(h, factor);
+  // Uninitialised, as a decoder's output buffer would be.
+  std::unique_ptr<unsigned char[]> out(new unsigned char[size_t(sw) * sh * 4]);
+  tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), out.get(), sw, sw * 4, sh,
+                TJPF_BGRX, 0);
+  tjDestroy(tj);
+  benchmark::DoNotOptimize(out.get());
+}
+
+void BM_LoaderPreview(benchmark::State& state) {
+  const QString name = Fixture::get().fileName();
+  for (auto _ : state) {
+    const ostrel::Picture p = ostrel::PictureLoader::loadForPreview(name, kPreview);
+    benchmark::DoNotOptimize(p.image().constBits());
+  }
+}
+
+void BM_BareTurboEighth(benchmark::State& state) {
+  const QString name = Fixture::get().fileName();
+  for (auto _ : state) bareDecode(name, 1, 8);
+}
+
+void BM_LoaderNatural(benchmark::State& state) {
+  const QString name = Fixture::get().fileName();
+  for (auto _ : state) {
+    const ostrel::Picture p = ostrel::PictureLoader::load(name);
+    benchmark::DoNotOptimize(p.image().constBits());
+  }
+}
+
+void BM_BareTurboFull(benchmark::State& state) {
+  const QString name = Fixture::get().fileName();
+  for (auto _ : state) bareDecode(name, 1, 1);
+}
+
+BENCHMARK(BM_LoaderPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareTurboEighth)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoaderNatural)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BareTurboFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

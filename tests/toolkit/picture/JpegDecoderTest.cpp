@@ -1,0 +1,137 @@
+#include "toolkit/picture/JpegDecoder.h"
+
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <vector>
+
+#include "tests/toolkit/picture/PictureFixtures.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/JpegHeaderInfo.h"
+
+namespace ostrel {
+namespace {
+
+using test::colourAt;
+
+// Where the stored picture's top-left (red) quadrant and top-right (green)
+// quadrant end up once each EXIF orientation is applied.
+struct OrientationCase {
+  int orientation;
+  const char* topLeft;
+  const char* topRight;
+};
+
+class JpegOrientation : public ::testing::TestWithParam<OrientationCase> {};
+
+TEST_P(JpegOrientation, PictureIsTurnedUprightAndNaturalSizeFollows) {
+  const OrientationCase& c = GetParam();
+  const QByteArray jpeg = test::withExifOrientation(test::makeJpeg(test::quadrants(64, 32)),
+                                                    c.orientation, c.orientation % 2 == 0);
+  const Picture picture = JpegDecoder::decode(jpeg, QSize());
+  const QImage image = picture.image();
+  const QSize expected = c.orientation >= 5 ? QSize(32, 64) : QSize(64, 32);
+  EXPECT_EQ(image.size(), expected);
+  EXPECT_EQ(picture.naturalSize(), expected);
+  EXPECT_EQ(colourAt(image, 2, 2), QString::fromLatin1(c.topLeft));
+  EXPECT_EQ(colourAt(image, image.width() - 3, 2), QString::fromLatin1(c.topRight));
+}
+
+// quadrants: red top-left, green top-right, blue bottom-right, white bottom-left.
+INSTANTIATE_TEST_SUITE_P(AllEight, JpegOrientation,
+                         ::testing::Values(OrientationCase{1, "red", "green"},
+                                           OrientationCase{2, "green", "red"},
+                                           OrientationCase{3, "blue", "white"},
+                                           OrientationCase{4, "white", "blue"},
+                                           OrientationCase{5, "red", "white"},
+                                           OrientationCase{6, "white", "red"},
+                                           OrientationCase{7, "blue", "green"},
+                                           OrientationCase{8, "green", "blue"}));
+
+TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
+  const QByteArray jpeg = test::makeJpeg(test::quadrants(800, 600), 90);
+  Picture p = JpegDecoder::decode(jpeg, QSize(100, 75));
+  EXPECT_EQ(p.image().size(), QSize(100, 75));
+  EXPECT_EQ(p.naturalSize(), QSize(800, 600));
+  p = JpegDecoder::decode(jpeg, QSize(101, 75));
+  EXPECT_EQ(p.image().size(), QSize(200, 150)) << "1/8 would be a pixel short";
+  p = JpegDecoder::decode(jpeg, QSize(2000, 10));
+  EXPECT_EQ(p.image().size(), QSize(800, 600)) << "never decoded larger than stored";
+
+  // A turned photo: the preview size is upright, the decode is not.
+  p = JpegDecoder::decode(test::withExifOrientation(jpeg, 6), QSize(75, 100));
+  EXPECT_EQ(p.image().size(), QSize(75, 100));
+  EXPECT_EQ(p.naturalSize(), QSize(600, 800));
+}
+
+TEST(JpegDecoder, GrayscaleAndCmyk) {
+  QImage gray(16, 8, QImage::Format_Grayscale8);
+  gray.fill(200);
+  Picture p = JpegDecoder::decode(test::makeJpeg(gray), QSize());
+  EXPECT_EQ(p.image().format(), QImage::Format_Grayscale8);
+  EXPECT_NEAR(qGray(p.image().pixel(3, 3)), 200, 2);
+
+  // Adobe CMYK is stored inverted: 255 - ink. Pure red is C=0 M=Y=255 K=0.
+  std::vector<unsigned char> cmyk(16 * 16 * 4);
+  for (size_t i = 0; i < cmyk.size(); i += 4) {
+    cmyk[i] = 255;
+    cmyk[i + 1] = 0;
+    cmyk[i + 2] = 0;
+    cmyk[i + 3] = 255;
+  }
+  tjhandle tj = tjInitCompress();
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  ASSERT_EQ(tjCompress2(tj, cmyk.data(), 16, 0, 16, TJPF_CMYK, &out, &size, TJSAMP_444, 95, 0), 0);
+  const QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
+  tjFree(out);
+  tjDestroy(tj);
+  p = JpegDecoder::decode(jpeg, QSize());
+  EXPECT_EQ(colourAt(p.image(), 8, 8), QStringLiteral("red"));
+}
+
+TEST(JpegDecoder, TruncatedFileShowsWhatDecodesAndGarbageIsRefused) {
+  const QByteArray jpeg = test::makeJpeg(test::quadrants(256, 256), 90);
+  const Picture p = JpegDecoder::decode(jpeg.left(jpeg.size() / 2), QSize());
+  EXPECT_EQ(p.naturalSize(), QSize(256, 256));
+  EXPECT_EQ(colourAt(p.image(), 5, 5), QStringLiteral("red"));
+
+  try {
+    JpegDecoder::decode(QByteArray("\xFF\xD8\xFF\xE0 this is no picture at all", 31), QSize());
+    FAIL() << "garbage decoded";
+  } catch (const DecodeFailure& f) {
+    EXPECT_EQ(f.number(), err::InvalidPicture);
+  }
+}
+
+TEST(JpegHeaderInfo, OrientationIsReadOnlyFromSoundExifData) {
+  const QByteArray jpeg = test::makeJpeg(test::quadrants(16, 16));
+  EXPECT_EQ(JpegHeaderInfo::scan(jpeg).orientation, 1);
+  EXPECT_EQ(JpegHeaderInfo::scan(test::withExifOrientation(jpeg, 6)).orientation, 6);
+  EXPECT_EQ(JpegHeaderInfo::scan(test::withExifOrientation(jpeg, 8, true)).orientation, 8);
+  EXPECT_EQ(JpegHeaderInfo::scan(test::withExifOrientation(jpeg, 9)).orientation, 1);
+
+  const QByteArray exif("Exif\0\0II\x2A\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x03\0\0\0", 28);
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(exif), 3);
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(exif.left(20)), 1) << "entry cut short";
+  QByteArray farIfd = exif;
+  farIfd[10] = '\x7F';  // IFD offset far past the end
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(farIfd), 1);
+  QByteArray manyEntries = exif;
+  manyEntries[14] = '\xFF';
+  manyEntries[15] = '\xFF';  // 65535 entries claimed, one present...
+  manyEntries[16] = '\x11';  // ...and that one not the orientation
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(manyEntries), 1);
+}
+
+TEST(JpegDecoder, ScaleForPicksTheSmallestCoveringFactor) {
+  EXPECT_EQ(JpegDecoder::scaleFor({6000, 4000}, {137, 113}).denom, 8);
+  const JpegDecoder::Scale s = JpegDecoder::scaleFor({6000, 4000}, {1000, 800});
+  EXPECT_EQ(s.num * 8 / s.denom, 2) << s.num << "/" << s.denom;  // 2/8 gives 1500x1000
+  const JpegDecoder::Scale full = JpegDecoder::scaleFor({640, 480}, {640, 481});
+  EXPECT_EQ(full.num, full.denom);
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+namespace ostrel::test {
+
+// Builds bitmap files byte by byte, so tests reach the variants no writer at
+// hand produces (RLE, OS/2 headers, bit fields, broken headers).
+struct BmpBuilder {
+  quint32 headerSize = 40;
+  qint32 width = 2;
+  qint32 height = 2;  // negative: top-down
+  quint16 bitsPerPixel = 24;
+  quint32 compression = 0;
+  QList<QRgb> palette;
+  QList<quint32> masks;  // after a 40-byte header, or inside a larger one
+  QByteArray pixels;
+  bool fileHeader = true;
+  qint64 bitsOffsetOverride = -1;
+
+  QByteArray build() const;
+};
+
+// A GIF of indexed pixels, written with a clear code before every pixel so
+// no LZW table ever grows (valid, if not small).
+QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByteArray& indexes,
+                   int transparentIndex = -1);
+
+// A JPEG of the image through Qt's writer.
+QByteArray makeJpeg(const QImage& image, int quality = 95);
+
+// The JPEG with an APP1 EXIF segment holding orientation, right after SOI.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian = false);
+
+// An image whose four quadrants are red, green, blue and white (clockwise
+// from the top left), to see where corners end up.
+QImage quadrants(int width, int height);
+
+// The colour name of the pixel, for readable failure messages.
+QString colourAt(const QImage& image, int x, int y);
+
+void writeFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace ostrel::test

@@ -1,0 +1,119 @@
+#include "toolkit/picture/PictureLoader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <chrono>
+
+#include "tests/toolkit/picture/PictureFixtures.h"
+#include "toolkit/ToolkitError.h"
+
+namespace ostrel {
+namespace {
+
+class PictureLoaderTest : public ::testing::Test {
+ protected:
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  QString write(const QString& name, const QByteArray& bytes) const {
+    test::writeFile(path(name), bytes);
+    return path(name);
+  }
+  // The error load() raises for fullName; fails the test when none.
+  ToolkitError errorFor(const QString& fullName) const {
+    try {
+      PictureLoader::load(fullName);
+    } catch (const ToolkitError& e) {
+      return e;
+    }
+    ADD_FAILURE() << "loaded " << qPrintable(fullName);
+    return ToolkitError(0, {});
+  }
+
+  QTemporaryDir dir_;
+};
+
+TEST_F(PictureLoaderTest, ContentDecidesTheFormatNotTheName) {
+  const QByteArray jpeg = test::makeJpeg(test::quadrants(40, 20));
+  test::BmpBuilder bmp;
+  bmp.pixels = QByteArray("\xFF\0\0\0\xFF\0\0\0\0\0\xFF\xFF\xFF\xFF\0\0", 16);
+  for (const QString& name : {QStringLiteral("photo.bmp"), QStringLiteral("photo.GIF"),
+                              QStringLiteral("photo")}) {
+    const Picture p = PictureLoader::load(write(name, jpeg));
+    EXPECT_EQ(p.naturalSize(), QSize(40, 20)) << qPrintable(name);
+  }
+  const Picture dib = PictureLoader::load(write("clip.DIB", bmp.build()));
+  EXPECT_EQ(dib.image().pixel(0, 0), 0xFFFF0000u);
+  bmp.fileHeader = false;
+  EXPECT_EQ(PictureLoader::load(write("bare.dib", bmp.build())).naturalSize(), QSize(2, 2));
+}
+
+TEST_F(PictureLoaderTest, GifKeepsItsTransparency) {
+  const QByteArray gif = test::makeGif(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
+                                       QByteArray("\x00\x01\x02\x01", 4), 2);
+  const QImage image = PictureLoader::load(write("a.gif", gif)).image();
+  ASSERT_EQ(image.size(), QSize(2, 2));
+  EXPECT_EQ(image.pixel(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(image.pixel(1, 0), 0xFF00FF00u);
+  EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0);
+}
+
+TEST_F(PictureLoaderTest, PreviewKeepsTheNaturalSize) {
+  const QString name = write("big.jpg", test::makeJpeg(test::quadrants(1600, 1200), 80));
+  const Picture p = PictureLoader::loadForPreview(name, QSize(137, 113));
+  EXPECT_EQ(p.naturalSize(), QSize(1600, 1200));
+  EXPECT_EQ(p.image().size(), QSize(200, 150));
+  EXPECT_EQ(p.toImage(QSize(137, 113)).size(), QSize(137, 113));
+}
+
+struct FileProblem {
+  const char* name;
+  int number;
+};
+
+TEST_F(PictureLoaderTest, FileProblemsGetTheirNumbersAndNameTheFile) {
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.gif"));
+  write("empty.bmp", {});
+  write("notes.jpg", "just some text, no picture here\n");
+  write("cut.gif", "GIF8");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.bmp")).constData(), 0600), 0);
+
+  const FileProblem cases[] = {
+      {"missing.bmp", err::FileNotFound},       {"no-such-folder/x.bmp", err::PathNotFound},
+      {"folder.gif", err::PathFileAccess},      {"empty.bmp", err::InvalidPicture},
+      {"notes.jpg", err::InvalidPicture},       {"cut.gif", err::InvalidPicture},
+      {"pipe.bmp", err::InvalidPicture},        {"notes.jpg/inside.bmp", err::PathNotFound},
+  };
+  for (const FileProblem& c : cases) {
+    const auto started = std::chrono::steady_clock::now();
+    const ToolkitError e = errorFor(path(c.name));
+    EXPECT_EQ(e.Number(), c.number) << c.name << ": " << qPrintable(e.Description());
+    EXPECT_TRUE(e.Description().contains(QDir::toNativeSeparators(path(c.name))))
+        << qPrintable(e.Description());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
+  }
+}
+
+TEST_F(PictureLoaderTest, UnreadableFileIsPermissionDenied) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  const QString name = write("secret.bmp", "BM");
+  ::chmod(QFile::encodeName(name).constData(), 0);
+  EXPECT_EQ(errorFor(name).Number(), err::PermissionDenied);
+}
+
+TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
+  test::BmpBuilder huge;
+  huge.width = 70000;
+  huge.pixels = QByteArray(64, '\0');
+  const ToolkitError tooBig = errorFor(write("huge.bmp", huge.build()));
+  EXPECT_EQ(tooBig.Number(), err::OutOfMemory);
+  EXPECT_TRUE(tooBig.Description().contains("70000")) << qPrintable(tooBig.Description());
+
+  const ToolkitError gif = errorFor(write("bad.gif", QByteArray("GIF89a\x10\0\x10\0\0\0\0,", 14)));
+  EXPECT_TRUE(gif.Description().contains("GIF")) << qPrintable(gif.Description());
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,522 @@
+#include "toolkit/picture/BmpDecoder.h"
+
+#include <QCoreApplication>
+#include <QtEndian>
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/JpegDecoder.h"
+#include "toolkit/picture/PictureLimits.h"
+#include "toolkit/picture/QtImageDecoder.h"
+
+namespace ostrel {
+
+namespace {
+
+QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+
+[[noreturn]] void fail(const QString& reason) { throw DecodeFailure(err::InvalidPicture, reason); }
+
+// What a bitmap whose data ends early shows where the data is missing.
+constexpr uint kMissing = 0xFF000000u;
+
+enum class Compression { Rgb, Rle8, Rle4, Rle24, BitFields, Jpeg, Png, Huffman1D };
+
+// The facts of a bitmap header, whatever its generation.
+struct Header {
+  qint64 width = 0;
+  qint64 height = 0;  // of the colour bitmap (icons: half the stored height)
+  bool topDown = false;
+  int bpp = 0;
+  Compression compression = Compression::Rgb;
+  std::array<quint32, 4> masks{};  // red, green, blue, alpha
+  bool hasAlpha = false;
+  int paletteEntryBytes = 4;
+  qint64 paletteStart = 0;
+  qint64 paletteCount = 0;
+  qint64 bitsOffset = 0;
+  qint64 payloadBytes = 0;  // biSizeImage, for JPEG/PNG payloads
+};
+
+class Reader {
+ public:
+  explicit Reader(QByteArrayView d) : d_(d) {}
+  qint64 size() const { return d_.size(); }
+  void need(qint64 end) const {
+    if (end > d_.size()) fail(tr("the bitmap header ends early"));
+  }
+  quint16 u16(qint64 at) const {
+    need(at + 2);
+    return qFromLittleEndian<quint16>(d_.data() + at);
+  }
+  quint32 u32(qint64 at) const {
+    need(at + 4);
+    return qFromLittleEndian<quint32>(d_.data() + at);
+  }
+  qint32 i32(qint64 at) const { return qint32(u32(at)); }
+  const uchar* bytes() const { return reinterpret_cast<const uchar*>(d_.data()); }
+
+ private:
+  QByteArrayView d_;
+};
+
+bool validBpp(int bpp) {
+  return bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32 ||
+         bpp == 64;
+}
+
+Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
+  using Layout = BmpDecoder::Layout;
+  Header h;
+  const qint64 base = layout == Layout::File ? 14 : 0;
+  const quint32 hs = r.u32(base);
+  quint32 compression = 0;
+  quint32 colorsUsed = 0;
+  qint64 maskBytes = 0;
+  bool os2 = false;
+  if (hs == 12) {
+    // OS/2 1.x core header: 16-bit unsigned sizes, three-byte palette entries.
+    h.width = r.u16(base + 4);
+    h.height = r.u16(base + 6);
+    h.bpp = r.u16(base + 10);
+    h.paletteEntryBytes = 3;
+  } else if (hs == 40 || hs == 52 || hs == 56 || hs == 108 || hs == 124) {
+    r.need(base + hs);
+    h.width = r.i32(base + 4);
+    h.height = r.i32(base + 8);
+    h.bpp = r.u16(base + 14);
+    compression = r.u32(base + 16);
+    h.payloadBytes = r.u32(base + 20);
+    colorsUsed = r.u32(base + 32);
+    if (compression == 3 || compression == 6) {
+      if (hs >= 52) {
+        h.masks = {r.u32(base + 40), r.u32(base + 44), r.u32(base + 48), 0};
+      } else {
+        // Plain info header: the masks follow it, where the palette would be.
+        maskBytes = compression == 6 ? 16 : 12;
+        h.masks = {r.u32(base + 40), r.u32(base + 44), r.u32(base + 48), 0};
+      }
+      if (compression == 6) {
+        h.masks[3] = r.u32(base + 52);
+      } else if (hs >= 56) {
+        h.masks[3] = r.u32(base + 52);
+      }
+    }
+  } else if (hs >= 16 && hs <= 64) {
+    // OS/2 2.x header, which may be cut short after any field.
+    os2 = true;
+    r.need(base + hs);
+    h.width = r.i32(base + 4);
+    h.height = r.i32(base + 8);
+    h.bpp = r.u16(base + 14);
+    compression = hs >= 20 ? r.u32(base + 16) : 0;
+    h.payloadBytes = hs >= 24 ? r.u32(base + 20) : 0;
+    colorsUsed = hs >= 36 ? r.u32(base + 32) : 0;
+  } else {
+    fail(tr("its bitmap header is of no known kind (%1 bytes long)").arg(hs));
+  }
+
+  switch (compression) {
+    case 0: h.compression = Compression::Rgb; break;
+    case 1: h.compression = Compression::Rle8; break;
+    case 2: h.compression = Compression::Rle4; break;
+    case 3: h.compression = os2 ? Compression::Huffman1D : Compression::BitFields; break;
+    case 4: h.compression = os2 ? Compression::Rle24 : Compression::Jpeg; break;
+    case 5: h.compression = Compression::Png; break;
+    case 6: h.compression = Compression::BitFields; break;
+    default: fail(tr("it uses an unknown bitmap compression (%1)").arg(compression));
+  }
+  if (h.compression == Compression::Huffman1D) {
+    fail(tr("it uses the OS/2 Huffman compression, which this program does not read"));
+  }
+  const bool payload = h.compression == Compression::Jpeg || h.compression == Compression::Png;
+  if (!payload && !validBpp(h.bpp)) fail(tr("it claims %1 bits per pixel").arg(h.bpp));
+  const bool fits = (h.compression == Compression::Rle8 && h.bpp == 8) ||
+                    (h.compression == Compression::Rle4 && h.bpp == 4) ||
+                    (h.compression == Compression::Rle24 && h.bpp == 24) ||
+                    (h.compression == Compression::BitFields && (h.bpp == 16 || h.bpp == 32)) ||
+                    h.compression == Compression::Rgb || payload;
+  if (!fits) fail(tr("its compression does not fit its %1 bits per pixel").arg(h.bpp));
+
+  if (h.height < 0) {
+    h.topDown = true;
+    h.height = -h.height;
+  }
+  if (layout == Layout::IconEntry) h.height /= 2;
+  if (h.width <= 0 || h.height <= 0) {
+    fail(tr("its header gives an impossible size of %1 × %2 pixels").arg(h.width).arg(h.height));
+  }
+
+  // Bits-per-pixel defaults where no masks were given.
+  if (h.compression != Compression::BitFields) {
+    if (h.bpp == 16) h.masks = {0x7C00, 0x03E0, 0x001F, 0};
+    if (h.bpp == 32) h.masks = {0xFF0000, 0xFF00, 0xFF, 0};
+    // Icons keep their alpha in the fourth byte; bitmap files, by the rule,
+    // do not (many writers leave junk there).
+    if (h.bpp == 32 && layout == Layout::IconEntry) h.masks[3] = 0xFF000000u;
+    // A V4/V5 header states its alpha mask even without bit fields; writers
+    // that fill it in mean it.
+    if (h.bpp == 32 && hs >= 108 && h.compression == Compression::Rgb) {
+      const quint32 alpha = r.u32(base + 52);
+      if (alpha == 0xFF000000u) h.masks[3] = alpha;
+    }
+  }
+  h.hasAlpha = h.masks[3] != 0;
+
+  h.paletteStart = base + hs + maskBytes;
+  if (h.bpp <= 8 && !payload) {
+    const qint64 nominal = qint64(1) << h.bpp;
+    h.paletteCount = colorsUsed == 0 ? nominal : std::min<qint64>(colorsUsed, nominal);
+  }
+  // Where the pixels start when nothing says otherwise: right after the
+  // palette (bitmaps above 8 bits may still carry one for old displays).
+  const qint64 declaredPalette =
+      h.bpp <= 8 ? h.paletteCount : std::min<qint64>(colorsUsed, 256);
+  const qint64 computedOffset = h.paletteStart + declaredPalette * h.paletteEntryBytes;
+  h.bitsOffset = computedOffset;
+  if (layout == Layout::File) {
+    const qint64 declared = r.u32(10);
+    if (declared >= h.paletteStart && declared < r.size()) {
+      h.bitsOffset = declared;
+    } else if (declared >= r.size() && computedOffset >= r.size()) {
+      fail(tr("its pixel data lies beyond the end of the file"));
+    }
+  }
+  return h;
+}
+
+// One colour channel of a bit-field pixel, widened or narrowed to 8 bits.
+class Channel {
+ public:
+  explicit Channel(quint32 mask) : mask_(mask) {
+    if (mask_ == 0) return;
+    shift_ = std::countr_zero(mask_);
+    bits_ = 32 - std::countl_zero(mask_ >> shift_);
+    max_ = (quint64(1) << bits_) - 1;
+  }
+  bool present() const { return mask_ != 0; }
+  int value(quint32 pixel) const {
+    if (mask_ == 0) return 0;
+    const quint64 c = (pixel & mask_) >> shift_;
+    if (bits_ >= 8) return int(c >> (bits_ - 8));
+    return int((c * 255 + max_ / 2) / max_);
+  }
+
+ private:
+  quint32 mask_;
+  int shift_ = 0;
+  int bits_ = 0;
+  quint64 max_ = 1;
+};
+
+class Decoder {
+ public:
+  Decoder(const Reader& r, const Header& h, BmpDecoder::Layout layout)
+      : r_(r), h_(h), layout_(layout) {
+    palette_.fill(qRgb(0, 0, 0));
+    if (h_.paletteCount > 0) readPalette();
+  }
+
+  QImage run() {
+    if (h_.compression == Compression::Jpeg || h_.compression == Compression::Png) {
+      // The embedded picture has its own size and checks it itself.
+      decodePayload();
+      return finish();
+    }
+    image_ = QImage(int(h_.width), int(h_.height), QImage::Format_ARGB32);
+    if (image_.isNull()) throw DecodeFailure(err::OutOfMemory, tr("there is not enough memory"));
+    switch (h_.compression) {
+      case Compression::Rle8:
+      case Compression::Rle4:
+      case Compression::Rle24:
+        // Pixels the data never reaches (delta skips, an early end) are
+        // black, as most readers show them.
+        image_.fill(kMissing);
+        decodeRle();
+        break;
+      default:
+        decodeUncompressed();
+        break;
+    }
+    if (layout_ == BmpDecoder::Layout::IconEntry) applyAndMask();
+    return finish();
+  }
+
+ private:
+  uint* row(qint64 fileRow) {
+    const qint64 y = h_.topDown ? fileRow : h_.height - 1 - fileRow;
+    return reinterpret_cast<uint*>(image_.scanLine(int(y)));
+  }
+
+  void readPalette() {
+    // A palette may be cut short by the pixel data or the end of the file;
+    // the missing entries stay black.
+    qint64 end = r_.size();
+    if (h_.bitsOffset > h_.paletteStart) end = std::min(end, h_.bitsOffset);
+    const uchar* p = r_.bytes();
+    for (qint64 i = 0; i < h_.paletteCount; ++i) {
+      const qint64 at = h_.paletteStart + i * h_.paletteEntryBytes;
+      if (at + h_.paletteEntryBytes > end) break;
+      palette_[size_t(i)] = qRgb(p[at + 2], p[at + 1], p[at]);
+    }
+  }
+
+  qint64 stride() const { return ((h_.width * h_.bpp + 31) / 32) * 4; }
+
+  void decodeUncompressed() {
+    const qint64 lineBytes = stride();
+    const qint64 used = (h_.width * h_.bpp + 7) / 8;
+    const uchar* data = r_.bytes();
+    std::vector<uchar> partial;
+    const Channel red(h_.masks[0]), green(h_.masks[1]), blue(h_.masks[2]), alpha(h_.masks[3]);
+    for (qint64 y = 0; y < h_.height; ++y) {
+      uint* out = row(y);
+      const qint64 start = h_.bitsOffset + y * lineBytes;
+      const qint64 have = std::clamp<qint64>(r_.size() - start, 0, used);
+      if (have <= 0) {
+        std::fill(out, out + h_.width, kMissing);
+        continue;
+      }
+      const uchar* src = data + start;
+      qint64 pixels = h_.width;
+      if (have < used) {
+        partial.assign(size_t(used), 0);
+        std::copy(src, src + have, partial.begin());
+        src = partial.data();
+        pixels = have * 8 / h_.bpp;
+      }
+      decodeRow(src, out, red, green, blue, alpha);
+      std::fill(out + pixels, out + h_.width, kMissing);
+    }
+  }
+
+  void decodeRow(const uchar* src, uint* out, const Channel& red, const Channel& green,
+                 const Channel& blue, const Channel& alpha) {
+    const qint64 w = h_.width;
+    switch (h_.bpp) {
+      case 1:
+      case 2:
+      case 4:
+      case 8: {
+        const int bpp = h_.bpp;
+        const int perByte = 8 / bpp;
+        const int valueMask = (1 << bpp) - 1;
+        for (qint64 x = 0; x < w; ++x) {
+          const int shift = 8 - bpp * (1 + int(x % perByte));
+          out[x] = palette_[size_t((src[x / perByte] >> shift) & valueMask)];
+        }
+        break;
+      }
+      case 16:
+        for (qint64 x = 0; x < w; ++x) {
+          const quint32 v = quint32(src[2 * x]) | quint32(src[2 * x + 1]) << 8;
+          out[x] = pixel(v, red, green, blue, alpha);
+        }
+        break;
+      case 24:
+        for (qint64 x = 0; x < w; ++x) {
+          const uchar* p = src + 3 * x;
+          out[x] = qRgb(p[2], p[1], p[0]);
+        }
+        break;
+      case 32:
+        if (!h_.hasAlpha && h_.masks[0] == 0xFF0000 && h_.masks[1] == 0xFF00 &&
+            h_.masks[2] == 0xFF) {
+          for (qint64 x = 0; x < w; ++x) out[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 4 * x);
+        } else {
+          for (qint64 x = 0; x < w; ++x) {
+            out[x] = pixel(qFromLittleEndian<quint32>(src + 4 * x), red, green, blue, alpha);
+          }
+        }
+        break;
+      case 64:
+        decodeRow64(src, out);
+        break;
+    }
+  }
+
+  uint pixel(quint32 v, const Channel& red, const Channel& green, const Channel& blue,
+             const Channel& alpha) {
+    const int a = alpha.present() ? alpha.value(v) : 255;
+    if (a != 0) sawAlpha_ = true;
+    return qRgba(red.value(v), green.value(v), blue.value(v), a);
+  }
+
+  // 64-bit bitmaps hold linear-light 2.13 fixed-point B, G, R, A.
+  void decodeRow64(const uchar* src, uint* out) {
+    if (linearToSrgb_.empty()) {
+      linearToSrgb_.resize(8193);
+      for (int i = 0; i <= 8192; ++i) {
+        const double l = i / 8192.0;
+        const double s = l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
+        linearToSrgb_[size_t(i)] = uchar(std::lround(std::clamp(s, 0.0, 1.0) * 255));
+      }
+    }
+    auto channel = [&](const uchar* p) {
+      const int v = std::clamp<int>(qint16(qFromLittleEndian<quint16>(p)), 0, 8192);
+      return linearToSrgb_[size_t(v)];
+    };
+    for (qint64 x = 0; x < h_.width; ++x) {
+      const uchar* p = src + 8 * x;
+      const int a = std::clamp<int>(qint16(qFromLittleEndian<quint16>(p + 6)), 0, 8192);
+      const int alpha = (a * 255 + 4096) / 8192;
+      if (alpha != 0) sawAlpha_ = true;
+      out[x] = qRgba(channel(p + 4), channel(p + 2), channel(p), alpha);
+    }
+    h_.hasAlpha = true;
+  }
+
+  void decodeRle() {
+    const uchar* d = r_.bytes();
+    qint64 pos = h_.bitsOffset;
+    const qint64 end = r_.size();
+    qint64 x = 0;
+    qint64 y = 0;
+    const int pixelBytes = h_.compression == Compression::Rle24 ? 3 : 1;
+    auto put = [&](uint colour) {
+      if (x < h_.width && y < h_.height) row(y)[x] = colour;
+      ++x;
+    };
+    auto indexColour = [&](int index) { return palette_[size_t(index)]; };
+    while (pos + 1 < end && y < h_.height) {
+      const int count = d[pos];
+      const int code = d[pos + 1];
+      pos += 2;
+      if (count > 0) {
+        // An encoded run; pixels past the right edge are dropped.
+        if (h_.compression == Compression::Rle24) {
+          // The colour is code (blue) and the next two bytes (green, red).
+          if (pos + 2 > end) return;
+          const uint colour = qRgb(d[pos + 1], d[pos], code);
+          pos += 2;
+          for (int i = 0; i < count; ++i) put(colour);
+        } else if (h_.compression == Compression::Rle8) {
+          const uint colour = indexColour(code);
+          for (int i = 0; i < count; ++i) put(colour);
+        } else {
+          const uint colours[2] = {indexColour(code >> 4), indexColour(code & 15)};
+          for (int i = 0; i < count; ++i) put(colours[i & 1]);
+        }
+        continue;
+      }
+      switch (code) {
+        case 0:  // end of line
+          x = 0;
+          ++y;
+          break;
+        case 1:  // end of bitmap
+          return;
+        case 2:  // delta: the skipped pixels stay transparent
+          if (pos + 2 > end) return;
+          x += d[pos];
+          y += d[pos + 1];
+          pos += 2;
+          break;
+        default: {  // absolute run of `code` pixels, padded to a 16-bit boundary
+          const int n = code;
+          qint64 bytes = h_.compression == Compression::Rle4 ? (n + 1) / 2 : qint64(n) * pixelBytes;
+          const qint64 avail = std::min(bytes, end - pos);
+          if (h_.compression == Compression::Rle24) {
+            for (qint64 i = 0; i + 3 <= avail; i += 3) put(qRgb(d[pos + i + 2], d[pos + i + 1], d[pos + i]));
+          } else if (h_.compression == Compression::Rle8) {
+            for (qint64 i = 0; i < avail; ++i) put(indexColour(d[pos + i]));
+          } else {
+            for (int i = 0; i < n && i / 2 < avail; ++i) {
+              const int b = d[pos + i / 2];
+              put(indexColour((i & 1) ? (b & 15) : (b >> 4)));
+            }
+          }
+          pos += bytes + (bytes & 1);
+          break;
+        }
+      }
+    }
+  }
+
+  void decodePayload() {
+    const qint64 start = h_.bitsOffset;
+    qint64 bytes = r_.size() - start;
+    if (h_.payloadBytes > 0) bytes = std::min(bytes, h_.payloadBytes);
+    if (bytes <= 0) fail(tr("its embedded picture is missing"));
+    const QByteArrayView payload(reinterpret_cast<const char*>(r_.bytes()) + start, bytes);
+    QImage inner = h_.compression == Compression::Jpeg
+                       ? JpegDecoder::decode(payload, QSize()).image()
+                       : QtImageDecoder::decode(payload, "png");
+    image_ = inner.convertToFormat(QImage::Format_ARGB32);
+  }
+
+  void applyAndMask() {
+    // The AND mask decides transparency unless the colours carry real alpha.
+    if (h_.hasAlpha && sawAlpha_) return;
+    const qint64 maskStride = ((h_.width + 31) / 32) * 4;
+    const qint64 maskStart = h_.bitsOffset + stride() * h_.height;
+    const uchar* d = r_.bytes();
+    for (qint64 y = 0; y < h_.height; ++y) {
+      const qint64 start = maskStart + y * maskStride;
+      uint* out = reinterpret_cast<uint*>(image_.scanLine(int(h_.height - 1 - y)));
+      for (qint64 x = 0; x < h_.width; ++x) {
+        const qint64 at = start + x / 8;
+        if (h_.hasAlpha) out[x] |= 0xFF000000u;
+        if (at < r_.size() && (d[at] & (0x80 >> (x % 8)))) out[x] = 0;
+      }
+    }
+    h_.hasAlpha = false;
+    sawAlpha_ = true;
+  }
+
+  QImage finish() {
+    // Alpha channels that are zero throughout are unused, not invisible.
+    if (h_.hasAlpha && !sawAlpha_) {
+      for (int y = 0; y < image_.height(); ++y) {
+        uint* line = reinterpret_cast<uint*>(image_.scanLine(y));
+        for (int x = 0; x < image_.width(); ++x) line[x] |= 0xFF000000u;
+      }
+    }
+    if (image_.format() == QImage::Format_ARGB32) {
+      bool opaque = true;
+      for (int y = 0; y < image_.height() && opaque; ++y) {
+        const uint* line = reinterpret_cast<const uint*>(image_.constScanLine(y));
+        for (int x = 0; x < image_.width(); ++x) {
+          if (qAlpha(line[x]) != 255) {
+            opaque = false;
+            break;
+          }
+        }
+      }
+      if (opaque) image_.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    return image_;
+  }
+
+  const Reader& r_;
+  Header h_;
+  BmpDecoder::Layout layout_;
+  std::array<uint, 256> palette_{};
+  std::vector<uchar> linearToSrgb_;
+  QImage image_;
+  bool sawAlpha_ = false;
+};
+
+}  // namespace
+
+BmpDecoder::Info BmpDecoder::peek(QByteArrayView data, Layout layout) {
+  const Reader r(data);
+  const Header h = parseHeader(r, layout);
+  return {int(std::min<qint64>(h.width, INT_MAX)), int(std::min<qint64>(h.height, INT_MAX)), h.bpp};
+}
+
+QImage BmpDecoder::decode(QByteArrayView data, Layout layout) {
+  const Reader r(data);
+  const Header h = parseHeader(r, layout);
+  if (h.compression != Compression::Jpeg && h.compression != Compression::Png) {
+    PictureLimits::check(h.width, h.height, data.size());
+  }
+  return Decoder(r, h, layout).run();
+}
+
+}  // namespace ostrel

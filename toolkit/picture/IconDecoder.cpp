@@ -1,0 +1,96 @@
+#include "toolkit/picture/IconDecoder.h"
+
+#include <QCoreApplication>
+#include <QtEndian>
+#include <algorithm>
+#include <vector>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/picture/BmpDecoder.h"
+#include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/QtImageDecoder.h"
+
+namespace ostrel {
+
+namespace {
+
+QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+
+constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
+
+struct Entry {
+  QByteArrayView bytes;
+  bool png = false;
+  qint64 area = 0;
+  int bitsPerPixel = 0;
+};
+
+// Bits per pixel of a PNG from its IHDR: bit depth times channels.
+int pngBitsPerPixel(quint8 bitDepth, quint8 colourType) {
+  switch (colourType) {
+    case 2: return bitDepth * 3;
+    case 4: return bitDepth * 2;
+    case 6: return bitDepth * 4;
+    default: return bitDepth;  // grey or palette
+  }
+}
+
+bool describe(Entry& e) {
+  if (e.bytes.startsWith(kPngSignature)) {
+    if (e.bytes.size() < 33) return false;
+    e.png = true;
+    const qint64 w = qFromBigEndian<quint32>(e.bytes.data() + 16);
+    const qint64 h = qFromBigEndian<quint32>(e.bytes.data() + 20);
+    e.area = w * h;
+    e.bitsPerPixel = pngBitsPerPixel(quint8(e.bytes[24]), quint8(e.bytes[25]));
+    return w > 0 && h > 0;
+  }
+  try {
+    const BmpDecoder::Info info = BmpDecoder::peek(e.bytes, BmpDecoder::Layout::IconEntry);
+    e.area = qint64(info.width) * info.height;
+    e.bitsPerPixel = info.bitsPerPixel;
+    return true;
+  } catch (const DecodeFailure&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+QImage IconDecoder::decode(QByteArrayView data) {
+  if (data.size() < 6) throw DecodeFailure(err::InvalidPicture, tr("its icon directory ends early"));
+  const int count = qFromLittleEndian<quint16>(data.data() + 4);
+  std::vector<Entry> entries;
+  for (int i = 0; i < count; ++i) {
+    const qsizetype at = 6 + qsizetype(i) * 16;
+    if (at + 16 > data.size()) break;
+    const qint64 bytes = qFromLittleEndian<quint32>(data.data() + at + 8);
+    const qint64 offset = qFromLittleEndian<quint32>(data.data() + at + 12);
+    if (offset < 6 || offset >= data.size()) continue;
+    // Writers get the entry's byte count wrong both ways; the decoders are
+    // bounded by the file, so an entry may run to its end.
+    Q_UNUSED(bytes);
+    Entry e{data.sliced(offset)};
+    if (describe(e)) entries.push_back(e);
+  }
+  if (entries.empty()) {
+    throw DecodeFailure(err::InvalidPicture, tr("its icon directory lists no readable image"));
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.area != b.area ? a.area > b.area : a.bitsPerPixel > b.bitsPerPixel;
+  });
+  DecodeFailure first(err::InvalidPicture, {});
+  bool haveFailure = false;
+  for (const Entry& e : entries) {
+    try {
+      if (e.png) return QtImageDecoder::decode(e.bytes, "png");
+      return BmpDecoder::decode(e.bytes, BmpDecoder::Layout::IconEntry);
+    } catch (const DecodeFailure& failure) {
+      if (!haveFailure) first = failure;
+      haveFailure = true;
+    }
+  }
+  throw first;
+}
+
+}  // namespace ostrel

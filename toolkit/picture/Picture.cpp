@@ -1,0 +1,52 @@
+#include "toolkit/picture/Picture.h"
+
+#include <QPainter>
+
+namespace ostrel {
+
+Picture Picture::fromImage(QImage image) { return fromImage(std::move(image), {}); }
+
+Picture Picture::fromImage(QImage image, QSize naturalSize) {
+  Picture p;
+  p.natural_ = naturalSize.isEmpty() ? image.size() : naturalSize;
+  p.image_ = std::move(image);
+  return p;
+}
+
+Picture Picture::fromDrawing(std::shared_ptr<const Drawing> drawing) {
+  Picture p;
+  if (drawing) {
+    const QSizeF s = drawing->naturalSize();
+    p.natural_ = QSize(qMax(1, qRound(s.width())), qMax(1, qRound(s.height())));
+  }
+  p.drawing_ = std::move(drawing);
+  return p;
+}
+
+bool Picture::isNull() const { return drawing_ == nullptr && image_.isNull(); }
+
+QSize Picture::naturalSize() const { return isNull() ? QSize() : natural_; }
+
+void Picture::paint(QPainter& painter, const QRectF& target) const {
+  if (drawing_) {
+    painter.save();
+    drawing_->paint(painter, target);
+    painter.restore();
+  } else if (!image_.isNull()) {
+    painter.drawImage(target, image_);
+  }
+}
+
+QImage Picture::toImage(QSize size) const {
+  if (isNull()) return {};
+  if (size.isEmpty()) size = naturalSize();
+  if (!drawing_ && size == image_.size()) return image_;
+  QImage out(size, QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::transparent);
+  QPainter painter(&out);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+  return out;
+}
+
+}  // namespace ostrel

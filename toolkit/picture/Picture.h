@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <memory>
+
+#include "toolkit/picture/Drawing.h"
+
+class QPainter;
+
+namespace ostrel {
+
+// What a picture control holds: a raster image or a drawing (metafile), or
+// nothing. Cheap to copy; the pixels and the records are shared.
+class Picture {
+ public:
+  Picture() = default;
+  static Picture fromImage(QImage image);
+  // naturalSize: the picture's full size when image was decoded smaller than
+  // that (a preview decode); empty means the image's own size.
+  static Picture fromImage(QImage image, QSize naturalSize);
+  static Picture fromDrawing(std::shared_ptr<const Drawing> drawing);
+
+  bool isNull() const;
+  bool isDrawing() const { return drawing_ != nullptr; }
+
+  // Size at 96 dpi in logical pixels (the upright size for rotated photos).
+  QSize naturalSize() const;
+
+  // Draws the picture stretched into target (aspect ratio not kept).
+  void paint(QPainter& painter, const QRectF& target) const;
+
+  // A raster copy at the given size (natural size when empty).
+  QImage toImage(QSize size = {}) const;
+
+  const QImage& image() const { return image_; }
+  const Drawing* drawing() const { return drawing_.get(); }
+
+ private:
+  QImage image_;
+  QSize natural_;
+  std::shared_ptr<const Drawing> drawing_;
+};
+
+}  // namespace ostrel

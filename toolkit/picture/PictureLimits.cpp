@@ -1,0 +1,40 @@
+#include "toolkit/picture/PictureLimits.h"
+
+#include <QCoreApplication>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeFailure.h"
+
+namespace ostrel {
+
+namespace {
+QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+}  // namespace
+
+void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
+  if (width <= 0 || height <= 0) {
+    throw DecodeFailure(err::InvalidPicture,
+                        tr("its header gives an impossible size of %1 × %2 pixels")
+                            .arg(width)
+                            .arg(height));
+  }
+  if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) {
+    throw DecodeFailure(err::OutOfMemory,
+                        tr("the picture is %1 × %2 pixels, more than the %3 megapixels "
+                           "(at most %4 pixels a side) this program shows")
+                            .arg(width)
+                            .arg(height)
+                            .arg(kMaxPixels / 1000000)
+                            .arg(kMaxSide));
+  }
+  const qint64 decoded = width * height * 4;
+  if (decoded > kTrustedDecodedBytes && decoded / kMaxExpansion > qMax<qint64>(dataBytes, 1)) {
+    throw DecodeFailure(err::InvalidPicture,
+                        tr("its header claims %1 × %2 pixels, far more than its %3 bytes can hold")
+                            .arg(width)
+                            .arg(height)
+                            .arg(dataBytes));
+  }
+}
+
+}  // namespace ostrel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSize>
+#include <QtGlobal>
+
+namespace ostrel {
+
+// The bounds every decoder checks before it allocates pixels, so a hostile
+// header cannot make the program reserve gigabytes for a few bytes of data.
+class PictureLimits {
+ public:
+  // Files are read into memory whole; larger ones are refused before reading.
+  static constexpr qint64 kMaxFileBytes = qint64(512) * 1024 * 1024;
+  // 16384 x 16384: 1 GiB at four bytes a pixel.
+  static constexpr qint64 kMaxPixels = qint64(16384) * 16384;
+  static constexpr qint64 kMaxSide = 65535;
+  // Below this many decoded bytes any compression ratio is believed.
+  static constexpr qint64 kTrustedDecodedBytes = qint64(64) * 1024 * 1024;
+  // Above it, a picture needing more than this many decoded bytes per byte
+  // of file is taken for a decompression bomb (deflate tops out near 1:1032).
+  static constexpr qint64 kMaxExpansion = 4096;
+  // QImageReader's own budget, raised so a 50-megapixel photo opens.
+  static constexpr int kReaderAllocationLimitMB = 1024;
+
+  // Throws DecodeFailure (err::OutOfMemory, or err::InvalidPicture for an
+  // empty or negative size) unless a width x height picture stored in
+  // dataBytes bytes may be decoded.
+  static void check(qint64 width, qint64 height, qint64 dataBytes);
+  static void check(QSize size, qint64 dataBytes) { check(size.width(), size.height(), dataBytes); }
+};
+
+}  // namespace ostrel
