@@ -56,6 +56,7 @@ Ostrel_View::Ostrel_View() {
     CheckBox& c = (*Check1)(i);
     c.Move(box.left, box.top, box.width, 255);
     c.setCaption(QString::fromLatin1(box.caption));
+    c.setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
     const QSignalBlocker block(&c);
     c.setValue(box.tickedAtStart ? 1 : 0);
   }

@@ -58,9 +58,18 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
   EXPECT_EQ(w.Command1->text(), QStringLiteral("Exit"));
   EXPECT_EQ(w.Command3->text(), QStringLiteral("Help"));
   EXPECT_EQ(w.focusWidget(), w.Dir1);
-  // Tab order: Dir1, Drive1, File1, then the first row of boxes.
-  EXPECT_EQ(w.Dir1->nextInFocusChain(), w.Drive1);
-  EXPECT_EQ(w.Drive1->nextInFocusChain(), w.File1);
+  // Tab order: Dir1, Drive1, File1, the first two rows of boxes, Exit, Help,
+  // the last row, About.
+  QList<QWidget*> order;
+  for (QWidget* x = w.Dir1; order.size() < 18; x = x->nextInFocusChain()) {
+    if (x->parentWidget() == &w && (x->focusPolicy() & Qt::TabFocus)) order << x;
+  }
+  const QList<QWidget*> expected = {
+      w.Dir1,        w.Drive1,      w.File1,       &(*w.Check1)(0),  &(*w.Check1)(2),
+      &(*w.Check1)(3), &(*w.Check1)(4), &(*w.Check1)(5), &(*w.Check1)(6), &(*w.Check1)(7),
+      &(*w.Check1)(8), w.Command1,    w.Command3,    &(*w.Check1)(1),  &(*w.Check1)(9),
+      &(*w.Check1)(10), &(*w.Check1)(11), w.Command2};
+  EXPECT_EQ(order, expected);
 }
 
 TEST_F(MainWindowTest, StartsWithTheDefaultPatternSoHtmFilesWaitForTheFirstBoxClick) {

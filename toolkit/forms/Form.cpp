@@ -18,7 +18,15 @@ namespace {
 constexpr QMargins kAssumedFrame(4, 23, 4, 4);
 }  // namespace
 
-Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {}
+Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {
+  // The design measures were made for an 8-point interface font; a larger
+  // one would clip the captions of the small controls.
+  QFont small = font();
+  small.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                     QStringLiteral("DejaVu Sans")});
+  small.setPointSizeF(8);
+  setFont(small);
+}
 
 Form::~Form() = default;
 
