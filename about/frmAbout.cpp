@@ -5,10 +5,13 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "about/KeyValueReader.h"
 #include "main_window/Ostrel_View.h"
 #include "toolkit/App.h"
 #include "toolkit/Icons.h"
+#include "toolkit/Services.h"
 #include "toolkit/forms/FormSet.h"
+#include "toolkit/registry/Registry.h"
 
 namespace ostrel {
 
@@ -17,10 +20,10 @@ namespace {
 // The labels' face is a condensed sans; take whichever condensed face the
 // system has.
 QFont condensedFont(qreal points, bool bold, bool underline) {
-  QFont::insertSubstitutions(QStringLiteral("Abadi MT Condensed"),
-                             {QStringLiteral("Liberation Sans Narrow"),
-                              QStringLiteral("DejaVu Sans Condensed"),
-                              QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
+  QFont::insertSubstitutions(
+      QStringLiteral("Abadi MT Condensed"),
+      {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+       QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
   QFont font(QStringLiteral("Abadi MT Condensed"));
   font.setPointSizeF(points);
   font.setBold(bold);
@@ -88,7 +91,19 @@ void frmAbout::Form_Load() {
   lblTitle->setCaption(App().Title);
 }
 
-void frmAbout::cmdOK_Click() { Unload(*this); }
+void frmAbout::cmdOK_Click() {
+  Unload(*this);
+}
+
+bool frmAbout::GetKeyValue(quint32 KeyRoot, const QString& KeyName, const QString& SubKeyRef,
+                           QString& KeyVal) {
+  if (services().registry == nullptr) {
+    KeyVal.clear();
+    return false;
+  }
+  Registry registry(*services().registry);
+  return ostrel::GetKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
+}
 
 void frmAbout::showEvent(QShowEvent* event) {
   if (!placed_) {

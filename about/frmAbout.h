@@ -25,6 +25,11 @@ class frmAbout : public Form {
 
   void cmdOK_Click();
 
+  // Reads one registry value into KeyVal; true on success. Offered to other
+  // code, not used by the window itself.
+  bool GetKeyValue(quint32 KeyRoot, const QString& KeyName, const QString& SubKeyRef,
+                   QString& KeyVal);
+
  protected:
   void Form_Load() override;
   void showEvent(QShowEvent* event) override;

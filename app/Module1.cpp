@@ -5,6 +5,8 @@
 
 namespace ostrel {
 
-void Main() { form<Ostrel_View>().Show(); }
+void Main() {
+  form<Ostrel_View>().Show();
+}
 
 }  // namespace ostrel

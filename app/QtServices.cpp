@@ -5,7 +5,9 @@
 #include "toolkit/dialogs/QtDialogService.h"
 #include "toolkit/dialogs/QtMessageBoxService.h"
 #include "toolkit/forms/ProcessService.h"
+#include "toolkit/help/QtHelpService.h"
 #include "toolkit/printing/QtPrinterService.h"
+#include "toolkit/registry/WineRegistryStore.h"
 
 namespace ostrel {
 
@@ -15,6 +17,8 @@ struct QtServices::Impl {
   QtPrinterService printer;
   QtVolumeService volumes;
   QtProcessService process;
+  QtHelpService help;
+  WineRegistryStore registry;
 };
 
 QtServices::QtServices() : impl_(std::make_unique<Impl>()) {}
@@ -27,6 +31,8 @@ void QtServices::install() {
   set.printer = &impl_->printer;
   set.volumes = &impl_->volumes;
   set.process = &impl_->process;
+  set.help = &impl_->help;
+  set.registry = &impl_->registry;
   installServices(set);
 }
 

@@ -21,8 +21,8 @@ inline constexpr int kFileTypeBoxCount = 12;
 extern const std::array<FileTypeBox, kFileTypeBoxCount> kFileTypeBoxes;
 
 // The order the pieces are joined in; it is not the index order.
-inline constexpr std::array<int, kFileTypeBoxCount> kPatternOrder = {0, 2, 3, 4, 5, 6,
-                                                                      7, 8, 1, 9, 10, 11};
+inline constexpr std::array<int, kFileTypeBoxCount> kPatternOrder = {0, 2, 3, 4, 5,  6,
+                                                                     7, 8, 1, 9, 10, 11};
 
 // The pattern the file list starts with. Its Html piece lacks ";*.htm": until
 // the first box is clicked, .htm files are not listed.

@@ -6,6 +6,7 @@
 #include "picture_viewer/Form1.h"
 #include "text_window/Form2.h"
 #include "toolkit/App.h"
+#include "toolkit/Icons.h"
 #include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
@@ -14,7 +15,6 @@
 #include "toolkit/forms/ProcessService.h"
 #include "toolkit/help/HelpService.h"
 #include "toolkit/picture/PictureLoader.h"
-#include "toolkit/Icons.h"
 
 namespace ostrel {
 
@@ -62,11 +62,10 @@ Ostrel_View::Ostrel_View() {
   }
 
   // Tab order: Dir1 first, so the directory list has the focus at start.
-  const QList<QWidget*> order = {Dir1,        Drive1,      File1,       &(*Check1)(0),
-                                 &(*Check1)(2), &(*Check1)(3), &(*Check1)(4), &(*Check1)(5),
-                                 &(*Check1)(6), &(*Check1)(7), &(*Check1)(8), Command1,
-                                 Command3,    &(*Check1)(1), &(*Check1)(9), &(*Check1)(10),
-                                 &(*Check1)(11), Command2};
+  const QList<QWidget*> order = {
+      Dir1,          Drive1,        File1,         &(*Check1)(0),  &(*Check1)(2),  &(*Check1)(3),
+      &(*Check1)(4), &(*Check1)(5), &(*Check1)(6), &(*Check1)(7),  &(*Check1)(8),  Command1,
+      Command3,      &(*Check1)(1), &(*Check1)(9), &(*Check1)(10), &(*Check1)(11), Command2};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
   Dir1->setFocus();
 
@@ -81,7 +80,9 @@ Ostrel_View::Ostrel_View() {
           [this](int index) { runHandler([this, index] { Check1_Click(index); }); });
 }
 
-void Ostrel_View::Form_Load() { File1->setPattern(QString::fromLatin1(kDefaultPattern)); }
+void Ostrel_View::Form_Load() {
+  File1->setPattern(QString::fromLatin1(kDefaultPattern));
+}
 
 void Ostrel_View::Drive1_Change() {
   try {
@@ -93,7 +94,9 @@ void Ostrel_View::Drive1_Change() {
   }
 }
 
-void Ostrel_View::Dir1_Change() { File1->setPath(Dir1->Path()); }
+void Ostrel_View::Dir1_Change() {
+  File1->setPath(Dir1->Path());
+}
 
 void Ostrel_View::Command1_Click() {
   Unload<Form1>();
@@ -102,7 +105,9 @@ void Ostrel_View::Command1_Click() {
   services().process->end(0);
 }
 
-void Ostrel_View::Command2_Click() { form<frmAbout>().Show(); }
+void Ostrel_View::Command2_Click() {
+  form<frmAbout>().Show();
+}
 
 void Ostrel_View::Command3_Click() {
   if (App().HelpFile.isEmpty()) {
@@ -139,19 +144,27 @@ void Ostrel_View::File1_Click() {
       Image1->setPicture(PictureLoader::loadForPreview(name, Image1->size()));
       break;
     }
-    case FileAction::OpenText: form<Form2>().Show(); break;
-    case FileAction::None: break;
+    case FileAction::OpenText:
+      form<Form2>().Show();
+      break;
+    case FileAction::None:
+      break;
   }
 }
 
 void Ostrel_View::Image1_Click() {
+  const bool viewerWasLoaded = FormSet::instance().isLoaded<Form1>();
   form<Form1>().setCaption(File1->FileName());
   try {
     form<Form1>().Hide();
     form<Form1>().Refresh();
-    Ostrel_View& main = form<Ostrel_View>();
-    const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
-    form<Form1>().Image1->setPicture(PictureLoader::load(name));
+    // A viewer loaded just now has read this very file in its load step: a
+    // second decode would only double the time and the memory of a big photo.
+    if (viewerWasLoaded) {
+      Ostrel_View& main = form<Ostrel_View>();
+      const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
+      form<Form1>().Image1->setPicture(PictureLoader::load(name));
+    }
     form<Form1>().Show();
   } catch (const ToolkitError&) {
     // The viewer is not left open on a stale or empty picture.

@@ -17,10 +17,20 @@ QIcon twoSizes(const QString& base) {
 
 }  // namespace
 
-QIcon Icons::program() { return twoSizes(QStringLiteral("program")); }
-QIcon Icons::viewer() { return twoSizes(QStringLiteral("viewer")); }
-QIcon Icons::textWindow() { return twoSizes(QStringLiteral("text-window")); }
-QPixmap Icons::arrowAnticlockwise() { return QPixmap(QStringLiteral(":/icons/arrow-anticlockwise.png")); }
-QPixmap Icons::arrowClockwise() { return QPixmap(QStringLiteral(":/icons/arrow-clockwise.png")); }
+QIcon Icons::program() {
+  return twoSizes(QStringLiteral("program"));
+}
+QIcon Icons::viewer() {
+  return twoSizes(QStringLiteral("viewer"));
+}
+QIcon Icons::textWindow() {
+  return twoSizes(QStringLiteral("text-window"));
+}
+QPixmap Icons::arrowAnticlockwise() {
+  return QPixmap(QStringLiteral(":/icons/arrow-anticlockwise.png"));
+}
+QPixmap Icons::arrowClockwise() {
+  return QPixmap(QStringLiteral(":/icons/arrow-clockwise.png"));
+}
 
 }  // namespace ostrel

@@ -8,9 +8,9 @@ namespace ostrel {
 // The program's own artwork, from the icon resources.
 class Icons {
  public:
-  static QIcon program();     // main window, About window, desktop
-  static QIcon viewer();      // the picture viewer's eye
-  static QIcon textWindow();  // a hand writing with a yellow pencil
+  static QIcon program();               // main window, About window, desktop
+  static QIcon viewer();                // the picture viewer's eye
+  static QIcon textWindow();            // a hand writing with a yellow pencil
   static QPixmap arrowAnticlockwise();  // the 12-point button
   static QPixmap arrowClockwise();      // the 10-point button
 };

@@ -9,8 +9,12 @@ Services& current() {
 }
 }  // namespace
 
-Services& services() { return current(); }
+Services& services() {
+  return current();
+}
 
-void installServices(const Services& set) { current() = set; }
+void installServices(const Services& set) {
+  current() = set;
+}
 
 }  // namespace ostrel

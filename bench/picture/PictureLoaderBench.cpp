@@ -61,8 +61,8 @@ class Fixture {
     if (f.open(QIODevice::WriteOnly)) f.write(reinterpret_cast<const char*>(jpeg), qint64(size));
     tjFree(jpeg);
     tjDestroy(tj);
-    std::fprintf(stderr, "generated %s: %dx%d, %lu bytes\n", qPrintable(fileName_), kWidth,
-                 kHeight, size);
+    std::fprintf(stderr, "generated %s: %dx%d, %lu bytes\n", qPrintable(fileName_), kWidth, kHeight,
+                 size);
   }
   QTemporaryDir dir_;
   QString fileName_;

@@ -85,7 +85,7 @@ class FakePrinter : public PrinterService {
   void printText(const QString& text, const QFont& font) override;
 
   std::vector<Job> jobs;
-  QString failWith;  // when set, printing raises an error with this description
+  QString failWith;      // when set, printing raises an error with this description
   int failNumber = 482;  // the error number failWith raises (a printer error)
 
  private:

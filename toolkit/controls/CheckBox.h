@@ -29,8 +29,7 @@ class CheckBoxArray : public QObject {
   Q_OBJECT
 
  public:
-  CheckBoxArray(QWidget* parent, const QString& name, int count,
-                ScaleMode mode = ScaleMode::Twips);
+  CheckBoxArray(QWidget* parent, const QString& name, int count, ScaleMode mode = ScaleMode::Twips);
 
   CheckBox& operator()(int index) const { return *boxes_.at(static_cast<size_t>(index)); }
   int Count() const { return static_cast<int>(boxes_.size()); }

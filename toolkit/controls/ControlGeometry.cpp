@@ -36,7 +36,9 @@ void ControlGeometry::Move(float left, float top, float width, float height) {
   apply();
 }
 
-bool ControlGeometry::Visible() const { return !widget_->isHidden(); }
+bool ControlGeometry::Visible() const {
+  return !widget_->isHidden();
+}
 
 void ControlGeometry::apply() {
   // Edges are rounded, not sizes, so controls that meet in the design still

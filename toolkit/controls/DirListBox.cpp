@@ -32,19 +32,20 @@ void checkReadable(const QString& path) {
   }
   const int error = errno;
   if (error == ENOENT || error == ENOTDIR) {
-    throw ToolkitError(err::PathNotFound,
-                       QCoreApplication::translate("DirListBox", "The folder “%1” does not exist.")
-                           .arg(native));
+    throw ToolkitError(
+        err::PathNotFound,
+        QCoreApplication::translate("DirListBox", "The folder “%1” does not exist.").arg(native));
   }
   if (error == EACCES || error == EPERM) {
-    throw ToolkitError(
-        err::PermissionDenied,
-        QCoreApplication::translate("DirListBox", "You do not have permission to open the folder “%1”.")
-            .arg(native));
+    throw ToolkitError(err::PermissionDenied,
+                       QCoreApplication::translate(
+                           "DirListBox", "You do not have permission to open the folder “%1”.")
+                           .arg(native));
   }
-  throw ToolkitError(err::DeviceUnavailable,
-                     QCoreApplication::translate("DirListBox", "The folder “%1” cannot be read: %2.")
-                         .arg(native, QString::fromLocal8Bit(strerror(error))));
+  throw ToolkitError(
+      err::DeviceUnavailable,
+      QCoreApplication::translate("DirListBox", "The folder “%1” cannot be read: %2.")
+          .arg(native, QString::fromLocal8Bit(strerror(error))));
 }
 
 }  // namespace

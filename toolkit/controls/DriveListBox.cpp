@@ -33,9 +33,9 @@ QString DriveListBox::rootOfDesignation(const QString& designation) {
 QString DriveListBox::volumeRootOf(const QString& path, const QList<Volume>& volumes) {
   QString best = QStringLiteral("/");
   for (const Volume& v : volumes) {
-    const bool inside = path == v.root ||
-                        path.startsWith(v.root.endsWith(QLatin1Char('/')) ? v.root
-                                                                           : v.root + QLatin1Char('/'));
+    const bool inside =
+        path == v.root ||
+        path.startsWith(v.root.endsWith(QLatin1Char('/')) ? v.root : v.root + QLatin1Char('/'));
     if (inside && v.root.size() > best.size()) best = v.root;
   }
   return best;
@@ -50,7 +50,9 @@ int DriveListBox::indexForPath(const QString& driveOrPath) const {
   return volumes_.isEmpty() ? -1 : 0;
 }
 
-void DriveListBox::setDrive(const QString& driveOrPath) { setCurrentIndex(indexForPath(driveOrPath)); }
+void DriveListBox::setDrive(const QString& driveOrPath) {
+  setCurrentIndex(indexForPath(driveOrPath));
+}
 
 void DriveListBox::showVolumeOf(const QString& path) {
   const QSignalBlocker block(this);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <strings.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/forms/Form.h"
@@ -21,13 +24,14 @@ namespace {
 [[noreturn]] void throwUnreadable(const QString& folder, int error) {
   const QString native = QDir::toNativeSeparators(folder);
   if (error == ENOENT || error == ENOTDIR) {
-    throw ToolkitError(err::PathNotFound,
-                       QCoreApplication::translate("FileListBox", "The folder “%1” does not exist.")
-                           .arg(native));
+    throw ToolkitError(
+        err::PathNotFound,
+        QCoreApplication::translate("FileListBox", "The folder “%1” does not exist.").arg(native));
   }
-  throw ToolkitError(err::PermissionDenied,
-                     QCoreApplication::translate("FileListBox", "The folder “%1” cannot be listed: %2.")
-                         .arg(native, QString::fromLocal8Bit(std::strerror(error))));
+  throw ToolkitError(
+      err::PermissionDenied,
+      QCoreApplication::translate("FileListBox", "The folder “%1” cannot be listed: %2.")
+          .arg(native, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 }  // namespace
@@ -54,31 +58,41 @@ FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
 }
 
 QStringList FileListBox::listFolder(const QString& folder, const FilePattern& pattern) {
-  QStringList names;
   const QByteArray encoded = QFile::encodeName(folder);
   DIR* dir = ::opendir(encoded.constData());
   if (dir == nullptr) throwUnreadable(folder, errno);
   const int fd = ::dirfd(dir);
+  // Names are matched and sorted as bytes and decoded once at the end: a big
+  // folder is listed nearly as fast as a bare readdir loop.
+  std::vector<std::string> kept;
+  const bool byBytes = pattern.hasByteMatcher();
   while (const dirent* entry = ::readdir(dir)) {
     if (entry->d_name[0] == '.') continue;  // hidden, and . and ..
+    const size_t length = std::strlen(entry->d_name);
+    if (byBytes ? !pattern.matchesBytes(entry->d_name, length)
+                : !pattern.matches(QFile::decodeName(entry->d_name))) {
+      continue;
+    }
     unsigned char type = entry->d_type;
     if (type == DT_LNK || type == DT_UNKNOWN) {
       struct stat st {};
-      if (::fstatat(fd, entry->d_name, &st, 0) == 0) {
-        type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-      } else {
-        type = DT_REG;  // a dangling link is still a name the user sees
-      }
+      // A dangling link is still a name the user sees.
+      type = (::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) ? DT_DIR : DT_REG;
     }
     if (type == DT_DIR) continue;
-    const QString name = QFile::decodeName(entry->d_name);
-    if (pattern.matches(name)) names.append(name);
+    kept.emplace_back(entry->d_name, length);
   }
   ::closedir(dir);
-  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    const int c = a.compare(b, Qt::CaseInsensitive);
+  std::sort(kept.begin(), kept.end(), [](const std::string& a, const std::string& b) {
+    const int c = ::strcasecmp(a.c_str(), b.c_str());
     return c != 0 ? c < 0 : a < b;
   });
+  QStringList names;
+  names.reserve(static_cast<qsizetype>(kept.size()));
+  for (const std::string& name : kept) {
+    names.append(QFile::decodeName(
+        QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()))));
+  }
   return names;
 }
 
@@ -96,7 +110,9 @@ void FileListBox::setPattern(const QString& pattern) {
   relist(false);
 }
 
-void FileListBox::Refresh() { relist(true); }
+void FileListBox::Refresh() {
+  relist(true);
+}
 
 QString FileListBox::List(int index) const {
   return model_.data(model_.index(index), Qt::DisplayRole).toString();

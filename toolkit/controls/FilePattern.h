@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
 #include <vector>
@@ -15,6 +16,12 @@ class FilePattern {
 
   bool matches(const QString& name) const;
 
+  // The same test on a name's bytes as the file system stores them. Set only
+  // when every piece can be decided that way (plain "*.ext" pieces in ASCII);
+  // otherwise callers decode the name and use matches().
+  bool hasByteMatcher() const { return byteMatchable_; }
+  bool matchesBytes(const char* name, size_t length) const;
+
  private:
   struct Piece {
     enum class Kind { Everything, Suffix, Wildcard } kind;
@@ -22,6 +29,9 @@ class FilePattern {
     QRegularExpression regex;
   };
   std::vector<Piece> pieces_;
+  std::vector<QByteArray> byteSuffixes_;
+  bool matchesEverything_ = false;
+  bool byteMatchable_ = true;
 };
 
 }  // namespace ostrel

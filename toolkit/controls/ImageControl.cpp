@@ -5,6 +5,11 @@
 
 namespace ostrel {
 
+namespace {
+// A drawing larger than this many pixels is not cached as an image.
+constexpr qint64 kLargestDrawingCache = 4096LL * 4096;
+}  // namespace
+
 ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, ScaleMode mode)
     : QWidget(parent), ControlGeometry(this, mode), sizing_(sizing) {
   setObjectName(name);
@@ -42,6 +47,12 @@ const QImage& ImageControl::rendered() {
 void ImageControl::paintEvent(QPaintEvent* event) {
   if (picture_.isNull() || width() <= 0 || height() <= 0) return;
   QPainter painter(this);
+  if (picture_.isDrawing() && qint64(width()) * height() > kLargestDrawingCache) {
+    // Too big to keep as pixels: play the records for the exposed part only.
+    painter.setClipRect(event->rect());
+    picture_.paint(painter, QRectF(rect()));
+    return;
+  }
   const QImage& image = rendered();
   if (image.isNull()) return;
   if (picture_.isDrawing()) {
@@ -64,8 +75,8 @@ void ImageControl::mousePressEvent(QMouseEvent* event) {
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
-  const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                     rect().contains(event->position().toPoint());
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
   pressed_ = false;
   event->accept();
   if (click) emit Click();

@@ -10,10 +10,10 @@ namespace {
 
 bool isPseudo(const QStorageInfo& info) {
   static const QSet<QByteArray> kPseudoTypes = {
-      "proc",      "sysfs",   "devpts",    "cgroup",  "cgroup2",  "securityfs", "pstore",
-      "debugfs",   "tracefs", "configfs",  "fusectl", "mqueue",   "hugetlbfs",  "bpf",
-      "autofs",    "binfmt_misc", "devtmpfs", "rpc_pipefs", "nsfs", "efivarfs", "squashfs",
-      "ramfs",     "fuse.portal", "fuse.gvfsd-fuse"};
+      "proc",      "sysfs",    "devpts",   "cgroup",      "cgroup2",     "securityfs",
+      "pstore",    "debugfs",  "tracefs",  "configfs",    "fusectl",     "mqueue",
+      "hugetlbfs", "bpf",      "autofs",   "binfmt_misc", "devtmpfs",    "rpc_pipefs",
+      "nsfs",      "efivarfs", "squashfs", "ramfs",       "fuse.portal", "fuse.gvfsd-fuse"};
   if (kPseudoTypes.contains(info.fileSystemType())) return true;
   const QString root = info.rootPath();
   for (const char* prefix : {"/proc", "/sys", "/dev", "/run", "/snap", "/boot/efi"}) {

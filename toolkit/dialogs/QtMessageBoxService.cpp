@@ -14,31 +14,50 @@ int QtMessageBoxService::show(QWidget* parent, const QString& prompt, int style,
   box.setWindowTitle(title);
   box.setText(prompt);
   switch (style & 0x70) {
-    case mb::Critical: box.setIcon(QMessageBox::Critical); break;
-    case mb::Question: box.setIcon(QMessageBox::Question); break;
-    case mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case mb::Information: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case mb::Critical:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case mb::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case mb::Exclamation:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case mb::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
   }
   switch (style & 0x7) {
-    case mb::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case mb::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
     case mb::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
-    case mb::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    default: box.setStandardButtons(QMessageBox::Ok); break;
+    case mb::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
+    default:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
   }
   switch (box.exec()) {
-    case QMessageBox::Cancel: return mb::Cancel;
-    case QMessageBox::Yes: return mb::Yes;
-    case QMessageBox::No: return mb::No;
-    default: return mb::Ok;
+    case QMessageBox::Cancel:
+      return mb::Cancel;
+    case QMessageBox::Yes:
+      return mb::Yes;
+    case QMessageBox::No:
+      return mb::No;
+    default:
+      return mb::Ok;
   }
 }
 
 int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) {
-  return services().messageBox->show(parent, prompt, style,
-                                     title.isEmpty() ? App().Title : title);
+  return services().messageBox->show(parent, prompt, style, title.isEmpty() ? App().Title : title);
 }
 
 }  // namespace ostrel

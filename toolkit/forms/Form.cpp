@@ -22,8 +22,8 @@ Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {
   // The design measures were made for an 8-point interface font; a larger
   // one would clip the captions of the small controls.
   QFont small = font();
-  small.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                     QStringLiteral("DejaVu Sans")});
+  small.setFamilies(
+      {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
   small.setPointSizeF(8);
   setFont(small);
 }
@@ -34,14 +34,22 @@ QMargins Form::frameMargins() const {
   const QRect frame = frameGeometry();
   const QRect client = geometry();
   if (frame == client) return kAssumedFrame;
-  return {client.left() - frame.left(), client.top() - frame.top(),
-          frame.right() - client.right(), frame.bottom() - client.bottom()};
+  return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+          frame.bottom() - client.bottom()};
 }
 
-float Form::Left() const { return fromPixels(frameGeometry().x(), ScaleMode::Twips); }
-float Form::Top() const { return fromPixels(frameGeometry().y(), ScaleMode::Twips); }
-void Form::setLeft(float twips) { move(toPixels(twips, ScaleMode::Twips), frameGeometry().y()); }
-void Form::setTop(float twips) { move(frameGeometry().x(), toPixels(twips, ScaleMode::Twips)); }
+float Form::Left() const {
+  return fromPixels(frameGeometry().x(), ScaleMode::Twips);
+}
+float Form::Top() const {
+  return fromPixels(frameGeometry().y(), ScaleMode::Twips);
+}
+void Form::setLeft(float twips) {
+  move(toPixels(twips, ScaleMode::Twips), frameGeometry().y());
+}
+void Form::setTop(float twips) {
+  move(frameGeometry().x(), toPixels(twips, ScaleMode::Twips));
+}
 
 float Form::Width() const {
   const QMargins m = frameMargins();
@@ -63,10 +71,16 @@ void Form::setHeight(float twips) {
   resize(width(), qMax(0, toPixels(twips, ScaleMode::Twips) - m.top() - m.bottom()));
 }
 
-float Form::ScaleWidth() const { return fromPixels(width(), scaleMode_); }
-float Form::ScaleHeight() const { return fromPixels(height(), scaleMode_); }
+float Form::ScaleWidth() const {
+  return fromPixels(width(), scaleMode_);
+}
+float Form::ScaleHeight() const {
+  return fromPixels(height(), scaleMode_);
+}
 
-WId Form::hWnd() { return winId(); }
+WId Form::hWnd() {
+  return winId();
+}
 
 void Form::Show() {
   if (!isVisible()) show();
@@ -75,7 +89,9 @@ void Form::Show() {
   activateWindow();
 }
 
-void Form::Hide() { hide(); }
+void Form::Hide() {
+  hide();
+}
 
 void Form::Refresh() {
   if (isVisible()) {
@@ -103,7 +119,9 @@ void Form::runHandler(const std::function<void()>& handler) {
   }
 }
 
-void Form::runLoad() { Form_Load(); }
+void Form::runLoad() {
+  Form_Load();
+}
 
 void Form::fireResizeIfChanged() {
   if (size() == lastResizeReported_) return;
@@ -122,7 +140,8 @@ void Form::showEvent(QShowEvent* event) {
 }
 
 void Form::mousePressEvent(QMouseEvent* event) {
-  pressedOnInterior_ = event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr;
+  pressedOnInterior_ =
+      event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr;
   QWidget::mousePressEvent(event);
 }
 

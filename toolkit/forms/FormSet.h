@@ -64,6 +64,8 @@ void Unload() {
   FormSet::instance().unload<F>();
 }
 
-inline void Unload(Form& form) { FormSet::instance().unload(&form); }
+inline void Unload(Form& form) {
+  FormSet::instance().unload(&form);
+}
 
 }  // namespace ostrel

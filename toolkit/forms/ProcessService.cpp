@@ -4,6 +4,8 @@
 
 namespace ostrel {
 
-void QtProcessService::end(int exitCode) { QCoreApplication::exit(exitCode); }
+void QtProcessService::end(int exitCode) {
+  QCoreApplication::exit(exitCode);
+}
 
 }  // namespace ostrel

@@ -18,9 +18,13 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 
-[[noreturn]] void fail(const QString& reason) { throw DecodeFailure(err::InvalidPicture, reason); }
+[[noreturn]] void fail(const QString& reason) {
+  throw DecodeFailure(err::InvalidPicture, reason);
+}
 
 // What a bitmap whose data ends early shows where the data is missing.
 constexpr uint kMissing = 0xFF000000u;
@@ -122,14 +126,29 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
   }
 
   switch (compression) {
-    case 0: h.compression = Compression::Rgb; break;
-    case 1: h.compression = Compression::Rle8; break;
-    case 2: h.compression = Compression::Rle4; break;
-    case 3: h.compression = os2 ? Compression::Huffman1D : Compression::BitFields; break;
-    case 4: h.compression = os2 ? Compression::Rle24 : Compression::Jpeg; break;
-    case 5: h.compression = Compression::Png; break;
-    case 6: h.compression = Compression::BitFields; break;
-    default: fail(tr("it uses an unknown bitmap compression (%1)").arg(compression));
+    case 0:
+      h.compression = Compression::Rgb;
+      break;
+    case 1:
+      h.compression = Compression::Rle8;
+      break;
+    case 2:
+      h.compression = Compression::Rle4;
+      break;
+    case 3:
+      h.compression = os2 ? Compression::Huffman1D : Compression::BitFields;
+      break;
+    case 4:
+      h.compression = os2 ? Compression::Rle24 : Compression::Jpeg;
+      break;
+    case 5:
+      h.compression = Compression::Png;
+      break;
+    case 6:
+      h.compression = Compression::BitFields;
+      break;
+    default:
+      fail(tr("it uses an unknown bitmap compression (%1)").arg(compression));
   }
   if (h.compression == Compression::Huffman1D) {
     fail(tr("it uses the OS/2 Huffman compression, which this program does not read"));
@@ -175,8 +194,7 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
   }
   // Where the pixels start when nothing says otherwise: right after the
   // palette (bitmaps above 8 bits may still carry one for old displays).
-  const qint64 declaredPalette =
-      h.bpp <= 8 ? h.paletteCount : std::min<qint64>(colorsUsed, 256);
+  const qint64 declaredPalette = h.bpp <= 8 ? h.paletteCount : std::min<qint64>(colorsUsed, 256);
   const qint64 computedOffset = h.paletteStart + declaredPalette * h.paletteEntryBytes;
   h.bitsOffset = computedOffset;
   if (layout == Layout::File) {
@@ -327,7 +345,8 @@ class Decoder {
       case 32:
         if (!h_.hasAlpha && h_.masks[0] == 0xFF0000 && h_.masks[1] == 0xFF00 &&
             h_.masks[2] == 0xFF) {
-          for (qint64 x = 0; x < w; ++x) out[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 4 * x);
+          for (qint64 x = 0; x < w; ++x)
+            out[x] = 0xFF000000u | qFromLittleEndian<quint32>(src + 4 * x);
         } else {
           for (qint64 x = 0; x < w; ++x) {
             out[x] = pixel(qFromLittleEndian<quint32>(src + 4 * x), red, green, blue, alpha);
@@ -422,7 +441,8 @@ class Decoder {
           qint64 bytes = h_.compression == Compression::Rle4 ? (n + 1) / 2 : qint64(n) * pixelBytes;
           const qint64 avail = std::min(bytes, end - pos);
           if (h_.compression == Compression::Rle24) {
-            for (qint64 i = 0; i + 3 <= avail; i += 3) put(qRgb(d[pos + i + 2], d[pos + i + 1], d[pos + i]));
+            for (qint64 i = 0; i + 3 <= avail; i += 3)
+              put(qRgb(d[pos + i + 2], d[pos + i + 1], d[pos + i]));
           } else if (h_.compression == Compression::Rle8) {
             for (qint64 i = 0; i < avail; ++i) put(indexColour(d[pos + i]));
           } else {

@@ -14,7 +14,9 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 
 constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
 
@@ -28,10 +30,14 @@ struct Entry {
 // Bits per pixel of a PNG from its IHDR: bit depth times channels.
 int pngBitsPerPixel(quint8 bitDepth, quint8 colourType) {
   switch (colourType) {
-    case 2: return bitDepth * 3;
-    case 4: return bitDepth * 2;
-    case 6: return bitDepth * 4;
-    default: return bitDepth;  // grey or palette
+    case 2:
+      return bitDepth * 3;
+    case 4:
+      return bitDepth * 2;
+    case 6:
+      return bitDepth * 4;
+    default:
+      return bitDepth;  // grey or palette
   }
 }
 
@@ -58,7 +64,8 @@ bool describe(Entry& e) {
 }  // namespace
 
 QImage IconDecoder::decode(QByteArrayView data) {
-  if (data.size() < 6) throw DecodeFailure(err::InvalidPicture, tr("its icon directory ends early"));
+  if (data.size() < 6)
+    throw DecodeFailure(err::InvalidPicture, tr("its icon directory ends early"));
   const int count = qFromLittleEndian<quint16>(data.data() + 4);
   std::vector<Entry> entries;
   for (int i = 0; i < count; ++i) {

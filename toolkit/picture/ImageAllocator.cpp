@@ -35,7 +35,8 @@ QImage ImageAllocator::create(int width, int height, QImage::Format format) {
 
   // Over-allocate by one huge page so the pixels can start on a boundary.
   const size_t length = size_t(bytes + kHugePageBytes);
-  void* address = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* address =
+      ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (address == MAP_FAILED) return QImage(width, height, format);
   const auto start = (reinterpret_cast<std::uintptr_t>(address) + kHugePageBytes - 1) &
                      ~std::uintptr_t(kHugePageBytes - 1);

@@ -17,7 +17,9 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 
 struct TjDestroy {
   void operator()(void* handle) const { tjDestroy(handle); }
@@ -56,7 +58,8 @@ Picture decodeWithQt(QByteArrayView data, QSize previewPixels, const JpegHeaderI
     if (info.swapsSides()) scaled.transpose();
   }
   try {
-    QImage image = QtImageDecoder::decode(data, "jpeg", scaled, QtImageDecoder::Orientation::Upright);
+    QImage image =
+        QtImageDecoder::decode(data, "jpeg", scaled, QtImageDecoder::Orientation::Upright);
     return Picture::fromImage(std::move(image), natural.isValid() ? natural : QSize());
   } catch (const DecodeFailure& failure) {
     if (failure.number() != err::InvalidPicture || turboReason.isEmpty()) throw;
@@ -87,14 +90,22 @@ JpegDecoder::Scale JpegDecoder::scaleFor(QSize stored, QSize wanted) {
 
 QImage JpegDecoder::orient(QImage image, int orientation) {
   switch (orientation) {
-    case 2: return image.mirrored(true, false);
-    case 3: return image.transformed(QTransform().rotate(180));
-    case 4: return image.mirrored(false, true);
-    case 5: return image.transformed(QTransform().rotate(90)).mirrored(true, false);
-    case 6: return image.transformed(QTransform().rotate(90));
-    case 7: return image.transformed(QTransform().rotate(90)).mirrored(false, true);
-    case 8: return image.transformed(QTransform().rotate(270));
-    default: return image;
+    case 2:
+      return image.mirrored(true, false);
+    case 3:
+      return image.transformed(QTransform().rotate(180));
+    case 4:
+      return image.mirrored(false, true);
+    case 5:
+      return image.transformed(QTransform().rotate(90)).mirrored(true, false);
+    case 6:
+      return image.transformed(QTransform().rotate(90));
+    case 7:
+      return image.transformed(QTransform().rotate(90)).mirrored(false, true);
+    case 8:
+      return image.transformed(QTransform().rotate(270));
+    default:
+      return image;
   }
 }
 
@@ -115,7 +126,8 @@ Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
 
   tjscalingfactor factor{1, 1};
   if (!previewPixels.isEmpty()) {
-    const Scale s = scaleFor(stored, info.swapsSides() ? previewPixels.transposed() : previewPixels);
+    const Scale s =
+        scaleFor(stored, info.swapsSides() ? previewPixels.transposed() : previewPixels);
     factor = {s.num, s.denom};
   }
   const int w = TJSCALED(width, factor);
@@ -125,7 +137,8 @@ Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
   const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
   // CMYK has four bytes a pixel like RGB32: decode into the picture's own
   // buffer and convert in place.
-  QImage image = ImageAllocator::create(w, h, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+  QImage image =
+      ImageAllocator::create(w, h, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
   if (image.isNull()) throw DecodeFailure(err::OutOfMemory, tr("there is not enough memory"));
   const int pixelFormat = gray ? TJPF_GRAY : cmyk ? TJPF_CMYK : kRgb32PixelFormat;
   // Scans beyond libjpeg-turbo's sane limit mean a file built to stall us.

@@ -9,7 +9,9 @@ namespace {
 constexpr quint16 kOrientationTag = 0x0112;
 constexpr quint16 kShortType = 3;
 
-quint8 byteAt(QByteArrayView d, qsizetype at) { return quint8(d[at]); }
+quint8 byteAt(QByteArrayView d, qsizetype at) {
+  return quint8(d[at]);
+}
 
 }  // namespace
 

@@ -4,7 +4,9 @@
 
 namespace ostrel {
 
-Picture Picture::fromImage(QImage image) { return fromImage(std::move(image), {}); }
+Picture Picture::fromImage(QImage image) {
+  return fromImage(std::move(image), {});
+}
 
 Picture Picture::fromImage(QImage image, QSize naturalSize) {
   Picture p;
@@ -23,9 +25,13 @@ Picture Picture::fromDrawing(std::shared_ptr<const Drawing> drawing) {
   return p;
 }
 
-bool Picture::isNull() const { return drawing_ == nullptr && image_.isNull(); }
+bool Picture::isNull() const {
+  return drawing_ == nullptr && image_.isNull();
+}
 
-QSize Picture::naturalSize() const { return isNull() ? QSize() : natural_; }
+QSize Picture::naturalSize() const {
+  return isNull() ? QSize() : natural_;
+}
 
 void Picture::paint(QPainter& painter, const QRectF& target) const {
   if (drawing_) {

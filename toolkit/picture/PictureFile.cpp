@@ -19,9 +19,13 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 
-QString native(const QString& name) { return QDir::toNativeSeparators(name); }
+QString native(const QString& name) {
+  return QDir::toNativeSeparators(name);
+}
 
 // Closes the descriptor on every way out of read().
 class Descriptor {
@@ -61,9 +65,9 @@ class Descriptor {
                          tr("You are not allowed to read the file “%1”.").arg(name));
     case ENAMETOOLONG:
     case ELOOP:
-      throw ToolkitError(err::PathNotFound, tr("The file name “%1” cannot be followed: %2.")
-                                                .arg(name, QString::fromLocal8Bit(
-                                                               std::strerror(error))));
+      throw ToolkitError(err::PathNotFound,
+                         tr("The file name “%1” cannot be followed: %2.")
+                             .arg(name, QString::fromLocal8Bit(std::strerror(error))));
     case ENXIO:
       // O_NONBLOCK on a FIFO without writer would succeed; ENXIO comes from
       // sockets and devices that have nothing behind them.
@@ -72,9 +76,9 @@ class Descriptor {
                             "regular file.")
                              .arg(name));
     default:
-      throw ToolkitError(err::PathFileAccess, tr("The file “%1” cannot be opened: %2.")
-                                                  .arg(name, QString::fromLocal8Bit(
-                                                                 std::strerror(error))));
+      throw ToolkitError(err::PathFileAccess,
+                         tr("The file “%1” cannot be opened: %2.")
+                             .arg(name, QString::fromLocal8Bit(std::strerror(error))));
   }
 }
 
@@ -107,8 +111,7 @@ QByteArray PictureFile::read(const QString& fullName) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throwOpenError(fullName, errno);
   if (S_ISDIR(st.st_mode)) {
-    throw ToolkitError(err::PathFileAccess,
-                       tr("“%1” is a folder, not a picture file.").arg(name));
+    throw ToolkitError(err::PathFileAccess, tr("“%1” is a folder, not a picture file.").arg(name));
   }
   if (!S_ISREG(st.st_mode)) {
     throw ToolkitError(err::InvalidPicture,
@@ -138,9 +141,9 @@ QByteArray PictureFile::read(const QString& fullName) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, size_t(bytes.size() - done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw ToolkitError(err::PathFileAccess, tr("The file “%1” could not be read: %2.")
-                                                  .arg(name, QString::fromLocal8Bit(
-                                                                 std::strerror(errno))));
+      throw ToolkitError(err::PathFileAccess,
+                         tr("The file “%1” could not be read: %2.")
+                             .arg(name, QString::fromLocal8Bit(std::strerror(errno))));
     }
     if (n == 0) break;  // shrank while we read: keep what there is
     done += n;

@@ -8,15 +8,16 @@
 namespace ostrel {
 
 namespace {
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 }  // namespace
 
 void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
   if (width <= 0 || height <= 0) {
-    throw DecodeFailure(err::InvalidPicture,
-                        tr("its header gives an impossible size of %1 × %2 pixels")
-                            .arg(width)
-                            .arg(height));
+    throw DecodeFailure(
+        err::InvalidPicture,
+        tr("its header gives an impossible size of %1 × %2 pixels").arg(width).arg(height));
   }
   if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) {
     throw DecodeFailure(err::OutOfMemory,

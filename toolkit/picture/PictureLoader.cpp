@@ -18,7 +18,9 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 
 Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
   const QByteArrayView data(bytes);
@@ -45,7 +47,8 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
 
 }  // namespace
 
-Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName, QSize previewPixels) {
+Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
+                              QSize previewPixels) {
   const QString name = QDir::toNativeSeparators(fileName);
   if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
     return Picture::fromDrawing(readMetafile(bytes, fileName));
@@ -61,9 +64,9 @@ Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName, 
                        tr("The file “%1” is not a picture this program can show: %2.")
                            .arg(name, failure.reason()));
   } catch (const std::bad_alloc&) {
-    throw ToolkitError(err::OutOfMemory,
-                       tr("The file “%1” is too large to show: there is not enough memory.")
-                           .arg(name));
+    throw ToolkitError(
+        err::OutOfMemory,
+        tr("The file “%1” is too large to show: there is not enough memory.").arg(name));
   }
 }
 

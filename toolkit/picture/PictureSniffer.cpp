@@ -8,10 +8,16 @@ namespace ostrel {
 
 namespace {
 
-bool startsWith(QByteArrayView data, QByteArrayView magic) { return data.startsWith(magic); }
+bool startsWith(QByteArrayView data, QByteArrayView magic) {
+  return data.startsWith(magic);
+}
 
-quint16 le16(QByteArrayView d, qsizetype at) { return qFromLittleEndian<quint16>(d.data() + at); }
-quint32 le32(QByteArrayView d, qsizetype at) { return qFromLittleEndian<quint32>(d.data() + at); }
+quint16 le16(QByteArrayView d, qsizetype at) {
+  return qFromLittleEndian<quint16>(d.data() + at);
+}
+quint32 le32(QByteArrayView d, qsizetype at) {
+  return qFromLittleEndian<quint32>(d.data() + at);
+}
 
 bool looksLikeIconDirectory(QByteArrayView d) {
   if (d.size() < 6 + 16 || le16(d, 0) != 0) return false;

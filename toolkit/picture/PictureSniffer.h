@@ -6,13 +6,13 @@ namespace ostrel {
 
 enum class PictureFormat {
   Unknown,
-  Bmp,           // "BM" file header
-  HeaderlessDib, // a BITMAPINFOHEADER (or relative) first, as on the clipboard
+  Bmp,            // "BM" file header
+  HeaderlessDib,  // a BITMAPINFOHEADER (or relative) first, as on the clipboard
   Jpeg,
   Gif,
-  Icon,          // ICO and CUR share one layout
+  Icon,  // ICO and CUR share one layout
   Png,
-  Metafile,      // WMF or EMF, told apart by the metafile reader
+  Metafile,  // WMF or EMF, told apart by the metafile reader
 };
 
 // Decides a picture's format from its content alone: names lie (a JPEG saved

@@ -12,7 +12,9 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ostrel::PictureLoader", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("ostrel::PictureLoader", text);
+}
 
 }  // namespace
 
@@ -41,8 +43,7 @@ QImage QtImageDecoder::decode(QByteArrayView data, const char* format, QSize sca
   if (!scaledSize.isEmpty()) reader.setScaledSize(scaledSize);
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
-    throw DecodeFailure(err::InvalidPicture,
-                        tr("its %1 data is damaged or ends early").arg(name));
+    throw DecodeFailure(err::InvalidPicture, tr("its %1 data is damaged or ends early").arg(name));
   }
   return image;
 }

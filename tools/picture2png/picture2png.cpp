@@ -21,9 +21,13 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-QString tr(const char* text) { return QCoreApplication::translate("picture2png", text); }
+QString tr(const char* text) {
+  return QCoreApplication::translate("picture2png", text);
+}
 
-void complain(const QString& text) { std::fprintf(stderr, "picture2png: %s\n", qPrintable(text)); }
+void complain(const QString& text) {
+  std::fprintf(stderr, "picture2png: %s\n", qPrintable(text));
+}
 
 bool parseSize(const QString& text, QSize& size) {
   static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QSignalSpy>
-#include <sys/stat.h>
 
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
@@ -27,12 +27,18 @@ TEST(FilePatternTest, PiecesMatchInAnyCaseAndEmptyPiecesSelectNothing) {
     bool expected;
   };
   const Case cases[] = {
-      {"*.gif;*.bmp", "PHOTO.GIF", true},   {"*.gif;*.bmp", "a.Bmp", true},
-      {"*.gif;*.bmp", "a.jpg", false},      {";*.doc;*.bat", "RUN.BAT", true},
-      {"", "a.txt", false},                 {";", "a.txt", false},
-      {";*.*", "README", true},             {"*.*", ".hidden", true},
-      {"*.html", "page.htm", false},        {"*.html;*.htm", "page.htm", true},
-      {"*.gif", ".gif", false},             {"a?c.*", "ABC.txt", true},
+      {"*.gif;*.bmp", "PHOTO.GIF", true},
+      {"*.gif;*.bmp", "a.Bmp", true},
+      {"*.gif;*.bmp", "a.jpg", false},
+      {";*.doc;*.bat", "RUN.BAT", true},
+      {"", "a.txt", false},
+      {";", "a.txt", false},
+      {";*.*", "README", true},
+      {"*.*", ".hidden", true},
+      {"*.html", "page.htm", false},
+      {"*.html;*.htm", "page.htm", true},
+      {"*.gif", ".gif", false},
+      {"a?c.*", "ABC.txt", true},
       {"*.gif", "x.gif.txt", false},
   };
   for (const Case& c : cases) {
@@ -119,7 +125,8 @@ TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfolders) {
   EXPECT_EQ(rows.first(), QStringLiteral("/"));
   const int here = static_cast<int>(rows.indexOf(root));
   ASSERT_GE(here, 0);
-  EXPECT_EQ(rows.mid(here + 1), (QStringList{root + "/alpha", root + "/folder.txt", root + "/Zeta"}));
+  EXPECT_EQ(rows.mid(here + 1),
+            (QStringList{root + "/alpha", root + "/folder.txt", root + "/Zeta"}));
   dirs.setPath(tmp.path());  // no change, no event
   EXPECT_EQ(changes.count(), 1);
 }

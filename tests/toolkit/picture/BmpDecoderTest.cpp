@@ -74,24 +74,24 @@ INSTANTIATE_TEST_SUITE_P(
     Variants, UncompressedBitmaps,
     ::testing::Values(
         // bottom row first: (0,1)=1 (1,1)=0, then top row (0,0)=0 (1,0)=1
-        Uncompressed{"OneBit", make(1, QByteArray("\x40\0\0\0\x80\0\0\0", 8), {kRed, kBlue}),
-                     kBlue, kRed, kRed, kBlue},
-        Uncompressed{"FourBitTopDown",
-                     make(4, QByteArray("\x01\0\0\0\x23\0\0\0", 8), {kRed, kGreen, kBlue, kWhite},
-                          -2),
-                     kRed, kGreen, kBlue, kWhite},
+        Uncompressed{"OneBit", make(1, QByteArray("\x40\0\0\0\x80\0\0\0", 8), {kRed, kBlue}), kBlue,
+                     kRed, kRed, kBlue},
+        Uncompressed{
+            "FourBitTopDown",
+            make(4, QByteArray("\x01\0\0\0\x23\0\0\0", 8), {kRed, kGreen, kBlue, kWhite}, -2), kRed,
+            kGreen, kBlue, kWhite},
         Uncompressed{"EightBitIndexBeyondPaletteIsBlack",
                      make(8, QByteArray("\x00\x01\0\0\x01\x07\0\0", 8), {kRed, kGreen}), kGreen,
                      kBlack, kRed, kGreen},
         Uncompressed{"TwentyFourBit",
-                     make(24, QByteArray("\xFF\0\0\0\xFF\0\0\0\0\0\xFF\xFF\xFF\xFF\0\0", 16)),
-                     kRed, kWhite, kBlue, kGreen},
+                     make(24, QByteArray("\xFF\0\0\0\xFF\0\0\0\0\0\xFF\xFF\xFF\xFF\0\0", 16)), kRed,
+                     kWhite, kBlue, kGreen},
         Uncompressed{"SixteenBitDefaultIs555",
                      make(16, QByteArray("\x00\x7C\xE0\x03\x1F\x00\xFF\x7F", 8)), kBlue, kWhite,
                      kRed, kGreen},
         Uncompressed{"SixteenBit565BitFields",
-                     withHeader(make(16, QByteArray("\x00\xF8\xE0\x07\x1F\x00\xFF\xFF", 8)), 40,
-                                3, {0xF800, 0x07E0, 0x001F}),
+                     withHeader(make(16, QByteArray("\x00\xF8\xE0\x07\x1F\x00\xFF\xFF", 8)), 40, 3,
+                                {0xF800, 0x07E0, 0x001F}),
                      kBlue, kWhite, kRed, kGreen},
         Uncompressed{"ThirtyTwoBitIgnoresJunkAlpha",
                      make(32, QByteArray("\0\0\xFF\x12\0\xFF\0\x34\xFF\0\0\0\xFF\xFF\xFF\x56", 16)),
@@ -103,9 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Uncompressed>& info) { return info.param.name; });
 
 TEST(BmpDecoder, AlphaBitFieldsKeepAlphaButAllZeroAlphaMeansOpaque) {
-  BmpBuilder b = withHeader(make(32, QByteArray("\0\0\xFF\x80\0\0\xFF\x00\0\0\xFF\xFF\0\0\xFF\x40",
-                                                16)),
-                            124, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000});
+  BmpBuilder b =
+      withHeader(make(32, QByteArray("\0\0\xFF\x80\0\0\xFF\x00\0\0\xFF\xFF\0\0\xFF\x40", 16)), 124,
+                 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000});
   QImage image = decode(b);
   EXPECT_TRUE(image.hasAlphaChannel());
   EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0x80);
@@ -136,11 +136,12 @@ TEST(BmpDecoder, Os2HeadersUseTheirOwnLayouts) {
 TEST(BmpDecoder, Rle8RunsAbsoluteRunsAndDeltas) {
   // Row 0 (bottom): run of 3 x index 1 then end of line; row 1: absolute
   // run (1, 0, 1) padded, then a delta that skips the rest and the bitmap.
-  const QByteArray rle("\x03\x01\x00\x00"
-                       "\x00\x03\x01\x00\x01\x00"
-                       "\x00\x02\x01\x01"
-                       "\x00\x01",
-                       16);
+  const QByteArray rle(
+      "\x03\x01\x00\x00"
+      "\x00\x03\x01\x00\x01\x00"
+      "\x00\x02\x01\x01"
+      "\x00\x01",
+      16);
   BmpBuilder b = make(8, rle, {kRed, kGreen});
   b.width = 4;
   b.height = 3;
@@ -158,11 +159,12 @@ TEST(BmpDecoder, Rle8RunsAbsoluteRunsAndDeltas) {
 }
 
 TEST(BmpDecoder, Rle4OddAbsoluteRunIsPaddedAndRunsAlternate) {
-  const QByteArray rle("\x00\x03\x12\x30"  // absolute 1,2,3 (2 bytes, even: no pad)
-                       "\x00\x00"
-                       "\x03\x01"  // run 0,1,0
-                       "\x00\x01",
-                       10);
+  const QByteArray rle(
+      "\x00\x03\x12\x30"  // absolute 1,2,3 (2 bytes, even: no pad)
+      "\x00\x00"
+      "\x03\x01"  // run 0,1,0
+      "\x00\x01",
+      10);
   BmpBuilder b = make(4, rle, {kRed, kGreen, kBlue, kWhite});
   b.width = 3;
   b.compression = 2;

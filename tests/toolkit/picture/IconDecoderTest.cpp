@@ -67,17 +67,16 @@ QByteArray iconFile(const QList<QByteArray>& entries, quint16 type = 1,
 }
 
 TEST(IconDecoder, PicksTheLargestThenTheDeepestEntry) {
-  const QImage image = IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000),
-                                                     dibEntry(32, 8, 0xFF00FF00),
-                                                     dibEntry(32, 32, 0xFF0000FF),
-                                                     dibEntry(24, 32, 0xFFFFFFFF)}));
+  const QImage image =
+      IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000), dibEntry(32, 8, 0xFF00FF00),
+                                    dibEntry(32, 32, 0xFF0000FF), dibEntry(24, 32, 0xFFFFFFFF)}));
   EXPECT_EQ(image.size(), QSize(32, 32));
   EXPECT_EQ(image.pixel(5, 5), 0xFF0000FFu);
 }
 
 TEST(IconDecoder, PngEntriesCursorsAndUnderstatedSizes) {
-  QImage image = IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000),
-                                               pngEntry(48, 0x8000FF00)}));
+  QImage image =
+      IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000), pngEntry(48, 0x8000FF00)}));
   EXPECT_EQ(image.size(), QSize(48, 48));
   EXPECT_EQ(qAlpha(image.pixel(1, 1)), 0x80);
 

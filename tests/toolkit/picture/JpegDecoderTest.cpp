@@ -39,15 +39,12 @@ TEST_P(JpegOrientation, PictureIsTurnedUprightAndNaturalSizeFollows) {
 }
 
 // quadrants: red top-left, green top-right, blue bottom-right, white bottom-left.
-INSTANTIATE_TEST_SUITE_P(AllEight, JpegOrientation,
-                         ::testing::Values(OrientationCase{1, "red", "green"},
-                                           OrientationCase{2, "green", "red"},
-                                           OrientationCase{3, "blue", "white"},
-                                           OrientationCase{4, "white", "blue"},
-                                           OrientationCase{5, "red", "white"},
-                                           OrientationCase{6, "white", "red"},
-                                           OrientationCase{7, "blue", "green"},
-                                           OrientationCase{8, "green", "blue"}));
+INSTANTIATE_TEST_SUITE_P(
+    AllEight, JpegOrientation,
+    ::testing::Values(OrientationCase{1, "red", "green"}, OrientationCase{2, "green", "red"},
+                      OrientationCase{3, "blue", "white"}, OrientationCase{4, "white", "blue"},
+                      OrientationCase{5, "red", "white"}, OrientationCase{6, "white", "red"},
+                      OrientationCase{7, "blue", "green"}, OrientationCase{8, "green", "blue"}));
 
 TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(800, 600), 90);

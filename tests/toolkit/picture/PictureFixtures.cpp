@@ -127,8 +127,10 @@ QByteArray makeJpeg(const QImage& image, int quality) {
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {
   QByteArray tiff;
   auto p16 = [&](quint16 v) {
-    if (bigEndian) tiff.append(char(v >> 8)).append(char(v & 0xFF));
-    else put16(tiff, v);
+    if (bigEndian)
+      tiff.append(char(v >> 8)).append(char(v & 0xFF));
+    else
+      put16(tiff, v);
   };
   auto p32 = [&](quint32 v) {
     if (bigEndian) {
@@ -173,8 +175,11 @@ QString colourAt(const QImage& image, int x, int y) {
     const char* name;
     QColor colour;
   };
-  const Named names[] = {{"red", Qt::red},   {"green", Qt::green}, {"blue", Qt::blue},
-                         {"white", Qt::white}, {"black", Qt::black}};
+  const Named names[] = {{"red", Qt::red},
+                         {"green", Qt::green},
+                         {"blue", Qt::blue},
+                         {"white", Qt::white},
+                         {"black", Qt::black}};
   const char* best = "?";
   int bestDistance = 1 << 30;
   for (const Named& n : names) {

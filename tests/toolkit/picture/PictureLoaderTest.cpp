@@ -39,8 +39,8 @@ TEST_F(PictureLoaderTest, ContentDecidesTheFormatNotTheName) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(40, 20));
   test::BmpBuilder bmp;
   bmp.pixels = QByteArray("\xFF\0\0\0\xFF\0\0\0\0\0\xFF\xFF\xFF\xFF\0\0", 16);
-  for (const QString& name : {QStringLiteral("photo.bmp"), QStringLiteral("photo.GIF"),
-                              QStringLiteral("photo")}) {
+  for (const QString& name :
+       {QStringLiteral("photo.bmp"), QStringLiteral("photo.GIF"), QStringLiteral("photo")}) {
     const Picture p = PictureLoader::load(write(name, jpeg));
     EXPECT_EQ(p.naturalSize(), QSize(40, 20)) << qPrintable(name);
   }
@@ -81,10 +81,10 @@ TEST_F(PictureLoaderTest, FileProblemsGetTheirNumbersAndNameTheFile) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.bmp")).constData(), 0600), 0);
 
   const FileProblem cases[] = {
-      {"missing.bmp", err::FileNotFound},       {"no-such-folder/x.bmp", err::PathNotFound},
-      {"folder.gif", err::PathFileAccess},      {"empty.bmp", err::InvalidPicture},
-      {"notes.jpg", err::InvalidPicture},       {"cut.gif", err::InvalidPicture},
-      {"pipe.bmp", err::InvalidPicture},        {"notes.jpg/inside.bmp", err::PathNotFound},
+      {"missing.bmp", err::FileNotFound},  {"no-such-folder/x.bmp", err::PathNotFound},
+      {"folder.gif", err::PathFileAccess}, {"empty.bmp", err::InvalidPicture},
+      {"notes.jpg", err::InvalidPicture},  {"cut.gif", err::InvalidPicture},
+      {"pipe.bmp", err::InvalidPicture},   {"notes.jpg/inside.bmp", err::PathNotFound},
   };
   for (const FileProblem& c : cases) {
     const auto started = std::chrono::steady_clock::now();

@@ -1,0 +1,126 @@
+// How long the text window takes to open a large file, against the time a
+// bare QPlainTextEdit needs for setPlainText of the same text. Run with
+// --benchmark_min_time=0 ; OSTREL_BENCH_MB sets the file size (default 100).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include "toolkit/controls/TextBox.h"
+#include "toolkit/files/LineEnds.h"
+#include "toolkit/files/TextCodec.h"
+#include "toolkit/files/TextFileReader.h"
+
+namespace {
+
+QTemporaryDir& folder() {
+  static QTemporaryDir dir;
+  return dir;
+}
+
+qint64 megabytes() {
+  bool ok = false;
+  const int mb = qEnvironmentVariableIntValue("OSTREL_BENCH_MB", &ok);
+  return ok && mb > 0 ? mb : 100;
+}
+
+enum class Shape { Lines, MixedLineEnds, OneLongLine };
+
+// A text file of about the wanted size, written once per shape.
+QString fileFor(Shape shape) {
+  const QString name = folder().filePath(QStringLiteral("text%1.txt").arg(static_cast<int>(shape)));
+  if (QFile::exists(name)) return name;
+  const qint64 size = (shape == Shape::OneLongLine ? 10 : megabytes()) * 1024 * 1024;
+  QByteArray bytes;
+  bytes.reserve(size + 128);
+  int n = 0;
+  while (bytes.size() < size) {
+    bytes += "Line " + QByteArray::number(n) + " of the sample text, with some words to lay out";
+    if (shape == Shape::OneLongLine) {
+      bytes += ' ';
+    } else {
+      bytes += (shape == Shape::MixedLineEnds && n % 3 == 0) ? "\n" : "\r\n";
+    }
+    ++n;
+  }
+  QFile f(name);
+  if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+  return name;
+}
+
+void BM_BarePlainTextEdit(benchmark::State& state) {
+  const QByteArray bytes = ostrel::TextFileReader::readAll(fileFor(Shape::Lines));
+  const QString text = QString::fromUtf8(bytes);
+  for (auto _ : state) {
+    QPlainTextEdit edit;
+    edit.setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit.setPlainText(text);
+    benchmark::DoNotOptimize(edit.document()->blockCount());
+  }
+}
+
+// What the window's load step does: read, pick the character set, decode,
+// fill the text box (which records the line ends).
+void openInTextBox(benchmark::State& state, Shape shape) {
+  const QString name = fileFor(shape);
+  for (auto _ : state) {
+    ostrel::TextBox box(nullptr, QStringLiteral("Text1"));
+    box.setFontSize(10);
+    QString text;
+    {
+      const QByteArray bytes = ostrel::TextFileReader::readAll(name);
+      ostrel::TextCodec::detect(bytes, text);
+    }
+    box.setText(text);
+    benchmark::DoNotOptimize(box.document()->blockCount());
+  }
+}
+
+void BM_TextWindowOpen(benchmark::State& state) {
+  openInTextBox(state, Shape::Lines);
+}
+void BM_TextWindowOpenMixedLineEnds(benchmark::State& state) {
+  openInTextBox(state, Shape::MixedLineEnds);
+}
+void BM_TextWindowOpenOneLongLine(benchmark::State& state) {
+  openInTextBox(state, Shape::OneLongLine);
+}
+
+// The steps before the text box, on their own.
+void BM_ReadAndDecode(benchmark::State& state) {
+  const QString name = fileFor(Shape::Lines);
+  for (auto _ : state) {
+    const QByteArray bytes = ostrel::TextFileReader::readAll(name);
+    QString text;
+    benchmark::DoNotOptimize(ostrel::TextCodec::detect(bytes, text));
+    benchmark::DoNotOptimize(ostrel::LineEnds::scan(text).count());
+  }
+}
+
+void BM_TextWindowSaveText(benchmark::State& state) {
+  ostrel::TextBox box(nullptr, QStringLiteral("Text1"));
+  const QByteArray bytes = ostrel::TextFileReader::readAll(fileFor(Shape::MixedLineEnds));
+  const ostrel::TextCodec codec = ostrel::TextCodec::detect(bytes);
+  box.setText(codec.decode(bytes));
+  for (auto _ : state) benchmark::DoNotOptimize(codec.encode(box.Text() + QStringLiteral("\r\n")));
+}
+
+BENCHMARK(BM_BarePlainTextEdit)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2);
+BENCHMARK(BM_TextWindowOpen)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2);
+BENCHMARK(BM_TextWindowOpenMixedLineEnds)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TextWindowOpenOneLongLine)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReadAndDecode)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TextWindowSaveText)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,32 @@
+# The Debian package, built by CPack from what `cmake --install` puts in place.
+# An installed program must open the installed help file, so a package build
+# is configured on its own (scripts/package.sh) with
+#   -DCMAKE_INSTALL_PREFIX=/usr
+#   -DOSTREL_HELP_FILE=/usr/share/ostrel-viewer/OSTREL_VIEWER.HLP
+# tests/packaging checks the packaged program names the installed help file.
+set(OSTREL_PACKAGE_NAME "ostrel-viewer")
+
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "${OSTREL_PACKAGE_NAME}")
+set(CPACK_PACKAGE_VENDOR "Ostrel_Viewer developers")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "${OSTREL_PACKAGE_NAME}")
+set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_PACKAGE_NAME "${OSTREL_PACKAGE_NAME}")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ostrel_Viewer developers")
+set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "${PROJECT_DESCRIPTION}\n A small file browser that previews BMP, DIB, JPEG, GIF, ICO, WMF and\n EMF pictures and opens text files in a window where they can be\n edited, saved and printed.")
+# Library dependencies come from dpkg-shlibdeps (dpkg-dev); the Qt plugins are
+# loaded at run time, so the ones the program cannot start or show SVG
+# artwork and extra picture formats without are named by hand.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
+
+include(CPack)

@@ -1,0 +1,99 @@
+#include "picture_viewer/Form1.h"
+
+#include "main_window/Ostrel_View.h"
+#include "toolkit/Icons.h"
+#include "toolkit/files/FullName.h"
+#include "toolkit/forms/FormSet.h"
+#include "toolkit/picture/PictureLoader.h"
+
+namespace ostrel {
+
+Form1::Form1() : Form(ScaleMode::Points) {
+  setObjectName(QStringLiteral("Form1"));
+  setCaption(QStringLiteral("Form1"));
+  setWindowIcon(Icons::viewer());
+  setDesignClientArea(6165, 2205, 4680, 3645);
+
+  VScroll1 = new ScrollBar(this, QStringLiteral("VScroll1"), ScrollBar::Orientation::Vertical,
+                           ScaleMode::Points);
+  VScroll1->Move(222, 0, 12.75F, 168.75F);
+  HScroll1 = new ScrollBar(this, QStringLiteral("HScroll1"), ScrollBar::Orientation::Horizontal,
+                           ScaleMode::Points);
+  HScroll1->Move(0, 168, 222.75F, 12.75F);
+  Image1 = new ImageControl(this, QStringLiteral("Image1"), ImageControl::Sizing::Natural,
+                            ScaleMode::Points);
+  Image1->Move(0, 0, 222.75F, 168.75F);
+  // The picture lies on the window's own surface, under the bars.
+  Image1->lower();
+  // Qt 6.4 leaves the chain alone when the second widget directly precedes
+  // the first and only unfocusable widgets follow; a focusable picture for
+  // the moment lets the order take.
+  Image1->setFocusPolicy(Qt::TabFocus);
+  setTabOrder(HScroll1, VScroll1);
+  Image1->setFocusPolicy(Qt::NoFocus);
+
+  on(HScroll1, &ScrollBar::Scroll, [this] { HScroll1_Scroll(); });
+  on(VScroll1, &ScrollBar::Scroll, [this] { VScroll1_Scroll(); });
+  on(Image1, &ImageControl::Click, [this] { Image1_Click(); });
+}
+
+void Form1::Form_Load() {
+  // The window has its design interior here; the resize step at the first
+  // display measures again against the real one.
+  Ostrel_View& main = form<Ostrel_View>();
+  const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
+  Image1->setPicture(PictureLoader::load(name));
+  setRanges();
+  applyFitRule();
+}
+
+void Form1::Form_Resize() {
+  applyFitRule();
+  setRanges();
+  // Laid out whether shown or not, so a bar appears in its place. An
+  // interior lower than a bar gives a negative height, which the bar
+  // ignores, keeping its last one.
+  const ViewerLayout::Bars bars =
+      ViewerLayout::barsFor(ScaleWidth(), ScaleHeight(), HScroll1->Height(), VScroll1->Width());
+  HScroll1->setTop(bars.horizontalTop);
+  HScroll1->setWidth(bars.horizontalWidth);
+  VScroll1->setLeft(bars.verticalLeft);
+  VScroll1->setHeight(bars.verticalHeight);
+}
+
+void Form1::applyFitRule() {
+  ViewerLayout::Fit fit{ScaleWidth(),   ScaleHeight(), Image1->Width(),     Image1->Height(),
+                        Image1->Left(), Image1->Top(), HScroll1->Visible(), VScroll1->Visible()};
+  ViewerLayout::applyFitRule(fit);
+  if (fit.verticalBarVisible != VScroll1->Visible()) VScroll1->setVisible(fit.verticalBarVisible);
+  if (fit.horizontalBarVisible != HScroll1->Visible()) {
+    HScroll1->setVisible(fit.horizontalBarVisible);
+  }
+  if (fit.pictureLeft != Image1->Left()) Image1->setLeft(fit.pictureLeft);
+  if (fit.pictureTop != Image1->Top()) Image1->setTop(fit.pictureTop);
+}
+
+void Form1::setRanges() {
+  hScale_ = ViewerLayout::barScale(ScaleWidth(), Image1->Width(), HScroll1->Height());
+  HScroll1->setMax(hScale_.max);
+  vScale_ = ViewerLayout::barScale(ScaleHeight(), Image1->Height(), VScroll1->Width());
+  VScroll1->setMax(vScale_.max);
+}
+
+void Form1::HScroll1_Scroll() {
+  Image1->setLeft(hScale_.offsetFor(HScroll1->Value()));
+}
+
+void Form1::VScroll1_Scroll() {
+  Image1->setTop(vScale_.offsetFor(VScroll1->Value()));
+}
+
+void Form1::Form_Click() {
+  Unload(*this);
+}
+
+void Form1::Image1_Click() {
+  Unload(*this);
+}
+
+}  // namespace ostrel

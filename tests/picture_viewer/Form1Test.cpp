@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QTest>
+
+#include "main_window/Ostrel_View.h"
+#include "picture_viewer/Form1.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/forms/FormSet.h"
+
+namespace ostrel {
+namespace {
+
+// The design interior: 234 x 182.25 points.
+constexpr QSize kDesignInterior(312, 243);
+
+class Form1Test : public ::testing::Test {
+ protected:
+  // Writes a picture of the given pixel size (points are three quarters of that).
+  void writePicture(const QString& name, QSize pixels) {
+    QImage image(pixels, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    ASSERT_TRUE(image.save(tmp.file(name))) << name.toStdString();
+  }
+
+  // Selects name in the main window, as a click in its file list would.
+  void select(const QString& name) {
+    Ostrel_View& main = form<Ostrel_View>();
+    main.Dir1->setPath(tmp.path());
+    main.File1->Refresh();
+    ASSERT_TRUE(main.File1->clickName(name)) << name.toStdString();
+  }
+
+  // Opens the viewer on name the way a click on the preview does.
+  Form1& open(const QString& name, QSize pixels) {
+    writePicture(name, pixels);
+    select(name);
+    form<Ostrel_View>().Image1_Click();
+    return form<Form1>();
+  }
+
+  // What the bar does while its thumb is dragged to value (the slider under
+  // it counts the distance from the left or top end).
+  static void drag(ScrollBar* bar, int value) {
+    bar->setSliderDown(true);
+    bar->setSliderPosition(qAbs(value));
+    bar->setSliderDown(false);
+  }
+
+  static bool viewerLoaded() { return FormSet::instance().isLoaded<Form1>(); }
+
+  test::TempDir tmp;
+};
+
+TEST_F(Form1Test, DesignWindowAndControls) {
+  writePicture(QStringLiteral("a.bmp"), QSize(100, 80));
+  select(QStringLiteral("a.bmp"));
+  Form1& f = form<Form1>();  // loaded, not shown yet
+  EXPECT_FLOAT_EQ(f.ScaleWidth(), 234);
+  EXPECT_FLOAT_EQ(f.ScaleHeight(), 182.25F);
+  EXPECT_EQ(f.Caption(), QStringLiteral("Form1"));
+  // Bottom to top: the picture under both bars.
+  ASSERT_EQ(f.children().size(), 3);
+  EXPECT_EQ(f.children()[0], f.Image1);
+  EXPECT_EQ(f.children()[1], f.VScroll1);
+  EXPECT_EQ(f.children()[2], f.HScroll1);
+  EXPECT_EQ(f.HScroll1->nextInFocusChain(), f.VScroll1);
+  EXPECT_EQ(f.Image1->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(f.HScroll1->orientation(), Qt::Horizontal);
+  EXPECT_EQ(f.VScroll1->orientation(), Qt::Vertical);
+  const float v[] = {f.VScroll1->Left(), f.VScroll1->Top(), f.VScroll1->Width(),
+                     f.VScroll1->Height()};
+  const float h[] = {f.HScroll1->Left(), f.HScroll1->Top(), f.HScroll1->Width(),
+                     f.HScroll1->Height()};
+  EXPECT_EQ(std::vector<float>(v, v + 4), (std::vector<float>{222, 0, 12.75F, 168.75F}));
+  EXPECT_EQ(std::vector<float>(h, h + 4), (std::vector<float>{0, 168, 222.75F, 12.75F}));
+  // The load step measured the design interior: 75 x 60 points fit.
+  EXPECT_FLOAT_EQ(f.Image1->Width(), 75);
+  EXPECT_FLOAT_EQ(f.Image1->Height(), 60);
+  EXPECT_EQ(f.HScroll1->Max(), 146);  // R(146.25)
+  EXPECT_EQ(f.VScroll1->Max(), 110);  // R(109.5)
+  EXPECT_FALSE(f.HScroll1->Visible());
+  EXPECT_FALSE(f.VScroll1->Visible());
+  EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(Form1Test, SmallPictureHidesBothBars) {
+  Form1& f = open(QStringLiteral("small.bmp"), QSize(100, 80));
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(f.Caption(), QStringLiteral("small.bmp"));
+  EXPECT_FALSE(f.HScroll1->isVisible());
+  EXPECT_FALSE(f.VScroll1->isVisible());
+  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), 0);
+}
+
+TEST_F(Form1Test, LargePictureRangesAndBarLayout) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  ASSERT_EQ(f.size(), kDesignInterior);
+  EXPECT_FLOAT_EQ(f.Image1->Width(), 300);
+  EXPECT_FLOAT_EQ(f.Image1->Height(), 225);
+  EXPECT_EQ(f.HScroll1->Max(), -79);
+  EXPECT_EQ(f.VScroll1->Max(), -56);
+  EXPECT_TRUE(f.HScroll1->isVisible());
+  EXPECT_TRUE(f.VScroll1->isVisible());
+  EXPECT_FLOAT_EQ(f.HScroll1->Top(), 169.5F);
+  EXPECT_FLOAT_EQ(f.HScroll1->Width(), 234);
+  EXPECT_FLOAT_EQ(f.VScroll1->Left(), 221.25F);
+  EXPECT_FLOAT_EQ(f.VScroll1->Height(), 169.5F);
+  EXPECT_FLOAT_EQ(f.HScroll1->Left(), 0);
+  EXPECT_FLOAT_EQ(f.VScroll1->Top(), 0);
+}
+
+TEST_F(Form1Test, ExactlyAsWideKeepsTheDesignBarShown) {
+  Form1& f = open(QStringLiteral("exact.bmp"), QSize(312, 400));
+  EXPECT_TRUE(f.HScroll1->isVisible());
+  EXPECT_EQ(f.HScroll1->Max(), -13);
+  EXPECT_TRUE(f.VScroll1->isVisible());
+}
+
+TEST_F(Form1Test, NarrowerByLessThanABarHasNoHorizontalBar) {
+  Form1& f = open(QStringLiteral("narrow.bmp"), QSize(300, 400));  // 225 points wide
+  EXPECT_FALSE(f.HScroll1->isVisible());
+  EXPECT_TRUE(f.VScroll1->isVisible());
+  EXPECT_EQ(f.HScroll1->Max(), -4);
+}
+
+TEST_F(Form1Test, OnlyThumbDragsMoveThePicture) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  drag(f.HScroll1, -40);
+  drag(f.VScroll1, -56);
+  EXPECT_FLOAT_EQ(f.Image1->Left(), -40);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), -56);
+
+  // The right arrow moves the thumb by a point and leaves the picture.
+  QScrollBar* bar = f.HScroll1;
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, bar->height() / 2));
+  EXPECT_EQ(f.HScroll1->Value(), -41);
+  EXPECT_FLOAT_EQ(f.Image1->Left(), -40);
+  EXPECT_TRUE(viewerLoaded());  // a click on a bar does not close the window
+
+  drag(f.HScroll1, -79);
+  EXPECT_FLOAT_EQ(f.Image1->Left(), -79);
+}
+
+TEST_F(Form1Test, EveryResizeReturnsANarrowTallPictureToTheCorner) {
+  Form1& f = open(QStringLiteral("tall.bmp"), QSize(200, 600));
+  drag(f.VScroll1, -50);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), -50);
+  f.resize(f.width() + 10, f.height() - 10);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), 0);
+  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
+  EXPECT_EQ(f.VScroll1->Value(), -50);
+  drag(f.VScroll1, -60);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), -60);
+}
+
+TEST_F(Form1Test, WideningUntilThePictureFitsHidesTheBarAndResets) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 600));
+  drag(f.HScroll1, -20);
+  drag(f.VScroll1, -50);
+  f.resize(420, f.height());
+  EXPECT_FALSE(f.HScroll1->isVisible());
+  EXPECT_TRUE(f.VScroll1->isVisible());
+  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), 0);
+}
+
+TEST_F(Form1Test, ShrinkingKeepsOffsetAndThumbs) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  f.resize(380, 290);
+  drag(f.HScroll1, -10);
+  drag(f.VScroll1, -5);
+  f.resize(200, 150);
+  EXPECT_TRUE(f.HScroll1->isVisible());
+  EXPECT_TRUE(f.VScroll1->isVisible());
+  EXPECT_FLOAT_EQ(f.Image1->Left(), -10);
+  EXPECT_FLOAT_EQ(f.Image1->Top(), -5);
+  EXPECT_EQ(f.HScroll1->Value(), -10);
+  EXPECT_EQ(f.VScroll1->Value(), -5);
+  EXPECT_EQ(f.HScroll1->Max(), -163);  // R(150 - 300 - 12.75)
+}
+
+TEST_F(Form1Test, AShortWindowKeepsTheLastValidBarHeight) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  f.resize(200, 5);
+  EXPECT_FLOAT_EQ(f.VScroll1->Height(), 169.5F);
+  EXPECT_GE(f.VScroll1->height(), 0);
+  EXPECT_FLOAT_EQ(f.HScroll1->Top(), 3.75F - 12.75F);
+  EXPECT_TRUE(test::fakes().messageBox.calls.empty());
+}
+
+TEST_F(Form1Test, HugePictureScrollsToItsFarEdgeWithoutAnError) {
+  Form1& f = open(QStringLiteral("panorama.bmp"), QSize(50000, 10));
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_TRUE(f.HScroll1->isVisible());
+  EXPECT_EQ(f.horizontalUnit(), 2);
+  EXPECT_EQ(f.HScroll1->Max(), -18639);
+  drag(f.HScroll1, -100);
+  EXPECT_FLOAT_EQ(f.Image1->Left(), -200);
+  drag(f.HScroll1, f.HScroll1->Max());
+  EXPECT_FLOAT_EQ(f.Image1->Left(), 234 - 37500 - 12.75F - 0.25F);
+  EXPECT_TRUE(test::fakes().messageBox.calls.empty());
+}
+
+TEST_F(Form1Test, ClicksOnThePictureAndBesideItClose) {
+  Form1& f = open(QStringLiteral("small.bmp"), QSize(100, 80));
+  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 200));  // beside the picture
+  EXPECT_FALSE(viewerLoaded());
+
+  Form1& g = open(QStringLiteral("small.bmp"), QSize(100, 80));
+  QTest::mouseClick(g.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_FALSE(viewerLoaded());
+}
+
+TEST_F(Form1Test, ReopenWhileLoadedReplacesCaptionAndPictureOnly) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  drag(f.HScroll1, -30);
+  writePicture(QStringLiteral("small.bmp"), QSize(100, 80));
+  select(QStringLiteral("small.bmp"));
+  form<Ostrel_View>().Image1_Click();
+  EXPECT_EQ(&form<Form1>(), &f);
+  EXPECT_EQ(f.Caption(), QStringLiteral("small.bmp"));
+  EXPECT_FLOAT_EQ(f.Image1->Width(), 75);
+  // No load step: bars, ranges and offset stay until the next resize.
+  EXPECT_TRUE(f.HScroll1->isVisible());
+  EXPECT_EQ(f.HScroll1->Max(), -79);
+  EXPECT_FLOAT_EQ(f.Image1->Left(), -30);
+  f.resize(f.width() + 1, f.height());
+  EXPECT_FALSE(f.HScroll1->isVisible());
+  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
+}
+
+TEST_F(Form1Test, FileInTheRootDirectoryGetsNoDoubledSeparator) {
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Dir1->setPath(QStringLiteral("/"));
+  main.Label1->setCaption(QStringLiteral("no-such-picture-here.bmp"));
+  try {
+    form<Form1>();
+    FAIL() << "the load step found a picture";
+  } catch (const ToolkitError& e) {
+    EXPECT_TRUE(e.Description().contains(QStringLiteral("“/no-such-picture-here.bmp”")))
+        << e.Description().toStdString();
+  }
+  EXPECT_FALSE(viewerLoaded());
+}
+
+TEST_F(Form1Test, PictureGoneBeforeTheFirstOpenLeavesNoWindow) {
+  writePicture(QStringLiteral("gone.bmp"), QSize(40, 30));
+  select(QStringLiteral("gone.bmp"));
+  QFile::remove(tmp.file(QStringLiteral("gone.bmp")));
+  Form::runHandler([] { form<Ostrel_View>().Image1_Click(); });
+  EXPECT_FALSE(viewerLoaded());
+  ASSERT_EQ(test::fakes().messageBox.calls.size(), 1U);
+  EXPECT_TRUE(test::fakes().messageBox.calls[0].prompt.contains(QStringLiteral("gone.bmp")));
+}
+
+TEST_F(Form1Test, PictureSpoiledBeforeAReopenUnloadsTheViewer) {
+  open(QStringLiteral("big.bmp"), QSize(400, 300));
+  writePicture(QStringLiteral("next.bmp"), QSize(40, 30));
+  select(QStringLiteral("next.bmp"));
+  tmp.write(QStringLiteral("next.bmp"), "not a picture at all");
+  Form::runHandler([] { form<Ostrel_View>().Image1_Click(); });
+  EXPECT_FALSE(viewerLoaded());
+  ASSERT_EQ(test::fakes().messageBox.calls.size(), 1U);
+  EXPECT_TRUE(test::fakes().messageBox.calls[0].prompt.contains(QStringLiteral("next.bmp")));
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,315 @@
+#include "text_window/Form2.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <functional>
+
+#include "main_window/Ostrel_View.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/SafeFileWriter.h"
+#include "toolkit/forms/FormSet.h"
+
+namespace ostrel {
+namespace {
+
+const QString kPrintFailure = QStringLiteral(
+    "Ostrel_label has encountered an error while trying to print,please check all cables,paper,"
+    "ports and drivers,restart windows then try again.");
+
+class Form2Test : public ::testing::Test {
+ protected:
+  void TearDown() override { SafeFileWriter::simulateDiskFullAfter(std::nullopt); }
+
+  // Clicks name in the main window's file list, as the user opens a text file.
+  Form2& open(const QString& name, const QByteArray& bytes) {
+    tmp.write(name, bytes);
+    return openExisting(name);
+  }
+  Form2& openExisting(const QString& name) {
+    Ostrel_View& main = form<Ostrel_View>();
+    main.Dir1->setPath(tmp.path());
+    main.File1->Refresh();
+    EXPECT_TRUE(main.File1->clickName(name));
+    return form<Form2>();
+  }
+  static void typeAtEnd(Form2& w, const QString& text) {
+    QTextCursor cursor = w.Text1->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    w.Text1->setTextCursor(cursor);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+      if (i > 0) QTest::keyClick(w.Text1, Qt::Key_Return);
+      // Keys for what a keyboard types; other characters as an input method gives them.
+      for (const QChar c : lines[i]) {
+        if (c.unicode() < 0x80) {
+          QTest::keyClick(w.Text1, c.toLatin1());
+        } else {
+          w.Text1->insertPlainText(QString(c));
+        }
+      }
+    }
+  }
+  static std::vector<test::FakeMessageBox::Call>& boxes() { return test::fakes().messageBox.calls; }
+
+  test::TempDir tmp;
+};
+
+struct Bytes {
+  const char* name;
+  QByteArray content;
+};
+
+class Form2RoundTrip : public Form2Test, public ::testing::WithParamInterface<Bytes> {};
+
+TEST_P(Form2RoundTrip, AnUneditedSaveWritesTheSameBytesAndOneLineEnd) {
+  const QByteArray& bytes = GetParam().content;
+  Form2& w = open(QStringLiteral("a.txt"), bytes);
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
+  EXPECT_TRUE(boxes().empty());
+  // Loaded afresh and saved again: two more bytes.
+  Unload<Form2>();
+  Form2& again = openExisting(QStringLiteral("a.txt"));
+  again.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n\r\n");
+}
+
+QByteArray every1252Byte() {
+  QByteArray bytes;
+  for (int b = 0; b < 256; ++b) bytes.append(static_cast<char>(b));
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Form2RoundTrip,
+    ::testing::Values(Bytes{"empty", ""}, Bytes{"lf", "one\ntwo\n"}, Bytes{"no_final_end", "a\nb"},
+                      Bytes{"crlf", "one\r\ntwo\r\n"}, Bytes{"cr", "one\rtwo\r"},
+                      Bytes{"mixed", "a\r\nb\nc\rd\n\r\n\r\r\n"},
+                      Bytes{"nul", QByteArray("a\0b\0\n", 5)},
+                      Bytes{"eof_mark", QByteArray("before\x1A after\r\n\x1A", 16)},
+                      Bytes{"bom", "\xEF\xBB\xBFline\r\n"},
+                      Bytes{"utf8", "gr\xC3\xBC\xC3\x9F\xC2\xA0\xE2\x82\xAC\xE2\x80\xA8\n"},
+                      Bytes{"invalid_utf8", "caf\xE9\r\n\x81\x8D\x8F\x90\x9D\xA0\n"},
+                      Bytes{"every_byte", every1252Byte()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10Points) {
+  Form2& w = open(QStringLiteral("a.txt"), "hello\nworld");
+  EXPECT_EQ(w.Caption(), tmp.file("a.txt"));
+  EXPECT_EQ(w.Text1->Text(), QStringLiteral("hello\nworld"));
+  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
+  EXPECT_TRUE(w.isVisible());
+  // A second text file only brings the window forward.
+  tmp.write("b.txt", "other");
+  form<Ostrel_View>().File1->Refresh();
+  form<Ostrel_View>().File1->clickName(QStringLiteral("b.txt"));
+  EXPECT_EQ(form<Form2>().Caption(), tmp.file("a.txt"));
+  EXPECT_EQ(form<Form2>().Text1->Text(), QStringLiteral("hello\nworld"));
+}
+
+TEST_F(Form2Test, FontButtonsSetAbsoluteSizes) {
+  Form2& w = open(QStringLiteral("a.txt"), "x");
+  w.Command3->click();
+  w.Command3->click();
+  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 12);
+  w.Command2->click();
+  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
+  w.Command2->click();
+  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
+}
+
+TEST_F(Form2Test, TheTextBoxFollowsTheWindowAndKeepsItsLastSizeWhenTooSmall) {
+  Form2& w = open(QStringLiteral("a.txt"), "x");
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  // The design size with the usual frame; set outright, as frames differ.
+  w.setWidth(8115);
+  w.setHeight(7320);
+  QCoreApplication::processEvents();
+  ASSERT_FLOAT_EQ(w.Width(), 8115);
+  ASSERT_FLOAT_EQ(w.Height(), 7320);
+  EXPECT_FLOAT_EQ(w.Text1->Width(), 7715);
+  EXPECT_FLOAT_EQ(w.Text1->Height(), 6320);
+  w.setWidth(300);
+  w.setHeight(900);
+  QCoreApplication::processEvents();
+  EXPECT_FLOAT_EQ(w.Text1->Width(), 7715);
+  EXPECT_FLOAT_EQ(w.Text1->Height(), 6320);
+  w.setWidth(6000);
+  w.setHeight(4995);
+  QCoreApplication::processEvents();
+  EXPECT_FLOAT_EQ(w.Text1->Width(), 5600);
+  EXPECT_FLOAT_EQ(w.Text1->Height(), 3995);
+}
+
+TEST_F(Form2Test, CloseUnloadsWithoutAQuestion) {
+  Form2& w = open(QStringLiteral("a.txt"), "x");
+  typeAtEnd(w, QStringLiteral("edited"));
+  w.Command1->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("x"));
+}
+
+TEST_F(Form2Test, LinesTheUserAddsTakeTheFilesLineEnd) {
+  Form2& w = open(QStringLiteral("a.txt"), "one\ntwo");
+  typeAtEnd(w, QStringLiteral("\nthree"));
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("one\ntwo\nthree\r\n"));
+}
+
+TEST_F(Form2Test, SaveWritesTheLoadedFileWhateverTheMainWindowShowsNow) {
+  Form2& w = open(QStringLiteral("a.txt"), "a");
+  tmp.write("b.txt", "b");
+  Ostrel_View& main = form<Ostrel_View>();
+  main.File1->Refresh();
+  main.File1->clickName(QStringLiteral("b.txt"));
+  typeAtEnd(w, QStringLiteral("1"));
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("a1\r\n"));
+  EXPECT_EQ(tmp.read("b.txt"), QByteArray("b"));
+  QDir(tmp.path()).mkdir(QStringLiteral("sub"));
+  main.Dir1->setPath(tmp.file("sub"));
+  typeAtEnd(w, QStringLiteral("2"));
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("a12\r\n"));
+  EXPECT_TRUE(QDir(tmp.file("sub")).isEmpty());
+}
+
+struct SaveFault {
+  const char* name;
+  std::function<void(test::TempDir&)> cause;
+};
+
+class Form2SaveFault : public Form2Test, public ::testing::WithParamInterface<SaveFault> {};
+
+TEST_P(Form2SaveFault, IsReportedWithTheFileNameAndLeavesTheFileAlone) {
+  const QString name = tmp.write("sub/a.txt", "old");
+  form<Ostrel_View>().Dir1->setPath(tmp.file("sub"));
+  ASSERT_TRUE(form<Ostrel_View>().File1->clickName(QStringLiteral("a.txt")));
+  Form2& w = form<Form2>();
+  typeAtEnd(w, QStringLiteral("new"));
+  GetParam().cause(tmp);
+  w.Command4->click();
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_TRUE(boxes()[0].prompt.contains(QDir::toNativeSeparators(name)))
+      << boxes()[0].prompt.toStdString();
+  EXPECT_EQ(boxes()[0].title, QStringLiteral("Ostrel_Viewer"));
+  if (QFile::exists(name)) EXPECT_EQ(tmp.read(name), QByteArray("old"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, Form2SaveFault,
+    ::testing::Values(
+        SaveFault{
+            "read_only",
+            [](test::TempDir& d) { QFile::setPermissions(d.file("sub/a.txt"), QFile::ReadOwner); }},
+        SaveFault{"folder_gone", [](test::TempDir& d) { QDir(d.file("sub")).removeRecursively(); }},
+        SaveFault{"disk_full", [](test::TempDir&) { SafeFileWriter::simulateDiskFullAfter(2); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Form2Test, SaveAsWritesTheChosenFileListsItAndLeavesSaveOnTheLoadedFile) {
+  Form2& w = open(QStringLiteral("a.txt"), "text");
+  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
+  w.Command5->click();
+  EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
+  EXPECT_TRUE(form<Ostrel_View>().File1->names().contains(QStringLiteral("copy.txt")));
+  EXPECT_EQ(w.Caption(), tmp.file("a.txt"));
+  typeAtEnd(w, QStringLiteral("!"));
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("text!\r\n"));
+  EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(Form2Test, ACancelledSaveAsWritesNothingAndSaysNothing) {
+  Form2& w = open(QStringLiteral("a.txt"), "text");
+  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
+  w.Command5->click();
+  typeAtEnd(w, QStringLiteral("more"));
+  w.Command5->click();  // cancelled, after an earlier Save As
+  EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
+  w.Command6->click();  // Print, cancelled: cancel now raises an error
+  ASSERT_TRUE(w.CommonDialog1->CancelError());
+  w.Command5->click();
+  EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("text"));
+  EXPECT_EQ(test::fakes().dialogs.saveCalls, 3);
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(Form2Test, ASaveAsFailureIsReported) {
+  Form2& w = open(QStringLiteral("a.txt"), "text");
+  const QString target = tmp.file("gone/copy.txt");
+  test::fakes().dialogs.saveAnswers = {target};
+  w.Command5->click();
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_TRUE(boxes()[0].prompt.contains(QDir::toNativeSeparators(target)));
+}
+
+TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees) {
+  Form2& w = open(QStringLiteral("a.txt"), "caf\xE9");
+  typeAtEnd(w, QString::fromUtf16(u" \u2603"));
+  test::fakes().messageBox.answers = {mb::No};
+  w.Command4->click();
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_EQ(boxes()[0].style, mb::YesNo | mb::Question);
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xE9"));
+  test::fakes().messageBox.answers = {mb::Yes};
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xC3\xA9 \xE2\x98\x83\r\n"));
+  w.Command4->click();  // now a UTF-8 file: no further question
+  EXPECT_EQ(boxes().size(), 2U);
+}
+
+TEST_F(Form2Test, AFileThatCannotBeReadIsReportedAndTheWindowDoesNotStay) {
+  tmp.write("a.txt", "x");
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Dir1->setPath(tmp.path());
+  QFile::remove(tmp.file("a.txt"));
+  main.File1->clickName(QStringLiteral("a.txt"));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_TRUE(boxes()[0].prompt.contains(tmp.file("a.txt")));
+}
+
+TEST_F(Form2Test, PrintSetsUpTheDialogAndPrintsTheTextOnce) {
+  Form2& w = open(QStringLiteral("a.txt"), "line 1\r\nline 2");
+  test::fakes().dialogs.printAnswers = {true};
+  w.Command6->click();
+  EXPECT_EQ(w.CommonDialog1->Flags(), 64);
+  EXPECT_TRUE(w.CommonDialog1->CancelError());
+  ASSERT_EQ(test::fakes().printer.jobs.size(), 1U);
+  EXPECT_EQ(test::fakes().printer.jobs[0].text, QStringLiteral("line 1\r\nline 2\n"));
+  EXPECT_EQ(test::fakes().printer.jobs[0].font.family(), w.Text1->font().family());
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(Form2Test, PrintFailuresShowOnlyThePrinterMessage) {
+  Form2& w = open(QStringLiteral("a.txt"), "x");
+  w.Command6->click();  // cancelled
+  EXPECT_TRUE(test::fakes().printer.jobs.empty());
+  EXPECT_TRUE(boxes().empty());
+
+  test::fakes().dialogs.printAnswers = {true, true};
+  test::fakes().printer.failWith = QStringLiteral("paper jam");
+  w.Command6->click();
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_EQ(boxes()[0].prompt, kPrintFailure);
+  EXPECT_EQ(boxes()[0].style, mb::OkOnly);
+  EXPECT_EQ(boxes()[0].title, QStringLiteral("Ostrel_Viewer"));
+
+  test::fakes().printer.failNumber = err::DeviceUnavailable;
+  w.Command6->click();
+  EXPECT_EQ(boxes().size(), 1U);
+}
+
+}  // namespace
+}  // namespace ostrel

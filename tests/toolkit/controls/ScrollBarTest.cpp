@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QWidget>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/controls/ScrollBar.h"
+
+namespace ostrel {
+namespace {
+
+class ScrollBarTest : public ::testing::Test {
+ protected:
+  ScrollBarTest() {
+    window.resize(400, 300);
+    bar = new ScrollBar(&window, QStringLiteral("HScroll1"), ScrollBar::Orientation::Horizontal,
+                        ScaleMode::Points);
+    bar->Move(0, 150, 240, 12.75F);
+    window.show();
+  }
+
+  QRect handleRect() const {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        bar);
+  }
+
+  QWidget window;
+  ScrollBar* bar;
+};
+
+TEST_F(ScrollBarTest, StartsWithTheToolkitDefaults) {
+  EXPECT_EQ(bar->Max(), 32767);
+  EXPECT_EQ(bar->Value(), 0);
+  EXPECT_EQ(bar->SmallChange(), 1);
+  EXPECT_EQ(bar->LargeChange(), 1);
+  EXPECT_EQ(bar->objectName(), QStringLiteral("HScroll1"));
+  EXPECT_FLOAT_EQ(bar->Height(), 12.75F);
+  EXPECT_EQ(bar->geometry(), QRect(0, 200, 320, 17));
+}
+
+TEST_F(ScrollBarTest, NegativeMaxKeepsItsWholeRange) {
+  bar->setMax(-79);
+  EXPECT_EQ(bar->Max(), -79);
+  for (int v : {0, -1, -40, -79}) {
+    bar->setValue(v);
+    EXPECT_EQ(bar->Value(), v);
+  }
+  // Beyond either end the value is pulled back into the range.
+  bar->setValue(5);
+  EXPECT_EQ(bar->Value(), 0);
+  bar->setValue(-100);
+  EXPECT_EQ(bar->Value(), -79);
+}
+
+TEST_F(ScrollBarTest, SixteenBitLimitsAreOverflowErrors) {
+  bar->setMax(-32768);
+  bar->setValue(-32768);
+  EXPECT_EQ(bar->Value(), -32768);
+  for (int bad : {-32769, 32768, 100000}) {
+    try {
+      bar->setMax(bad);
+      ADD_FAILURE() << "Max " << bad << " was accepted";
+    } catch (const ToolkitError& e) {
+      EXPECT_EQ(e.Number(), err::Overflow);
+      EXPECT_TRUE(e.Description().contains(QString::number(bad)));
+    }
+    EXPECT_THROW(bar->setValue(bad), ToolkitError);
+  }
+  EXPECT_EQ(bar->Max(), -32768);
+  EXPECT_EQ(bar->Value(), -32768);
+}
+
+TEST_F(ScrollBarTest, ANewMaxKeepsTheValueWhileItStillFits) {
+  bar->setMax(-56);
+  bar->setValue(-30);
+  QSignalSpy change(bar, &ScrollBar::Change);
+  bar->setMax(-80);
+  EXPECT_EQ(bar->Value(), -30);
+  EXPECT_EQ(change.count(), 0);
+  bar->setMax(-20);
+  EXPECT_EQ(bar->Value(), -20);
+  EXPECT_EQ(change.count(), 1);
+  bar->setMax(121);  // the sign turns: back to 0
+  EXPECT_EQ(bar->Value(), 0);
+  EXPECT_EQ(change.count(), 2);
+}
+
+TEST_F(ScrollBarTest, ValueZeroIsAtTheLeftAndMaxAtTheRight) {
+  bar->setMax(-79);
+  const QRect atZero = handleRect();
+  bar->setValue(-79);
+  const QRect atMax = handleRect();
+  EXPECT_LT(atZero.center().x(), bar->width() / 3);
+  EXPECT_GT(atMax.center().x(), 2 * bar->width() / 3);
+}
+
+TEST_F(ScrollBarTest, DraggingTheThumbRightGoesTowardsANegativeMax) {
+  bar->setMax(-79);
+  QSignalSpy scroll(bar, &ScrollBar::Scroll);
+  QSignalSpy change(bar, &ScrollBar::Change);
+  std::vector<int> seenDuringScroll;
+  QObject::connect(bar, &ScrollBar::Scroll, bar, [&] { seenDuringScroll.push_back(bar->Value()); });
+
+  const QPoint start = handleRect().center();
+  QTest::mousePress(bar, Qt::LeftButton, {}, start);
+  QTest::mouseMove(bar, start + QPoint(bar->width() / 2, 0));
+  QTest::mouseMove(bar, start + QPoint(bar->width(), 0));
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, start + QPoint(bar->width(), 0));
+
+  ASSERT_FALSE(seenDuringScroll.empty());
+  EXPECT_LT(seenDuringScroll.front(), 0);
+  // The handler sees the dragged value, not the one before the move.
+  EXPECT_EQ(seenDuringScroll.back(), -79);
+  EXPECT_EQ(bar->Value(), -79);
+  EXPECT_EQ(change.count(), 1);  // once, at the end of the drag
+}
+
+TEST_F(ScrollBarTest, ArrowsTrackAndKeysStepByOneWithoutScroll) {
+  bar->setMax(-79);
+  QSignalSpy scroll(bar, &ScrollBar::Scroll);
+  QSignalSpy change(bar, &ScrollBar::Change);
+  const int y = bar->height() / 2;
+
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, y));  // right arrow
+  EXPECT_EQ(bar->Value(), -1);
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() * 3 / 4, y));  // track
+  EXPECT_EQ(bar->Value(), -2);
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, y));  // left arrow
+  EXPECT_EQ(bar->Value(), -1);
+
+  bar->setFocus();
+  QTest::keyClick(bar, Qt::Key_Right);
+  EXPECT_EQ(bar->Value(), -2);
+  QTest::keyClick(bar, Qt::Key_Left);
+  EXPECT_EQ(bar->Value(), -1);
+
+  EXPECT_EQ(scroll.count(), 0);
+  EXPECT_EQ(change.count(), 5);
+}
+
+TEST(ScrollBarVertical, DownArrowAndKeyGoTowardsANegativeMax) {
+  QWidget window;
+  window.resize(200, 300);
+  auto* bar = new ScrollBar(&window, QStringLiteral("VScroll1"), ScrollBar::Orientation::Vertical,
+                            ScaleMode::Points);
+  bar->Move(100, 0, 12.75F, 168.75F);
+  window.show();
+  bar->setMax(-56);
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 3));
+  EXPECT_EQ(bar->Value(), -1);
+  bar->setFocus();
+  QTest::keyClick(bar, Qt::Key_Down);
+  EXPECT_EQ(bar->Value(), -2);
+  QTest::keyClick(bar, Qt::Key_Up);
+  EXPECT_EQ(bar->Value(), -1);
+}
+
+}  // namespace
+}  // namespace ostrel

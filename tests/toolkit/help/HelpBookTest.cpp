@@ -1,0 +1,100 @@
+#include "toolkit/help/HelpBook.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+namespace ostrel {
+namespace {
+
+QStringList keywordsOf(const QList<HelpBook::IndexEntry>& entries) {
+  QStringList out;
+  for (const auto& entry : entries) out += entry.keyword;
+  return out;
+}
+
+const QByteArray kBook =
+    "This preamble is not shown.\n"
+    "# Main window\n"
+    "K: drive list; directory list\n"
+    "K: file list;  ; Main window\n"
+    "\n"
+    "The **main** window.\n"
+    "```\n"
+    "# not a topic inside a fence\n"
+    "K: not keywords either\n"
+    "```\n"
+    "\n\n"
+    "# Text window\n"
+    "K: Save; printing\n"
+    "Text body.\n"
+    "K: a late K line is body text\n"
+    "# Loose topic\n"
+    "No keywords here.\n";
+
+TEST(HelpBookTest, SplitsTopicsKeywordsAndBodies) {
+  const HelpBook book = HelpBook::parse(kBook);
+  ASSERT_EQ(book.topics().size(), 3);
+  const auto& main = book.topics()[0];
+  EXPECT_EQ(main.title, QStringLiteral("Main window"));
+  EXPECT_EQ(main.keywords,
+            (QStringList{QStringLiteral("drive list"), QStringLiteral("directory list"),
+                         QStringLiteral("file list"), QStringLiteral("Main window")}));
+  EXPECT_TRUE(main.body.startsWith(QStringLiteral("The **main** window.")));
+  EXPECT_TRUE(main.body.contains(QStringLiteral("# not a topic inside a fence")));
+  EXPECT_TRUE(main.body.endsWith(QStringLiteral("```")));  // trailing blank lines dropped
+  EXPECT_TRUE(book.topics()[1].body.contains(QStringLiteral("K: a late K line")));
+  EXPECT_TRUE(book.markdownOf(1).startsWith(QStringLiteral("# Text window\n\nText body.")));
+  EXPECT_TRUE(book.markdownOf(7).isEmpty());
+}
+
+TEST(HelpBookTest, IndexIsSortedWithoutCaseAndListsKeywordlessTopicsByTitle) {
+  const HelpBook book = HelpBook::parse(kBook);
+  EXPECT_EQ(keywordsOf(book.index()),
+            (QStringList{"directory list", "drive list", "file list", "Loose topic", "Main window",
+                         "printing", "Save"}));
+  EXPECT_EQ(keywordsOf(book.matching(QStringLiteral("LIST"))),
+            (QStringList{"directory list", "drive list", "file list"}));
+  EXPECT_EQ(book.matching(QStringLiteral("  ")).size(), book.index().size());
+  EXPECT_TRUE(book.matching(QStringLiteral("zebra")).isEmpty());
+}
+
+TEST(HelpBookTest, FindTopicPrefersExactKeywordThenTitleThenPrefix) {
+  const HelpBook book = HelpBook::parse(kBook);
+  EXPECT_EQ(book.findTopic(QStringLiteral("save")), 1);
+  EXPECT_EQ(book.findTopic(QStringLiteral("text WINDOW")), 1);
+  EXPECT_EQ(book.findTopic(QStringLiteral("dri")), 0);
+  EXPECT_EQ(book.findTopic(QStringLiteral("zebra")), -1);
+  EXPECT_EQ(book.findTopic(QString()), -1);
+}
+
+TEST(HelpBookTest, ToleratesBomCrLfAndEmptyFiles) {
+  QByteArray crlf = kBook;
+  crlf.replace("\n", "\r\n");
+  const HelpBook book = HelpBook::parse("\xEF\xBB\xBF" + crlf);
+  ASSERT_EQ(book.topics().size(), 3);
+  EXPECT_EQ(book.topics()[0].keywords.first(), QStringLiteral("drive list"));
+  EXPECT_FALSE(book.topics()[0].body.contains(u'\r'));
+
+  EXPECT_TRUE(HelpBook::parse({}).isEmpty());
+  EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").isEmpty());
+  EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").index().isEmpty());
+}
+
+// The help file we ship: every topic has keywords and the windows and
+// commands a user asks about can be found.
+TEST(HelpBookTest, ShippedHelpFileCoversTheProgram) {
+  QFile file(QStringLiteral(OSTREL_SOURCE_DIR "/resources/help/OSTREL_VIEWER.HLP"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const HelpBook book = HelpBook::parse(file.readAll());
+  ASSERT_GE(book.topics().size(), 6);
+  for (const auto& topic : book.topics())
+    EXPECT_FALSE(topic.keywords.isEmpty()) << topic.title.toStdString();
+  for (const char* word : {"drive list", "directory list", "file list", "file types", "preview",
+                           "About", "Help", "Exit", "picture viewer", "scroll bars", "text window",
+                           "Save", "Save As", "Print", "12-point", "10-point", "BMP", "HTML"})
+    EXPECT_GE(book.findTopic(QString::fromUtf8(word)), 0) << word;
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,157 @@
+#include "toolkit/help/QtHelpService.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/ToolkitError.h"
+
+namespace ostrel {
+namespace {
+
+const QByteArray kBook =
+    "# Viewer Help\nK: contents\nWelcome.\n"
+    "# Text window\nK: Save; Save As; Print\nSee [the viewer](topic:picture%20viewer).\n"
+    "# Picture viewer\nK: picture viewer; scroll bars\nDrag a thumb.\n";
+
+class QtHelpServiceTest : public ::testing::Test {
+ protected:
+  QString writeBook(const QByteArray& bytes = kBook) {
+    return dir.write(QStringLiteral("HELP.HLP"), bytes);
+  }
+  const auto& boxes() { return test::fakes().messageBox.calls; }
+  QStringList indexRows(HelpViewer* viewer) {
+    QStringList rows;
+    auto* list = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
+    for (int i = 0; i < list->count(); ++i) rows += list->item(i)->text();
+    return rows;
+  }
+  QString topicText(HelpViewer* viewer) {
+    return viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"))->toPlainText();
+  }
+
+  test::TempDir dir;
+  QtHelpService service;
+};
+
+TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndex) {
+  const QString file = writeBook();
+  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
+  HelpViewer* viewer = service.viewerFor(file);
+  ASSERT_TRUE(viewer);
+  EXPECT_TRUE(viewer->isVisible());
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
+  EXPECT_EQ(indexRows(viewer),
+            (QStringList{"contents", "picture viewer", "Print", "Save", "Save As", "scroll bars"}));
+  EXPECT_EQ(viewer->currentTopic(), 0);
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(QtHelpServiceTest, TypingNarrowsTheIndexAndShowsTheFirstMatch) {
+  const QString file = writeBook();
+  service.WinHelp(nullptr, file, help::PartialKey, QString());
+  HelpViewer* viewer = service.viewerFor(file);
+  auto* filter = viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter"));
+  QTest::keyClicks(filter, QStringLiteral("sav"));
+  EXPECT_EQ(indexRows(viewer), (QStringList{"Save", "Save As"}));
+  EXPECT_EQ(viewer->currentTopic(), 1);
+  EXPECT_TRUE(topicText(viewer).contains(QStringLiteral("Text window")));
+  QTest::keyClick(filter, Qt::Key_Backspace);
+  QTest::keyClick(filter, Qt::Key_Backspace);
+  QTest::keyClick(filter, Qt::Key_Backspace);
+  EXPECT_EQ(indexRows(viewer).size(), 6);
+}
+
+TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyAndContentsOpenTopics) {
+  const QString file = writeBook();
+  service.WinHelp(nullptr, file, help::PartialKey, QStringLiteral("scroll"));
+  HelpViewer* viewer = service.viewerFor(file);
+  EXPECT_EQ(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter"))->text(),
+            QStringLiteral("scroll"));
+  EXPECT_EQ(viewer->currentTopic(), 2);
+
+  EXPECT_TRUE(service.WinHelp(nullptr, file, help::Key, QStringLiteral("print")));
+  EXPECT_EQ(service.viewerFor(file), viewer);  // the same window, reused
+  EXPECT_EQ(viewer->currentTopic(), 1);
+  EXPECT_TRUE(service.WinHelp(nullptr, file, help::Contents, QString()));
+  EXPECT_EQ(viewer->currentTopic(), 0);
+}
+
+TEST_F(QtHelpServiceTest, TopicLinksJumpToTheTopicTheyName) {
+  const QString file = writeBook();
+  service.WinHelp(nullptr, file, help::Key, QStringLiteral("Save"));
+  HelpViewer* viewer = service.viewerFor(file);
+  emit viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"))
+      ->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
+  EXPECT_EQ(viewer->currentTopic(), 2);
+}
+
+TEST_F(QtHelpServiceTest, QuitClosesTheViewer) {
+  const QString file = writeBook();
+  service.WinHelp(nullptr, file, help::PartialKey, QString());
+  QPointer<HelpViewer> viewer = service.viewerFor(file);
+  EXPECT_TRUE(service.WinHelp(nullptr, file, help::Quit, QString()));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(viewer);
+  EXPECT_FALSE(service.viewerFor(file));
+  // Closed by its own close box, a later call opens a new one.
+  service.WinHelp(nullptr, file, help::PartialKey, QString());
+  service.viewerFor(file)->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
+  EXPECT_TRUE(service.viewerFor(file));
+}
+
+TEST_F(QtHelpServiceTest, EmptyBookSaysSo) {
+  const QString file = writeBook("\xEF\xBB\xBF");
+  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
+  EXPECT_TRUE(topicText(service.viewerFor(file)).contains(QStringLiteral("no topics")));
+  EXPECT_TRUE(indexRows(service.viewerFor(file)).isEmpty());
+}
+
+TEST_F(QtHelpServiceTest, FileProblemsAreReportedByTheViewerNotThrown) {
+  const QString fifo = dir.file(QStringLiteral("PIPE.HLP"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString unreadable = dir.write(QStringLiteral("LOCKED.HLP"), kBook);
+  QFile::setPermissions(unreadable, {});
+  const bool canReadAnyway = QFile(unreadable).open(QIODevice::ReadOnly);  // root can
+
+  struct Case {
+    QString path;
+    const char* words;
+  };
+  QList<Case> cases{{dir.file(QStringLiteral("MISSING.HLP")), "Cannot find"},
+                    {dir.path(), "folder"},
+                    {fifo, "special file"}};
+  if (!canReadAnyway) cases.append({unreadable, "Cannot open"});
+  for (const Case& c : cases) {
+    test::fakes().messageBox.calls.clear();
+    EXPECT_FALSE(service.WinHelp(nullptr, c.path, help::PartialKey, QString()));
+    ASSERT_EQ(boxes().size(), 1u) << c.words;
+    EXPECT_EQ(boxes()[0].title, QStringLiteral("Help"));
+    EXPECT_TRUE(boxes()[0].prompt.contains(QString::fromUtf8(c.words))) << c.words;
+    EXPECT_TRUE(boxes()[0].prompt.contains(QDir::toNativeSeparators(c.path)));
+    EXPECT_FALSE(service.viewerFor(c.path));
+  }
+}
+
+TEST_F(QtHelpServiceTest, NamingNoFileRaisesAndUnknownCommandsFail) {
+  try {
+    service.WinHelp(nullptr, QString(), help::PartialKey, QString());
+    FAIL() << "expected ToolkitError";
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::FileNotFound);
+  }
+  EXPECT_FALSE(service.WinHelp(nullptr, writeBook(), 0x0042, QString()));
+  EXPECT_TRUE(boxes().empty());
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/printing/Printer.h"
+#include "toolkit/printing/QtPrinterService.h"
+
+namespace ostrel {
+namespace {
+
+// The text pdftotext reads from a PDF; pages end in a form feed.
+QString textOf(const QString& pdf) {
+  QProcess run;
+  run.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+  if (!run.waitForFinished(60000)) return {};
+  return QString::fromUtf8(run.readAllStandardOutput());
+}
+
+class PrintingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+      GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+  }
+  test::TempDir tmp;
+};
+
+TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWithLongLinesWrappedAndPagesBroken) {
+  QtPrinterService service;
+  service.setup().setOutputFormat(QPrinter::PdfFormat);
+  service.setup().setOutputFileName(tmp.file("out.pdf"));
+  QString text;
+  for (int i = 1; i <= 150; ++i)
+    text += QStringLiteral("Line %1\r\n").arg(i, 3, 10, QLatin1Char('0'));
+  QString longLine;
+  for (int i = 1; i <= 120; ++i) longLine += QStringLiteral("word%1 ").arg(i);
+  text += longLine + QStringLiteral("\rlast\n");
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPointSizeF(10);
+  service.printText(text, font);
+
+  const QString printed = textOf(tmp.file("out.pdf"));
+  EXPECT_GE(printed.count(QLatin1Char('\f')), 2) << "150 lines at 10 points need several pages";
+  qsizetype at = 0;
+  for (int i = 1; i <= 150; ++i) {
+    const QString line = QStringLiteral("Line %1").arg(i, 3, 10, QLatin1Char('0'));
+    const qsizetype found = printed.indexOf(line, at);
+    ASSERT_GE(found, 0) << line.toStdString();
+    EXPECT_EQ(printed.indexOf(line, found + 1), -1) << line.toStdString() << " printed twice";
+    at = found;
+  }
+  for (int i = 1; i <= 120; ++i) {
+    const QString word = QStringLiteral("word%1 ").arg(i).trimmed();
+    const qsizetype found =
+        printed.indexOf(QRegularExpression(QStringLiteral("\\b%1\\b").arg(word)), at);
+    ASSERT_GE(found, 0) << word.toStdString() << " missing or out of order";
+    at = found;
+  }
+  EXPECT_GT(printed.indexOf(QStringLiteral("last"), at), 0);
+}
+
+TEST(PrinterObject, EndDocSendsEverythingPrintedAsOneDocumentOnce) {
+  Printer& p = printer();
+  p.Print(QStringLiteral("one"));
+  p.Print(QStringLiteral("two\r\nthree"));
+  p.EndDoc();
+  p.EndDoc();  // nothing more printed: no second document
+  auto& jobs = test::fakes().printer.jobs;
+  ASSERT_EQ(jobs.size(), 1U);
+  EXPECT_EQ(jobs[0].text, QStringLiteral("one\ntwo\r\nthree\n"));
+  EXPECT_FLOAT_EQ(static_cast<float>(jobs[0].font.pointSizeF()), 10);
+
+  test::fakes().printer.failWith = QStringLiteral("out of paper");
+  p.Print(QStringLiteral("lost"));
+  try {
+    p.EndDoc();
+    FAIL() << "a printer failure went unreported";
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::PrinterError);
+  }
+  test::fakes().printer.failWith.clear();
+  p.Print(QStringLiteral("fresh"));
+  p.EndDoc();
+  EXPECT_EQ(jobs.back().text, QStringLiteral("fresh\n"));
+}
+
+}  // namespace
+}  // namespace ostrel

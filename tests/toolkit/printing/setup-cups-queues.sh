@@ -1,0 +1,16 @@
+#!/bin/sh
+# Starts a CUPS scheduler with the two queues the CUPS printing tests use:
+#   ostrel-pdf     a cups-pdf queue that accepts jobs (PDFs land in ~/PDF)
+#   ostrel-reject  a queue that refuses every job
+# Needs the Debian packages cups, cups-client and printer-driver-cups-pdf, and root.
+set -eu
+if ! lpstat -r >/dev/null 2>&1; then
+  mkdir -p /run/cups  # the socket folder, missing where no init system made it
+  cupsd
+  for _ in 1 2 3 4 5 6 7 8 9 10; do lpstat -r >/dev/null 2>&1 && break; sleep 1; done
+fi
+ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+lpadmin -p ostrel-pdf -E -v cups-pdf:/ -P "$ppd"
+lpadmin -p ostrel-reject -E -v cups-pdf:/ -P "$ppd"
+cupsreject -r "refusing jobs for the tests" ostrel-reject
+lpstat -a

@@ -1,0 +1,163 @@
+#include "text_window/Form2.h"
+
+#include <QDir>
+
+#include "main_window/Ostrel_View.h"
+#include "text_window/BusyCursor.h"
+#include "toolkit/App.h"
+#include "toolkit/Icons.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FullName.h"
+#include "toolkit/files/SafeFileWriter.h"
+#include "toolkit/files/TextFileReader.h"
+#include "toolkit/forms/FormSet.h"
+#include "toolkit/printing/Printer.h"
+
+namespace ostrel {
+
+namespace {
+constexpr float kButtonTop = 120;
+constexpr float kButtonHeight = 255;
+}  // namespace
+
+Form2::Form2() {
+  setObjectName(QStringLiteral("Form2"));
+  setCaption(QStringLiteral("Form2"));
+  setWindowIcon(Icons::textWindow());
+  setDesignClientArea(6165, 2205, 7995, 6915);
+
+  Text1 = new TextBox(this, QStringLiteral("Text1"));
+  Text1->Move(120, 480, 7815, 6135);
+  Command1 = new CommandButton(this, QStringLiteral("Command1"));
+  Command1->Move(120, kButtonTop, 855, kButtonHeight);
+  Command1->setCaption(tr("Close"));
+  Command3 = new CommandButton(this, QStringLiteral("Command3"));
+  Command3->Move(1080, kButtonTop, 375, kButtonHeight);
+  Command3->setIcon(Icons::arrowAnticlockwise());
+  Command3->setToolTip(tr("12 point"));
+  Command2 = new CommandButton(this, QStringLiteral("Command2"));
+  Command2->Move(1560, kButtonTop, 375, kButtonHeight);
+  Command2->setIcon(Icons::arrowClockwise());
+  Command2->setToolTip(tr("10 point"));
+  for (CommandButton* picture : {Command3, Command2}) picture->setIconSize(QSize(24, 23));
+  Command4 = new CommandButton(this, QStringLiteral("Command4"));
+  Command4->Move(2040, kButtonTop, 975, kButtonHeight);
+  Command4->setCaption(tr("Save"));
+  Command5 = new CommandButton(this, QStringLiteral("Command5"));
+  Command5->Move(3120, kButtonTop, 975, kButtonHeight);
+  Command5->setCaption(tr("Save As"));
+  Command6 = new CommandButton(this, QStringLiteral("Command6"));
+  Command6->Move(4200, kButtonTop, 1095, kButtonHeight);
+  Command6->setCaption(tr("Print"));
+  CommonDialog1 = new CommonDialog(this, QStringLiteral("CommonDialog1"));
+
+  const QList<QWidget*> order = {Text1, Command1, Command2, Command3, Command4, Command5, Command6};
+  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  Text1->setFocus();
+
+  on(Command1, &CommandButton::Click, [this] { Command1_Click(); });
+  on(Command2, &CommandButton::Click, [this] { Command2_Click(); });
+  on(Command3, &CommandButton::Click, [this] { Command3_Click(); });
+  on(Command4, &CommandButton::Click, [this] { Command4_Click(); });
+  on(Command5, &CommandButton::Click, [this] { Command5_Click(); });
+  on(Command6, &CommandButton::Click, [this] { Command6_Click(); });
+}
+
+void Form2::Form_Load() {
+  Text1->setFontSize(10);
+  Ostrel_View& main = form<Ostrel_View>();
+  const QString fullName = fullFileName(main.Dir1->Path(), main.File1->FileName());
+  setCaption(fullName);
+
+  const BusyCursor busy;
+  QString text;
+  {
+    // The bytes are let go before the text box takes the text: a large
+    // file is held twice at most, not three times.
+    const QByteArray bytes = TextFileReader::readAll(fullName);
+    codec_ = TextCodec::detect(bytes, text);
+  }
+  loadedFile_ = fullName;
+  Text1->setText(text);
+}
+
+void Form2::Form_Resize() {
+  // A window smaller than the margins gives negative sizes, which the text
+  // box ignores, keeping its last size.
+  Text1->setHeight(Height() - 1000);
+  Text1->setWidth(Width() - 400);
+}
+
+void Form2::Command1_Click() {
+  Unload(*this);
+}
+
+void Form2::Command2_Click() {
+  Text1->setFontSize(10);
+}
+
+void Form2::Command3_Click() {
+  Text1->setFontSize(12);
+}
+
+void Form2::Command4_Click() {
+  writeTextTo(loadedFile_);
+}
+
+void Form2::Command5_Click() {
+  try {
+    if (CommonDialog1->ShowSave() == CommonDialog::Result::Cancelled) return;
+  } catch (const ToolkitError& e) {
+    if (e.Number() == err::DialogCancelled) return;
+    throw;
+  }
+  if (!writeTextTo(CommonDialog1->FileName())) return;
+  form<Ostrel_View>().File1->Refresh();
+}
+
+void Form2::Command6_Click() {
+  CommonDialog1->setFlags(cdl::PDPrintSetup);
+  CommonDialog1->setCancelError(true);
+  try {
+    CommonDialog1->ShowPrinter();
+    printer().setFontName(Text1->font().family());
+    printer().Print(Text1->Text());
+    printer().EndDoc();
+  } catch (const ToolkitError& e) {
+    if (e.Number() == err::PrinterError) {
+      MsgBox(QStringLiteral("Ostrel_label has encountered an error while trying to print,please "
+                            "check all cables,paper,ports and drivers,restart windows then try "
+                            "again."),
+             mb::OkOnly, App().Title);
+    }
+  }
+}
+
+bool Form2::writeTextTo(const QString& fileName) {
+  TextCodec codec = codec_;
+  QString text;
+  std::optional<QByteArray> bytes;
+  {
+    const BusyCursor busy;
+    text = Text1->Text() + QStringLiteral("\r\n");
+    bytes = codec.encode(text);
+  }
+  if (!bytes) {
+    // Never put a stand-in in place of what the user wrote.
+    const int answer =
+        MsgBox(tr("The text holds characters that the character set of %1 (%2) cannot hold.\n\n"
+                  "Save it as UTF-8, which holds them all?")
+                   .arg(QDir::toNativeSeparators(fileName), codec.name()),
+               mb::YesNo | mb::Question, App().Title, this);
+    if (answer != mb::Yes) return false;
+    codec = TextCodec(TextCodec::Encoding::Utf8, TextCodec::ByteOrderMark::Absent);
+    bytes = codec.encode(text);
+  }
+  const BusyCursor busy;
+  SafeFileWriter::write(fileName, *bytes);
+  if (fileName == loadedFile_) codec_ = codec;
+  return true;
+}
+
+}  // namespace ostrel

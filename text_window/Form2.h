@@ -1,0 +1,53 @@
+#pragma once
+
+#include "toolkit/controls/CommandButton.h"
+#include "toolkit/controls/TextBox.h"
+#include "toolkit/dialogs/CommonDialog.h"
+#include "toolkit/files/TextCodec.h"
+#include "toolkit/forms/Form.h"
+
+namespace ostrel {
+
+// The text window: one text file, read whole into an editable text box, shown
+// in one of two font sizes, saved back, saved under another name or printed.
+class Form2 : public Form {
+  Q_OBJECT
+
+ public:
+  Form2();
+
+  TextBox* Text1;
+  CommandButton* Command1;
+  CommandButton* Command3;
+  CommandButton* Command2;
+  CommandButton* Command4;
+  CommandButton* Command5;
+  CommandButton* Command6;
+  CommonDialog* CommonDialog1;
+
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void Command6_Click();
+
+  // The file the window shows, which Save writes back.
+  QString loadedFileName() const { return loadedFile_; }
+
+ protected:
+  void Form_Load() override;
+  void Form_Resize() override;
+
+ private:
+  // Writes the text and a line end to fileName; false when the user declined
+  // to change the file's character set. Failures throw ToolkitError.
+  bool writeTextTo(const QString& fileName);
+
+  // Kept from loading: the caption is for the user, and the main window's
+  // selection may have moved on since.
+  QString loadedFile_;
+  TextCodec codec_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,40 @@
+#include "toolkit/dialogs/CommonDialog.h"
+
+#include <QWidget>
+
+#include "toolkit/Services.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/dialogs/DialogService.h"
+#include "toolkit/printing/PrinterService.h"
+
+namespace ostrel {
+
+CommonDialog::CommonDialog(QWidget* parent, const QString& name) : QObject(parent), owner_(parent) {
+  setObjectName(name);
+}
+
+CommonDialog::Result CommonDialog::cancelled() {
+  if (cancelError_) throw ToolkitError(err::DialogCancelled, tr("Cancel was selected."));
+  return Result::Cancelled;
+}
+
+CommonDialog::Result CommonDialog::ShowSave() {
+  if (services().dialogs == nullptr) {
+    throw ToolkitError(err::DeviceUnavailable, tr("No file dialog is available."));
+  }
+  const std::optional<QString> chosen =
+      services().dialogs->saveFileName(owner_, dialogTitle_, fileName_);
+  if (!chosen || chosen->isEmpty()) return cancelled();
+  fileName_ = *chosen;
+  return Result::Confirmed;
+}
+
+CommonDialog::Result CommonDialog::ShowPrinter() {
+  if (services().dialogs == nullptr || services().printer == nullptr) {
+    throw ToolkitError(err::PrinterError, tr("No printer is available."));
+  }
+  if (!services().dialogs->printSetup(owner_, services().printer->setup())) return cancelled();
+  return Result::Confirmed;
+}
+
+}  // namespace ostrel
