@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/UniqueFd.h"
 
 namespace ostrel {
 
@@ -57,20 +58,6 @@ void checkKind(const QString& fileName, const struct stat& info, qint64 sizeLimi
   if (info.st_size > sizeLimit) failTooLarge(fileName, sizeLimit);
 }
 
-// Closes the descriptor on every way out.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -85,7 +72,7 @@ QByteArray TextFileReader::readAll(const QString& fileName, qint64 sizeLimit) {
 
   // Non-blocking, so that a pipe put in the file's place since the check
   // cannot hang us; the kind is checked again on what was opened.
-  const Descriptor fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  const UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) failForErrno(fileName, errno);
   if (::fstat(fd.get(), &info) != 0) failForErrno(fileName, errno);
   checkKind(fileName, info, sizeLimit);

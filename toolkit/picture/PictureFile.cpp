@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/UniqueFd.h"
 #include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
@@ -27,20 +28,6 @@ QString native(const QString& name) {
   return QDir::toNativeSeparators(name);
 }
 
-// Closes the descriptor on every way out of read().
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void throwOpenError(const QString& fullName, int error) {
   const QString name = native(fullName);
@@ -105,7 +92,7 @@ QByteArray PictureFile::read(const QString& fullName) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   // Checking the type after opening (fstat) leaves no window for the name to
   // be swapped between the check and the open.
-  Descriptor fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) throwOpenError(fullName, errno);
 
   struct stat st {};

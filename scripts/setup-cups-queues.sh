@@ -4,9 +4,19 @@
 #   ostrel-reject  a queue that refuses every job
 # Needs the Debian packages cups, cups-client and printer-driver-cups-pdf, and root.
 set -eu
+missing=""
+for p in cups cups-client printer-driver-cups-pdf; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+fi
 if ! lpstat -r >/dev/null 2>&1; then
   mkdir -p /run/cups  # the socket folder, missing where no init system made it
-  cupsd
+  # In the foreground of a session of its own: a daemonising cupsd does not
+  # outlive the shell that started it here.
+  setsid nohup cupsd -f >/dev/null 2>&1 </dev/null &
   for _ in 1 2 3 4 5 6 7 8 9 10; do lpstat -r >/dev/null 2>&1 && break; sleep 1; done
 fi
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd

@@ -1,0 +1,295 @@
+// Playback of small hand-written EMFs, checked at the pixels that matter.
+#include <gtest/gtest.h>
+#include <uemf.h>
+
+#include <QImage>
+
+#include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/MetafileDrawing.h"
+#include "toolkit/metafile/MetafileReader.h"
+
+namespace ostrel::test {
+namespace {
+
+using B = MetafileBuilder;
+constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000;
+
+bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
+  const QRgb c = img.pixel(x, y);
+  return std::abs(qRed(c) - qRed(want)) <= tolerance &&
+         std::abs(qGreen(c) - qGreen(want)) <= tolerance &&
+         std::abs(qBlue(c) - qBlue(want)) <= tolerance;
+}
+
+// A solid brush in slot 1, selected, and the null pen.
+EmfBuilder& redBrush(EmfBuilder& b, uint32_t color = kRed) {
+  b.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, color, 0});
+  b.add(U_EMR_SELECTOBJECT, {1});
+  b.add(U_EMR_SELECTOBJECT, {0x80000008});  // NULL_PEN
+  return b;
+}
+
+TEST(EmfPlayback, RectangleIsRedAndWhereItShouldBe) {
+  EmfBuilder b;
+  redBrush(b).add(U_EMR_RECTANGLE, {10, 20, 50, 60});
+  const QImage img = B::render(b.finish());
+  ASSERT_EQ(img.size(), QSize(100, 100));
+  EXPECT_TRUE(isColor(img, 30, 40, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 11, 21, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 5, 40, qRgb(255, 255, 255)));
+  EXPECT_TRUE(isColor(img, 30, 70, qRgb(255, 255, 255)));
+  // GDI leaves out the right and bottom edges of a pen-less rectangle.
+  EXPECT_TRUE(isColor(img, 50, 40, qRgb(255, 255, 255)));
+}
+
+struct MappingCase {
+  const char* name;
+  std::vector<std::pair<uint32_t, std::vector<uint32_t>>> setup;
+  QRect logical;   // rectangle drawn, in logical units
+  QPoint inside;   // a device pixel that must be red
+  QPoint outside;  // and one that must stay white
+};
+
+class EmfMapping : public ::testing::TestWithParam<MappingCase> {};
+
+TEST_P(EmfMapping, MappingPlacesTheRectangle) {
+  const MappingCase& c = GetParam();
+  EmfBuilder b;
+  for (const auto& [type, params] : c.setup) {
+    QByteArray body;
+    for (uint32_t v : params) B::put32(body, v);
+    b.add(type, body);
+  }
+  redBrush(b).add(U_EMR_RECTANGLE, {uint32_t(c.logical.left()), uint32_t(c.logical.top()),
+                                    uint32_t(c.logical.right()), uint32_t(c.logical.bottom())});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, c.inside.x(), c.inside.y(), qRgb(255, 0, 0))) << c.name;
+  EXPECT_TRUE(isColor(img, c.outside.x(), c.outside.y(), qRgb(255, 255, 255))) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, EmfMapping,
+    ::testing::Values(MappingCase{"text mode", {}, {10, 10, 20, 20}, {15, 15}, {40, 40}},
+                      // Ten logical units per pixel shrink; a viewport ten times the window grows.
+                      MappingCase{"anisotropic scale up",
+                                  {{U_EMR_SETMAPMODE, {8}},
+                                   {U_EMR_SETWINDOWEXTEX, {10, 10}},
+                                   {U_EMR_SETVIEWPORTEXTEX, {100, 100}}},
+                                  {5, 5, 4, 4},
+                                  {70, 70},
+                                  {30, 30}},
+                      // y pointing up: logical y 10..40 lands 60..90 pixels down.
+                      MappingCase{"y flipped",
+                                  {{U_EMR_SETMAPMODE, {8}},
+                                   {U_EMR_SETWINDOWEXTEX, {100, 100}},
+                                   {U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)}},
+                                   {U_EMR_SETVIEWPORTORGEX, {0, 100}}},
+                                  {10, 10, 30, 30},
+                                  {20, 80},
+                                  {20, 20}},
+                      // Window origin moves the picture: logical 50 is the left edge.
+                      MappingCase{"window origin",
+                                  {{U_EMR_SETWINDOWORGEX, {50, 50}}},
+                                  {50, 50, 30, 30},
+                                  {5, 5},
+                                  {60, 60}},
+                      // World transform: a scale of 2 doubles the rectangle.
+                      MappingCase{"world transform",
+                                  {{U_EMR_SETWORLDTRANSFORM,
+                                    {0x40000000, 0, 0, 0x40000000, 0, 0}}},  // 2.0f
+                                  {10, 10, 40, 40},
+                                  {70, 70},
+                                  {10, 10}}),
+    [](const auto& info) {
+      std::string n = info.param.name;
+      for (char& ch : n)
+        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return n;
+    });
+
+TEST(EmfPlayback, ClipRectangleClips) {
+  EmfBuilder b;
+  redBrush(b).add(U_EMR_INTERSECTCLIPRECT, {0, 0, 50, 100}).add(U_EMR_RECTANGLE, {0, 0, 100, 100});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 25, 50, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
+}
+
+TEST(EmfPlayback, ClipRegionClipsAndResets) {
+  QByteArray region = B::words32({48, 5});                // cbRgnData, RGN_COPY
+  region += B::words32({32, 1, 1, 16, 60, 0, 100, 100});  // RGNDATAHEADER
+  region += B::words32({60, 0, 100, 100});                // one rectangle
+  EmfBuilder b;
+  redBrush(b).add(U_EMR_EXTSELECTCLIPRGN, region).add(U_EMR_RECTANGLE, {0, 0, 100, 50});
+  b.add(U_EMR_EXTSELECTCLIPRGN, {0, 5});  // no data + RGN_COPY: clipping off
+  b.add(U_EMR_RECTANGLE, {0, 60, 100, 100});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 80, 25, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 20, 25, qRgb(255, 255, 255)));
+  EXPECT_TRUE(isColor(img, 20, 80, qRgb(255, 0, 0)));
+}
+
+TEST(EmfPlayback, SaveAndRestoreBringBackTheBrush) {
+  EmfBuilder b;
+  b.add(U_EMR_SELECTOBJECT, {0x80000008})
+      .add(U_EMR_SAVEDC, QByteArray())
+      .add(U_EMR_SELECTOBJECT, {0x80000004})  // BLACK_BRUSH
+      .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
+      .add(U_EMR_RESTOREDC, {uint32_t(-1)})
+      .add(U_EMR_SELECTOBJECT, {0x80000008})
+      .add(U_EMR_RECTANGLE, {50, 0, 100, 100});  // white stock brush again
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 25, 50, qRgb(0, 0, 0)));
+  EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
+}
+
+// Two same-direction squares, one inside the other, as one polypolygon.
+TEST(EmfPlayback, PolyFillModeDecidesTheHole) {
+  for (const auto& [mode, holeColor] :
+       {std::pair{1u, qRgb(255, 255, 255)}, {2u, qRgb(255, 0, 0)}}) {
+    EmfBuilder b;
+    redBrush(b).add(U_EMR_SETPOLYFILLMODE, {mode});
+    b.add(U_EMR_POLYPOLYGON, {0,  0,  100, 100, 2,  8,  4,  4,  10, 10, 90, 10,
+                              90, 90, 10,  90,  30, 30, 70, 30, 70, 70, 30, 70});
+    const QImage img = B::render(b.finish());
+    EXPECT_TRUE(isColor(img, 20, 50, qRgb(255, 0, 0))) << mode;
+    EXPECT_TRUE(isColor(img, 50, 50, holeColor)) << mode;
+  }
+}
+
+TEST(EmfPlayback, FilledPathIsDrawn) {
+  EmfBuilder b;
+  redBrush(b)
+      .add(U_EMR_BEGINPATH, QByteArray())
+      .add(U_EMR_MOVETOEX, {20, 20})
+      .add(U_EMR_LINETO, {80, 20})
+      .add(U_EMR_LINETO, {80, 80})
+      .add(U_EMR_LINETO, {20, 80})
+      .add(U_EMR_CLOSEFIGURE, QByteArray())
+      .add(U_EMR_ENDPATH, QByteArray())
+      .add(U_EMR_FILLPATH, {0, 0, 100, 100});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 50, 50, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 10, 10, qRgb(255, 255, 255)));
+}
+
+// StretchDIBits: a 2 x 2 bitmap stretched over 40 x 40 pixels at (20, 30).
+TEST(EmfPlayback, BitmapLandsAtItsDestination) {
+  QImage src(2, 2, QImage::Format_RGB32);
+  src.setPixel(0, 0, qRgb(255, 0, 0));
+  src.setPixel(1, 0, qRgb(0, 255, 0));
+  src.setPixel(0, 1, qRgb(0, 0, 255));
+  src.setPixel(1, 1, qRgb(0, 0, 0));
+  const QByteArray dib = B::dib24(src);
+  QByteArray body = B::words32({0, 0, 0, 0, 20, 30, 0, 0, 2, 2, 80, 40, 80 + 40,
+                                uint32_t(dib.size() - 40), 0, 0x00CC0020, 40, 40});
+  body += dib;
+  EmfBuilder b;
+  b.add(U_EMR_STRETCHDIBITS, body);
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 30, 40, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 50, 40, qRgb(0, 255, 0)));
+  EXPECT_TRUE(isColor(img, 30, 60, qRgb(0, 0, 255)));
+  EXPECT_TRUE(isColor(img, 50, 60, qRgb(0, 0, 0)));
+  EXPECT_TRUE(isColor(img, 10, 10, qRgb(255, 255, 255)));
+  EXPECT_TRUE(isColor(img, 70, 80, qRgb(255, 255, 255)));
+}
+
+QByteArray fontRecord(int height, int escapement) {
+  QByteArray f =
+      B::words32({1, uint32_t(height), 0, uint32_t(escapement), uint32_t(escapement), 700});
+  f += QByteArray(8, '\0');
+  for (QChar c : QStringLiteral("Arial")) B::put16(f, c.unicode());
+  f.resize(4 + 92, '\0');
+  return f;
+}
+
+QByteArray textRecord(int x, int y, const QString& text) {
+  QByteArray t = B::words32(
+      {0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60, 0x100, 0});
+  for (QChar c : text) B::put16(t, c.unicode());
+  return t;
+}
+
+// Ink rows of a 'T': the bar at the top is wide, the stem below is narrow.
+int inkWidth(const QImage& img, int y) {
+  int n = 0;
+  for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 128;
+  return n;
+}
+
+TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
+  for (bool flip : {false, true}) {
+    EmfBuilder b;
+    if (flip) {
+      b.add(U_EMR_SETMAPMODE, {8})
+          .add(U_EMR_SETWINDOWEXTEX, {100, 100})
+          .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
+          .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
+    }
+    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-60, 0))
+        .add(U_EMR_SELECTOBJECT, {1})
+        .add(U_EMR_SETBKMODE, {1})
+        .add(U_EMR_SETTEXTALIGN, {0})
+        .add(U_EMR_EXTTEXTOUTW, textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
+    const QImage img = B::render(b.finish());
+    int top = -1, bottom = -1;
+    for (int y = 0; y < img.height(); ++y) {
+      if (inkWidth(img, y) > 0) {
+        if (top < 0) top = y;
+        bottom = y;
+      }
+    }
+    ASSERT_GT(bottom - top, 20) << "flip " << flip;
+    EXPECT_LT(top, 30) << "flip " << flip;  // TA_TOP: the text hangs below the point
+    EXPECT_GT(inkWidth(img, top + 2), 2 * inkWidth(img, bottom - 2)) << "flip " << flip;
+  }
+}
+
+TEST(EmfPlayback, OpaqueBackgroundFillsBehindText) {
+  EmfBuilder b;
+  b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-40, 0))
+      .add(U_EMR_SELECTOBJECT, {1})
+      .add(U_EMR_SETBKMODE, {2})
+      .add(U_EMR_SETBKCOLOR, {kBlue})
+      .add(U_EMR_EXTTEXTOUTW, textRecord(10, 10, QStringLiteral("i i")));
+  const QImage img = B::render(b.finish());
+  int blue = 0;
+  for (int x = 10; x < 40; ++x) blue += isColor(img, x, 20, qRgb(0, 0, 255), 60);
+  EXPECT_GT(blue, 5);
+}
+
+TEST(EmfPlayback, UnknownRecordsAreSkippedAndCounted) {
+  EmfBuilder b;
+  b.add(250, {1, 2, 3});
+  redBrush(b).add(U_EMR_RECTANGLE, {0, 0, 100, 100});
+  const QByteArray data = b.finish();
+  const auto drawing = readMetafile(data, QStringLiteral("x.emf"));
+  const auto* m = dynamic_cast<const MetafileDrawing*>(drawing.get());
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->unsupportedRecords(), 1);
+  EXPECT_TRUE(isColor(B::render(data), 50, 50, qRgb(255, 0, 0)));
+}
+
+TEST(EmfPlayback, BadObjectIndexesAreIgnored) {
+  EmfBuilder b;
+  b.add(U_EMR_SELECTOBJECT, {12345})
+      .add(U_EMR_DELETEOBJECT, {0xFFFFFFF0})
+      .add(U_EMR_CREATEBRUSHINDIRECT, {0x7FFFFFFF, 0, kRed, 0})
+      .add(U_EMR_RESTOREDC, {uint32_t(-50)})
+      .add(U_EMR_RECTANGLE, {0, 0, 100, 100});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 50, 50, qRgb(255, 255, 255)));
+  EXPECT_TRUE(isColor(img, 0, 50, qRgb(0, 0, 0)));  // black outline of the default pen
+}
+
+TEST(EmfPlayback, PaintsStretchedIntoTheTarget) {
+  EmfBuilder b;
+  redBrush(b).add(U_EMR_RECTANGLE, {0, 0, 50, 50});
+  const QImage img = B::render(b.finish(), QSize(200, 100));
+  EXPECT_TRUE(isColor(img, 90, 40, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 110, 40, qRgb(255, 255, 255)));
+}
+
+}  // namespace
+}  // namespace ostrel::test

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <cstdint>
+#include <initializer_list>
+
+namespace ostrel::test {
+
+// Packs little-endian values: the byte-level fixtures the metafile tests write.
+class MetafileBuilder {
+ public:
+  static void put16(QByteArray& out, uint16_t v);
+  static void put32(QByteArray& out, uint32_t v);
+  static QByteArray words32(std::initializer_list<uint32_t> values);
+  static QByteArray words16(std::initializer_list<int> values);
+  // A bottom-up 24-bit BITMAPINFOHEADER plus pixels for image (RGB32).
+  static QByteArray dib24(const QImage& image);
+
+  // Renders a metafile onto white paper at size (natural size when empty).
+  static QImage render(const QByteArray& data, QSize size = {});
+};
+
+// An EMF under construction. The reference device has 96 pixels per inch and
+// the frame is 0..w, 0..h pixels, so device pixels and picture pixels agree.
+class EmfBuilder {
+ public:
+  explicit EmfBuilder(int widthPx = 100, int heightPx = 100);
+  EmfBuilder& add(uint32_t type, const QByteArray& body);
+  EmfBuilder& add(uint32_t type, std::initializer_list<uint32_t> params);
+  QByteArray finish() const;  // with EOF and the header's counts filled in
+
+ private:
+  QByteArray records_;
+  int count_ = 1;
+  int width_, height_;
+};
+
+// A WMF under construction, placeable (with a bounding box) or bare.
+class WmfBuilder {
+ public:
+  // placeable: bbox 0..w, 0..h in units of unitsPerInch.
+  WmfBuilder(bool placeable, int w = 100, int h = 100, int unitsPerInch = 96);
+  WmfBuilder& add(uint16_t function, std::initializer_list<int> params);
+  WmfBuilder& add(uint16_t function, const QByteArray& params);
+  QByteArray finish() const;
+
+ private:
+  QByteArray records_;
+  bool placeable_;
+  int w_, h_, inch_;
+  uint32_t maxRecord_ = 3;
+};
+
+}  // namespace ostrel::test

@@ -1,0 +1,97 @@
+// Playback of small hand-written WMFs, placeable and bare.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/MetafileReader.h"
+
+namespace ostrel::test {
+namespace {
+
+using B = MetafileBuilder;
+
+bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
+  const QRgb c = img.pixel(x, y);
+  return std::abs(qRed(c) - qRed(want)) <= tolerance &&
+         std::abs(qGreen(c) - qGreen(want)) <= tolerance &&
+         std::abs(qBlue(c) - qBlue(want)) <= tolerance;
+}
+
+// Brush 0 red, pen 1 null, both selected (WMF objects take the lowest free slot).
+WmfBuilder& redBrushNullPen(WmfBuilder& b) {
+  b.add(0x02FC, {0, 0x00FF, 0x0000, 0});  // CreateBrushIndirect solid red
+  b.add(0x02FA, {5, 0, 0, 0, 0});         // CreatePenIndirect PS_NULL
+  b.add(0x012D, {0});
+  b.add(0x012D, {1});
+  return b;
+}
+
+TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
+  // 2000 x 1000 units at 1000 per inch: 192 x 96 pixels.
+  WmfBuilder b(true, 2000, 1000, 1000);
+  redBrushNullPen(b).add(0x041B, {1000, 1000, 0, 0});  // Rectangle: bottom, right, top, left
+  const QByteArray data = b.finish();
+  const auto drawing = readMetafile(data, QStringLiteral("x.wmf"));
+  EXPECT_NEAR(drawing->naturalSize().width(), 192, 0.5);
+  EXPECT_NEAR(drawing->naturalSize().height(), 96, 0.5);
+  const QImage img = B::render(data);
+  EXPECT_TRUE(isColor(img, 40, 50, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 150, 50, qRgb(255, 255, 255)));
+}
+
+TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
+  // The box says 100 x 100; the file's window is 10 x 10 units onto it.
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x0103, {8}).add(0x020B, {0, 0}).add(0x020C, {10, 10});
+  redBrushNullPen(b).add(0x041B, {5, 5, 0, 0});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 40, 40, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 60, 60, qRgb(255, 255, 255)));
+}
+
+TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
+  WmfBuilder b(false);
+  b.add(0x020B, {-50, -100}).add(0x020C, {80, 200});  // org (x -100, y -50), ext 200 x 80
+  redBrushNullPen(b).add(0x041B, {30, 100, -50, 0});  // x 0..100, y -50..30
+  const QByteArray data = b.finish();
+  const auto drawing = readMetafile(data, QStringLiteral("x.wmf"));
+  EXPECT_EQ(drawing->naturalSize().toSize(), QSize(200, 80));
+  const QImage img = B::render(data);
+  EXPECT_TRUE(isColor(img, 150, 40, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 50, 40, qRgb(255, 255, 255)));
+}
+
+TEST(WmfPlayback, PolygonAndTextDraw) {
+  WmfBuilder b(true, 100, 100, 96);
+  redBrushNullPen(b).add(0x0324, {3, 10, 90, 90, 90, 50, 50});  // triangle
+  QByteArray font = B::words16({-30, 0, 0, 0, 700, 0, 0, 0});
+  font += QByteArray("Arial");
+  font.resize(50, '\0');
+  b.add(0x02FB, font).add(0x012D, {2});
+  QByteArray text = B::words16({2});
+  text += "Hi";
+  text += B::words16({5, 5});  // y, x
+  b.add(0x0521, text);
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 50, 80, qRgb(255, 0, 0)));
+  int ink = 0;
+  for (int y = 5; y < 40; ++y)
+    for (int x = 5; x < 50; ++x) ink += qGray(img.pixel(x, y)) < 100;
+  EXPECT_GT(ink, 30);
+}
+
+TEST(WmfPlayback, ClipRegionObjectClips) {
+  WmfBuilder b(true, 100, 100, 96);
+  // CreateRegion: one scan, y 0..100, x 0..50.
+  b.add(0x06FF, {0, 6, 0, 0, 30, 1, 4, 0, 0, 50, 100, 2, 0, 100, 0, 50, 2});
+  b.add(0x012C, {0});  // SelectClipRegion
+  b.add(0x02FC, {0, 0x00FF, 0x0000, 0}).add(0x012D, {1});
+  b.add(0x041B, {100, 100, 0, 0});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 25, 50, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
+}
+
+}  // namespace
+}  // namespace ostrel::test

@@ -1,0 +1,892 @@
+#include "toolkit/metafile/EmfDecoder.h"
+
+#include <uemf.h>
+#include <uemf_safe.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <cmath>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/metafile/DibDecoder.h"
+#include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiPlayer.h"
+#include "toolkit/metafile/RecordReader.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
+constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
+constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
+                   kEtoPdy = 0x2000;
+
+QString tr(const char* text) {
+  return QCoreApplication::translate("MetafileReader", text);
+}
+
+[[noreturn]] void fail(const QString& fileName, const QString& reason) {
+  throw ToolkitError(
+      err::InvalidPicture,
+      tr("The picture \"%1\" cannot be shown: %2").arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+// Record types U_emf_record_safe cannot check (it prints a warning for them
+// instead); none of them is drawn. The text records are left out too: the
+// library refuses common, valid ANSI text records, and their strings and
+// spacing arrays are bounds-checked field by field when they are drawn.
+bool libraryChecks(uint32_t type) {
+  if (type < U_EMR_MIN || type > U_EMR_MAX) return false;
+  switch (type) {
+    case U_EMR_EXTTEXTOUTA:
+    case U_EMR_EXTTEXTOUTW:
+    case 69:
+    case 96:
+    case 97:
+    case 102:
+    case 103:
+    case 105:
+    case 106:
+    case 107:
+    case 109:
+    case 110:
+    case 111:
+    case 112:
+    case 113:
+    case 117:
+    case 119:
+    case 120:
+    case 121:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool handled(uint32_t type) {
+  switch (type) {
+    case U_EMR_HEADER:
+    case U_EMR_EOF:
+    case U_EMR_COMMENT:
+    case U_EMR_SETMAPPERFLAGS:
+    case U_EMR_SETCOLORADJUSTMENT:
+    case U_EMR_SETICMMODE:
+    case U_EMR_REALIZEPALETTE:
+    case U_EMR_SETLAYOUT:
+      return true;  // nothing to draw, nothing lost
+    case U_EMR_SETWINDOWEXTEX:
+    case U_EMR_SETWINDOWORGEX:
+    case U_EMR_SETVIEWPORTEXTEX:
+    case U_EMR_SETVIEWPORTORGEX:
+    case U_EMR_SETBRUSHORGEX:
+    case U_EMR_SETPIXELV:
+    case U_EMR_SETMAPMODE:
+    case U_EMR_SETBKMODE:
+    case U_EMR_SETPOLYFILLMODE:
+    case U_EMR_SETROP2:
+    case U_EMR_SETSTRETCHBLTMODE:
+    case U_EMR_SETTEXTALIGN:
+    case U_EMR_SETTEXTCOLOR:
+    case U_EMR_SETBKCOLOR:
+    case U_EMR_OFFSETCLIPRGN:
+    case U_EMR_MOVETOEX:
+    case U_EMR_SETMETARGN:
+    case U_EMR_EXCLUDECLIPRECT:
+    case U_EMR_INTERSECTCLIPRECT:
+    case U_EMR_SCALEVIEWPORTEXTEX:
+    case U_EMR_SCALEWINDOWEXTEX:
+    case U_EMR_SAVEDC:
+    case U_EMR_RESTOREDC:
+    case U_EMR_SETWORLDTRANSFORM:
+    case U_EMR_MODIFYWORLDTRANSFORM:
+    case U_EMR_SELECTOBJECT:
+    case U_EMR_CREATEPEN:
+    case U_EMR_CREATEBRUSHINDIRECT:
+    case U_EMR_DELETEOBJECT:
+    case U_EMR_ANGLEARC:
+    case U_EMR_ELLIPSE:
+    case U_EMR_RECTANGLE:
+    case U_EMR_ROUNDRECT:
+    case U_EMR_ARC:
+    case U_EMR_CHORD:
+    case U_EMR_PIE:
+    case U_EMR_SELECTPALETTE:
+    case U_EMR_CREATEPALETTE:
+    case U_EMR_SETPALETTEENTRIES:
+    case U_EMR_LINETO:
+    case U_EMR_ARCTO:
+    case U_EMR_POLYDRAW:
+    case U_EMR_SETARCDIRECTION:
+    case U_EMR_SETMITERLIMIT:
+    case U_EMR_BEGINPATH:
+    case U_EMR_ENDPATH:
+    case U_EMR_CLOSEFIGURE:
+    case U_EMR_FILLPATH:
+    case U_EMR_STROKEANDFILLPATH:
+    case U_EMR_STROKEPATH:
+    case U_EMR_FLATTENPATH:
+    case U_EMR_WIDENPATH:
+    case U_EMR_SELECTCLIPPATH:
+    case U_EMR_ABORTPATH:
+    case U_EMR_FILLRGN:
+    case U_EMR_FRAMERGN:
+    case U_EMR_INVERTRGN:
+    case U_EMR_PAINTRGN:
+    case U_EMR_EXTSELECTCLIPRGN:
+    case U_EMR_BITBLT:
+    case U_EMR_STRETCHBLT:
+    case U_EMR_MASKBLT:
+    case U_EMR_SETDIBITSTODEVICE:
+    case U_EMR_STRETCHDIBITS:
+    case U_EMR_EXTCREATEFONTINDIRECTW:
+    case U_EMR_EXTTEXTOUTA:
+    case U_EMR_EXTTEXTOUTW:
+    case U_EMR_POLYBEZIER16:
+    case U_EMR_POLYGON16:
+    case U_EMR_POLYLINE16:
+    case U_EMR_POLYBEZIERTO16:
+    case U_EMR_POLYLINETO16:
+    case U_EMR_POLYPOLYLINE16:
+    case U_EMR_POLYPOLYGON16:
+    case U_EMR_POLYDRAW16:
+    case U_EMR_CREATEMONOBRUSH:
+    case U_EMR_CREATEDIBPATTERNBRUSHPT:
+    case U_EMR_EXTCREATEPEN:
+    case U_EMR_SMALLTEXTOUT:
+    case U_EMR_ALPHABLEND:
+    case U_EMR_TRANSPARENTBLT:
+    case U_EMR_GRADIENTFILL:
+    case U_EMR_POLYBEZIER:
+    case U_EMR_POLYGON:
+    case U_EMR_POLYLINE:
+    case U_EMR_POLYBEZIERTO:
+    case U_EMR_POLYLINETO:
+    case U_EMR_POLYPOLYLINE:
+    case U_EMR_POLYPOLYGON:
+    case U_EMR_RESIZEPALETTE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool draws(uint32_t type) {
+  return (type >= 2 && type <= 8) || type == 15 || (type >= 41 && type <= 47) ||
+         (type >= 53 && type <= 56) || (type >= 62 && type <= 64) || (type >= 71 && type <= 74) ||
+         (type >= 76 && type <= 81) || (type >= 83 && type <= 92) || type == 96 || type == 97 ||
+         type == 108 || type == 114 || type == 116 || type == 118;
+}
+
+QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
+  if ((ref >> 24) == 1) {
+    const uint32_t index = ref & 0xFFFF;
+    return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
+  }
+  return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+}
+
+QPolygonF points32(const RecordReader& r, uint64_t off, uint32_t count) {
+  QPolygonF poly;
+  if (!r.has(off, uint64_t(count) * 8)) return poly;
+  poly.reserve(count);
+  for (uint32_t i = 0; i < count; ++i)
+    poly.append(QPointF(r.i32(off + 8 * i), r.i32(off + 8 * i + 4)));
+  return poly;
+}
+
+QPolygonF points16(const RecordReader& r, uint64_t off, uint32_t count) {
+  QPolygonF poly;
+  if (!r.has(off, uint64_t(count) * 4)) return poly;
+  poly.reserve(count);
+  for (uint32_t i = 0; i < count; ++i)
+    poly.append(QPointF(r.i16(off + 4 * i), r.i16(off + 4 * i + 2)));
+  return poly;
+}
+
+// POLYPOLYLINE / POLYPOLYGON and their 16-bit forms.
+std::vector<QPolygonF> polyPolys(const RecordReader& r, bool wide) {
+  std::vector<QPolygonF> result;
+  const uint32_t nPolys = r.u32(24), total = r.u32(28);
+  const uint64_t countsAt = 32, pointsAt = countsAt + uint64_t(nPolys) * 4;
+  const uint64_t pointSize = wide ? 8 : 4;
+  if (!r.has(countsAt, uint64_t(nPolys) * 4) || !r.has(pointsAt, uint64_t(total) * pointSize))
+    return result;
+  uint64_t used = 0;
+  for (uint32_t i = 0; i < nPolys; ++i) {
+    const uint32_t n = r.u32(countsAt + 4 * i);
+    if (used + n > total) break;
+    const uint64_t at = pointsAt + used * pointSize;
+    result.push_back(wide ? points32(r, at, n) : points16(r, at, n));
+    used += n;
+  }
+  return result;
+}
+
+std::optional<QRegion> regionOf(const RecordReader& r, uint64_t off, uint32_t cb) {
+  if (cb < 32 || !r.has(off, cb)) return std::nullopt;
+  const uint32_t count = r.u32(off + 8);
+  if (uint64_t(count) * 16 + 32 > cb) return std::nullopt;
+  // Uniting rectangle by rectangle keeps any order right; very long lists
+  // (never written by GDI itself) fall back to their bounding rectangle.
+  QRegion region;
+  QRect bound;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t at = off + 32 + 16 * uint64_t(i);
+    auto clamp = [](int32_t v) { return std::clamp(v, -(1 << 26), 1 << 26); };
+    const int left = clamp(r.i32(at)), top = clamp(r.i32(at + 4)), right = clamp(r.i32(at + 8)),
+              bottom = clamp(r.i32(at + 12));
+    if (right <= left || bottom <= top) continue;
+    const QRect rect(left, top, right - left, bottom - top);
+    if (i < 4000) region += rect;
+    bound |= rect;
+  }
+  if (count >= 4000) region = QRegion(bound);
+  return region;
+}
+
+QImage bitmapOf(const RecordReader& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits,
+                uint32_t cbBits, uint32_t usage, const std::vector<QRgb>& palette, DibAlpha alpha) {
+  if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits)) return {};
+  return DibDecoder::decode(r.data() + offBmi, cbBmi, r.data() + offBits, cbBits, usage == 1,
+                            palette, alpha);
+}
+
+QTransform xformOf(const RecordReader& r, uint64_t off) {
+  QTransform t(r.f32(off), r.f32(off + 4), r.f32(off + 8), r.f32(off + 12), r.f32(off + 16),
+               r.f32(off + 20));
+  const double values[] = {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
+  for (double v : values)
+    if (!std::isfinite(v) || std::abs(v) > 1e9) return QTransform();
+  return t;
+}
+
+GdiFont fontOf(const RecordReader& r, uint64_t off) {
+  GdiFont f;
+  f.height = r.i32(off);
+  f.width = r.i32(off + 4);
+  f.escapement = r.i32(off + 8);
+  f.orientation = r.i32(off + 12);
+  f.weight = r.i32(off + 16);
+  f.italic = r.u8(off + 20);
+  f.underline = r.u8(off + 21);
+  f.strikeOut = r.u8(off + 22);
+  f.charSet = r.u8(off + 23);
+  f.pitchAndFamily = r.u8(off + 27);
+  for (int i = 0; i < 32; ++i) {
+    const uint16_t c = r.u16(off + 28 + 2 * i);
+    if (c == 0) break;
+    f.face.append(QChar(c));
+  }
+  return f;
+}
+
+QString utf16At(const RecordReader& r, uint64_t off, uint32_t count) {
+  QString s;
+  if (!r.has(off, uint64_t(count) * 2)) return s;
+  s.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) s.append(QChar(r.u16(off + 2 * i)));
+  return s;
+}
+
+class EmfPlayback {
+ public:
+  EmfPlayback(GdiPlayer& p) : p_(p) {}
+  void record(uint32_t type, const RecordReader& r);
+
+ private:
+  void text(const RecordReader& r, bool wide);
+  void smallText(const RecordReader& r);
+  void blt(uint32_t type, const RecordReader& r);
+  const GdiBrush* brushAt(uint32_t index) const;
+  std::vector<QRgb> palette() const { return p_.dc().palette; }
+
+  GdiPlayer& p_;
+};
+
+const GdiBrush* EmfPlayback::brushAt(uint32_t index) const {
+  const GdiObject* o = p_.object(index);
+  return o ? std::get_if<GdiBrush>(o) : nullptr;
+}
+
+void EmfPlayback::text(const RecordReader& r, bool wide) {
+  const uint32_t mode = r.u32(24);
+  (void)mode;
+  const QPointF ref(r.i32(36), r.i32(40));
+  const uint32_t nChars = r.u32(44), offString = r.u32(48), options = r.u32(52);
+  TextRun run;
+  run.reference = ref;
+  run.options = options;
+  uint64_t offDxAt = 56;
+  if (!(options & kEtoNoRect)) {
+    run.rect = r.rect32(56);
+    offDxAt = 72;
+    if (run.rect->isNull()) run.rect.reset();
+  }
+  const uint32_t offDx = r.u32(offDxAt);
+  const uint32_t count = std::min<uint32_t>(nChars, 65536);
+  if (wide) {
+    run.text = utf16At(r, offString, count);
+  } else if (r.has(offString, count)) {
+    run.text = FontMapper::decodeAnsi(QByteArray(r.data() + offString, count), p_.dc().font);
+    run.ansi = true;
+  }
+  if (options & kEtoGlyphIndex) run.text.clear();  // glyph numbers of an unknown font
+  const uint32_t step = (options & kEtoPdy) ? 8 : 4;
+  if (offDx != 0 && r.has(offDx, uint64_t(count) * step)) {
+    run.dx.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+      run.dx.push_back(r.i32(offDx + uint64_t(i) * step));
+      if (step == 8) run.dy.push_back(r.i32(offDx + uint64_t(i) * step + 4));
+    }
+    if (!wide && run.text.size() != qsizetype(count)) run.dx.clear();
+  }
+  p_.textOut(run);
+}
+
+void EmfPlayback::smallText(const RecordReader& r) {
+  TextRun run;
+  run.reference = QPointF(r.i32(8), r.i32(12));
+  const uint32_t count = std::min<uint32_t>(r.u32(16), 65536);
+  run.options = r.u32(20);
+  uint64_t at = 36;
+  if (!(run.options & kEtoNoRect)) {
+    run.rect = r.rect32(36);
+    at += 16;
+  }
+  if (run.options & kEtoSmallChars) {
+    if (!r.has(at, count)) return;
+    run.text = FontMapper::decodeAnsi(QByteArray(r.data() + at, count), p_.dc().font);
+    run.ansi = true;
+  } else {
+    run.text = utf16At(r, at, count);
+  }
+  if (run.options & kEtoGlyphIndex) run.text.clear();
+  p_.textOut(run);
+}
+
+void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
+  switch (type) {
+    case U_EMR_BITBLT:
+    case U_EMR_STRETCHBLT:
+    case U_EMR_MASKBLT: {
+      const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+      const uint32_t rop = r.u32(40);
+      const QPointF src(r.i32(44), r.i32(48));
+      const QTransform xform = xformOf(r, 52);
+      const QImage image = bitmapOf(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96), r.u32(80),
+                                    palette(), DibAlpha::Ignore);
+      QSizeF srcSize = dest.size();
+      if (type == U_EMR_STRETCHBLT) srcSize = QSizeF(r.i32(100), r.i32(104));
+      QRectF srcRect(src, srcSize);
+      if (!xform.isIdentity() && xform.isInvertible()) srcRect = xform.mapRect(srcRect);
+      p_.stretchBlt(dest, image, srcRect, rop);
+      break;
+    }
+    case U_EMR_SETDIBITSTODEVICE: {
+      const QPointF dest(r.i32(24), r.i32(28));
+      const QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
+      const QImage image = bitmapOf(r, r.u32(48), r.u32(52), r.u32(56), r.u32(60), r.u32(64),
+                                    palette(), DibAlpha::Ignore);
+      if (image.isNull()) return;
+      // Source rows count from the bottom of the bitmap.
+      const QRectF flipped(src.x(), image.height() - src.y() - src.height(), src.width(),
+                           src.height());
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, 0x00CC0020);
+      break;
+    }
+    case U_EMR_STRETCHDIBITS: {
+      const QRectF dest(r.i32(24), r.i32(28), r.i32(72), r.i32(76));
+      QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
+      const uint32_t offBmi = r.u32(48);
+      const QImage image = bitmapOf(r, offBmi, r.u32(52), r.u32(56), r.u32(60), r.u32(64),
+                                    palette(), DibAlpha::Ignore);
+      if (!image.isNull() && r.i32(offBmi + 8) > 0)
+        src.moveTop(image.height() - src.y() - src.height());
+      p_.stretchBlt(dest, image, src, r.u32(68));
+      break;
+    }
+    case U_EMR_ALPHABLEND: {
+      const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+      const int global = r.u8(42);
+      const bool perPixel = r.u8(43) & 1;
+      const QImage image = bitmapOf(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96), r.u32(80),
+                                    palette(), perPixel ? DibAlpha::Keep : DibAlpha::Ignore);
+      const QRectF src(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
+      p_.alphaBlend(dest, image, src, global);
+      break;
+    }
+    case U_EMR_TRANSPARENTBLT: {
+      const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+      const QColor key = colorOf(r.u32(40), palette());
+      const QImage image = bitmapOf(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96), r.u32(80),
+                                    palette(), DibAlpha::Ignore);
+      const QRectF src(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
+      p_.transparentBlt(dest, image, src, key.rgb());
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void EmfPlayback::record(uint32_t type, const RecordReader& r) {
+  auto pointAt = [&](uint64_t off) { return QPointF(r.i32(off), r.i32(off + 4)); };
+  auto sizeAt = [&](uint64_t off) { return QSizeF(r.i32(off), r.i32(off + 4)); };
+  switch (type) {
+    case U_EMR_POLYBEZIER:
+      p_.polyBezier(points32(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYGON:
+      p_.polygon(points32(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYLINE:
+      p_.polyline(points32(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYBEZIERTO:
+      p_.polyBezierTo(points32(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYLINETO:
+      p_.polylineTo(points32(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYPOLYLINE:
+      p_.polyPolyline(polyPolys(r, true));
+      break;
+    case U_EMR_POLYPOLYGON:
+      p_.polyPolygon(polyPolys(r, true));
+      break;
+    case U_EMR_POLYBEZIER16:
+      p_.polyBezier(points16(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYGON16:
+      p_.polygon(points16(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYLINE16:
+      p_.polyline(points16(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYBEZIERTO16:
+      p_.polyBezierTo(points16(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYLINETO16:
+      p_.polylineTo(points16(r, 28, r.u32(24)));
+      break;
+    case U_EMR_POLYPOLYLINE16:
+      p_.polyPolyline(polyPolys(r, false));
+      break;
+    case U_EMR_POLYPOLYGON16:
+      p_.polyPolygon(polyPolys(r, false));
+      break;
+    case U_EMR_POLYDRAW:
+    case U_EMR_POLYDRAW16: {
+      const uint32_t n = r.u32(24);
+      const bool wide = type == U_EMR_POLYDRAW;
+      const QPolygonF pts = wide ? points32(r, 28, n) : points16(r, 28, n);
+      const uint64_t typesAt = 28 + uint64_t(n) * (wide ? 8 : 4);
+      if (pts.size() != qsizetype(n) || !r.has(typesAt, n)) break;
+      std::vector<uint8_t> kinds(r.data() + typesAt, r.data() + typesAt + n);
+      p_.polyDraw(pts, kinds);
+      break;
+    }
+    case U_EMR_SETWINDOWEXTEX:
+      p_.setWindowExt(sizeAt(8));
+      break;
+    case U_EMR_SETWINDOWORGEX:
+      p_.setWindowOrg(pointAt(8));
+      break;
+    case U_EMR_SETVIEWPORTEXTEX:
+      p_.setViewportExt(sizeAt(8));
+      break;
+    case U_EMR_SETVIEWPORTORGEX:
+      p_.setViewportOrg(pointAt(8));
+      break;
+    case U_EMR_SETBRUSHORGEX:
+      p_.setBrushOrigin(pointAt(8));
+      break;
+    case U_EMR_SETPIXELV:
+      p_.setPixel(pointAt(8), colorOf(r.u32(16), palette()));
+      break;
+    case U_EMR_SETMAPMODE: {
+      const uint32_t m = r.u32(8);
+      if (m >= 1 && m <= 8) p_.setMapMode(MapMode(m));
+      break;
+    }
+    case U_EMR_SETBKMODE:
+      p_.setBkMode(r.u32(8) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      break;
+    case U_EMR_SETPOLYFILLMODE:
+      p_.setFillRule(r.u32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      break;
+    case U_EMR_SETROP2:
+      p_.setRop2(int(r.u32(8) & 0xFF));
+      break;
+    case U_EMR_SETSTRETCHBLTMODE:
+      p_.setStretchBltMode(int(r.u32(8)));
+      break;
+    case U_EMR_SETTEXTALIGN:
+      p_.setTextAlign(r.u32(8));
+      break;
+    case U_EMR_SETTEXTCOLOR:
+      p_.setTextColor(colorOf(r.u32(8), palette()));
+      break;
+    case U_EMR_SETBKCOLOR:
+      p_.setBkColor(colorOf(r.u32(8), palette()));
+      break;
+    case U_EMR_OFFSETCLIPRGN:
+      p_.offsetClipRegion(pointAt(8));
+      break;
+    case U_EMR_MOVETOEX:
+      p_.moveTo(pointAt(8));
+      break;
+    case U_EMR_SETMETARGN:
+      p_.setMetaRegion();
+      break;
+    case U_EMR_EXCLUDECLIPRECT:
+      p_.excludeClipRect(r.rect32(8));
+      break;
+    case U_EMR_INTERSECTCLIPRECT:
+      p_.intersectClipRect(r.rect32(8));
+      break;
+    case U_EMR_SCALEVIEWPORTEXTEX:
+      p_.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case U_EMR_SCALEWINDOWEXTEX:
+      p_.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+      break;
+    case U_EMR_SAVEDC:
+      p_.saveDC();
+      break;
+    case U_EMR_RESTOREDC:
+      p_.restoreDC(r.i32(8));
+      break;
+    case U_EMR_SETWORLDTRANSFORM:
+      p_.modifyWorldTransform(xformOf(r, 8), WorldTransformOp::Set);
+      break;
+    case U_EMR_MODIFYWORLDTRANSFORM: {
+      const uint32_t mode = r.u32(32);
+      if (mode >= 1 && mode <= 4) p_.modifyWorldTransform(xformOf(r, 8), WorldTransformOp(mode));
+      break;
+    }
+    case U_EMR_SELECTOBJECT: {
+      const uint32_t index = r.u32(8);
+      if (index & 0x80000000)
+        p_.selectStockObject(index & 0x7FFFFFFF);
+      else
+        p_.selectObject(index);
+      break;
+    }
+    case U_EMR_CREATEPEN: {
+      GdiPen pen;
+      pen.style = r.u32(12);
+      pen.width = r.i32(16);
+      pen.color = colorOf(r.u32(24), palette());
+      p_.createObject(r.u32(8), pen);
+      break;
+    }
+    case U_EMR_EXTCREATEPEN: {
+      GdiPen pen;
+      pen.style = r.u32(28);
+      pen.width = r.u32(32);
+      if ((pen.style & 0xF0000) == 0) pen.width = 0;  // cosmetic: one pixel
+      const uint32_t brushStyle = r.u32(36);
+      pen.color = colorOf(r.u32(40), palette());
+      if (brushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
+      const uint32_t entries = std::min<uint32_t>(r.u32(48), 64);
+      for (uint32_t i = 0; i < entries && r.has(52 + 4 * i, 4); ++i)
+        pen.dashes.push_back(r.u32(52 + 4 * i));
+      p_.createObject(r.u32(8), pen);
+      break;
+    }
+    case U_EMR_CREATEBRUSHINDIRECT: {
+      GdiBrush b;
+      const uint32_t style = r.u32(12);
+      b.color = colorOf(r.u32(16), palette());
+      b.hatch = r.u32(20);
+      b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
+      p_.createObject(r.u32(8), b);
+      break;
+    }
+    case U_EMR_CREATEMONOBRUSH:
+    case U_EMR_CREATEDIBPATTERNBRUSHPT: {
+      GdiBrush b;
+      b.kind = BrushKind::Pattern;
+      b.pattern = bitmapOf(r, r.u32(16), r.u32(20), r.u32(24), r.u32(28), r.u32(12), palette(),
+                           DibAlpha::Ignore);
+      b.monochrome = type == U_EMR_CREATEMONOBRUSH;
+      if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
+      p_.createObject(r.u32(8), b);
+      break;
+    }
+    case U_EMR_DELETEOBJECT:
+      p_.deleteObject(r.u32(8));
+      break;
+    case U_EMR_ANGLEARC:
+      p_.angleArc(pointAt(8), r.u32(16), r.f32(20), r.f32(24));
+      break;
+    case U_EMR_ELLIPSE:
+      p_.ellipse(r.rect32(8));
+      break;
+    case U_EMR_RECTANGLE:
+      p_.rectangle(r.rect32(8));
+      break;
+    case U_EMR_ROUNDRECT:
+      p_.roundRect(r.rect32(8), sizeAt(24));
+      break;
+    case U_EMR_ARC:
+      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::Arc);
+      break;
+    case U_EMR_ARCTO:
+      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::ArcTo);
+      break;
+    case U_EMR_CHORD:
+      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::Chord);
+      break;
+    case U_EMR_PIE:
+      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::Pie);
+      break;
+    case U_EMR_SELECTPALETTE: {
+      const uint32_t index = r.u32(8);
+      if (index & 0x80000000)
+        p_.selectStockObject(15);
+      else
+        p_.selectObject(index);
+      break;
+    }
+    case U_EMR_CREATEPALETTE: {
+      GdiPalette pal;
+      const uint32_t n = r.u16(14);
+      for (uint32_t i = 0; i < n && r.has(16 + 4 * i, 4); ++i)
+        pal.entries.push_back(qRgb(r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i)));
+      p_.createObject(r.u32(8), pal);
+      break;
+    }
+    case U_EMR_SETPALETTEENTRIES: {
+      std::vector<QRgb> entries;
+      const uint32_t n = std::min<uint32_t>(r.u32(16), 4096);
+      for (uint32_t i = 0; i < n && r.has(20 + 4 * i, 4); ++i)
+        entries.push_back(qRgb(r.u8(20 + 4 * i), r.u8(21 + 4 * i), r.u8(22 + 4 * i)));
+      p_.setPaletteEntries(r.u32(8), r.u32(12), entries);
+      break;
+    }
+    case U_EMR_LINETO:
+      p_.lineTo(pointAt(8));
+      break;
+    case U_EMR_SETARCDIRECTION:
+      p_.setArcDirection(r.u32(8) == 2 ? ArcDirection::Clockwise : ArcDirection::CounterClockwise);
+      break;
+    case U_EMR_SETMITERLIMIT: {
+      // Written as an integer by some programs and as a float by others.
+      uint32_t raw = r.u32(8);
+      double limit = raw < 1000 ? double(raw) : double(r.f32(8));
+      if (std::isfinite(limit) && limit >= 1 && limit < 1000) p_.setMiterLimit(limit);
+      break;
+    }
+    case U_EMR_BEGINPATH:
+      p_.beginPath();
+      break;
+    case U_EMR_ENDPATH:
+      p_.endPath();
+      break;
+    case U_EMR_CLOSEFIGURE:
+      p_.closeFigure();
+      break;
+    case U_EMR_FILLPATH:
+      p_.drawPath(PathDraw::Fill);
+      break;
+    case U_EMR_STROKEANDFILLPATH:
+      p_.drawPath(PathDraw::StrokeAndFill);
+      break;
+    case U_EMR_STROKEPATH:
+      p_.drawPath(PathDraw::Stroke);
+      break;
+    case U_EMR_FLATTENPATH:
+      p_.flattenPath();
+      break;
+    case U_EMR_WIDENPATH:
+      p_.widenPath();
+      break;
+    case U_EMR_SELECTCLIPPATH: {
+      const uint32_t mode = r.u32(8);
+      if (mode >= 1 && mode <= 5) p_.selectClipPath(RegionOp(mode));
+      break;
+    }
+    case U_EMR_ABORTPATH:
+      p_.abortPath();
+      break;
+    case U_EMR_FILLRGN: {
+      const auto region = regionOf(r, 32, r.u32(24));
+      const GdiBrush* brush = brushAt(r.u32(28));
+      if (region && brush) p_.fillRegion(*region, *brush);
+      break;
+    }
+    case U_EMR_FRAMERGN: {
+      const auto region = regionOf(r, 40, r.u32(24));
+      const GdiBrush* brush = brushAt(r.u32(28));
+      if (region && brush) p_.frameRegion(*region, *brush, sizeAt(32));
+      break;
+    }
+    case U_EMR_INVERTRGN: {
+      const auto region = regionOf(r, 28, r.u32(24));
+      if (region) p_.invertRegion(*region);
+      break;
+    }
+    case U_EMR_PAINTRGN: {
+      const auto region = regionOf(r, 28, r.u32(24));
+      if (region) p_.fillRegion(*region, p_.dc().brush);
+      break;
+    }
+    case U_EMR_EXTSELECTCLIPRGN: {
+      const uint32_t cb = r.u32(8), mode = r.u32(12);
+      if (mode < 1 || mode > 5) break;
+      p_.selectClipRegion(cb ? regionOf(r, 16, cb) : std::nullopt, RegionOp(mode));
+      break;
+    }
+    case U_EMR_BITBLT:
+    case U_EMR_STRETCHBLT:
+    case U_EMR_MASKBLT:
+    case U_EMR_SETDIBITSTODEVICE:
+    case U_EMR_STRETCHDIBITS:
+    case U_EMR_ALPHABLEND:
+    case U_EMR_TRANSPARENTBLT:
+      blt(type, r);
+      break;
+    case U_EMR_EXTCREATEFONTINDIRECTW:
+      p_.createObject(r.u32(8), fontOf(r, 12));
+      break;
+    case U_EMR_EXTTEXTOUTA:
+      text(r, false);
+      break;
+    case U_EMR_EXTTEXTOUTW:
+      text(r, true);
+      break;
+    case U_EMR_SMALLTEXTOUT:
+      smallText(r);
+      break;
+    case U_EMR_GRADIENTFILL: {
+      const uint32_t nVer = r.u32(24), nObj = r.u32(28), mode = r.u32(32);
+      if (!r.has(36, uint64_t(nVer) * 16)) break;
+      std::vector<GdiPlayer::Vertex> v;
+      v.reserve(nVer);
+      for (uint32_t i = 0; i < nVer; ++i) {
+        const uint64_t at = 36 + 16 * uint64_t(i);
+        v.push_back({QPointF(r.i32(at), r.i32(at + 4)),
+                     QColor(r.u16(at + 8) >> 8, r.u16(at + 10) >> 8, r.u16(at + 12) >> 8)});
+      }
+      const uint64_t objAt = 36 + 16 * uint64_t(nVer);
+      if (mode == 2) {
+        std::vector<std::array<uint32_t, 3>> tris;
+        for (uint32_t i = 0; i < nObj && r.has(objAt + 12 * uint64_t(i), 12); ++i) {
+          const uint64_t at = objAt + 12 * uint64_t(i);
+          tris.push_back({r.u32(at), r.u32(at + 4), r.u32(at + 8)});
+        }
+        p_.gradientFillTriangle(v, tris);
+      } else {
+        std::vector<std::pair<uint32_t, uint32_t>> rects;
+        for (uint32_t i = 0; i < nObj && r.has(objAt + 8 * uint64_t(i), 8); ++i)
+          rects.emplace_back(r.u32(objAt + 8 * uint64_t(i)), r.u32(objAt + 8 * uint64_t(i) + 4));
+        p_.gradientFillRect(v, rects, mode == 1);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileName) {
+  RecordReader h(data.constData(), uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX)));
+  if (data.size() < 88 || h.u32(0) != U_EMR_HEADER || h.u32(40) != kEmfSignature)
+    fail(fileName, tr("it is not an enhanced metafile."));
+  const uint32_t headerSize = h.u32(4);
+  if (headerSize < 88 || headerSize % 4 || headerSize > uint32_t(data.size()))
+    fail(fileName, tr("the metafile header is damaged."));
+
+  MetafileContent c;
+  c.format = MetafileFormat::Emf;
+  c.data = data;
+
+  // The reference device: pixels per millimetre for the metric mapping modes.
+  const double devW = h.i32(72), devH = h.i32(76), mmW = h.i32(80), mmH = h.i32(84);
+  QSizeF ppmm(96 / 25.4, 96 / 25.4);
+  if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0) ppmm = QSizeF(devW / mmW, devH / mmH);
+  c.setup.pixelsPerMm = ppmm;
+
+  // rclFrame (hundredths of a millimetre, inclusive) says how big the picture
+  // is; rclBounds (device pixels) stands in when the frame is missing.
+  const QRectF bounds = h.rect32(8);
+  const QRectF frame = h.rect32(24);
+  QRectF deviceFrame;
+  QSizeF natural;
+  if (frame.width() > 0 && frame.height() > 0) {
+    deviceFrame = QRectF(frame.left() / 100 * ppmm.width(), frame.top() / 100 * ppmm.height(),
+                         (frame.width() + 1) / 100 * ppmm.width(),
+                         (frame.height() + 1) / 100 * ppmm.height());
+    natural = QSizeF((frame.width() + 1) / 2540 * 96, (frame.height() + 1) / 2540 * 96);
+  } else if (bounds.width() >= 0 && bounds.height() >= 0) {
+    deviceFrame = QRectF(bounds.left(), bounds.top(), bounds.width() + 1, bounds.height() + 1);
+    natural = QSizeF(deviceFrame.width() / ppmm.width() / 25.4 * 96,
+                     deviceFrame.height() / ppmm.height() / 25.4 * 96);
+  } else {
+    fail(fileName, tr("the metafile header gives the picture no size."));
+  }
+  if (!(natural.width() > 0 && natural.height() > 0) || !std::isfinite(natural.width()) ||
+      !std::isfinite(natural.height()))
+    fail(fileName, tr("the metafile header gives the picture no size."));
+  // A frame bigger than any screen is scaled down rather than believed.
+  const double over = std::max(natural.width(), natural.height()) / MetafileContent::kMaxSide;
+  if (over > 1) natural /= over;
+  c.naturalSize = QSizeF(std::max(1.0, natural.width()), std::max(1.0, natural.height()));
+  c.deviceFrame = deviceFrame;
+
+  // Walk the records once: sizes, library checks, what kind of content.
+  const uint32_t total = uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX));
+  uint32_t offset = 0;
+  bool sawEof = false, gdiDrawing = false, emfPlusHeader = false, emfPlusDual = false;
+  c.records.reserve(std::min<size_t>(total / 8, 1 << 16));
+  while (uint64_t(offset) + 8 <= total) {
+    const uint32_t type = h.u32(offset), size = h.u32(offset + 4);
+    if (size < 8 || size % 4 || uint64_t(offset) + size > total) {
+      c.truncated = true;
+      break;
+    }
+    if (c.records.size() >= MetafileContent::kMaxRecords) break;  // the rest is left out
+    const char* rec = data.constData() + offset;
+    if (type == U_EMR_EOF) {
+      sawEof = true;
+      break;
+    }
+    bool ok = true;
+    if (libraryChecks(type) && type != U_EMR_HEADER) ok = U_emf_record_safe(rec) != 0;
+    if (type == U_EMR_COMMENT && size >= 24 && h.u32(offset + 12) == kEmfPlusSignature) {
+      if (h.u16(offset + 16) == 0x4001) {
+        emfPlusHeader = true;
+        emfPlusDual = h.u16(offset + 18) & 1;
+      }
+    }
+    if (!ok) {
+      ++c.rejectedRecords;
+    } else {
+      if (!handled(type)) ++c.unsupportedRecords;
+      if (draws(type)) gdiDrawing = true;
+      if (type != U_EMR_HEADER && type != U_EMR_COMMENT) c.records.push_back({type, offset, size});
+    }
+    offset += size;
+  }
+  // A record running past the end (or one claiming no size) means the file
+  // is cut short or damaged; the rest of it cannot be trusted to draw.
+  if (c.truncated && !sawEof)
+    fail(fileName, tr("the metafile is damaged or incomplete (a record runs past its end)."));
+  if (emfPlusHeader && !emfPlusDual && !gdiDrawing)
+    fail(fileName, tr("it holds only EMF+ drawing records, which this program does not draw."));
+  return c;
+}
+
+void EmfDecoder::play(const MetafileContent& content, GdiPlayer& player) {
+  EmfPlayback playback(player);
+  const char* base = content.data.constData();
+  for (const MetafileRecord& rec : content.records)
+    playback.record(rec.type, RecordReader(base + rec.offset, rec.size));
+}
+
+}  // namespace ostrel

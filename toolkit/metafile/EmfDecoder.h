@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "toolkit/metafile/MetafileContent.h"
+
+namespace ostrel {
+
+class GdiPlayer;
+
+// Reads enhanced metafiles: checks the header and every record at load, then
+// translates the records into calls on the GDI player when painting.
+class EmfDecoder {
+ public:
+  // Throws ToolkitError (err::InvalidPicture) naming fileName and the reason.
+  static MetafileContent parse(const QByteArray& data, const QString& fileName);
+  static void play(const MetafileContent& content, GdiPlayer& player);
+};
+
+}  // namespace ostrel

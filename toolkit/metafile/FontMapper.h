@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFont>
+#include <QString>
+#include <cstdint>
+
+#include "toolkit/metafile/GdiObject.h"
+
+namespace ostrel {
+
+// Picks an installed face for a metafile font and decodes its 8-bit text.
+// Metafiles name the fonts of the machine that wrote them; the metric-compatible
+// Liberation faces stand in for the common ones so text keeps its width.
+class FontMapper {
+ public:
+  // The family to ask Qt for.
+  static QString familyFor(const GdiFont& font);
+  // True for fonts whose 8-bit codes are symbols rather than letters.
+  static bool isSymbolFont(const GdiFont& font);
+  // Decodes text from an 8-bit record according to the font's character set.
+  static QString decodeAnsi(const QByteArray& bytes, const GdiFont& font);
+  // Maps text in a symbol font (bytes or the U+F0xx private-use range) to Unicode.
+  static QString mapSymbols(const QString& text, const GdiFont& font);
+};
+
+}  // namespace ostrel

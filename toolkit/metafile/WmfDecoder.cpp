@@ -1,0 +1,703 @@
+#include "toolkit/metafile/WmfDecoder.h"
+
+#include <uwmf.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <cmath>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/metafile/DibDecoder.h"
+#include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiPlayer.h"
+#include "toolkit/metafile/RecordReader.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
+constexpr uint32_t kPlaceableSize = 22, kHeaderSize = 18;
+constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4;
+
+QString tr(const char* text) {
+  return QCoreApplication::translate("MetafileReader", text);
+}
+
+[[noreturn]] void fail(const QString& fileName, const QString& reason) {
+  throw ToolkitError(
+      err::InvalidPicture,
+      tr("The picture \"%1\" cannot be shown: %2").arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
+  if ((ref >> 24) == 1) {
+    const uint32_t index = ref & 0xFFFF;
+    return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
+  }
+  return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+}
+
+// WMF stores rectangles as bottom, right, top, left (reverse order).
+QRectF rectAt(const RecordReader& r, uint64_t off) {
+  return QRectF(QPointF(r.i16(off + 6), r.i16(off + 4)), QPointF(r.i16(off + 2), r.i16(off)));
+}
+// and points as y, x.
+QPointF pointAt(const RecordReader& r, uint64_t off) {
+  return QPointF(r.i16(off + 2), r.i16(off));
+}
+
+QPolygonF pointsAt(const RecordReader& r, uint64_t off, uint32_t count) {
+  QPolygonF poly;
+  if (!r.has(off, uint64_t(count) * 4)) return poly;
+  poly.reserve(count);
+  for (uint32_t i = 0; i < count; ++i)
+    poly.append(QPointF(r.i16(off + 4 * i), r.i16(off + 4 * i + 2)));
+  return poly;
+}
+
+bool handled(uint8_t fn) {
+  switch (fn) {
+    case U_WMR_FLOODFILL:
+    case U_WMR_EXTFLOODFILL:
+    case U_WMR_DRAWTEXT:
+    case U_WMR_ANIMATEPALETTE:
+    case U_WMR_SETPALENTRIES:
+    case U_WMR_SETTEXTJUSTIFICATION:
+      return false;
+    default:
+      return true;
+  }
+}
+
+QRegion regionAt(const RecordReader& r, uint64_t off) {
+  const int scanCount = r.i16(off + 10);
+  const QRectF bound =
+      QRectF(QPointF(r.i16(off + 14), r.i16(off + 16)), QPointF(r.i16(off + 18), r.i16(off + 20)))
+          .normalized();
+  QRegion region;
+  uint64_t at = off + 22;
+  for (int s = 0; s < scanCount && s < 8192; ++s) {
+    const uint16_t count = r.u16(at);
+    const int top = r.i16(at + 2), bottom = r.i16(at + 4);
+    if (!r.has(at, 6 + uint64_t(count) * 2 + 2)) break;
+    for (int i = 0; i + 1 < count; i += 2) {
+      const int left = r.i16(at + 6 + 2 * i), right = r.i16(at + 8 + 2 * i);
+      if (right > left && bottom > top) region += QRect(left, top, right - left, bottom - top);
+    }
+    at += 6 + uint64_t(count) * 2 + 2;
+  }
+  if (scanCount == 0 || region.isEmpty()) region = QRegion(bound.toRect());
+  return region;
+}
+
+// StretchDIB is StretchDIBits, where the source rows of a bottom-up bitmap
+// count from its bottom edge (the blt records count from the top).
+QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r, uint64_t dibAt) {
+  if (image.isNull() || r.i32(dibAt + 8) <= 0 || r.u32(dibAt) == 12) return src;
+  src.moveTop(image.height() - src.y() - src.height());
+  return src;
+}
+
+class WmfPlayback {
+ public:
+  explicit WmfPlayback(GdiPlayer& p) : p_(p) {}
+  void record(uint8_t fn, const RecordReader& r);
+
+ private:
+  void blt(uint8_t fn, const RecordReader& r);
+  template <typename T>
+  const T* objectAs(uint16_t index) const {
+    const GdiObject* o = p_.object(index);
+    return o ? std::get_if<T>(o) : nullptr;
+  }
+  const std::vector<QRgb>& palette() const { return p_.dc().palette; }
+
+  GdiPlayer& p_;
+};
+
+void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
+  const uint32_t words = r.size() / 2;
+  const uint32_t rop = r.u32(6);
+  switch (fn) {
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT: {
+      const bool noSource = words == 12;  // the bitmap-less form has one reserved word
+      const uint64_t d = noSource ? 16 : 14;
+      const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
+      const QPointF src(r.i16(12), r.i16(10));
+      QImage image;
+      QRectF srcRect(src, dest.size());
+      if (!noSource && r.size() > 22) {
+        image = fn == U_WMR_DIBBITBLT ? DibDecoder::decodePacked(r.data() + 22, r.size() - 22,
+                                                                 false, palette(), DibAlpha::Ignore)
+                                      : DibDecoder::decodeBitmap16(r.data() + 22, r.size() - 22);
+      }
+      p_.stretchBlt(dest, image, srcRect, rop);
+      break;
+    }
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT: {
+      const bool noSource = words == 14;
+      const uint64_t d = noSource ? 20 : 18;
+      const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
+      QRectF src(r.i16(16), r.i16(14), r.i16(12), r.i16(10));
+      QImage image;
+      if (!noSource && r.size() > 26) {
+        image = fn == U_WMR_DIBSTRETCHBLT
+                    ? DibDecoder::decodePacked(r.data() + 26, r.size() - 26, false, palette(),
+                                               DibAlpha::Ignore)
+                    : DibDecoder::decodeBitmap16(r.data() + 26, r.size() - 26);
+      }
+      p_.stretchBlt(dest, image, src, rop);
+      break;
+    }
+    case U_WMR_STRETCHDIB: {
+      const bool palColors = r.u16(10) == 1;
+      QRectF src(r.i16(18), r.i16(16), r.i16(14), r.i16(12));
+      const QRectF dest(r.i16(26), r.i16(24), r.i16(22), r.i16(20));
+      if (r.size() <= 28) return;
+      const QImage image = DibDecoder::decodePacked(r.data() + 28, r.size() - 28, palColors,
+                                                    palette(), DibAlpha::Ignore);
+      p_.stretchBlt(dest, image, fromBottom(src, image, r, 28), rop);
+      break;
+    }
+    case U_WMR_SETDIBTODEV: {
+      const bool palColors = r.u16(6) == 1;
+      const QRectF src(r.i16(14), r.i16(12), r.i16(18), r.i16(16));
+      const QPointF dest(r.i16(22), r.i16(20));
+      if (r.size() <= 24) return;
+      const QImage image = DibDecoder::decodePacked(r.data() + 24, r.size() - 24, palColors,
+                                                    palette(), DibAlpha::Ignore);
+      if (image.isNull()) return;
+      const QRectF flipped(src.x(), image.height() - src.y() - src.height(), src.width(),
+                           src.height());
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, 0x00CC0020);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_SETBKCOLOR:
+      p_.setBkColor(colorOf(r.u32(6), palette()));
+      break;
+    case U_WMR_SETBKMODE:
+      p_.setBkMode(r.u16(6) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      break;
+    case U_WMR_SETMAPMODE: {
+      // Programs showing a WMF set an anisotropic mapping onto their window
+      // first; the file's own map mode only decides whether the aspect is kept.
+      const uint16_t m = r.u16(6);
+      p_.setMapMode(m == 7 ? MapMode::Isotropic : MapMode::Anisotropic);
+      break;
+    }
+    case U_WMR_SETROP2:
+      p_.setRop2(r.u16(6) & 0xFF);
+      break;
+    case U_WMR_SETPOLYFILLMODE:
+      p_.setFillRule(r.u16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      break;
+    case U_WMR_SETSTRETCHBLTMODE:
+      p_.setStretchBltMode(r.u16(6));
+      break;
+    case U_WMR_SETTEXTCHAREXTRA:
+      p_.setTextCharExtra(r.i16(6));
+      break;
+    case U_WMR_SETTEXTCOLOR:
+      p_.setTextColor(colorOf(r.u32(6), palette()));
+      break;
+    case U_WMR_SETWINDOWORG:
+      p_.setWindowOrg(pointAt(r, 6));
+      break;
+    case U_WMR_SETWINDOWEXT: {
+      const QPointF e = pointAt(r, 6);
+      p_.setWindowExt(QSizeF(e.x(), e.y()));
+      break;
+    }
+    case U_WMR_SETVIEWPORTORG:
+      p_.setViewportOrg(pointAt(r, 6));
+      break;
+    case U_WMR_SETVIEWPORTEXT: {
+      const QPointF e = pointAt(r, 6);
+      p_.setViewportExt(QSizeF(e.x(), e.y()));
+      break;
+    }
+    case U_WMR_OFFSETWINDOWORG:
+      p_.offsetWindowOrg(pointAt(r, 6));
+      break;
+    case U_WMR_OFFSETVIEWPORTORG:
+      p_.offsetViewportOrg(pointAt(r, 6));
+      break;
+    case U_WMR_SCALEWINDOWEXT:
+      p_.scaleWindowExt(r.i16(12), r.i16(10), r.i16(8), r.i16(6));
+      break;
+    case U_WMR_SCALEVIEWPORTEXT:
+      p_.scaleViewportExt(r.i16(12), r.i16(10), r.i16(8), r.i16(6));
+      break;
+    case U_WMR_LINETO:
+      p_.lineTo(pointAt(r, 6));
+      break;
+    case U_WMR_MOVETO:
+      p_.moveTo(pointAt(r, 6));
+      break;
+    case U_WMR_EXCLUDECLIPRECT:
+      p_.excludeClipRect(rectAt(r, 6));
+      break;
+    case U_WMR_INTERSECTCLIPRECT:
+      p_.intersectClipRect(rectAt(r, 6));
+      break;
+    case U_WMR_ARC:
+      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Arc);
+      break;
+    case U_WMR_PIE:
+      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Pie);
+      break;
+    case U_WMR_CHORD:
+      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Chord);
+      break;
+    case U_WMR_ELLIPSE:
+      p_.ellipse(rectAt(r, 6));
+      break;
+    case U_WMR_RECTANGLE:
+      p_.rectangle(rectAt(r, 6));
+      break;
+    case U_WMR_ROUNDRECT:
+      p_.roundRect(rectAt(r, 10), QSizeF(r.i16(8), r.i16(6)));
+      break;
+    case U_WMR_PATBLT:
+      p_.patBlt(QRectF(r.i16(16), r.i16(14), r.i16(12), r.i16(10)), r.u32(6));
+      break;
+    case U_WMR_SAVEDC:
+      p_.saveDC();
+      break;
+    case U_WMR_SETPIXEL:
+      p_.setPixel(pointAt(r, 10), colorOf(r.u32(6), palette()));
+      break;
+    case U_WMR_OFFSETCLIPRGN:
+      p_.offsetClipRegion(pointAt(r, 6));
+      break;
+    case U_WMR_TEXTOUT: {
+      const int count = std::max<int>(0, r.i16(6));
+      if (!r.has(8, count)) break;
+      const uint64_t after = 8 + ((count + 1) & ~1);
+      TextRun run;
+      run.reference = pointAt(r, after);
+      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + 8, count), p_.dc().font);
+      run.ansi = true;
+      p_.textOut(run);
+      break;
+    }
+    case U_WMR_EXTTEXTOUT: {
+      TextRun run;
+      run.reference = pointAt(r, 6);
+      const int count = std::max<int>(0, r.i16(10));
+      run.options = r.u16(12);
+      uint64_t at = 14;
+      if (run.options & (kEtoOpaque | kEtoClipped)) {
+        run.rect = QRectF(QPointF(r.i16(14), r.i16(16)), QPointF(r.i16(18), r.i16(20)));
+        at = 22;
+      }
+      if (!r.has(at, count)) break;
+      const QByteArray bytes(r.data() + at, count);
+      run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
+      run.ansi = true;
+      const uint64_t dxAt = at + ((count + 1) & ~1);
+      const int step = (run.options & 0x2000) ? 4 : 2;  // ETO_PDY: x and y advances
+      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
+        run.dx.reserve(count);
+        for (int i = 0; i < count; ++i) {
+          run.dx.push_back(r.i16(dxAt + step * i));
+          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
+        }
+      }
+      p_.textOut(run);
+      break;
+    }
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+    case U_WMR_STRETCHDIB:
+    case U_WMR_SETDIBTODEV:
+      blt(fn, r);
+      break;
+    case U_WMR_POLYGON:
+      p_.polygon(pointsAt(r, 8, std::max<int>(0, r.i16(6))));
+      break;
+    case U_WMR_POLYLINE:
+      p_.polyline(pointsAt(r, 8, std::max<int>(0, r.i16(6))));
+      break;
+    case U_WMR_POLYPOLYGON: {
+      const uint32_t n = r.u16(6);
+      if (!r.has(8, uint64_t(n) * 2)) break;
+      std::vector<QPolygonF> polys;
+      uint64_t at = 8 + uint64_t(n) * 2;
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t count = r.u16(8 + 2 * i);
+        if (!r.has(at, uint64_t(count) * 4)) break;
+        polys.push_back(pointsAt(r, at, count));
+        at += uint64_t(count) * 4;
+      }
+      p_.polyPolygon(polys);
+      break;
+    }
+    case U_WMR_RESTOREDC:
+      p_.restoreDC(r.i16(6));
+      break;
+    case U_WMR_FILLREGION: {
+      const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
+      const GdiBrush* brush = objectAs<GdiBrush>(r.u16(8));
+      if (region && brush) p_.fillRegion(region->region, *brush);
+      break;
+    }
+    case U_WMR_FRAMEREGION: {
+      const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
+      const GdiBrush* brush = objectAs<GdiBrush>(r.u16(8));
+      if (region && brush) p_.frameRegion(region->region, *brush, QSizeF(r.i16(12), r.i16(10)));
+      break;
+    }
+    case U_WMR_INVERTREGION:
+      if (const GdiRegion* region = objectAs<GdiRegion>(r.u16(6))) p_.invertRegion(region->region);
+      break;
+    case U_WMR_PAINTREGION:
+      if (const GdiRegion* region = objectAs<GdiRegion>(r.u16(6)))
+        p_.fillRegion(region->region, p_.dc().brush);
+      break;
+    case U_WMR_SELECTCLIPREGION: {
+      // Index 0 with no region behind it resets the clipping, as GDI does
+      // for a null region handle.
+      const uint16_t index = r.u16(6);
+      if (objectAs<GdiRegion>(index))
+        p_.selectObject(index);
+      else
+        p_.selectClipRegion(std::nullopt, RegionOp::Copy);
+      break;
+    }
+    case U_WMR_SELECTOBJECT:
+    case U_WMR_SELECTPALETTE:
+      p_.selectObject(r.u16(6));
+      break;
+    case U_WMR_SETTEXTALIGN:
+      p_.setTextAlign(r.u16(6));
+      break;
+    case U_WMR_DELETEOBJECT:
+      p_.deleteObject(r.u16(6));
+      break;
+    case U_WMR_CREATEPALETTE: {
+      GdiPalette pal;
+      const uint32_t n = r.u16(8);
+      for (uint32_t i = 0; i < n && r.has(10 + 4 * i, 4); ++i)
+        pal.entries.push_back(qRgb(r.u8(10 + 4 * i), r.u8(11 + 4 * i), r.u8(12 + 4 * i)));
+      p_.addObject(pal);
+      break;
+    }
+    case U_WMR_CREATEPATTERNBRUSH: {
+      // A BITMAP16 header, 18 reserved bytes, then the pattern bits.
+      GdiBrush b;
+      b.kind = BrushKind::Pattern;
+      if (r.size() > 38) {
+        QByteArray bitmap(r.data() + 6, 10);
+        bitmap.append(r.data() + 38, r.size() - 38);
+        b.pattern = DibDecoder::decodeBitmap16(bitmap.constData(), uint32_t(bitmap.size()));
+        b.monochrome = r.u8(15) == 1;
+      }
+      if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
+      p_.addObject(b);
+      break;
+    }
+    case U_WMR_DIBCREATEPATTERNBRUSH: {
+      GdiBrush b;
+      b.kind = BrushKind::Pattern;
+      if (r.size() > 10) {
+        b.pattern = DibDecoder::decodePacked(r.data() + 10, r.size() - 10, r.u16(8) == 1, palette(),
+                                             DibAlpha::Ignore);
+      }
+      if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
+      p_.addObject(b);
+      break;
+    }
+    case U_WMR_CREATEPENINDIRECT: {
+      GdiPen pen;
+      pen.style = r.u16(6);
+      pen.width = r.i16(8);
+      pen.color = colorOf(r.u32(12), palette());
+      p_.addObject(pen);
+      break;
+    }
+    case U_WMR_CREATEFONTINDIRECT: {
+      GdiFont f;
+      f.height = r.i16(6);
+      f.width = r.i16(8);
+      f.escapement = r.i16(10);
+      f.orientation = r.i16(12);
+      f.weight = r.i16(14);
+      f.italic = r.u8(16);
+      f.underline = r.u8(17);
+      f.strikeOut = r.u8(18);
+      f.charSet = r.u8(19);
+      f.pitchAndFamily = r.u8(23);
+      QByteArray face;
+      for (int i = 0; i < 32 && r.has(24 + i, 1); ++i) {
+        const char ch = char(r.u8(24 + i));
+        if (ch == 0) break;
+        face.append(ch);
+      }
+      f.face = QString::fromLatin1(face);
+      p_.addObject(f);
+      break;
+    }
+    case U_WMR_CREATEBRUSHINDIRECT: {
+      GdiBrush b;
+      const uint16_t style = r.u16(6);
+      b.color = colorOf(r.u32(8), palette());
+      b.hatch = r.u16(12);
+      b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
+      p_.addObject(b);
+      break;
+    }
+    case U_WMR_CREATEREGION:
+      p_.addObject(GdiRegion{regionAt(r, 6)});
+      break;
+    case U_WMR_CREATEBITMAPINDIRECT:
+    case U_WMR_CREATEBITMAP:
+      p_.addObject(GdiPlaceholder{});
+      break;
+    default:
+      break;
+  }
+}
+
+struct Bounds {
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool any = false;
+  void add(QPointF p) {
+    left = any ? std::min(left, p.x()) : p.x();
+    right = any ? std::max(right, p.x()) : p.x();
+    top = any ? std::min(top, p.y()) : p.y();
+    bottom = any ? std::max(bottom, p.y()) : p.y();
+    any = true;
+  }
+  QRectF rect() const { return QRectF(QPointF(left, top), QPointF(right, bottom)); }
+};
+
+// Where a bare WMF draws, for files that never set a window: the extent of
+// the coordinates its drawing records use.
+void addBounds(uint8_t fn, const RecordReader& r, Bounds& b, double fontHeight) {
+  // Text counts as its point and one line below it; its width is left out,
+  // the way other viewers frame such files.
+  auto addText = [&](QPointF at) {
+    b.add(at);
+    b.add(at + QPointF(0, fontHeight));
+  };
+  switch (fn) {
+    case U_WMR_MOVETO:
+    case U_WMR_LINETO:
+      b.add(pointAt(r, 6));
+      break;
+    case U_WMR_RECTANGLE:
+    case U_WMR_ELLIPSE: {
+      const QRectF rc = rectAt(r, 6);
+      b.add(rc.topLeft());
+      b.add(rc.bottomRight());
+      break;
+    }
+    case U_WMR_ROUNDRECT: {
+      const QRectF rc = rectAt(r, 10);
+      b.add(rc.topLeft());
+      b.add(rc.bottomRight());
+      break;
+    }
+    case U_WMR_ARC:
+    case U_WMR_PIE:
+    case U_WMR_CHORD: {
+      const QRectF rc = rectAt(r, 14);
+      b.add(rc.topLeft());
+      b.add(rc.bottomRight());
+      break;
+    }
+    case U_WMR_POLYGON:
+    case U_WMR_POLYLINE:
+      for (const QPointF& p : pointsAt(r, 8, std::max<int>(0, r.i16(6)))) b.add(p);
+      break;
+    case U_WMR_POLYPOLYGON: {
+      const uint32_t n = r.u16(6);
+      uint32_t total = 0;
+      for (uint32_t i = 0; i < n && r.has(8 + 2 * i, 2); ++i) total += r.u16(8 + 2 * i);
+      for (const QPointF& p : pointsAt(r, 8 + uint64_t(n) * 2, total)) b.add(p);
+      break;
+    }
+    case U_WMR_EXTTEXTOUT:
+      addText(pointAt(r, 6));
+      break;
+    case U_WMR_TEXTOUT: {
+      const int count = std::max<int>(0, r.i16(6));
+      addText(pointAt(r, 8 + ((count + 1) & ~1)));
+      break;
+    }
+    case U_WMR_STRETCHDIB:
+      b.add(QPointF(r.i16(26), r.i16(24)));
+      b.add(QPointF(r.i16(26) + r.i16(22), r.i16(24) + r.i16(20)));
+      break;
+    case U_WMR_SETDIBTODEV:
+      b.add(QPointF(r.i16(22), r.i16(20)));
+      b.add(QPointF(r.i16(22) + r.i16(18), r.i16(20) + r.i16(16)));
+      break;
+    case U_WMR_DIBSTRETCHBLT:
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBBITBLT:
+    case U_WMR_BITBLT: {
+      const bool stretch = fn == U_WMR_DIBSTRETCHBLT || fn == U_WMR_STRETCHBLT;
+      const bool noSource = r.size() / 2 == (stretch ? 14u : 12u);
+      const uint64_t d = (stretch ? 18 : 14) + (noSource ? 2 : 0);
+      const QPointF at(r.i16(d + 6), r.i16(d + 4));
+      b.add(at);
+      b.add(at + QPointF(r.i16(d + 2), r.i16(d)));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileName) {
+  const uint32_t total = uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX));
+  RecordReader h(data.constData(), total);
+  MetafileContent c;
+  c.format = MetafileFormat::Wmf;
+  c.data = data;
+
+  uint32_t offset = 0;
+  QRectF bbox;
+  double unitsPerInch = 0;
+  if (h.u32(0) == kPlaceableKey) {
+    if (total < kPlaceableSize + kHeaderSize) fail(fileName, tr("the file is too short."));
+    bbox = QRectF(QPointF(h.i16(6), h.i16(8)), QPointF(h.i16(10), h.i16(12))).normalized();
+    unitsPerInch = h.u16(14);
+    if (unitsPerInch == 0) unitsPerInch = 1440;
+    offset = kPlaceableSize;
+  }
+  const uint16_t type = h.u16(offset), headerWords = h.u16(offset + 2), version = h.u16(offset + 4);
+  if (!h.has(offset, kHeaderSize) || (type != 1 && type != 2) || headerWords != 9 ||
+      (version != 0x300 && version != 0x100))
+    fail(fileName, tr("it is not a Windows metafile."));
+  offset += kHeaderSize;
+
+  // Walk the records: each must be at least the 3-word record header, lie
+  // inside the file, and pass the library's size check.
+  QPointF windowOrg(0, 0);
+  QSizeF windowExt;
+  bool haveExt = false;
+  bool haveOrg = false, sawDrawing = false;
+  int mapMode = 0;
+  double fontHeight = 12;
+  Bounds bounds;
+  while (uint64_t(offset) + 6 <= total) {
+    const uint32_t words = h.u32(offset);
+    const uint16_t function = h.u16(offset + 4);
+    const uint64_t size = uint64_t(words) * 2;
+    if (words < 3 || offset + size > total) {
+      c.truncated = true;
+      break;
+    }
+    if (function == 0) break;                                     // end of file record
+    if (c.records.size() >= MetafileContent::kMaxRecords) break;  // the rest is left out
+    const char* rec = data.constData() + offset;
+    if (U_WMRRECSAFE_get(rec, data.constData() + total) == 0) {
+      ++c.rejectedRecords;
+      offset += uint32_t(size);
+      continue;
+    }
+    const uint8_t fn = function & 0xFF;
+    const RecordReader r(rec, uint32_t(size));
+    if (!handled(fn)) ++c.unsupportedRecords;
+    if (fn == U_WMR_SETWINDOWORG && !haveOrg && !sawDrawing) {
+      windowOrg = pointAt(r, 6);
+      haveOrg = true;
+    } else if (fn == U_WMR_SETWINDOWEXT && !haveExt) {
+      const QPointF e = pointAt(r, 6);
+      if (e.x() != 0 && e.y() != 0) windowExt = QSizeF(e.x(), e.y()), haveExt = true;
+    } else if (fn == U_WMR_SETMAPMODE) {
+      mapMode = r.u16(6);
+    } else {
+      if (fn == U_WMR_CREATEFONTINDIRECT && r.i16(6) != 0) fontHeight = std::abs(r.i16(6));
+      addBounds(fn, r, bounds, fontHeight);
+      if (fn != U_WMR_SAVEDC && fn < 0xF0 && fn != U_WMR_SELECTOBJECT) sawDrawing = true;
+    }
+    c.records.push_back({function, offset, uint32_t(size)});
+    offset += uint32_t(size);
+  }
+  if (c.truncated)
+    fail(fileName, tr("the metafile is damaged or incomplete (a record runs past its end)."));
+  if (c.records.empty()) fail(fileName, tr("the metafile holds no drawing records."));
+
+  // The picture's frame in logical units and its size on screen.
+  QRectF frame;
+  QSizeF natural;
+  if (!bbox.isEmpty()) {
+    frame = bbox;
+    natural = QSizeF(bbox.width() / unitsPerInch * 96, bbox.height() / unitsPerInch * 96);
+  } else {
+    if (haveExt) {
+      frame = QRectF(windowOrg, windowExt);
+    } else if (!bounds.rect().isEmpty()) {
+      frame = bounds.rect();
+    } else {
+      frame = QRectF(0, 0, 100, 100);
+    }
+    const QRectF n = frame.normalized();
+    // A bare WMF does not say what its units are. Metric map modes say so
+    // themselves; otherwise the units are taken as screen pixels, unless the
+    // frame is far bigger than a screen, which is how twips (1440 per inch)
+    // pictures look.
+    double perInch = 96;
+    switch (mapMode) {
+      case 2:
+        perInch = 254;
+        break;
+      case 3:
+        perInch = 2540;
+        break;
+      case 4:
+        perInch = 100;
+        break;
+      case 5:
+        perInch = 1000;
+        break;
+      case 6:
+        perInch = 1440;
+        break;
+      default:
+        if (std::max(n.width(), n.height()) > 4000) perInch = 1440;
+    }
+    natural = QSizeF(n.width() / perInch * 96, n.height() / perInch * 96);
+  }
+  const double over = std::max(natural.width(), natural.height()) / MetafileContent::kMaxSide;
+  if (over > 1) natural /= over;
+  if (!(natural.width() > 0 && natural.height() > 0))
+    fail(fileName, tr("the metafile gives the picture no size."));
+  c.naturalSize = QSizeF(std::max(1.0, natural.width()), std::max(1.0, natural.height()));
+
+  // Device space is the picture at its natural size; the window starts on the
+  // frame, the way a program showing the file sets it up.
+  c.deviceFrame = QRectF(QPointF(0, 0), c.naturalSize);
+  c.setup.mapMode = MapMode::Anisotropic;
+  c.setup.window = frame;
+  c.setup.viewport = c.deviceFrame;
+  c.setup.pixelsPerMm = QSizeF(96 / 25.4, 96 / 25.4);
+  return c;
+}
+
+void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player) {
+  WmfPlayback playback(player);
+  const char* base = content.data.constData();
+  for (const MetafileRecord& rec : content.records)
+    playback.record(rec.type & 0xFF, RecordReader(base + rec.offset, rec.size));
+}
+
+}  // namespace ostrel

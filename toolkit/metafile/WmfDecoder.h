@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "toolkit/metafile/MetafileContent.h"
+
+namespace ostrel {
+
+class GdiPlayer;
+
+// Reads Windows metafiles, with or without the placeable header: checks the
+// headers and every record at load, then translates the records into calls on
+// the GDI player when painting.
+class WmfDecoder {
+ public:
+  // Throws ToolkitError (err::InvalidPicture) naming fileName and the reason.
+  static MetafileContent parse(const QByteArray& data, const QString& fileName);
+  static void play(const MetafileContent& content, GdiPlayer& player);
+};
+
+}  // namespace ostrel
