@@ -12,12 +12,14 @@ if [ -n "$missing" ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 fi
-if ! lpstat -r >/dev/null 2>&1; then
+# lpstat -r answers 0 whether or not the scheduler runs: read what it says.
+running() { lpstat -r 2>/dev/null | grep -q "is running"; }
+if ! running; then
   mkdir -p /run/cups  # the socket folder, missing where no init system made it
   # In the foreground of a session of its own: a daemonising cupsd does not
   # outlive the shell that started it here.
   setsid nohup cupsd -f >/dev/null 2>&1 </dev/null &
-  for _ in 1 2 3 4 5 6 7 8 9 10; do lpstat -r >/dev/null 2>&1 && break; sleep 1; done
+  for _ in 1 2 3 4 5 6 7 8 9 10; do running && break; sleep 1; done
 fi
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 lpadmin -p ostrel-pdf -E -v cups-pdf:/ -P "$ppd"

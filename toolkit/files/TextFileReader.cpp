@@ -58,7 +58,6 @@ void checkKind(const QString& fileName, const struct stat& info, qint64 sizeLimi
   if (info.st_size > sizeLimit) failTooLarge(fileName, sizeLimit);
 }
 
-
 }  // namespace
 
 QByteArray TextFileReader::readAll(const QString& fileName, qint64 sizeLimit) {

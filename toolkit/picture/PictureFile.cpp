@@ -28,7 +28,6 @@ QString native(const QString& name) {
   return QDir::toNativeSeparators(name);
 }
 
-
 [[noreturn]] void throwOpenError(const QString& fullName, int error) {
   const QString name = native(fullName);
   switch (error) {
