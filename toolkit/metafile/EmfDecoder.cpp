@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibDecoder.h"
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiPlayer.h"
@@ -17,6 +18,9 @@ namespace ostrel {
 
 namespace {
 
+using metafile::colorOf;
+using metafile::fail;
+
 constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
 constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
 constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
@@ -24,12 +28,6 @@ constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 
 
 QString tr(const char* text) {
   return QCoreApplication::translate("MetafileReader", text);
-}
-
-[[noreturn]] void fail(const QString& fileName, const QString& reason) {
-  throw ToolkitError(
-      err::InvalidPicture,
-      tr("The picture \"%1\" cannot be shown: %2").arg(QDir::toNativeSeparators(fileName), reason));
 }
 
 // Record types U_emf_record_safe cannot check (it prints a warning for them
@@ -176,14 +174,6 @@ bool draws(uint32_t type) {
          (type >= 53 && type <= 56) || (type >= 62 && type <= 64) || (type >= 71 && type <= 74) ||
          (type >= 76 && type <= 81) || (type >= 83 && type <= 92) || type == 96 || type == 97 ||
          type == 108 || type == 114 || type == 116 || type == 118;
-}
-
-QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
-  if ((ref >> 24) == 1) {
-    const uint32_t index = ref & 0xFFFF;
-    return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
-  }
-  return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
 }
 
 QPolygonF points32(const RecordReader& r, uint64_t off, uint32_t count) {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibDecoder.h"
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiPlayer.h"
@@ -16,26 +17,15 @@ namespace ostrel {
 
 namespace {
 
+using metafile::colorOf;
+using metafile::fail;
+
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr uint32_t kPlaceableSize = 22, kHeaderSize = 18;
 constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4;
 
 QString tr(const char* text) {
   return QCoreApplication::translate("MetafileReader", text);
-}
-
-[[noreturn]] void fail(const QString& fileName, const QString& reason) {
-  throw ToolkitError(
-      err::InvalidPicture,
-      tr("The picture \"%1\" cannot be shown: %2").arg(QDir::toNativeSeparators(fileName), reason));
-}
-
-QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
-  if ((ref >> 24) == 1) {
-    const uint32_t index = ref & 0xFFFF;
-    return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
-  }
-  return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
 }
 
 // WMF stores rectangles as bottom, right, top, left (reverse order).

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QDir>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/ToolkitError.h"
+
+// What the WMF and EMF decoders share: how a file is refused and how a colour
+// reference is read.
+namespace ostrel::metafile {
+
+[[noreturn]] inline void fail(const QString& fileName, const QString& reason) {
+  throw ToolkitError(
+      err::InvalidPicture,
+      QCoreApplication::translate("MetafileReader", "The picture \"%1\" cannot be shown: %2")
+          .arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+// A COLORREF: 0x00BBGGRR, or 0x0100iiii for an entry of the selected palette.
+inline QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
+  if ((ref >> 24) == 1) {
+    const uint32_t index = ref & 0xFFFF;
+    return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
+  }
+  return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+}
+
+}  // namespace ostrel::metafile
