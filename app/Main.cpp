@@ -2,6 +2,7 @@
 
 #include "app/Module1.h"
 #include "app/QtServices.h"
+#include "app/StartupProbe.h"
 #include "toolkit/App.h"
 #include "toolkit/Icons.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
 
   ostrel::QtServices services;
   services.install();
+  ostrel::StartupProbe::installIfRequested();
   ostrel::Main();
   return QApplication::exec();
 }

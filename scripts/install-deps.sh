@@ -10,7 +10,7 @@ packages=(
   libturbojpeg0-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick poppler-utils
-  clang-format dpkg-dev
+  clang-format clang-tidy dpkg-dev
   desktop-file-utils appstream
   python3 python3-pil python3-numpy libjpeg-turbo-progs
   fonts-dejavu-core fonts-liberation fonts-liberation2

@@ -13,6 +13,8 @@ class Icons {
   static QIcon textWindow();            // a hand writing with a yellow pencil
   static QPixmap arrowAnticlockwise();  // the 12-point button
   static QPixmap arrowClockwise();      // the 10-point button
+  static QIcon folderOpen();            // the folder list: the path down to here
+  static QIcon folderClosed();          // the folder list: the subfolders
 };
 
 }  // namespace ostrel

@@ -30,7 +30,7 @@ enum class Shape { Lines, MixedLineEnds, OneLongLine };
 
 // A text file of about the wanted size, written once per shape.
 QString fileFor(Shape shape) {
-  const QString name = folder().filePath(QStringLiteral("text%1.txt").arg(static_cast<int>(shape)));
+  QString name = folder().filePath(QStringLiteral("text%1.txt").arg(static_cast<int>(shape)));
   if (QFile::exists(name)) return name;
   const qint64 size = (shape == Shape::OneLongLine ? 10 : megabytes()) * 1024 * 1024;
   QByteArray bytes;

@@ -6,9 +6,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStyle>
 #include <cerrno>
 
+#include "toolkit/Icons.h"
 #include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/controls/DriveListBox.h"
@@ -87,8 +87,8 @@ void DirListBox::setPath(const QString& pathOrDrive) {
 
 void DirListBox::relist() {
   clear();
-  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  const QIcon open = Icons::folderOpen();
+  const QIcon closed = Icons::folderClosed();
   // The path from the root down, one level of indent per step.
   QStringList parts = path_.split(QLatin1Char('/'), Qt::SkipEmptyParts);
   QString walked = QStringLiteral("/");

@@ -11,12 +11,13 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace ostrel {
 
-HelpViewer::HelpViewer(const QString& helpFile, QWidget* parent)
+HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      helpFile_(helpFile),
+      helpFile_(std::move(helpFile)),
       filterLabel_(new QLabel(tr("&Type a word to find it in the index:"))),
       filter_(new QLineEdit),
       list_(new QListWidget),

@@ -20,7 +20,7 @@ class HelpViewer : public QWidget {
   Q_OBJECT
 
  public:
-  explicit HelpViewer(const QString& helpFile, QWidget* parent = nullptr);
+  explicit HelpViewer(QString helpFile, QWidget* parent = nullptr);
 
   QString helpFile() const { return helpFile_; }
   const HelpBook& book() const { return book_; }

@@ -64,6 +64,7 @@ bool libraryChecks(uint32_t type) {
 
 bool handled(uint32_t type) {
   switch (type) {
+    // Nothing to draw and nothing lost:
     case U_EMR_HEADER:
     case U_EMR_EOF:
     case U_EMR_COMMENT:
@@ -72,7 +73,7 @@ bool handled(uint32_t type) {
     case U_EMR_SETICMMODE:
     case U_EMR_REALIZEPALETTE:
     case U_EMR_SETLAYOUT:
-      return true;  // nothing to draw, nothing lost
+    // Drawn by the player:
     case U_EMR_SETWINDOWEXTEX:
     case U_EMR_SETWINDOWORGEX:
     case U_EMR_SETVIEWPORTEXTEX:

@@ -105,11 +105,7 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
         maskBytes = compression == 6 ? 16 : 12;
         h.masks = {r.u32(base + 40), r.u32(base + 44), r.u32(base + 48), 0};
       }
-      if (compression == 6) {
-        h.masks[3] = r.u32(base + 52);
-      } else if (hs >= 56) {
-        h.masks[3] = r.u32(base + 52);
-      }
+      if (compression == 6 || hs >= 56) h.masks[3] = r.u32(base + 52);
     }
   } else if (hs >= 16 && hs <= 64) {
     // OS/2 2.x header, which may be cut short after any field.

@@ -74,7 +74,7 @@ QString native(const QString& name) {
 // where the kernel does not follow it.
 void adviseHugePages(QByteArray& bytes) {
   constexpr std::uintptr_t kHuge = 2 * 1024 * 1024;
-  if (bytes.size() < qsizetype(4 * kHuge)) return;
+  if (std::uintptr_t(bytes.size()) < 4 * kHuge) return;
   const auto begin = (reinterpret_cast<std::uintptr_t>(bytes.data()) + kHuge - 1) & ~(kHuge - 1);
   const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.size()) & ~(kHuge - 1);
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);

@@ -14,6 +14,8 @@ export QT_QPA_PLATFORM=offscreen
 "$tool" text-window-small.svg text-window-16.png 16 16 --16-colours
 "$tool" arrow-anticlockwise.svg arrow-anticlockwise.png 24 23 --16-colours
 "$tool" arrow-clockwise.svg arrow-clockwise.png 24 23 --16-colours
+"$tool" folder-closed.svg folder-closed-16.png 16 16 --16-colours
+"$tool" folder-open.svg folder-open-16.png 16 16 --16-colours
 
 for size in 48 128 256; do
   mkdir -p hicolor/${size}x${size}
