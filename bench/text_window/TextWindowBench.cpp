@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
@@ -113,6 +114,41 @@ BENCHMARK(BM_TextWindowOpenMixedLineEnds)->Unit(benchmark::kMillisecond)->Iterat
 BENCHMARK(BM_TextWindowOpenOneLongLine)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ReadAndDecode)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TextWindowSaveText)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One typed letter, from the key press to the repainted view, in the middle
+// of a 10 MB line: every keystroke lays the whole line out again.
+void typeInOneLongLine(benchmark::State& state, QPlainTextEdit& edit) {
+  QString text;
+  ostrel::TextCodec::detect(ostrel::TextFileReader::readAll(fileFor(Shape::OneLongLine)), text);
+  edit.resize(640, 400);
+  edit.show();
+  edit.setPlainText(text);
+  QTextCursor cursor = edit.textCursor();
+  cursor.setPosition(static_cast<int>(text.size() / 2));
+  edit.setTextCursor(cursor);
+  QCoreApplication::processEvents();
+  for (auto _ : state) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QCoreApplication::sendEvent(&edit, &press);
+    QCoreApplication::sendEvent(&edit, &release);
+    edit.viewport()->repaint();
+  }
+}
+
+void BM_BareKeystrokeOneLongLine(benchmark::State& state) {
+  QPlainTextEdit edit;
+  edit.setLineWrapMode(QPlainTextEdit::NoWrap);
+  typeInOneLongLine(state, edit);
+}
+void BM_TextBoxKeystrokeOneLongLine(benchmark::State& state) {
+  ostrel::TextBox box(nullptr, QStringLiteral("Text1"));
+  box.setFontSize(10);
+  typeInOneLongLine(state, box);
+}
+
+BENCHMARK(BM_BareKeystrokeOneLongLine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextBoxKeystrokeOneLongLine)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
