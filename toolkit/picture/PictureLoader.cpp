@@ -8,6 +8,7 @@
 #include "toolkit/metafile/MetafileReader.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/GifDecoder.h"
 #include "toolkit/picture/IconDecoder.h"
 #include "toolkit/picture/JpegDecoder.h"
 #include "toolkit/picture/PictureFile.h"
@@ -32,7 +33,7 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
     case PictureFormat::Jpeg:
       return JpegDecoder::decode(data, previewPixels);
     case PictureFormat::Gif:
-      return Picture::fromImage(QtImageDecoder::decode(data, "gif"));
+      return Picture::fromImage(GifDecoder::decode(data));
     case PictureFormat::Png:
       return Picture::fromImage(QtImageDecoder::decode(data, "png"));
     case PictureFormat::Icon:

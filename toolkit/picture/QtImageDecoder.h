@@ -5,7 +5,7 @@
 
 namespace ostrel {
 
-// Decodes GIF (first frame), PNG and, as a fallback, JPEG through Qt's image
+// Decodes PNG and, as a fallback, JPEG through Qt's image
 // readers, with the format given (never guessed from a name), the size
 // checked against PictureLimits before any pixel is allocated and Qt's
 // allocation limit raised for large photos. Throws DecodeFailure.
@@ -13,7 +13,7 @@ class QtImageDecoder {
  public:
   enum class Orientation { AsStored, Upright };
 
-  // format: "gif", "png" or "jpeg". scaledSize: decode at about that size
+  // format: "png" or "jpeg". scaledSize: decode at about that size
   // (JPEG uses DCT scaling) when not empty.
   static QImage decode(QByteArrayView data, const char* format, QSize scaledSize = {},
                        Orientation orientation = Orientation::AsStored);

@@ -6,6 +6,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QtEndian>
+#include <algorithm>
 
 namespace ostrel::test {
 
@@ -66,28 +67,17 @@ QByteArray BmpBuilder::build() const {
   return out + info + pixels;
 }
 
-QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByteArray& indexes,
-                   int transparentIndex) {
-  QByteArray b("GIF89a");
-  put16(b, quint16(width));
-  put16(b, quint16(height));
-  b.append(char(0xF1));  // global table of 4 entries
-  b.append('\0').append('\0');
+namespace {
+
+void putTable(QByteArray& b, const QList<QRgb>& colours) {
   for (int i = 0; i < 4; ++i) {
     const QRgb c = i < colours.size() ? colours[i] : 0;
     b.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
   }
-  if (transparentIndex >= 0) {
-    b.append("\x21\xF9\x04\x01\x00\x00", 6).append(char(transparentIndex)).append('\0');
-  }
-  b.append(',');
-  put16(b, 0);
-  put16(b, 0);
-  put16(b, quint16(width));
-  put16(b, quint16(height));
-  b.append('\0');
-  b.append(char(2));  // minimum code size
-  // Three-bit codes, least significant bit first.
+}
+
+// Three-bit codes, least significant bit first, in data sub-blocks.
+QByteArray gifData(const QByteArray& indexes) {
   QByteArray codes;
   quint32 acc = 0;
   int bits = 0;
@@ -106,12 +96,50 @@ QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByt
   }
   putCode(5);
   if (bits > 0) codes.append(char(acc & 0xFF));
+  QByteArray b;
+  b.append(char(2));  // minimum code size
   for (int at = 0; at < codes.size(); at += 255) {
     const QByteArray block = codes.mid(at, 255);
     b.append(char(block.size())).append(block);
   }
-  b.append('\0').append(';');
+  b.append('\0');
   return b;
+}
+
+}  // namespace
+
+QByteArray GifBuilder::build() const {
+  QByteArray b("GIF89a");
+  put16(b, quint16(width));
+  put16(b, quint16(height));
+  b.append(global.isEmpty() ? '\0' : char(0xF1));  // a table of 4 entries
+  b.append('\0').append('\0');
+  if (!global.isEmpty()) putTable(b, global);
+  for (const Image& image : images) {
+    if (image.delay >= 0 || image.transparent >= 0) {
+      b.append("\x21\xF9\x04", 3);
+      b.append(char((image.disposal << 2) | (image.transparent >= 0 ? 1 : 0)));
+      put16(b, quint16(std::max(0, image.delay)));
+      b.append(char(std::max(0, image.transparent))).append('\0');
+    }
+    b.append(',');
+    put16(b, quint16(image.left));
+    put16(b, quint16(image.top));
+    put16(b, quint16(image.width));
+    put16(b, quint16(image.height));
+    b.append(char((image.local.isEmpty() ? 0 : 0x81) | (image.interlaced ? 0x40 : 0)));
+    if (!image.local.isEmpty()) putTable(b, image.local);
+    b.append(gifData(image.indexes));
+  }
+  return b + trailer;
+}
+
+QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByteArray& indexes,
+                   int transparentIndex) {
+  GifBuilder gif{width, height, colours};
+  gif.images.append(
+      {.width = width, .height = height, .indexes = indexes, .transparent = transparentIndex});
+  return gif.build();
 }
 
 QByteArray makeJpeg(const QImage& image, int quality) {

@@ -25,8 +25,31 @@ struct BmpBuilder {
   QByteArray build() const;
 };
 
-// A GIF of indexed pixels, written with a clear code before every pixel so
-// no LZW table ever grows (valid, if not small).
+// Builds GIFs of up to four colours a table, each pixel written with a clear
+// code before it so no LZW table ever grows (valid, if not small).
+struct GifBuilder {
+  struct Image {
+    int left = 0;
+    int top = 0;
+    int width = 1;
+    int height = 1;
+    QList<QRgb> local;   // empty: the global table
+    QByteArray indexes;  // fewer than width x height: the data ends early
+    bool interlaced = false;
+    int transparent = -1;
+    int delay = -1;  // -1 with no transparency: no graphic control block
+    int disposal = 0;
+  };
+  int width = 1;
+  int height = 1;
+  QList<QRgb> global;
+  QList<Image> images;
+  QByteArray trailer = ";";
+
+  QByteArray build() const;
+};
+
+// A one-image GIF of indexed pixels.
 QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByteArray& indexes,
                    int transparentIndex = -1);
 
