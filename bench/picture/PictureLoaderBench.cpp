@@ -1,14 +1,18 @@
 // Preview-size and natural-size loads of a 24-megapixel JPEG through
 // PictureLoader, each beside a bare libjpeg-turbo decode of the same file
-// (read from disk, header, decompress into a buffer) at the same scale.
+// (read from disk, header, decompress into a buffer) at the same scale; and
+// a 12-megapixel GIF beside Qt's own GIF reader.
 //
 // Run: picture_bench --benchmark_repetitions=7 --benchmark_report_aggregates_only=true
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
@@ -113,10 +117,47 @@ void BM_BareTurboFull(benchmark::State& state) {
   for (auto _ : state) bareDecode(name, 1, 1);
 }
 
+// The photo as a 4000 x 3000 GIF, made by ImageMagick; empty without it.
+const QString& gifFile() {
+  static const QString name = [] {
+    QString gif = Fixture::get().fileName();
+    gif.replace(QStringLiteral(".jpg"), QStringLiteral(".gif"));
+    const int status = QProcess::execute(
+        QStringLiteral("convert"),
+        {Fixture::get().fileName(), QStringLiteral("-resize"), QStringLiteral("4000x3000!"), gif});
+    return status == 0 ? gif : QString();
+  }();
+  return name;
+}
+
+void BM_LoaderGif(benchmark::State& state) {
+  if (gifFile().isEmpty()) state.SkipWithError("ImageMagick's convert is not installed");
+  for (auto _ : state) {
+    const ostrel::Picture p = ostrel::PictureLoader::load(gifFile());
+    benchmark::DoNotOptimize(p.image().constBits());
+  }
+}
+
+void BM_QtGifReader(benchmark::State& state) {
+  if (gifFile().isEmpty()) state.SkipWithError("ImageMagick's convert is not installed");
+  QImageReader::setAllocationLimit(1024);
+  for (auto _ : state) {
+    QFile file(gifFile());
+    file.open(QIODevice::ReadOnly);
+    QByteArray bytes = file.readAll();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    benchmark::DoNotOptimize(reader.read().constBits());
+  }
+}
+
 BENCHMARK(BM_LoaderPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareTurboEighth)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoaderNatural)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareTurboFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoaderGif)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_QtGifReader)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
