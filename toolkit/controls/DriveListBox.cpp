@@ -1,7 +1,6 @@
 #include "toolkit/controls/DriveListBox.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 
 #include "toolkit/Services.h"
@@ -11,13 +10,22 @@ namespace ostrel {
 DriveListBox::DriveListBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QComboBox(parent), ControlGeometry(this, mode) {
   setObjectName(name);
-  if (services().volumes != nullptr) volumes_ = services().volumes->volumes();
-  {
-    const QSignalBlocker block(this);
-    for (const Volume& v : volumes_) addItem(designation(v));
-    setCurrentIndex(indexForPath(QDir::currentPath()));
-  }
+  relist(QDir::currentPath());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
+}
+
+void DriveListBox::relist(const QString& keepRoot) {
+  const QSignalBlocker block(this);
+  volumes_ = services().volumes != nullptr ? services().volumes->volumes() : QList<Volume>{};
+  clear();
+  for (const Volume& v : volumes_) addItem(designation(v));
+  setCurrentIndex(indexForPath(keepRoot));
+}
+
+void DriveListBox::showPopup() {
+  // A volume that went away leaves the selection on the one holding it.
+  relist(rootOfDesignation(Drive()));
+  QComboBox::showPopup();
 }
 
 QString DriveListBox::designation(const Volume& volume) {
@@ -25,9 +33,12 @@ QString DriveListBox::designation(const Volume& volume) {
 }
 
 QString DriveListBox::rootOfDesignation(const QString& designation) {
-  static const QRegularExpression kForm(QStringLiteral("^(/.*?) \\[.*\\]$"));
-  const auto m = kForm.match(designation);
-  return m.hasMatch() ? m.captured(1) : QString();
+  // "root [label]": the root runs up to the first " [".
+  if (!designation.startsWith(QLatin1Char('/')) || !designation.endsWith(QLatin1Char(']'))) {
+    return {};
+  }
+  const qsizetype bracket = designation.indexOf(QStringLiteral(" ["));
+  return bracket > 0 ? designation.left(bracket) : QString();
 }
 
 QString DriveListBox::volumeRootOf(const QString& path, const QList<Volume>& volumes) {

@@ -21,6 +21,9 @@ class DriveListBox : public QComboBox, public ControlGeometry {
   void setDrive(const QString& driveOrPath);
   // Puts the selection back on the volume of path without raising Change.
   void showVolumeOf(const QString& path);
+  // Volumes come and go (a stick plugged in): the list is read afresh each
+  // time it opens, the selection staying on its volume.
+  void showPopup() override;
 
   static QString designation(const Volume& volume);
   // The mount point a designation names, or an empty string.
@@ -32,6 +35,7 @@ class DriveListBox : public QComboBox, public ControlGeometry {
   void Change();
 
  private:
+  void relist(const QString& keepRoot);
   int indexForPath(const QString& driveOrPath) const;
 
   QList<Volume> volumes_;

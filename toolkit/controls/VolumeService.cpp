@@ -28,6 +28,7 @@ bool isPseudo(const QStorageInfo& info) {
 }  // namespace
 
 QList<Volume> QtVolumeService::volumes() {
+  if (age_.isValid() && age_.elapsed() < 1000) return cached_;
   QList<Volume> result{{QStringLiteral("/"), QStringLiteral("root"), true}};
   QSet<QString> seen{QStringLiteral("/")};
   for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
@@ -37,6 +38,8 @@ QList<Volume> QtVolumeService::volumes() {
     if (label == info.rootPath()) label = QFileInfo(info.rootPath()).fileName();
     result.append({info.rootPath(), label, info.isReady()});
   }
+  cached_ = result;
+  age_.start();
   return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -20,9 +21,16 @@ class VolumeService {
 };
 
 // The machine's mounted file systems, without the kernel's pseudo ones.
+// Asking every mount for its state takes a system call each, and the
+// lists ask several times for one folder change, so an answer is reused
+// for a second.
 class QtVolumeService : public VolumeService {
  public:
   QList<Volume> volumes() override;
+
+ private:
+  QList<Volume> cached_;
+  QElapsedTimer age_;
 };
 
 }  // namespace ostrel

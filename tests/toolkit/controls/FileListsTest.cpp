@@ -157,6 +157,39 @@ TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
             QDir::cleanPath(media.path()));
 }
 
+TEST(DriveListTest, OpeningTheListReadsTheVolumesAfreshKeepingTheSelection) {
+  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
+                          {QStringLiteral("/media/usb"), QStringLiteral("usb"), true}};
+  DriveListBox drives(nullptr, QStringLiteral("Drive1"));
+  drives.setDrive(QStringLiteral("/media/usb [usb]"));
+  QSignalSpy changes(&drives, &DriveListBox::Change);
+  // A stick plugged in appears...
+  fakes().volumes.list.append({QStringLiteral("/media/cd"), QStringLiteral("cd"), true});
+  drives.showPopup();
+  drives.hidePopup();
+  EXPECT_EQ(drives.count(), 3);
+  EXPECT_EQ(drives.Drive(), QStringLiteral("/media/usb [usb]"));
+  // ...and the selected one taken out leaves the selection on the volume
+  // that held it, quietly.
+  fakes().volumes.list.removeAt(1);
+  drives.showPopup();
+  drives.hidePopup();
+  EXPECT_EQ(drives.count(), 2);
+  EXPECT_EQ(drives.Drive(), QStringLiteral("/ [root]"));
+  EXPECT_EQ(changes.count(), 0);
+}
+
+// A drive list entry names its root up to the first " [", whatever the
+// label holds; a plain path is no designation.
+TEST(DriveListTest, TheRootOfADesignationEndsAtItsLabel) {
+  EXPECT_EQ(DriveListBox::rootOfDesignation(QStringLiteral("/ [root]")), QStringLiteral("/"));
+  EXPECT_EQ(DriveListBox::rootOfDesignation(QStringLiteral("/media/usb stick [Disk [2]]")),
+            QStringLiteral("/media/usb stick"));
+  for (const char* notOne : {"/media/usb", "media [usb]", "/media [usb", "/[x]", ""}) {
+    EXPECT_TRUE(DriveListBox::rootOfDesignation(QString::fromUtf8(notOne)).isEmpty()) << notOne;
+  }
+}
+
 TEST(ControlGeometryTest, KeepsValuesAsAssignedAndIgnoresNegativeSizes) {
   QWidget parent;
   QWidget child(&parent);
