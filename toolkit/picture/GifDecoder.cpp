@@ -15,9 +15,7 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
+constexpr auto tr = &pictureText;
 
 [[noreturn]] void fail(const QString& reason) {
   throw DecodeFailure(err::InvalidPicture, reason);

@@ -14,9 +14,7 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
+constexpr auto tr = &pictureText;
 
 constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
 

@@ -17,9 +17,7 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
+constexpr auto tr = &pictureText;
 
 struct TjDestroy {
   void operator()(void* handle) const { tjDestroy(handle); }

@@ -14,15 +14,14 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/UniqueFd.h"
+#include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
+constexpr auto tr = &pictureText;
 
 QString native(const QString& name) {
   return QDir::toNativeSeparators(name);

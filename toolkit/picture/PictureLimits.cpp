@@ -8,9 +8,7 @@
 namespace ostrel {
 
 namespace {
-QString tr(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
+constexpr auto tr = &pictureText;
 }  // namespace
 
 void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {

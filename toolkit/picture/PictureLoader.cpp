@@ -19,9 +19,7 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
+constexpr auto tr = &pictureText;
 
 Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
   const QByteArrayView data(bytes);
