@@ -109,8 +109,9 @@ void frmAbout::showEvent(QShowEvent* event) {
   if (!placed_) {
     placed_ = true;
     // A dialog of the main window: centred, and no task-bar entry of its own.
-    if (FormSet::instance().isLoaded<Ostrel_View>() && windowHandle() != nullptr) {
-      windowHandle()->setTransientParent(form<Ostrel_View>().windowHandle());
+    if (Ostrel_View* main = loadedForm<Ostrel_View>();
+        main != nullptr && windowHandle() != nullptr) {
+      windowHandle()->setTransientParent(main->windowHandle());
     }
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
       QRect frame = frameGeometry();

@@ -113,7 +113,8 @@ void Form2::Command5_Click() {
     throw;
   }
   if (!writeTextTo(CommonDialog1->FileName())) return;
-  form<Ostrel_View>().File1->Refresh();
+  // The main window may have been closed while the text window stayed.
+  if (Ostrel_View* main = loadedForm<Ostrel_View>()) main->File1->Refresh();
 }
 
 void Form2::Command6_Click() {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QScreen>
 #include <QTest>
 
 #include "main_window/Ostrel_View.h"
@@ -216,22 +217,51 @@ TEST_F(Form1Test, ClicksOnThePictureAndBesideItClose) {
   EXPECT_FALSE(viewerLoaded());
 }
 
-TEST_F(Form1Test, ReopenWhileLoadedReplacesCaptionAndPictureOnly) {
-  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
-  drag(f.HScroll1, -30);
-  writePicture(QStringLiteral("small.bmp"), QSize(100, 80));
-  select(QStringLiteral("small.bmp"));
+TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
+  Form1& f = open(QStringLiteral("small.bmp"), QSize(100, 80));
+  EXPECT_FALSE(f.HScroll1->isVisible());
+  EXPECT_FALSE(f.VScroll1->isVisible());
+  // A large picture in the same, already loaded window: showing it again
+  // is a resize step, so the bars come up for it without the user resizing.
+  writePicture(QStringLiteral("big.bmp"), QSize(800, 600));
+  select(QStringLiteral("big.bmp"));
   form<Ostrel_View>().Image1_Click();
   EXPECT_EQ(&form<Form1>(), &f);
-  EXPECT_EQ(f.Caption(), QStringLiteral("small.bmp"));
-  EXPECT_FLOAT_EQ(f.Image1->Width(), 75);
-  // No load step: bars, ranges and offset stay until the next resize.
+  EXPECT_EQ(f.Caption(), QStringLiteral("big.bmp"));
+  EXPECT_FLOAT_EQ(f.Image1->Width(), 600);
   EXPECT_TRUE(f.HScroll1->isVisible());
-  EXPECT_EQ(f.HScroll1->Max(), -79);
+  EXPECT_TRUE(f.VScroll1->isVisible());
+  EXPECT_LT(f.HScroll1->Max(), 0);
+  EXPECT_LT(f.VScroll1->Max(), 0);
+  // And back: a scrolled picture replaced by a small one returns to the corner.
+  drag(f.HScroll1, -30);
   EXPECT_FLOAT_EQ(f.Image1->Left(), -30);
-  f.resize(f.width() + 1, f.height());
+  select(QStringLiteral("small.bmp"));
+  form<Ostrel_View>().Image1_Click();
   EXPECT_FALSE(f.HScroll1->isVisible());
+  EXPECT_FALSE(f.VScroll1->isVisible());
   EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
+}
+
+TEST_F(Form1Test, FirstPlacedCascadedFromTheMainWindowClearOfTheTextWindowAndOnScreen) {
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Show();
+  Form1& f = open(QStringLiteral("a.bmp"), QSize(100, 80));
+  const QRect frame = f.frameGeometry();
+  EXPECT_GT(frame.left(), main.frameGeometry().left());
+  EXPECT_GT(frame.top(), main.frameGeometry().top());
+  // The text window opens with its interior at 6165, 2205 twips.
+  EXPECT_FALSE(frame.contains(QPoint(6165 / 15, 2205 / 15)));
+  EXPECT_TRUE(f.screen()->availableGeometry().contains(frame));
+
+  // A main window dragged to the screen's edge still leaves the viewer on it.
+  Unload<Form1>();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const QRect screen = main.screen()->availableGeometry();
+  main.move(screen.right() - 50, screen.bottom() - 50);
+  Form1& g = open(QStringLiteral("a.bmp"), QSize(100, 80));
+  EXPECT_TRUE(screen.contains(g.frameGeometry()))
+      << g.frameGeometry().x() << "," << g.frameGeometry().y();
 }
 
 TEST_F(Form1Test, FileInTheRootDirectoryGetsNoDoubledSeparator) {

@@ -228,6 +228,20 @@ TEST_F(Form2Test, SaveAsWritesTheChosenFileListsItAndLeavesSaveOnTheLoadedFile) 
   EXPECT_TRUE(boxes().empty());
 }
 
+TEST_F(Form2Test, SaveAsAfterTheMainWindowClosedBringsNothingBackAndTheProgramEndsWithTheWindow) {
+  Form2& w = open(QStringLiteral("a.txt"), "text");
+  Unload<Ostrel_View>();  // its close box; the text window stays
+  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
+  w.Command5->click();
+  EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
+  EXPECT_FALSE(FormSet::instance().isLoaded<Ostrel_View>());
+  EXPECT_EQ(test::fakes().process.ends, 0);
+  w.Command1->click();
+  EXPECT_EQ(FormSet::instance().loadedCount(), 0);
+  EXPECT_EQ(test::fakes().process.ends, 1);
+  EXPECT_EQ(test::fakes().process.lastExitCode, 0);
+}
+
 TEST_F(Form2Test, ACancelledSaveAsWritesNothingAndSaysNothing) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
   test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <cerrno>
 
 #include "toolkit/Icons.h"
@@ -55,11 +57,49 @@ DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
   setObjectName(name);
   setUniformItemSizes(true);
   path_ = QDir::cleanPath(QDir::currentPath());
+  // The folder the program started in is its volume's current folder, for
+  // as long as the user does not move on within that volume.
+  lastVisited_[DriveListBox::volumeRootOf(path_, knownVolumes())] = path_;
   relist();
-  connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-    const QString target = item->data(Qt::UserRole).toString();
-    Form::runHandler([this, target] { setPath(target); });
-  });
+}
+
+void DirListBox::open(const QString& target) {
+  Form::runHandler([this, target] { setPath(target); });
+}
+
+void DirListBox::mousePressEvent(QMouseEvent* event) {
+  const QListWidgetItem* item = itemAt(event->position().toPoint());
+  previousPress_ = lastPress_;
+  lastPress_ = {item != nullptr && event->button() == Qt::LeftButton
+                    ? item->data(Qt::UserRole).toString()
+                    : QString(),
+                listing_, event->timestamp()};
+  QListWidget::mousePressEvent(event);
+}
+
+void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Not passed on: the view would activate, or replay a press, by its own
+  // rules. The double-click began with the press before the one it came
+  // with (or with the last press, where none came with it); only the
+  // folder under that first press opens, and only while the list still
+  // shows the listing it was pressed on.
+  const Press& first = lastPress_.timestamp == event->timestamp() ? previousPress_ : lastPress_;
+  const QListWidgetItem* item = itemAt(event->position().toPoint());
+  const bool sameRow = item != nullptr && !first.target.isEmpty() &&
+                       item->data(Qt::UserRole).toString() == first.target;
+  const bool sameListing = first.listing == listing_;
+  const QString target = first.target;
+  previousPress_ = lastPress_ = Press{};
+  if (event->button() != Qt::LeftButton || !sameRow || !sameListing) return;
+  open(target);
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (const QListWidgetItem* item = currentItem()) open(item->data(Qt::UserRole).toString());
+    return;
+  }
+  QListWidget::keyPressEvent(event);
 }
 
 QString DirListBox::resolve(const QString& pathOrDrive) const {
@@ -86,6 +126,7 @@ void DirListBox::setPath(const QString& pathOrDrive) {
 }
 
 void DirListBox::relist() {
+  ++listing_;
   clear();
   const QIcon open = Icons::folderOpen();
   const QIcon closed = Icons::folderClosed();

@@ -2,7 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QMoveEvent>
+#include <QScreen>
 #include <QShowEvent>
 
 #include "toolkit/App.h"
@@ -82,6 +85,25 @@ WId Form::hWnd() {
   return winId();
 }
 
+void Form::placeCascadedFrom(const Form& other) {
+  // One title bar down and right of the other window's frame, as window
+  // managers cascade, then pulled back inside the screen.
+  const int step = std::max(other.frameMargins().top(), kAssumedFrame.top());
+  QPoint topLeft = other.frameGeometry().topLeft() + QPoint(step, step);
+  const QScreen* screen =
+      other.screen() != nullptr ? other.screen() : QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    const QRect available = screen->availableGeometry();
+    const QMargins m = frameMargins();
+    const QSize outer = size().grownBy(m);
+    topLeft.setX(
+        std::max(available.left(), std::min(topLeft.x(), available.right() + 1 - outer.width())));
+    topLeft.setY(
+        std::max(available.top(), std::min(topLeft.y(), available.bottom() + 1 - outer.height())));
+  }
+  move(topLeft);
+}
+
 void Form::Show() {
   if (!isVisible()) show();
   if (isMinimized()) showNormal();
@@ -123,10 +145,18 @@ void Form::runLoad() {
   Form_Load();
 }
 
-void Form::fireResizeIfChanged() {
-  if (size() == lastResizeReported_) return;
+void Form::reportResize() {
   lastResizeReported_ = size();
+  lastFrameReported_ = frameMargins();
   runHandler([this] { Form_Resize(); });
+}
+
+void Form::fireResizeIfChanged() {
+  // The outer size counts the frame, and a window manager tells the real
+  // frame only after the window is mapped: until then the usual one is
+  // assumed, so a frame that turns out different is a change of size too.
+  if (size() == lastResizeReported_ && frameMargins() == lastFrameReported_) return;
+  reportResize();
 }
 
 void Form::resizeEvent(QResizeEvent* event) {
@@ -134,9 +164,23 @@ void Form::resizeEvent(QResizeEvent* event) {
   if (isVisible()) fireResizeIfChanged();
 }
 
+void Form::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // Framing the window moves its interior: the moment the frame is known.
+  if (isVisible()) fireResizeIfChanged();
+}
+
 void Form::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  fireResizeIfChanged();
+  if (event->spontaneous()) {
+    // Restored from minimised, or uncovered: only a real change counts.
+    fireResizeIfChanged();
+  } else {
+    // Shown by the program, first or again after Hide: what the window
+    // holds may have changed while it was hidden (the viewer's picture),
+    // so it lays itself out anew even at the same size.
+    reportResize();
+  }
 }
 
 void Form::mousePressEvent(QMouseEvent* event) {

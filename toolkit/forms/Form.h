@@ -46,6 +46,10 @@ class Form : public QWidget {
   // Repaints now.
   void Refresh();
 
+  // Moves the window (frame included) one title bar down and right of
+  // other's, kept on other's screen.
+  void placeCascadedFrom(const Form& other);
+
   // Sets the interior size and position at design time, in twips.
   void setDesignClientArea(float left, float top, float width, float height);
 
@@ -65,6 +69,7 @@ class Form : public QWidget {
   }
 
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -73,15 +78,17 @@ class Form : public QWidget {
   // The frame a window manager adds around the interior, in pixels. Where the
   // platform reports none (no window manager, offscreen), the usual frame of
   // a sizable window is assumed so the outer size keeps its meaning.
-  QMargins frameMargins() const;
+  virtual QMargins frameMargins() const;
 
  private:
   friend class FormSet;
   void runLoad();
   void fireResizeIfChanged();
+  void reportResize();
 
   ScaleMode scaleMode_;
   QSize lastResizeReported_;
+  QMargins lastFrameReported_;
   bool pressedOnInterior_ = false;
 };
 

@@ -30,8 +30,15 @@ class FormSet {
 
   template <class F>
   bool isLoaded() const {
+    return find<F>() != nullptr;
+  }
+
+  // The window of class F if it is loaded, else nullptr; unlike get(), it
+  // never brings a window back that the user has closed.
+  template <class F>
+  F* find() const {
     auto it = loaded_.find(std::type_index(typeid(F)));
-    return it != loaded_.end() && it->second;
+    return it != loaded_.end() && it->second ? static_cast<F*>(it->second.data()) : nullptr;
   }
 
   template <class F>
@@ -57,6 +64,15 @@ class FormSet {
 template <class F>
 F& form() {
   return FormSet::instance().get<F>();
+}
+
+// The window of class F when it is loaded, else nullptr. A window that only
+// wants to tell another of something (a refresh, say) asks this way: a
+// reference through form<F>() would load a closed window again, hidden,
+// and keep the program running without a window on screen.
+template <class F>
+F* loadedForm() {
+  return FormSet::instance().find<F>();
 }
 
 template <class F>

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
+#include <QProxyStyle>
 #include <QSignalSpy>
+#include <QTest>
+#include <functional>
 
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
@@ -155,6 +160,124 @@ TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
   EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
   EXPECT_EQ(DriveListBox::volumeRootOf(media.file(QStringLiteral("pics")), fakes().volumes.list),
             QDir::cleanPath(media.path()));
+}
+
+// Sends the events a real double-click makes on a row: press, release,
+// press, double-click, release, with `between` run after the first click
+// (the list refilled under the pointer, say).
+void doubleClickRow(DirListBox& dirs, int row, const std::function<void()>& between = {}) {
+  QWidget* viewport = dirs.viewport();
+  const QPoint at = dirs.visualItemRect(dirs.item(row)).center();
+  // As the window system stamps them: the double-click carries the time of
+  // the press it came with.
+  auto send = [&](QEvent::Type type, quint64 time) {
+    QMouseEvent e(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    e.setTimestamp(time);
+    QApplication::sendEvent(viewport, &e);
+  };
+  static quint64 clock = 1000;
+  clock += 1000;
+  send(QEvent::MouseButtonPress, clock);
+  send(QEvent::MouseButtonRelease, clock + 60);
+  if (between) between();
+  send(QEvent::MouseButtonPress, clock + 150);
+  send(QEvent::MouseButtonDblClick, clock + 150);
+  send(QEvent::MouseButtonRelease, clock + 210);
+}
+
+// Desktops that open items on a single click make the item view activate
+// on each release.
+class SingleClickStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ItemView_ActivateItemOnSingleClick) return 1;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+class DirListOpenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Two folders before work, so that opening it puts one of its own
+    // subfolders where it stood.
+    QDir top(tmp.path());
+    top.mkpath(QStringLiteral("a"));
+    top.mkpath(QStringLiteral("b"));
+    top.mkpath(QStringLiteral("work/sub1/deeper"));
+    for (const char* sub : {"work/sub2", "work/sub3", "work/sub4", "work/sub5"}) {
+      top.mkpath(QString::fromLatin1(sub));
+    }
+    dirs.resize(200, 400);
+    dirs.setPath(tmp.path());
+  }
+  int rowOf(const QString& path) const {
+    for (int i = 0; i < dirs.count(); ++i) {
+      if (dirs.item(i)->data(Qt::UserRole).toString() == path) return i;
+    }
+    return -1;
+  }
+  QString work() const { return QDir::cleanPath(tmp.file(QStringLiteral("work"))); }
+  TempDir tmp;
+  DirListBox dirs{nullptr, QStringLiteral("Dir1")};
+};
+
+TEST_F(DirListOpenTest, ADoubleClickOpensTheFolderItBeganOnOnceUnderAnyActivationStyle) {
+  SingleClickStyle singleClick;
+  for (QStyle* style : {static_cast<QStyle*>(nullptr), static_cast<QStyle*>(&singleClick)}) {
+    if (style != nullptr) dirs.setStyle(style);
+    dirs.setPath(tmp.path());
+    QSignalSpy changes(&dirs, &DirListBox::Change);
+    const int row = rowOf(work());
+    ASSERT_GE(row, 0);
+    doubleClickRow(dirs, row);
+    // The row under the pointer now holds one of work's subfolders.
+    ASSERT_NE(dirs.item(row)->data(Qt::UserRole).toString(), work());
+    EXPECT_EQ(dirs.Path().toStdString(), work().toStdString());
+    EXPECT_EQ(changes.count(), 1);
+  }
+}
+
+TEST_F(DirListOpenTest, AClickBegunOnAnEarlierListingOpensNothing) {
+  const int row = rowOf(work());
+  ASSERT_GE(row, 0);
+  QSignalSpy changes(&dirs, &DirListBox::Change);
+  // The list is refilled between the two clicks, as a slow listing makes
+  // the second click arrive after the refill.
+  doubleClickRow(dirs, row, [this] { dirs.setPath(work()); });
+  EXPECT_EQ(dirs.Path(), work());
+  EXPECT_EQ(changes.count(), 1);
+}
+
+TEST_F(DirListOpenTest, EnterOpensTheCurrentRowAndASingleClickOpensNothing) {
+  const int row = rowOf(work());
+  QSignalSpy changes(&dirs, &DirListBox::Change);
+  QTest::mouseClick(dirs.viewport(), Qt::LeftButton, Qt::NoModifier,
+                    dirs.visualItemRect(dirs.item(row)).center());
+  EXPECT_EQ(changes.count(), 0);
+  dirs.setCurrentRow(row);
+  QTest::keyClick(&dirs, Qt::Key_Return);
+  EXPECT_EQ(dirs.Path(), work());
+  EXPECT_EQ(changes.count(), 1);
+}
+
+TEST(DriveListTest, TheStartVolumeKeepsTheFolderTheProgramStartedIn) {
+  TempDir start;
+  TempDir media;
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(start.path()));
+  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
+                          {QDir::cleanPath(media.path()), QStringLiteral("usb"), true}};
+  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
+  QDir::setCurrent(before);
+  const QString startDir = QDir::cleanPath(start.path());
+  EXPECT_EQ(dirs.Path(), startDir);
+  dirs.setPath(DriveListBox::designation(fakes().volumes.list[1]));
+  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.path()));
+  dirs.setPath(DriveListBox::designation(fakes().volumes.list[0]));
+  EXPECT_EQ(dirs.Path(), startDir);
 }
 
 TEST(DriveListTest, OpeningTheListReadsTheVolumesAfreshKeepingTheSelection) {

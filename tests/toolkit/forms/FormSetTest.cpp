@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMoveEvent>
 #include <QPointer>
 #include <QTest>
 
@@ -133,11 +135,47 @@ TEST_F(FormSetTest, ResizeComesOnFirstDisplayAndOnEachSizeChange) {
   EXPECT_EQ(f.resizes, 0);
   f.Show();
   EXPECT_EQ(f.resizes, 1);
+  // Shown again after Hide: what it holds may have changed meanwhile.
   f.Hide();
   f.Show();
-  EXPECT_EQ(f.resizes, 1);
-  f.resize(400, 250);
   EXPECT_EQ(f.resizes, 2);
+  f.Show();  // already shown: only brought forward
+  EXPECT_EQ(f.resizes, 2);
+  f.resize(400, 250);
+  EXPECT_EQ(f.resizes, 3);
+}
+
+// A window manager tells the frame only once the window is mapped; the
+// first layout used the assumed one.
+class Framed : public Form {
+ public:
+  QMargins frame{4, 23, 4, 4};
+  float widthAtLastResize = 0;
+
+ protected:
+  QMargins frameMargins() const override { return frame; }
+  void Form_Resize() override { widthAtLastResize = Width(); }
+};
+
+TEST_F(FormSetTest, AFrameLearntAfterTheFirstDisplayLaysTheWindowOutAgain) {
+  Framed& f = form<Framed>();
+  f.resize(533, 461);
+  f.Show();
+  EXPECT_FLOAT_EQ(f.widthAtLastResize, (533 + 8) * 15);
+  f.frame = QMargins(1, 20, 1, 5);
+  QMoveEvent framed(QPoint(1, 20), QPoint(0, 0));
+  QApplication::sendEvent(&f, &framed);
+  EXPECT_FLOAT_EQ(f.widthAtLastResize, (533 + 2) * 15);
+}
+
+TEST_F(FormSetTest, LoadedFormNeverLoadsAClosedWindow) {
+  EXPECT_EQ(loadedForm<Counted>(), nullptr);
+  EXPECT_EQ(Counted::constructed, 0);
+  Counted& f = form<Counted>();
+  EXPECT_EQ(loadedForm<Counted>(), &f);
+  Unload(f);
+  EXPECT_EQ(loadedForm<Counted>(), nullptr);
+  EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
 }
 
 TEST_F(FormSetTest, ClickOnTheInteriorButNotOnAControlIsTheFormsClick) {
