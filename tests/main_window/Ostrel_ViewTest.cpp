@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QTest>
@@ -13,6 +14,8 @@
 #include "tests/support/TempDir.h"
 #include "text_window/Form2.h"
 #include "toolkit/App.h"
+#include "toolkit/controls/CheckBox.h"
+#include "toolkit/controls/DriveListBox.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/help/HelpService.h"
 
@@ -45,6 +48,73 @@ class MainWindowTest : public ::testing::Test {
   TempDir tmp;
   QString savedHelp;
 };
+
+TEST_F(MainWindowTest, EveryBoxCaptionIsShownWholeClearOfTheNextBox) {
+  Ostrel_View& w = main();
+  w.Show();
+  for (int i = 0; i < kFileTypeBoxCount; ++i) {
+    const CheckBox& box = (*w.Check1)(i);
+    EXPECT_EQ(box.shownCaption(), box.Caption()) << i;
+    EXPECT_TRUE(box.toolTip().isEmpty()) << i;
+    const int captionEnd =
+        box.x() + box.captionRect().left() + box.fontMetrics().horizontalAdvance(box.Caption());
+    for (int j = 0; j < kFileTypeBoxCount; ++j) {
+      const CheckBox& next = (*w.Check1)(j);
+      if (next.y() == box.y() && next.x() > box.x()) {
+        EXPECT_LE(captionEnd, next.x())
+            << box.Caption().toStdString() << " runs into " << next.Caption().toStdString();
+      }
+    }
+  }
+}
+
+TEST(CaptionFitTest, ACaptionWithoutRoomIsShortenedWithTheWholeInItsTooltip) {
+  QWidget parent;
+  CheckBox box(&parent, QStringLiteral("Check1"));
+  CheckBox neighbour(&parent, QStringLiteral("Check2"));
+  box.setGeometry(0, 0, 120, 17);
+  neighbour.setGeometry(50, 0, 60, 17);  // covers most of the first box
+  parent.show();
+  box.setCaption(QStringLiteral("*.Html and a great deal more"));
+  EXPECT_NE(box.shownCaption(), box.Caption());
+  EXPECT_TRUE(box.shownCaption().endsWith(QChar(0x2026)));
+  EXPECT_LE(box.captionRect().right(), 50);
+  EXPECT_EQ(box.toolTip(), box.Caption());
+  neighbour.move(400, 0);
+  box.resize(300, 17);
+  EXPECT_EQ(box.shownCaption(), box.Caption());
+  EXPECT_TRUE(box.toolTip().isEmpty());
+}
+
+TEST(CaptionFitTest, ALongVolumeNameIsShortenedInTheMiddleWithTheWholeInItsTooltip) {
+  fakes().volumes.list = {
+      {QStringLiteral("/"), QStringLiteral("root"), true},
+      {QStringLiteral("/media/user/Backup Disk"), QStringLiteral("Backup Disk"), true}};
+  DriveListBox drives(nullptr, QStringLiteral("Drive1"));
+  drives.resize(129, 21);
+  drives.setDrive(QStringLiteral("/media/user/Backup Disk [Backup Disk]"));
+  const QString whole = QStringLiteral("/media/user/Backup Disk [Backup Disk]");
+  EXPECT_EQ(drives.Drive(), whole);
+  EXPECT_NE(drives.shownText(), whole);
+  EXPECT_TRUE(drives.shownText().startsWith(QStringLiteral("/me")));
+  EXPECT_TRUE(drives.shownText().endsWith(QStringLiteral("]")));
+  EXPECT_EQ(drives.toolTip(), whole);
+  EXPECT_EQ(drives.itemData(1, Qt::ToolTipRole).toString(), whole);
+  drives.setDrive(QStringLiteral("/ [root]"));
+  EXPECT_TRUE(drives.toolTip().isEmpty());
+}
+
+TEST_F(MainWindowTest, TheFileListShowsItsFocusWithNothingSelected) {
+  Ostrel_View& w = main();
+  w.Show();
+  QApplication::setActiveWindow(&w);
+  w.Dir1->setFocus();
+  const QImage unfocused = w.File1->grab().toImage();
+  w.File1->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(w.File1->hasFocus());
+  ASSERT_TRUE(w.File1->FileName().isEmpty());
+  EXPECT_NE(w.File1->grab().toImage(), unfocused);
+}
 
 TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
   Ostrel_View& w = main();

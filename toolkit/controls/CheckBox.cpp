@@ -1,11 +1,92 @@
 #include "toolkit/controls/CheckBox.h"
 
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
 namespace ostrel {
+
+namespace {
+// The least room between the tick box and its caption.
+constexpr int kTightSpacing = 2;
+}  // namespace
 
 CheckBox::CheckBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QCheckBox(parent), ControlGeometry(this, mode) {
   setObjectName(name);
   connect(this, &QCheckBox::toggled, this, &CheckBox::Click);
+}
+
+void CheckBox::setCaption(const QString& caption) {
+  setText(caption);
+  updateToolTip();
+}
+
+int CheckBox::uncoveredWidth() const {
+  int width = this->width();
+  const QWidget* parent = parentWidget();
+  if (parent == nullptr) return width;
+  for (const QObject* child : parent->children()) {
+    const auto* sibling = qobject_cast<const QWidget*>(child);
+    if (sibling == nullptr || sibling == this || sibling->isHidden() || sibling->isWindow()) {
+      continue;
+    }
+    const QRect other = sibling->geometry();
+    if (other.left() > x() && other.intersects(geometry())) {
+      width = std::min(width, other.left() - x());
+    }
+  }
+  return width;
+}
+
+QRect CheckBox::captionRect() const {
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  const QRect box = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
+  const int room = uncoveredWidth();
+  const int spacing = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
+  const int needed = fontMetrics().horizontalAdvance(text());
+  int left = box.right() + 1 + spacing;
+  if (left + needed > room) left = std::max(box.right() + 1 + kTightSpacing, room - needed);
+  return {left, 0, std::max(0, room - left), height()};
+}
+
+QString CheckBox::shownCaption() const {
+  return fontMetrics().elidedText(text(), Qt::ElideRight, captionRect().width());
+}
+
+void CheckBox::updateToolTip() {
+  setToolTip(shownCaption() != text() ? text() : QString());
+}
+
+void CheckBox::paintEvent(QPaintEvent* /*event*/) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  QStyleOptionButton box = option;
+  box.rect = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
+  painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, box);
+  const QRect caption = captionRect();
+  const QString shown = shownCaption();
+  painter.drawItemText(caption, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown,
+                       QPalette::WindowText);
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    const int textWidth = fontMetrics().horizontalAdvance(shown);
+    focus.rect =
+        QRect(caption.left() - 1, 1, std::min(textWidth, caption.width()) + 2, height() - 2);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+  }
+}
+
+void CheckBox::resizeEvent(QResizeEvent* event) {
+  QCheckBox::resizeEvent(event);
+  updateToolTip();
+}
+
+void CheckBox::moveEvent(QMoveEvent* event) {
+  QCheckBox::moveEvent(event);
+  updateToolTip();
 }
 
 CheckBoxArray::CheckBoxArray(QWidget* parent, const QString& name, int count, ScaleMode mode)

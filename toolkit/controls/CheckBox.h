@@ -8,6 +8,11 @@
 namespace ostrel {
 
 // A two-state check box whose Value is 0 (unticked) or 1 (ticked).
+//
+// Its caption is drawn in the part of the box that no later control covers:
+// design layouts let a box run under its right-hand neighbour. A caption
+// that does not fit there first draws closer to its tick box, then is
+// shortened with an ellipsis and given in full in the tooltip.
 class CheckBox : public QCheckBox, public ControlGeometry {
   Q_OBJECT
 
@@ -18,10 +23,24 @@ class CheckBox : public QCheckBox, public ControlGeometry {
   // Setting a different value raises Click, as a user's tick does.
   void setValue(int value) { setChecked(value == 1); }
   QString Caption() const { return text(); }
-  void setCaption(const QString& caption) { setText(caption); }
+  void setCaption(const QString& caption);
+
+  // Where the caption is drawn, in the box's own pixels, and what of it.
+  QRect captionRect() const;
+  QString shownCaption() const;
 
  signals:
   void Click();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+
+ private:
+  // The width left of the first sibling that overlaps the box on its right.
+  int uncoveredWidth() const;
+  void updateToolTip();
 };
 
 // A control array of check boxes: one name, indexes, one Click with the index.

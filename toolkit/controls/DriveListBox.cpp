@@ -1,7 +1,10 @@
 #include "toolkit/controls/DriveListBox.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QSignalBlocker>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 #include "toolkit/Services.h"
 
@@ -12,14 +15,51 @@ DriveListBox::DriveListBox(QWidget* parent, const QString& name, ScaleMode mode)
   setObjectName(name);
   relist(QDir::currentPath());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
+  connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::updateToolTip);
+}
+
+QString DriveListBox::shownText() const {
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  const QRect field =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  // The middle goes, so both the start of the mount point and the name stay.
+  return fontMetrics().elidedText(currentText(), Qt::ElideMiddle, field.width());
+}
+
+void DriveListBox::updateToolTip() {
+  setToolTip(shownText() != currentText() ? currentText() : QString());
+}
+
+void DriveListBox::paintEvent(QPaintEvent* /*event*/) {
+  QStylePainter painter(this);
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  option.currentText = shownText();
+  painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+void DriveListBox::resizeEvent(QResizeEvent* event) {
+  QComboBox::resizeEvent(event);
+  updateToolTip();
 }
 
 void DriveListBox::relist(const QString& keepRoot) {
   const QSignalBlocker block(this);
   volumes_ = services().volumes != nullptr ? services().volumes->volumes() : QList<Volume>{};
   clear();
-  for (const Volume& v : volumes_) addItem(designation(v));
+  int widest = 0;
+  for (const Volume& v : volumes_) {
+    const QString text = designation(v);
+    addItem(text);
+    setItemData(count() - 1, text, Qt::ToolTipRole);
+    widest = std::max(widest, fontMetrics().horizontalAdvance(text));
+  }
+  // The open list shows every designation whole, however narrow the box.
+  view()->setMinimumWidth(widest + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 24);
   setCurrentIndex(indexForPath(keepRoot));
+  updateToolTip();
 }
 
 void DriveListBox::showPopup() {

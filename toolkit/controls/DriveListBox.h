@@ -25,6 +25,10 @@ class DriveListBox : public QComboBox, public ControlGeometry {
   // time it opens, the selection staying on its volume.
   void showPopup() override;
 
+  // The designation as the closed box shows it: whole, or shortened in the
+  // middle with the whole one in the tooltip.
+  QString shownText() const;
+
   static QString designation(const Volume& volume);
   // The mount point a designation names, or an empty string.
   static QString rootOfDesignation(const QString& designation);
@@ -34,7 +38,12 @@ class DriveListBox : public QComboBox, public ControlGeometry {
  signals:
   void Change();
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void updateToolTip();
   void relist(const QString& keepRoot);
   int indexForPath(const QString& driveOrPath) const;
 

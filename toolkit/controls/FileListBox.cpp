@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -146,6 +148,18 @@ bool FileListBox::clickName(const QString& name) {
   select(row);
   emit Click();
   return true;
+}
+
+void FileListBox::paintEvent(QPaintEvent* event) {
+  QListView::paintEvent(event);
+  if (!hasFocus() || currentIndex().isValid()) return;
+  QStyleOptionFocusRect focus;
+  focus.initFrom(this);
+  const QModelIndex first = model()->index(0, 0);
+  focus.rect = first.isValid() ? visualRect(first) : viewport()->rect().adjusted(1, 1, -2, -2);
+  focus.backgroundColor = palette().color(QPalette::Base);
+  QPainter painter(viewport());
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
 void FileListBox::keyPressEvent(QKeyEvent* event) {

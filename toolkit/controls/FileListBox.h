@@ -43,6 +43,9 @@ class FileListBox : public QListView, public ControlGeometry {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // With nothing selected the view draws no focus at all: the list frames
+  // its first row (or its empty interior) itself while it has the focus.
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void relist(bool keepSelection);
