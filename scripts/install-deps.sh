@@ -9,7 +9,7 @@ packages=(
   qt6-qpa-plugins libqt6printsupport6
   libturbojpeg0-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick poppler-utils
+  xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils
   clang-format clang-tidy dpkg-dev
   desktop-file-utils appstream
   python3 python3-pil python3-numpy libjpeg-turbo-progs

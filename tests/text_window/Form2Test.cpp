@@ -73,6 +73,9 @@ TEST_P(Form2RoundTrip, AnUneditedSaveWritesTheSameBytesAndOneLineEnd) {
   w.Command4->click();
   EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
   EXPECT_TRUE(boxes().empty());
+  // Saved again from the same window: the same bytes.
+  w.Command4->click();
+  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
   // Loaded afresh and saved again: two more bytes.
   Unload<Form2>();
   Form2& again = openExisting(QStringLiteral("a.txt"));

@@ -1,0 +1,165 @@
+#!/usr/bin/python3
+"""Drives the built program under Xvfb with a real window manager (openbox).
+
+Usage: drive_with_window_manager.py PATH/TO/ostrel_viewer
+
+What only the real event sequence of a framed desktop shows: a double-click
+on a folder whose listing is slow opens that folder and no other; a text
+window minimised comes back when another text file is clicked; and with the
+main window closed by its close box, Save As and then closing the text
+window ends the program. Exit code 77 when no X server or no openbox can
+start.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from drive_program import (SKIP, TIMEOUT, TITLE, CLOSE_BUTTON, FILE_LIST, Desktop,  # noqa: E402
+                           Failure, centre, expect, start_xvfb)
+
+DIR_LIST = (8, 32)  # Dir1's client-area corner
+ROW = 18  # Dir1's row height at the design font
+SAVE_AS_BUTTON = (208, 8, 65, 17)  # Form2.Command5
+SLOW_FOLDER_FILES = 100_000
+
+
+def start_window_manager(desktop):
+    openbox = shutil.which("openbox")
+    if openbox is None:
+        print("SKIP: openbox is not installed")
+        sys.exit(SKIP)
+    wm = subprocess.Popen([openbox, "--sm-disable"], env=desktop.env,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline:
+        probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=desktop.env,
+                               capture_output=True, text=True)
+        if probe.returncode == 0 and "window id" in probe.stdout:
+            return wm
+        time.sleep(0.1)
+    wm.kill()
+    print("SKIP: openbox did not start")
+    sys.exit(SKIP)
+
+
+def make_folders(top):
+    """top holds a, b and work; work holds a.txt, sub1 to sub5 (sub2 with an
+    a.txt of its own) and enough files that listing it takes a while."""
+    for sub in ("a", "b", "work/sub1", "work/sub2", "work/sub3", "work/sub4", "work/sub5"):
+        os.makedirs(os.path.join(top, sub))
+    with open(os.path.join(top, "work", "a.txt"), "wb") as f:
+        f.write(b"in work\r\n")
+    with open(os.path.join(top, "work", "sub2", "a.txt"), "wb") as f:
+        f.write(b"in sub2\r\n")
+    work = os.path.join(top, "work")
+    for i in range(SLOW_FOLDER_FILES):
+        open(os.path.join(work, f"z{i:06d}.txt"), "wb").close()
+
+
+def visible(desktop, window):
+    out = desktop.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
+    return window in out
+
+
+def drive(desktop, program, top):
+    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+
+    # 1. The folder list reads "/", each folder down to top, then a, b, work.
+    depth = len([p for p in top.split("/") if p])
+    work_row = depth + 1 + 2
+    x, y = DIR_LIST[0] + 60, DIR_LIST[1] + work_row * ROW + ROW // 2
+    desktop.xdotool("mousemove", "--sync", "--window", main, x, y)
+    time.sleep(0.2)
+    desktop.xdotool("click", "--repeat", 2, "--delay", 150, 1)
+    time.sleep(3)  # the slow listing
+    # The file list's first row now names the folder that opened.
+    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    editor = desktop.wait_window("a\\.txt$", "for the text file")
+    want = os.path.join(top, "work", "a.txt")
+    expect(desktop.title(editor) == want,
+           f"a double-click on work opened work and nothing after it "
+           f"(text window shows {desktop.title(editor)!r})")
+
+    # 4. Minimised, then another text file clicked: the window comes back.
+    desktop.xdotool("windowminimize", "--sync", editor)
+    deadline = time.monotonic() + TIMEOUT
+    while visible(desktop, editor) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    expect(not visible(desktop, editor), "the text window is minimised")
+    desktop.xdotool("windowactivate", "--sync", main, check=False)
+    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.keys(main, "Down")  # the next file, z000000.txt
+    deadline = time.monotonic() + TIMEOUT
+    while not visible(desktop, editor) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    expect(visible(desktop, editor), "a click on another text file brings the minimised window back")
+    expect(desktop.title(editor) == want, "it still shows the file it loaded first")
+
+    # 2. The main window closed by its close box; Save As; the text window closed.
+    # The window manager's close: alt+F4 on the active window.
+    desktop.xdotool("windowactivate", "--sync", main, check=False)
+    time.sleep(0.3)
+    desktop.xdotool("key", "--clearmodifiers", "alt+F4")
+    desktop.wait_gone(main, "the main window after its close box")
+    expect(program.poll() is None, "the text window keeps the program running")
+    desktop.click(editor, *centre(SAVE_AS_BUTTON))
+    dialog = desktop.wait_window(".", "for the save dialog")  # the newest window
+    copy = os.path.join(top, "copy.txt")
+    desktop.type(dialog, copy)
+    desktop.keys(dialog, "Return")
+    deadline = time.monotonic() + TIMEOUT
+    while not os.path.exists(copy) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    expect(os.path.exists(copy), "Save As wrote the chosen file")
+    desktop.click(editor, *centre(CLOSE_BUTTON))
+    try:
+        status = program.wait(timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program runs on with no window left")
+    expect(status == 0, f"closing the last window ends the program (status {status})")
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    binary = os.path.abspath(sys.argv[1])
+    xvfb, display = start_xvfb()
+    desktop = Desktop(display)
+    wm = None
+    program = None
+    top = tempfile.mkdtemp(prefix="ostrel-wm-")
+    try:
+        wm = start_window_manager(desktop)
+        make_folders(top)
+        env = dict(desktop.env, QT_QPA_PLATFORM="xcb", HOME=top, XDG_RUNTIME_DIR=top,
+                   XDG_CONFIG_HOME=os.path.join(top, ".config"))
+        env.pop("WAYLAND_DISPLAY", None)
+        program = subprocess.Popen([binary], cwd=top, env=env)
+        drive(desktop, program, top)
+        print("PASS")
+        return 0
+    except Failure as failure:
+        print("FAIL:", failure)
+        return 1
+    finally:
+        if program is not None and program.poll() is None:
+            program.kill()
+            program.wait()
+        for proc in (wm, xvfb):
+            if proc is not None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+        shutil.rmtree(top, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
