@@ -33,6 +33,8 @@ class TextCodec {
   enum class ByteOrderMark { Absent, Present };
   // One character for each of the 256 bytes, every one different.
   using ByteTable = std::array<char16_t, 256>;
+  // A byte table with its way back (defined where it is built).
+  struct Table;
 
   TextCodec() = default;
   // A UTF or Windows-1252; a UTF-16 or UTF-32 codec always has its mark.
@@ -78,8 +80,6 @@ class TextCodec {
   bool operator==(const TextCodec& other) const;
 
  private:
-  struct Table;
-
   Encoding encoding_ = Encoding::Utf8;
   ByteOrderMark bom_ = ByteOrderMark::Absent;
   QByteArray declaredName_;

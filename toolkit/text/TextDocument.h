@@ -128,25 +128,32 @@ class TextDocument {
 
   static constexpr int kOriginal = -1;
 
-  qint64 pieceIndexAt(qint64 position) const;
+  std::size_t pieceIndexAt(qint64 position) const;
   void splitAt(qint64 position);
-  void replacePieces(qint64 position, qint64 removeLength, std::vector<Piece> pieces,
+  // Puts pieces in place of [position, position + removeLength); what was
+  // there goes to removed when given.
+  void replacePieces(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                      qint64 insertLength, std::vector<Piece>* removed);
   std::vector<Piece> piecesIn(qint64 position, qint64 length) const;
   std::vector<Piece> addText(const QString& text);
   void appendPieceText(const Piece& piece, qint64 offset, qint64 length, QString& out) const;
   qint64 snapToCharacter(qint64 position) const;
-  void updateLines(qint64 position, qint64 removed, qint64 inserted, Change& change);
+  // Brings the line index up to date after [position, position + removed)
+  // became inserted units.
+  Change updateLines(qint64 position, qint64 removed, qint64 inserted);
   void renumberPieces(std::size_t from);
-  void notify(const Change& change);
-  bool writePiece(const Piece& piece, const TextCodec& codec, bool verbatim,
-                  const std::function<void(QByteArrayView)>& sink) const;
+  void applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
+                 qint64 insertLength);
+  bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
+                    const std::function<void(QByteArray&)>& flush) const;
 
   TextCodec codec_;
   TextCodec loadedCodec_;
   std::unique_ptr<TextSource> original_;
-  // Added text in chunks that never move, so pieces may point into them.
+  // Added text in chunks that never move, so pieces may point into them;
+  // typing goes into the open one, a large paste is a chunk of its own.
   std::vector<QString> added_;
+  int openChunk_ = -1;
   std::vector<Piece> pieces_;
   std::vector<qint64> pieceStarts_;
   // One entry per line end: the position after it (the next line's start)
