@@ -42,6 +42,7 @@ constexpr char kUtf32LeBom[] = "\xFF\xFE\0\0";
 constexpr char kUtf32BeBom[] = "\0\0\xFE\xFF";
 constexpr qsizetype kDeclarationWindow = 1024;
 constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kPrivateBytes = 0xF700;
 
 // Windows-1252 bytes 0x80 to 0x9F. The bytes the code page leaves undefined
 // map to the C1 control of the same number, so they too come back unchanged.
@@ -144,7 +145,8 @@ std::shared_ptr<const TextCodec::Table> windows1252Table() {
 // The table of a single-byte character set, or null when it has characters
 // of several bytes or cannot give every byte back. A byte the set leaves
 // undefined is taken as the character of the same number, as in
-// Windows-1252, when no other byte stands for that character.
+// Windows-1252, when no other byte stands for that character, else as a
+// character of the private-use area.
 std::shared_ptr<const TextCodec::Table> buildTable(const QByteArray& name) {
   auto t = std::make_shared<TextCodec::Table>();
   std::array<bool, 256> defined{};
@@ -168,8 +170,9 @@ std::shared_ptr<const TextCodec::Table> buildTable(const QByteArray& name) {
   for (int b = 0; b < 256; ++b) {
     if (defined[b] && run[b].unicode() != t->chars[b]) return nullptr;
     if (!defined[b]) {
-      if (usedLow[b]) return nullptr;
-      t->chars[b] = static_cast<char16_t>(b);
+      // Else a private-use character stands for the byte.
+      t->chars[b] =
+          usedLow[b] ? static_cast<char16_t>(kPrivateBytes + b) : static_cast<char16_t>(b);
       usedLow[b] = true;
     }
   }
@@ -341,7 +344,7 @@ TextCodec TextCodec::detectFile(QByteArrayView bytes, const QString& fileName) {
 }
 
 TextCodec TextCodec::detect(const QByteArray& bytes, QString& text) {
-  const TextCodec codec = detect(QByteArrayView(bytes));
+  TextCodec codec = detect(QByteArrayView(bytes));
   text = codec.decode(bytes);
   return codec;
 }

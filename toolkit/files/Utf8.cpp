@@ -15,6 +15,11 @@ bool asciiWord(const char* p) {
   return (word & 0x8080808080808080ULL) == 0;
 }
 
+// How many bytes of a word have bit 7 set, for a word with no other bits set.
+int bytesFlagged(quint64 highBits) {
+  return static_cast<int>((((highBits >> 7) * 0x0101010101010101ULL) >> 56) & 0xFF);
+}
+
 bool isContinuation(unsigned char byte) {
   return (byte & 0xC0) == 0x80;
 }
@@ -108,9 +113,19 @@ qsizetype Utf8::decodeInto(QByteArrayView bytes, char16_t* out) {
 
 qint64 Utf8::countUnits(const char* begin, const char* end) {
   // Every character starts with one non-continuation byte; those of four
-  // bytes (leads 0xF0 and up) take two units.
+  // bytes (leads 0xF0 and up) take two units. Eight bytes at a time: a
+  // continuation byte has bit 7 set and bit 6 clear, a long lead bits 7 to 4.
+  constexpr quint64 kHigh = 0x8080808080808080ULL;
   qint64 units = 0;
-  for (const char* p = begin; p < end; ++p) {
+  const char* p = begin;
+  for (; end - p >= 8; p += 8) {
+    quint64 w = 0;
+    std::memcpy(&w, p, sizeof w);
+    const quint64 continuation = w & ~(w << 1) & kHigh;
+    const quint64 longLead = w & (w << 1) & (w << 2) & (w << 3) & kHigh;
+    units += 8 - bytesFlagged(continuation) + bytesFlagged(longLead);
+  }
+  for (; p < end; ++p) {
     const auto byte = static_cast<unsigned char>(*p);
     units += static_cast<qint64>(!isContinuation(byte)) + static_cast<qint64>(byte >= 0xF0);
   }

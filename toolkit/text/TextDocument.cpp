@@ -363,8 +363,7 @@ bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArra
                                 const std::function<void(QByteArray&)>& flush) const {
   QByteArray scratch;
   QByteArray& bytes = out ? *out : scratch;
-  for (std::size_t i = 0; i < pieces_.size(); ++i) {
-    const Piece& piece = pieces_[i];
+  for (const Piece& piece : pieces_) {
     if (piece.source == kOriginal && verbatim) {
       if (!out) continue;
       const QByteArrayView stored = original_->bytesOf(piece.start, piece.length);

@@ -11,7 +11,9 @@ namespace ostrel {
 
 namespace {
 
-constexpr qint64 kBlock = 64 * 1024;
+// Positions in UTF-8 and UTF-32 are found from a count kept every this many
+// bytes, so finding one scans at most that much.
+constexpr qint64 kBlock = 4 * 1024;
 constexpr qint64 kProgressStep = 16 * 1024 * 1024;
 // The line index takes 8 bytes a line; a file of nothing but line ends would
 // otherwise need eight times its size.
@@ -75,9 +77,9 @@ bool asciiWord(const char* p) {
 
 }  // namespace
 
-TextSource::TextSource(QByteArray bytes, const TextCodec& codec, std::vector<qint64>& breaks,
+TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
                        const Progress& progress)
-    : bytes_(std::move(bytes)), codec_(codec) {
+    : bytes_(std::move(bytes)), codec_(std::move(codec)) {
   using E = TextCodec::Encoding;
   const qint64 size = bytes_.size();
   // Bytes that do not fit the codec given are read as they would be detected,
@@ -142,9 +144,7 @@ void TextSource::countUtf8() {
   for (qint64 at = 0; at < bodySize_; at += kBlock) {
     checkpoints_.push_back(units);
     const qint64 end = qMin(bodySize_, at + kBlock);
-    qint64 i = at;
-    for (; i + 8 <= end && asciiWord(body_ + i); i += 8) units += 8;
-    units += Utf8::countUnits(body_ + i, body_ + end);
+    units += Utf8::countUnits(body_ + at, body_ + end);
   }
   length_ = units;
   if (length_ == bodySize_) {

@@ -15,7 +15,7 @@ namespace ostrel {
 // unit positions of the line ends at load and decodes any range of units on
 // demand. Encodings of one byte (or two) a unit map positions directly;
 // UTF-8 with characters beyond ASCII and UTF-32 keep a unit count every
-// 64 KiB of bytes, so a position costs at most that much scanning. A declared
+// 4 KiB of bytes, so a position costs at most that much scanning. A declared
 // multi-byte character set is decoded whole at load (its bytes are kept for
 // writing back unchanged).
 class TextSource {
@@ -25,7 +25,7 @@ class TextSource {
   // Appends to breaks, for each line end, the position after it shifted left
   // by two with the line end's length (1 or 2) in the low bits. Throws
   // ToolkitError when progress cancels or the line index would not fit.
-  TextSource(QByteArray bytes, const TextCodec& codec, std::vector<qint64>& breaks,
+  TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
              const Progress& progress);
 
   qint64 length() const { return length_; }
@@ -58,7 +58,7 @@ class TextSource {
   const char* body_ = nullptr;  // after the byte-order mark
   qint64 bodySize_ = 0;
   qint64 length_ = 0;
-  // Units before each 64 KiB block of the body (UTF-8 and UTF-32).
+  // Units before each 4 KiB block of the body (UTF-8 and UTF-32).
   std::vector<qint64> checkpoints_;
   QString decoded_;
 };
