@@ -271,10 +271,12 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
 
   Step* top = undo_.empty() ? nullptr : undo_.back().get();
   const qint64 running = top ? top->position + top->insertedLength : -1;
-  const bool typed = removeLength == 0 && isOneCharacter(insert) && !isLineEnd(insert[0]);
+  // A character typed over a selection starts a run that the next ones join.
+  const bool typed = isOneCharacter(insert) && !isLineEnd(insert[0]);
   const bool backspace = insert.isEmpty() && removeLength <= 2 &&
                          (removeLength == 1 || text(position, 2)[0].isHighSurrogate());
-  const bool extendsTyping = coalescing_ && top && typed && position == running;
+  const bool extendsTyping =
+      coalescing_ && top && typed && removeLength == 0 && position == running;
   const bool extendsBackspace = coalescing_ && top && backspace &&
                                 position + removeLength == running &&
                                 (top->insertedLength == 0 || top->insertedLength >= removeLength);

@@ -205,6 +205,22 @@ TEST(TextDocumentUndo, TypingIsOneStepUntilTheCaretMovesOrALineEndIsTyped) {
   EXPECT_FALSE(document->undo().has_value());
 }
 
+TEST(TextDocumentUndo, TypingOverASelectionIsOneStepWithWhatFollows) {
+  std::unique_ptr<TextDocument> document = load("one two");
+  document->replace(4, 3, QStringLiteral("t"));
+  document->replace(5, 0, QStringLiteral("e"));
+  document->replace(6, 0, QStringLiteral("n"));
+  EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
+  const auto range = document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("one two"));
+  ASSERT_TRUE(range.has_value());
+  EXPECT_EQ(range->position, 4);
+  EXPECT_EQ(range->length, 3);
+  EXPECT_FALSE(document->canUndo());
+  EXPECT_EQ(document->redo()->length, 3);
+  EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
+}
+
 TEST(TextDocumentUndo, BackspacesPastTheTypedTextRestoreWhatWasThere) {
   std::unique_ptr<TextDocument> document = load("hello");
   document->replace(5, 0, QStringLiteral("!"));
@@ -351,7 +367,7 @@ TEST(TextDocumentLarge, HoldsAHundredMegabytesInLittleMoreThanTheirSize) {
   const qint64 before = peakResidentKiB();
   ASSERT_GT(before, 0);
   QByteArray bytes;
-  bytes.reserve(kSize);
+  bytes.reserve(kSize + 1024);  // no reallocation: one copy of the bytes only
   const QByteArray line =
       QByteArrayLiteral("2026-12-07 11:32:37 caf\xC3\xA9 ordinary log line number ");
   for (int n = 0; bytes.size() < kSize; ++n) {
@@ -370,9 +386,10 @@ TEST(TextDocumentLarge, HoldsAHundredMegabytesInLittleMoreThanTheirSize) {
   ASSERT_TRUE(document->write(document->codec(), [&](QByteArrayView b) { total += b.size(); }));
   EXPECT_EQ(total, size + 6);
   const qint64 grown = peakResidentKiB() - before;
+  RecordProperty("peak_growth_kib", static_cast<int>(grown));
   // The bytes (about 95 MiB) plus 8 bytes a line plus room for the vector
   // growing: far below the two bytes a character that decoding would take.
-  EXPECT_LT(grown, 160 * 1024) << "peak grew by " << grown << " KiB";
+  EXPECT_LT(grown, 140 * 1024) << "peak grew by " << grown << " KiB";
 }
 
 }  // namespace
