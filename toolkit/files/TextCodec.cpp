@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "toolkit/files/CodeUnits.h"
 #include "toolkit/files/Utf8.h"
 
 namespace ostrel {
@@ -57,19 +58,12 @@ bool startsWith(QByteArrayView bytes, const char* mark, qsizetype length) {
   return bytes.startsWith(QByteArrayView(mark, length));
 }
 
-quint32 load32(const char* p, bool bigEndian) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return bigEndian ? (quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | u[3]
-                   : (quint32(u[3]) << 24) | (quint32(u[2]) << 16) | (quint32(u[1]) << 8) | u[0];
-}
-
 // UTF-32 that comes back byte for byte: whole characters, none a surrogate
 // or past U+10FFFF.
 bool validUtf32(QByteArrayView bytes, bool bigEndian) {
   if (bytes.size() % 4 != 0) return false;
   for (qsizetype i = 0; i < bytes.size(); i += 4) {
-    const quint32 code = load32(bytes.data() + i, bigEndian);
-    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (!CodeUnits::isCodePoint(CodeUnits::load32(bytes.data() + i, bigEndian))) return false;
   }
   return true;
 }
@@ -88,8 +82,8 @@ QString decodeUtf32(QByteArrayView bytes, bool bigEndian) {
   QString text;
   text.reserve(bytes.size() / 4);
   for (qsizetype i = 0; i + 3 < bytes.size(); i += 4) {
-    const quint32 code = load32(bytes.data() + i, bigEndian);
-    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    const quint32 code = CodeUnits::load32(bytes.data() + i, bigEndian);
+    if (!CodeUnits::isCodePoint(code)) {
       text.append(QChar(kReplacement));
     } else {
       text.append(QChar::fromUcs4(code));

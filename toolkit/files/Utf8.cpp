@@ -2,18 +2,13 @@
 
 #include <cstring>
 
+#include "toolkit/files/CodeUnits.h"
+
 namespace ostrel {
 
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-
-// True when the eight bytes at p are all ASCII.
-bool asciiWord(const char* p) {
-  quint64 word = 0;
-  std::memcpy(&word, p, sizeof word);
-  return (word & 0x8080808080808080ULL) == 0;
-}
 
 // How many bytes of a word have bit 7 set, for a word with no other bits set.
 int bytesFlagged(quint64 highBits) {
@@ -67,7 +62,7 @@ bool Utf8::isValid(QByteArrayView bytes) {
   const qsizetype n = bytes.size();
   qsizetype i = 0;
   while (i < n) {
-    if (i + 8 <= n && asciiWord(reinterpret_cast<const char*>(p + i))) {
+    if (i + 8 <= n && CodeUnits::isAsciiWord(reinterpret_cast<const char*>(p + i))) {
       i += 8;
       continue;
     }
@@ -101,12 +96,7 @@ qsizetype Utf8::decodeInto(QByteArrayView bytes, char16_t* out) {
       continue;
     }
     i += length;
-    if (code >= 0x10000) {
-      *out++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      *out++ = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      *out++ = static_cast<char16_t>(code);
-    }
+    out += CodeUnits::store(code, out);
   }
   return out - first;
 }

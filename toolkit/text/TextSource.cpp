@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/CodeUnits.h"
 #include "toolkit/files/Utf8.h"
 
 namespace ostrel {
@@ -38,28 +39,8 @@ void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
   breaks.push_back((next << 2) | length);
 }
 
-char16_t load16(const char* p, bool bigEndian) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return bigEndian ? char16_t((u[0] << 8) | u[1]) : char16_t((u[1] << 8) | u[0]);
-}
-
-quint32 load32(const char* p, bool bigEndian) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return bigEndian ? (quint32(u[0]) << 24) | (quint32(u[1]) << 16) | (quint32(u[2]) << 8) | u[3]
-                   : (quint32(u[3]) << 24) | (quint32(u[2]) << 16) | (quint32(u[1]) << 8) | u[0];
-}
-
 int unitsOf(quint32 code) {
   return code >= 0x10000 ? 2 : 1;
-}
-
-void appendCode(quint32 code, char16_t*& out) {
-  if (code >= 0x10000) {
-    *out++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-    *out++ = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-  } else {
-    *out++ = static_cast<char16_t>(code);
-  }
 }
 
 int utf8Length(unsigned char lead) {
@@ -67,12 +48,6 @@ int utf8Length(unsigned char lead) {
   if (lead < 0xE0) return 2;
   if (lead < 0xF0) return 3;
   return 4;
-}
-
-bool asciiWord(const char* p) {
-  quint64 word = 0;
-  std::memcpy(&word, p, sizeof word);
-  return (word & 0x8080808080808080ULL) == 0;
 }
 
 }  // namespace
@@ -162,7 +137,7 @@ void TextSource::countUtf32() {
   qint64 units = 0;
   for (qint64 at = 0; at + 3 < bodySize_; at += 4) {
     if (at % kBlock == 0) checkpoints_.push_back(units);
-    units += unitsOf(load32(body_ + at, big));
+    units += unitsOf(CodeUnits::load32(body_ + at, big));
   }
   length_ = units;
 }
@@ -215,8 +190,8 @@ void TextSource::scanUnits(std::vector<qint64>& breaks, const Progress& progress
   const auto* decoded = reinterpret_cast<const char16_t*>(decoded_.utf16());
   const auto codeAt = [&](qint64 i) -> quint32 {
     if (mode_ == Mode::Decoded) return decoded[i];
-    if (wide) return load32(body_ + i * 4, big);
-    return load16(body_ + i * 2, big);
+    if (wide) return CodeUnits::load32(body_ + i * 4, big);
+    return CodeUnits::load16(body_ + i * 2, big);
   };
   qint64 units = 0;
   for (qint64 i = 0; i < count; ++i) {
@@ -260,7 +235,7 @@ qint64 TextSource::byteOffsetOf(qint64 position, int* unitsBefore) const {
   if (mode_ == Mode::Utf8) {
     while (at < bodySize_ && !Utf8::startsCharacter(body_[at])) ++at;
     for (;;) {
-      if (units + 8 <= position && at + 8 <= bodySize_ && asciiWord(body_ + at)) {
+      if (units + 8 <= position && at + 8 <= bodySize_ && CodeUnits::isAsciiWord(body_ + at)) {
         at += 8;
         units += 8;
         continue;
@@ -277,7 +252,7 @@ qint64 TextSource::byteOffsetOf(qint64 position, int* unitsBefore) const {
   }
   const bool big = mode_ == Mode::Utf32BE;
   for (;;) {
-    const int n = unitsOf(load32(body_ + at, big));
+    const int n = unitsOf(CodeUnits::load32(body_ + at, big));
     if (units + n > position) {
       *unitsBefore = static_cast<int>(position - units);
       return at;
@@ -312,7 +287,7 @@ void TextSource::appendText(qint64 position, qint64 length, QString& out) const 
     out.resize(from + length);
     auto* o = reinterpret_cast<char16_t*>(out.data()) + from;
     const bool big = mode_ == Mode::Utf16BE;
-    for (qint64 i = 0; i < length; ++i) *o++ = load16(body_ + (position + i) * 2, big);
+    for (qint64 i = 0; i < length; ++i) *o++ = CodeUnits::load16(body_ + (position + i) * 2, big);
     return;
   }
   // UTF-8 and UTF-32: decode whole characters from the one holding position,
@@ -334,7 +309,7 @@ void TextSource::appendText(qint64 position, qint64 length, QString& out) const 
     char16_t* const first = o;
     const bool big = mode_ == Mode::Utf32BE;
     for (qint64 i = 0; i + 3 < window && o - first < wanted; i += 4) {
-      appendCode(load32(body_ + at + i, big), o);
+      o += CodeUnits::store(CodeUnits::load32(body_ + at + i, big), o);
     }
     units.truncate(o - first);
   }
