@@ -1,6 +1,7 @@
 #include "toolkit/text/TextDocument.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <algorithm>
 #include <new>
 
@@ -51,13 +52,23 @@ TextDocument::TextDocument() {
 TextDocument::~TextDocument() = default;
 
 std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const TextCodec& codec,
-                                                      const Progress& progress) {
+                                                      const Progress& progress,
+                                                      const QString& fileName) {
   auto document = std::make_unique<TextDocument>();
+  const auto refuse = [&](const QString& reason) {
+    return ToolkitError(err::OutOfMemory,
+                        fileName.isEmpty() ? tr("The text cannot be opened: %1.").arg(reason)
+                                           : tr("The file %1 cannot be opened: %2.")
+                                                 .arg(QDir::toNativeSeparators(fileName), reason));
+  };
   try {
     document->original_ =
         std::make_unique<TextSource>(std::move(bytes), codec, document->breaks_, progress);
   } catch (const std::bad_alloc&) {
-    throw ToolkitError(err::OutOfMemory, tr("there is not enough memory to hold it"));
+    throw refuse(tr("there is not enough memory to hold it"));
+  } catch (const ToolkitError& e) {
+    if (e.Number() != err::OutOfMemory) throw;
+    throw refuse(e.Description());
   }
   document->codec_ = document->loadedCodec_ = document->original_->codec();
   document->length_ = document->original_->length();

@@ -56,9 +56,11 @@ class TextDocument {
 
   // Takes the file's bytes (kept as they are, the byte-order mark included)
   // and the codec found for them, and finds the line starts. Throws
-  // ToolkitError when progress cancels.
+  // ToolkitError when progress cancels, or naming the file when its line
+  // index would not fit (more than 32 Mi lines) or memory runs out.
   static std::unique_ptr<TextDocument> fromBytes(QByteArray bytes, const TextCodec& codec,
-                                                 const Progress& progress = {});
+                                                 const Progress& progress = {},
+                                                 const QString& fileName = {});
 
   const TextCodec& codec() const { return codec_; }
   // After the user agreed to another character set; the loaded bytes are

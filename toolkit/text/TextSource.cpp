@@ -32,6 +32,7 @@ void report(const TextSource::Progress& progress, qint64 done, qint64 total) {
 
 void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
   if (static_cast<qint64>(breaks.size()) >= kMaxLineEnds) {
+    // The reason only: the document names the file.
     throw ToolkitError(
         err::OutOfMemory,
         tr("it has more than %1 lines, the most the text window can hold").arg(kMaxLineEnds));
