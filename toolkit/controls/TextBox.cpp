@@ -87,7 +87,8 @@ TextBox::~TextBox() {
 void TextBox::setDocument(std::unique_ptr<TextDocument> document) {
   if (document_) document_->setChangeListener({});
   document_ = std::move(document);
-  document_->setChangeListener([this](const TextDocument::Change&) { documentChanged(); });
+  document_->setChangeListener(
+      [this](const TextDocument::Change& change) { documentChanged(change); });
   newLine_ = commonLineEnd(document_->text(0, kLineEndSample));
   caret_ = anchor_ = 0;
   topLine_ = 0;
@@ -129,14 +130,24 @@ void TextBox::setFontSize(float points) {
 
 // ---------------------------------------------------------------- edits
 
-void TextBox::documentChanged() {
+void TextBox::documentChanged(const TextDocument::Change& change) {
   caret_ = std::clamp<qint64>(0, caret_, document_->length());
   anchor_ = std::clamp<qint64>(0, anchor_, document_->length());
   updateScrollBars();
   viewport()->update();
   if (QAccessible::isActive()) {
-    QAccessibleEvent event(this, QAccessible::TextUpdated);
-    QAccessible::updateAccessibility(&event);
+    // A reader hears what changed; of a huge insert, its beginning.
+    constexpr qint64 kToldAtMost = 4096;
+    const int at = static_cast<int>(qMin<qint64>(change.position, INT_MAX));
+    if (change.removed > 0) {
+      QAccessibleTextRemoveEvent removed(this, at, QString());
+      QAccessible::updateAccessibility(&removed);
+    }
+    if (change.inserted > 0) {
+      QAccessibleTextInsertEvent inserted(
+          this, at, document_->text(change.position, qMin(change.inserted, kToldAtMost)));
+      QAccessible::updateAccessibility(&inserted);
+    }
   }
   emit textChanged();
 }

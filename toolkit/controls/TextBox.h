@@ -6,12 +6,11 @@
 
 #include "toolkit/controls/ControlGeometry.h"
 #include "toolkit/controls/TextLayoutCache.h"
+#include "toolkit/text/TextDocument.h"
 
 class QMenu;
 
 namespace ostrel {
-
-class TextDocument;
 
 // A multi-line text box with both scroll bars and no wrapping, for text of
 // any size. The text lives in a TextDocument (the file's bytes and the
@@ -110,7 +109,7 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
     End
   };
 
-  void documentChanged();
+  void documentChanged(const TextDocument::Change& change);
   bool handleShortcut(QKeyEvent* event);
   void moveCaret(Motion move, Selection selection);
   qint64 positionAfter(Motion move) const;

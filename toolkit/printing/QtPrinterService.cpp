@@ -35,6 +35,10 @@ void paintTo(QPrinter& printer, const QString& text, const QFont& font,
     // Half a document is no document: nothing reaches the printer or the file.
     printer.abort();
     painter.end();
+    // The PDF engine cannot take back what it wrote: the part-file goes.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+      QFile::remove(printer.outputFileName());
+    }
     throw ToolkitError(err::DialogCancelled, tr("Printing was cancelled."));
   }
   if (!painter.end() || printer.printerState() == QPrinter::Error) {
