@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
+#include <utility>
 
 namespace ostrel {
 
@@ -31,8 +32,8 @@ ProgressStrip::ProgressStrip(QWidget* parent, const QString& name, ScaleMode mod
   hide();
 }
 
-ProgressStrip::Run::Run(ProgressStrip& strip, const QString& what, Cancel cancel, Input input)
-    : strip_(strip), what_(what), cancel_(cancel), input_(input) {
+ProgressStrip::Run::Run(ProgressStrip& strip, QString what, Cancel cancel, Input input)
+    : strip_(strip), what_(std::move(what)), cancel_(cancel), input_(input) {
   strip_.cancelled_ = false;
   strip_.running_ = true;
   started_.start();

@@ -32,7 +32,7 @@ class ProgressStrip : public QWidget, public ControlGeometry {
   // the window during work that may be cancelled).
   class Run {
    public:
-    Run(ProgressStrip& strip, const QString& what, Cancel cancel, Input input);
+    Run(ProgressStrip& strip, QString what, Cancel cancel, Input input);
     ~Run();
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;

@@ -12,6 +12,7 @@
 #include <QStyleHints>
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "toolkit/controls/TextBoxAccessible.h"
 #include "toolkit/text/TextDocument.h"
@@ -244,11 +245,15 @@ void TextBox::setCursorPosition(qint64 position, Selection selection) {
   emit cursorPositionChanged();
 }
 
+TextBox::LineSpan TextBox::lineSpanAt(qint64 position) const {
+  const qint64 line = document_->lineAt(position);
+  const qint64 start = document_->lineStart(line);
+  return {line, start, start + document_->lineLength(line)};
+}
+
 qint64 TextBox::nextCharacter(qint64 position, int direction) const {
   const TextDocument& d = *document_;
-  const qint64 line = d.lineAt(position);
-  const qint64 start = d.lineStart(line);
-  const qint64 end = start + d.lineLength(line);
+  const auto [line, start, end] = lineSpanAt(position);
   if (direction > 0) {
     if (position >= end) return line + 1 < d.lineCount() ? d.lineStart(line + 1) : position;
     const QString two = d.text(position, 2);
@@ -265,9 +270,7 @@ qint64 TextBox::nextCharacter(qint64 position, int direction) const {
 
 qint64 TextBox::wordBoundary(qint64 position, int direction) const {
   const TextDocument& d = *document_;
-  const qint64 line = d.lineAt(position);
-  const qint64 start = d.lineStart(line);
-  const qint64 end = start + d.lineLength(line);
+  const auto [line, start, end] = lineSpanAt(position);
   if (direction > 0) {
     if (position >= end) return nextCharacter(position, 1);
     const QString t = d.text(position, qMin(end - position, kWordReach));
@@ -287,9 +290,7 @@ qint64 TextBox::wordBoundary(qint64 position, int direction) const {
 
 void TextBox::selectWordAt(qint64 position) {
   const TextDocument& d = *document_;
-  const qint64 line = d.lineAt(position);
-  const qint64 start = d.lineStart(line);
-  const qint64 end = start + d.lineLength(line);
+  const auto [line, start, end] = lineSpanAt(position);
   const qint64 from = qMax(start, position - kWordReach);
   const qint64 to = qMin(end, position + kWordReach);
   const QString t = d.text(from, to - from);
@@ -615,7 +616,7 @@ qint64 TextBox::positionAtX(qint64 line, qreal x) const {
   const qreal inside = x - entry.x;
   if (!textLine.isValid() || (lineLength > TextLayoutCache::kLongLine &&
                               (inside < 0 || inside > textLine.naturalTextWidth()))) {
-    const auto column = static_cast<qint64>(x / layouts_.averageWidth() + 0.5);
+    const auto column = std::llround(x / layouts_.averageWidth());
     return lineStart + std::clamp<qint64>(0, column, lineLength);
   }
   return entry.start + textLine.xToCursor(inside, QTextLine::CursorBetweenCharacters);
@@ -701,7 +702,7 @@ void TextBox::ensureCursorVisible() {
     const qreal x = xOf(caret_);
     updateScrollBars();
     if (x >= contentX() && x <= contentX() + width - 2 * kMargin) break;
-    h->setValue(static_cast<int>(qMax<qreal>(0, x - width * 2 / 3)));
+    h->setValue(static_cast<int>(qMax<qreal>(0, x - width * 2.0 / 3)));
   }
 }
 
@@ -726,7 +727,11 @@ void TextBox::paintEvent(QPaintEvent* event) {
   const bool caretVisible = hasFocus() && caretShown_;
   for (qint64 line = topLine_; line <= last; ++line) {
     const TextLayoutCache::Entry& entry = layoutOf(line);
-    const QPointF at(entry.x - left + kMargin, static_cast<qreal>((line - topLine_) * h));
+    // Every line on the font's baseline, also one whose fallback fonts (CJK,
+    // symbols) would make its own line taller.
+    const QTextLine textLine = entry.layout->lineAt(0);
+    const qreal shift = textLine.isValid() ? layouts_.ascent() - textLine.ascent() : 0;
+    const QPointF at(entry.x - left + kMargin, static_cast<qreal>((line - topLine_) * h) + shift);
     QList<QTextLayout::FormatRange> formats;
     const qint64 from = qMax(selFrom, entry.start);
     const qint64 to = qMin(selTo, entry.start + entry.length);

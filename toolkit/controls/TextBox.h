@@ -113,6 +113,13 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   bool handleShortcut(QKeyEvent* event);
   void moveCaret(Motion move, Selection selection);
   qint64 positionAfter(Motion move) const;
+  // The line holding position and where its text starts and ends (before its line end).
+  struct LineSpan {
+    qint64 line;
+    qint64 start;
+    qint64 end;
+  };
+  LineSpan lineSpanAt(qint64 position) const;
   qint64 nextCharacter(qint64 position, int direction) const;
   qint64 wordBoundary(qint64 position, int direction) const;
   void selectWordAt(qint64 position);

@@ -19,6 +19,7 @@ void TextLayoutCache::setFont(const QFont& font) {
   const QFontMetricsF metrics(font);
   average_ = qMax<qreal>(1, metrics.averageCharWidth());
   lineHeight_ = qMax(1, qCeil(metrics.lineSpacing()));
+  ascent_ = metrics.ascent();
   tabStop_ = metrics.horizontalAdvance(QLatin1Char(' ')) * kTabColumns;
   reset();
 }
@@ -62,9 +63,10 @@ qint64 TextLayoutCache::windowStart(qint64 line, qint64 lineLength, qreal firstX
   const auto kept = windows_.find(line);
   if (kept != windows_.end() && kept->second < lineLength) {
     const qint64 from = kept->second;
-    const bool leftInside = from == 0 || first >= static_cast<qreal>(from + kWindowStep / 2);
+    constexpr qint64 kMarginUnits = kWindowStep / 2;
+    const bool leftInside = from == 0 || first >= static_cast<qreal>(from + kMarginUnits);
     const bool rightInside = from + kWindowLength >= lineLength ||
-                             last <= static_cast<qreal>(from + kWindowLength - kWindowStep / 2);
+                             last <= static_cast<qreal>(from + kWindowLength - kMarginUnits);
     if (leftInside && rightInside) return from;
   }
   const auto column = static_cast<qint64>(first);

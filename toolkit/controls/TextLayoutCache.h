@@ -37,6 +37,7 @@ class TextLayoutCache {
   const QFont& font() const { return font_; }
   qreal averageWidth() const { return average_; }
   int lineHeight() const { return lineHeight_; }
+  qreal ascent() const { return ascent_; }
 
   // The layout of line for a view viewWidth pixels wide whose left edge is
   // at content x firstX.
@@ -60,6 +61,7 @@ class TextLayoutCache {
   QFont font_;
   qreal average_ = 7;
   int lineHeight_ = 16;
+  qreal ascent_ = 12;
   qreal tabStop_ = 56;
   qreal widest_ = 0;
   quint64 revision_ = 0;
