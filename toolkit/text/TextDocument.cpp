@@ -437,7 +437,8 @@ bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteA
     }
   };
   QByteArray bytes = codec.byteOrderMarkBytes();
-  if (verbatim && pieces_.size() == 1 && pieces_[0].start == 0 && pieces_[0].length == length_) {
+  if (verbatim && pieces_.size() == 1 && pieces_[0].source == kOriginal && pieces_[0].start == 0 &&
+      pieces_[0].length == length_) {
     // Unedited: the file as read, mark and all.
     const QByteArray& stored = original_->bytes();
     bytes.clear();

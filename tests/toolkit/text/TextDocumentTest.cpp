@@ -305,6 +305,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Faithful{"utf32le", bytes("\xFF\xFE\0\0h\0\0\0\x00\xF6\x01\0", 12)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(TextDocumentBytes, TextReplacedWholeIsWrittenAsItIsNow) {
+  // The same length as what was read, in one piece: still not the file's bytes.
+  std::unique_ptr<TextDocument> document = load("abc");
+  document->replace(0, 3, QStringLiteral("xyz"));
+  EXPECT_EQ(written(*document), QByteArray("xyz"));
+  std::unique_ptr<TextDocument> empty = load(QByteArray());
+  empty->replace(0, 0, QStringLiteral("new"));
+  EXPECT_EQ(written(*empty), QByteArray("new"));
+}
+
 TEST(TextDocumentBytes, RefuseACharacterTheCodecCannotHold) {
   std::unique_ptr<TextDocument> document = load("caf\xE9");
   ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
