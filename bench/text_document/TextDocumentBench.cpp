@@ -44,14 +44,20 @@ std::unique_ptr<ostrel::TextDocument> open(const QByteArray& bytes) {
   return ostrel::TextDocument::fromBytes(bytes, ostrel::TextCodec::detect(bytes));
 }
 
+// Arguments: 0 ASCII, 1 UTF-8 with accents, 2 the same as UTF-16 LE.
 void BM_DocumentOpen100MB(benchmark::State& state) {
-  const QByteArray& bytes = lines(state.range(0) != 0);
+  const QByteArray utf16 = state.range(0) == 2
+                               ? *ostrel::TextCodec(ostrel::TextCodec::Encoding::Utf16LE,
+                                                    ostrel::TextCodec::ByteOrderMark::Present)
+                                      .encode(QString::fromUtf8(lines(true)))
+                               : QByteArray();
+  const QByteArray& bytes = state.range(0) == 2 ? utf16 : lines(state.range(0) != 0);
   for (auto _ : state) {
     // Detection is part of opening.
     benchmark::DoNotOptimize(open(bytes)->lineCount());
   }
 }
-BENCHMARK(BM_DocumentOpen100MB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DocumentOpen100MB)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // A keystroke at the start of a 10 MB line, then what the view reads back
 // for the screen: the first few thousand characters.
