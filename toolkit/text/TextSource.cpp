@@ -73,11 +73,17 @@ TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& b
       case E::Utf32LE:
       case E::Utf32BE:
         return TextCodec::detect(bytes_) == codec_;
+      case E::MultiByte:
+        decoded_ = codec_.decode(bytes_);
+        return codec_.encodeFragment(decoded_) == bytes_;
       default:
         return true;
     }
   };
-  if (!fits()) codec_ = TextCodec::detect(bytes_);
+  if (!fits()) {
+    decoded_.clear();
+    codec_ = TextCodec::detect(bytes_);
+  }
   const qint64 mark = codec_.byteOrderMarkBytes().size();
   body_ = bytes_.constData() + mark;
   bodySize_ = size - mark;
@@ -107,7 +113,6 @@ TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& b
       break;
     case E::MultiByte:
       mode_ = Mode::Decoded;
-      decoded_ = codec_.decode(bytes_);
       length_ = decoded_.size();
       scanUnits(breaks, progress);
       break;

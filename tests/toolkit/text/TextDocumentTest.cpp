@@ -387,6 +387,13 @@ TEST(TextDocumentBytes, KeepADeclaredCharacterSet) {
   QByteArray edited = japanese;
   edited.insert(edited.indexOf("\r\n") + 2, "\x96\x7B");
   EXPECT_EQ(written(*document), edited);
+
+  // Bytes the set does not give back (a lead byte cut off) are read as
+  // detected instead, so that they still come back.
+  const QByteArray cut = japanese + "\x93";
+  document = TextDocument::fromBytes(cut, sjis);
+  EXPECT_EQ(document->codec().encoding(), Encoding::Windows1252);
+  EXPECT_EQ(written(*document), cut);
 }
 
 // A long line of characters of several lengths, read through windows at its
