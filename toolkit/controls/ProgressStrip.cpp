@@ -1,9 +1,11 @@
 #include "toolkit/controls/ProgressStrip.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <utility>
 
 namespace ostrel {
@@ -36,6 +38,8 @@ ProgressStrip::Run::Run(ProgressStrip& strip, QString what, Cancel cancel, Input
     : strip_(strip), what_(std::move(what)), cancel_(cancel), input_(input) {
   strip_.cancelled_ = false;
   strip_.running_ = true;
+  strip_.deletionHeld_ = false;
+  strip_.window()->installEventFilter(&strip_);
   started_.start();
   lastEvents_.start();
 }
@@ -45,6 +49,22 @@ ProgressStrip::Run::~Run() {
   if (focus_) focus_->setFocus();
   strip_.hide();
   strip_.running_ = false;
+  QWidget* window = strip_.window();
+  window->removeEventFilter(&strip_);
+  // deleteLater() would do nothing now (Qt counts the window as already
+  // asked), so the deletion comes from the event loop once the work has
+  // returned to it.
+  if (strip_.deletionHeld_) {
+    QTimer::singleShot(0, qApp, [held = QPointer<QWidget>(window)] { delete held.data(); });
+  }
+}
+
+bool ProgressStrip::eventFilter(QObject* watched, QEvent* event) {
+  if (running_ && watched == window() && event->type() == QEvent::DeferredDelete) {
+    deletionHeld_ = true;
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 bool ProgressStrip::Run::cancelled() const {

@@ -58,11 +58,18 @@ class ProgressStrip : public QWidget, public ControlGeometry {
   void cancel() { cancelled_ = true; }
   bool isRunning() const { return running_; }
 
+ protected:
+  // Holds back the window's deletion while work runs inside it: the events
+  // let through during the work may unload the window (Exit in the main
+  // window), and the work must not lose its window under it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   QProgressBar* bar_;
   QPushButton* cancelButton_;
   bool cancelled_ = false;
   bool running_ = false;
+  bool deletionHeld_ = false;
 };
 
 }  // namespace ostrel

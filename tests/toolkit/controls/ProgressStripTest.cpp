@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QPushButton>
 
 namespace ostrel {
@@ -27,6 +29,22 @@ TEST(ProgressStrip, CancelStopsOnlyWorkThatMayBeCancelledAndTheNextRunStartsAfre
     strip.cancel();
     EXPECT_TRUE(run(2, 10)) << "a save is not cut short";
   }
+}
+
+TEST(ProgressStrip, AWindowUnloadedDuringTheWorkIsDeletedOnlyAfterIt) {
+  QPointer<QWidget> window = new QWidget;
+  auto* strip = new ProgressStrip(window, QStringLiteral("WorkProgress"));
+  {
+    ProgressStrip::Run run(*strip, QStringLiteral("Saving"), ProgressStrip::Cancel::NotAllowed,
+                           ProgressStrip::Input::Answered);
+    window->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(window.isNull()) << "deleted under the running work";
+    EXPECT_TRUE(run(1, 2));
+  }
+  EXPECT_FALSE(window.isNull()) << "not while the work's caller is still running";
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(window.isNull()) << "the held-back deletion is not lost";
 }
 
 }  // namespace
