@@ -78,12 +78,13 @@ void Form2::Form_Load() {
   setCaption(fullName);
 
   const BusyCursor busy;
-  QByteArray bytes = TextFileReader::readAll(fullName);
-  const TextCodec codec = TextCodec::detectFile(bytes, fullName);
   // The document keeps the bytes as read and finds the lines; nothing is
-  // decoded until it is shown.
+  // decoded until it is shown. A long read lets the main window answer; the
+  // window holds back its own deletion until it is done.
   ProgressStrip::Run run(*WorkProgress, tr("Reading"), ProgressStrip::Cancel::NotAllowed,
-                         ProgressStrip::Input::Held);
+                         ProgressStrip::Input::Answered);
+  QByteArray bytes = TextFileReader::readAll(fullName, TextFileReader::kSizeLimit, std::ref(run));
+  const TextCodec codec = TextCodec::detectFile(bytes, fullName);
   Text1->setDocument(TextDocument::fromBytes(std::move(bytes), codec, std::ref(run)));
   loadedFile_ = fullName;
   showEncoding();
