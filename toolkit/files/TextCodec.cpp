@@ -337,12 +337,6 @@ TextCodec TextCodec::detectFile(QByteArrayView bytes, const QString& fileName) {
   return *declared;
 }
 
-TextCodec TextCodec::detect(const QByteArray& bytes, QString& text) {
-  TextCodec codec = detect(QByteArrayView(bytes));
-  text = codec.decode(bytes);
-  return codec;
-}
-
 QString TextCodec::name() const {
   switch (encoding_) {
     case Encoding::Utf8:

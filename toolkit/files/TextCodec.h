@@ -42,10 +42,9 @@ class TextCodec {
 
   // The codec that reads these bytes faithfully. The file's name (its
   // extension) tells whether a declared character set is looked for; the
-  // second form looks only at the bytes, the third also gives the text.
+  // second form looks only at the bytes.
   static TextCodec detectFile(QByteArrayView bytes, const QString& fileName);
   static TextCodec detect(QByteArrayView bytes);
-  static TextCodec detect(const QByteArray& bytes, QString& text);
   // A declared character set by its name, or nothing when Qt does not know
   // it or cannot give every byte back.
   static std::optional<TextCodec> named(const QByteArray& name);
