@@ -161,6 +161,14 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
     const void* at = std::memchr(from, byte, static_cast<std::size_t>(end - from));
     return at ? static_cast<const char*>(at) : end;
   };
+  // The index grows by doubling, which at its last step holds it about three
+  // times over; room for what the first megabyte promises spares most of that.
+  const qint64 sample = qMin<qint64>(bodySize_, 1024 * 1024);
+  if (sample > 0 && lf >= 0) {
+    const qint64 inSample = std::count(body_, body_ + sample, static_cast<char>(lf));
+    breaks.reserve(static_cast<std::size_t>(
+        qMin(kMaxLineEnds, inSample * (bodySize_ / sample) + inSample / 8 + 16)));
+  }
   // UTF-8 positions are counted up to each line end from the one before.
   const char* counted = body_;
   qint64 units = 0;
