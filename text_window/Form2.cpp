@@ -3,8 +3,8 @@
 #include <QDir>
 
 #include "main_window/Ostrel_View.h"
-#include "text_window/BusyCursor.h"
 #include "toolkit/App.h"
+#include "toolkit/BusyCursor.h"
 #include "toolkit/Icons.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
@@ -13,6 +13,7 @@
 #include "toolkit/files/TextFileReader.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/printing/Printer.h"
+#include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
 
@@ -51,6 +52,12 @@ Form2::Form2() {
   Command6->Move(4200, kButtonTop, 1095, kButtonHeight);
   Command6->setCaption(tr("Print"));
   CommonDialog1 = new CommonDialog(this, QStringLiteral("CommonDialog1"));
+  // Right of the buttons, where the window has room to spare.
+  EncodingLabel = new Label(this, QStringLiteral("EncodingLabel"));
+  EncodingLabel->Move(5400, kButtonTop, 2535, kButtonHeight);
+  EncodingLabel->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+  WorkProgress = new ProgressStrip(this, QStringLiteral("WorkProgress"));
+  WorkProgress->Move(5400, kButtonTop, 2535, kButtonHeight);
 
   const QList<QWidget*> order = {Text1, Command1, Command2, Command3, Command4, Command5, Command6};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
@@ -71,15 +78,22 @@ void Form2::Form_Load() {
   setCaption(fullName);
 
   const BusyCursor busy;
-  QString text;
-  {
-    // The bytes are let go before the text box takes the text: a large
-    // file is held twice at most, not three times.
-    const QByteArray bytes = TextFileReader::readAll(fullName);
-    codec_ = TextCodec::detect(bytes, text);
-  }
+  // The document keeps the bytes as read and finds the lines; nothing is
+  // decoded until it is shown. A long read lets the main window answer; the
+  // window holds back its own deletion until it is done.
+  ProgressStrip::Run run(*WorkProgress, tr("Reading"), ProgressStrip::Cancel::NotAllowed,
+                         ProgressStrip::Input::Answered);
+  QByteArray bytes = TextFileReader::readAll(fullName, TextFileReader::kSizeLimit, std::ref(run));
+  const TextCodec codec = TextCodec::detectFile(bytes, fullName);
+  Text1->setDocument(TextDocument::fromBytes(std::move(bytes), codec, std::ref(run)));
   loadedFile_ = fullName;
-  Text1->setText(text);
+  showEncoding();
+}
+
+void Form2::showEncoding() {
+  const QString name = Text1->document().codec().name();
+  EncodingLabel->setCaption(name);
+  EncodingLabel->setToolTip(tr("The characters of this file are read and saved as %1.").arg(name));
 }
 
 void Form2::Form_Resize() {
@@ -136,15 +150,9 @@ void Form2::Command6_Click() {
 }
 
 bool Form2::writeTextTo(const QString& fileName) {
-  TextCodec codec = codec_;
-  QString text;
-  std::optional<QByteArray> bytes;
-  {
-    const BusyCursor busy;
-    text = Text1->Text() + QStringLiteral("\r\n");
-    bytes = codec.encode(text);
-  }
-  if (!bytes) {
+  TextDocument& document = Text1->document();
+  TextCodec codec = document.codec();
+  if (!document.canEncode(codec)) {
     // Never put a stand-in in place of what the user wrote.
     const int answer =
         MsgBox(tr("The text holds characters that the character set of %1 (%2) cannot hold.\n\n"
@@ -153,11 +161,27 @@ bool Form2::writeTextTo(const QString& fileName) {
                mb::YesNo | mb::Question, App().Title, this);
     if (answer != mb::Yes) return false;
     codec = TextCodec(TextCodec::Encoding::Utf8, TextCodec::ByteOrderMark::Absent);
-    bytes = codec.encode(text);
   }
   const BusyCursor busy;
-  SafeFileWriter::write(fileName, *bytes);
-  if (fileName == loadedFile_) codec_ = codec;
+  QByteArray bytes;
+  {
+    ProgressStrip::Run run(*WorkProgress, tr("Saving"), ProgressStrip::Cancel::NotAllowed,
+                           ProgressStrip::Input::Answered);
+    if (!document.write(
+            codec, [&bytes](QByteArrayView part) { bytes.append(part); }, std::ref(run))) {
+      throw ToolkitError(err::PathFileAccess,
+                         tr("The text cannot be written in the character set of %1 (%2).")
+                             .arg(QDir::toNativeSeparators(fileName), codec.name()));
+    }
+  }
+  bytes += codec.encodeFragment(QStringLiteral("\r\n")).value_or(QByteArrayLiteral("\r\n"));
+  SafeFileWriter::write(fileName, bytes);
+  if (fileName == loadedFile_) {
+    document.setCodec(codec);
+    document.setUnmodified();
+    document.breakUndoCoalescing();
+    showEncoding();
+  }
   return true;
 }
 

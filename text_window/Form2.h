@@ -1,15 +1,18 @@
 #pragma once
 
 #include "toolkit/controls/CommandButton.h"
+#include "toolkit/controls/Label.h"
+#include "toolkit/controls/ProgressStrip.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/dialogs/CommonDialog.h"
-#include "toolkit/files/TextCodec.h"
 #include "toolkit/forms/Form.h"
 
 namespace ostrel {
 
-// The text window: one text file, read whole into an editable text box, shown
-// in one of two font sizes, saved back, saved under another name or printed.
+// The text window: one text file, read into an editable text box, shown in
+// one of two font sizes, saved back, saved under another name or printed.
+// Beside the buttons it says how the file's characters were read, and long
+// reading, saving or printing shows its progress there.
 class Form2 : public Form {
   Q_OBJECT
 
@@ -24,6 +27,8 @@ class Form2 : public Form {
   CommandButton* Command5;
   CommandButton* Command6;
   CommonDialog* CommonDialog1;
+  Label* EncodingLabel;
+  ProgressStrip* WorkProgress;
 
   void Command1_Click();
   void Command2_Click();
@@ -44,10 +49,11 @@ class Form2 : public Form {
   // to change the file's character set. Failures throw ToolkitError.
   bool writeTextTo(const QString& fileName);
 
+  void showEncoding();
+
   // Kept from loading: the caption is for the user, and the main window's
   // selection may have moved on since.
   QString loadedFile_;
-  TextCodec codec_;
 };
 
 }  // namespace ostrel

@@ -5,8 +5,9 @@ Usage: drive_program.py PATH/TO/ostrel_viewer
 
 Starts its own X server (no window manager), runs the program in a fresh
 folder holding a text file and a small picture, and checks what a user sees:
-window titles and sizes, the text window's Save writing the file, the picture
-viewer, the About window and Exit. Exit code 77 when no X server can start.
+window titles and sizes, the text window's Save writing the file (also a
+UTF-16 file, written back in UTF-16), the picture viewer, the About window
+and Exit. Exit code 77 when no X server can start.
 """
 
 import os
@@ -130,9 +131,15 @@ class Desktop:
         time.sleep(0.3)
 
 
+UTF16_TEXT = "\ufeffGr\u00fc\u00dfe\r\nline"
+
+
 def make_folder(folder):
     with open(os.path.join(folder, "a.txt"), "wb") as f:
         f.write(b"first line\r\nsecond line")
+    # As Windows editors write "Unicode": UTF-16 little endian with its mark.
+    with open(os.path.join(folder, "c.txt"), "wb") as f:
+        f.write(UTF16_TEXT.encode("utf-16-le"))
     gif = os.path.join(folder, "b.gif")
     made = subprocess.run(["convert", "-size", "40x30", "xc:red", "-fill", "blue",
                            "-draw", "rectangle 10,5 30,25", gif], capture_output=True)
@@ -141,6 +148,18 @@ def make_folder(folder):
         img = Image.new("RGB", (40, 30), "red")
         img.paste((0, 0, 255), (10, 5, 31, 26))
         img.save(gif)
+
+
+def wait_for_bytes(path, want):
+    deadline = time.monotonic() + TIMEOUT
+    got = b""
+    while time.monotonic() < deadline:
+        with open(path, "rb") as f:
+            got = f.read()
+        if got == want:
+            break
+        time.sleep(0.2)
+    return got
 
 
 def expect(condition, message):
@@ -168,13 +187,7 @@ def drive(desktop, program, folder):
     desktop.type(editor, "New ")
     desktop.click(editor, *centre(SAVE_BUTTON))
     want = b"New first line\r\nsecond line\r\n"
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        with open(text_path, "rb") as f:
-            got = f.read()
-        if got == want:
-            break
-        time.sleep(0.2)
+    got = wait_for_bytes(text_path, want)
     expect(got == want, f"Save wrote {want!r} (file holds {got!r})")
 
     desktop.click(editor, *centre(CLOSE_BUTTON))
@@ -190,6 +203,22 @@ def drive(desktop, program, folder):
     desktop.click(viewer, 5, 5)
     desktop.wait_gone(viewer, "the picture viewer after a click on the picture")
     print("ok: a click on the picture closes the viewer")
+
+    # The row after the picture is the UTF-16 file: typed text and the line
+    # end Save adds go out in UTF-16 too, the mark kept.
+    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.keys(main, "Down")
+    utf16_path = os.path.join(folder, "c.txt")
+    editor = desktop.wait_window("c\\.txt$", "for the UTF-16 file")
+    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.keys(editor, "ctrl+End")
+    desktop.type(editor, " ok")
+    desktop.click(editor, *centre(SAVE_BUTTON))
+    want = (UTF16_TEXT + " ok\r\n").encode("utf-16-le")
+    got = wait_for_bytes(utf16_path, want)
+    expect(got == want, f"Save wrote the UTF-16 file as UTF-16 {want!r} (file holds {got!r})")
+    desktop.click(editor, *centre(CLOSE_BUTTON))
+    desktop.wait_gone(editor, "the UTF-16 text window after Close")
 
     desktop.click(main, *centre(ABOUT_BUTTON))
     about = desktop.wait_window(f"^About {TITLE}$", "for About")

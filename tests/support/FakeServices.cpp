@@ -46,13 +46,18 @@ QPrinter& FakePrinter::setup() {
   return *printer_;
 }
 
-void FakePrinter::printText(const QString& text, const QFont& font) {
+void FakePrinter::printText(const QString& text, const QFont& font, const Progress& progress) {
   jobs.push_back({text, font});
   if (!failWith.isEmpty()) throw ToolkitError(failNumber, failWith);
   if (setup().outputFileName().isEmpty()) return;
   QPainter painter;
   if (!painter.begin(&setup())) throw ToolkitError(err::PrinterError, QStringLiteral("no PDF"));
-  TextPrintLayout(font).paint(painter, setup(), text);
+  bool cancelled = false;
+  TextPrintLayout(font).paint(painter, setup(), text, progress, &cancelled);
+  if (cancelled) {
+    setup().abort();
+    throw ToolkitError(err::DialogCancelled, QStringLiteral("cancelled"));
+  }
 }
 
 void FakeServices::install() {

@@ -82,7 +82,7 @@ class FakePrinter : public PrinterService {
     QFont font;
   };
   QPrinter& setup() override;  // a PDF printer with no output file
-  void printText(const QString& text, const QFont& font) override;
+  void printText(const QString& text, const QFont& font, const Progress& progress) override;
 
   std::vector<Job> jobs;
   QString failWith;      // when set, printing raises an error with this description

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <functional>
 
@@ -14,6 +15,7 @@
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/files/SafeFileWriter.h"
 #include "toolkit/forms/FormSet.h"
+#include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
 namespace {
@@ -39,9 +41,7 @@ class Form2Test : public ::testing::Test {
     return form<Form2>();
   }
   static void typeAtEnd(Form2& w, const QString& text) {
-    QTextCursor cursor = w.Text1->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    w.Text1->setTextCursor(cursor);
+    w.Text1->setCursorPosition(w.Text1->document().length());
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
       if (i > 0) QTest::keyClick(w.Text1, Qt::Key_Return);
@@ -50,7 +50,9 @@ class Form2Test : public ::testing::Test {
         if (c.unicode() < 0x80) {
           QTest::keyClick(w.Text1, c.toLatin1());
         } else {
-          w.Text1->insertPlainText(QString(c));
+          QInputMethodEvent event;
+          event.setCommitString(QString(c));
+          QCoreApplication::sendEvent(w.Text1, &event);
         }
       }
     }
@@ -283,6 +285,80 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xC3\xA9 \xE2\x98\x83\r\n"));
   w.Command4->click();  // now a UTF-8 file: no further question
   EXPECT_EQ(boxes().size(), 2U);
+  EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
+}
+
+struct Encoded {
+  const char* name;
+  const char* fileName;
+  QByteArray content;
+  const char16_t* shown;      // the text as the box shows it
+  const char16_t* typed;      // typed at the end
+  QByteArray saved;           // what Save then writes
+  const char* encodingShown;  // part of what the window says about the encoding
+};
+
+class Form2Encodings : public Form2Test, public ::testing::WithParamInterface<Encoded> {};
+
+TEST_P(Form2Encodings, AreReadShownTypedInAndSavedInTheFilesOwnEncoding) {
+  const Encoded& e = GetParam();
+  Form2& w = open(QString::fromLatin1(e.fileName), e.content);
+  EXPECT_EQ(w.Text1->Text(), QString::fromUtf16(e.shown));
+  EXPECT_TRUE(w.EncodingLabel->Caption().contains(QString::fromLatin1(e.encodingShown)))
+      << w.EncodingLabel->Caption().toStdString();
+  // Unedited, the bytes come back as they were, with the line end in the same encoding.
+  typeAtEnd(w, QString::fromUtf16(e.typed));
+  w.Command4->click();
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(tmp.read(QString::fromLatin1(e.fileName)), e.saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Form2Encodings,
+    ::testing::Values(
+        Encoded{"utf16le", "u.txt", QByteArray("\xFF\xFEG\0r\0\xFC\0\r\0\n\0", 12), u"Gr\u00FC\r\n",
+                u"\u00DF!", QByteArray("\xFF\xFEG\0r\0\xFC\0\r\0\n\0\xDF\0!\0\r\0\n\0", 20),
+                "UTF-16 LE"},
+        Encoded{"utf16be", "u.txt", QByteArray("\xFE\xFF\0G\0\n", 6), u"G\n", u"\u20AC",
+                QByteArray("\xFE\xFF\0G\0\n\x20\xAC\0\r\0\n", 12), "UTF-16 BE"},
+        Encoded{"html_declared", "p.html", "<html><meta charset=\"windows-1251\">\xC0",
+                u"<html><meta charset=\"windows-1251\">\u0410", u"\u0411",
+                "<html><meta charset=\"windows-1251\">\xC0\xC1\r\n", "1251"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+qint64 statusKiB(const char* field) {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith(field))
+      return line.mid(qstrlen(field)).trimmed().split(' ')[0].toLongLong();
+  }
+  return -1;
+}
+
+TEST_F(Form2Test, A100MegabyteFileOpensWithoutHoldingItSeveralTimes) {
+  constexpr qint64 kSize = qint64(100) * 1024 * 1024;
+  {
+    QByteArray bytes;
+    bytes.reserve(kSize + 100);
+    for (int n = 0; bytes.size() < kSize; ++n) {
+      bytes += "Line " + QByteArray::number(n) + " of the sample text, with some words\r\n";
+    }
+    tmp.write("big.txt", bytes);
+  }
+  // The peak is measured from here (writing 5 resets it to what is in use now).
+  QFile reset(QStringLiteral("/proc/self/clear_refs"));
+  if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1) GTEST_SKIP() << "no clear_refs";
+  reset.close();
+  const qint64 before = statusKiB("VmRSS:");
+  Form2& w = openExisting(QStringLiteral("big.txt"));
+  ASSERT_GT(before, 0);
+  const qint64 peakGrowthMiB = (statusKiB("VmHWM:") - before) / 1024;
+  // The bytes once plus the line index; a whole-file string would be twice the bytes again.
+  EXPECT_LE(peakGrowthMiB, 180);
+  EXPECT_GT(w.Text1->document().lineCount(), 1'000'000);
+  EXPECT_EQ(w.Text1->document().lineText(1),
+            QStringLiteral("Line 1 of the sample text, with some words"));
 }
 
 TEST_F(Form2Test, AFileThatCannotBeReadIsReportedAndTheWindowDoesNotStay) {

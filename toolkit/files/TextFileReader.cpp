@@ -60,7 +60,8 @@ void checkKind(const QString& fileName, const struct stat& info, qint64 sizeLimi
 
 }  // namespace
 
-QByteArray TextFileReader::readAll(const QString& fileName, qint64 sizeLimit) {
+QByteArray TextFileReader::readAll(const QString& fileName, qint64 sizeLimit,
+                                   const Progress& progress) {
   if (fileName.isEmpty() || fileName.endsWith(QLatin1Char('/'))) {
     fail(err::FileNotFound, fileName, tr("no file is selected"));
   }
@@ -89,14 +90,17 @@ QByteArray TextFileReader::readAll(const QString& fileName, qint64 sizeLimit) {
       }
       bytes.resize(qMin<qint64>(sizeLimit, qMax<qint64>(done * 2, 65536)));
     }
-    const ssize_t got =
-        ::read(fd.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+    // In steps, so that the caller can show how far a large file is.
+    constexpr qint64 kStep = qint64(16) * 1024 * 1024;
+    const ssize_t got = ::read(fd.get(), bytes.data() + done,
+                               static_cast<size_t>(qMin<qint64>(bytes.size() - done, kStep)));
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
       failForErrno(fileName, errno);
     }
     done += got;
+    if (progress) progress(done, bytes.size());
   }
   bytes.resize(static_cast<qsizetype>(done));
   return bytes;

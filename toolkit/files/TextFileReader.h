@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace ostrel {
 
@@ -13,8 +14,12 @@ class TextFileReader {
  public:
   static constexpr qint64 kSizeLimit = qint64(512) * 1024 * 1024;
 
+  // Hears now and then how many bytes of how many are read.
+  using Progress = std::function<bool(qint64 done, qint64 total)>;
+
   // The file's bytes. Throws ToolkitError naming the file and the reason.
-  static QByteArray readAll(const QString& fileName, qint64 sizeLimit = kSizeLimit);
+  static QByteArray readAll(const QString& fileName, qint64 sizeLimit = kSizeLimit,
+                            const Progress& progress = {});
 };
 
 }  // namespace ostrel

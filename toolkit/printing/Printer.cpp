@@ -18,7 +18,7 @@ void Printer::Print(const QString& text) {
   document_ += QLatin1Char('\n');
 }
 
-void Printer::EndDoc() {
+void Printer::EndDoc(const PrinterService::Progress& progress) {
   const QString document = std::move(document_);
   document_.clear();
   if (document.isEmpty()) return;  // nothing printed, no blank page
@@ -27,7 +27,7 @@ void Printer::EndDoc() {
   }
   QFont font(FontName());
   font.setPointSizeF(fontSize_);
-  services().printer->printText(document, font);
+  services().printer->printText(document, font, progress);
 }
 
 Printer& printer() {

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "toolkit/printing/PrinterService.h"
+
 namespace ostrel {
 
 // The printer object: Print adds text to the document being built, EndDoc
@@ -22,7 +24,7 @@ class Printer {
   void Print(const QString& text);
   // Sends the document to the printer. Throws ToolkitError(err::PrinterError)
   // when it cannot be printed; the document is discarded either way.
-  void EndDoc();
+  void EndDoc(const PrinterService::Progress& progress = {});
   // Drops the document without printing.
   void KillDoc() { document_.clear(); }
 

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QString>
+#include <functional>
 
 class QPrinter;
 
@@ -14,9 +15,13 @@ class PrinterService {
   virtual ~PrinterService() = default;
   // The printer the next document goes to; the print dialogs change it.
   virtual QPrinter& setup() = 0;
+  // Called after every page with the text done so far; false cancels.
+  using Progress = std::function<bool(qint64 done, qint64 total)>;
+
   // Lays text out on pages in font and sends them to the printer. A failure
-  // throws ToolkitError(err::PrinterError).
-  virtual void printText(const QString& text, const QFont& font) = 0;
+  // throws ToolkitError(err::PrinterError); a cancel throws
+  // ToolkitError(err::DialogCancelled) and prints nothing.
+  virtual void printText(const QString& text, const QFont& font, const Progress& progress) = 0;
 };
 
 }  // namespace ostrel

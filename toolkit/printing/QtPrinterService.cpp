@@ -23,12 +23,24 @@ QString tr(const char* text) {
   throw ToolkitError(err::PrinterError, reason);
 }
 
-void paintTo(QPrinter& printer, const QString& text, const QFont& font) {
+void paintTo(QPrinter& printer, const QString& text, const QFont& font,
+             const PrinterService::Progress& progress) {
   QPainter painter;
   if (!painter.begin(&printer)) {
     fail(tr("The printer %1 cannot be opened.").arg(printer.printerName()));
   }
-  TextPrintLayout(font).paint(painter, printer, text);
+  bool cancelled = false;
+  TextPrintLayout(font).paint(painter, printer, text, progress, &cancelled);
+  if (cancelled) {
+    // Half a document is no document: nothing reaches the printer or the file.
+    printer.abort();
+    painter.end();
+    // The PDF engine cannot take back what it wrote: the part-file goes.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+      QFile::remove(printer.outputFileName());
+    }
+    throw ToolkitError(err::DialogCancelled, tr("Printing was cancelled."));
+  }
   if (!painter.end() || printer.printerState() == QPrinter::Error) {
     fail(tr("The printer %1 reported an error.").arg(printer.printerName()));
   }
@@ -73,11 +85,11 @@ QPrinter& QtPrinterService::setup() {
   return *printer_;
 }
 
-void QtPrinterService::printText(const QString& text, const QFont& font) {
+void QtPrinterService::printText(const QString& text, const QFont& font, const Progress& progress) {
   QPrinter& target = setup();
   if (target.outputFormat() == QPrinter::PdfFormat) {
     if (target.outputFileName().isEmpty()) fail(tr("No printer is set up."));
-    paintTo(target, text, font);
+    paintTo(target, text, font, progress);
     return;
   }
   if (target.printerName().isEmpty()) fail(tr("No printer is set up."));
@@ -90,7 +102,7 @@ void QtPrinterService::printText(const QString& text, const QFont& font) {
   pdf.setOutputFileName(file);
   pdf.setPageLayout(target.pageLayout());
   pdf.setDocName(App().Title);
-  paintTo(pdf, text, font);
+  paintTo(pdf, text, font, progress);
   submitToCups(target.printerName(), file, target.copyCount());
 }
 

@@ -16,7 +16,7 @@ class QtPrinterService : public PrinterService {
   ~QtPrinterService() override;
 
   QPrinter& setup() override;
-  void printText(const QString& text, const QFont& font) override;
+  void printText(const QString& text, const QFont& font, const Progress& progress) override;
 
  private:
   std::unique_ptr<QPrinter> printer_;

@@ -8,8 +8,9 @@
 
 namespace ostrel {
 
-int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device,
-                           const QString& text) const {
+int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device, const QString& text,
+                           const Progress& progress, bool* cancelled) const {
+  if (cancelled) *cancelled = false;
   // The painter's origin is the top left of the printable area inside the
   // page margins, so the page rectangle is simply the device's size.
   const QSizeF page(device.width(), device.height());
@@ -42,6 +43,10 @@ int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device,
     for (int i = 0; i < layout.lineCount(); ++i) {
       const QTextLine line = layout.lineAt(i);
       if (y > 0 && y + line.height() > page.height()) {
+        if (progress && !progress(start, all.size())) {
+          if (cancelled) *cancelled = true;
+          return pages;
+        }
         device.newPage();
         ++pages;
         y = 0;

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QString>
+#include <functional>
 
 class QPainter;
 class QPagedPaintDevice;
@@ -17,8 +18,12 @@ class TextPrintLayout {
   explicit TextPrintLayout(const QFont& font) : font_(font) {}
 
   // Paints text onto device through painter, which is active on device.
-  // Returns the number of pages used.
-  int paint(QPainter& painter, QPagedPaintDevice& device, const QString& text) const;
+  // Returns the number of pages used. progress hears after every page how
+  // much of the text is done; when it answers false, painting stops there
+  // and cancelled (if given) is set.
+  using Progress = std::function<bool(qint64 done, qint64 total)>;
+  int paint(QPainter& painter, QPagedPaintDevice& device, const QString& text,
+            const Progress& progress = {}, bool* cancelled = nullptr) const;
 
  private:
   QFont font_;

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
+
+#include "toolkit/controls/TextLayoutCache.h"
+#include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
 namespace {
@@ -31,24 +39,44 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"separators", u"a\u2029b\uFDD0c\uFDD1d\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TextBox, LinesTheUserAddsTakeTheTextsOwnLineEnd) {
-  TextBox box(nullptr, QStringLiteral("Text1"));
+// A box on screen, as the user has it, with the keyboard focus.
+class TextBoxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box.resize(400, 200);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QApplication::setActiveWindow(&box);
+    box.setFocus();
+  }
+  void keys(const QString& text) { QTest::keyClicks(&box, text); }
+  void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(&box, k, mods);
+  }
+
+  TextBox box{nullptr, QStringLiteral("Text1")};
+};
+
+TEST_F(TextBoxTest, LinesTheUserAddsTakeTheTextsOwnLineEnd) {
   box.setText(QStringLiteral("a\nb\r\nc\r\nd"));
-  QTextCursor cursor(box.document());
-  cursor.movePosition(QTextCursor::End);
-  box.setTextCursor(cursor);
-  QTest::keyClick(&box, Qt::Key_Return);
-  QTest::keyClicks(&box, QStringLiteral("new"));
+  key(Qt::Key_End, Qt::ControlModifier);
+  key(Qt::Key_Return);
+  keys(QStringLiteral("new"));
   EXPECT_EQ(box.Text(), QStringLiteral("a\nb\r\nc\r\nd\r\nnew"));
-  // A line split after the odd one: that line keeps its own end.
-  cursor.setPosition(1);
-  box.setTextCursor(cursor);
-  QTest::keyClick(&box, Qt::Key_Return);
-  EXPECT_EQ(box.Text(), QStringLiteral("a\n\r\nb\r\nc\r\nd\r\nnew"));
+  // A line split after the odd one: the odd line end stays, the new one is the common one.
+  box.setCursorPosition(1);
+  key(Qt::Key_Return);
+  EXPECT_EQ(box.Text(), QStringLiteral("a\r\n\nb\r\nc\r\nd\r\nnew"));
+  // Without any line end, CR LF; a text of lone CRs types CRs.
+  box.setText(QStringLiteral("x"));
+  key(Qt::Key_Return);
+  EXPECT_EQ(box.Text(), QStringLiteral("\r\nx"));
+  box.setText(QStringLiteral("a\rb\rc\nd"));
+  key(Qt::Key_Return);
+  EXPECT_EQ(box.Text(), QStringLiteral("\ra\rb\rc\nd"));
 }
 
-TEST(TextBox, FontSizeIsAbsoluteAndTheTextStaysUntouched) {
-  TextBox box(nullptr, QStringLiteral("Text1"));
+TEST_F(TextBoxTest, FontSizeIsAbsoluteAndTheTextStaysUntouched) {
   box.setText(QStringLiteral("x\r\n"));
   box.setFontSize(12);
   box.setFontSize(12);
@@ -56,7 +84,218 @@ TEST(TextBox, FontSizeIsAbsoluteAndTheTextStaysUntouched) {
   box.setFontSize(10);
   EXPECT_FLOAT_EQ(box.FontSize(), 10);
   EXPECT_EQ(box.Text(), QStringLiteral("x\r\n"));
-  EXPECT_EQ(box.lineWrapMode(), QPlainTextEdit::NoWrap);
+}
+
+TEST_F(TextBoxTest, KeysStepOverLineEndsAndSurrogatePairsWhole) {
+  box.setText(QString::fromUtf16(u"ab\r\n\U0001F600c\rd"));
+  key(Qt::Key_End);
+  key(Qt::Key_Right);
+  EXPECT_EQ(box.cursorPosition(), 4) << "CR LF is one step";
+  key(Qt::Key_Right);
+  EXPECT_EQ(box.cursorPosition(), 6) << "a pair is one character";
+  key(Qt::Key_Backspace);
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
+  key(Qt::Key_Backspace);
+  EXPECT_EQ(box.Text(), QStringLiteral("abc\rd")) << "Backspace at a line start joins the lines";
+  key(Qt::Key_End);
+  key(Qt::Key_Delete);
+  EXPECT_EQ(box.Text(), QStringLiteral("abcd"));
+  key(Qt::Key_Home);
+  key(Qt::Key_Tab);
+  EXPECT_EQ(box.Text(), QStringLiteral("\tabcd")) << "Tab types a tab";
+  EXPECT_TRUE(box.hasFocus());
+  // Every step back, one at a time; then forward again.
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("abcd"));
+  for (int guard = 0; guard < 10 && box.document().canUndo(); ++guard) {
+    key(Qt::Key_Z, Qt::ControlModifier);
+  }
+  EXPECT_EQ(box.Text(), QString::fromUtf16(u"ab\r\n\U0001F600c\rd"));
+  key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
+}
+
+TEST_F(TextBoxTest, ShiftKeysSelectAndTheClipboardKeysCutCopyAndPaste) {
+  box.setText(QStringLiteral("one two\nthree"));
+  key(Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
+  EXPECT_EQ(box.selectedText(), QStringLiteral("one "));
+  key(Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(box.selectedText(), QStringLiteral("one two\nthre"));
+  key(Qt::Key_End, Qt::ShiftModifier);
+  key(Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"));
+  EXPECT_EQ(box.Text(), QString());
+  key(Qt::Key_V, Qt::ControlModifier);
+  key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("one two\nthreeone two\nthree"));
+  key(Qt::Key_A, Qt::ControlModifier);
+  key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(box.selectedText(), box.Text());
+  key(Qt::Key_Left);
+  EXPECT_EQ(box.cursorPosition(), 0) << "Left ends a selection at its start";
+  EXPECT_FALSE(box.hasSelection());
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("one two\nthree"));
+}
+
+TEST_F(TextBoxTest, ABigPasteIsOneUndoStepAndComesBackWhole) {
+  const QString big = QString(1'000'000, QLatin1Char('x')) + QStringLiteral("\r\nend");
+  box.setText(QStringLiteral("before|after"));
+  box.setCursorPosition(7);
+  QApplication::clipboard()->setText(big);
+  box.paste();
+  EXPECT_EQ(box.Text(), QStringLiteral("before|") + big + QStringLiteral("after"));
+  EXPECT_EQ(box.cursorPosition(), 7 + big.size());
+  box.undo();
+  EXPECT_EQ(box.Text(), QStringLiteral("before|after"));
+  box.redo();
+  EXPECT_EQ(box.document().length(), 12 + big.size());
+}
+
+TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
+  const qint64 length = 200'000;
+  QString line;
+  line.reserve(length);
+  for (qint64 i = 0; i < length; ++i) line += QChar(u'a' + static_cast<char16_t>(i % 26));
+  box.setText(line + QStringLiteral("\nshort"));
+  for (const qint64 at : {qint64(0), length / 2, length}) {
+    box.setCursorPosition(at);
+    box.ensureCursorVisible();
+    const QRect caret = box.cursorRect();
+    EXPECT_TRUE(box.viewport()->rect().contains(caret.center())) << at;
+    // The point under the caret gives back the caret's position: the window laid
+    // out for the view and the caret agree.
+    EXPECT_EQ(box.positionAt(caret.center()), at);
+  }
+  // At the very end: typing lands there, and the view stays on it.
+  keys(QStringLiteral("Z"));
+  EXPECT_EQ(box.document().lineText(0).right(2), line.right(1) + QStringLiteral("Z"));
+  EXPECT_EQ(box.document().lineLength(0), length + 1);
+  EXPECT_TRUE(box.viewport()->rect().contains(box.cursorRect().center()));
+  key(Qt::Key_Home);
+  keys(QStringLiteral("Y"));
+  EXPECT_EQ(box.document().text(0, 3), QStringLiteral("Yab"));
+  EXPECT_EQ(box.horizontalScrollBar()->value(), 0);
+  // The scroll bar spans the whole line, which was never laid out whole.
+  EXPECT_GT(box.horizontalScrollBar()->maximum(),
+            static_cast<int>(length * 0.5 * QFontMetricsF(box.font()).averageCharWidth()));
+}
+
+TEST_F(TextBoxTest, DownKeepsTheColumnAndPagesMoveTheView) {
+  QString text;
+  for (int i = 0; i < 5000; ++i)
+    text += QStringLiteral("line %1\n").arg(i, 4, 10, QLatin1Char('0'));
+  box.setText(text);
+  key(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(box.cursorPosition(), text.size());
+  EXPECT_GT(box.firstVisibleLine(), 4900);
+  const qint64 top = box.firstVisibleLine();
+  key(Qt::Key_PageUp);
+  EXPECT_LT(box.firstVisibleLine(), top);
+  key(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(box.firstVisibleLine(), 0);
+  box.setCursorPosition(7);  // "line 00|00"
+  key(Qt::Key_Down);
+  key(Qt::Key_Down);
+  EXPECT_EQ(box.cursorPosition(), 2 * 10 + 7);
+}
+
+TEST_F(TextBoxTest, DoubleClickSelectsTheWordAndDragSelects) {
+  box.setText(QStringLiteral("alpha beta_gamma delta"));
+  const QPoint inBeta = box.rectAt(8, 1).center();
+  QTest::mouseDClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, inBeta);
+  EXPECT_EQ(box.selectedText(), QStringLiteral("beta_gamma"));
+  QTest::mousePress(box.viewport(), Qt::LeftButton, Qt::NoModifier, box.rectAt(0, 0).topLeft());
+  QTest::mouseMove(box.viewport(), box.rectAt(5, 0).topLeft());
+  QMouseEvent move(QEvent::MouseMove, QPointF(box.rectAt(5, 0).topLeft()),
+                   box.viewport()->mapToGlobal(QPointF(box.rectAt(5, 0).topLeft())), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(box.viewport(), &move);
+  QTest::mouseRelease(box.viewport(), Qt::LeftButton, Qt::NoModifier, box.rectAt(5, 0).topLeft());
+  EXPECT_EQ(box.selectedText(), QStringLiteral("alpha"));
+}
+
+TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
+  box.setText(QStringLiteral("ab"));
+  box.setCursorPosition(1);
+  QInputMethodEvent compose(QString::fromUtf16(u"\u304B"), {});
+  QApplication::sendEvent(&box, &compose);
+  EXPECT_EQ(box.Text(), QStringLiteral("ab")) << "composing text is not yet the text";
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf16(u"\u6F22"));
+  QApplication::sendEvent(&box, &commit);
+  EXPECT_EQ(box.Text(), QString::fromUtf16(u"a\u6F22b"));
+  EXPECT_EQ(box.inputMethodQuery(Qt::ImSurroundingText).toString(), box.Text());
+  EXPECT_EQ(box.inputMethodQuery(Qt::ImCursorPosition).toInt(), 2);
+  EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
+}
+
+TEST_F(TextBoxTest, TheContextMenuOffersWhatCanBeDone) {
+  box.setText(QStringLiteral("word"));
+  QApplication::clipboard()->clear();
+  std::unique_ptr<QMenu> menu(box.createContextMenu());
+  QStringList enabled;
+  for (QAction* a : menu->actions()) {
+    if (!a->isSeparator() && a->isEnabled()) enabled << a->text().remove(QLatin1Char('&'));
+  }
+  EXPECT_EQ(enabled, QStringList{QStringLiteral("Select All")});
+  menu->actions().last()->trigger();
+  EXPECT_EQ(box.selectedText(), QStringLiteral("word"));
+  menu.reset(box.createContextMenu());
+  for (QAction* a : menu->actions()) {
+    if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Delete")) a->trigger();
+  }
+  EXPECT_EQ(box.Text(), QString());
+  menu.reset(box.createContextMenu());
+  EXPECT_TRUE(menu->actions().first()->isEnabled()) << "Undo";
+  menu->actions().first()->trigger();
+  EXPECT_EQ(box.Text(), QStringLiteral("word"));
+}
+
+TEST_F(TextBoxTest, AScreenReaderReadsAndEditsTheText) {
+  box.setText(QStringLiteral("first\r\nsecond"));
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&box);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(a->textInterface(), nullptr);
+  ASSERT_NE(a->editableTextInterface(), nullptr);
+  EXPECT_EQ(a->role(), QAccessible::EditableText);
+  EXPECT_EQ(a->textInterface()->characterCount(), 13);
+  EXPECT_EQ(a->textInterface()->text(7, 13), QStringLiteral("second"));
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(a->textInterface()->textAtOffset(9, QAccessible::LineBoundary, &start, &end),
+            QStringLiteral("second"));
+  EXPECT_EQ(start, 7);
+  a->textInterface()->setSelection(0, 0, 5);
+  EXPECT_EQ(box.selectedText(), QStringLiteral("first"));
+  a->editableTextInterface()->replaceText(0, 5, QStringLiteral("1st"));
+  EXPECT_EQ(box.Text(), QStringLiteral("1st\r\nsecond"));
+  EXPECT_EQ(a->textInterface()->cursorPosition(), 3);
+}
+
+TEST_F(TextBoxTest, PaintsInThePalettesColours) {
+  QPalette dark = box.palette();
+  dark.setColor(QPalette::Base, QColor(20, 20, 30));
+  dark.setColor(QPalette::Text, QColor(240, 240, 240));
+  box.setPalette(dark);
+  box.setText(QStringLiteral("MMMM"));
+  const QImage image = box.viewport()->grab().toImage();
+  EXPECT_EQ(image.pixelColor(image.width() - 2, image.height() - 2), QColor(20, 20, 30));
+  bool light = false;
+  const QRect text = box.rectAt(0, 4);
+  for (int x = text.left(); x < text.right() && !light; ++x) {
+    for (int y = text.top(); y < text.bottom() && !light; ++y) {
+      light = image.pixelColor(x, y).lightness() > 200;
+    }
+  }
+  EXPECT_TRUE(light) << "the text is drawn in the palette's text colour";
+}
+
+TEST(TextLayoutCache, ShowsControlsAndSeparatorsWithoutBreakingTheLine) {
+  const QString shown =
+      TextLayoutCache::displayText(QStringView(u"a\u0000\u001A\u2028\u2029\tb", 7).toString());
+  ASSERT_EQ(shown.size(), 7);
+  EXPECT_EQ(shown, QString::fromUtf16(u"a\u2400\u241A\u2424\u2424\tb"));
 }
 
 }  // namespace

@@ -66,6 +66,144 @@ TEST(TextCodec, Windows1252RefusesCharactersItCannotHold) {
   EXPECT_EQ(codec.encode(QString::fromUtf16(u"\u20AC")), QByteArray("\x80"));
 }
 
+QByteArray raw(const char* data, int size) {
+  return QByteArray(data, size);
+}
+
+TEST(TextCodecMarks, ReadUtf16AndUtf32AndWriteThemBackWithTheirMark) {
+  struct Case {
+    QByteArray bytes;
+    Encoding encoding;
+    QByteArray lineEnd;
+    const char* name;
+  };
+  const Case cases[] = {
+      {raw("\xFF\xFEG\0r\0\xFC\0\x3D\xD8\0\xDE", 12), Encoding::Utf16LE, raw("\r\0\n\0", 4),
+       "UTF-16 LE"},
+      {raw("\xFE\xFF\0G\0r\0\xFC", 8), Encoding::Utf16BE, raw("\0\r\0\n", 4), "UTF-16 BE"},
+      {raw("\xFF\xFE\0\0G\0\0\0\0\xF6\x01\0", 12), Encoding::Utf32LE, raw("\r\0\0\0\n\0\0\0", 8),
+       "UTF-32 LE"},
+      {raw("\0\0\xFE\xFF\0\0\0G", 8), Encoding::Utf32BE, raw("\0\0\0\r\0\0\0\n", 8), "UTF-32 BE"},
+  };
+  for (const Case& c : cases) {
+    const TextCodec codec = TextCodec::detect(c.bytes);
+    EXPECT_EQ(codec.encoding(), c.encoding) << c.name;
+    EXPECT_EQ(codec.name(), QString::fromLatin1(c.name));
+    const QString text = codec.decode(c.bytes);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("G"))) << c.name;  // the mark is not text
+    EXPECT_EQ(codec.encode(text), c.bytes) << c.name;
+    EXPECT_EQ(codec.encodeFragment(u"\r\n"), c.lineEnd) << c.name;
+  }
+  EXPECT_EQ(TextCodec::detect(raw("\xFF\xFEG\0r\0\xFC\0\x3D\xD8\0\xDE", 12))
+                .decode(raw("\xFF\xFEG\0r\0\xFC\0\x3D\xD8\0\xDE", 12)),
+            QString::fromUtf16(u"Gr\u00FC\U0001F600"));
+}
+
+TEST(TextCodecMarks, FallBackWhenTheBytesDoNotFitTheMark) {
+  // An odd byte cannot be UTF-16: read one character a byte, all kept.
+  EXPECT_EQ(TextCodec::detect(raw("\xFF\xFE"
+                                  "A",
+                                  3))
+                .encoding(),
+            Encoding::Windows1252);
+  // Past U+10FFFF is no UTF-32; the same mark starts UTF-16 LE.
+  EXPECT_EQ(TextCodec::detect(raw("\xFF\xFE\0\0\0\0\x11\0", 8)).encoding(), Encoding::Utf16LE);
+  EXPECT_EQ(TextCodec::detect(QByteArray("\xEF\xBB\xBFok")).name(),
+            QStringLiteral("UTF-8 with BOM"));
+}
+
+TEST(TextCodecMarks, UnicodeEncodingsRefuseALoneSurrogateExceptUtf16) {
+  const QString lone = QString(QChar(0xD800)) + QStringLiteral("x");
+  EXPECT_FALSE(TextCodec(Encoding::Utf8, TextCodec::ByteOrderMark::Absent).encode(lone));
+  EXPECT_FALSE(TextCodec(Encoding::Utf32LE, TextCodec::ByteOrderMark::Present).encode(lone));
+  const TextCodec utf16(Encoding::Utf16BE, TextCodec::ByteOrderMark::Present);
+  EXPECT_EQ(utf16.decode(*utf16.encode(lone)), lone);
+}
+
+QByteArray page(const QByteArray& head, const QByteArray& body) {
+  return "<!DOCTYPE html>\n<html><head>" + head + "</head><body>" + body + "</body></html>";
+}
+
+TEST(TextCodecDeclared, APageChoosesItsCharacterSet) {
+  const QByteArray cyrillic =
+      page("<meta charset=\"windows-1251\">", "\xCF\xF0\xE8\xE2\xE5\xF2");  // "Привет"
+  const TextCodec codec = TextCodec::detectFile(cyrillic, QStringLiteral("/tmp/page.htm"));
+  ASSERT_EQ(codec.encoding(), Encoding::SingleByte);
+  EXPECT_EQ(codec.name(), QStringLiteral("windows-1251 (declared)"));
+  EXPECT_TRUE(
+      codec.decode(cyrillic).contains(QString::fromUtf16(u"\u041F\u0440\u0438\u0432\u0435\u0442")));
+  EXPECT_EQ(codec.encodeFragment(QString::fromUtf16(u"\u0416")), QByteArray("\xC6"));
+  EXPECT_FALSE(codec.encodeFragment(QString::fromUtf16(u"\u03A9")).has_value());  // no Greek
+
+  const QByteArray greek = page(
+      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=ISO-8859-7\">", "\xE1\xE2");
+  const TextCodec codec7 =
+      TextCodec::detectFile(greek, QStringLiteral("page.txt"));  // starts as HTML
+  EXPECT_EQ(codec7.encoding(), Encoding::SingleByte);
+  EXPECT_TRUE(codec7.decode(greek).contains(QString::fromUtf16(u"\u03B1\u03B2")));
+}
+
+TEST(TextCodecDeclared, ADeclarationGivesWayToWhatTheBytesSay) {
+  const QByteArray cyrillic = page("<meta charset=windows-1251>", "\xCF\xF0\xE8");
+  // A mark wins over the declaration.
+  EXPECT_EQ(TextCodec::detectFile("\xEF\xBB\xBF" + page("<meta charset=windows-1251>", "x"),
+                                  QStringLiteral("a.html"))
+                .encoding(),
+            Encoding::Utf8);
+  // Not a page: no declaration is looked for.
+  EXPECT_EQ(
+      TextCodec::detectFile("notes <meta charset=windows-1251> \xCF\xF0", QStringLiteral("a.txt"))
+          .encoding(),
+      Encoding::Windows1252);
+  // UTF-8 declared on bytes that are not UTF-8; a name nobody knows.
+  EXPECT_EQ(TextCodec::detectFile(page("<meta charset=utf-8>", "\xCF\xF0"), QStringLiteral("a.htm"))
+                .encoding(),
+            Encoding::Windows1252);
+  EXPECT_EQ(
+      TextCodec::detectFile(page("<meta charset=x-no-such-set>", "ok"), QStringLiteral("a.htm"))
+          .encoding(),
+      Encoding::Utf8);
+  // Only the first 1024 bytes count.
+  EXPECT_EQ(
+      TextCodec::detectFile(page(QByteArray(1100, ' ') + "<meta charset=windows-1251>", "\xCF"),
+                            QStringLiteral("a.htm"))
+          .encoding(),
+      Encoding::Windows1252);
+  EXPECT_EQ(TextCodec::detectFile(cyrillic, QStringLiteral("A.HTML")).encoding(),
+            Encoding::SingleByte);
+}
+
+TEST(TextCodecDeclared, SingleByteSetsGiveBackEveryByte) {
+  for (const char* name : {"windows-1251", "windows-1250", "iso-8859-3", "iso-8859-7", "koi8-r",
+                           "windows-1255", "iso-8859-8"}) {
+    const std::optional<TextCodec> codec = TextCodec::named(name);
+    ASSERT_TRUE(codec.has_value()) << name;
+    ASSERT_EQ(codec->encoding(), Encoding::SingleByte) << name;
+    const QString text = codec->decode(allBytes());
+    EXPECT_EQ(text.size(), 256) << name;
+    EXPECT_EQ(codec->encode(text), allBytes()) << name;
+  }
+  // What pages call Latin-1 is Windows-1252.
+  EXPECT_EQ(TextCodec::named("ISO-8859-1")->encoding(), Encoding::Windows1252);
+  EXPECT_FALSE(TextCodec::named("x-no-such-set").has_value());
+}
+
+TEST(TextCodecDeclared, MultiByteSetsAreUsedOnlyWhenTheyGiveTheBytesBack) {
+  const QByteArray japanese = page("<meta charset=\"Shift_JIS\">", "\x93\xFA\x96\x7B");  // 日本
+  const TextCodec codec = TextCodec::detectFile(japanese, QStringLiteral("a.htm"));
+  ASSERT_EQ(codec.encoding(), Encoding::MultiByte);
+  const QString text = codec.decode(japanese);
+  EXPECT_TRUE(text.contains(QString::fromUtf16(u"\u65E5\u672C")));
+  EXPECT_EQ(codec.encode(text), japanese);
+  EXPECT_FALSE(codec.encodeFragment(QString::fromUtf16(u"\u0E01")).has_value());  // Thai
+  // A lead byte with nothing after it does not decode: the bytes are read as
+  // Windows-1252 instead.
+  EXPECT_EQ(
+      TextCodec::detectFile(page("<meta charset=\"Shift_JIS\">", "\x93"), QStringLiteral("a.htm"))
+          .encoding(),
+      Encoding::Windows1252);
+}
+
 TEST(LineEnds, TheMostFrequentKindIsTheOneNewLinesTake) {
   using K = LineEnds::Kind;
   EXPECT_EQ(LineEnds::scan(u"abc").dominant(), K::CrLf);  // none: the written line end

@@ -48,7 +48,7 @@ TEST(CupsPrinting, PrintsThroughACupsPdfQueue) {
   service.setup().setOutputFormat(QPrinter::NativeFormat);
   service.setup().setPrinterName(queue);
   ASSERT_EQ(service.setup().outputFormat(), QPrinter::NativeFormat);
-  service.printText(QStringLiteral("first line\r\nsecond line\n"), QFont());
+  service.printText(QStringLiteral("first line\r\nsecond line\n"), QFont(), {});
 
   // cups-pdf passes the pages through Ghostscript, which loses the glyphs'
   // text mapping: a new PDF with pages is what can be checked.
@@ -76,7 +76,7 @@ TEST(CupsPrinting, AQueueThatRefusesJobsIsAPrinterError) {
   service.setup().setOutputFormat(QPrinter::NativeFormat);
   service.setup().setPrinterName(queue);
   try {
-    service.printText(QStringLiteral("refused"), QFont());
+    service.printText(QStringLiteral("refused"), QFont(), {});
     FAIL() << "the refused job went unreported";
   } catch (const ToolkitError& e) {
     EXPECT_EQ(e.Number(), err::PrinterError);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -44,7 +45,7 @@ TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWithLongLinesWrappedAndPagesBroke
   text += longLine + QStringLiteral("\rlast\n");
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPointSizeF(10);
-  service.printText(text, font);
+  service.printText(text, font, {});
 
   const QString printed = textOf(tmp.file("out.pdf"));
   EXPECT_GE(printed.count(QLatin1Char('\f')), 2) << "150 lines at 10 points need several pages";
@@ -64,6 +65,29 @@ TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWithLongLinesWrappedAndPagesBroke
     at = found;
   }
   EXPECT_GT(printed.indexOf(QStringLiteral("last"), at), 0);
+}
+
+TEST_F(PrintingTest, ACancelledPrintStopsAtAPageAndLeavesNoDocument) {
+  QtPrinterService service;
+  service.setup().setOutputFormat(QPrinter::PdfFormat);
+  service.setup().setOutputFileName(tmp.file("out.pdf"));
+  QString text;
+  for (int i = 1; i <= 400; ++i) text += QStringLiteral("Line %1\n").arg(i);
+  std::vector<qint64> heard;
+  const auto cancelSecond = [&heard](qint64 done, qint64 total) {
+    EXPECT_LE(done, total);
+    heard.push_back(done);
+    return heard.size() < 2;
+  };
+  try {
+    service.printText(text, QFont(), cancelSecond);
+    ADD_FAILURE() << "a cancelled print must not pass for a printed one";
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::DialogCancelled);
+  }
+  ASSERT_EQ(heard.size(), 2U);
+  EXPECT_LT(heard[0], heard[1]);
+  EXPECT_TRUE(!QFile::exists(tmp.file("out.pdf")) || textOf(tmp.file("out.pdf")).isEmpty());
 }
 
 TEST(PrinterObject, EndDocSendsEverythingPrintedAsOneDocumentOnce) {

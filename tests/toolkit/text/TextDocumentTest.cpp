@@ -1,0 +1,470 @@
+#include "toolkit/text/TextDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <algorithm>
+#include <functional>
+#include <random>
+
+#include "toolkit/ToolkitError.h"
+
+namespace ostrel {
+namespace {
+
+using Encoding = TextCodec::Encoding;
+using Mark = TextCodec::ByteOrderMark;
+
+std::unique_ptr<TextDocument> load(const QByteArray& bytes) {
+  return TextDocument::fromBytes(bytes, TextCodec::detect(bytes));
+}
+
+QByteArray written(const TextDocument& document, const TextCodec& codec) {
+  QByteArray out;
+  const bool ok = document.write(codec, [&](QByteArrayView bytes) { out.append(bytes); });
+  EXPECT_TRUE(ok);
+  return out;
+}
+
+QByteArray written(const TextDocument& document) {
+  return written(document, document.codec());
+}
+
+// The line index a QString gives when split the plain way.
+struct Lines {
+  std::vector<qint64> starts{0};
+  std::vector<qint64> endLengths;
+};
+
+Lines linesOf(const QString& text) {
+  Lines lines;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] != u'\r' && text[i] != u'\n') continue;
+    const int length = text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
+    lines.endLengths.push_back(length);
+    i += length - 1;
+    lines.starts.push_back(i + 1);
+  }
+  lines.endLengths.push_back(0);
+  return lines;
+}
+
+// Compares everything the document says about its text with the text itself.
+void expectHolds(const TextDocument& document, const QString& text) {
+  ASSERT_EQ(document.toString(), text);
+  ASSERT_EQ(document.length(), text.size());
+  const Lines lines = linesOf(text);
+  ASSERT_EQ(document.lineCount(), static_cast<qint64>(lines.starts.size()));
+  for (std::size_t line = 0; line < lines.starts.size(); ++line) {
+    const qint64 start = lines.starts[line];
+    const qint64 end = line + 1 < lines.starts.size() ? lines.starts[line + 1] : text.size();
+    ASSERT_EQ(document.lineStart(line), start) << "line " << line;
+    ASSERT_EQ(document.lineEndLength(line), lines.endLengths[line]) << "line " << line;
+    ASSERT_EQ(document.lineLength(line), end - start - lines.endLengths[line]) << "line " << line;
+    ASSERT_EQ(document.lineAt(start), static_cast<qint64>(line));
+    if (end > start) ASSERT_EQ(document.lineAt(end - 1), static_cast<qint64>(line));
+  }
+}
+
+QString randomInsert(std::mt19937& random) {
+  static const QString parts[] = {QStringLiteral("a"),
+                                  QStringLiteral("\r"),
+                                  QStringLiteral("\n"),
+                                  QStringLiteral("\r\n"),
+                                  QStringLiteral("word "),
+                                  QString::fromUtf16(u"\u00E9"),
+                                  QString::fromUtf16(u"\U0001F600"),
+                                  QStringLiteral("\r\n\r"),
+                                  QStringLiteral("\n\n")};
+  QString text;
+  const int count = static_cast<int>(random() % 4);
+  for (int i = 0; i < count; ++i) text += parts[random() % std::size(parts)];
+  return text;
+}
+
+// Random edits checked against the same edits on a QString, then every one
+// undone and redone, each state checked again.
+void editAtRandom(const QByteArray& bytes, unsigned seed) {
+  std::unique_ptr<TextDocument> document = load(bytes);
+  QString model = document->toString();
+  std::vector<QString> history{model};
+  std::mt19937 random(seed);
+  for (int step = 0; step < 300; ++step) {
+    qint64 position = static_cast<qint64>(random() % (model.size() + 1));
+    qint64 remove = static_cast<qint64>(random() % 4);
+    // Edits near the places where line ends and pieces meet are the ones
+    // that go wrong; keep the model's positions off surrogate halves.
+    remove = qMin(remove, model.size() - position);
+    if (position > 0 && position < model.size() && model[position].isLowSurrogate()) --position;
+    qint64 end = position + remove;
+    if (end > 0 && end < model.size() && model[end].isLowSurrogate()) --end;
+    remove = qMax<qint64>(0, end - position);
+    const QString insert = randomInsert(random);
+    document->breakUndoCoalescing();
+    document->replace(position, remove, insert);
+    if (remove == 0 && insert.isEmpty()) continue;
+    model.replace(position, remove, insert);
+    history.push_back(model);
+    ASSERT_NO_FATAL_FAILURE(expectHolds(*document, model)) << "step " << step;
+  }
+  for (auto state = history.rbegin() + 1; state != history.rend(); ++state) {
+    ASSERT_TRUE(document->undo().has_value());
+    ASSERT_NO_FATAL_FAILURE(expectHolds(*document, *state));
+  }
+  EXPECT_FALSE(document->canUndo());
+  EXPECT_FALSE(document->isModified());
+  EXPECT_EQ(written(*document), bytes);
+  for (auto state = history.begin() + 1; state != history.end(); ++state) {
+    ASSERT_TRUE(document->redo().has_value());
+    ASSERT_NO_FATAL_FAILURE(expectHolds(*document, *state));
+  }
+  EXPECT_FALSE(document->canRedo());
+}
+
+QByteArray utf16(const QString& text, bool bigEndian) {
+  const TextCodec codec(bigEndian ? Encoding::Utf16BE : Encoding::Utf16LE, Mark::Present);
+  return *codec.encode(text);
+}
+
+TEST(TextDocumentEdits, MatchAPlainStringAcrossPiecesAndUndoBackToTheBytes) {
+  const QString mixed = QString::fromUtf16(u"one\r\ntwo\rthree\n\nf\u00FCnf \U0001F600\r");
+  editAtRandom(mixed.toUtf8(), 1);
+  editAtRandom(QByteArray("caf\xE9\r\n\x80\x81 \r\rend", 13), 2);  // Windows-1252
+  editAtRandom(utf16(mixed, false), 3);
+  editAtRandom(utf16(mixed, true), 4);
+  editAtRandom(*TextCodec(Encoding::Utf32LE, Mark::Present).encode(mixed), 5);
+  editAtRandom(QByteArray(), 6);
+}
+
+TEST(TextDocumentEdits, HoldTheLineIndexWhereLineEndsJoinAndSplit) {
+  std::unique_ptr<TextDocument> document = load("a\rb\nc");
+  document->replace(2, 1, QString());  // "a\r\nc": CR and LF become one line end
+  expectHolds(*document, QStringLiteral("a\r\nc"));
+  document->replace(2, 0, QStringLiteral("x"));  // split again
+  expectHolds(*document, QStringLiteral("a\rx\nc"));
+  document->replace(0, 2, QString());  // the first line end goes
+  expectHolds(*document, QStringLiteral("x\nc"));
+  document->replace(3, 0, QStringLiteral("\r"));  // a CR at the very end ends a line
+  expectHolds(*document, QStringLiteral("x\nc\r"));
+}
+
+TEST(TextDocumentEdits, ReportEachChangeWithTheLinesItTouched) {
+  std::unique_ptr<TextDocument> document = load("one\ntwo\nthree");
+  std::vector<TextDocument::Change> changes;
+  document->setChangeListener([&](const TextDocument::Change& c) { changes.push_back(c); });
+  const quint64 before = document->revision();
+  document->replace(5, 1, QStringLiteral("W\r\nX\n"));  // "one\ntW\r\nX\no\nthree"
+  ASSERT_EQ(changes.size(), 1U);
+  EXPECT_EQ(changes[0].position, 5);
+  EXPECT_EQ(changes[0].removed, 1);
+  EXPECT_EQ(changes[0].inserted, 5);
+  EXPECT_EQ(changes[0].firstLine, 1);
+  EXPECT_EQ(changes[0].linesInserted - changes[0].linesRemoved, 2);
+  EXPECT_EQ(document->lineCount(), 5);
+  EXPECT_NE(document->revision(), before);
+  document->undo();
+  ASSERT_EQ(changes.size(), 2U);
+  EXPECT_EQ(changes[1].linesInserted - changes[1].linesRemoved, -2);
+}
+
+TEST(TextDocumentEdits, MoveAPositionInsideASurrogatePairToItsStart) {
+  const QString face = QString::fromUtf16(u"a\U0001F600b");
+  std::unique_ptr<TextDocument> document = load(face.toUtf8());
+  document->replace(2, 0, QStringLiteral("x"));
+  EXPECT_EQ(document->toString(), QString::fromUtf16(u"ax\U0001F600b"));
+  document->replace(3, 1, QString());  // from the middle: the whole pair or nothing
+  EXPECT_EQ(document->toString(), QString::fromUtf16(u"ax\U0001F600b"));
+  document->replace(2, 2, QString());
+  EXPECT_EQ(document->toString(), QStringLiteral("axb"));
+  // Reading from the middle of a pair gives its second half, as a QString would.
+  const std::unique_ptr<TextDocument> fresh = load(face.toUtf8());
+  EXPECT_EQ(fresh->text(2, 2), face.mid(2, 2));
+  EXPECT_EQ(fresh->text(0, 2), face.mid(0, 2));
+}
+
+TEST(TextDocumentUndo, TypingIsOneStepUntilTheCaretMovesOrALineEndIsTyped) {
+  std::unique_ptr<TextDocument> document = load("x");
+  for (const char* c : {"a", "b", "c"})
+    document->replace(document->length(), 0, QString::fromLatin1(c));
+  document->replace(3, 1, QString());  // a backspace at the running position
+  EXPECT_EQ(document->toString(), QStringLiteral("xab"));
+  document->replace(3, 0, QStringLiteral("\n"));
+  document->replace(4, 0, QStringLiteral("d"));
+  document->breakUndoCoalescing();
+  document->replace(5, 0, QStringLiteral("e"));
+  EXPECT_EQ(document->toString(), QStringLiteral("xab\nde"));
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("xab\nd"));
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("xab\n"));
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("xab"));
+  const auto range = document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("x"));
+  ASSERT_TRUE(range.has_value());
+  EXPECT_EQ(range->position, 1);
+  EXPECT_EQ(range->length, 0);
+  EXPECT_FALSE(document->undo().has_value());
+}
+
+TEST(TextDocumentUndo, TypingOverASelectionIsOneStepWithWhatFollows) {
+  std::unique_ptr<TextDocument> document = load("one two");
+  document->replace(4, 3, QStringLiteral("t"));
+  document->replace(5, 0, QStringLiteral("e"));
+  document->replace(6, 0, QStringLiteral("n"));
+  EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
+  const auto range = document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("one two"));
+  ASSERT_TRUE(range.has_value());
+  EXPECT_EQ(range->position, 4);
+  EXPECT_EQ(range->length, 3);
+  EXPECT_FALSE(document->canUndo());
+  EXPECT_EQ(document->redo()->length, 3);
+  EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
+}
+
+TEST(TextDocumentUndo, BackspacesPastTheTypedTextRestoreWhatWasThere) {
+  std::unique_ptr<TextDocument> document = load("hello");
+  document->replace(5, 0, QStringLiteral("!"));
+  for (qint64 at = 5; at >= 3; --at) document->replace(at, 1, QString());
+  EXPECT_EQ(document->toString(), QStringLiteral("hel"));
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("hello"));
+  EXPECT_FALSE(document->canUndo());
+}
+
+TEST(TextDocumentUndo, ModifiedFollowsTheSavedState) {
+  std::unique_ptr<TextDocument> document = load("abc");
+  EXPECT_FALSE(document->isModified());
+  document->replace(0, 0, QStringLiteral("x"));
+  EXPECT_TRUE(document->isModified());
+  document->undo();
+  EXPECT_FALSE(document->isModified());
+  document->redo();
+  EXPECT_TRUE(document->isModified());
+  document->setUnmodified();
+  document->replace(4, 0, QStringLiteral("y"));  // would coalesce but for the save
+  document->undo();
+  EXPECT_FALSE(document->isModified());
+  EXPECT_EQ(document->toString(), QStringLiteral("xabc"));
+  document->undo();
+  EXPECT_TRUE(document->isModified());
+}
+
+TEST(TextDocumentUndo, ALargePasteIsUndoneAndRedoneWhole) {
+  std::unique_ptr<TextDocument> document = load("start\nend");
+  QString paste;
+  for (int i = 0; i < 200000; ++i) paste += QStringLiteral("line %1\n").arg(i);
+  document->replace(6, 0, paste);
+  EXPECT_EQ(document->lineCount(), 200002);
+  EXPECT_EQ(document->lineText(100001), QStringLiteral("line 100000"));
+  document->undo();
+  expectHolds(*document, QStringLiteral("start\nend"));
+  document->redo();
+  EXPECT_EQ(document->text(6, paste.size()), paste);
+  EXPECT_EQ(document->lineCount(), 200002);
+}
+
+struct Faithful {
+  const char* name;
+  QByteArray bytes;
+};
+
+class TextDocumentBytes : public ::testing::TestWithParam<Faithful> {};
+
+// What was read comes back byte for byte, unedited or after an edit that was
+// undone; an edit in the middle leaves the bytes around it as they were.
+TEST_P(TextDocumentBytes, ComeBackAsRead) {
+  const QByteArray& bytes = GetParam().bytes;
+  std::unique_ptr<TextDocument> document = load(bytes);
+  EXPECT_EQ(written(*document), bytes);
+  const qint64 middle = document->length() / 2;
+  document->replace(middle, 0, QStringLiteral("X"));
+  const QByteArray edited = written(*document);
+  EXPECT_EQ(document->codec().decode(edited), document->toString());
+  EXPECT_EQ(edited.size(), bytes.size() + document->codec().encodeFragment(u"X")->size());
+  document->undo();
+  EXPECT_EQ(written(*document), bytes);
+}
+
+QByteArray bytes(const char* data, int size) {
+  return QByteArray(data, size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TextDocumentBytes,
+    ::testing::Values(Faithful{"nul_and_eof_mark", bytes("a\0b\x1A"
+                                                         "c\r\n",
+                                                         7)},
+                      Faithful{"lone_cr_and_mixed_ends", "a\rb\r\nc\nd\n\r"},
+                      Faithful{"invalid_utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"},
+                      Faithful{"bom", "\xEF\xBB\xBFhi\r\nthere"},
+                      Faithful{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi"},
+                      Faithful{"utf16le", bytes("\xFF\xFEh\0i\0\r\0\n\0\x3D\xD8", 12)},
+                      Faithful{"utf16be", bytes("\xFE\xFF\0h\0i\0\n", 8)},
+                      Faithful{"utf32le", bytes("\xFF\xFE\0\0h\0\0\0\x00\xF6\x01\0", 12)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextDocumentBytes, TextReplacedWholeIsWrittenAsItIsNow) {
+  // The same length as what was read, in one piece: still not the file's bytes.
+  std::unique_ptr<TextDocument> document = load("abc");
+  document->replace(0, 3, QStringLiteral("xyz"));
+  EXPECT_EQ(written(*document), QByteArray("xyz"));
+  std::unique_ptr<TextDocument> empty = load(QByteArray());
+  empty->replace(0, 0, QStringLiteral("new"));
+  EXPECT_EQ(written(*empty), QByteArray("new"));
+}
+
+TEST(TextDocumentBytes, RefuseACharacterTheCodecCannotHold) {
+  std::unique_ptr<TextDocument> document = load("caf\xE9");
+  ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
+  document->replace(4, 0, QString::fromUtf16(u" \u2603"));
+  EXPECT_FALSE(document->canEncode(document->codec()));
+  int calls = 0;
+  EXPECT_FALSE(document->write(document->codec(), [&](QByteArrayView) { ++calls; }));
+  EXPECT_EQ(calls, 0);
+  const TextCodec utf8(Encoding::Utf8, Mark::Absent);
+  EXPECT_TRUE(document->canEncode(utf8));
+  EXPECT_EQ(written(*document, utf8), QByteArray("caf\xC3\xA9 \xE2\x98\x83"));
+}
+
+int errorNumberOf(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const ToolkitError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(TextDocumentBytes, ProgressCanCancelReadingAndWriting) {
+  const QByteArray big(20 * 1024 * 1024, '\n');
+  const auto cancel = [](qint64, qint64) { return false; };
+  EXPECT_EQ(errorNumberOf([&] { TextDocument::fromBytes(big, TextCodec::detect(big), cancel); }),
+            err::DialogCancelled);
+  const QByteArray text(12 * 1024 * 1024, 'a');
+  const std::unique_ptr<TextDocument> document = load(text);
+  EXPECT_EQ(errorNumberOf([&] {
+              document->write(
+                  document->codec(), [](QByteArrayView) {}, cancel);
+            }),
+            err::DialogCancelled);
+  std::vector<qint64> seen;
+  const auto watch = [&](qint64 done, qint64 total) {
+    seen.push_back(done);
+    return done <= total;
+  };
+  EXPECT_NO_THROW(TextDocument::fromBytes(big, TextCodec::detect(big), watch));
+  EXPECT_FALSE(seen.empty());
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+// A page in a declared character set: a typed letter of its alphabet goes
+// into the file as that set's byte; one it lacks is refused, not replaced.
+TEST(TextDocumentBytes, KeepADeclaredCharacterSet) {
+  const QByteArray page = "<html><meta charset=windows-1251><p>\xCF\xF0\xE8</p>\x98</html>";
+  const TextCodec codec = TextCodec::detectFile(page, QStringLiteral("page.htm"));
+  ASSERT_EQ(codec.encoding(), Encoding::SingleByte);
+  std::unique_ptr<TextDocument> document = TextDocument::fromBytes(page, codec);
+  EXPECT_EQ(written(*document), page);
+  const qint64 at = document->toString().indexOf(QStringLiteral("</p>"));
+  document->replace(at, 0, QString::fromUtf16(u"\u0416"));
+  QByteArray expected = page;
+  expected.insert(at, '\xC6');
+  EXPECT_EQ(written(*document), expected);
+  document->replace(at, 0, QString::fromUtf16(u"\u00E9"));
+  EXPECT_FALSE(document->canEncode(document->codec()));
+
+  const QByteArray japanese =
+      "<html><meta charset=\"shift_jis\">\x93\xFA\x96\x7B\r\n\x93\xFA</html>";
+  const TextCodec sjis = TextCodec::detectFile(japanese, QStringLiteral("page.htm"));
+  ASSERT_EQ(sjis.encoding(), Encoding::MultiByte);
+  document = TextDocument::fromBytes(japanese, sjis);
+  EXPECT_EQ(document->lineCount(), 2);
+  EXPECT_EQ(document->lineText(1), QString::fromUtf16(u"\u65E5</html>"));
+  EXPECT_EQ(written(*document), japanese);
+  document->replace(document->lineStart(1), 0, QString::fromUtf16(u"\u672C"));
+  QByteArray edited = japanese;
+  edited.insert(edited.indexOf("\r\n") + 2, "\x96\x7B");
+  EXPECT_EQ(written(*document), edited);
+
+  // Bytes the set does not give back (a lead byte cut off) are read as
+  // detected instead, so that they still come back.
+  const QByteArray cut = japanese + "\x93";
+  document = TextDocument::fromBytes(cut, sjis);
+  EXPECT_EQ(document->codec().encoding(), Encoding::Windows1252);
+  EXPECT_EQ(written(*document), cut);
+}
+
+// A long line of characters of several lengths, read through windows at its
+// ends and middle, the way the view reads it, in each encoding that finds
+// positions by counting.
+TEST(TextDocumentLongLine, ReadsAndEditsAnywhereInIt) {
+  const QString unit = QString::fromUtf16(u"ab\u00E9\u20AC\U0001F600 ");
+  QString built;
+  while (built.size() < 3 * 1024 * 1024) built += unit;
+  const TextCodec utf32(Encoding::Utf32BE, Mark::Present);
+  for (const QByteArray& bytes : {built.toUtf8(), *utf32.encode(built)}) {
+    QString line = built;
+    std::unique_ptr<TextDocument> document = load(bytes);
+    ASSERT_EQ(document->length(), line.size());
+    ASSERT_EQ(document->lineCount(), 1);
+    for (const qint64 at : {qint64(0), qint64(1), line.size() / 2, line.size() / 2 + 3,
+                            line.size() - 700, line.size() - 1}) {
+      ASSERT_EQ(document->text(at, 700), line.mid(at, 700)) << at;
+    }
+    document->replace(line.size() - 1, 1, QStringLiteral("END"));
+    document->replace(0, 1, QStringLiteral("BEGIN"));
+    line.replace(line.size() - 1, 1, QStringLiteral("END"));
+    line.replace(0, 1, QStringLiteral("BEGIN"));
+    EXPECT_EQ(document->text(0, 10), line.left(10));
+    EXPECT_EQ(document->text(document->length() - 10, 10), line.right(10));
+    EXPECT_EQ(document->lineLength(0), line.size());
+    EXPECT_EQ(document->codec().decode(written(*document)), line);
+  }
+}
+
+qint64 peakResidentKiB() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').front().toLongLong();
+  }
+  return -1;
+}
+
+// A 100 MB file costs its bytes and the line index, not a decoded copy:
+// opening it, reading its lines, editing and writing it keep the peak within
+// the bytes and a margin.
+TEST(TextDocumentLarge, HoldsAHundredMegabytesInLittleMoreThanTheirSize) {
+  constexpr qint64 kSize = 100 * 1000 * 1000;
+  const qint64 before = peakResidentKiB();
+  ASSERT_GT(before, 0);
+  QByteArray bytes;
+  bytes.reserve(kSize + 1024);  // no reallocation: one copy of the bytes only
+  const QByteArray line =
+      QByteArrayLiteral("2026-12-07 11:32:37 caf\xC3\xA9 ordinary log line number ");
+  for (int n = 0; bytes.size() < kSize; ++n) {
+    bytes.append(line);
+    bytes.append(QByteArray::number(n));
+    bytes.append("\r\n");
+  }
+  const qint64 size = bytes.size();
+  const TextCodec codec = TextCodec::detect(bytes);
+  std::unique_ptr<TextDocument> document = TextDocument::fromBytes(std::move(bytes), codec);
+  const qint64 lines = document->lineCount();
+  EXPECT_GT(lines, 1000000);
+  EXPECT_EQ(document->lineText(lines / 2).left(20), QString::fromUtf8(line.left(20)));
+  document->replace(document->lineStart(lines / 2), 0, QStringLiteral("typed "));
+  qint64 total = 0;
+  ASSERT_TRUE(document->write(document->codec(), [&](QByteArrayView b) { total += b.size(); }));
+  EXPECT_EQ(total, size + 6);
+  const qint64 grown = peakResidentKiB() - before;
+  RecordProperty("peak_growth_kib", static_cast<int>(grown));
+  // The bytes (about 95 MiB) plus 8 bytes a line plus room for the vector
+  // growing: far below the two bytes a character that decoding would take.
+  EXPECT_LT(grown, 140 * 1024) << "peak grew by " << grown << " KiB";
+}
+
+}  // namespace
+}  // namespace ostrel

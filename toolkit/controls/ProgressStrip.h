@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+
+#include "toolkit/controls/ControlGeometry.h"
+
+class QProgressBar;
+class QPushButton;
+
+namespace ostrel {
+
+// The progress of long work, shown in its window: a bar and, for work the
+// user may stop, a Cancel button. Work that ends quickly shows nothing.
+class ProgressStrip : public QWidget, public ControlGeometry {
+  Q_OBJECT
+
+ public:
+  // Work shorter than this shows no progress.
+  static constexpr qint64 kDelayMs = 300;
+
+  enum class Cancel { Allowed, NotAllowed };
+  // Whether the user may use the program while the work runs; the window's
+  // own controls are disabled either way.
+  enum class Input { Answered, Held };
+
+  ProgressStrip(QWidget* parent, const QString& name, ScaleMode mode = ScaleMode::Twips);
+
+  // One piece of work, for as long as it lives; call it now and then with
+  // how far the work is. It returns false once the user cancelled (or closed
+  // the window during work that may be cancelled).
+  class Run {
+   public:
+    Run(ProgressStrip& strip, QString what, Cancel cancel, Input input);
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    bool operator()(qint64 done, qint64 total);
+    bool cancelled() const;
+
+   private:
+    void show();
+
+    ProgressStrip& strip_;
+    QString what_;
+    Cancel cancel_;
+    Input input_;
+    QElapsedTimer started_;
+    QElapsedTimer lastEvents_;
+    QList<QWidget*> disabled_;
+    QPointer<QWidget> focus_;
+    bool shown_ = false;
+  };
+
+  // What the Cancel button does.
+  void cancel() { cancelled_ = true; }
+  bool isRunning() const { return running_; }
+
+ protected:
+  // Holds back the window's deletion while work runs inside it: the events
+  // let through during the work may unload the window (Exit in the main
+  // window), and the work must not lose its window under it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QProgressBar* bar_;
+  QPushButton* cancelButton_;
+  bool cancelled_ = false;
+  bool running_ = false;
+  bool deletionHeld_ = false;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,176 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "toolkit/files/TextCodec.h"
+
+namespace ostrel {
+
+class TextSource;
+
+// The text of one file as the editor holds it: the file's bytes, untouched,
+// and what the user added, with a table of pieces saying which parts of the
+// two make up the text now. Nothing is decoded until it is asked for, so a
+// file of hundreds of megabytes costs its bytes and a line index, and an edit
+// in a line of ten million characters costs what it changes.
+//
+// Positions and lengths are in UTF-16 code units of the decoded text (what a
+// QString index means). Lines are separated by CR LF, a lone LF or a lone CR,
+// kept exactly as stored; a line's length excludes its line end.
+class TextDocument {
+ public:
+  // Called now and then during long work; false cancels it.
+  using Progress = std::function<bool(qint64 done, qint64 total)>;
+
+  // What one change did, for the views: the text [position, position +
+  // removed) became [position, position + inserted); the line ends of lines
+  // firstLine .. firstLine + linesRemoved - 1 were replaced by those of lines
+  // firstLine .. firstLine + linesInserted - 1 (lines after them moved by the
+  // difference). Lines before firstLine are untouched.
+  struct Change {
+    qint64 position;
+    qint64 removed;
+    qint64 inserted;
+    qint64 firstLine;
+    qint64 linesRemoved;
+    qint64 linesInserted;
+  };
+
+  struct Range {
+    qint64 position;
+    qint64 length;
+  };
+
+  // Empty, UTF-8 without a byte-order mark.
+  TextDocument();
+  ~TextDocument();
+  TextDocument(const TextDocument&) = delete;
+  TextDocument& operator=(const TextDocument&) = delete;
+
+  // Takes the file's bytes (kept as they are, the byte-order mark included)
+  // and the codec found for them, and finds the line starts. Throws
+  // ToolkitError when progress cancels, or naming the file when its line
+  // index would not fit (more than 32 Mi lines) or memory runs out.
+  static std::unique_ptr<TextDocument> fromBytes(QByteArray bytes, const TextCodec& codec,
+                                                 const Progress& progress = {},
+                                                 const QString& fileName = {});
+
+  const TextCodec& codec() const { return codec_; }
+  // After the user agreed to another character set; the loaded bytes are
+  // then re-encoded on writing.
+  void setCodec(const TextCodec& codec) { codec_ = codec; }
+
+  qint64 length() const { return length_; }
+  // At least 1: an empty text is one empty line.
+  qint64 lineCount() const { return static_cast<qint64>(breaks_.size()) + 1; }
+  qint64 lineStart(qint64 line) const;
+  qint64 lineLength(qint64 line) const;
+  // 0 (the last line), 1 or 2.
+  qint64 lineEndLength(qint64 line) const;
+  // The line holding position; a position between the CR and LF of a line end
+  // belongs to that line.
+  qint64 lineAt(qint64 position) const;
+
+  // Decoded text; costs the length asked for, wherever it lies. Out-of-range
+  // parts are clipped.
+  QString text(qint64 position, qint64 length) const;
+  QString lineText(qint64 line) const;
+  // The whole text with its line ends as stored (tests and small files).
+  QString toString() const;
+
+  // The one edit. Positions inside a surrogate pair move to its start.
+  void replace(qint64 position, qint64 removeLength, const QString& insert);
+  // Typing coalesces: single-character inserts and backspaces at the running
+  // position form one undo step until a line end is typed, an edit happens
+  // elsewhere, or this is called (the caret moved, the document was saved).
+  void breakUndoCoalescing();
+  bool canUndo() const;
+  bool canRedo() const;
+  // The text the step put back (to place the caret or select), or nothing.
+  std::optional<Range> undo();
+  std::optional<Range> redo();
+  void clearUndo();
+
+  // Differs from the state loaded or last saved; undoing back to that state
+  // makes it unmodified again.
+  bool isModified() const { return state_ != savedState_; }
+  void setUnmodified();
+  // Changes on every edit, undo and redo (for caches).
+  quint64 revision() const { return revision_; }
+
+  // Streams the text in codec's bytes to sink, byte-order mark first if the
+  // codec has one, in chunks; pieces of the loaded file go out as they were
+  // read when codec is the one they were read with. False (and nothing useful
+  // written) when a character has no bytes in codec. Throws ToolkitError when
+  // progress cancels.
+  bool write(const TextCodec& codec, const std::function<void(QByteArrayView)>& sink,
+             const Progress& progress = {}) const;
+  // True when write would succeed with codec (checks only what may fail).
+  bool canEncode(const TextCodec& codec) const;
+
+  // One listener (the widget), called after every change.
+  void setChangeListener(std::function<void(const Change&)> listener) {
+    listener_ = std::move(listener);
+  }
+
+ private:
+  struct Piece {
+    int source;  // kOriginal or an index into added_
+    qint64 start;
+    qint64 length;
+  };
+  struct Step;
+
+  static constexpr int kOriginal = -1;
+
+  std::size_t pieceIndexAt(qint64 position) const;
+  void splitAt(qint64 position);
+  // Puts pieces in place of [position, position + removeLength); what was
+  // there goes to removed when given.
+  void replacePieces(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
+                     qint64 insertLength, std::vector<Piece>* removed);
+  std::vector<Piece> piecesIn(qint64 position, qint64 length) const;
+  std::vector<Piece> addText(const QString& text);
+  void appendPieceText(const Piece& piece, qint64 offset, qint64 length, QString& out) const;
+  qint64 snapToCharacter(qint64 position) const;
+  // Brings the line index up to date after [position, position + removed)
+  // became inserted units.
+  Change updateLines(qint64 position, qint64 removed, qint64 inserted);
+  void renumberPieces(std::size_t from);
+  void applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
+                 qint64 insertLength);
+  bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
+                    const std::function<void(QByteArray&)>& flush) const;
+
+  TextCodec codec_;
+  TextCodec loadedCodec_;
+  std::unique_ptr<TextSource> original_;
+  // Added text in chunks that never move, so pieces may point into them;
+  // typing goes into the open one, a large paste is a chunk of its own.
+  std::vector<QString> added_;
+  int openChunk_ = -1;
+  std::vector<Piece> pieces_;
+  std::vector<qint64> pieceStarts_;
+  // One entry per line end: the position after it (the next line's start)
+  // shifted left by two, with the line end's length in the low two bits.
+  std::vector<qint64> breaks_;
+  qint64 length_ = 0;
+
+  std::vector<std::unique_ptr<Step>> undo_;
+  std::vector<std::unique_ptr<Step>> redo_;
+  bool coalescing_ = false;
+  quint64 state_ = 0;
+  quint64 savedState_ = 0;
+  quint64 nextState_ = 0;
+  quint64 revision_ = 0;
+  std::function<void(const Change&)> listener_;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,344 @@
+#include "toolkit/text/TextSource.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstring>
+
+#include "toolkit/ToolkitError.h"
+#include "toolkit/files/CodeUnits.h"
+#include "toolkit/files/Utf8.h"
+
+namespace ostrel {
+
+namespace {
+
+// Positions in UTF-8 and UTF-32 are found from a count kept every this many
+// bytes, so finding one scans at most that much.
+constexpr qint64 kBlock = 4 * 1024;
+constexpr qint64 kProgressStep = 16 * 1024 * 1024;
+// The line index takes 8 bytes a line; a file of nothing but line ends would
+// otherwise need eight times its size.
+constexpr qint64 kMaxLineEnds = qint64(32) * 1024 * 1024;
+
+QString tr(const char* text) {
+  return QCoreApplication::translate("TextSource", text);
+}
+
+void report(const TextSource::Progress& progress, qint64 done, qint64 total) {
+  if (progress && !progress(done, total)) {
+    throw ToolkitError(err::DialogCancelled, tr("Reading the file was cancelled."));
+  }
+}
+
+void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
+  if (static_cast<qint64>(breaks.size()) >= kMaxLineEnds) {
+    // The reason only: the document names the file.
+    throw ToolkitError(
+        err::OutOfMemory,
+        tr("it has more than %1 lines, the most the text window can hold").arg(kMaxLineEnds));
+  }
+  breaks.push_back((next << 2) | length);
+}
+
+int unitsOf(quint32 code) {
+  return code >= 0x10000 ? 2 : 1;
+}
+
+int utf8Length(unsigned char lead) {
+  if (lead < 0xC0) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
+
+}  // namespace
+
+TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
+                       const Progress& progress)
+    : bytes_(std::move(bytes)), codec_(std::move(codec)) {
+  using E = TextCodec::Encoding;
+  const qint64 size = bytes_.size();
+  // Bytes that do not fit the codec given are read as they would be detected,
+  // so that they still come back unchanged.
+  const auto fits = [&] {
+    const QByteArray mark = codec_.byteOrderMarkBytes();
+    if (!mark.isEmpty() && !bytes_.startsWith(mark)) return false;
+    const QByteArrayView body = QByteArrayView(bytes_).sliced(mark.size());
+    switch (codec_.encoding()) {
+      case E::Utf8:
+        return Utf8::isValid(body);
+      case E::Utf16LE:
+      case E::Utf16BE:
+        return body.size() % 2 == 0;
+      case E::Utf32LE:
+      case E::Utf32BE:
+        return TextCodec::detect(bytes_) == codec_;
+      case E::MultiByte:
+        decoded_ = codec_.decode(bytes_);
+        return codec_.encodeFragment(decoded_) == bytes_;
+      default:
+        return true;
+    }
+  };
+  if (!fits()) {
+    decoded_.clear();
+    codec_ = TextCodec::detect(bytes_);
+  }
+  const qint64 mark = codec_.byteOrderMarkBytes().size();
+  body_ = bytes_.constData() + mark;
+  bodySize_ = size - mark;
+
+  switch (codec_.encoding()) {
+    case E::Utf8:
+      countUtf8();
+      scanBytes(breaks, progress);
+      break;
+    case E::Windows1252:
+    case E::SingleByte:
+      mode_ = Mode::Table;
+      length_ = bodySize_;
+      scanBytes(breaks, progress);
+      break;
+    case E::Utf16LE:
+    case E::Utf16BE:
+      mode_ = codec_.encoding() == E::Utf16LE ? Mode::Utf16LE : Mode::Utf16BE;
+      length_ = bodySize_ / 2;
+      scanUnits(breaks, progress);
+      break;
+    case E::Utf32LE:
+    case E::Utf32BE:
+      mode_ = codec_.encoding() == E::Utf32LE ? Mode::Utf32LE : Mode::Utf32BE;
+      countUtf32();
+      scanUnits(breaks, progress);
+      break;
+    case E::MultiByte:
+      mode_ = Mode::Decoded;
+      length_ = decoded_.size();
+      scanUnits(breaks, progress);
+      break;
+  }
+}
+
+void TextSource::countUtf8() {
+  checkpoints_.reserve(static_cast<std::size_t>(bodySize_ / kBlock + 1));
+  qint64 units = 0;
+  for (qint64 at = 0; at < bodySize_; at += kBlock) {
+    checkpoints_.push_back(units);
+    const qint64 end = qMin(bodySize_, at + kBlock);
+    units += Utf8::countUnits(body_ + at, body_ + end);
+  }
+  length_ = units;
+  if (length_ == bodySize_) {
+    // Nothing beyond ASCII: a unit a byte.
+    mode_ = Mode::Ascii;
+    checkpoints_.clear();
+    checkpoints_.shrink_to_fit();
+  } else {
+    mode_ = Mode::Utf8;
+  }
+}
+
+void TextSource::countUtf32() {
+  const bool big = mode_ == Mode::Utf32BE;
+  qint64 units = 0;
+  for (qint64 at = 0; at + 3 < bodySize_; at += 4) {
+    if (at % kBlock == 0) checkpoints_.push_back(units);
+    units += unitsOf(CodeUnits::load32(body_ + at, big));
+  }
+  length_ = units;
+}
+
+void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress) const {
+  int lf = '\n';
+  int cr = '\r';
+  if (mode_ == Mode::Table) {
+    lf = codec_.byteFor(u'\n');
+    cr = codec_.byteFor(u'\r');
+  }
+  const char* const end = body_ + bodySize_;
+  const auto find = [&](int byte, const char* from) -> const char* {
+    if (byte < 0) return end;
+    const void* at = std::memchr(from, byte, static_cast<std::size_t>(end - from));
+    return at ? static_cast<const char*>(at) : end;
+  };
+  // The index grows by doubling, which at its last step holds it about three
+  // times over; room for what the first megabyte promises spares most of that.
+  const qint64 sample = qMin<qint64>(bodySize_, 1024 * 1024);
+  if (sample > 0 && lf >= 0) {
+    const qint64 inSample = std::count(body_, body_ + sample, static_cast<char>(lf));
+    breaks.reserve(static_cast<std::size_t>(
+        qMin(kMaxLineEnds, inSample * (bodySize_ / sample) + inSample / 8 + 16)));
+  }
+  // UTF-8 positions are counted up to each line end from the one before.
+  const char* counted = body_;
+  qint64 units = 0;
+  const auto unitOf = [&](const char* p) {
+    if (mode_ != Mode::Utf8) return static_cast<qint64>(p - body_);
+    units += Utf8::countUnits(counted, p);
+    counted = p;
+    return units;
+  };
+  const char* nextLf = find(lf, body_);
+  const char* nextCr = find(cr, body_);
+  const char* reported = body_;
+  for (;;) {
+    const char* p = std::min(nextLf, nextCr);
+    if (p == end) break;
+    const char* after = p + 1;
+    if (p == nextCr && after < end && static_cast<unsigned char>(*after) == lf) ++after;
+    addBreak(breaks, unitOf(after), static_cast<int>(after - p));
+    if (nextLf < after) nextLf = find(lf, after);
+    if (nextCr < after) nextCr = find(cr, after);
+    if (after - reported >= kProgressStep) {
+      reported = after;
+      report(progress, after - body_, bodySize_);
+    }
+  }
+}
+
+void TextSource::scanUnits(std::vector<qint64>& breaks, const Progress& progress) const {
+  const bool big = mode_ == Mode::Utf16BE || mode_ == Mode::Utf32BE;
+  const bool wide = mode_ == Mode::Utf32LE || mode_ == Mode::Utf32BE;
+  const qint64 step = wide ? 4 : (mode_ == Mode::Decoded ? 1 : 2);
+  const qint64 count = mode_ == Mode::Decoded ? length_ : bodySize_ / step;
+  const auto* decoded = reinterpret_cast<const char16_t*>(decoded_.utf16());
+  const auto codeAt = [&](qint64 i) -> quint32 {
+    if (mode_ == Mode::Decoded) return decoded[i];
+    if (wide) return CodeUnits::load32(body_ + i * 4, big);
+    return CodeUnits::load16(body_ + i * 2, big);
+  };
+  qint64 units = 0;
+  for (qint64 i = 0; i < count; ++i) {
+    const quint32 c = codeAt(i);
+    units += wide ? unitsOf(c) : 1;
+    if (c == u'\n') {
+      addBreak(breaks, units, 1);
+    } else if (c == u'\r') {
+      if (i + 1 < count && codeAt(i + 1) == u'\n') {
+        ++i;
+        ++units;
+        addBreak(breaks, units, 2);
+      } else {
+        addBreak(breaks, units, 1);
+      }
+    }
+    if ((i & (kProgressStep - 1)) == 0 && i > 0) report(progress, i * step, count * step);
+  }
+}
+
+qint64 TextSource::byteOffsetOf(qint64 position, int* unitsBefore) const {
+  *unitsBefore = 0;
+  switch (mode_) {
+    case Mode::Table:
+    case Mode::Ascii:
+      return position;
+    case Mode::Utf16LE:
+    case Mode::Utf16BE:
+      return position * 2;
+    case Mode::Decoded:
+      return -1;
+    case Mode::Utf8:
+    case Mode::Utf32LE:
+    case Mode::Utf32BE:
+      break;
+  }
+  if (position >= length_) return bodySize_;
+  const auto block = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), position) - 1;
+  qint64 at = (block - checkpoints_.begin()) * kBlock;
+  qint64 units = *block;
+  if (mode_ == Mode::Utf8) {
+    while (at < bodySize_ && !Utf8::startsCharacter(body_[at])) ++at;
+    for (;;) {
+      if (units + 8 <= position && at + 8 <= bodySize_ && CodeUnits::isAsciiWord(body_ + at)) {
+        at += 8;
+        units += 8;
+        continue;
+      }
+      const auto lead = static_cast<unsigned char>(body_[at]);
+      const int n = lead >= 0xF0 ? 2 : 1;
+      if (units + n > position) {
+        *unitsBefore = static_cast<int>(position - units);
+        return at;
+      }
+      units += n;
+      at += utf8Length(lead);
+    }
+  }
+  const bool big = mode_ == Mode::Utf32BE;
+  for (;;) {
+    const int n = unitsOf(CodeUnits::load32(body_ + at, big));
+    if (units + n > position) {
+      *unitsBefore = static_cast<int>(position - units);
+      return at;
+    }
+    units += n;
+    at += 4;
+  }
+}
+
+void TextSource::appendText(qint64 position, qint64 length, QString& out) const {
+  position = qBound<qint64>(0, position, length_);
+  length = qBound<qint64>(0, length, length_ - position);
+  if (length == 0) return;
+  if (mode_ == Mode::Decoded) {
+    out.append(QStringView(decoded_).sliced(position, length));
+    return;
+  }
+  const qsizetype from = out.size();
+  if (mode_ == Mode::Ascii) {
+    out.append(QLatin1StringView(body_ + position, length));
+    return;
+  }
+  if (mode_ == Mode::Table) {
+    out.resize(from + length);
+    auto* o = reinterpret_cast<char16_t*>(out.data()) + from;
+    const TextCodec::ByteTable& table = *codec_.byteTable();
+    for (qint64 i = 0; i < length; ++i)
+      *o++ = table[static_cast<unsigned char>(body_[position + i])];
+    return;
+  }
+  if (mode_ == Mode::Utf16LE || mode_ == Mode::Utf16BE) {
+    out.resize(from + length);
+    auto* o = reinterpret_cast<char16_t*>(out.data()) + from;
+    const bool big = mode_ == Mode::Utf16BE;
+    for (qint64 i = 0; i < length; ++i) *o++ = CodeUnits::load16(body_ + (position + i) * 2, big);
+    return;
+  }
+  // UTF-8 and UTF-32: decode whole characters from the one holding position,
+  // then keep the units asked for.
+  int before = 0;
+  const qint64 at = byteOffsetOf(position, &before);
+  const qint64 wanted = length + before;
+  QString units;
+  if (mode_ == Mode::Utf8) {
+    // A unit takes at most three bytes; one more character may straddle.
+    const qint64 window = qMin(bodySize_ - at, wanted * 3 + 4);
+    units.resize(window);
+    units.truncate(Utf8::decodeInto(QByteArrayView(body_ + at, window),
+                                    reinterpret_cast<char16_t*>(units.data())));
+  } else {
+    const qint64 window = qMin(bodySize_ - at, wanted * 4);
+    units.resize(window / 2);
+    auto* o = reinterpret_cast<char16_t*>(units.data());
+    char16_t* const first = o;
+    const bool big = mode_ == Mode::Utf32BE;
+    for (qint64 i = 0; i + 3 < window && o - first < wanted; i += 4) {
+      o += CodeUnits::store(CodeUnits::load32(body_ + at + i, big), o);
+    }
+    units.truncate(o - first);
+  }
+  out.append(QStringView(units).sliced(before, qMin<qint64>(length, units.size() - before)));
+}
+
+QByteArrayView TextSource::bytesOf(qint64 position, qint64 length) const {
+  if (mode_ == Mode::Decoded) {
+    if (position == 0 && length == length_) return {body_, bodySize_};
+    return {};
+  }
+  int before = 0;
+  const qint64 from = byteOffsetOf(position, &before);
+  const qint64 to = byteOffsetOf(position + length, &before);
+  return {body_ + from, to - from};
+}
+
+}  // namespace ostrel
