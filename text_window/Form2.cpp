@@ -85,7 +85,7 @@ void Form2::Form_Load() {
                          ProgressStrip::Input::Answered);
   QByteArray bytes = TextFileReader::readAll(fullName, TextFileReader::kSizeLimit, std::ref(run));
   const TextCodec codec = TextCodec::detectFile(bytes, fullName);
-  Text1->setDocument(TextDocument::fromBytes(std::move(bytes), codec, std::ref(run)));
+  Text1->setDocument(TextDocument::fromBytes(std::move(bytes), codec, std::ref(run), fullName));
   loadedFile_ = fullName;
   showEncoding();
 }
