@@ -301,7 +301,7 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     </message>
     <message>
         <source>Save As</source>
-        <translation>Speichern unter</translation>
+        <translation>Sichern als</translation>
     </message>
     <message>
         <source>Print</source>
@@ -528,7 +528,7 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <name>ostrel::frmAbout</name>
     <message>
         <source>Ostrel_Viewer was designed to allow users to quickly preview major graphic types,and view/edit major text file types.</source>
-        <translation>Ostrel_Viewer wurde entworfen, damit Anwender die wichtigsten Grafikformate schnell ansehen und die wichtigsten Textdateiarten anzeigen und bearbeiten können.</translation>
+        <translation>Ostrel_Viewer dient dazu, gängige Bildformate schnell anzusehen und gängige Textdateien anzuzeigen und zu bearbeiten.</translation>
     </message>
     <message>
         <source>Written and maintained by the Ostrel_Viewer developers. Free to use and share.</source>

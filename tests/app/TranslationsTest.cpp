@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include "about/frmAbout.h"
 #include "main_window/Ostrel_View.h"
@@ -114,6 +119,52 @@ TEST(TranslationsTest, EnglishAndUnknownLocalesKeepEveryText) {
     EXPECT_EQ(c.ok, QStringLiteral("OK")) << name;
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"))
         << name;
+  }
+}
+
+// The windows have fixed sizes; a translation longer than its control is cut
+// off on screen. Every caption must fit, in German as in English.
+QStringList clippedTexts(QWidget* window) {
+  QStringList clipped;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    QString text;
+    bool fits = true;
+    // The check boxes' captions are file patterns, the same in every
+    // language ("All" has room to spare).
+    if (qobject_cast<QCheckBox*>(w)) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      text = button->text();
+      // The style's minimum button size is no matter here, only the room
+      // the text itself is given inside the button's frame.
+      const int frame = 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+      fits = text.isEmpty() ||
+             button->fontMetrics().horizontalAdvance(text) + frame <= button->width();
+    } else if (auto* label = qobject_cast<QLabel*>(w); label && label->isVisibleTo(window)) {
+      text = label->text();
+      fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                               : label->sizeHint().width() <= label->width();
+    }
+    if (!fits)
+      clipped += window->objectName() + u'/' + w->objectName() + QStringLiteral(": ") + text;
+  }
+  return clipped;
+}
+
+TEST(TranslationsTest, EveryCaptionFitsItsControlInEnglishAndGerman) {
+  for (const bool german : {false, true}) {
+    Translations translations;
+    if (german) ASSERT_TRUE(translations.install(QLocale(QLocale::German)));
+    FormSet::instance().reset();
+    test::TempDir dir;
+    dir.write(QStringLiteral("a.txt"), "text");
+    Ostrel_View& main = form<Ostrel_View>();
+    main.Dir1->setPath(dir.path());
+    main.File1->Refresh();
+    ASSERT_TRUE(main.File1->clickName(QStringLiteral("a.txt")));
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&main, &form<Form2>(), &form<frmAbout>()})
+      EXPECT_EQ(clippedTexts(window).join(u'\n').toStdString(), "")
+          << (german ? "German" : "English");
   }
 }
 
