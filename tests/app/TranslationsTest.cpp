@@ -46,6 +46,16 @@ struct Captions {
   }
 };
 
+// The text window, opened as the user does: a click on a text file.
+Form2& openTextWindow(const test::TempDir& dir) {
+  dir.write(QStringLiteral("a.txt"), "text");
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Dir1->setPath(dir.path());
+  main.File1->Refresh();
+  EXPECT_TRUE(main.File1->clickName(QStringLiteral("a.txt")));
+  return form<Form2>();
+}
+
 TEST(TranslationsTest, GermanTranslatesTheWindowsAndQtsOwnButtons) {
   Translations translations;
   ASSERT_TRUE(translations.install(QLocale(QLocale::German, QLocale::Austria)));
@@ -61,13 +71,9 @@ TEST(TranslationsTest, GermanTranslatesTheWindowsAndQtsOwnButtons) {
   EXPECT_EQ(c.version, QStringLiteral("Version 1.4.0"));
 
   test::TempDir dir;
-  dir.write(QStringLiteral("a.txt"), "text");
-  Ostrel_View& main = form<Ostrel_View>();
-  main.Dir1->setPath(dir.path());
-  main.File1->Refresh();
-  ASSERT_TRUE(main.File1->clickName(QStringLiteral("a.txt")));
-  EXPECT_EQ(form<Form2>().Command1->Caption(), QStringLiteral("Schließen"));
-  EXPECT_EQ(form<Form2>().Command6->Caption(), QStringLiteral("Drucken"));
+  Form2& text = openTextWindow(dir);
+  EXPECT_EQ(text.Command1->Caption(), QStringLiteral("Schließen"));
+  EXPECT_EQ(text.Command6->Caption(), QStringLiteral("Drucken"));
 
   // Qt's catalogue: the standard buttons of message boxes and dialogs.
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
@@ -156,13 +162,9 @@ TEST(TranslationsTest, EveryCaptionFitsItsControlInEnglishAndGerman) {
     if (german) ASSERT_TRUE(translations.install(QLocale(QLocale::German)));
     FormSet::instance().reset();
     test::TempDir dir;
-    dir.write(QStringLiteral("a.txt"), "text");
-    Ostrel_View& main = form<Ostrel_View>();
-    main.Dir1->setPath(dir.path());
-    main.File1->Refresh();
-    ASSERT_TRUE(main.File1->clickName(QStringLiteral("a.txt")));
+    Form2& text = openTextWindow(dir);
     for (QWidget* window :
-         std::initializer_list<QWidget*>{&main, &form<Form2>(), &form<frmAbout>()})
+         std::initializer_list<QWidget*>{&form<Ostrel_View>(), &text, &form<frmAbout>()})
       EXPECT_EQ(clippedTexts(window).join(u'\n').toStdString(), "")
           << (german ? "German" : "English");
   }

@@ -38,7 +38,7 @@ QString localizedHelpFile(const QString& helpFile, const QStringList& uiLanguage
       return helpFile;
     }
     for (const QString& candidate : {tag, language}) {
-      const QString variant = variantOf(original, candidate);
+      QString variant = variantOf(original, candidate);
       if (QFileInfo(variant).isFile()) return variant;
     }
   }
