@@ -58,21 +58,20 @@ frmAbout::frmAbout() {
   lblDescription->Move(1080, 1080, 3885, 690);
   lblDescription->setFont(condensedFont(9.75, true, false));
   lblDescription->setWordWrap(true);
-  lblDescription->setStyleSheet(QStringLiteral("color: black"));
-  lblDescription->setCaption(QStringLiteral(
-      "Ostrel_Viewer was designed to allow users to quickly preview major graphic types,and "
-      "view/edit major text file types."));
+  lblDescription->setCaption(
+      tr("Ostrel_Viewer was designed to allow users to quickly preview major graphic types,and "
+         "view/edit major text file types."));
 
-  // An etched separator: a white line with a grey one drawn over its top.
-  Line1[0] = new LineControl(this, QStringLiteral("Line1_0"), 240, 3480, 5789, 3480,
-                             QColor(0xFF, 0xFF, 0xFF), 2);
-  Line1[1] = new LineControl(this, QStringLiteral("Line1_1"), 240, 3480, 5804, 3480,
-                             QColor(0x80, 0x80, 0x80), 1);
+  // An etched separator: a highlight line with a shadow drawn over its top
+  // (white and grey in a light theme).
+  Line1[0] =
+      new LineControl(this, QStringLiteral("Line1_0"), 240, 3480, 5789, 3480, QPalette::Light, 2);
+  Line1[1] =
+      new LineControl(this, QStringLiteral("Line1_1"), 240, 3480, 5804, 3480, QPalette::Dark, 1);
 
   lblDisclaimer = new Label(this, QStringLiteral("lblDisclaimer"));
   lblDisclaimer->Move(240, 3600, 3870, 825);
   lblDisclaimer->setWordWrap(true);
-  lblDisclaimer->setStyleSheet(QStringLiteral("color: black"));
   lblDisclaimer->setCaption(
       tr("Written and maintained by the Ostrel_Viewer developers. Free to use and share."));
 
@@ -85,9 +84,9 @@ frmAbout::frmAbout() {
 }
 
 void frmAbout::Form_Load() {
-  setCaption(QStringLiteral("About ") + App().Title);
+  setCaption(tr("About %1").arg(App().Title));
   lblVersion->setCaption(
-      QStringLiteral("Version %1.%2.%3").arg(App().Major).arg(App().Minor).arg(App().Revision));
+      tr("Version %1.%2.%3").arg(App().Major).arg(App().Minor).arg(App().Revision));
   lblTitle->setCaption(App().Title);
 }
 

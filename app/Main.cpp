@@ -3,6 +3,7 @@
 #include "app/Module1.h"
 #include "app/QtServices.h"
 #include "app/StartupProbe.h"
+#include "app/Translations.h"
 #include "toolkit/App.h"
 #include "toolkit/Icons.h"
 
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(ostrel::Icons::program());
   // The program ends when its last loaded window is unloaded, hidden or not.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  // Before the first window exists: captions are set when a window is made.
+  ostrel::Translations translations;
+  translations.install(QLocale::system());
 
   ostrel::QtServices services;
   services.install();

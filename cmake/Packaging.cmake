@@ -17,16 +17,23 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_NAME "${OSTREL_PACKAGE_NAME}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ostrel_Viewer developers")
+set(OSTREL_PACKAGE_CONTACT "Ostrel_Viewer developers <developers@ostrel.org>")
+set(CPACK_PACKAGE_CONTACT "${OSTREL_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OSTREL_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# The extended description only: CPack puts the summary above it as the
+# synopsis and indents each line itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${PROJECT_DESCRIPTION}\n A small file browser that previews BMP, DIB, JPEG, GIF, ICO, WMF and\n EMF pictures and opens text files in a window where they can be\n edited, saved and printed.")
+    "A small file browser that previews BMP, DIB, JPEG, GIF, ICO, WMF and\nEMF pictures and opens text files in a window where they can be\nedited, saved and printed. In English and German.")
 # Library dependencies come from dpkg-shlibdeps (dpkg-dev); the Qt plugins are
 # loaded at run time, so the ones the program cannot start or show SVG
 # artwork and extra picture formats without are named by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
+# Wayland sessions run the program natively with qt6-wayland (xcb through
+# XWayland otherwise); qt6-translations-l10n speaks the standard dialogs in
+# the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, qt6-wayland, qt6-translations-l10n")
 
 include(CPack)

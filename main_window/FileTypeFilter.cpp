@@ -12,7 +12,7 @@ const std::array<FileTypeBox, kFileTypeBoxCount> kFileTypeBoxes = {{
     {"*.DOC", 3000, 4680, 855, 9, true, ";*.doc"},
     {"*.BAT", 600, 4680, 735, 10, true, ";*.bat"},
     {"*.ICO", 1320, 4440, 855, 11, true, ";*.ico"},
-    {"All", 3000, 4920, 855, 15, false, ";*.*"},
+    {QT_TRANSLATE_NOOP("ostrel::Ostrel_View", "All"), 3000, 4920, 855, 15, false, ";*.*"},
     {"*.wmf", 1320, 4920, 855, 16, true, ";*.wmf"},
     {"*.emf", 2160, 4920, 855, 17, true, ";*.emf"},
 }};

@@ -55,7 +55,7 @@ Ostrel_View::Ostrel_View() {
     const FileTypeBox& box = kFileTypeBoxes[i];
     CheckBox& c = (*Check1)(i);
     c.Move(box.left, box.top, box.width, 255);
-    c.setCaption(QString::fromLatin1(box.caption));
+    c.setCaption(tr(box.caption));
     c.setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
     const QSignalBlocker block(&c);
     c.setValue(box.tickedAtStart ? 1 : 0);
@@ -111,8 +111,7 @@ void Ostrel_View::Command2_Click() {
 
 void Ostrel_View::Command3_Click() {
   if (App().HelpFile.isEmpty()) {
-    MsgBox(QStringLiteral("Unable to display Help Contents. There is no Help associated with "
-                          "this project."),
+    MsgBox(tr("Unable to display Help Contents. There is no Help associated with this project."),
            mb::Information, Caption());
     return;
   }

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libqt6svg6
   qt6-qpa-plugins libqt6printsupport6
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libturbojpeg0-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils

@@ -6,8 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build-package}
 
+# Debian's build flags, every hardening feature on (lintian looks for them).
+flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 cmake -S . -B "$build_dir" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_C_FLAGS="$(flags CPPFLAGS) $(flags CFLAGS)" \
+  -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
   -DCMAKE_INSTALL_PREFIX=/usr \
   -DOSTREL_HELP_FILE=/usr/share/ostrel-viewer/OSTREL_VIEWER.HLP \
   -DOSTREL_BUILD_TESTS=OFF -DOSTREL_BUILD_BENCHMARKS=OFF -DOSTREL_BUILD_FUZZERS=OFF >/dev/null

@@ -141,9 +141,8 @@ void Form2::Command6_Click() {
     printer().EndDoc();
   } catch (const ToolkitError& e) {
     if (e.Number() == err::PrinterError) {
-      MsgBox(QStringLiteral("Ostrel_label has encountered an error while trying to print,please "
-                            "check all cables,paper,ports and drivers,restart windows then try "
-                            "again."),
+      MsgBox(tr("Ostrel_label has encountered an error while trying to print,please check all "
+                "cables,paper,ports and drivers,restart windows then try again."),
              mb::OkOnly, App().Title);
     }
   }

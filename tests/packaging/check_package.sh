@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package, unpacks it into a temporary root and checks
-# what a user's machine would get: the program, the help file it opens, the
-# desktop entry, the metainfo and the icons, and the control fields.
+# what a user's machine would get: the program, the help files it opens, the
+# desktop entry, the metainfo and the icons, the manual page, the copyright
+# and changelog, and the control fields; runs lintian on it; then installs
+# it on this machine and starts it (install_and_start.sh).
 # Usage: check_package.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 src=$1
@@ -26,16 +28,27 @@ dpkg -x "$deb" "$root" || { echo "FAIL: dpkg -x"; exit 1; }
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == ostrel-viewer ]] || fail "Package is '$(field Package)'"
-[[ $(field Maintainer) == "Ostrel_Viewer developers" ]] || fail "Maintainer is '$(field Maintainer)'"
+[[ $(field Maintainer) == "Ostrel_Viewer developers <developers@ostrel.org>" ]] ||
+  fail "Maintainer is '$(field Maintainer)'"
 [[ $(field Section) == graphics ]] || fail "Section is '$(field Section)'"
 # dpkg-shlibdeps must have found the Qt libraries the program links.
 grep -q 'libqt6widgets6' <<<"$(field Depends)" || fail "Depends lacks Qt Widgets: '$(field Depends)'"
 grep -q 'libturbojpeg' <<<"$(field Depends)" || fail "Depends lacks libturbojpeg: '$(field Depends)'"
+for recommended in qt6-wayland qt6-translations-l10n; do
+  grep -qw "$recommended" <<<"$(field Recommends)" ||
+    fail "Recommends lacks $recommended: '$(field Recommends)'"
+done
 
 installed_help=/usr/share/ostrel-viewer/OSTREL_VIEWER.HLP
+man_page=usr/share/man/man1/ostrel_viewer.1.gz
+doc=usr/share/doc/ostrel-viewer
 expect=(
   usr/bin/ostrel_viewer
   "${installed_help#/}"
+  usr/share/ostrel-viewer/OSTREL_VIEWER.de.HLP
+  "$man_page"
+  "$doc/copyright"
+  "$doc/changelog.gz"
   "usr/share/applications/$app_id.desktop"
   "usr/share/metainfo/$app_id.metainfo.xml"
   "usr/share/icons/hicolor/scalable/apps/$app_id.svg"
@@ -47,8 +60,36 @@ for f in "${expect[@]}"; do
   [[ -s $root/$f ]] || fail "missing or empty: /$f"
 done
 [[ -x $root/usr/bin/ostrel_viewer ]] || fail "/usr/bin/ostrel_viewer is not executable"
-cmp -s "$root/$installed_help" "$src/resources/help/OSTREL_VIEWER.HLP" ||
-  fail "the packaged help file differs from resources/help/OSTREL_VIEWER.HLP"
+for book in OSTREL_VIEWER.HLP OSTREL_VIEWER.de.HLP; do
+  cmp -s "$root/usr/share/ostrel-viewer/$book" "$src/resources/help/$book" ||
+    fail "the packaged help file $book differs from resources/help/$book"
+done
+
+# The manual page: gzip-compressed, and groff has nothing to say about it.
+if [[ -s $root/$man_page ]]; then
+  gzip -t "$root/$man_page" || fail "/$man_page is not gzip-compressed"
+  warnings=$(MANWIDTH=80 man --warnings -l "$root/$man_page" 2>&1 >/dev/null)
+  [[ -z $warnings ]] || fail "man --warnings -l /$man_page: $warnings"
+  MANWIDTH=80 man -l "$root/$man_page" 2>/dev/null | grep -q '^NAME' || fail "/$man_page shows no NAME"
+fi
+
+# The copyright file in Debian's machine-readable format, its licence text
+# the same as LICENSE's (MIT, called Expat there), as the metainfo says.
+copyright=$root/$doc/copyright
+if [[ -s $copyright ]]; then
+  head -n 1 "$copyright" |
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "$doc/copyright does not start with the DEP-5 Format line"
+  grep -q '^Files: \*$' "$copyright" || fail "$doc/copyright has no 'Files: *' paragraph"
+  words() { tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
+  granted=$(sed -n '/^ Permission is hereby granted/,$p' "$copyright" | sed 's/^ //; s/^\.$//' | words)
+  licence=$(sed -n '/^Permission is hereby granted/,$p' "$src/LICENSE" | words)
+  [[ -n $licence && $granted == "$licence" ]] ||
+    fail "the licence text in $doc/copyright differs from LICENSE"
+fi
+head -n 1 "$src/LICENSE" | grep -qx 'MIT License' || fail "LICENSE is not the MIT licence"
+grep -q '<project_license>MIT</project_license>' "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
+  fail "the metainfo does not say MIT"
 for size in 16 32 48 128 256; do
   png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png
   [[ -s $png ]] || continue
@@ -76,6 +117,19 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
     fail "appstreamcli validate"
 fi
+
+# lintian: every tag it gives is shown; an error fails the package.
+if command -v lintian >/dev/null; then
+  lintian_out=$(lintian --tag-display-limit 0 --display-info --pedantic "$deb" 2>&1 |
+    grep -v '^running with root privileges')
+  echo "lintian:"
+  echo "${lintian_out:-  (nothing)}"
+  ! grep -q '^E: ' <<<"$lintian_out" || fail "lintian reports errors"
+else
+  fail "lintian is not installed (scripts/test-package.sh installs it)"
+fi
+
+bash "$src/tests/packaging/install_and_start.sh" "$deb" || fail "install and start"
 
 echo "contents:"
 (cd "$root" && find . -type f | sort)

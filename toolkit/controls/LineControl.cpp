@@ -7,8 +7,8 @@
 namespace ostrel {
 
 LineControl::LineControl(QWidget* parent, const QString& name, float x1, float y1, float x2,
-                         float y2, QColor color, int widthPixels)
-    : QWidget(parent), color_(color), width_(widthPixels) {
+                         float y2, QPalette::ColorRole role, int widthPixels)
+    : QWidget(parent), role_(role), width_(widthPixels) {
   setObjectName(name);
   setAttribute(Qt::WA_TransparentForMouseEvents);
   const QPoint a(toPixels(x1, ScaleMode::Twips), toPixels(y1, ScaleMode::Twips));
@@ -21,7 +21,8 @@ LineControl::LineControl(QWidget* parent, const QString& name, float x1, float y
 
 void LineControl::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(QRect(from_, to_).normalized().adjusted(0, 0, 0, width_ - 1), color_);
+  painter.fillRect(QRect(from_, to_).normalized().adjusted(0, 0, 0, width_ - 1),
+                   palette().color(role_));
 }
 
 }  // namespace ostrel

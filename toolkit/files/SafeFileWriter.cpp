@@ -20,18 +20,16 @@ std::optional<qint64>& simulatedRoom() {
   return room;
 }
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("SafeFileWriter", text);
-}
-
 [[noreturn]] void fail(int number, const QString& fileName, const QString& reason) {
-  throw ToolkitError(number, tr("The file %1 could not be saved: %2. The file on disk was "
-                                "not changed.")
+  throw ToolkitError(number, QCoreApplication::translate(
+                                 "SafeFileWriter",
+                                 "The file %1 could not be saved: %2. The file on disk was "
+                                 "not changed.")
                                  .arg(QDir::toNativeSeparators(fileName), reason));
 }
 
 QString diskFullReason() {
-  return tr("the disk is full");
+  return QCoreApplication::translate("SafeFileWriter", "the disk is full");
 }
 
 bool writable(const QString& path) {
@@ -44,21 +42,28 @@ bool checkTarget(const QString& fileName) {
   const QFileInfo info(fileName);
   const QString folder = info.absolutePath();
   if (!QFileInfo(folder).isDir())
-    fail(err::PathNotFound, fileName, tr("its folder does not exist"));
+    fail(err::PathNotFound, fileName,
+         QCoreApplication::translate("SafeFileWriter", "its folder does not exist"));
   struct stat st {};
   if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) {
     if (!writable(folder)) {
       fail(err::PermissionDenied, fileName,
-           tr("you do not have permission to write in its folder"));
+           QCoreApplication::translate("SafeFileWriter",
+                                       "you do not have permission to write in its folder"));
     }
     return false;
   }
-  if (S_ISDIR(st.st_mode)) fail(err::PathFileAccess, fileName, tr("it is a folder"));
-  if (!S_ISREG(st.st_mode)) fail(err::PathFileAccess, fileName, tr("it is not a regular file"));
+  if (S_ISDIR(st.st_mode))
+    fail(err::PathFileAccess, fileName,
+         QCoreApplication::translate("SafeFileWriter", "it is a folder"));
+  if (!S_ISREG(st.st_mode))
+    fail(err::PathFileAccess, fileName,
+         QCoreApplication::translate("SafeFileWriter", "it is not a regular file"));
   // Replacing through a temporary file would get round a read-only file.
   // The mode bits count too, so a file marked read-only stays so even for root.
   if (!writable(fileName) || (st.st_mode & 0222) == 0) {
-    fail(err::PermissionDenied, fileName, tr("the file is read-only"));
+    fail(err::PermissionDenied, fileName,
+         QCoreApplication::translate("SafeFileWriter", "the file is read-only"));
   }
   return true;
 }

@@ -17,43 +17,48 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("TextFileReader", text);
-}
-
 [[noreturn]] void fail(int number, const QString& fileName, const QString& reason) {
   throw ToolkitError(
-      number,
-      tr("The file %1 cannot be opened: %2.").arg(QDir::toNativeSeparators(fileName), reason));
+      number, QCoreApplication::translate("TextFileReader", "The file %1 cannot be opened: %2.")
+                  .arg(QDir::toNativeSeparators(fileName), reason));
 }
 
 [[noreturn]] void failForErrno(const QString& fileName, int error) {
   switch (error) {
     case ENOENT:
-      fail(err::FileNotFound, fileName, tr("it does not exist"));
+      fail(err::FileNotFound, fileName,
+           QCoreApplication::translate("TextFileReader", "it does not exist"));
     case ENOTDIR:
-      fail(err::PathNotFound, fileName, tr("its folder does not exist"));
+      fail(err::PathNotFound, fileName,
+           QCoreApplication::translate("TextFileReader", "its folder does not exist"));
     case EACCES:
     case EPERM:
-      fail(err::PermissionDenied, fileName, tr("you do not have permission to read it"));
+      fail(err::PermissionDenied, fileName,
+           QCoreApplication::translate("TextFileReader", "you do not have permission to read it"));
     case ENOMEM:
-      fail(err::OutOfMemory, fileName, tr("there is not enough memory"));
+      fail(err::OutOfMemory, fileName,
+           QCoreApplication::translate("TextFileReader", "there is not enough memory"));
     default:
       fail(err::PathFileAccess, fileName,
-           tr("the system reports \"%1\"").arg(QString::fromLocal8Bit(strerror(error))));
+           QCoreApplication::translate("TextFileReader", "the system reports \"%1\"")
+               .arg(QString::fromLocal8Bit(strerror(error))));
   }
 }
 
 [[noreturn]] void failTooLarge(const QString& fileName, qint64 sizeLimit) {
   fail(err::OutOfMemory, fileName,
-       tr("it is larger than %1 MiB, the most the text window can hold")
+       QCoreApplication::translate("TextFileReader",
+                                   "it is larger than %1 MiB, the most the text window can hold")
            .arg(sizeLimit / (1024 * 1024)));
 }
 
 void checkKind(const QString& fileName, const struct stat& info, qint64 sizeLimit) {
-  if (S_ISDIR(info.st_mode)) fail(err::PathFileAccess, fileName, tr("it is a folder"));
+  if (S_ISDIR(info.st_mode))
+    fail(err::PathFileAccess, fileName,
+         QCoreApplication::translate("TextFileReader", "it is a folder"));
   if (!S_ISREG(info.st_mode)) {
-    fail(err::PathFileAccess, fileName, tr("it is a device or a pipe, not a file"));
+    fail(err::PathFileAccess, fileName,
+         QCoreApplication::translate("TextFileReader", "it is a device or a pipe, not a file"));
   }
   if (info.st_size > sizeLimit) failTooLarge(fileName, sizeLimit);
 }
@@ -63,7 +68,8 @@ void checkKind(const QString& fileName, const struct stat& info, qint64 sizeLimi
 QByteArray TextFileReader::readAll(const QString& fileName, qint64 sizeLimit,
                                    const Progress& progress) {
   if (fileName.isEmpty() || fileName.endsWith(QLatin1Char('/'))) {
-    fail(err::FileNotFound, fileName, tr("no file is selected"));
+    fail(err::FileNotFound, fileName,
+         QCoreApplication::translate("TextFileReader", "no file is selected"));
   }
   const QByteArray path = QFile::encodeName(fileName);
   struct stat info {};

@@ -12,6 +12,7 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/help/LocalizedHelpFile.h"
 
 namespace ostrel {
 
@@ -102,12 +103,13 @@ bool QtHelpService::WinHelp(QWidget* owner, const QString& helpFile, unsigned co
     return false;
 
   // Read afresh on every call, so an edited help file shows its new text.
-  const auto bytes = readHelpFile(owner, helpFile);
+  const QString shownFile = localizedHelpFile(helpFile, languages_);
+  const auto bytes = readHelpFile(owner, shownFile);
   if (!bytes) return false;
 
   const QString id = keyOf(helpFile);
   QPointer<HelpViewer>& viewer = viewers_[id];
-  if (!viewer) viewer = new HelpViewer(helpFile);
+  if (!viewer) viewer = new HelpViewer(shownFile);
   viewer->setBook(HelpBook::parse(*bytes));
   switch (command) {
     case help::Contents:

@@ -26,10 +26,6 @@ constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
 constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
                    kEtoPdy = 0x2000;
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("MetafileReader", text);
-}
-
 // Record types U_emf_record_safe cannot check (it prints a warning for them
 // instead); none of them is drawn. The text records are left out too: the
 // library refuses common, valid ANSI text records, and their strings and
@@ -788,10 +784,12 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
 MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileName) {
   RecordReader h(data.constData(), uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX)));
   if (data.size() < 88 || h.u32(0) != U_EMR_HEADER || h.u32(40) != kEmfSignature)
-    fail(fileName, tr("it is not an enhanced metafile."));
+    fail(fileName,
+         QCoreApplication::translate("MetafileReader", "it is not an enhanced metafile."));
   const uint32_t headerSize = h.u32(4);
   if (headerSize < 88 || headerSize % 4 || headerSize > uint32_t(data.size()))
-    fail(fileName, tr("the metafile header is damaged."));
+    fail(fileName,
+         QCoreApplication::translate("MetafileReader", "the metafile header is damaged."));
 
   MetafileContent c;
   c.format = MetafileFormat::Emf;
@@ -819,11 +817,13 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
     natural = QSizeF(deviceFrame.width() / ppmm.width() / 25.4 * 96,
                      deviceFrame.height() / ppmm.height() / 25.4 * 96);
   } else {
-    fail(fileName, tr("the metafile header gives the picture no size."));
+    fail(fileName, QCoreApplication::translate("MetafileReader",
+                                               "the metafile header gives the picture no size."));
   }
   if (!(natural.width() > 0 && natural.height() > 0) || !std::isfinite(natural.width()) ||
       !std::isfinite(natural.height()))
-    fail(fileName, tr("the metafile header gives the picture no size."));
+    fail(fileName, QCoreApplication::translate("MetafileReader",
+                                               "the metafile header gives the picture no size."));
   // A frame bigger than any screen is scaled down rather than believed.
   const double over = std::max(natural.width(), natural.height()) / MetafileContent::kMaxSide;
   if (over > 1) natural /= over;
@@ -867,9 +867,13 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   // A record running past the end (or one claiming no size) means the file
   // is cut short or damaged; the rest of it cannot be trusted to draw.
   if (c.truncated && !sawEof)
-    fail(fileName, tr("the metafile is damaged or incomplete (a record runs past its end)."));
+    fail(fileName, QCoreApplication::translate(
+                       "MetafileReader",
+                       "the metafile is damaged or incomplete (a record runs past its end)."));
   if (emfPlusHeader && !emfPlusDual && !gdiDrawing)
-    fail(fileName, tr("it holds only EMF+ drawing records, which this program does not draw."));
+    fail(fileName, QCoreApplication::translate(
+                       "MetafileReader",
+                       "it holds only EMF+ drawing records, which this program does not draw."));
   return c;
 }
 

@@ -24,10 +24,6 @@ constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr uint32_t kPlaceableSize = 22, kHeaderSize = 18;
 constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4;
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("MetafileReader", text);
-}
-
 // WMF stores rectangles as bottom, right, top, left (reverse order).
 QRectF rectAt(const RecordReader& r, uint64_t off) {
   return QRectF(QPointF(r.i16(off + 6), r.i16(off + 4)), QPointF(r.i16(off + 2), r.i16(off)));
@@ -566,7 +562,8 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   QRectF bbox;
   double unitsPerInch = 0;
   if (h.u32(0) == kPlaceableKey) {
-    if (total < kPlaceableSize + kHeaderSize) fail(fileName, tr("the file is too short."));
+    if (total < kPlaceableSize + kHeaderSize)
+      fail(fileName, QCoreApplication::translate("MetafileReader", "the file is too short."));
     bbox = QRectF(QPointF(h.i16(6), h.i16(8)), QPointF(h.i16(10), h.i16(12))).normalized();
     unitsPerInch = h.u16(14);
     if (unitsPerInch == 0) unitsPerInch = 1440;
@@ -575,7 +572,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   const uint16_t type = h.u16(offset), headerWords = h.u16(offset + 2), version = h.u16(offset + 4);
   if (!h.has(offset, kHeaderSize) || (type != 1 && type != 2) || headerWords != 9 ||
       (version != 0x300 && version != 0x100))
-    fail(fileName, tr("it is not a Windows metafile."));
+    fail(fileName, QCoreApplication::translate("MetafileReader", "it is not a Windows metafile."));
   offset += kHeaderSize;
 
   // Walk the records: each must be at least the 3-word record header, lie
@@ -623,8 +620,12 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     offset += uint32_t(size);
   }
   if (c.truncated)
-    fail(fileName, tr("the metafile is damaged or incomplete (a record runs past its end)."));
-  if (c.records.empty()) fail(fileName, tr("the metafile holds no drawing records."));
+    fail(fileName, QCoreApplication::translate(
+                       "MetafileReader",
+                       "the metafile is damaged or incomplete (a record runs past its end)."));
+  if (c.records.empty())
+    fail(fileName,
+         QCoreApplication::translate("MetafileReader", "the metafile holds no drawing records."));
 
   // The picture's frame in logical units and its size on screen.
   QRectF frame;
@@ -670,7 +671,8 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   const double over = std::max(natural.width(), natural.height()) / MetafileContent::kMaxSide;
   if (over > 1) natural /= over;
   if (!(natural.width() > 0 && natural.height() > 0))
-    fail(fileName, tr("the metafile gives the picture no size."));
+    fail(fileName,
+         QCoreApplication::translate("MetafileReader", "the metafile gives the picture no size."));
   c.naturalSize = QSizeF(std::max(1.0, natural.width()), std::max(1.0, natural.height()));
 
   // Device space is the picture at its natural size; the window starts on the

@@ -18,8 +18,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr auto tr = &pictureText;
-
 [[noreturn]] void fail(const QString& reason) {
   throw DecodeFailure(err::InvalidPicture, reason);
 }
@@ -50,7 +48,8 @@ class Reader {
   explicit Reader(QByteArrayView d) : d_(d) {}
   qint64 size() const { return d_.size(); }
   void need(qint64 end) const {
-    if (end > d_.size()) fail(tr("the bitmap header ends early"));
+    if (end > d_.size())
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "the bitmap header ends early"));
   }
   quint16 u16(qint64 at) const {
     need(at + 2);
@@ -116,7 +115,9 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
     h.payloadBytes = hs >= 24 ? r.u32(base + 20) : 0;
     colorsUsed = hs >= 36 ? r.u32(base + 32) : 0;
   } else {
-    fail(tr("its bitmap header is of no known kind (%1 bytes long)").arg(hs));
+    fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                     "its bitmap header is of no known kind (%1 bytes long)")
+             .arg(hs));
   }
 
   switch (compression) {
@@ -142,19 +143,28 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
       h.compression = Compression::BitFields;
       break;
     default:
-      fail(tr("it uses an unknown bitmap compression (%1)").arg(compression));
+      fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                       "it uses an unknown bitmap compression (%1)")
+               .arg(compression));
   }
   if (h.compression == Compression::Huffman1D) {
-    fail(tr("it uses the OS/2 Huffman compression, which this program does not read"));
+    fail(QCoreApplication::translate(
+        "ostrel::PictureLoader",
+        "it uses the OS/2 Huffman compression, which this program does not read"));
   }
   const bool payload = h.compression == Compression::Jpeg || h.compression == Compression::Png;
-  if (!payload && !validBpp(h.bpp)) fail(tr("it claims %1 bits per pixel").arg(h.bpp));
+  if (!payload && !validBpp(h.bpp))
+    fail(QCoreApplication::translate("ostrel::PictureLoader", "it claims %1 bits per pixel")
+             .arg(h.bpp));
   const bool fits = (h.compression == Compression::Rle8 && h.bpp == 8) ||
                     (h.compression == Compression::Rle4 && h.bpp == 4) ||
                     (h.compression == Compression::Rle24 && h.bpp == 24) ||
                     (h.compression == Compression::BitFields && (h.bpp == 16 || h.bpp == 32)) ||
                     h.compression == Compression::Rgb || payload;
-  if (!fits) fail(tr("its compression does not fit its %1 bits per pixel").arg(h.bpp));
+  if (!fits)
+    fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                     "its compression does not fit its %1 bits per pixel")
+             .arg(h.bpp));
 
   if (h.height < 0) {
     h.topDown = true;
@@ -162,7 +172,10 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
   }
   if (layout == Layout::IconEntry) h.height /= 2;
   if (h.width <= 0 || h.height <= 0) {
-    fail(tr("its header gives an impossible size of %1 × %2 pixels").arg(h.width).arg(h.height));
+    fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                     "its header gives an impossible size of %1 × %2 pixels")
+             .arg(h.width)
+             .arg(h.height));
   }
 
   // Bits-per-pixel defaults where no masks were given.
@@ -196,7 +209,8 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
     if (declared >= h.paletteStart && declared < r.size()) {
       h.bitsOffset = declared;
     } else if (declared >= r.size() && computedOffset >= r.size()) {
-      fail(tr("its pixel data lies beyond the end of the file"));
+      fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                       "its pixel data lies beyond the end of the file"));
     }
   }
   return h;
@@ -241,7 +255,10 @@ class Decoder {
       return finish();
     }
     image_ = QImage(int(h_.width), int(h_.height), QImage::Format_ARGB32);
-    if (image_.isNull()) throw DecodeFailure(err::OutOfMemory, tr("there is not enough memory"));
+    if (image_.isNull())
+      throw DecodeFailure(
+          err::OutOfMemory,
+          QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
     switch (h_.compression) {
       case Compression::Rle8:
       case Compression::Rle4:
@@ -456,7 +473,8 @@ class Decoder {
     const qint64 start = h_.bitsOffset;
     qint64 bytes = r_.size() - start;
     if (h_.payloadBytes > 0) bytes = std::min(bytes, h_.payloadBytes);
-    if (bytes <= 0) fail(tr("its embedded picture is missing"));
+    if (bytes <= 0)
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "its embedded picture is missing"));
     const QByteArrayView payload(reinterpret_cast<const char*>(r_.bytes()) + start, bytes);
     QImage inner = h_.compression == Compression::Jpeg
                        ? JpegDecoder::decode(payload, QSize()).image()

@@ -1,14 +1,8 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QString>
 
 namespace ostrel {
-
-// The picture loader's messages, all in one translation context.
-inline QString pictureText(const char* text) {
-  return QCoreApplication::translate("ostrel::PictureLoader", text);
-}
 
 // What a decoder throws when it cannot make a picture of its bytes: the error
 // number and the reason as a phrase ("the GIF data ends early"). Decoders do

@@ -15,8 +15,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr auto tr = &pictureText;
-
 [[noreturn]] void fail(const QString& reason) {
   throw DecodeFailure(err::InvalidPicture, reason);
 }
@@ -246,7 +244,8 @@ void clearArea(QImage& canvas, const QRect& area) {
 
 QImage GifDecoder::decode(QByteArrayView data) {
   Cursor in(data);
-  if (!in.has(13) || !data.startsWith("GIF")) fail(tr("the GIF header ends early"));
+  if (!in.has(13) || !data.startsWith("GIF"))
+    fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF header ends early"));
   in.skip(6);
   int width = in.u16();
   int height = in.u16();
@@ -254,7 +253,7 @@ QImage GifDecoder::decode(QByteArrayView data) {
   in.skip(2);  // background colour, aspect ratio: the screen starts transparent
   ColourTable global;
   if ((flags & 0x80) && !in.colourTable(2 << (flags & 7), global)) {
-    fail(tr("the GIF data ends early"));
+    fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF data ends early"));
   }
 
   QImage canvas;
@@ -265,10 +264,14 @@ QImage GifDecoder::decode(QByteArrayView data) {
       width = first->left + first->width;
       height = first->top + first->height;
     }
-    if (width == 0 || height == 0) fail(tr("the GIF has no picture in it"));
+    if (width == 0 || height == 0)
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF has no picture in it"));
     PictureLimits::check(width, height, data.size());
     canvas = ImageAllocator::create(width, height, QImage::Format_ARGB32);
-    if (canvas.isNull()) throw DecodeFailure(err::OutOfMemory, tr("there is not enough memory"));
+    if (canvas.isNull())
+      throw DecodeFailure(
+          err::OutOfMemory,
+          QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
     canvas.fill(Qt::transparent);
   };
 
@@ -295,7 +298,9 @@ QImage GifDecoder::decode(QByteArrayView data) {
       }
       // Text drawn by the file itself is not shown; rather than a picture
       // without its words, say so.
-      if (label == kPlainText) fail(tr("it draws text, which GIF pictures here may not"));
+      if (label == kPlainText)
+        fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                         "it draws text, which GIF pictures here may not"));
       if (!in.subBlocks(nullptr)) break;
       continue;
     }
@@ -328,11 +333,12 @@ QImage GifDecoder::decode(QByteArrayView data) {
         control = Control{};
         continue;
       }
-      fail(tr("the GIF data is damaged"));
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF data is damaged"));
     }
     in.skip(1);
     pixels.clear();
-    if (!in.subBlocks(&pixels)) fail(tr("the GIF data ends early"));
+    if (!in.subBlocks(&pixels))
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF data ends early"));
 
     // What the previous image asked to leave behind it, then this one.
     if (pending.disposal == 2) {
@@ -344,7 +350,7 @@ QImage GifDecoder::decode(QByteArrayView data) {
         Disposal{control.disposal, QRect(box.left, box.top, box.width, box.height) & canvas.rect(),
                  control.disposal == 3 ? canvas.copy() : QImage()};
     if (!drawImage(canvas, box, table, control.transparent, minimumCodeSize, pixels)) {
-      fail(tr("the GIF data is damaged"));
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF data is damaged"));
     }
     // The first frame ends with the first image shown for a while.
     if (control.present && control.delay > 0) break;
@@ -354,7 +360,8 @@ QImage GifDecoder::decode(QByteArrayView data) {
   if (!sawImage) {
     // A GIF that ends properly with nothing in it is an empty screen; one
     // cut off before its first image is damaged.
-    if (!sawTrailer) fail(tr("the GIF data ends early"));
+    if (!sawTrailer)
+      fail(QCoreApplication::translate("ostrel::PictureLoader", "the GIF data ends early"));
     ensureCanvas(nullptr);
   }
   return canvas;

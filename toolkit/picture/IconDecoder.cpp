@@ -14,8 +14,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr auto tr = &pictureText;
-
 constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
 
 struct Entry {
@@ -63,7 +61,9 @@ bool describe(Entry& e) {
 
 QImage IconDecoder::decode(QByteArrayView data) {
   if (data.size() < 6)
-    throw DecodeFailure(err::InvalidPicture, tr("its icon directory ends early"));
+    throw DecodeFailure(
+        err::InvalidPicture,
+        QCoreApplication::translate("ostrel::PictureLoader", "its icon directory ends early"));
   const int count = qFromLittleEndian<quint16>(data.data() + 4);
   std::vector<Entry> entries;
   for (int i = 0; i < count; ++i) {
@@ -79,7 +79,9 @@ QImage IconDecoder::decode(QByteArrayView data) {
     if (describe(e)) entries.push_back(e);
   }
   if (entries.empty()) {
-    throw DecodeFailure(err::InvalidPicture, tr("its icon directory lists no readable image"));
+    throw DecodeFailure(err::InvalidPicture,
+                        QCoreApplication::translate("ostrel::PictureLoader",
+                                                    "its icon directory lists no readable image"));
   }
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     return a.area != b.area ? a.area > b.area : a.bitsPerPixel > b.bitsPerPixel;

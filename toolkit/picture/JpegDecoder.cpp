@@ -17,8 +17,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr auto tr = &pictureText;
-
 struct TjDestroy {
   void operator()(void* handle) const { tjDestroy(handle); }
 };
@@ -61,7 +59,10 @@ Picture decodeWithQt(QByteArrayView data, QSize previewPixels, const JpegHeaderI
     return Picture::fromImage(std::move(image), natural.isValid() ? natural : QSize());
   } catch (const DecodeFailure& failure) {
     if (failure.number() != err::InvalidPicture || turboReason.isEmpty()) throw;
-    throw DecodeFailure(err::InvalidPicture, tr("its JPEG data is damaged (%1)").arg(turboReason));
+    throw DecodeFailure(
+        err::InvalidPicture,
+        QCoreApplication::translate("ostrel::PictureLoader", "its JPEG data is damaged (%1)")
+            .arg(turboReason));
   }
 }
 
@@ -110,7 +111,10 @@ QImage JpegDecoder::orient(QImage image, int orientation) {
 Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
   const JpegHeaderInfo info = JpegHeaderInfo::scan(data);
   TjHandle tj(tjInitDecompress());
-  if (!tj) throw DecodeFailure(err::OutOfMemory, tr("there is not enough memory"));
+  if (!tj)
+    throw DecodeFailure(
+        err::OutOfMemory,
+        QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
   const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
   const auto size = static_cast<unsigned long>(data.size());
   int width = 0, height = 0, subsampling = 0, colorspace = 0;
@@ -137,7 +141,10 @@ Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
   // buffer and convert in place.
   QImage image =
       ImageAllocator::create(w, h, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
-  if (image.isNull()) throw DecodeFailure(err::OutOfMemory, tr("there is not enough memory"));
+  if (image.isNull())
+    throw DecodeFailure(
+        err::OutOfMemory,
+        QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
   const int pixelFormat = gray ? TJPF_GRAY : cmyk ? TJPF_CMYK : kRgb32PixelFormat;
   // Scans beyond libjpeg-turbo's sane limit mean a file built to stall us.
   const int flags = TJFLAG_LIMITSCANS;

@@ -21,8 +21,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr auto tr = &pictureText;
-
 QString native(const QString& name) {
   return QDir::toNativeSeparators(name);
 }
@@ -34,35 +32,48 @@ QString native(const QString& name) {
       // A missing folder on the way is a different mistake from a missing file.
       const QFileInfo info(fullName);
       if (!fullName.isEmpty() && !info.absoluteDir().exists()) {
-        throw ToolkitError(err::PathNotFound,
-                           tr("The folder of the file “%1” does not exist.").arg(name));
+        throw ToolkitError(err::PathNotFound, QCoreApplication::translate(
+                                                  "ostrel::PictureLoader",
+                                                  "The folder of the file “%1” does not exist.")
+                                                  .arg(name));
       }
-      throw ToolkitError(err::FileNotFound, tr("The file “%1” does not exist.").arg(name));
+      throw ToolkitError(
+          err::FileNotFound,
+          QCoreApplication::translate("ostrel::PictureLoader", "The file “%1” does not exist.")
+              .arg(name));
     }
     case ENOTDIR:
       throw ToolkitError(err::PathNotFound,
-                         tr("The path of the file “%1” runs through something that is not a "
-                            "folder.")
+                         QCoreApplication::translate(
+                             "ostrel::PictureLoader",
+                             "The path of the file “%1” runs through something that is not a "
+                             "folder.")
                              .arg(name));
     case EACCES:
     case EPERM:
       throw ToolkitError(err::PermissionDenied,
-                         tr("You are not allowed to read the file “%1”.").arg(name));
+                         QCoreApplication::translate("ostrel::PictureLoader",
+                                                     "You are not allowed to read the file “%1”.")
+                             .arg(name));
     case ENAMETOOLONG:
     case ELOOP:
       throw ToolkitError(err::PathNotFound,
-                         tr("The file name “%1” cannot be followed: %2.")
+                         QCoreApplication::translate("ostrel::PictureLoader",
+                                                     "The file name “%1” cannot be followed: %2.")
                              .arg(name, QString::fromLocal8Bit(std::strerror(error))));
     case ENXIO:
       // O_NONBLOCK on a FIFO without writer would succeed; ENXIO comes from
       // sockets and devices that have nothing behind them.
       throw ToolkitError(err::InvalidPicture,
-                         tr("The file “%1” is not a picture this program can show: it is not a "
-                            "regular file.")
+                         QCoreApplication::translate(
+                             "ostrel::PictureLoader",
+                             "The file “%1” is not a picture this program can show: it is not a "
+                             "regular file.")
                              .arg(name));
     default:
       throw ToolkitError(err::PathFileAccess,
-                         tr("The file “%1” cannot be opened: %2.")
+                         QCoreApplication::translate("ostrel::PictureLoader",
+                                                     "The file “%1” cannot be opened: %2.")
                              .arg(name, QString::fromLocal8Bit(std::strerror(error))));
   }
 }
@@ -84,7 +95,9 @@ void adviseHugePages(QByteArray& bytes) {
 QByteArray PictureFile::read(const QString& fullName) {
   const QString name = native(fullName);
   if (fullName.isEmpty()) {
-    throw ToolkitError(err::FileNotFound, tr("No file name was given for the picture."));
+    throw ToolkitError(err::FileNotFound,
+                       QCoreApplication::translate("ostrel::PictureLoader",
+                                                   "No file name was given for the picture."));
   }
   const QByteArray path = QFile::encodeName(fullName);
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
@@ -96,24 +109,33 @@ QByteArray PictureFile::read(const QString& fullName) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throwOpenError(fullName, errno);
   if (S_ISDIR(st.st_mode)) {
-    throw ToolkitError(err::PathFileAccess, tr("“%1” is a folder, not a picture file.").arg(name));
+    throw ToolkitError(err::PathFileAccess,
+                       QCoreApplication::translate("ostrel::PictureLoader",
+                                                   "“%1” is a folder, not a picture file.")
+                           .arg(name));
   }
   if (!S_ISREG(st.st_mode)) {
     throw ToolkitError(err::InvalidPicture,
-                       tr("The file “%1” is not a picture this program can show: it is not a "
-                          "regular file.")
+                       QCoreApplication::translate(
+                           "ostrel::PictureLoader",
+                           "The file “%1” is not a picture this program can show: it is not a "
+                           "regular file.")
                            .arg(name));
   }
   if (st.st_size == 0) {
     throw ToolkitError(err::InvalidPicture,
-                       tr("The file “%1” is not a picture this program can show: the file is "
-                          "empty.")
+                       QCoreApplication::translate(
+                           "ostrel::PictureLoader",
+                           "The file “%1” is not a picture this program can show: the file is "
+                           "empty.")
                            .arg(name));
   }
   if (st.st_size > PictureLimits::kMaxFileBytes) {
     throw ToolkitError(err::OutOfMemory,
-                       tr("The file “%1” is too large to show: it holds %2 MB, and pictures of "
-                          "up to %3 MB are shown.")
+                       QCoreApplication::translate(
+                           "ostrel::PictureLoader",
+                           "The file “%1” is too large to show: it holds %2 MB, and pictures of "
+                           "up to %3 MB are shown.")
                            .arg(name)
                            .arg(st.st_size / (1024 * 1024))
                            .arg(PictureLimits::kMaxFileBytes / (1024 * 1024)));
@@ -127,7 +149,8 @@ QByteArray PictureFile::read(const QString& fullName) {
     if (n < 0) {
       if (errno == EINTR) continue;
       throw ToolkitError(err::PathFileAccess,
-                         tr("The file “%1” could not be read: %2.")
+                         QCoreApplication::translate("ostrel::PictureLoader",
+                                                     "The file “%1” could not be read: %2.")
                              .arg(name, QString::fromLocal8Bit(std::strerror(errno))));
     }
     if (n == 0) break;  // shrank while we read: keep what there is
@@ -135,8 +158,10 @@ QByteArray PictureFile::read(const QString& fullName) {
   }
   if (done == 0) {
     throw ToolkitError(err::InvalidPicture,
-                       tr("The file “%1” is not a picture this program can show: the file is "
-                          "empty.")
+                       QCoreApplication::translate(
+                           "ostrel::PictureLoader",
+                           "The file “%1” is not a picture this program can show: the file is "
+                           "empty.")
                            .arg(name));
   }
   bytes.truncate(done);

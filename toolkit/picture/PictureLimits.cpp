@@ -7,29 +7,34 @@
 
 namespace ostrel {
 
-namespace {
-constexpr auto tr = &pictureText;
-}  // namespace
+namespace {}  // namespace
 
 void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
   if (width <= 0 || height <= 0) {
     throw DecodeFailure(
         err::InvalidPicture,
-        tr("its header gives an impossible size of %1 × %2 pixels").arg(width).arg(height));
+        QCoreApplication::translate("ostrel::PictureLoader",
+                                    "its header gives an impossible size of %1 × %2 pixels")
+            .arg(width)
+            .arg(height));
   }
   if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) {
-    throw DecodeFailure(err::OutOfMemory,
-                        tr("the picture is %1 × %2 pixels, more than the %3 megapixels "
-                           "(at most %4 pixels a side) this program shows")
-                            .arg(width)
-                            .arg(height)
-                            .arg(kMaxPixels / 1000000)
-                            .arg(kMaxSide));
+    throw DecodeFailure(
+        err::OutOfMemory,
+        QCoreApplication::translate("ostrel::PictureLoader",
+                                    "the picture is %1 × %2 pixels, more than the %3 megapixels "
+                                    "(at most %4 pixels a side) this program shows")
+            .arg(width)
+            .arg(height)
+            .arg(kMaxPixels / 1000000)
+            .arg(kMaxSide));
   }
   const qint64 decoded = width * height * 4;
   if (decoded > kTrustedDecodedBytes && decoded / kMaxExpansion > qMax<qint64>(dataBytes, 1)) {
     throw DecodeFailure(err::InvalidPicture,
-                        tr("its header claims %1 × %2 pixels, far more than its %3 bytes can hold")
+                        QCoreApplication::translate(
+                            "ostrel::PictureLoader",
+                            "its header claims %1 × %2 pixels, far more than its %3 bytes can hold")
                             .arg(width)
                             .arg(height)
                             .arg(dataBytes));

@@ -19,8 +19,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr auto tr = &pictureText;
-
 Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
   const QByteArrayView data(bytes);
   switch (PictureSniffer::sniff(data)) {
@@ -41,7 +39,9 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
       break;
   }
   throw DecodeFailure(err::InvalidPicture,
-                      tr("its content is not that of a bitmap, JPEG, GIF, icon or metafile"));
+                      QCoreApplication::translate(
+                          "ostrel::PictureLoader",
+                          "its content is not that of a bitmap, JPEG, GIF, icon or metafile"));
 }
 
 }  // namespace
@@ -57,15 +57,21 @@ Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
   } catch (const DecodeFailure& failure) {
     if (failure.number() == err::OutOfMemory) {
       throw ToolkitError(err::OutOfMemory,
-                         tr("The file “%1” is too large to show: %2.").arg(name, failure.reason()));
+                         QCoreApplication::translate("ostrel::PictureLoader",
+                                                     "The file “%1” is too large to show: %2.")
+                             .arg(name, failure.reason()));
     }
-    throw ToolkitError(failure.number(),
-                       tr("The file “%1” is not a picture this program can show: %2.")
-                           .arg(name, failure.reason()));
-  } catch (const std::bad_alloc&) {
     throw ToolkitError(
-        err::OutOfMemory,
-        tr("The file “%1” is too large to show: there is not enough memory.").arg(name));
+        failure.number(),
+        QCoreApplication::translate("ostrel::PictureLoader",
+                                    "The file “%1” is not a picture this program can show: %2.")
+            .arg(name, failure.reason()));
+  } catch (const std::bad_alloc&) {
+    throw ToolkitError(err::OutOfMemory,
+                       QCoreApplication::translate(
+                           "ostrel::PictureLoader",
+                           "The file “%1” is too large to show: there is not enough memory.")
+                           .arg(name));
   }
 }
 

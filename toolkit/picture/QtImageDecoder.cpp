@@ -10,11 +10,7 @@
 
 namespace ostrel {
 
-namespace {
-
-constexpr auto tr = &pictureText;
-
-}  // namespace
+namespace {}  // namespace
 
 QSize QtImageDecoder::peekSize(QByteArrayView data, const char* format) {
   QByteArray bytes = QByteArray::fromRawData(data.data(), data.size());
@@ -41,7 +37,10 @@ QImage QtImageDecoder::decode(QByteArrayView data, const char* format, QSize sca
   if (!scaledSize.isEmpty()) reader.setScaledSize(scaledSize);
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
-    throw DecodeFailure(err::InvalidPicture, tr("its %1 data is damaged or ends early").arg(name));
+    throw DecodeFailure(
+        err::InvalidPicture,
+        QCoreApplication::translate("ostrel::PictureLoader", "its %1 data is damaged or ends early")
+            .arg(name));
   }
   return image;
 }

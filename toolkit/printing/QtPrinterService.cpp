@@ -15,10 +15,6 @@ namespace ostrel {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("QtPrinterService", text);
-}
-
 [[noreturn]] void fail(const QString& reason) {
   throw ToolkitError(err::PrinterError, reason);
 }
@@ -27,7 +23,8 @@ void paintTo(QPrinter& printer, const QString& text, const QFont& font,
              const PrinterService::Progress& progress) {
   QPainter painter;
   if (!painter.begin(&printer)) {
-    fail(tr("The printer %1 cannot be opened.").arg(printer.printerName()));
+    fail(QCoreApplication::translate("QtPrinterService", "The printer %1 cannot be opened.")
+             .arg(printer.printerName()));
   }
   bool cancelled = false;
   TextPrintLayout(font).paint(painter, printer, text, progress, &cancelled);
@@ -39,10 +36,12 @@ void paintTo(QPrinter& printer, const QString& text, const QFont& font,
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
       QFile::remove(printer.outputFileName());
     }
-    throw ToolkitError(err::DialogCancelled, tr("Printing was cancelled."));
+    throw ToolkitError(err::DialogCancelled,
+                     QCoreApplication::translate("QtPrinterService", "Printing was cancelled."));
   }
   if (!painter.end() || printer.printerState() == QPrinter::Error) {
-    fail(tr("The printer %1 reported an error.").arg(printer.printerName()));
+    fail(QCoreApplication::translate("QtPrinterService", "The printer %1 reported an error.")
+             .arg(printer.printerName()));
   }
 }
 
@@ -60,7 +59,8 @@ void submitToCups(const QString& queue, const QString& pdfFile, int copies) {
   auto printFile = reinterpret_cast<CupsPrintFile>(cups.resolve("cupsPrintFile"));
   auto lastError = reinterpret_cast<CupsLastErrorString>(cups.resolve("cupsLastErrorString"));
   if (printFile == nullptr || lastError == nullptr) {
-    fail(tr("The printing system (CUPS) is not available."));
+    fail(QCoreApplication::translate("QtPrinterService",
+                                     "The printing system (CUPS) is not available."));
   }
   // A queue may be named with an instance ("queue/instance"); CUPS wants the queue.
   const QByteArray name = queue.section(QLatin1Char('/'), 0, 0).toLocal8Bit();
@@ -70,7 +70,7 @@ void submitToCups(const QString& queue, const QString& pdfFile, int copies) {
   const int job = printFile(name.constData(), QFile::encodeName(pdfFile).constData(),
                             App().Title.toLocal8Bit().constData(), copies > 1 ? 1 : 0, &option);
   if (job <= 0) {
-    fail(tr("The printer %1 refused the document: %2.")
+    fail(QCoreApplication::translate("QtPrinterService", "The printer %1 refused the document: %2.")
              .arg(queue, QString::fromLocal8Bit(lastError())));
   }
 }
@@ -88,14 +88,18 @@ QPrinter& QtPrinterService::setup() {
 void QtPrinterService::printText(const QString& text, const QFont& font, const Progress& progress) {
   QPrinter& target = setup();
   if (target.outputFormat() == QPrinter::PdfFormat) {
-    if (target.outputFileName().isEmpty()) fail(tr("No printer is set up."));
+    if (target.outputFileName().isEmpty())
+      fail(QCoreApplication::translate("QtPrinterService", "No printer is set up."));
     paintTo(target, text, font, progress);
     return;
   }
-  if (target.printerName().isEmpty()) fail(tr("No printer is set up."));
+  if (target.printerName().isEmpty())
+    fail(QCoreApplication::translate("QtPrinterService", "No printer is set up."));
 
   QTemporaryDir folder;
-  if (!folder.isValid()) fail(tr("There is no room to prepare the document for printing."));
+  if (!folder.isValid())
+    fail(QCoreApplication::translate("QtPrinterService",
+                                     "There is no room to prepare the document for printing."));
   const QString file = folder.filePath(QStringLiteral("document.pdf"));
   QPrinter pdf(QPrinter::HighResolution);
   pdf.setOutputFormat(QPrinter::PdfFormat);

@@ -22,10 +22,6 @@ namespace {
 // beyond that is not a registry we should pull into memory.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("RegistryFile", text);
-}
-
 QString normalise(const QString& path) {
   const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
   return parts.join(u'\\').toCaseFolded();
@@ -223,31 +219,42 @@ QByteArray readRegularFile(const QString& path, QString& error) {
   const QString shown = QDir::toNativeSeparators(path);
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    error = tr("The registry file %1 could not be opened: %2.")
-                .arg(shown, QString::fromLocal8Bit(strerror(errno)));
+    error =
+        QCoreApplication::translate("RegistryFile", "The registry file %1 could not be opened: %2.")
+            .arg(shown, QString::fromLocal8Bit(strerror(errno)));
     return {};
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    error = S_ISDIR(st.st_mode) ? tr("The registry file %1 is a folder.").arg(shown)
-                                : tr("The registry file %1 is not a regular file.").arg(shown);
+    error = S_ISDIR(st.st_mode)
+                ? QCoreApplication::translate("RegistryFile", "The registry file %1 is a folder.")
+                      .arg(shown)
+                : QCoreApplication::translate("RegistryFile",
+                                              "The registry file %1 is not a regular file.")
+                      .arg(shown);
     return {};
   }
   if (st.st_size > kMaxFileSize) {
     ::close(fd);
-    error = tr("The registry file %1 is too large to read.").arg(shown);
+    error =
+        QCoreApplication::translate("RegistryFile", "The registry file %1 is too large to read.")
+            .arg(shown);
     return {};
   }
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    error = tr("The registry file %1 could not be read: %2.").arg(shown, file.errorString());
+    error =
+        QCoreApplication::translate("RegistryFile", "The registry file %1 could not be read: %2.")
+            .arg(shown, file.errorString());
     return {};
   }
   QByteArray bytes = file.read(kMaxFileSize + 1);
   if (bytes.size() > kMaxFileSize) {
-    error = tr("The registry file %1 is too large to read.").arg(shown);
+    error =
+        QCoreApplication::translate("RegistryFile", "The registry file %1 is too large to read.")
+            .arg(shown);
     return {};
   }
   return bytes;
@@ -274,7 +281,8 @@ RegistryFile RegistryFile::load(const QString& path) {
   }
   RegistryFile file = parse(bytes);
   if (file.format_ == Format::None && !bytes.isEmpty())
-    file.error_ = tr("The file %1 is not a registry file.").arg(QDir::toNativeSeparators(path));
+    file.error_ = QCoreApplication::translate("RegistryFile", "The file %1 is not a registry file.")
+                      .arg(QDir::toNativeSeparators(path));
   return file;
 }
 

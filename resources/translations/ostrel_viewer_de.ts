@@ -1,0 +1,550 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>DirListBox</name>
+    <message>
+        <source>The folder “%1” does not exist.</source>
+        <translation>Der Ordner „%1“ existiert nicht.</translation>
+    </message>
+    <message>
+        <source>You do not have permission to open the folder “%1”.</source>
+        <translation>Sie haben keine Berechtigung, den Ordner „%1“ zu öffnen.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” cannot be read: %2.</source>
+        <translation>Der Ordner „%1“ kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>The drive “%1” is not ready.</source>
+        <translation>Das Laufwerk „%1“ ist nicht bereit.</translation>
+    </message>
+</context>
+<context>
+    <name>FileListBox</name>
+    <message>
+        <source>The folder “%1” does not exist.</source>
+        <translation>Der Ordner „%1“ existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The folder “%1” cannot be listed: %2.</source>
+        <translation>Der Inhalt des Ordners „%1“ kann nicht aufgelistet werden: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>Form</name>
+    <message>
+        <source>There is not enough memory to finish this.</source>
+        <translation>Der Arbeitsspeicher reicht nicht aus, um dies abzuschließen.</translation>
+    </message>
+</context>
+<context>
+    <name>MetafileReader</name>
+    <message>
+        <source>The picture &quot;%1&quot; cannot be shown: %2</source>
+        <translation>Das Bild „%1“ kann nicht angezeigt werden: %2</translation>
+    </message>
+    <message>
+        <source>it is not an enhanced metafile.</source>
+        <translation>es ist keine erweiterte Metadatei (EMF).</translation>
+    </message>
+    <message>
+        <source>the metafile header is damaged.</source>
+        <translation>der Kopf der Metadatei ist beschädigt.</translation>
+    </message>
+    <message>
+        <source>the metafile header gives the picture no size.</source>
+        <translation>der Kopf der Metadatei gibt dem Bild keine Größe.</translation>
+    </message>
+    <message>
+        <source>the metafile is damaged or incomplete (a record runs past its end).</source>
+        <translation>die Metadatei ist beschädigt oder unvollständig (ein Datensatz reicht über ihr Ende hinaus).</translation>
+    </message>
+    <message>
+        <source>it holds only EMF+ drawing records, which this program does not draw.</source>
+        <translation>es enthält nur EMF+-Zeichenbefehle, die dieses Programm nicht zeichnet.</translation>
+    </message>
+    <message>
+        <source>The picture &quot;%1&quot; cannot be shown: it is not a metafile.</source>
+        <translation>Das Bild „%1“ kann nicht angezeigt werden: es ist keine Metadatei.</translation>
+    </message>
+    <message>
+        <source>the file is too short.</source>
+        <translation>die Datei ist zu kurz.</translation>
+    </message>
+    <message>
+        <source>it is not a Windows metafile.</source>
+        <translation>es ist keine Windows-Metadatei (WMF).</translation>
+    </message>
+    <message>
+        <source>the metafile holds no drawing records.</source>
+        <translation>die Metadatei enthält keine Zeichenbefehle.</translation>
+    </message>
+    <message>
+        <source>the metafile gives the picture no size.</source>
+        <translation>die Metadatei gibt dem Bild keine Größe.</translation>
+    </message>
+</context>
+<context>
+    <name>Printer</name>
+    <message>
+        <source>No printer is available.</source>
+        <translation>Es ist kein Drucker verfügbar.</translation>
+    </message>
+</context>
+<context>
+    <name>QPrintDialog</name>
+    <message>
+        <source>Print Setup</source>
+        <translation>Druckeinrichtung</translation>
+    </message>
+</context>
+<context>
+    <name>QtHelpService</name>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Cannot find the help file %1.
+
+Check that the file exists, then try again.</source>
+        <translation>Die Hilfedatei %1 wurde nicht gefunden.
+
+Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translation>
+    </message>
+    <message>
+        <source>%1 is a folder, not a help file.</source>
+        <translation>%1 ist ein Ordner, keine Hilfedatei.</translation>
+    </message>
+    <message>
+        <source>Cannot open the help file %1: %2.</source>
+        <translation>Die Hilfedatei %1 kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>%1 is not a help file: it is a device or another special file.</source>
+        <translation>%1 ist keine Hilfedatei: es ist ein Gerät oder eine andere besondere Datei.</translation>
+    </message>
+    <message>
+        <source>The help file %1 is too large to show.</source>
+        <translation>Die Hilfedatei %1 ist zu groß, um sie anzuzeigen.</translation>
+    </message>
+    <message>
+        <source>Cannot read the help file %1: %2.</source>
+        <translation>Die Hilfedatei %1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Help cannot be shown: no help file was named.</source>
+        <translation>Die Hilfe kann nicht angezeigt werden: es wurde keine Hilfedatei angegeben.</translation>
+    </message>
+</context>
+<context>
+    <name>QtPrinterService</name>
+    <message>
+        <source>The printer %1 cannot be opened.</source>
+        <translation>Der Drucker %1 kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>The printer %1 reported an error.</source>
+        <translation>Der Drucker %1 hat einen Fehler gemeldet.</translation>
+    </message>
+    <message>
+        <source>The printing system (CUPS) is not available.</source>
+        <translation>Das Drucksystem (CUPS) ist nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>The printer %1 refused the document: %2.</source>
+        <translation>Der Drucker %1 hat das Dokument abgelehnt: %2.</translation>
+    </message>
+    <message>
+        <source>No printer is set up.</source>
+        <translation>Es ist kein Drucker eingerichtet.</translation>
+    </message>
+    <message>
+        <source>There is no room to prepare the document for printing.</source>
+        <translation>Es ist kein Platz, um das Dokument für den Druck vorzubereiten.</translation>
+    </message>
+</context>
+<context>
+    <name>RegistryFile</name>
+    <message>
+        <source>The registry file %1 could not be opened: %2.</source>
+        <translation>Die Registrierungsdatei %1 konnte nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The registry file %1 is a folder.</source>
+        <translation>Die Registrierungsdatei %1 ist ein Ordner.</translation>
+    </message>
+    <message>
+        <source>The registry file %1 is not a regular file.</source>
+        <translation>Die Registrierungsdatei %1 ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message>
+        <source>The registry file %1 is too large to read.</source>
+        <translation>Die Registrierungsdatei %1 ist zu groß, um sie zu lesen.</translation>
+    </message>
+    <message>
+        <source>The registry file %1 could not be read: %2.</source>
+        <translation>Die Registrierungsdatei %1 konnte nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>The file %1 is not a registry file.</source>
+        <translation>Die Datei %1 ist keine Registrierungsdatei.</translation>
+    </message>
+</context>
+<context>
+    <name>SafeFileWriter</name>
+    <message>
+        <source>The file %1 could not be saved: %2. The file on disk was not changed.</source>
+        <translation>Die Datei %1 konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>der Datenträger ist voll</translation>
+    </message>
+    <message>
+        <source>its folder does not exist</source>
+        <translation>ihr Ordner existiert nicht</translation>
+    </message>
+    <message>
+        <source>you do not have permission to write in its folder</source>
+        <translation>Sie haben keine Berechtigung, in ihren Ordner zu schreiben</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>the file is read-only</source>
+        <translation>die Datei ist schreibgeschützt</translation>
+    </message>
+</context>
+<context>
+    <name>TextFileReader</name>
+    <message>
+        <source>The file %1 cannot be opened: %2.</source>
+        <translation>Die Datei %1 kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>it does not exist</source>
+        <translation>sie existiert nicht</translation>
+    </message>
+    <message>
+        <source>its folder does not exist</source>
+        <translation>ihr Ordner existiert nicht</translation>
+    </message>
+    <message>
+        <source>you do not have permission to read it</source>
+        <translation>Sie haben keine Berechtigung, sie zu lesen</translation>
+    </message>
+    <message>
+        <source>there is not enough memory</source>
+        <translation>der Arbeitsspeicher reicht nicht aus</translation>
+    </message>
+    <message>
+        <source>the system reports &quot;%1&quot;</source>
+        <translation>das System meldet „%1“</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 MiB, the most the text window can hold</source>
+        <translation>sie ist größer als %1 MiB, das Höchstmaß, das das Textfenster fassen kann</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>it is a device or a pipe, not a file</source>
+        <translation>es ist ein Gerät oder eine Pipe, keine Datei</translation>
+    </message>
+    <message>
+        <source>no file is selected</source>
+        <translation>es ist keine Datei ausgewählt</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::CommonDialog</name>
+    <message>
+        <source>Cancel was selected.</source>
+        <translation>Abbrechen wurde gewählt.</translation>
+    </message>
+    <message>
+        <source>No file dialog is available.</source>
+        <translation>Es ist kein Dateidialog verfügbar.</translation>
+    </message>
+    <message>
+        <source>No printer is available.</source>
+        <translation>Es ist kein Drucker verfügbar.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Form2</name>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>12 point</source>
+        <translation>12 Punkt</translation>
+    </message>
+    <message>
+        <source>10 point</source>
+        <translation>10 Punkt</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>Sichern als</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Drucken</translation>
+    </message>
+    <message>
+        <source>Ostrel_label has encountered an error while trying to print,please check all cables,paper,ports and drivers,restart windows then try again.</source>
+        <translation>Beim Drucken ist in Ostrel_label ein Fehler aufgetreten. Bitte prüfen Sie alle Kabel, das Papier, die Anschlüsse und die Treiber, starten Sie Windows neu und versuchen Sie es dann erneut.</translation>
+    </message>
+    <message>
+        <source>The text holds characters that the character set of %1 (%2) cannot hold.
+
+Save it as UTF-8, which holds them all?</source>
+        <translation>Der Text enthält Zeichen, die der Zeichensatz von %1 (%2) nicht darstellen kann.
+
+Als UTF-8 speichern, das alle darstellen kann?</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::HelpViewer</name>
+    <message>
+        <source>&amp;Type a word to find it in the index:</source>
+        <translation>&amp;Geben Sie ein Wort ein, um es im Index zu finden:</translation>
+    </message>
+    <message>
+        <source>%1 - Help</source>
+        <translation>%1 - Hilfe</translation>
+    </message>
+    <message>
+        <source>This help file has no topics.</source>
+        <translation>Diese Hilfedatei enthält keine Themen.</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Ostrel_View</name>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Unable to display Help Contents. There is no Help associated with this project.</source>
+        <translation>Der Hilfeinhalt kann nicht angezeigt werden. Zu diesem Projekt gehört keine Hilfe.</translation>
+    </message>
+    <message>
+        <source>No help viewer is available.</source>
+        <translation>Es ist kein Hilfeanzeiger verfügbar.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::PictureLoader</name>
+    <message>
+        <source>the bitmap header ends early</source>
+        <translation>der Kopf der Bitmap endet vorzeitig</translation>
+    </message>
+    <message>
+        <source>its bitmap header is of no known kind (%1 bytes long)</source>
+        <translation>ihr Bitmap-Kopf ist von keiner bekannten Art (%1 Bytes lang)</translation>
+    </message>
+    <message>
+        <source>it uses an unknown bitmap compression (%1)</source>
+        <translation>sie verwendet eine unbekannte Bitmap-Kompression (%1)</translation>
+    </message>
+    <message>
+        <source>it uses the OS/2 Huffman compression, which this program does not read</source>
+        <translation>sie verwendet die OS/2-Huffman-Kompression, die dieses Programm nicht liest</translation>
+    </message>
+    <message>
+        <source>it claims %1 bits per pixel</source>
+        <translation>sie gibt %1 Bit pro Pixel an</translation>
+    </message>
+    <message>
+        <source>its compression does not fit its %1 bits per pixel</source>
+        <translation>ihre Kompression passt nicht zu ihren %1 Bit pro Pixel</translation>
+    </message>
+    <message>
+        <source>its header gives an impossible size of %1 × %2 pixels</source>
+        <translation>ihr Kopf gibt eine unmögliche Größe von %1 × %2 Pixeln an</translation>
+    </message>
+    <message>
+        <source>its pixel data lies beyond the end of the file</source>
+        <translation>ihre Pixeldaten liegen hinter dem Ende der Datei</translation>
+    </message>
+    <message>
+        <source>there is not enough memory</source>
+        <translation>der Arbeitsspeicher reicht nicht aus</translation>
+    </message>
+    <message>
+        <source>its embedded picture is missing</source>
+        <translation>ihr eingebettetes Bild fehlt</translation>
+    </message>
+    <message>
+        <source>the GIF header ends early</source>
+        <translation>der GIF-Kopf endet vorzeitig</translation>
+    </message>
+    <message>
+        <source>the GIF data ends early</source>
+        <translation>die GIF-Daten enden vorzeitig</translation>
+    </message>
+    <message>
+        <source>the GIF has no picture in it</source>
+        <translation>die GIF-Datei enthält kein Bild</translation>
+    </message>
+    <message>
+        <source>it draws text, which GIF pictures here may not</source>
+        <translation>sie zeichnet Text, was GIF-Bilder hier nicht dürfen</translation>
+    </message>
+    <message>
+        <source>the GIF data is damaged</source>
+        <translation>die GIF-Daten sind beschädigt</translation>
+    </message>
+    <message>
+        <source>its icon directory ends early</source>
+        <translation>ihr Symbolverzeichnis endet vorzeitig</translation>
+    </message>
+    <message>
+        <source>its icon directory lists no readable image</source>
+        <translation>ihr Symbolverzeichnis nennt kein lesbares Bild</translation>
+    </message>
+    <message>
+        <source>its JPEG data is damaged (%1)</source>
+        <translation>ihre JPEG-Daten sind beschädigt (%1)</translation>
+    </message>
+    <message>
+        <source>The folder of the file “%1” does not exist.</source>
+        <translation>Der Ordner der Datei „%1“ existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The file “%1” does not exist.</source>
+        <translation>Die Datei „%1“ existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The path of the file “%1” runs through something that is not a folder.</source>
+        <translation>Der Pfad der Datei „%1“ führt durch etwas, das kein Ordner ist.</translation>
+    </message>
+    <message>
+        <source>You are not allowed to read the file “%1”.</source>
+        <translation>Sie dürfen die Datei „%1“ nicht lesen.</translation>
+    </message>
+    <message>
+        <source>The file name “%1” cannot be followed: %2.</source>
+        <translation>Dem Dateinamen „%1“ kann nicht gefolgt werden: %2.</translation>
+    </message>
+    <message>
+        <source>The file “%1” is not a picture this program can show: it is not a regular file.</source>
+        <translation>Die Datei „%1“ ist kein Bild, das dieses Programm anzeigen kann: sie ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message>
+        <source>The file “%1” cannot be opened: %2.</source>
+        <translation>Die Datei „%1“ kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>No file name was given for the picture.</source>
+        <translation>Für das Bild wurde kein Dateiname angegeben.</translation>
+    </message>
+    <message>
+        <source>“%1” is a folder, not a picture file.</source>
+        <translation>„%1“ ist ein Ordner, keine Bilddatei.</translation>
+    </message>
+    <message>
+        <source>The file “%1” is not a picture this program can show: the file is empty.</source>
+        <translation>Die Datei „%1“ ist kein Bild, das dieses Programm anzeigen kann: die Datei ist leer.</translation>
+    </message>
+    <message>
+        <source>The file “%1” is too large to show: it holds %2 MB, and pictures of up to %3 MB are shown.</source>
+        <translation>Die Datei „%1“ ist zu groß, um sie anzuzeigen: sie umfasst %2 MB, angezeigt werden Bilder bis %3 MB.</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be read: %2.</source>
+        <translation>Die Datei „%1“ konnte nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>the picture is %1 × %2 pixels, more than the %3 megapixels (at most %4 pixels a side) this program shows</source>
+        <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel (höchstens %4 Pixel je Seite), die dieses Programm anzeigt</translation>
+    </message>
+    <message>
+        <source>its header claims %1 × %2 pixels, far more than its %3 bytes can hold</source>
+        <translation>ihr Kopf gibt %1 × %2 Pixel an, weit mehr, als ihre %3 Bytes fassen können</translation>
+    </message>
+    <message>
+        <source>its content is not that of a bitmap, JPEG, GIF, icon or metafile</source>
+        <translation>ihr Inhalt ist weder eine Bitmap noch JPEG, GIF, Symbol oder Metadatei</translation>
+    </message>
+    <message>
+        <source>The file “%1” is too large to show: %2.</source>
+        <translation>Die Datei „%1“ ist zu groß, um sie anzuzeigen: %2.</translation>
+    </message>
+    <message>
+        <source>The file “%1” is not a picture this program can show: %2.</source>
+        <translation>Die Datei „%1“ ist kein Bild, das dieses Programm anzeigen kann: %2.</translation>
+    </message>
+    <message>
+        <source>The file “%1” is too large to show: there is not enough memory.</source>
+        <translation>Die Datei „%1“ ist zu groß, um sie anzuzeigen: der Arbeitsspeicher reicht nicht aus.</translation>
+    </message>
+    <message>
+        <source>its %1 data is damaged or ends early</source>
+        <translation>ihre %1-Daten sind beschädigt oder enden vorzeitig</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ScrollBar</name>
+    <message>
+        <source>The scroll bar&apos;s %1 cannot be %2: it must lie between -32768 and 32767.</source>
+        <translation>Der Wert %1 der Bildlaufleiste kann nicht %2 sein: er muss zwischen -32768 und 32767 liegen.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::frmAbout</name>
+    <message>
+        <source>Ostrel_Viewer was designed to allow users to quickly preview major graphic types,and view/edit major text file types.</source>
+        <translation>Ostrel_Viewer dient dazu, gängige Bildformate schnell anzusehen und gängige Textdateien anzuzeigen und zu bearbeiten.</translation>
+    </message>
+    <message>
+        <source>Written and maintained by the Ostrel_Viewer developers. Free to use and share.</source>
+        <translation>Geschrieben und gepflegt von den Ostrel_Viewer-Entwicklern. Frei zu benutzen und weiterzugeben.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Info über %1</translation>
+    </message>
+    <message>
+        <source>Version %1.%2.%3</source>
+        <translation>Version %1.%2.%3</translation>
+    </message>
+</context>
+</TS>

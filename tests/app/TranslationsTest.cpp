@@ -1,0 +1,186 @@
+#include "app/Translations.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include "about/frmAbout.h"
+#include "main_window/Ostrel_View.h"
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "text_window/Form2.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/files/TextFileReader.h"
+#include "toolkit/forms/FormSet.h"
+#include "toolkit/help/QtHelpService.h"
+#include "toolkit/picture/PictureLoader.h"
+
+namespace ostrel {
+namespace {
+
+QString errorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ToolkitError& e) {
+    return e.Description();
+  }
+  return QStringLiteral("(no error)");
+}
+
+// The captions a user sees first, read from freshly made windows.
+struct Captions {
+  QString about, help, exit, all, gif, aboutCaption, version, ok;
+
+  static Captions read() {
+    FormSet::instance().reset();
+    Ostrel_View& main = form<Ostrel_View>();
+    frmAbout& about = form<frmAbout>();
+    return {main.Command2->Caption(),    main.Command3->Caption(),    main.Command1->Caption(),
+            (*main.Check1)(9).Caption(), (*main.Check1)(0).Caption(), about.Caption(),
+            about.lblVersion->Caption(), about.cmdOK->Caption()};
+  }
+};
+
+// The text window, opened as the user does: a click on a text file.
+Form2& openTextWindow(const test::TempDir& dir) {
+  dir.write(QStringLiteral("a.txt"), "text");
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Dir1->setPath(dir.path());
+  main.File1->Refresh();
+  EXPECT_TRUE(main.File1->clickName(QStringLiteral("a.txt")));
+  return form<Form2>();
+}
+
+TEST(TranslationsTest, GermanTranslatesTheWindowsAndQtsOwnButtons) {
+  Translations translations;
+  ASSERT_TRUE(translations.install(QLocale(QLocale::German, QLocale::Austria)));
+  EXPECT_EQ(translations.language(), QStringLiteral("de_DE"));
+
+  const Captions c = Captions::read();
+  EXPECT_EQ(c.about, QStringLiteral("Info"));
+  EXPECT_EQ(c.help, QStringLiteral("Hilfe"));
+  EXPECT_EQ(c.exit, QStringLiteral("Beenden"));
+  EXPECT_EQ(c.all, QStringLiteral("Alle"));
+  EXPECT_EQ(c.gif, QStringLiteral("*.GIF"));  // a file pattern, not a word
+  EXPECT_EQ(c.aboutCaption, QStringLiteral("Info über Ostrel_Viewer"));
+  EXPECT_EQ(c.version, QStringLiteral("Version 1.4.0"));
+
+  test::TempDir dir;
+  Form2& text = openTextWindow(dir);
+  EXPECT_EQ(text.Command1->Caption(), QStringLiteral("Schließen"));
+  EXPECT_EQ(text.Command6->Caption(), QStringLiteral("Drucken"));
+
+  // Qt's catalogue: the standard buttons of message boxes and dialogs.
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+
+  translations.remove();
+  EXPECT_EQ(Captions::read().help, QStringLiteral("Help"));
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+}
+
+// Each way the code names its translation context, met once: a window class,
+// a class declaring its tr(), and free functions naming the context.
+TEST(TranslationsTest, GermanReachesMessagesOfEveryKindOfContext) {
+  Translations translations;
+  ASSERT_TRUE(translations.install(QLocale(QLocale::German)));
+  test::TempDir dir;
+  const QString missing = dir.file(QStringLiteral("missing.bmp"));
+
+  EXPECT_EQ(
+      errorOf([&] { TextFileReader::readAll(missing); }),
+      QStringLiteral("Die Datei %1 kann nicht geöffnet werden: sie existiert nicht.").arg(missing));
+  EXPECT_EQ(errorOf([&] { PictureLoader::load(missing); }),
+            QStringLiteral("Die Datei „%1“ existiert nicht.").arg(missing));
+  const QString bad = dir.write(QStringLiteral("bad.gif"), "GIF89a");
+  EXPECT_TRUE(errorOf([&] { PictureLoader::load(bad); }).endsWith(QStringLiteral("vorzeitig.")))
+      << errorOf([&] { PictureLoader::load(bad); }).toStdString();
+
+  QtHelpService help;
+  EXPECT_FALSE(help.WinHelp(nullptr, missing, help::PartialKey, QString()));
+  ASSERT_EQ(test::fakes().messageBox.calls.size(), 1u);
+  EXPECT_EQ(test::fakes().messageBox.calls[0].title, QStringLiteral("Hilfe"));
+  EXPECT_TRUE(test::fakes().messageBox.calls[0].prompt.startsWith(
+      QStringLiteral("Die Hilfedatei %1 wurde nicht gefunden.").arg(missing)));
+}
+
+// The source strings are the program's own texts, typos and all; a locale
+// without a catalogue of ours must not change one of them, nor mix in Qt's
+// catalogue of that language.
+TEST(TranslationsTest, EnglishAndUnknownLocalesKeepEveryText) {
+  for (const char* name : {"en_US", "en_GB", "fr_FR", "C", "xx_YY"}) {
+    Translations translations;
+    EXPECT_FALSE(translations.install(QLocale(QString::fromLatin1(name)))) << name;
+    EXPECT_TRUE(translations.language().isEmpty()) << name;
+    const Captions c = Captions::read();
+    EXPECT_EQ(c.about, QStringLiteral("About")) << name;
+    EXPECT_EQ(c.help, QStringLiteral("Help")) << name;
+    EXPECT_EQ(c.exit, QStringLiteral("Exit")) << name;
+    EXPECT_EQ(c.all, QStringLiteral("All")) << name;
+    EXPECT_EQ(c.aboutCaption, QStringLiteral("About Ostrel_Viewer")) << name;
+    EXPECT_EQ(c.ok, QStringLiteral("OK")) << name;
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"))
+        << name;
+  }
+}
+
+// The windows have fixed sizes; a translation longer than its control is cut
+// off on screen. Every caption must fit, in German as in English.
+QStringList clippedTexts(QWidget* window) {
+  QStringList clipped;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    QString text;
+    bool fits = true;
+    // The check boxes' captions are file patterns, the same in every
+    // language ("All" has room to spare).
+    if (qobject_cast<QCheckBox*>(w)) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      text = button->text();
+      // The style's minimum button size is no matter here, only the room
+      // the text itself is given inside the button's frame.
+      const int frame = 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
+      fits = text.isEmpty() ||
+             button->fontMetrics().horizontalAdvance(text) + frame <= button->width();
+    } else if (auto* label = qobject_cast<QLabel*>(w); label && label->isVisibleTo(window)) {
+      text = label->text();
+      fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                               : label->sizeHint().width() <= label->width();
+    }
+    if (!fits)
+      clipped += window->objectName() + u'/' + w->objectName() + QStringLiteral(": ") + text;
+  }
+  return clipped;
+}
+
+TEST(TranslationsTest, EveryCaptionFitsItsControlInEnglishAndGerman) {
+  for (const bool german : {false, true}) {
+    Translations translations;
+    if (german) ASSERT_TRUE(translations.install(QLocale(QLocale::German)));
+    FormSet::instance().reset();
+    test::TempDir dir;
+    Form2& text = openTextWindow(dir);
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{&form<Ostrel_View>(), &text, &form<frmAbout>()})
+      EXPECT_EQ(clippedTexts(window).join(u'\n').toStdString(), "")
+          << (german ? "German" : "English");
+  }
+}
+
+// Run by CTest once more with LANGUAGE=de (translations_from_environment):
+// the way a user picks the language, read through the system locale as the
+// program's start-up does.
+TEST(TranslationsFromEnvironment, LanguageDeShowsGermanCaptions) {
+  if (qgetenv("OSTREL_TEST_SYSTEM_LANGUAGE") != "de") GTEST_SKIP() << "run with LANGUAGE=de";
+  Translations translations;
+  ASSERT_TRUE(translations.install(QLocale::system()));
+  const Captions c = Captions::read();
+  EXPECT_EQ(c.help, QStringLiteral("Hilfe"));
+  EXPECT_EQ(c.aboutCaption, QStringLiteral("Info über Ostrel_Viewer"));
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,107 @@
+#include "toolkit/help/LocalizedHelpFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "tests/support/FakeServices.h"
+#include "tests/support/TempDir.h"
+#include "toolkit/help/HelpBook.h"
+#include "toolkit/help/QtHelpService.h"
+
+namespace ostrel {
+namespace {
+
+class LocalizedHelpFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    english = dir.write(QStringLiteral("BOOK.HLP"), "# Book\nEnglish.\n");
+    german = dir.write(QStringLiteral("BOOK.de.HLP"), "# Buch\nDeutsch.\n");
+  }
+  test::TempDir dir;
+  QString english;
+  QString german;
+};
+
+TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWins) {
+  EXPECT_EQ(localizedHelpFile(english, {"de-DE", "de"}), german);
+  EXPECT_EQ(localizedHelpFile(english, {"fr-FR", "fr", "de"}), german);
+  const QString austrian = dir.write(QStringLiteral("BOOK.de_AT.HLP"), "# Buch\nÖsterreich.\n");
+  EXPECT_EQ(localizedHelpFile(english, {"de-AT"}), austrian);
+  EXPECT_EQ(localizedHelpFile(english, {"de-CH"}), german);
+}
+
+TEST_F(LocalizedHelpFileTest, EnglishUnknownOrNoLanguageGivesTheNamedFile) {
+  EXPECT_EQ(localizedHelpFile(english, {"en-US", "de"}), english);
+  EXPECT_EQ(localizedHelpFile(english, {"C"}), english);
+  EXPECT_EQ(localizedHelpFile(english, {"fr", "it"}), english);
+  EXPECT_EQ(localizedHelpFile(english, {}), english);
+  EXPECT_EQ(localizedHelpFile(QString(), {"de"}), QString());
+  // Only a file counts: a folder of that name is not a book.
+  QDir(dir.path()).mkdir(QStringLiteral("BOOK.fr.HLP"));
+  EXPECT_EQ(localizedHelpFile(english, {"fr"}), english);
+}
+
+// LANGUAGE comes from the environment; a tag cannot name a file elsewhere.
+TEST_F(LocalizedHelpFileTest, ALanguageTagCannotLeadOutOfTheFolder) {
+  dir.write(QStringLiteral("sub/x.HLP"), "# Elsewhere\n");
+  dir.write(QStringLiteral("BOOK./sub/x.HLP"), "# Elsewhere\n");
+  for (const char* tag : {"/sub/x", "../BOOK", "de/../de", "de.x", "", "de de"}) {
+    EXPECT_EQ(localizedHelpFile(english, {QString::fromLatin1(tag)}), english) << tag;
+  }
+  EXPECT_EQ(localizedHelpFile(english, {QStringLiteral("../x"), QStringLiteral("de")}), german);
+}
+
+TEST_F(LocalizedHelpFileTest, TheServiceShowsTheTranslatedBookUnderTheNamedFile) {
+  QtHelpService service;
+  service.setLanguages({QStringLiteral("de")});
+  EXPECT_TRUE(service.WinHelp(nullptr, english, help::PartialKey, QString()));
+  HelpViewer* viewer = service.viewerFor(english);
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer->book().topics().value(0).title, QStringLiteral("Buch"));
+  // Quitting by the name the program knows closes the translated viewer.
+  EXPECT_TRUE(service.WinHelp(nullptr, english, help::Quit, QString()));
+  EXPECT_EQ(service.viewerFor(english), nullptr);
+
+  service.setLanguages({QStringLiteral("en")});
+  service.WinHelp(nullptr, english, help::Contents, QString());
+  EXPECT_EQ(service.viewerFor(english)->book().topics().value(0).title, QStringLiteral("Book"));
+  EXPECT_TRUE(test::fakes().messageBox.calls.empty());
+}
+
+HelpBook shippedBook(const QString& name) {
+  QFile file(QStringLiteral(OSTREL_SOURCE_DIR "/resources/help/") + name);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+  return HelpBook::parse(file.readAll());
+}
+
+QStringList brokenLinks(const HelpBook& book) {
+  static const QRegularExpression link(QStringLiteral(R"(\]\(topic:([^)]*)\))"));
+  QStringList broken;
+  for (const HelpBook::Topic& topic : book.topics()) {
+    for (const QRegularExpressionMatch& m : link.globalMatch(topic.body)) {
+      const QString keyword = QUrl::fromPercentEncoding(m.captured(1).toUtf8());
+      if (book.findTopic(keyword) < 0) broken += topic.title + QStringLiteral(" → ") + keyword;
+    }
+  }
+  return broken;
+}
+
+// The German book is a translation of the English one: the same topics, and
+// its links lead to its own topics under their German keywords.
+TEST(ShippedHelpBooks, TheGermanBookMatchesTheEnglishOneAndItsLinksResolve) {
+  const HelpBook english = shippedBook(QStringLiteral("OSTREL_VIEWER.HLP"));
+  const HelpBook german = shippedBook(QStringLiteral("OSTREL_VIEWER.de.HLP"));
+  ASSERT_FALSE(english.isEmpty());
+  EXPECT_EQ(german.topics().size(), english.topics().size());
+  EXPECT_EQ(brokenLinks(english), QStringList());
+  EXPECT_EQ(brokenLinks(german), QStringList());
+  for (const HelpBook::Topic& topic : german.topics())
+    EXPECT_FALSE(topic.keywords.isEmpty()) << topic.title.toStdString();
+}
+
+}  // namespace
+}  // namespace ostrel
