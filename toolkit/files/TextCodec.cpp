@@ -32,10 +32,6 @@ struct TextCodec::Table {
 
 namespace {
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("TextCodec", text);
-}
-
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 constexpr char kUtf16LeBom[] = "\xFF\xFE";
 constexpr char kUtf16BeBom[] = "\xFE\xFF";
@@ -340,7 +336,9 @@ TextCodec TextCodec::detectFile(QByteArrayView bytes, const QString& fileName) {
 QString TextCodec::name() const {
   switch (encoding_) {
     case Encoding::Utf8:
-      return bom_ == ByteOrderMark::Present ? tr("UTF-8 with BOM") : QStringLiteral("UTF-8");
+      return bom_ == ByteOrderMark::Present
+                 ? QCoreApplication::translate("TextCodec", "UTF-8 with BOM")
+                 : QStringLiteral("UTF-8");
     case Encoding::Windows1252:
       return QStringLiteral("Windows-1252");
     case Encoding::Utf16LE:
@@ -353,7 +351,8 @@ QString TextCodec::name() const {
       return QStringLiteral("UTF-32 BE");
     case Encoding::SingleByte:
     case Encoding::MultiByte:
-      return tr("%1 (declared)").arg(QString::fromLatin1(declaredName_));
+      return QCoreApplication::translate("TextCodec", "%1 (declared)")
+          .arg(QString::fromLatin1(declaredName_));
   }
   return {};
 }

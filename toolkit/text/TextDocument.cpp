@@ -30,10 +30,6 @@ constexpr qsizetype kChunk = 64 * 1024;
 constexpr qint64 kWriteChunk = 1024 * 1024;
 constexpr qint64 kEncodeUnits = 64 * 1024;
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("TextDocument", text);
-}
-
 bool isLineEnd(QChar c) {
   return c == u'\n' || c == u'\r';
 }
@@ -56,16 +52,20 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
                                                       const QString& fileName) {
   auto document = std::make_unique<TextDocument>();
   const auto refuse = [&](const QString& reason) {
-    return ToolkitError(err::OutOfMemory,
-                        fileName.isEmpty() ? tr("The text cannot be opened: %1.").arg(reason)
-                                           : tr("The file %1 cannot be opened: %2.")
-                                                 .arg(QDir::toNativeSeparators(fileName), reason));
+    return ToolkitError(
+        err::OutOfMemory,
+        fileName.isEmpty()
+            ? QCoreApplication::translate("TextDocument", "The text cannot be opened: %1.")
+                  .arg(reason)
+            : QCoreApplication::translate("TextDocument", "The file %1 cannot be opened: %2.")
+                  .arg(QDir::toNativeSeparators(fileName), reason));
   };
   try {
     document->original_ =
         std::make_unique<TextSource>(std::move(bytes), codec, document->breaks_, progress);
   } catch (const std::bad_alloc&) {
-    throw refuse(tr("there is not enough memory to hold it"));
+    throw refuse(
+        QCoreApplication::translate("TextDocument", "there is not enough memory to hold it"));
   } catch (const ToolkitError& e) {
     if (e.Number() != err::OutOfMemory) throw;
     throw refuse(e.Description());
@@ -432,7 +432,8 @@ bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteA
     if (progress && written - reported >= 4 * kWriteChunk) {
       reported = written;
       if (!progress(qMin(written, total), total)) {
-        throw ToolkitError(err::DialogCancelled, tr("Saving was cancelled."));
+        throw ToolkitError(err::DialogCancelled,
+                           QCoreApplication::translate("TextDocument", "Saving was cancelled."));
       }
     }
   };

@@ -20,13 +20,10 @@ constexpr qint64 kProgressStep = 16 * 1024 * 1024;
 // otherwise need eight times its size.
 constexpr qint64 kMaxLineEnds = qint64(32) * 1024 * 1024;
 
-QString tr(const char* text) {
-  return QCoreApplication::translate("TextSource", text);
-}
-
 void report(const TextSource::Progress& progress, qint64 done, qint64 total) {
   if (progress && !progress(done, total)) {
-    throw ToolkitError(err::DialogCancelled, tr("Reading the file was cancelled."));
+    throw ToolkitError(err::DialogCancelled, QCoreApplication::translate(
+                                                 "TextSource", "Reading the file was cancelled."));
   }
 }
 
@@ -35,7 +32,9 @@ void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
     // The reason only: the document names the file.
     throw ToolkitError(
         err::OutOfMemory,
-        tr("it has more than %1 lines, the most the text window can hold").arg(kMaxLineEnds));
+        QCoreApplication::translate("TextSource",
+                                    "it has more than %1 lines, the most the text window can hold")
+            .arg(kMaxLineEnds));
   }
   breaks.push_back((next << 2) | length);
 }
