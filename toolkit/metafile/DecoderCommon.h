@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/PictureLimits.h"
 
 // What the WMF and EMF decoders share: how a file is refused and how a colour
 // reference is read.
@@ -18,6 +19,15 @@ namespace ostrel::metafile {
       err::InvalidPicture,
       QCoreApplication::translate("MetafileReader", "The picture \"%1\" cannot be shown: %2")
           .arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+// The refusal of a file whose bitmaps together claim more pixels than one
+// drawing may decode (PictureLimits::kMaxDrawingBitmapPixels).
+[[noreturn]] inline void failBitmapBudget(const QString& fileName) {
+  fail(fileName, QCoreApplication::translate("MetafileReader",
+                                             "its bitmaps together claim more than %1 megapixels, "
+                                             "more than this program draws in one picture.")
+                     .arg(PictureLimits::kMaxDrawingBitmapPixels / 1000000));
 }
 
 // A COLORREF: 0x00BBGGRR, or 0x0100iiii for an entry of the selected palette.

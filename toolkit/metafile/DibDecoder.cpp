@@ -260,8 +260,8 @@ QImage DibDecoder::decodePacked(const char* data, uint32_t size, bool palColors,
                 static_cast<uint32_t>(size - offBits), palColors, palette, alpha);
 }
 
-QImage DibDecoder::decodeBitmap16(const char* data, uint32_t size) {
-  RecordReader r(data, size);
+QImage DibDecoder::decodeBitmap16(QByteArrayView header, QByteArrayView bitsData) {
+  RecordReader r(header.data(), uint32_t(std::min<qsizetype>(header.size(), 10)));
   int width = r.i16(2), height = r.i16(4), widthBytes = r.i16(6);
   int planes = r.u8(8), bitsPixel = r.u8(9);
   if (!r.ok() || width <= 0 || height <= 0 || planes != 1 || widthBytes <= 0) return {};
@@ -270,11 +270,12 @@ QImage DibDecoder::decodeBitmap16(const char* data, uint32_t size) {
   QImage image(width, height, QImage::Format_RGB32);
   if (image.isNull()) return {};
   image.fill(Qt::white);
-  const uint32_t bitsOffset = 10;
+  const RecordReader bits(bitsData.data(),
+                          uint32_t(std::min<qsizetype>(bitsData.size(), UINT32_MAX)));
   for (int y = 0; y < height; ++y) {
-    uint64_t row = bitsOffset + uint64_t(y) * widthBytes;
-    if (!r.has(row, widthBytes)) break;
-    const auto* s = reinterpret_cast<const uint8_t*>(data + row);
+    uint64_t row = uint64_t(y) * widthBytes;
+    if (!bits.has(row, widthBytes)) break;
+    const auto* s = reinterpret_cast<const uint8_t*>(bitsData.data() + row);
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < width; ++x) {
       if (bitsPixel == 1)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QImage>
 #include <cstdint>
 #include <vector>
@@ -27,9 +28,10 @@ class DibDecoder {
   static QImage decodePacked(const char* data, uint32_t size, bool palColors,
                              const std::vector<QRgb>& palette, DibAlpha alpha);
 
-  // WMF's old device-dependent BITMAP16: width, height, widthBytes, planes,
-  // bitsPixel, then the bits. Only monochrome and 24/32-bit forms are usual.
-  static QImage decodeBitmap16(const char* data, uint32_t size);
+  // WMF's old device-dependent BITMAP16: header holds width, height,
+  // widthBytes, planes and bitsPixel; bits the rows. Only monochrome and
+  // 24/32-bit forms are usual.
+  static QImage decodeBitmap16(QByteArrayView header, QByteArrayView bits);
 };
 
 }  // namespace ostrel

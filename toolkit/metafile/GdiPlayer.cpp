@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "toolkit/metafile/DibDecoder.h"
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
@@ -1088,12 +1088,25 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   // dest is in logical units; a negative extent mirrors the bitmap, as in GDI.
   QRectF s = src.normalized().intersected(QRectF(image.rect()));
   if (s.isEmpty() || dest.width() == 0 || dest.height() == 0) return;
-  QImage part = image.copy(s.toAlignedRect());
-  const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
-  const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
-  if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
   const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   const QRectF target = dest.normalized();
+  // Each bitmap costs the output pixels it covers; past the budget, the
+  // rest are left out rather than stall the program.
+  const QRect covered = toOutput.mapRect(target).toAlignedRect() & universe_;
+  if (covered.isEmpty()) return;
+  const qint64 area = qint64(covered.width()) * covered.height();
+  if (paintedPixels_ + area > PictureLimits::kMaxDrawingPaintedPixels) {
+    ++bitmapsLeftOut_;
+    return;
+  }
+  paintedPixels_ += area;
+  const QRect whole = s.toAlignedRect();
+  const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
+  const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
+  // A copy of a large bitmap costs as much as its decoding; most records
+  // draw the whole of theirs, unmirrored.
+  QImage part = whole == image.rect() ? image : image.copy(whole);
+  if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
   // Antialiased edges would let the paper show through between tiled bitmaps.
   painter_.setRenderHint(QPainter::Antialiasing, false);
   const QPainter::CompositionMode mode = painter_.compositionMode();
@@ -1106,7 +1119,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
     QRect out = toOutput.mapRect(target).toAlignedRect();
     if (painter_.device())
       out &= QRect(0, 0, painter_.device()->width(), painter_.device()->height());
-    if (out.isEmpty() || qint64(out.width()) * out.height() > DibDecoder::kMaxPixels) {
+    if (out.isEmpty()) {
       painter_.setRenderHint(QPainter::Antialiasing, true);
       return;
     }

@@ -160,6 +160,11 @@ class GdiPlayer {
   // Logical units to reference-device pixels under the current mapping.
   QTransform logicalToDevice() const;
 
+  // Output pixels bitmaps covered so far, and the bitmaps left out once
+  // they reached PictureLimits::kMaxDrawingPaintedPixels.
+  qint64 paintedPixels() const { return paintedPixels_; }
+  int bitmapsLeftOut() const { return bitmapsLeftOut_; }
+
  private:
   QTransform pageTransform() const;
   void applyClip();
@@ -188,6 +193,8 @@ class GdiPlayer {
   bool clipApplied_ = false;
   bool rasterOps_ = false;
   QRect universe_;  // output pixels a clip region can cover
+  qint64 paintedPixels_ = 0;
+  int bitmapsLeftOut_ = 0;
   // The last SRCAND bitmap, for the mask-then-picture idiom.
   QImage andMask_;
   QRectF andMaskDest_;
