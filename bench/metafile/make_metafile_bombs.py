@@ -97,6 +97,14 @@ def dib_size(dib):
     return struct.unpack_from("<ii", dib, 4)
 
 
+def rectangles(n, side):
+    # A solid brush selected, then the whole frame filled n times.
+    brush = emf_record(39, struct.pack("<IIII", 1, 0, 0x0000FF, 0))
+    select = emf_record(37, struct.pack("<I", 1))
+    rect = emf_record(43, struct.pack("<4i", 0, 0, side, side))
+    return [brush, select] + [rect] * n
+
+
 def distinct_dibs(n):
     # Bitmaps of slightly different sizes, so no cache can share them.
     return [rle_dib(WIDTH - i, HEIGHT) for i in range(n)]
@@ -116,6 +124,7 @@ def main():
         "emf-stretched-small-20000.emf": emf([stretchdibits(rle_dib(3, 3), (0, 0, 4000, 4000))] *
                                              20000, (4000, 4000)),
     }
+    files["emf-rectangles-100000.emf"] = emf(rectangles(100000, 4000), (4000, 4000))
     for name, data in files.items():
         (out / name).write_bytes(data)
         print(f"{len(data):8} bytes  {out / name}")

@@ -482,12 +482,33 @@ void GdiPlayer::strokeDevice(const QPainterPath& device) {
   painter_.strokePath(device, pen);
 }
 
+// Every drawing call costs its share of the budget, and what it fills the
+// output pixels it covers; past the budget the rest are left out rather than
+// hold the program (a few kilobytes of records can ask for minutes of work).
+bool GdiPlayer::spend(const QRectF& outputArea, qint64 pixelsPerWork) {
+  const QRect covered = outputArea.toAlignedRect() & universe_;
+  const qint64 cost =
+      PictureLimits::kDrawingCallWork + qint64(covered.width()) * covered.height() / pixelsPerWork;
+  if (work_ + cost > PictureLimits::kMaxDrawingWork) {
+    ++drawingsLeftOut_;
+    return false;
+  }
+  work_ += cost;
+  return true;
+}
+
+bool GdiPlayer::spendOnDevice(const QPainterPath& device, bool filled) {
+  return spend(filled ? setup_.deviceToOutput.mapRect(device.controlPointRect()) : QRectF(),
+               PictureLimits::kFillPixelsPerWork);
+}
+
 void GdiPlayer::drawDeviceShape(const QPainterPath& device, bool fill, bool stroke) {
   if (inPath_) {
     path_.addPath(device);
     return;
   }
   if (dc_.rop2 == 11) return;  // R2_NOP
+  if (!spendOnDevice(device, fill)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   setCompositionForRop2();
@@ -739,7 +760,7 @@ void GdiPlayer::angleArc(QPointF center, double radius, double startDeg, double 
 }
 
 void GdiPlayer::setPixel(QPointF p, QColor c) {
-  if (inPath_) return;
+  if (inPath_ || !spend(QRectF())) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   const QPointF d = logicalToDevice().map(p);
@@ -750,6 +771,7 @@ void GdiPlayer::setPixel(QPointF p, QColor c) {
 
 void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
   if (inPath_ || (run.text.isEmpty() && !(run.options & kEtoOpaque))) return;
+  if (!spend(QRectF())) return;
   const GdiFont& f = dc_.font;
   const QTransform l2d = logicalToDevice();
   const double sx = std::hypot(l2d.m11(), l2d.m12());
@@ -1054,6 +1076,7 @@ void GdiPlayer::fillRegion(const QRegion& logical, const GdiBrush& brush) {
   QPainterPath p;
   p.addRegion(logical);
   const QPainterPath dev = logicalToDevice().map(p);
+  if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   fillDevice(dev, brush);
@@ -1075,10 +1098,12 @@ void GdiPlayer::invertRegion(const QRegion& logical) {
   if (inPath_ || !rasterOps_) return;
   QPainterPath p;
   p.addRegion(logical);
+  const QPainterPath dev = logicalToDevice().map(p);
+  if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
-  painter_.fillPath(logicalToDevice().map(p), Qt::black);
+  painter_.fillPath(dev, Qt::black);
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -1090,16 +1115,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   if (s.isEmpty() || dest.width() == 0 || dest.height() == 0) return;
   const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   const QRectF target = dest.normalized();
-  // Each bitmap costs the output pixels it covers; past the budget, the
-  // rest are left out rather than stall the program.
-  const QRect covered = toOutput.mapRect(target).toAlignedRect() & universe_;
-  if (covered.isEmpty()) return;
-  const qint64 area = qint64(covered.width()) * covered.height();
-  if (paintedPixels_ + area > PictureLimits::kMaxDrawingPaintedPixels) {
-    ++bitmapsLeftOut_;
-    return;
-  }
-  paintedPixels_ += area;
+  if (!spend(toOutput.mapRect(target))) return;
   const QRect whole = s.toAlignedRect();
   const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
   const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
@@ -1251,6 +1267,7 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   QPainterPath p;
   p.addRect(dest.normalized());
   const QPainterPath dev = logicalToDevice().map(p);
+  if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   painter_.setRenderHint(QPainter::Antialiasing, false);
@@ -1290,9 +1307,11 @@ void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
   applyClip();
   painter_.setTransform(logicalToDevice() * setup_.deviceToOutput);
   painter_.setRenderHint(QPainter::Antialiasing, false);
+  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   for (const auto& [a, b] : rects) {
     if (a >= v.size() || b >= v.size()) continue;
     const QRectF r = QRectF(v[a].point, v[b].point).normalized();
+    if (!spend(toOutput.mapRect(r), PictureLimits::kFillPixelsPerWork)) break;
     QLinearGradient g(v[a].point, vertical ? QPointF(v[a].point.x(), v[b].point.y())
                                            : QPointF(v[b].point.x(), v[a].point.y()));
     g.setColorAt(0, v[a].color);
@@ -1318,9 +1337,13 @@ void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
         float(a.color.greenF() * t + b.color.greenF() * u + c.color.greenF() * w),
         float(a.color.blueF() * t + b.color.blueF() * u + c.color.blueF() * w));
   };
+  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   for (const auto& tri : triangles) {
     if (tri[0] >= v.size() || tri[1] >= v.size() || tri[2] >= v.size()) continue;
     const Vertex &a = v[tri[0]], &b = v[tri[1]], &c = v[tri[2]];
+    if (!spend(toOutput.map(QPolygonF{a.point, b.point, c.point}).boundingRect(),
+               PictureLimits::kFillPixelsPerWork))
+      break;
     auto at = [&](double u, double w) { return a.point * (1 - u - w) + b.point * u + c.point * w; };
     for (int i = 0; i < kSteps; ++i) {
       for (int j = 0; j + i < kSteps; ++j) {

@@ -160,13 +160,15 @@ class GdiPlayer {
   // Logical units to reference-device pixels under the current mapping.
   QTransform logicalToDevice() const;
 
-  // Output pixels bitmaps covered so far, and the bitmaps left out once
-  // they reached PictureLimits::kMaxDrawingPaintedPixels.
-  qint64 paintedPixels() const { return paintedPixels_; }
-  int bitmapsLeftOut() const { return bitmapsLeftOut_; }
+  // The work done so far (PictureLimits::kMaxDrawingWork), and the drawing
+  // calls left out once it was spent.
+  qint64 work() const { return work_; }
+  int drawingsLeftOut() const { return drawingsLeftOut_; }
 
  private:
   QTransform pageTransform() const;
+  bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
+  bool spendOnDevice(const QPainterPath& device, bool filled);
   void applyClip();
   QRegion deviceRegionOf(const QPainterPath& devicePath, Qt::FillRule rule) const;
   void combineClip(const QRegion& region, RegionOp op);
@@ -193,8 +195,8 @@ class GdiPlayer {
   bool clipApplied_ = false;
   bool rasterOps_ = false;
   QRect universe_;  // output pixels a clip region can cover
-  qint64 paintedPixels_ = 0;
-  int bitmapsLeftOut_ = 0;
+  qint64 work_ = 0;
+  int drawingsLeftOut_ = 0;
   // The last SRCAND bitmap, for the mask-then-picture idiom.
   QImage andMask_;
   QRectF andMaskDest_;

@@ -30,8 +30,8 @@ void MetafileDrawing::paint(QPainter& painter, const QRectF& target) const {
       EmfDecoder::play(content_, player, bitmaps);
     else
       WmfDecoder::play(content_, player, bitmaps);
-    lastWork_ = {bitmaps.decodedCount(), bitmaps.decodedPixels(), player.paintedPixels(),
-                 bitmaps.leftOut() + player.bitmapsLeftOut()};
+    lastWork_ = {bitmaps.decodedCount(), bitmaps.decodedPixels(), player.work(),
+                 bitmaps.leftOut() + player.drawingsLeftOut()};
   }
   painter.restore();
 }

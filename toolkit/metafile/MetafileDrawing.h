@@ -28,8 +28,8 @@ class MetafileDrawing : public Drawing {
   struct PaintWork {
     int bitmapsDecoded = 0;  // bitmaps decoded (each once, however often drawn)
     qint64 pixelsDecoded = 0;
-    qint64 pixelsPainted = 0;  // output pixels covered by bitmaps
-    int bitmapsLeftOut = 0;    // draws skipped for a budget
+    qint64 work = 0;  // PictureLimits::kMaxDrawingWork's measure
+    int leftOut = 0;  // bitmaps and drawing calls left out for a budget
   };
   PaintWork lastPaintWork() const { return lastWork_; }
 

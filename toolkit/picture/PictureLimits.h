@@ -25,10 +25,15 @@ class PictureLimits {
   // the program for long. The decoded pixels of all its distinct bitmaps
   // together (128 MiB of them):
   static constexpr qint64 kMaxDrawingBitmapPixels = qint64(32) * 1024 * 1024;
-  // The output pixels its bitmaps may cover in one playing: four times the
-  // largest natural size a drawing has (4096 x 4096), well under a second of
-  // scaling; bitmaps past it are left out.
-  static constexpr qint64 kMaxDrawingPaintedPixels = qint64(4) * 4096 * 4096;
+  // The work of one playing, in output pixels: those its bitmaps cover,
+  // those its fills cover divided by kFillPixelsPerWork (filling is a memory
+  // fill, a bitmap is scaled pixel by pixel), and kDrawingCallWork for every
+  // drawing call whatever it covers. Four times the largest natural size a
+  // drawing has (4096 x 4096) is about half a second on this program's
+  // machines; drawings past it are left out.
+  static constexpr qint64 kMaxDrawingWork = qint64(4) * 4096 * 4096;
+  static constexpr qint64 kFillPixelsPerWork = 8;
+  static constexpr qint64 kDrawingCallWork = 64;
   // QImageReader's own budget, raised so a 50-megapixel photo opens.
   static constexpr int kReaderAllocationLimitMB = 1024;
 

@@ -38,12 +38,12 @@ int main(int argc, char** argv) {
       const auto work = m->lastPaintWork();
       std::fprintf(stderr,
                    "records %zu unsupported %d rejected %d truncated %d size %gx%g bitmaps %d "
-                   "(%lld px) painted %lld px left out %d\n",
+                   "(%lld px) work %lld left out %d\n",
                    m->recordCount(), m->unsupportedRecords(), m->rejectedRecords(),
                    int(m->truncated()), drawing->naturalSize().width(),
                    drawing->naturalSize().height(), work.bitmapsDecoded,
-                   static_cast<long long>(work.pixelsDecoded),
-                   static_cast<long long>(work.pixelsPainted), work.bitmapsLeftOut);
+                   static_cast<long long>(work.pixelsDecoded), static_cast<long long>(work.work),
+                   work.leftOut);
     }
     if (!image.save(args[2], "PNG")) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(args[2]));
