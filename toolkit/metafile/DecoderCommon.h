@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
+#include <QRectF>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -28,6 +30,13 @@ namespace ostrel::metafile {
                                              "its bitmaps together claim more than %1 megapixels, "
                                              "more than this program draws in one picture.")
                      .arg(PictureLimits::kMaxDrawingBitmapPixels / 1000000));
+}
+
+// Source rows counted from the bottom edge of a bitmap (the DIB-to-device
+// records count them so), turned into rows of the top-down image.
+inline QRectF rowsFromBottom(QRectF src, const QImage& image) {
+  src.moveTop(image.height() - src.y() - src.height());
+  return src;
 }
 
 // A COLORREF: 0x00BBGGRR, or 0x0100iiii for an entry of the selected palette.

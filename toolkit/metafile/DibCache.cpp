@@ -38,8 +38,8 @@ qint64 DibCache::claimedPixels(const DibRef& dib) {
   }
   height = std::abs(height);
   // A bitmap the decoder refuses costs nothing but its floor.
-  if (!r.ok() || width <= 0 || height == 0 || width > DibDecoder::kMaxSide ||
-      height > DibDecoder::kMaxSide || width * height > DibDecoder::kMaxPixels)
+  if (!r.ok() || width <= 0 || height == 0 || width > PictureLimits::kMaxSide ||
+      height > PictureLimits::kMaxSide || width * height > PictureLimits::kMaxPixels)
     return 0;
   return width * height;
 }

@@ -417,9 +417,8 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       const QImage image = bitmap(type, r, DibAlpha::Ignore);
       if (image.isNull()) return;
       // Source rows count from the bottom of the bitmap.
-      const QRectF flipped(src.x(), image.height() - src.y() - src.height(), src.width(),
-                           src.height());
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, 0x00CC0020);
+      const QRectF flipped = metafile::rowsFromBottom(src, image);
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
       break;
     }
     case U_EMR_STRETCHDIBITS: {
@@ -427,8 +426,7 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
       const uint32_t offBmi = r.u32(48);
       const QImage image = bitmap(type, r, DibAlpha::Ignore);
-      if (!image.isNull() && r.i32(offBmi + 8) > 0)
-        src.moveTop(image.height() - src.y() - src.height());
+      if (!image.isNull() && r.i32(offBmi + 8) > 0) src = metafile::rowsFromBottom(src, image);
       p_.stretchBlt(dest, image, src, r.u32(68));
       break;
     }

@@ -653,15 +653,7 @@ void GdiPlayer::polyDraw(const QPolygonF& points, const std::vector<uint8_t>& ty
 }
 
 void GdiPlayer::rectangle(const QRectF& edges) {
-  const bool stroked = qtPen().style() != Qt::NoPen;
-  QPainterPath path;
-  if (axisAligned(logicalToDevice()) && !inPath_) {
-    path.addRect(gdiRectDevice(edges, stroked));
-    drawDeviceShape(path, true, true);
-    return;
-  }
-  path.addRect(edges.normalized());
-  drawShape(path, true, true);
+  boxShape(edges, false);
 }
 
 void GdiPlayer::roundRect(const QRectF& edges, QSizeF corner) {
@@ -673,15 +665,24 @@ void GdiPlayer::roundRect(const QRectF& edges, QSizeF corner) {
 }
 
 void GdiPlayer::ellipse(const QRectF& edges) {
+  boxShape(edges, true);
+}
+
+// A rectangle or an ellipse: on an axis-aligned mapping drawn on GDI's own
+// pixel edges, otherwise as the mapped shape.
+void GdiPlayer::boxShape(const QRectF& edges, bool ellipse) {
   const bool stroked = qtPen().style() != Qt::NoPen;
+  const bool onPixels = axisAligned(logicalToDevice()) && !inPath_;
+  const QRectF box = onPixels ? gdiRectDevice(edges, stroked) : edges.normalized();
   QPainterPath path;
-  if (axisAligned(logicalToDevice()) && !inPath_) {
-    path.addEllipse(gdiRectDevice(edges, stroked));
+  if (ellipse)
+    path.addEllipse(box);
+  else
+    path.addRect(box);
+  if (onPixels)
     drawDeviceShape(path, true, true);
-    return;
-  }
-  path.addEllipse(edges.normalized());
-  drawShape(path, true, true);
+  else
+    drawShape(path, true, true);
 }
 
 QPainterPath GdiPlayer::arcPath(const QRectF& edges, QPointF start, QPointF end,
@@ -1157,18 +1158,19 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
                            uint32_t rop) {
   if (inPath_) return;
   const uint32_t op = rop >> 16;
-  if (source.isNull() || op == 0xF0 || op == 0x5A || op == 0x55 || op == 0x00 || op == 0xFF) {
+  if (source.isNull() || op == rop3::PatCopy || op == rop3::PatInvert || op == rop3::DstInvert ||
+      op == rop3::Blackness || op == rop3::Whiteness) {
     patBlt(dest, rop);
     return;
   }
-  if (op == 0xAA) return;
+  if (op == rop3::Dest) return;
   applyClip();
   // The transparent-bitmap idiom: an AND mask, then the picture XORed or ORed
   // onto the same place. Drawing the picture through the mask gives what the
   // idiom means even when the picture is not black outside the mask.
   const QTransform toDevice = logicalToDevice();
-  if ((op == 0x66 || op == 0xEE) && !andMask_.isNull() && dest == andMaskDest_ &&
-      toDevice == andMaskTransform_) {
+  if ((op == rop3::SrcInvert || op == rop3::SrcPaint) && !andMask_.isNull() &&
+      dest == andMaskDest_ && toDevice == andMaskTransform_) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     QImage masked = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_ARGB32);
     if (masked.size() == andMask_.size()) {
@@ -1184,7 +1186,7 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
     }
   }
   andMask_ = QImage();
-  if (op == 0x88) {
+  if (op == rop3::SrcAnd) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     andMask_ = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_RGB32);
     andMaskDest_ = dest;
@@ -1196,29 +1198,29 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
   // for black-and-white masks on paper, and they keep working on a
   // transparent canvas, where bitwise operations would wipe the alpha out.
   switch (op) {
-    case 0x88:
+    case rop3::SrcAnd:
       mode = QPainter::CompositionMode_Multiply;
       break;
-    case 0xEE:
+    case rop3::SrcPaint:
       mode = QPainter::CompositionMode_Screen;
       break;
-    case 0x66:
+    case rop3::SrcInvert:
       mode = QPainter::CompositionMode_Difference;
       break;
-    case 0x44:
+    case rop3::SrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_SourceAndNotDestination;
       break;
-    case 0x11:
+    case rop3::NotSrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceAndNotDestination;
       break;
-    case 0xBB:
+    case rop3::MergePaint:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceOrDestination;
       break;
-    case 0x33:
+    case rop3::NotSrcCopy:
       image = source.convertToFormat(QImage::Format_RGB32);
       image.invertPixels();
       break;
-    case 0xE2: {
+    case rop3::Dspdxax: {
       // DSPDxax: the brush shows where the source is white, the destination elsewhere.
       QImage mask = source.convertToFormat(QImage::Format_ARGB32);
       const QRgb brush = dc_.brush.color.rgb();
@@ -1272,25 +1274,25 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   painter_.setTransform(setup_.deviceToOutput);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   switch (op) {
-    case 0x00:
+    case rop3::Blackness:
       painter_.fillPath(dev, Qt::black);
       break;
-    case 0xFF:
+    case rop3::Whiteness:
       painter_.fillPath(dev, Qt::white);
       break;
-    case 0x55:
+    case rop3::DstInvert:
       if (rasterOps_) {
         painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
         painter_.fillPath(dev, Qt::black);
       }
       break;
-    case 0x5A:
+    case rop3::PatInvert:
       if (rasterOps_) {
         painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter_.fillPath(dev, qtBrush(dc_.brush));
       }
       break;
-    case 0xAA:
+    case rop3::Dest:
       break;
     default:
       fillDevice(dev, dc_.brush);

@@ -85,8 +85,7 @@ QRegion regionAt(const RecordReader& r, uint64_t off) {
 // count from its bottom edge (the blt records count from the top).
 QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r, uint64_t dibAt) {
   if (image.isNull() || r.i32(dibAt + 8) <= 0 || r.u32(dibAt) == 12) return src;
-  src.moveTop(image.height() - src.y() - src.height());
-  return src;
+  return metafile::rowsFromBottom(src, image);
 }
 
 // Where the bitmap of a record starts, and what kind it is.
@@ -208,9 +207,8 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
       if (r.size() <= 24) return;
       const QImage image = bitmap(fn, r);
       if (image.isNull()) return;
-      const QRectF flipped(src.x(), image.height() - src.y() - src.height(), src.width(),
-                           src.height());
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, 0x00CC0020);
+      const QRectF flipped = metafile::rowsFromBottom(src, image);
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
       break;
     }
     default:

@@ -21,15 +21,24 @@ namespace {
 using B = MetafileBuilder;
 constexpr uint32_t kSrcCopy = 0x00CC0020;
 
-// An RLE8 bitmap claiming width x height pixels of its one colour (0xRRGGBB),
-// held in nothing but the end-of-bitmap code.
+// An RLE8 bitmap claiming width x height pixels of its one colour (0xRRGGBB).
+// Small ones are filled with it, large ones hold nothing but the
+// end-of-bitmap code (their pixels stay paper).
 QByteArray rleDib(int width, int height, uint32_t colour = 0xFF0000) {
+  QByteArray pixels;
+  if (width <= 255 && height <= 16) {
+    for (int y = 0; y < height; ++y) {
+      pixels.append(char(width));  // a run of width pixels of index 0,
+      pixels.append('\0');
+      pixels.append(2, '\0');  // then the end of the row
+    }
+  }
+  pixels += QByteArray::fromHex("0001");
   QByteArray dib = B::words32({40, uint32_t(width), uint32_t(height)});
   B::put16(dib, 1);
   B::put16(dib, 8);
-  dib += B::words32({1, 2, 0, 0, 1, 0, colour});
-  dib += B::words16({0x0100, 0});
-  return dib;
+  dib += B::words32({1, uint32_t(pixels.size()), 0, 0, 1, 0, colour});
+  return dib + pixels;
 }
 
 int dibWidth(const QByteArray& dib) {
