@@ -9,13 +9,14 @@
 #include <cmath>
 
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/TextLayout.h"
 #include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
 namespace {
 
-constexpr uint32_t kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
+constexpr uint32_t kTaUpdateCp = 1;
 constexpr uint32_t kEtoOpaque = 2, kEtoClipped = 4;
 
 bool axisAligned(const QTransform& t) {
@@ -773,13 +774,9 @@ void GdiPlayer::setPixel(QPointF p, QColor c) {
 void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
   if (inPath_ || (run.text.isEmpty() && !(run.options & kEtoOpaque))) return;
   if (!spend(QRectF())) return;
-  const GdiFont& f = dc_.font;
   const QTransform l2d = logicalToDevice();
-  const double sx = std::hypot(l2d.m11(), l2d.m12());
-  const double sy = std::hypot(l2d.m21(), l2d.m22());
   const uint32_t align = dc_.textAlign;
   const QPointF ref = (align & kTaUpdateCp) ? dc_.currentPosition : run.reference;
-  const QPointF devRef = l2d.map(ref);
 
   applyClip();
   painter_.save();
@@ -795,138 +792,40 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
     painter_.fillPath(box, dc_.bkColor);
   }
 
-  QString text = run.text;
-  if (!run.ansi && FontMapper::isSymbolFont(f)) text = FontMapper::mapSymbols(text, f);
-
-  // Qt takes whole pixel sizes; the remainder goes into the transform.
-  double px = (f.height == 0 ? 12.0 : std::abs(double(f.height))) * sy;
-  px = std::clamp(px, 0.01, 20000.0);
-  QFont font(FontMapper::familyFor(f));
-  font.setKerning(false);
-  font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
-  font.setItalic(f.italic);
-  font.setUnderline(f.underline);
-  font.setStrikeOut(f.strikeOut);
-  font.setStyleStrategy(QFont::PreferOutline);
-  int pixelSize = std::max(1, int(std::lround(px)));
-  font.setPixelSize(pixelSize);
-  if (f.height > 0) {
-    // A positive height is the cell (ascent plus descent), not the em.
-    QFontMetricsF m(font);
-    const double cell = m.ascent() + m.descent();
-    if (cell > 0) px = px * pixelSize / cell;
-    pixelSize = std::max(1, int(std::lround(px)));
-    font.setPixelSize(pixelSize);
-  }
-  const double k = px / pixelSize;
-  const QFontMetricsF fm(font);
-  const double ascent = fm.ascent() * k, descent = fm.descent() * k;
-
-  double stretch = 1;
-  if (f.width != 0) {
-    const double avg = fm.averageCharWidth() * k;
-    if (avg > 0) stretch = std::clamp(std::abs(f.width) * sx / avg, 0.05, 20.0);
-  }
-
-  // Advances along the baseline in device pixels.
-  const qsizetype n = text.size();
-  std::vector<double> advance(n);
-  const bool useDx = run.dx.size() >= size_t(n) && n > 0;
-  double width = 0;
-  for (qsizetype i = 0; i < n; ++i) {
-    if (useDx) {
-      advance[i] = run.dx[i] * sx;
-    } else {
-      advance[i] = fm.horizontalAdvance(text.at(i)) * k * stretch + dc_.textCharExtra * sx;
-    }
-    width += advance[i];
-  }
-
-  double angle = -f.escapement / 10.0;
-  double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
-  if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
-  angle += base;
-
-  double x0 = 0;
-  if ((align & kTaCenter) == kTaCenter)
-    x0 = -width / 2;
-  else if (align & kTaRight)
-    x0 = -width;
-  double baseline = ascent;
-  if ((align & kTaBaseline) == kTaBaseline)
-    baseline = 0;
-  else if (align & kTaBottom)
-    baseline = -descent;
-
-  QTransform local;
-  local.translate(devRef.x(), devRef.y());
-  local.rotate(angle);
-  const QTransform toOutput = local * setup_.deviceToOutput;
-
-  if (dc_.bkMode == BkMode::Opaque && !(run.options & kEtoOpaque) && n > 0) {
+  const TextLayout layout(run, dc_, l2d, ref);
+  const QTransform toOutput = layout.toDevice() * setup_.deviceToOutput;
+  if (dc_.bkMode == BkMode::Opaque && !(run.options & kEtoOpaque) && layout.hasText()) {
     painter_.setTransform(toOutput);
-    painter_.fillRect(QRectF(x0, baseline - ascent, width, ascent + descent), dc_.bkColor);
+    painter_.fillRect(layout.cell(), dc_.bkColor);
   }
-  if (dc_.rop2 != 11 && n > 0) {
-    painter_.setFont(font);
+  if (dc_.rop2 != 11) {
+    painter_.setFont(layout.font());
     painter_.setPen(dc_.textColor);
-    const QTransform glyphScale = QTransform::fromScale(k * stretch, k);
-    // Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn
-    // as outlines, and ones too small to see are not drawn at all.
-    auto drawGlyphs = [&](const QString& s) {
-      const QTransform t = painter_.transform();
-      const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
-      const double em = pixelSize * std::sqrt(std::abs(t.determinant()));
-      if (!std::isfinite(em) || em < 0.3) return;
-      if (em > 256 || sx > 8 * sy || sy > 8 * sx) {
-        QPainterPath outline;
-        outline.addText(QPointF(0, 0), font, s);
-        painter_.fillPath(outline, dc_.textColor);
-      } else {
-        painter_.drawText(QPointF(0, 0), s);
-      }
-    };
-    if (!useDx) {
-      painter_.setTransform(glyphScale * QTransform::fromTranslate(x0, baseline) * toOutput);
-      if (dc_.textCharExtra == 0) {
-        drawGlyphs(text);
-      } else {
-        double x = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-          painter_.setTransform(glyphScale * QTransform::fromTranslate(x0 + x, baseline) *
-                                toOutput);
-          drawGlyphs(QString(text.at(i)));
-          x += advance[i];
-        }
-      }
-    } else {
-      double x = x0, y = baseline;
-      const bool useDy = run.dy.size() >= size_t(n);
-      for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < n) {
-          painter_.setTransform(glyphScale * QTransform::fromTranslate(x, y) * toOutput);
-          drawGlyphs(text.mid(i, 2));
-          x += advance[i] + advance[i + 1];
-          ++i;
-          continue;
-        }
-        if (!c.isSpace()) {
-          painter_.setTransform(glyphScale * QTransform::fromTranslate(x, y) * toOutput);
-          drawGlyphs(QString(c));
-        }
-        x += advance[i];
-        if (useDy) y -= run.dy[i] * sy;
-      }
+    for (const TextLayout::Glyph& g : layout.glyphs()) {
+      painter_.setTransform(layout.glyphScale() *
+                            QTransform::fromTranslate(g.origin.x(), g.origin.y()) * toOutput);
+      drawGlyphs(g.text, layout.font(), layout.pixelSize());
     }
   }
   painter_.restore();
 
-  if (updateCurrentPosition && (align & kTaUpdateCp) && l2d.isInvertible()) {
-    double move = 0;
-    if ((align & kTaCenter) != kTaCenter) move = (align & kTaRight) ? -width : width;
-    const QPointF devEnd = local.map(QPointF(move, 0));
-    dc_.currentPosition = l2d.inverted().map(devEnd);
+  if (updateCurrentPosition && (align & kTaUpdateCp) && l2d.isInvertible())
+    dc_.currentPosition = l2d.inverted().map(layout.endDevice());
+}
+
+// Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn as
+// outlines, and ones too small to see are not drawn at all.
+void GdiPlayer::drawGlyphs(const QString& s, const QFont& font, int pixelSize) {
+  const QTransform t = painter_.transform();
+  const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
+  const double em = pixelSize * std::sqrt(std::abs(t.determinant()));
+  if (!std::isfinite(em) || em < 0.3) return;
+  if (em > 256 || sx > 8 * sy || sy > 8 * sx) {
+    QPainterPath outline;
+    outline.addText(QPointF(0, 0), font, s);
+    painter_.fillPath(outline, dc_.textColor);
+  } else {
+    painter_.drawText(QPointF(0, 0), s);
   }
 }
 

@@ -203,6 +203,7 @@ class GdiPlayer {
   void setCompositionForRop2();
   QRectF gdiRectDevice(const QRectF& edges, bool stroked) const;
   void boxShape(const QRectF& edges, bool ellipse);
+  void drawGlyphs(const QString& s, const QFont& font, int pixelSize);
   QPainterPath arcPath(const QRectF& edges, QPointF start, QPointF end, ArcShape shape) const;
   double outputScale() const;
   void drawImageDevice(const QRectF& dest, const QImage& image, const QRectF& sourceRect);
