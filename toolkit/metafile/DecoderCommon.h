@@ -3,11 +3,14 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
+#include <QRectF>
 #include <QString>
 #include <cstdint>
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/PictureLimits.h"
 
 // What the WMF and EMF decoders share: how a file is refused and how a colour
 // reference is read.
@@ -18,6 +21,22 @@ namespace ostrel::metafile {
       err::InvalidPicture,
       QCoreApplication::translate("MetafileReader", "The picture \"%1\" cannot be shown: %2")
           .arg(QDir::toNativeSeparators(fileName), reason));
+}
+
+// The refusal of a file whose bitmaps together claim more pixels than one
+// drawing may decode (PictureLimits::kMaxDrawingBitmapPixels).
+[[noreturn]] inline void failBitmapBudget(const QString& fileName) {
+  fail(fileName, QCoreApplication::translate("MetafileReader",
+                                             "its bitmaps together claim more than %1 megapixels, "
+                                             "more than this program draws in one picture.")
+                     .arg(PictureLimits::kMaxDrawingBitmapPixels / 1000000));
+}
+
+// Source rows counted from the bottom edge of a bitmap (the DIB-to-device
+// records count them so), turned into rows of the top-down image.
+inline QRectF rowsFromBottom(QRectF src, const QImage& image) {
+  src.moveTop(image.height() - src.y() - src.height());
+  return src;
 }
 
 // A COLORREF: 0x00BBGGRR, or 0x0100iiii for an entry of the selected palette.

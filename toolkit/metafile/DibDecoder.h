@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QImage>
 #include <cstdint>
 #include <vector>
@@ -9,14 +10,13 @@ namespace ostrel {
 enum class DibAlpha { Ignore, Keep };
 
 // Turns the device-independent bitmaps embedded in metafile records into
-// images. Headers, colour tables and pixel data are checked against the bytes
-// the record really holds; rows the data does not cover stay white.
+// images, through the one bitmap decoder (BmpDecoder) and its limits
+// (PictureLimits). What metafiles add: colour tables of palette indexes,
+// alpha only where the record asks for it, and paper where the data does not
+// reach (white, or transparent for alpha bitmaps). A bitmap that cannot be
+// decoded gives a null image: its record is left out.
 class DibDecoder {
  public:
-  // Largest bitmap a record may ask for; bigger ones are skipped, not scaled.
-  static constexpr int64_t kMaxPixels = 32 * 1024 * 1024;
-  static constexpr int kMaxSide = 32768;
-
   // header: BITMAPINFO (header and colour table); bits: the pixel data.
   // palette: the selected logical palette, used when palColors is true
   // (DIB_PAL_COLORS: the colour table holds 16-bit palette indexes).
@@ -27,9 +27,10 @@ class DibDecoder {
   static QImage decodePacked(const char* data, uint32_t size, bool palColors,
                              const std::vector<QRgb>& palette, DibAlpha alpha);
 
-  // WMF's old device-dependent BITMAP16: width, height, widthBytes, planes,
-  // bitsPixel, then the bits. Only monochrome and 24/32-bit forms are usual.
-  static QImage decodeBitmap16(const char* data, uint32_t size);
+  // WMF's old device-dependent BITMAP16: header holds width, height,
+  // widthBytes, planes and bitsPixel; bits the rows. Only monochrome and
+  // 24/32-bit forms are usual.
+  static QImage decodeBitmap16(QByteArrayView header, QByteArrayView bits);
 };
 
 }  // namespace ostrel

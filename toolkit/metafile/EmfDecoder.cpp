@@ -9,7 +9,7 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DecoderCommon.h"
-#include "toolkit/metafile/DibDecoder.h"
+#include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
@@ -232,11 +232,42 @@ std::optional<QRegion> regionOf(const RecordReader& r, uint64_t off, uint32_t cb
   return region;
 }
 
-QImage bitmapOf(const RecordReader& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits,
-                uint32_t cbBits, uint32_t usage, const std::vector<QRgb>& palette, DibAlpha alpha) {
-  if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits)) return {};
-  return DibDecoder::decode(r.data() + offBmi, cbBmi, r.data() + offBits, cbBits, usage == 1,
-                            palette, alpha);
+// The fields that locate a record's bitmap: its colour usage, where its
+// BITMAPINFO lies and how long it is, where its pixels lie and how many bytes
+// they take (offsets from the record's start).
+struct BitmapFields {
+  uint32_t usage, offBmi, cbBmi, offBits, cbBits;
+};
+
+std::optional<BitmapFields> bitmapFieldsOf(uint32_t type) {
+  switch (type) {
+    case U_EMR_BITBLT:
+    case U_EMR_STRETCHBLT:
+    case U_EMR_MASKBLT:
+    case U_EMR_ALPHABLEND:
+    case U_EMR_TRANSPARENTBLT:
+      return BitmapFields{80, 84, 88, 92, 96};
+    case U_EMR_SETDIBITSTODEVICE:
+    case U_EMR_STRETCHDIBITS:
+      return BitmapFields{64, 48, 52, 56, 60};
+    case U_EMR_CREATEMONOBRUSH:
+    case U_EMR_CREATEDIBPATTERNBRUSHPT:
+      return BitmapFields{12, 16, 20, 24, 28};
+    default:
+      return std::nullopt;
+  }
+}
+
+// The bitmap a record carries, if it carries one that lies inside it.
+std::optional<DibRef> bitmapIn(uint32_t type, const RecordReader& r) {
+  const auto fields = bitmapFieldsOf(type);
+  if (!fields) return std::nullopt;
+  const uint32_t offBmi = r.u32(fields->offBmi), cbBmi = r.u32(fields->cbBmi),
+                 offBits = r.u32(fields->offBits), cbBits = r.u32(fields->cbBits);
+  if (!r.ok() || cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
+    return std::nullopt;
+  return DibRef{DibRef::Form::Split, QByteArrayView(r.data() + offBmi, cbBmi),
+                QByteArrayView(r.data() + offBits, cbBits), r.u32(fields->usage) == 1};
 }
 
 QTransform xformOf(const RecordReader& r, uint64_t off) {
@@ -278,10 +309,11 @@ QString utf16At(const RecordReader& r, uint64_t off, uint32_t count) {
 
 class EmfPlayback {
  public:
-  EmfPlayback(GdiPlayer& p) : p_(p) {}
+  EmfPlayback(GdiPlayer& p, DibCache& bitmaps) : p_(p), bitmaps_(bitmaps) {}
   void record(uint32_t type, const RecordReader& r);
 
  private:
+  QImage bitmap(uint32_t type, const RecordReader& r, DibAlpha alpha);
   void text(const RecordReader& r, bool wide);
   void smallText(const RecordReader& r);
   void blt(uint32_t type, const RecordReader& r);
@@ -289,7 +321,13 @@ class EmfPlayback {
   std::vector<QRgb> palette() const { return p_.dc().palette; }
 
   GdiPlayer& p_;
+  DibCache& bitmaps_;
 };
+
+QImage EmfPlayback::bitmap(uint32_t type, const RecordReader& r, DibAlpha alpha) {
+  const auto dib = bitmapIn(type, r);
+  return dib ? bitmaps_.image(*dib, p_.dc().palette, alpha) : QImage();
+}
 
 const GdiBrush* EmfPlayback::brushAt(uint32_t index) const {
   const GdiObject* o = p_.object(index);
@@ -361,8 +399,7 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       const uint32_t rop = r.u32(40);
       const QPointF src(r.i32(44), r.i32(48));
       const QTransform xform = xformOf(r, 52);
-      const QImage image = bitmapOf(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96), r.u32(80),
-                                    palette(), DibAlpha::Ignore);
+      const QImage image = bitmap(type, r, DibAlpha::Ignore);
       QSizeF srcSize = dest.size();
       if (type == U_EMR_STRETCHBLT) srcSize = QSizeF(r.i32(100), r.i32(104));
       QRectF srcRect(src, srcSize);
@@ -373,23 +410,19 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
     case U_EMR_SETDIBITSTODEVICE: {
       const QPointF dest(r.i32(24), r.i32(28));
       const QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
-      const QImage image = bitmapOf(r, r.u32(48), r.u32(52), r.u32(56), r.u32(60), r.u32(64),
-                                    palette(), DibAlpha::Ignore);
+      const QImage image = bitmap(type, r, DibAlpha::Ignore);
       if (image.isNull()) return;
       // Source rows count from the bottom of the bitmap.
-      const QRectF flipped(src.x(), image.height() - src.y() - src.height(), src.width(),
-                           src.height());
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, 0x00CC0020);
+      const QRectF flipped = metafile::rowsFromBottom(src, image);
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
       break;
     }
     case U_EMR_STRETCHDIBITS: {
       const QRectF dest(r.i32(24), r.i32(28), r.i32(72), r.i32(76));
       QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
       const uint32_t offBmi = r.u32(48);
-      const QImage image = bitmapOf(r, offBmi, r.u32(52), r.u32(56), r.u32(60), r.u32(64),
-                                    palette(), DibAlpha::Ignore);
-      if (!image.isNull() && r.i32(offBmi + 8) > 0)
-        src.moveTop(image.height() - src.y() - src.height());
+      const QImage image = bitmap(type, r, DibAlpha::Ignore);
+      if (!image.isNull() && r.i32(offBmi + 8) > 0) src = metafile::rowsFromBottom(src, image);
       p_.stretchBlt(dest, image, src, r.u32(68));
       break;
     }
@@ -397,8 +430,7 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
       const int global = r.u8(42);
       const bool perPixel = r.u8(43) & 1;
-      const QImage image = bitmapOf(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96), r.u32(80),
-                                    palette(), perPixel ? DibAlpha::Keep : DibAlpha::Ignore);
+      const QImage image = bitmap(type, r, perPixel ? DibAlpha::Keep : DibAlpha::Ignore);
       const QRectF src(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
       p_.alphaBlend(dest, image, src, global);
       break;
@@ -406,8 +438,7 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
     case U_EMR_TRANSPARENTBLT: {
       const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
       const QColor key = colorOf(r.u32(40), palette());
-      const QImage image = bitmapOf(r, r.u32(84), r.u32(88), r.u32(92), r.u32(96), r.u32(80),
-                                    palette(), DibAlpha::Ignore);
+      const QImage image = bitmap(type, r, DibAlpha::Ignore);
       const QRectF src(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
       p_.transparentBlt(dest, image, src, key.rgb());
       break;
@@ -596,8 +627,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_CREATEDIBPATTERNBRUSHPT: {
       GdiBrush b;
       b.kind = BrushKind::Pattern;
-      b.pattern = bitmapOf(r, r.u32(16), r.u32(20), r.u32(24), r.u32(28), r.u32(12), palette(),
-                           DibAlpha::Ignore);
+      b.pattern = bitmap(type, r, DibAlpha::Ignore);
       b.monochrome = type == U_EMR_CREATEMONOBRUSH;
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
       p_.createObject(r.u32(8), b);
@@ -835,6 +865,7 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   uint32_t offset = 0;
   bool sawEof = false, gdiDrawing = false, emfPlusHeader = false, emfPlusDual = false;
   c.records.reserve(std::min<size_t>(total / 8, 1 << 16));
+  DibCache budget;
   while (uint64_t(offset) + 8 <= total) {
     const uint32_t type = h.u32(offset), size = h.u32(offset + 4);
     if (size < 8 || size % 4 || uint64_t(offset) + size > total) {
@@ -854,6 +885,10 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
         emfPlusHeader = true;
         emfPlusDual = h.u16(offset + 18) & 1;
       }
+    }
+    if (ok) {
+      const auto dib = bitmapIn(type, RecordReader(rec, size));
+      if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
     }
     if (!ok) {
       ++c.rejectedRecords;
@@ -877,8 +912,8 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   return c;
 }
 
-void EmfDecoder::play(const MetafileContent& content, GdiPlayer& player) {
-  EmfPlayback playback(player);
+void EmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps) {
+  EmfPlayback playback(player, bitmaps);
   const char* base = content.data.constData();
   for (const MetafileRecord& rec : content.records)
     playback.record(rec.type, RecordReader(base + rec.offset, rec.size));

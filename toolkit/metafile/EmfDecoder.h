@@ -7,6 +7,7 @@
 
 namespace ostrel {
 
+class DibCache;
 class GdiPlayer;
 
 // Reads enhanced metafiles: checks the header and every record at load, then
@@ -15,7 +16,8 @@ class EmfDecoder {
  public:
   // Throws ToolkitError (err::InvalidPicture) naming fileName and the reason.
   static MetafileContent parse(const QByteArray& data, const QString& fileName);
-  static void play(const MetafileContent& content, GdiPlayer& player);
+  // Bitmaps are decoded through bitmaps, once each and within its budget.
+  static void play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps);
 };
 
 }  // namespace ostrel

@@ -8,14 +8,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "toolkit/metafile/DibDecoder.h"
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/TextLayout.h"
+#include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
 namespace {
 
-constexpr uint32_t kTaUpdateCp = 1, kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
+constexpr uint32_t kTaUpdateCp = 1;
 constexpr uint32_t kEtoOpaque = 2, kEtoClipped = 4;
 
 bool axisAligned(const QTransform& t) {
@@ -482,12 +483,33 @@ void GdiPlayer::strokeDevice(const QPainterPath& device) {
   painter_.strokePath(device, pen);
 }
 
+// Every drawing call costs its share of the budget, and what it fills the
+// output pixels it covers; past the budget the rest are left out rather than
+// hold the program (a few kilobytes of records can ask for minutes of work).
+bool GdiPlayer::spend(const QRectF& outputArea, qint64 pixelsPerWork) {
+  const QRect covered = outputArea.toAlignedRect() & universe_;
+  const qint64 cost =
+      PictureLimits::kDrawingCallWork + qint64(covered.width()) * covered.height() / pixelsPerWork;
+  if (work_ + cost > PictureLimits::kMaxDrawingWork) {
+    ++drawingsLeftOut_;
+    return false;
+  }
+  work_ += cost;
+  return true;
+}
+
+bool GdiPlayer::spendOnDevice(const QPainterPath& device, bool filled) {
+  return spend(filled ? setup_.deviceToOutput.mapRect(device.controlPointRect()) : QRectF(),
+               PictureLimits::kFillPixelsPerWork);
+}
+
 void GdiPlayer::drawDeviceShape(const QPainterPath& device, bool fill, bool stroke) {
   if (inPath_) {
     path_.addPath(device);
     return;
   }
   if (dc_.rop2 == 11) return;  // R2_NOP
+  if (!spendOnDevice(device, fill)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   setCompositionForRop2();
@@ -632,15 +654,7 @@ void GdiPlayer::polyDraw(const QPolygonF& points, const std::vector<uint8_t>& ty
 }
 
 void GdiPlayer::rectangle(const QRectF& edges) {
-  const bool stroked = qtPen().style() != Qt::NoPen;
-  QPainterPath path;
-  if (axisAligned(logicalToDevice()) && !inPath_) {
-    path.addRect(gdiRectDevice(edges, stroked));
-    drawDeviceShape(path, true, true);
-    return;
-  }
-  path.addRect(edges.normalized());
-  drawShape(path, true, true);
+  boxShape(edges, false);
 }
 
 void GdiPlayer::roundRect(const QRectF& edges, QSizeF corner) {
@@ -652,15 +666,24 @@ void GdiPlayer::roundRect(const QRectF& edges, QSizeF corner) {
 }
 
 void GdiPlayer::ellipse(const QRectF& edges) {
+  boxShape(edges, true);
+}
+
+// A rectangle or an ellipse: on an axis-aligned mapping drawn on GDI's own
+// pixel edges, otherwise as the mapped shape.
+void GdiPlayer::boxShape(const QRectF& edges, bool ellipse) {
   const bool stroked = qtPen().style() != Qt::NoPen;
+  const bool onPixels = axisAligned(logicalToDevice()) && !inPath_;
+  const QRectF box = onPixels ? gdiRectDevice(edges, stroked) : edges.normalized();
   QPainterPath path;
-  if (axisAligned(logicalToDevice()) && !inPath_) {
-    path.addEllipse(gdiRectDevice(edges, stroked));
+  if (ellipse)
+    path.addEllipse(box);
+  else
+    path.addRect(box);
+  if (onPixels)
     drawDeviceShape(path, true, true);
-    return;
-  }
-  path.addEllipse(edges.normalized());
-  drawShape(path, true, true);
+  else
+    drawShape(path, true, true);
 }
 
 QPainterPath GdiPlayer::arcPath(const QRectF& edges, QPointF start, QPointF end,
@@ -739,7 +762,7 @@ void GdiPlayer::angleArc(QPointF center, double radius, double startDeg, double 
 }
 
 void GdiPlayer::setPixel(QPointF p, QColor c) {
-  if (inPath_) return;
+  if (inPath_ || !spend(QRectF())) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   const QPointF d = logicalToDevice().map(p);
@@ -750,13 +773,10 @@ void GdiPlayer::setPixel(QPointF p, QColor c) {
 
 void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
   if (inPath_ || (run.text.isEmpty() && !(run.options & kEtoOpaque))) return;
-  const GdiFont& f = dc_.font;
+  if (!spend(QRectF())) return;
   const QTransform l2d = logicalToDevice();
-  const double sx = std::hypot(l2d.m11(), l2d.m12());
-  const double sy = std::hypot(l2d.m21(), l2d.m22());
   const uint32_t align = dc_.textAlign;
   const QPointF ref = (align & kTaUpdateCp) ? dc_.currentPosition : run.reference;
-  const QPointF devRef = l2d.map(ref);
 
   applyClip();
   painter_.save();
@@ -772,138 +792,40 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
     painter_.fillPath(box, dc_.bkColor);
   }
 
-  QString text = run.text;
-  if (!run.ansi && FontMapper::isSymbolFont(f)) text = FontMapper::mapSymbols(text, f);
-
-  // Qt takes whole pixel sizes; the remainder goes into the transform.
-  double px = (f.height == 0 ? 12.0 : std::abs(double(f.height))) * sy;
-  px = std::clamp(px, 0.01, 20000.0);
-  QFont font(FontMapper::familyFor(f));
-  font.setKerning(false);
-  font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
-  font.setItalic(f.italic);
-  font.setUnderline(f.underline);
-  font.setStrikeOut(f.strikeOut);
-  font.setStyleStrategy(QFont::PreferOutline);
-  int pixelSize = std::max(1, int(std::lround(px)));
-  font.setPixelSize(pixelSize);
-  if (f.height > 0) {
-    // A positive height is the cell (ascent plus descent), not the em.
-    QFontMetricsF m(font);
-    const double cell = m.ascent() + m.descent();
-    if (cell > 0) px = px * pixelSize / cell;
-    pixelSize = std::max(1, int(std::lround(px)));
-    font.setPixelSize(pixelSize);
-  }
-  const double k = px / pixelSize;
-  const QFontMetricsF fm(font);
-  const double ascent = fm.ascent() * k, descent = fm.descent() * k;
-
-  double stretch = 1;
-  if (f.width != 0) {
-    const double avg = fm.averageCharWidth() * k;
-    if (avg > 0) stretch = std::clamp(std::abs(f.width) * sx / avg, 0.05, 20.0);
-  }
-
-  // Advances along the baseline in device pixels.
-  const qsizetype n = text.size();
-  std::vector<double> advance(n);
-  const bool useDx = run.dx.size() >= size_t(n) && n > 0;
-  double width = 0;
-  for (qsizetype i = 0; i < n; ++i) {
-    if (useDx) {
-      advance[i] = run.dx[i] * sx;
-    } else {
-      advance[i] = fm.horizontalAdvance(text.at(i)) * k * stretch + dc_.textCharExtra * sx;
-    }
-    width += advance[i];
-  }
-
-  double angle = -f.escapement / 10.0;
-  double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
-  if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
-  angle += base;
-
-  double x0 = 0;
-  if ((align & kTaCenter) == kTaCenter)
-    x0 = -width / 2;
-  else if (align & kTaRight)
-    x0 = -width;
-  double baseline = ascent;
-  if ((align & kTaBaseline) == kTaBaseline)
-    baseline = 0;
-  else if (align & kTaBottom)
-    baseline = -descent;
-
-  QTransform local;
-  local.translate(devRef.x(), devRef.y());
-  local.rotate(angle);
-  const QTransform toOutput = local * setup_.deviceToOutput;
-
-  if (dc_.bkMode == BkMode::Opaque && !(run.options & kEtoOpaque) && n > 0) {
+  const TextLayout layout(run, dc_, l2d, ref);
+  const QTransform toOutput = layout.toDevice() * setup_.deviceToOutput;
+  if (dc_.bkMode == BkMode::Opaque && !(run.options & kEtoOpaque) && layout.hasText()) {
     painter_.setTransform(toOutput);
-    painter_.fillRect(QRectF(x0, baseline - ascent, width, ascent + descent), dc_.bkColor);
+    painter_.fillRect(layout.cell(), dc_.bkColor);
   }
-  if (dc_.rop2 != 11 && n > 0) {
-    painter_.setFont(font);
+  if (dc_.rop2 != 11) {
+    painter_.setFont(layout.font());
     painter_.setPen(dc_.textColor);
-    const QTransform glyphScale = QTransform::fromScale(k * stretch, k);
-    // Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn
-    // as outlines, and ones too small to see are not drawn at all.
-    auto drawGlyphs = [&](const QString& s) {
-      const QTransform t = painter_.transform();
-      const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
-      const double em = pixelSize * std::sqrt(std::abs(t.determinant()));
-      if (!std::isfinite(em) || em < 0.3) return;
-      if (em > 256 || sx > 8 * sy || sy > 8 * sx) {
-        QPainterPath outline;
-        outline.addText(QPointF(0, 0), font, s);
-        painter_.fillPath(outline, dc_.textColor);
-      } else {
-        painter_.drawText(QPointF(0, 0), s);
-      }
-    };
-    if (!useDx) {
-      painter_.setTransform(glyphScale * QTransform::fromTranslate(x0, baseline) * toOutput);
-      if (dc_.textCharExtra == 0) {
-        drawGlyphs(text);
-      } else {
-        double x = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-          painter_.setTransform(glyphScale * QTransform::fromTranslate(x0 + x, baseline) *
-                                toOutput);
-          drawGlyphs(QString(text.at(i)));
-          x += advance[i];
-        }
-      }
-    } else {
-      double x = x0, y = baseline;
-      const bool useDy = run.dy.size() >= size_t(n);
-      for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < n) {
-          painter_.setTransform(glyphScale * QTransform::fromTranslate(x, y) * toOutput);
-          drawGlyphs(text.mid(i, 2));
-          x += advance[i] + advance[i + 1];
-          ++i;
-          continue;
-        }
-        if (!c.isSpace()) {
-          painter_.setTransform(glyphScale * QTransform::fromTranslate(x, y) * toOutput);
-          drawGlyphs(QString(c));
-        }
-        x += advance[i];
-        if (useDy) y -= run.dy[i] * sy;
-      }
+    for (const TextLayout::Glyph& g : layout.glyphs()) {
+      painter_.setTransform(layout.glyphScale() *
+                            QTransform::fromTranslate(g.origin.x(), g.origin.y()) * toOutput);
+      drawGlyphs(g.text, layout.font(), layout.pixelSize());
     }
   }
   painter_.restore();
 
-  if (updateCurrentPosition && (align & kTaUpdateCp) && l2d.isInvertible()) {
-    double move = 0;
-    if ((align & kTaCenter) != kTaCenter) move = (align & kTaRight) ? -width : width;
-    const QPointF devEnd = local.map(QPointF(move, 0));
-    dc_.currentPosition = l2d.inverted().map(devEnd);
+  if (updateCurrentPosition && (align & kTaUpdateCp) && l2d.isInvertible())
+    dc_.currentPosition = l2d.inverted().map(layout.endDevice());
+}
+
+// Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn as
+// outlines, and ones too small to see are not drawn at all.
+void GdiPlayer::drawGlyphs(const QString& s, const QFont& font, int pixelSize) {
+  const QTransform t = painter_.transform();
+  const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
+  const double em = pixelSize * std::sqrt(std::abs(t.determinant()));
+  if (!std::isfinite(em) || em < 0.3) return;
+  if (em > 256 || sx > 8 * sy || sy > 8 * sx) {
+    QPainterPath outline;
+    outline.addText(QPointF(0, 0), font, s);
+    painter_.fillPath(outline, dc_.textColor);
+  } else {
+    painter_.drawText(QPointF(0, 0), s);
   }
 }
 
@@ -1054,6 +976,7 @@ void GdiPlayer::fillRegion(const QRegion& logical, const GdiBrush& brush) {
   QPainterPath p;
   p.addRegion(logical);
   const QPainterPath dev = logicalToDevice().map(p);
+  if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   fillDevice(dev, brush);
@@ -1075,10 +998,12 @@ void GdiPlayer::invertRegion(const QRegion& logical) {
   if (inPath_ || !rasterOps_) return;
   QPainterPath p;
   p.addRegion(logical);
+  const QPainterPath dev = logicalToDevice().map(p);
+  if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
-  painter_.fillPath(logicalToDevice().map(p), Qt::black);
+  painter_.fillPath(dev, Qt::black);
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -1088,12 +1013,16 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   // dest is in logical units; a negative extent mirrors the bitmap, as in GDI.
   QRectF s = src.normalized().intersected(QRectF(image.rect()));
   if (s.isEmpty() || dest.width() == 0 || dest.height() == 0) return;
-  QImage part = image.copy(s.toAlignedRect());
-  const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
-  const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
-  if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
   const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   const QRectF target = dest.normalized();
+  if (!spend(toOutput.mapRect(target))) return;
+  const QRect whole = s.toAlignedRect();
+  const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
+  const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
+  // A copy of a large bitmap costs as much as its decoding; most records
+  // draw the whole of theirs, unmirrored.
+  QImage part = whole == image.rect() ? image : image.copy(whole);
+  if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
   // Antialiased edges would let the paper show through between tiled bitmaps.
   painter_.setRenderHint(QPainter::Antialiasing, false);
   const QPainter::CompositionMode mode = painter_.compositionMode();
@@ -1106,7 +1035,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
     QRect out = toOutput.mapRect(target).toAlignedRect();
     if (painter_.device())
       out &= QRect(0, 0, painter_.device()->width(), painter_.device()->height());
-    if (out.isEmpty() || qint64(out.width()) * out.height() > DibDecoder::kMaxPixels) {
+    if (out.isEmpty()) {
       painter_.setRenderHint(QPainter::Antialiasing, true);
       return;
     }
@@ -1128,18 +1057,19 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
                            uint32_t rop) {
   if (inPath_) return;
   const uint32_t op = rop >> 16;
-  if (source.isNull() || op == 0xF0 || op == 0x5A || op == 0x55 || op == 0x00 || op == 0xFF) {
+  if (source.isNull() || op == rop3::PatCopy || op == rop3::PatInvert || op == rop3::DstInvert ||
+      op == rop3::Blackness || op == rop3::Whiteness) {
     patBlt(dest, rop);
     return;
   }
-  if (op == 0xAA) return;
+  if (op == rop3::Dest) return;
   applyClip();
   // The transparent-bitmap idiom: an AND mask, then the picture XORed or ORed
   // onto the same place. Drawing the picture through the mask gives what the
   // idiom means even when the picture is not black outside the mask.
   const QTransform toDevice = logicalToDevice();
-  if ((op == 0x66 || op == 0xEE) && !andMask_.isNull() && dest == andMaskDest_ &&
-      toDevice == andMaskTransform_) {
+  if ((op == rop3::SrcInvert || op == rop3::SrcPaint) && !andMask_.isNull() &&
+      dest == andMaskDest_ && toDevice == andMaskTransform_) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     QImage masked = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_ARGB32);
     if (masked.size() == andMask_.size()) {
@@ -1155,7 +1085,7 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
     }
   }
   andMask_ = QImage();
-  if (op == 0x88) {
+  if (op == rop3::SrcAnd) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     andMask_ = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_RGB32);
     andMaskDest_ = dest;
@@ -1167,29 +1097,29 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
   // for black-and-white masks on paper, and they keep working on a
   // transparent canvas, where bitwise operations would wipe the alpha out.
   switch (op) {
-    case 0x88:
+    case rop3::SrcAnd:
       mode = QPainter::CompositionMode_Multiply;
       break;
-    case 0xEE:
+    case rop3::SrcPaint:
       mode = QPainter::CompositionMode_Screen;
       break;
-    case 0x66:
+    case rop3::SrcInvert:
       mode = QPainter::CompositionMode_Difference;
       break;
-    case 0x44:
+    case rop3::SrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_SourceAndNotDestination;
       break;
-    case 0x11:
+    case rop3::NotSrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceAndNotDestination;
       break;
-    case 0xBB:
+    case rop3::MergePaint:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceOrDestination;
       break;
-    case 0x33:
+    case rop3::NotSrcCopy:
       image = source.convertToFormat(QImage::Format_RGB32);
       image.invertPixels();
       break;
-    case 0xE2: {
+    case rop3::Dspdxax: {
       // DSPDxax: the brush shows where the source is white, the destination elsewhere.
       QImage mask = source.convertToFormat(QImage::Format_ARGB32);
       const QRgb brush = dc_.brush.color.rgb();
@@ -1238,29 +1168,30 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   QPainterPath p;
   p.addRect(dest.normalized());
   const QPainterPath dev = logicalToDevice().map(p);
+  if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   switch (op) {
-    case 0x00:
+    case rop3::Blackness:
       painter_.fillPath(dev, Qt::black);
       break;
-    case 0xFF:
+    case rop3::Whiteness:
       painter_.fillPath(dev, Qt::white);
       break;
-    case 0x55:
+    case rop3::DstInvert:
       if (rasterOps_) {
         painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
         painter_.fillPath(dev, Qt::black);
       }
       break;
-    case 0x5A:
+    case rop3::PatInvert:
       if (rasterOps_) {
         painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter_.fillPath(dev, qtBrush(dc_.brush));
       }
       break;
-    case 0xAA:
+    case rop3::Dest:
       break;
     default:
       fillDevice(dev, dc_.brush);
@@ -1277,9 +1208,11 @@ void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
   applyClip();
   painter_.setTransform(logicalToDevice() * setup_.deviceToOutput);
   painter_.setRenderHint(QPainter::Antialiasing, false);
+  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   for (const auto& [a, b] : rects) {
     if (a >= v.size() || b >= v.size()) continue;
     const QRectF r = QRectF(v[a].point, v[b].point).normalized();
+    if (!spend(toOutput.mapRect(r), PictureLimits::kFillPixelsPerWork)) break;
     QLinearGradient g(v[a].point, vertical ? QPointF(v[a].point.x(), v[b].point.y())
                                            : QPointF(v[b].point.x(), v[a].point.y()));
     g.setColorAt(0, v[a].color);
@@ -1305,9 +1238,13 @@ void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
         float(a.color.greenF() * t + b.color.greenF() * u + c.color.greenF() * w),
         float(a.color.blueF() * t + b.color.blueF() * u + c.color.blueF() * w));
   };
+  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   for (const auto& tri : triangles) {
     if (tri[0] >= v.size() || tri[1] >= v.size() || tri[2] >= v.size()) continue;
     const Vertex &a = v[tri[0]], &b = v[tri[1]], &c = v[tri[2]];
+    if (!spend(toOutput.map(QPolygonF{a.point, b.point, c.point}).boundingRect(),
+               PictureLimits::kFillPixelsPerWork))
+      break;
     auto at = [&](double u, double w) { return a.point * (1 - u - w) + b.point * u + c.point * w; };
     for (int i = 0; i < kSteps; ++i) {
       for (int j = 0; j + i < kSteps; ++j) {

@@ -23,6 +23,28 @@ enum class RegionOp { And = 1, Or = 2, Xor = 3, Diff = 4, Copy = 5 };
 enum class WorldTransformOp { Identity = 1, LeftMultiply = 2, RightMultiply = 3, Set = 4 };
 enum class PathDraw { Fill, Stroke, StrokeAndFill };
 
+// The ternary raster operations the player knows, by the index GDI keeps in
+// bits 16..23 of a raster-operation code (S source, D destination, P brush).
+namespace rop3 {
+inline constexpr uint32_t Blackness = 0x00;
+inline constexpr uint32_t NotSrcErase = 0x11;  // not (S or D)
+inline constexpr uint32_t NotSrcCopy = 0x33;   // not S
+inline constexpr uint32_t SrcErase = 0x44;     // S and not D
+inline constexpr uint32_t DstInvert = 0x55;    // not D
+inline constexpr uint32_t PatInvert = 0x5A;    // P xor D
+inline constexpr uint32_t SrcInvert = 0x66;    // S xor D
+inline constexpr uint32_t SrcAnd = 0x88;       // S and D
+inline constexpr uint32_t Dest = 0xAA;         // D, nothing drawn
+inline constexpr uint32_t MergePaint = 0xBB;   // not S or D
+inline constexpr uint32_t SrcCopy = 0xCC;      // S
+inline constexpr uint32_t Dspdxax = 0xE2;      // P where S is white, D elsewhere
+inline constexpr uint32_t SrcPaint = 0xEE;     // S or D
+inline constexpr uint32_t PatCopy = 0xF0;      // P
+inline constexpr uint32_t Whiteness = 0xFF;
+// The full code of SRCCOPY, as records carry it.
+inline constexpr uint32_t kSrcCopyCode = 0x00CC0020;
+}  // namespace rop3
+
 // Where the picture's device space lands and how the context starts out.
 struct PlaybackSetup {
   QTransform deviceToOutput;                 // reference-device pixels to the painter's coordinates
@@ -160,8 +182,15 @@ class GdiPlayer {
   // Logical units to reference-device pixels under the current mapping.
   QTransform logicalToDevice() const;
 
+  // The work done so far (PictureLimits::kMaxDrawingWork), and the drawing
+  // calls left out once it was spent.
+  qint64 work() const { return work_; }
+  int drawingsLeftOut() const { return drawingsLeftOut_; }
+
  private:
   QTransform pageTransform() const;
+  bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
+  bool spendOnDevice(const QPainterPath& device, bool filled);
   void applyClip();
   QRegion deviceRegionOf(const QPainterPath& devicePath, Qt::FillRule rule) const;
   void combineClip(const QRegion& region, RegionOp op);
@@ -173,6 +202,8 @@ class GdiPlayer {
   QBrush qtBrush(const GdiBrush& brush) const;
   void setCompositionForRop2();
   QRectF gdiRectDevice(const QRectF& edges, bool stroked) const;
+  void boxShape(const QRectF& edges, bool ellipse);
+  void drawGlyphs(const QString& s, const QFont& font, int pixelSize);
   QPainterPath arcPath(const QRectF& edges, QPointF start, QPointF end, ArcShape shape) const;
   double outputScale() const;
   void drawImageDevice(const QRectF& dest, const QImage& image, const QRectF& sourceRect);
@@ -188,6 +219,8 @@ class GdiPlayer {
   bool clipApplied_ = false;
   bool rasterOps_ = false;
   QRect universe_;  // output pixels a clip region can cover
+  qint64 work_ = 0;
+  int drawingsLeftOut_ = 0;
   // The last SRCAND bitmap, for the mask-then-picture idiom.
   QImage andMask_;
   QRectF andMaskDest_;

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/EmfDecoder.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/WmfDecoder.h"
@@ -23,11 +24,14 @@ void MetafileDrawing::paint(QPainter& painter, const QRectF& target) const {
   painter.save();
   painter.resetTransform();
   {
+    DibCache bitmaps;
     GdiPlayer player(painter, setup);
     if (content_.format == MetafileFormat::Emf)
-      EmfDecoder::play(content_, player);
+      EmfDecoder::play(content_, player, bitmaps);
     else
-      WmfDecoder::play(content_, player);
+      WmfDecoder::play(content_, player, bitmaps);
+    lastWork_ = {bitmaps.decodedCount(), bitmaps.decodedPixels(), player.work(),
+                 bitmaps.leftOut() + player.drawingsLeftOut()};
   }
   painter.restore();
 }

@@ -23,8 +23,21 @@ class MetafileDrawing : public Drawing {
   int rejectedRecords() const { return content_.rejectedRecords; }
   bool truncated() const { return content_.truncated; }
 
+  // The work of the latest paint, the measure the budgets of PictureLimits
+  // bound.
+  struct PaintWork {
+    int bitmapsDecoded = 0;  // bitmaps decoded (each once, however often drawn)
+    qint64 pixelsDecoded = 0;
+    qint64 work = 0;  // PictureLimits::kMaxDrawingWork's measure
+    int leftOut = 0;  // bitmaps and drawing calls left out for a budget
+  };
+  PaintWork lastPaintWork() const { return lastWork_; }
+
  private:
   MetafileContent content_;
+  // Painting is const and happens on one thread; the figures are a record
+  // of it, not state the drawing depends on.
+  mutable PaintWork lastWork_;
 };
 
 }  // namespace ostrel

@@ -8,7 +8,7 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DecoderCommon.h"
-#include "toolkit/metafile/DibDecoder.h"
+#include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
@@ -81,16 +81,80 @@ QRegion regionAt(const RecordReader& r, uint64_t off) {
 // count from its bottom edge (the blt records count from the top).
 QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r, uint64_t dibAt) {
   if (image.isNull() || r.i32(dibAt + 8) <= 0 || r.u32(dibAt) == 12) return src;
-  src.moveTop(image.height() - src.y() - src.height());
-  return src;
+  return metafile::rowsFromBottom(src, image);
+}
+
+// Where the bitmap of a record starts, and what kind it is.
+struct BitmapPlace {
+  uint32_t offset;
+  DibRef::Form form;
+};
+
+std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
+  const uint32_t words = r.size() / 2;
+  switch (fn) {
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+      // The bitmap-less form has one reserved word instead of the bitmap.
+      if (words == 12) return std::nullopt;
+      return BitmapPlace{22, fn == U_WMR_DIBBITBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+      if (words == 14) return std::nullopt;
+      return BitmapPlace{26,
+                         fn == U_WMR_DIBSTRETCHBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
+    case U_WMR_STRETCHDIB:
+      return BitmapPlace{28, DibRef::Form::Packed};
+    case U_WMR_SETDIBTODEV:
+      return BitmapPlace{24, DibRef::Form::Packed};
+    case U_WMR_DIBCREATEPATTERNBRUSH:
+      return BitmapPlace{10, DibRef::Form::Packed};
+    case U_WMR_CREATEPATTERNBRUSH:
+      // A BITMAP16 header, 18 reserved bytes, then the pattern bits.
+      return BitmapPlace{6, DibRef::Form::Bitmap16};
+    default:
+      return std::nullopt;
+  }
+}
+
+bool usesPaletteColours(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_STRETCHDIB:
+      return r.u16(10) == 1;
+    case U_WMR_SETDIBTODEV:
+      return r.u16(6) == 1;
+    case U_WMR_DIBCREATEPATTERNBRUSH:
+      return r.u16(8) == 1;
+    default:
+      return false;
+  }
+}
+
+// The bitmap a record carries, if it has room for one.
+std::optional<DibRef> bitmapIn(uint8_t fn, const RecordReader& r) {
+  const auto place = bitmapPlaceOf(fn, r);
+  if (!place || r.size() <= place->offset) return std::nullopt;
+  const char* at = r.data() + place->offset;
+  const uint32_t length = r.size() - place->offset;
+  if (place->form == DibRef::Form::Packed)
+    return DibRef{DibRef::Form::Packed, QByteArrayView(at, length), {}, usesPaletteColours(fn, r)};
+  constexpr uint32_t kBitmap16Header = 10;
+  const uint32_t bitsAt = fn == U_WMR_CREATEPATTERNBRUSH ? 38 : place->offset + kBitmap16Header;
+  if (r.size() <= bitsAt) return std::nullopt;
+  return DibRef{DibRef::Form::Bitmap16, QByteArrayView(at, kBitmap16Header),
+                QByteArrayView(r.data() + bitsAt, r.size() - bitsAt), false};
 }
 
 class WmfPlayback {
  public:
-  explicit WmfPlayback(GdiPlayer& p) : p_(p) {}
+  WmfPlayback(GdiPlayer& p, DibCache& bitmaps) : p_(p), bitmaps_(bitmaps) {}
   void record(uint8_t fn, const RecordReader& r);
 
  private:
+  QImage bitmap(uint8_t fn, const RecordReader& r) {
+    const auto dib = bitmapIn(fn, r);
+    return dib ? bitmaps_.image(*dib, palette(), DibAlpha::Ignore) : QImage();
+  }
   void blt(uint8_t fn, const RecordReader& r);
   template <typename T>
   const T* objectAs(uint16_t index) const {
@@ -100,6 +164,7 @@ class WmfPlayback {
   const std::vector<QRgb>& palette() const { return p_.dc().palette; }
 
   GdiPlayer& p_;
+  DibCache& bitmaps_;
 };
 
 void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
@@ -112,14 +177,7 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
       const uint64_t d = noSource ? 16 : 14;
       const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
       const QPointF src(r.i16(12), r.i16(10));
-      QImage image;
-      QRectF srcRect(src, dest.size());
-      if (!noSource && r.size() > 22) {
-        image = fn == U_WMR_DIBBITBLT ? DibDecoder::decodePacked(r.data() + 22, r.size() - 22,
-                                                                 false, palette(), DibAlpha::Ignore)
-                                      : DibDecoder::decodeBitmap16(r.data() + 22, r.size() - 22);
-      }
-      p_.stretchBlt(dest, image, srcRect, rop);
+      p_.stretchBlt(dest, bitmap(fn, r), QRectF(src, dest.size()), rop);
       break;
     }
     case U_WMR_STRETCHBLT:
@@ -128,37 +186,25 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
       const uint64_t d = noSource ? 20 : 18;
       const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
       QRectF src(r.i16(16), r.i16(14), r.i16(12), r.i16(10));
-      QImage image;
-      if (!noSource && r.size() > 26) {
-        image = fn == U_WMR_DIBSTRETCHBLT
-                    ? DibDecoder::decodePacked(r.data() + 26, r.size() - 26, false, palette(),
-                                               DibAlpha::Ignore)
-                    : DibDecoder::decodeBitmap16(r.data() + 26, r.size() - 26);
-      }
-      p_.stretchBlt(dest, image, src, rop);
+      p_.stretchBlt(dest, bitmap(fn, r), src, rop);
       break;
     }
     case U_WMR_STRETCHDIB: {
-      const bool palColors = r.u16(10) == 1;
       QRectF src(r.i16(18), r.i16(16), r.i16(14), r.i16(12));
       const QRectF dest(r.i16(26), r.i16(24), r.i16(22), r.i16(20));
       if (r.size() <= 28) return;
-      const QImage image = DibDecoder::decodePacked(r.data() + 28, r.size() - 28, palColors,
-                                                    palette(), DibAlpha::Ignore);
+      const QImage image = bitmap(fn, r);
       p_.stretchBlt(dest, image, fromBottom(src, image, r, 28), rop);
       break;
     }
     case U_WMR_SETDIBTODEV: {
-      const bool palColors = r.u16(6) == 1;
       const QRectF src(r.i16(14), r.i16(12), r.i16(18), r.i16(16));
       const QPointF dest(r.i16(22), r.i16(20));
       if (r.size() <= 24) return;
-      const QImage image = DibDecoder::decodePacked(r.data() + 24, r.size() - 24, palColors,
-                                                    palette(), DibAlpha::Ignore);
+      const QImage image = bitmap(fn, r);
       if (image.isNull()) return;
-      const QRectF flipped(src.x(), image.height() - src.y() - src.height(), src.width(),
-                           src.height());
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, 0x00CC0020);
+      const QRectF flipped = metafile::rowsFromBottom(src, image);
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
       break;
     }
     default:
@@ -382,15 +428,10 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       break;
     }
     case U_WMR_CREATEPATTERNBRUSH: {
-      // A BITMAP16 header, 18 reserved bytes, then the pattern bits.
       GdiBrush b;
       b.kind = BrushKind::Pattern;
-      if (r.size() > 38) {
-        QByteArray bitmap(r.data() + 6, 10);
-        bitmap.append(r.data() + 38, r.size() - 38);
-        b.pattern = DibDecoder::decodeBitmap16(bitmap.constData(), uint32_t(bitmap.size()));
-        b.monochrome = r.u8(15) == 1;
-      }
+      b.pattern = bitmap(fn, r);
+      b.monochrome = r.u8(15) == 1;
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
       p_.addObject(b);
       break;
@@ -398,10 +439,7 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
     case U_WMR_DIBCREATEPATTERNBRUSH: {
       GdiBrush b;
       b.kind = BrushKind::Pattern;
-      if (r.size() > 10) {
-        b.pattern = DibDecoder::decodePacked(r.data() + 10, r.size() - 10, r.u16(8) == 1, palette(),
-                                             DibAlpha::Ignore);
-      }
+      b.pattern = bitmap(fn, r);
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
       p_.addObject(b);
       break;
@@ -557,6 +595,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   MetafileContent c;
   c.format = MetafileFormat::Wmf;
   c.data = data;
+  DibCache budget;
 
   uint32_t offset = 0;
   QRectF bbox;
@@ -602,6 +641,8 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     }
     const uint8_t fn = function & 0xFF;
     const RecordReader r(rec, uint32_t(size));
+    const auto dib = bitmapIn(fn, r);
+    if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
     if (!handled(fn)) ++c.unsupportedRecords;
     if (fn == U_WMR_SETWINDOWORG && !haveOrg && !sawDrawing) {
       windowOrg = pointAt(r, 6);
@@ -685,8 +726,8 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   return c;
 }
 
-void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player) {
-  WmfPlayback playback(player);
+void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps) {
+  WmfPlayback playback(player, bitmaps);
   const char* base = content.data.constData();
   for (const MetafileRecord& rec : content.records)
     playback.record(rec.type & 0xFF, RecordReader(base + rec.offset, rec.size));

@@ -7,6 +7,7 @@
 
 namespace ostrel {
 
+class DibCache;
 class GdiPlayer;
 
 // Reads Windows metafiles, with or without the placeable header: checks the
@@ -16,7 +17,8 @@ class WmfDecoder {
  public:
   // Throws ToolkitError (err::InvalidPicture) naming fileName and the reason.
   static MetafileContent parse(const QByteArray& data, const QString& fileName);
-  static void play(const MetafileContent& content, GdiPlayer& player);
+  // Bitmaps are decoded through bitmaps, once each and within its budget.
+  static void play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps);
 };
 
 }  // namespace ostrel

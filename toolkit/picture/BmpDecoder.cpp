@@ -22,9 +22,6 @@ namespace {
   throw DecodeFailure(err::InvalidPicture, reason);
 }
 
-// What a bitmap whose data ends early shows where the data is missing.
-constexpr uint kMissing = 0xFF000000u;
-
 enum class Compression { Rgb, Rle8, Rle4, Rle24, BitFields, Jpeg, Png, Huffman1D };
 
 // The facts of a bitmap header, whatever its generation.
@@ -71,7 +68,7 @@ bool validBpp(int bpp) {
          bpp == 64;
 }
 
-Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
+Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder::DibOptions& opts) {
   using Layout = BmpDecoder::Layout;
   Header h;
   const qint64 base = layout == Layout::File ? 14 : 0;
@@ -192,7 +189,11 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout) {
       if (alpha == 0xFF000000u) h.masks[3] = alpha;
     }
   }
+  if (opts.alpha == BmpDecoder::Alpha::Keep && h.bpp == 32 && h.compression == Compression::Rgb)
+    h.masks[3] = 0xFF000000u;
+  if (opts.alpha == BmpDecoder::Alpha::Ignore) h.masks[3] = 0;
   h.hasAlpha = h.masks[3] != 0;
+  if (opts.paletteIndexes && h.bpp <= 8) h.paletteEntryBytes = 2;
 
   h.paletteStart = base + hs + maskBytes;
   if (h.bpp <= 8 && !payload) {
@@ -242,8 +243,9 @@ class Channel {
 
 class Decoder {
  public:
-  Decoder(const Reader& r, const Header& h, BmpDecoder::Layout layout)
-      : r_(r), h_(h), layout_(layout) {
+  Decoder(const Reader& r, QByteArrayView bits, const Header& h, BmpDecoder::Layout layout,
+          const BmpDecoder::DibOptions& opts)
+      : r_(r), bits_(bits), h_(h), layout_(layout), opts_(opts) {
     palette_.fill(qRgb(0, 0, 0));
     if (h_.paletteCount > 0) readPalette();
   }
@@ -265,7 +267,9 @@ class Decoder {
       case Compression::Rle24:
         // Pixels the data never reaches (delta skips, an early end) are
         // black, as most readers show them.
-        image_.fill(kMissing);
+        image_.fill(opts_.rleGapsInFirstColour && h_.compression != Compression::Rle24
+                        ? palette_[0]
+                        : opts_.missing);
         decodeRle();
         break;
       default:
@@ -291,7 +295,13 @@ class Decoder {
     for (qint64 i = 0; i < h_.paletteCount; ++i) {
       const qint64 at = h_.paletteStart + i * h_.paletteEntryBytes;
       if (at + h_.paletteEntryBytes > end) break;
-      palette_[size_t(i)] = qRgb(p[at + 2], p[at + 1], p[at]);
+      if (opts_.paletteIndexes) {
+        const size_t index = qFromLittleEndian<quint16>(p + at);
+        const std::vector<QRgb>& indexed = *opts_.paletteIndexes;
+        palette_[size_t(i)] = index < indexed.size() ? indexed[index] : qRgb(0, 0, 0);
+      } else {
+        palette_[size_t(i)] = qRgb(p[at + 2], p[at + 1], p[at]);
+      }
     }
   }
 
@@ -300,15 +310,15 @@ class Decoder {
   void decodeUncompressed() {
     const qint64 lineBytes = stride();
     const qint64 used = (h_.width * h_.bpp + 7) / 8;
-    const uchar* data = r_.bytes();
+    const uchar* data = reinterpret_cast<const uchar*>(bits_.data());
     std::vector<uchar> partial;
     const Channel red(h_.masks[0]), green(h_.masks[1]), blue(h_.masks[2]), alpha(h_.masks[3]);
     for (qint64 y = 0; y < h_.height; ++y) {
       uint* out = row(y);
-      const qint64 start = h_.bitsOffset + y * lineBytes;
-      const qint64 have = std::clamp<qint64>(r_.size() - start, 0, used);
+      const qint64 start = y * lineBytes;
+      const qint64 have = std::clamp<qint64>(bits_.size() - start, 0, used);
       if (have <= 0) {
-        std::fill(out, out + h_.width, kMissing);
+        std::fill(out, out + h_.width, opts_.missing);
         continue;
       }
       const uchar* src = data + start;
@@ -320,7 +330,7 @@ class Decoder {
         pixels = have * 8 / h_.bpp;
       }
       decodeRow(src, out, red, green, blue, alpha);
-      std::fill(out + pixels, out + h_.width, kMissing);
+      std::fill(out + pixels, out + h_.width, opts_.missing);
     }
   }
 
@@ -402,9 +412,9 @@ class Decoder {
   }
 
   void decodeRle() {
-    const uchar* d = r_.bytes();
-    qint64 pos = h_.bitsOffset;
-    const qint64 end = r_.size();
+    const uchar* d = reinterpret_cast<const uchar*>(bits_.data());
+    qint64 pos = 0;
+    const qint64 end = bits_.size();
     qint64 x = 0;
     qint64 y = 0;
     const int pixelBytes = h_.compression == Compression::Rle24 ? 3 : 1;
@@ -470,12 +480,11 @@ class Decoder {
   }
 
   void decodePayload() {
-    const qint64 start = h_.bitsOffset;
-    qint64 bytes = r_.size() - start;
+    qint64 bytes = bits_.size();
     if (h_.payloadBytes > 0) bytes = std::min(bytes, h_.payloadBytes);
     if (bytes <= 0)
       fail(QCoreApplication::translate("ostrel::PictureLoader", "its embedded picture is missing"));
-    const QByteArrayView payload(reinterpret_cast<const char*>(r_.bytes()) + start, bytes);
+    const QByteArrayView payload = bits_.first(bytes);
     QImage inner = h_.compression == Compression::Jpeg
                        ? JpegDecoder::decode(payload, QSize()).image()
                        : QtImageDecoder::decode(payload, "png");
@@ -486,15 +495,15 @@ class Decoder {
     // The AND mask decides transparency unless the colours carry real alpha.
     if (h_.hasAlpha && sawAlpha_) return;
     const qint64 maskStride = ((h_.width + 31) / 32) * 4;
-    const qint64 maskStart = h_.bitsOffset + stride() * h_.height;
-    const uchar* d = r_.bytes();
+    const qint64 maskStart = stride() * h_.height;
+    const uchar* d = reinterpret_cast<const uchar*>(bits_.data());
     for (qint64 y = 0; y < h_.height; ++y) {
       const qint64 start = maskStart + y * maskStride;
       uint* out = reinterpret_cast<uint*>(image_.scanLine(int(h_.height - 1 - y)));
       for (qint64 x = 0; x < h_.width; ++x) {
         const qint64 at = start + x / 8;
         if (h_.hasAlpha) out[x] |= 0xFF000000u;
-        if (at < r_.size() && (d[at] & (0x80 >> (x % 8)))) out[x] = 0;
+        if (at < bits_.size() && (d[at] & (0x80 >> (x % 8)))) out[x] = 0;
       }
     }
     h_.hasAlpha = false;
@@ -502,8 +511,9 @@ class Decoder {
   }
 
   QImage finish() {
-    // Alpha channels that are zero throughout are unused, not invisible.
-    if (h_.hasAlpha && !sawAlpha_) {
+    // Alpha channels that are zero throughout are unused, not invisible
+    // (unless the caller says alpha is meant).
+    if (h_.hasAlpha && !sawAlpha_ && opts_.alpha != BmpDecoder::Alpha::Keep) {
       for (int y = 0; y < image_.height(); ++y) {
         uint* line = reinterpret_cast<uint*>(image_.scanLine(y));
         for (int x = 0; x < image_.width(); ++x) line[x] |= 0xFF000000u;
@@ -526,8 +536,10 @@ class Decoder {
   }
 
   const Reader& r_;
+  QByteArrayView bits_;  // the pixel data (and an icon's AND mask after it)
   Header h_;
   BmpDecoder::Layout layout_;
+  BmpDecoder::DibOptions opts_;
   std::array<uint, 256> palette_{};
   std::vector<uchar> linearToSrgb_;
   QImage image_;
@@ -538,17 +550,41 @@ class Decoder {
 
 BmpDecoder::Info BmpDecoder::peek(QByteArrayView data, Layout layout) {
   const Reader r(data);
-  const Header h = parseHeader(r, layout);
+  const Header h = parseHeader(r, layout, DibOptions{});
   return {int(std::min<qint64>(h.width, INT_MAX)), int(std::min<qint64>(h.height, INT_MAX)), h.bpp};
 }
 
+namespace {
+
+QImage decodeParsed(const Reader& r, const Header& h, QByteArrayView bits, qint64 dataBytes,
+                    BmpDecoder::Layout layout, const BmpDecoder::DibOptions& opts) {
+  if (h.compression != Compression::Jpeg && h.compression != Compression::Png) {
+    PictureLimits::check(h.width, h.height, dataBytes);
+  }
+  return Decoder(r, bits, h, layout, opts).run();
+}
+
+}  // namespace
+
 QImage BmpDecoder::decode(QByteArrayView data, Layout layout) {
   const Reader r(data);
-  const Header h = parseHeader(r, layout);
-  if (h.compression != Compression::Jpeg && h.compression != Compression::Png) {
-    PictureLimits::check(h.width, h.height, data.size());
-  }
-  return Decoder(r, h, layout).run();
+  const DibOptions opts;
+  const Header h = parseHeader(r, layout, opts);
+  const QByteArrayView bits = data.sliced(std::min<qint64>(h.bitsOffset, data.size()));
+  return decodeParsed(r, h, bits, data.size(), layout, opts);
+}
+
+QImage BmpDecoder::decodeDib(QByteArrayView info, QByteArrayView bits, const DibOptions& options) {
+  const Reader r(info);
+  const Header h = parseHeader(r, Layout::Headerless, options);
+  return decodeParsed(r, h, bits, info.size() + bits.size(), Layout::Headerless, options);
+}
+
+QImage BmpDecoder::decodePackedDib(QByteArrayView dib, const DibOptions& options) {
+  const Reader r(dib);
+  const Header h = parseHeader(r, Layout::Headerless, options);
+  const QByteArrayView bits = dib.sliced(std::min<qint64>(h.bitsOffset, dib.size()));
+  return decodeParsed(r, h, bits, dib.size(), Layout::Headerless, options);
 }
 
 }  // namespace ostrel

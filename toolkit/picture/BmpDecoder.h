@@ -2,10 +2,13 @@
 
 #include <QByteArrayView>
 #include <QImage>
+#include <vector>
 
 namespace ostrel {
 
-// Decodes Windows and OS/2 bitmaps from memory, every variant users meet:
+// Decodes Windows and OS/2 bitmaps from memory, every variant users meet
+// (the one decoder of device-independent bitmaps: files, icons, clipboard
+// DIBs and the bitmaps inside metafiles):
 // 1/2/4/8/16/24/32/64 bits, RLE4/RLE8/RLE24, bit fields with or without
 // alpha, core/OS2 v2/info/V4/V5 headers, top-down, and bitmaps wrapping a
 // JPEG or PNG. Every read is bounds-checked; a bitmap whose data ends early
@@ -29,6 +32,26 @@ class BmpDecoder {
   static Info peek(QByteArrayView data, Layout layout);
 
   static QImage decode(QByteArrayView data, Layout layout);
+
+  // What a bitmap inside a metafile record differs in.
+  enum class Alpha {
+    File,    // as in bitmap files: only a stated alpha mask counts
+    Ignore,  // every pixel opaque
+    Keep,    // a 32-bit bitmap's fourth byte is alpha, even when all zero
+  };
+  struct DibOptions {
+    QRgb missing = 0xFF000000u;  // where the data ends early or an RLE delta skips
+    // RLE pixels the data never reaches take colour 0 of the table instead
+    // (as metafile players show them).
+    bool rleGapsInFirstColour = false;
+    Alpha alpha = Alpha::File;
+    // DIB_PAL_COLORS: the colour table holds 16-bit indexes into this palette.
+    const std::vector<QRgb>* paletteIndexes = nullptr;
+  };
+  // A bitmap whose BITMAPINFO (header and colour table) and pixels lie apart.
+  static QImage decodeDib(QByteArrayView info, QByteArrayView bits, const DibOptions& options);
+  // Header, colour table and pixels in one block.
+  static QImage decodePackedDib(QByteArrayView dib, const DibOptions& options);
 };
 
 }  // namespace ostrel

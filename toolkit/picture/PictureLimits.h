@@ -19,6 +19,21 @@ class PictureLimits {
   // Above it, a picture needing more than this many decoded bytes per byte
   // of file is taken for a decompression bomb (deflate tops out near 1:1032).
   static constexpr qint64 kMaxExpansion = 4096;
+  // A drawing (metafile) is a list of records, and each may carry a bitmap
+  // or stretch one over the whole picture; these bound the work of one
+  // drawing, whatever its records claim, so that a small file cannot hold
+  // the program for long. The decoded pixels of all its distinct bitmaps
+  // together (128 MiB of them):
+  static constexpr qint64 kMaxDrawingBitmapPixels = qint64(32) * 1024 * 1024;
+  // The work of one playing, in output pixels: those its bitmaps cover,
+  // those its fills cover divided by kFillPixelsPerWork (filling is a memory
+  // fill, a bitmap is scaled pixel by pixel), and kDrawingCallWork for every
+  // drawing call whatever it covers. Four times the largest natural size a
+  // drawing has (4096 x 4096) is about half a second on this program's
+  // machines; drawings past it are left out.
+  static constexpr qint64 kMaxDrawingWork = qint64(4) * 4096 * 4096;
+  static constexpr qint64 kFillPixelsPerWork = 8;
+  static constexpr qint64 kDrawingCallWork = 64;
   // QImageReader's own budget, raised so a 50-megapixel photo opens.
   static constexpr int kReaderAllocationLimitMB = 1024;
 

@@ -35,10 +35,15 @@ int main(int argc, char** argv) {
     }
     if (qEnvironmentVariableIsSet("METAFILE2PNG_STATS")) {
       const auto* m = dynamic_cast<const ostrel::MetafileDrawing*>(drawing.get());
-      std::fprintf(stderr, "records %zu unsupported %d rejected %d truncated %d size %gx%g\n",
+      const auto work = m->lastPaintWork();
+      std::fprintf(stderr,
+                   "records %zu unsupported %d rejected %d truncated %d size %gx%g bitmaps %d "
+                   "(%lld px) work %lld left out %d\n",
                    m->recordCount(), m->unsupportedRecords(), m->rejectedRecords(),
                    int(m->truncated()), drawing->naturalSize().width(),
-                   drawing->naturalSize().height());
+                   drawing->naturalSize().height(), work.bitmapsDecoded,
+                   static_cast<long long>(work.pixelsDecoded), static_cast<long long>(work.work),
+                   work.leftOut);
     }
     if (!image.save(args[2], "PNG")) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(args[2]));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/picture/BmpDecoder.h"
+#include "toolkit/picture/DecodeFailure.h"
 
 namespace ostrel::test {
 namespace {
@@ -87,6 +89,33 @@ TEST(DibDecoder, ShortPixelDataLeavesRowsWhite) {
   ASSERT_EQ(img.size(), QSize(1, 2));
   EXPECT_EQ(img.pixel(0, 1), qRgb(255, 0, 0));
   EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
+}
+
+TEST(DibDecoder, LimitsAreThoseOfBitmapFiles) {
+  // Wider than the metafile decoder's old 32768-pixel side, within a file's.
+  QByteArray wide = header(40000, 1, 24) + QByteArray(120000, '\x7f');
+  const QImage img = DibDecoder::decodePacked(wide.constData(), uint32_t(wide.size()), false, {},
+                                              DibAlpha::Ignore);
+  EXPECT_EQ(img.size(), QSize(40000, 1));
+  // 32 megapixels from a few bytes of RLE: a bomb for files and records alike.
+  QByteArray bomb = header(8192, 4096, 8, 1, 1) + B::words32({0, 0x01000000});
+  EXPECT_TRUE(
+      DibDecoder::decodePacked(bomb.constData(), uint32_t(bomb.size()), false, {}, DibAlpha::Ignore)
+          .isNull());
+  EXPECT_THROW(BmpDecoder::decode(bomb, BmpDecoder::Layout::Headerless), DecodeFailure);
+}
+
+TEST(DibDecoder, AlphaOnlyWhereTheRecordAsksForIt) {
+  // One 32-bit pixel, half-transparent premultiplied red.
+  const QByteArray dib = header(1, 1, 32) + B::words32({0x80800000});
+  const QImage kept =
+      DibDecoder::decodePacked(dib.constData(), uint32_t(dib.size()), false, {}, DibAlpha::Keep);
+  ASSERT_EQ(kept.format(), QImage::Format_ARGB32_Premultiplied);
+  // Stored as the record holds it: premultiplied.
+  EXPECT_EQ(reinterpret_cast<const QRgb*>(kept.constScanLine(0))[0], qRgba(128, 0, 0, 128));
+  const QImage ignored =
+      DibDecoder::decodePacked(dib.constData(), uint32_t(dib.size()), false, {}, DibAlpha::Ignore);
+  EXPECT_EQ(ignored.pixel(0, 0), qRgb(128, 0, 0));
 }
 
 }  // namespace

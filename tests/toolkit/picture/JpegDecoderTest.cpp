@@ -44,7 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(OrientationCase{1, "red", "green"}, OrientationCase{2, "green", "red"},
                       OrientationCase{3, "blue", "white"}, OrientationCase{4, "white", "blue"},
                       OrientationCase{5, "red", "white"}, OrientationCase{6, "white", "red"},
-                      OrientationCase{7, "blue", "green"}, OrientationCase{8, "green", "blue"}));
+                      OrientationCase{7, "blue", "green"}, OrientationCase{8, "green", "blue"}),
+    [](const ::testing::TestParamInfo<OrientationCase>& info) {
+      return "Orientation" + std::to_string(info.param.orientation);
+    });
 
 TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(800, 600), 90);

@@ -1,0 +1,241 @@
+// Metafiles whose records claim or stretch large bitmaps: refused at load or
+// drawn within the work budget of PictureLimits, counted, never timed.
+#include <gtest/gtest.h>
+#include <uemf.h>
+#include <uwmf.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QtEndian>
+
+#include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/ToolkitError.h"
+#include "toolkit/metafile/DibCache.h"
+#include "toolkit/metafile/MetafileDrawing.h"
+#include "toolkit/metafile/MetafileReader.h"
+#include "toolkit/picture/PictureLimits.h"
+
+namespace ostrel::test {
+namespace {
+
+using B = MetafileBuilder;
+constexpr uint32_t kSrcCopy = 0x00CC0020;
+
+// An RLE8 bitmap claiming width x height pixels of its one colour (0xRRGGBB).
+// Small ones are filled with it, large ones hold nothing but the
+// end-of-bitmap code (their pixels stay paper).
+QByteArray rleDib(int width, int height, uint32_t colour = 0xFF0000) {
+  QByteArray pixels;
+  if (width <= 255 && height <= 16) {
+    for (int y = 0; y < height; ++y) {
+      pixels.append(char(width));  // a run of width pixels of index 0,
+      pixels.append('\0');
+      pixels.append(2, '\0');  // then the end of the row
+    }
+  }
+  pixels += QByteArray::fromHex("0001");
+  QByteArray dib = B::words32({40, uint32_t(width), uint32_t(height)});
+  B::put16(dib, 1);
+  B::put16(dib, 8);
+  dib += B::words32({1, uint32_t(pixels.size()), 0, 0, 1, 0, colour});
+  return dib + pixels;
+}
+
+int dibWidth(const QByteArray& dib) {
+  return int(qFromLittleEndian<quint32>(dib.constData() + 4));
+}
+int dibHeight(const QByteArray& dib) {
+  return int(qFromLittleEndian<quint32>(dib.constData() + 8));
+}
+
+// EMR_STRETCHDIBITS of the whole bitmap onto dest.
+QByteArray stretchDiBits(const QByteArray& dib, QRect dest) {
+  constexpr uint32_t kFixed = 80, kHeader = 44;
+  QByteArray body = B::words32({0, 0, uint32_t(dest.width()), uint32_t(dest.height())});
+  body += B::words32({uint32_t(dest.x()), uint32_t(dest.y()), 0, 0, uint32_t(dibWidth(dib)),
+                      uint32_t(dibHeight(dib)), kFixed, kHeader, kFixed + kHeader,
+                      uint32_t(dib.size()) - kHeader, 0, kSrcCopy, uint32_t(dest.width()),
+                      uint32_t(dest.height())});
+  return body + dib;
+}
+
+// EMR_STRETCHBLT of the whole bitmap onto dest, identity source transform.
+QByteArray stretchBlt(const QByteArray& dib, QRect dest) {
+  constexpr uint32_t kFixed = 108, kHeader = 44;
+  QByteArray body = B::words32({0, 0, uint32_t(dest.width()), uint32_t(dest.height()),
+                                uint32_t(dest.x()), uint32_t(dest.y()), uint32_t(dest.width()),
+                                uint32_t(dest.height()), kSrcCopy, 0, 0});
+  const float xform[] = {1, 0, 0, 1, 0, 0};
+  body.append(reinterpret_cast<const char*>(xform), sizeof xform);
+  body +=
+      B::words32({0xFFFFFF, 0, kFixed, kHeader, kFixed + kHeader, uint32_t(dib.size()) - kHeader,
+                  uint32_t(dibWidth(dib)), uint32_t(dibHeight(dib))});
+  return body + dib;
+}
+
+// META_STRETCHDIB and META_DIBSTRETCHBLT of the whole bitmap onto dest.
+QByteArray wmfStretchDib(const QByteArray& dib, QRect dest) {
+  QByteArray p = B::words32({kSrcCopy});
+  p += B::words16(
+      {0, dibHeight(dib), dibWidth(dib), 0, 0, dest.height(), dest.width(), dest.y(), dest.x()});
+  return p + dib;
+}
+QByteArray wmfDibStretchBlt(const QByteArray& dib, QRect dest) {
+  QByteArray p = B::words32({kSrcCopy});
+  p += B::words16(
+      {dibHeight(dib), dibWidth(dib), 0, 0, dest.height(), dest.width(), dest.y(), dest.x()});
+  return p + dib;
+}
+
+struct Painted {
+  QImage image;
+  MetafileDrawing::PaintWork work;
+};
+
+Painted paint(const QByteArray& data, QSize size) {
+  const auto drawing = readMetafile(data, QStringLiteral("bomb.emf"));
+  Painted out{QImage(size, QImage::Format_RGB32), {}};
+  out.image.fill(Qt::white);
+  {
+    QPainter painter(&out.image);
+    drawing->paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+  }
+  out.work = dynamic_cast<const MetafileDrawing&>(*drawing).lastPaintWork();
+  return out;
+}
+
+QString refusal(const QByteArray& data) {
+  try {
+    readMetafile(data, QStringLiteral("/pictures/bomb.emf"));
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::InvalidPicture);
+    return e.Description();
+  }
+  return {};
+}
+
+// The largest bitmap the budget allows, RLE-compressed to nothing.
+constexpr int kBombWidth = 8192, kBombHeight = 4096;
+static_assert(qint64(kBombWidth) * kBombHeight == PictureLimits::kMaxDrawingBitmapPixels);
+
+TEST(MetafileBudget, OneBitmapRepeatedIsDecodedOnce) {
+  // Ten records of the same bitmap in 1.4 KB once took 11 s.
+  const QByteArray dib = rleDib(kBombWidth / 2, kBombHeight / 2);
+  EmfBuilder emf(400, 300);
+  for (int i = 0; i < 10; ++i) emf.add(U_EMR_STRETCHDIBITS, stretchDiBits(dib, {0, 0, 400, 300}));
+  EmfBuilder blt(400, 300);
+  for (int i = 0; i < 300; ++i) blt.add(U_EMR_STRETCHBLT, stretchBlt(dib, {0, 0, 400, 300}));
+  WmfBuilder wmf(true, 400, 300);
+  for (int i = 0; i < 60; ++i)
+    wmf.add(U_WMR_STRETCHDIB | 0x0F00, wmfStretchDib(dib, {0, 0, 400, 300}));
+  for (const QByteArray& data : {emf.finish(), blt.finish(), wmf.finish()}) {
+    const Painted p = paint(data, {200, 150});
+    EXPECT_LE(p.work.bitmapsDecoded, 1);
+    EXPECT_LE(p.work.pixelsDecoded, PictureLimits::kMaxDrawingBitmapPixels);
+  }
+}
+
+TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
+  EmfBuilder emf(400, 300);
+  for (int i = 0; i < 300; ++i)
+    emf.add(U_EMR_STRETCHDIBITS,
+            stretchDiBits(rleDib(kBombWidth - i, kBombHeight), {0, 0, 40, 30}));
+  WmfBuilder wmf(true, 400, 300);
+  wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
+          wmfDibStretchBlt(rleDib(kBombWidth, kBombHeight), {0, 0, 4, 3}));
+  wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00, wmfDibStretchBlt(rleDib(1, 1), {0, 0, 4, 3}));
+  for (const QByteArray& data : {emf.finish(), wmf.finish()}) {
+    const QString message = refusal(data);
+    EXPECT_TRUE(message.contains(QStringLiteral("bomb.emf"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("megapixels"))) << message.toStdString();
+  }
+}
+
+TEST(MetafileBudget, ABitmapAsLargeAsTheBudgetLoads) {
+  WmfBuilder wmf(true, 400, 300);
+  wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
+          wmfDibStretchBlt(rleDib(kBombWidth, kBombHeight), {0, 0, 400, 300}));
+  EXPECT_TRUE(refusal(wmf.finish()).isEmpty());
+}
+
+TEST(MetafileBudget, StretchingPastThePaintedBudgetLeavesTheRestOut) {
+  // A 1000 x 1000 frame covered again and again by a stretched 3 x 3 bitmap.
+  constexpr int kSide = 1000;
+  constexpr qint64 kCovers = PictureLimits::kMaxDrawingWork / (qint64(kSide) * kSide);
+  EmfBuilder emf(kSide, kSide);
+  for (qint64 i = 0; i < kCovers + 20; ++i)
+    emf.add(U_EMR_STRETCHDIBITS, stretchDiBits(rleDib(3, 3), {0, 0, kSide, kSide}));
+  const Painted p = paint(emf.finish(), {kSide, kSide});
+  EXPECT_LE(p.work.work, PictureLimits::kMaxDrawingWork);
+  EXPECT_GE(p.work.leftOut, 20);
+  EXPECT_EQ(p.image.pixel(kSide / 2, kSide / 2), qRgb(255, 0, 0));  // the first ones are drawn
+}
+
+TEST(MetafileBudget, FillsAndCallsCountTowardsTheBudget) {
+  // The whole frame filled over and over, then a flood of tiny rectangles:
+  // both stop where the budget ends, and what came first is drawn.
+  constexpr int kSide = 1000;
+  constexpr qint64 kCovers =
+      PictureLimits::kMaxDrawingWork * PictureLimits::kFillPixelsPerWork / (qint64(kSide) * kSide);
+  EmfBuilder fills(kSide, kSide);
+  fills.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, 0x0000FF, 0}).add(U_EMR_SELECTOBJECT, {1});
+  for (qint64 i = 0; i < kCovers + 20; ++i) fills.add(U_EMR_RECTANGLE, {0, 0, kSide, kSide});
+  const Painted filled = paint(fills.finish(), {kSide, kSide});
+  EXPECT_LE(filled.work.work, PictureLimits::kMaxDrawingWork);
+  EXPECT_GE(filled.work.leftOut, 20);
+  EXPECT_EQ(filled.image.pixel(kSide / 2, kSide / 2), qRgb(255, 0, 0));
+
+  constexpr qint64 kCalls = PictureLimits::kMaxDrawingWork / PictureLimits::kDrawingCallWork;
+  EmfBuilder calls(10, 10);
+  for (qint64 i = 0; i < kCalls + 100; ++i) calls.add(U_EMR_SETPIXELV, {1, 1, 0x0000FF});
+  const Painted called = paint(calls.finish(), {10, 10});
+  EXPECT_EQ(called.work.leftOut, 100);
+}
+
+TEST(DibCache, CountsEachDistinctBitmapOnce) {
+  const QByteArray big = rleDib(4096, 4096), other = rleDib(4095, 4096);
+  const DibRef a{DibRef::Form::Packed, big, {}, false};
+  const DibRef b{DibRef::Form::Packed, other, {}, false};
+  DibCache cache;
+  EXPECT_TRUE(cache.claim(a));
+  EXPECT_TRUE(cache.claim(a));
+  EXPECT_EQ(cache.claimedTotal(), 4096 * 4096);
+  EXPECT_TRUE(cache.claim(b));
+  EXPECT_EQ(cache.claimedTotal(), 4096 * 4096 + 4095 * 4096);
+  // A third one does not fit in the rest.
+  EXPECT_FALSE(cache.claim(DibRef{DibRef::Form::Packed, rleDib(100, 100), {}, false}));
+}
+
+TEST(DibCache, TinyBitmapsCostAFloorEach) {
+  DibCache cache;
+  qint64 accepted = 0;
+  for (uint32_t colour = 0; colour < 40000; ++colour) {
+    if (!cache.claim({DibRef::Form::Packed, rleDib(3, 3, colour), {}, false})) break;
+    ++accepted;
+  }
+  EXPECT_EQ(accepted, PictureLimits::kMaxDrawingBitmapPixels / DibCache::kMinPixelsPerBitmap);
+}
+
+TEST(DibCache, DecodesSameBytesOnceButPaletteBitmapsEveryTime) {
+  const QByteArray dib = rleDib(8, 8);
+  DibCache cache;
+  const QImage first = cache.image({DibRef::Form::Packed, dib, {}, false}, {}, DibAlpha::Ignore);
+  const QImage again = cache.image({DibRef::Form::Packed, dib, {}, false}, {}, DibAlpha::Ignore);
+  EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0));
+  EXPECT_EQ(first.cacheKey(), again.cacheKey());
+  EXPECT_EQ(cache.decodedCount(), 1);
+  // With DIB_PAL_COLORS the colours come from the palette selected at the time.
+  QByteArray indexed = dib;
+  const std::vector<QRgb> blue{qRgb(0, 0, 255)}, green{qRgb(0, 255, 0)};
+  EXPECT_EQ(
+      cache.image({DibRef::Form::Packed, indexed, {}, true}, blue, DibAlpha::Ignore).pixel(0, 0),
+      qRgb(0, 0, 255));
+  EXPECT_EQ(
+      cache.image({DibRef::Form::Packed, indexed, {}, true}, green, DibAlpha::Ignore).pixel(0, 0),
+      qRgb(0, 255, 0));
+  EXPECT_EQ(cache.decodedCount(), 3);
+  EXPECT_EQ(cache.claimedTotal(), 2 * DibCache::kMinPixelsPerBitmap);
+}
+
+}  // namespace
+}  // namespace ostrel::test

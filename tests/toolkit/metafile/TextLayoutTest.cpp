@@ -1,0 +1,81 @@
+// Where text goes, checked on the layout alone, without a painter.
+#include "toolkit/metafile/TextLayout.h"
+
+#include <gtest/gtest.h>
+
+#include "toolkit/metafile/GdiPlayer.h"
+
+namespace ostrel::test {
+namespace {
+
+constexpr uint32_t kTaRight = 2, kTaCenter = 6, kTaBaseline = 24;
+
+DeviceContext context(uint32_t align = 0, int escapement = 0) {
+  DeviceContext dc;
+  dc.font.face = QStringLiteral("Arial");
+  dc.font.height = -20;
+  dc.font.escapement = escapement;
+  dc.textAlign = align;
+  return dc;
+}
+
+TextRun run(const QString& text, std::vector<double> dx = {}) {
+  TextRun r;
+  r.text = text;
+  r.dx = std::move(dx);
+  return r;
+}
+
+TEST(TextLayout, AlignmentPlacesTheCellAroundTheReference) {
+  const QPointF ref(100, 50);
+  const TextLayout left(run(QStringLiteral("Hello")), context(), QTransform(), ref);
+  const TextLayout right(run(QStringLiteral("Hello")), context(kTaRight), QTransform(), ref);
+  const TextLayout centre(run(QStringLiteral("Hello")), context(kTaCenter), QTransform(), ref);
+  ASSERT_GT(left.width(), 0);
+  EXPECT_DOUBLE_EQ(left.cell().left(), 0);
+  EXPECT_DOUBLE_EQ(right.cell().right(), 0);
+  EXPECT_DOUBLE_EQ(centre.cell().center().x(), 0);
+  // TA_TOP: the cell hangs below the reference; TA_BASELINE: the glyphs sit on it.
+  EXPECT_DOUBLE_EQ(left.cell().top(), 0);
+  const TextLayout onBase(run(QStringLiteral("Hello")), context(kTaBaseline), QTransform(), ref);
+  EXPECT_DOUBLE_EQ(onBase.glyphs().front().origin.y(), 0);
+  EXPECT_LT(onBase.cell().top(), 0);
+  EXPECT_EQ(left.toDevice().map(QPointF(0, 0)), ref);
+  // The run is drawn in one piece when the font spaces it.
+  ASSERT_EQ(left.glyphs().size(), 1u);
+  EXPECT_EQ(left.glyphs().front().text, QStringLiteral("Hello"));
+}
+
+TEST(TextLayout, SpacingArraysPlaceEachCharacterAndSkipSpaces) {
+  // Two logical units per device pixel: dx of 20 is 10 pixels.
+  const QTransform halve = QTransform::fromScale(0.5, 0.5);
+  const TextLayout layout(run(QStringLiteral("a b"), {20, 20, 20}), context(kTaBaseline), halve,
+                          QPointF(0, 0));
+  ASSERT_EQ(layout.glyphs().size(), 2u);
+  EXPECT_EQ(layout.glyphs()[0].text, QStringLiteral("a"));
+  EXPECT_DOUBLE_EQ(layout.glyphs()[0].origin.x(), 0);
+  EXPECT_EQ(layout.glyphs()[1].text, QStringLiteral("b"));
+  EXPECT_DOUBLE_EQ(layout.glyphs()[1].origin.x(), 20);
+  EXPECT_DOUBLE_EQ(layout.width(), 30);
+
+  TextRun climbing = run(QStringLiteral("ab"), {10, 10});
+  climbing.dy = {4, 4};
+  const TextLayout up(climbing, context(kTaBaseline), QTransform(), QPointF(0, 0));
+  EXPECT_DOUBLE_EQ(up.glyphs()[1].origin.y(), -4);  // y up in the record, down on screen
+}
+
+TEST(TextLayout, EscapementTurnsTheBaselineAndTheCurrentPositionFollows) {
+  const TextLayout turned(run(QStringLiteral("ab"), {10, 10}), context(kTaBaseline, 900),
+                          QTransform(), QPointF(50, 50));
+  const QPointF along = turned.toDevice().map(QPointF(10, 0));
+  EXPECT_NEAR(along.x(), 50, 1e-9);
+  EXPECT_NEAR(along.y(), 40, 1e-9);  // 90° counter-clockwise: up the screen
+  EXPECT_NEAR(turned.endDevice().y(), 30, 1e-9);
+
+  const TextLayout right(run(QStringLiteral("ab"), {10, 10}), context(kTaRight), QTransform(),
+                         QPointF(50, 50));
+  EXPECT_EQ(right.endDevice(), QPointF(30, 50));
+}
+
+}  // namespace
+}  // namespace ostrel::test

@@ -1,0 +1,107 @@
+#include "toolkit/metafile/DibCache.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cstring>
+
+#include "toolkit/metafile/RecordReader.h"
+#include "toolkit/picture/PictureLimits.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr uint32_t kCoreHeaderSize = 12;
+
+RecordReader readerOf(QByteArrayView bytes) {
+  return RecordReader(bytes.data(), uint32_t(std::min<qsizetype>(bytes.size(), UINT32_MAX)));
+}
+
+bool equalBytes(QByteArrayView a, QByteArrayView b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+}  // namespace
+
+qint64 DibCache::claimedPixels(const DibRef& dib) {
+  const RecordReader r = readerOf(dib.header);
+  qint64 width = 0, height = 0;
+  if (dib.form == DibRef::Form::Bitmap16) {
+    width = r.i16(2);
+    height = r.i16(4);
+  } else if (r.u32(0) == kCoreHeaderSize) {
+    width = r.u16(4);
+    height = r.i16(6);
+  } else {
+    width = r.i32(4);
+    height = r.i32(8);
+  }
+  height = std::abs(height);
+  // A bitmap the decoder refuses costs nothing but its floor.
+  if (!r.ok() || width <= 0 || height == 0 || width > PictureLimits::kMaxSide ||
+      height > PictureLimits::kMaxSide || width * height > PictureLimits::kMaxPixels)
+    return 0;
+  return width * height;
+}
+
+size_t DibCache::hashOf(const DibRef& dib) {
+  size_t seed = qHash(int(dib.form)) ^ qHash(dib.palColors);
+  seed = qHashBits(dib.header.data(), size_t(dib.header.size()), seed);
+  return qHashBits(dib.bits.data(), size_t(dib.bits.size()), seed);
+}
+
+bool DibCache::sameBytes(const DibRef& a, const DibRef& b) {
+  return a.form == b.form && a.palColors == b.palColors && equalBytes(a.header, b.header) &&
+         equalBytes(a.bits, b.bits);
+}
+
+bool DibCache::claim(const DibRef& dib) {
+  const size_t hash = hashOf(dib);
+  const auto [first, last] = claims_.equal_range(hash);
+  if (std::any_of(first, last, [&](const auto& e) { return sameBytes(e.second, dib); }))
+    return true;
+  const qint64 pixels = std::max(claimedPixels(dib), kMinPixelsPerBitmap);
+  if (claimed_ + pixels > PictureLimits::kMaxDrawingBitmapPixels) return false;
+  claimed_ += pixels;
+  claims_.emplace(hash, dib);
+  return true;
+}
+
+QImage DibCache::image(const DibRef& dib, const std::vector<QRgb>& palette, DibAlpha alpha) {
+  // A palette-indexed bitmap looks different under each palette: decoded
+  // afresh every time, though counted once.
+  const size_t hash = hashOf(dib);
+  if (!dib.palColors) {
+    const auto [first, last] = images_.equal_range(hash);
+    for (auto it = first; it != last; ++it)
+      if (it->second.alpha == alpha && sameBytes(it->second.dib, dib)) return it->second.image;
+  }
+  if (!claim(dib)) {
+    ++leftOut_;
+    return {};
+  }
+  QImage decoded = decode(dib, palette, alpha);
+  ++decoded_;
+  decodedPixels_ += qint64(decoded.width()) * decoded.height();
+  if (!dib.palColors) images_.emplace(hash, Decoded{dib, alpha, decoded});
+  return decoded;
+}
+
+QImage DibCache::decode(const DibRef& dib, const std::vector<QRgb>& palette, DibAlpha alpha) {
+  const auto size = [](QByteArrayView v) {
+    return uint32_t(std::min<qsizetype>(v.size(), UINT32_MAX));
+  };
+  switch (dib.form) {
+    case DibRef::Form::Split:
+      return DibDecoder::decode(dib.header.data(), size(dib.header), dib.bits.data(),
+                                size(dib.bits), dib.palColors, palette, alpha);
+    case DibRef::Form::Packed:
+      return DibDecoder::decodePacked(dib.header.data(), size(dib.header), dib.palColors, palette,
+                                      alpha);
+    case DibRef::Form::Bitmap16:
+      return DibDecoder::decodeBitmap16(dib.header, dib.bits);
+  }
+  return {};
+}
+
+}  // namespace ostrel

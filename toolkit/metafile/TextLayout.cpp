@@ -1,0 +1,121 @@
+#include "toolkit/metafile/TextLayout.h"
+
+#include <QFontMetricsF>
+#include <algorithm>
+#include <cmath>
+
+#include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiPlayer.h"
+
+namespace ostrel {
+
+namespace {
+constexpr uint32_t kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
+}  // namespace
+
+TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTransform& l2d,
+                       QPointF reference)
+    : align_(dc.textAlign) {
+  const GdiFont& f = dc.font;
+  const double sx = std::hypot(l2d.m11(), l2d.m12());
+  const double sy = std::hypot(l2d.m21(), l2d.m22());
+  text_ = run.text;
+  if (!run.ansi && FontMapper::isSymbolFont(f)) text_ = FontMapper::mapSymbols(text_, f);
+  sizeFont(f, sy);
+
+  const QFontMetricsF fm(font_);
+  if (f.width != 0) {
+    const double avg = fm.averageCharWidth() * k_;
+    if (avg > 0) stretch_ = std::clamp(std::abs(f.width) * sx / avg, 0.05, 20.0);
+  }
+
+  // Advances along the baseline in device pixels.
+  const qsizetype n = text_.size();
+  advance_.resize(size_t(n));
+  const bool useDx = run.dx.size() >= size_t(n) && n > 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    advance_[size_t(i)] =
+        useDx ? run.dx[size_t(i)] * sx
+              : fm.horizontalAdvance(text_.at(i)) * k_ * stretch_ + dc.textCharExtra * sx;
+    width_ += advance_[size_t(i)];
+  }
+
+  double angle = -f.escapement / 10.0;
+  double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
+  if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
+  angle += base;
+
+  if ((align_ & kTaCenter) == kTaCenter)
+    x0_ = -width_ / 2;
+  else if (align_ & kTaRight)
+    x0_ = -width_;
+  baseline_ = ascent_;
+  if ((align_ & kTaBaseline) == kTaBaseline)
+    baseline_ = 0;
+  else if (align_ & kTaBottom)
+    baseline_ = -descent_;
+
+  const QPointF devRef = l2d.map(reference);
+  toDevice_.translate(devRef.x(), devRef.y());
+  toDevice_.rotate(angle);
+  placeGlyphs(run, sy, useDx, dc.textCharExtra != 0);
+}
+
+void TextLayout::sizeFont(const GdiFont& f, double sy) {
+  // Qt takes whole pixel sizes; the remainder goes into the glyph scale.
+  double px = (f.height == 0 ? 12.0 : std::abs(double(f.height))) * sy;
+  px = std::clamp(px, 0.01, 20000.0);
+  font_ = QFont(FontMapper::familyFor(f));
+  font_.setKerning(false);
+  font_.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
+  font_.setItalic(f.italic);
+  font_.setUnderline(f.underline);
+  font_.setStrikeOut(f.strikeOut);
+  font_.setStyleStrategy(QFont::PreferOutline);
+  pixelSize_ = std::max(1, int(std::lround(px)));
+  font_.setPixelSize(pixelSize_);
+  if (f.height > 0) {
+    // A positive height is the cell (ascent plus descent), not the em.
+    const QFontMetricsF m(font_);
+    const double cell = m.ascent() + m.descent();
+    if (cell > 0) px = px * pixelSize_ / cell;
+    pixelSize_ = std::max(1, int(std::lround(px)));
+    font_.setPixelSize(pixelSize_);
+  }
+  k_ = px / pixelSize_;
+  const QFontMetricsF fm(font_);
+  ascent_ = fm.ascent() * k_;
+  descent_ = fm.descent() * k_;
+}
+
+void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool charExtra) {
+  const qsizetype n = text_.size();
+  if (n == 0) return;
+  if (!useDx && !charExtra) {
+    // The font's own spacing: the run in one piece.
+    glyphs_.push_back({text_, QPointF(x0_, baseline_)});
+    return;
+  }
+  double x = x0_, y = baseline_;
+  const bool useDy = useDx && run.dy.size() >= size_t(n);
+  for (qsizetype i = 0; i < n; ++i) {
+    const QChar c = text_.at(i);
+    if (useDx && c.isHighSurrogate() && i + 1 < n) {
+      glyphs_.push_back({text_.mid(i, 2), QPointF(x, y)});
+      x += advance_[size_t(i)] + advance_[size_t(i) + 1];
+      ++i;
+      continue;
+    }
+    if (!useDx || !c.isSpace()) glyphs_.push_back({QString(c), QPointF(x, y)});
+    x += advance_[size_t(i)];
+    if (useDy) y -= run.dy[size_t(i)] * sy;
+  }
+}
+
+QPointF TextLayout::endDevice() const {
+  double move = 0;
+  if ((align_ & kTaCenter) != kTaCenter) move = (align_ & kTaRight) ? -width_ : width_;
+  return toDevice_.map(QPointF(move, 0));
+}
+
+}  // namespace ostrel
