@@ -1,6 +1,7 @@
 #include "toolkit/picture/IconDecoder.h"
 
 #include <QCoreApplication>
+#include <QSet>
 #include <QtEndian>
 #include <algorithm>
 #include <vector>
@@ -19,6 +20,7 @@ constexpr auto tr = &pictureText;
 constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
 
 struct Entry {
+  qsizetype offset = 0;
   QByteArrayView bytes;
   bool png = false;
   qint64 area = 0;
@@ -59,23 +61,25 @@ bool describe(Entry& e) {
   }
 }
 
-}  // namespace
-
-QImage IconDecoder::decode(QByteArrayView data) {
+// The readable entries, best first. Each place in the file counts once: a
+// directory may list one damaged image thousands of times, and each listing
+// would be decoded and refused anew.
+std::vector<Entry> entriesOf(QByteArrayView data) {
   if (data.size() < 6)
     throw DecodeFailure(err::InvalidPicture, tr("its icon directory ends early"));
   const int count = qFromLittleEndian<quint16>(data.data() + 4);
   std::vector<Entry> entries;
+  QSet<qsizetype> seen;
   for (int i = 0; i < count; ++i) {
     const qsizetype at = 6 + qsizetype(i) * 16;
     if (at + 16 > data.size()) break;
-    const qint64 bytes = qFromLittleEndian<quint32>(data.data() + at + 8);
-    const qint64 offset = qFromLittleEndian<quint32>(data.data() + at + 12);
+    const qsizetype offset = qFromLittleEndian<quint32>(data.data() + at + 12);
     if (offset < 6 || offset >= data.size()) continue;
+    if (seen.contains(offset)) continue;
+    seen.insert(offset);
     // Writers get the entry's byte count wrong both ways; the decoders are
     // bounded by the file, so an entry may run to its end.
-    Q_UNUSED(bytes);
-    Entry e{data.sliced(offset)};
+    Entry e{offset, data.sliced(offset)};
     if (describe(e)) entries.push_back(e);
   }
   if (entries.empty()) {
@@ -84,6 +88,19 @@ QImage IconDecoder::decode(QByteArrayView data) {
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     return a.area != b.area ? a.area > b.area : a.bitsPerPixel > b.bitsPerPixel;
   });
+  return entries;
+}
+
+}  // namespace
+
+std::vector<qsizetype> IconDecoder::candidates(QByteArrayView data) {
+  std::vector<qsizetype> offsets;
+  for (const Entry& e : entriesOf(data)) offsets.push_back(e.offset);
+  return offsets;
+}
+
+QImage IconDecoder::decode(QByteArrayView data) {
+  const std::vector<Entry> entries = entriesOf(data);
   DecodeFailure first(err::InvalidPicture, {});
   bool haveFailure = false;
   for (const Entry& e : entries) {
