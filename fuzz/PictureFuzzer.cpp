@@ -1,10 +1,10 @@
 #include "fuzz/PictureFuzzer.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <cstring>
 
+#include "fuzz/MetafileFuzzer.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/PictureLimits.h"
 #include "toolkit/picture/PictureLoader.h"
@@ -12,13 +12,9 @@
 namespace ostrel {
 
 void PictureFuzzer::init() {
-  static int argc = 1;
-  static char name[] = "fuzz";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt's readers complain about every damaged input; the log would be nothing else.
   qputenv("QT_LOGGING_RULES", "qt.gui.imageio*=false");
-  static QGuiApplication app(argc, argv);
+  MetafileFuzzer::init();
 }
 
 QByteArray PictureFuzzer::withMagic(const uint8_t* data, size_t size, const char* magic,
