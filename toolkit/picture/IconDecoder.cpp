@@ -17,6 +17,7 @@ namespace {
 
 constexpr auto tr = &pictureText;
 
+constexpr qint64 kMaxPngSide = 0x7FFFFFFF;
 constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
 
 struct Entry {
@@ -47,9 +48,12 @@ bool describe(Entry& e) {
     e.png = true;
     const qint64 w = qFromBigEndian<quint32>(e.bytes.data() + 16);
     const qint64 h = qFromBigEndian<quint32>(e.bytes.data() + 20);
+    // PNG sides are below 2^31; larger ones would overflow the area, and no
+    // decoder takes them anyway.
+    if (w <= 0 || h <= 0 || w > kMaxPngSide || h > kMaxPngSide) return false;
     e.area = w * h;
     e.bitsPerPixel = pngBitsPerPixel(quint8(e.bytes[24]), quint8(e.bytes[25]));
-    return w > 0 && h > 0;
+    return true;
   }
   try {
     const BmpDecoder::Info info = BmpDecoder::peek(e.bytes, BmpDecoder::Layout::IconEntry);

@@ -137,5 +137,15 @@ TEST(IconDecoder, ImageListedManyTimesIsTriedOnce) {
   EXPECT_EQ(image.size(), QSize(16, 16));
 }
 
+// A PNG entry whose header claims 2^32 - 1 pixels a side: the entry's area
+// overflowed while the entries were ranked (UBSan). Found by fuzz_ico.
+TEST(IconDecoder, PngEntryWithImpossibleSidesIsPassedOver) {
+  QByteArray huge = pngEntry(4, 0xFFFF0000);
+  huge.replace(16, 8, QByteArray(8, '\xFF'));
+  const QImage image = IconDecoder::decode(iconFile({huge, dibEntry(16, 8, 0xFF00FF00)}));
+  EXPECT_EQ(image.size(), QSize(16, 16));
+  EXPECT_EQ(IconDecoder::candidates(iconFile({huge, dibEntry(8, 8, 0xFF00FF00)})).size(), 1U);
+}
+
 }  // namespace
 }  // namespace ostrel
