@@ -17,7 +17,6 @@ namespace {
 
 constexpr auto tr = &pictureText;
 
-constexpr qint64 kMaxPngSide = 0x7FFFFFFF;
 constexpr QByteArrayView kPngSignature("\x89PNG\r\n\x1a\n", 8);
 
 struct Entry {
@@ -46,12 +45,9 @@ bool describe(Entry& e) {
   if (e.bytes.startsWith(kPngSignature)) {
     if (e.bytes.size() < 33) return false;
     e.png = true;
-    const qint64 w = qFromBigEndian<quint32>(e.bytes.data() + 16);
-    const qint64 h = qFromBigEndian<quint32>(e.bytes.data() + 20);
-    // PNG sides are below 2^31; larger ones would overflow the area, and no
-    // decoder takes them anyway.
-    if (w <= 0 || h <= 0 || w > kMaxPngSide || h > kMaxPngSide) return false;
-    e.area = w * h;
+    const QSize size = QtImageDecoder::pngSize(e.bytes);
+    if (!size.isValid() || size.isEmpty()) return false;
+    e.area = qint64(size.width()) * size.height();
     e.bitsPerPixel = pngBitsPerPixel(quint8(e.bytes[24]), quint8(e.bytes[25]));
     return true;
   }
