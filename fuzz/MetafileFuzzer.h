@@ -11,6 +11,7 @@ namespace ostrel {
 // time inside one format instead of on the sniffing.
 class MetafileFuzzer {
  public:
+  // The offscreen application the painting needs, started once.
   static void init();
   static int run(const uint8_t* data, size_t size, const char* prefix, size_t prefixSize);
 };

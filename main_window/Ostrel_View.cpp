@@ -140,7 +140,9 @@ void Ostrel_View::File1_Click() {
   switch (actionForFileName(File1->FileName())) {
     case FileAction::PreviewPicture: {
       const QString name = fullFileName(Dir1->Path(), File1->FileName());
-      Image1->setPicture(PictureLoader::loadForPreview(name, Image1->size()));
+      // Decoded for the box's device pixels, so a ratio-2 screen gets a sharp preview.
+      const QSize box = Image1->size() * Image1->devicePixelRatioF();
+      Image1->setPicture(PictureLoader::loadForPreview(name, box));
       break;
     }
     case FileAction::OpenText:

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QPixmap>
+#include <initializer_list>
 
 namespace ostrel {
 
@@ -15,38 +17,48 @@ QPixmap png(const QString& file) {
   return QPixmap::fromImage(reader.read());
 }
 
-QIcon twoSizes(const QString& base) {
+// Each size in its own drawing, up to twice the largest for ratio-2 screens;
+// the icon picks the one that fits the device pixels it is drawn on.
+QIcon inSizes(const QString& base, std::initializer_list<int> pixels) {
   QIcon icon;
-  for (int size : {16, 32}) {
+  for (int size : pixels) {
     const QString file = QStringLiteral(":/icons/%1-%2.png").arg(base).arg(size);
     if (QFile::exists(file)) icon.addPixmap(png(file));
   }
   return icon;
 }
 
+// A button picture and its "@2x" drawing of twice the pixels.
+QIcon withDouble(const QString& base) {
+  QIcon icon(png(QStringLiteral(":/icons/%1.png").arg(base)));
+  const QString twice = QStringLiteral(":/icons/%1@2x.png").arg(base);
+  if (QFile::exists(twice)) icon.addPixmap(png(twice));
+  return icon;
+}
+
 }  // namespace
 
 QIcon Icons::program() {
-  return twoSizes(QStringLiteral("program"));
+  return inSizes(QStringLiteral("program"), {16, 32, 64});
 }
 QIcon Icons::viewer() {
-  return twoSizes(QStringLiteral("viewer"));
+  return inSizes(QStringLiteral("viewer"), {16, 32, 64});
 }
 QIcon Icons::textWindow() {
-  return twoSizes(QStringLiteral("text-window"));
+  return inSizes(QStringLiteral("text-window"), {16, 32, 64});
 }
-QPixmap Icons::arrowAnticlockwise() {
-  return png(QStringLiteral(":/icons/arrow-anticlockwise.png"));
+QIcon Icons::arrowAnticlockwise() {
+  return withDouble(QStringLiteral("arrow-anticlockwise"));
 }
-QPixmap Icons::arrowClockwise() {
-  return png(QStringLiteral(":/icons/arrow-clockwise.png"));
+QIcon Icons::arrowClockwise() {
+  return withDouble(QStringLiteral("arrow-clockwise"));
 }
 
 QIcon Icons::folderOpen() {
-  return QIcon(png(QStringLiteral(":/icons/folder-open-16.png")));
+  return inSizes(QStringLiteral("folder-open"), {16, 32});
 }
 QIcon Icons::folderClosed() {
-  return QIcon(png(QStringLiteral(":/icons/folder-closed-16.png")));
+  return inSizes(QStringLiteral("folder-closed"), {16, 32});
 }
 
 }  // namespace ostrel

@@ -19,12 +19,27 @@ ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, 
 void ImageControl::setPicture(const Picture& picture) {
   picture_ = picture;
   cache_ = QImage();
-  if (sizing_ == Sizing::Natural) {
-    const QSize s = picture_.naturalSize();
-    setWidth(fromPixels(s.width(), scaleMode()));
-    setHeight(fromPixels(s.height(), scaleMode()));
-  }
+  if (sizing_ == Sizing::Natural) takeNaturalSize();
   update();
+}
+
+void ImageControl::takeNaturalSize() {
+  // A logical pixel is 15 twips at any ratio, so on a ratio-2 screen a raster
+  // pixel, being one device pixel, is 7.5 twips.
+  ratio_ = devicePixelRatioF();
+  const QSizeF s = picture_.naturalSize(ratio_) * unitsPerPixel(scaleMode());
+  setWidth(static_cast<float>(s.width()));
+  setHeight(static_cast<float>(s.height()));
+}
+
+bool ImageControl::event(QEvent* event) {
+  // Moved to a screen of another ratio, a raster picture at natural size
+  // covers another number of logical pixels.
+  if (event->type() == QEvent::ScreenChangeInternal && sizing_ == Sizing::Natural &&
+      !picture_.isNull() && !picture_.isDrawing() && devicePixelRatioF() != ratio_) {
+    takeNaturalSize();
+  }
+  return QWidget::event(event);
 }
 
 void ImageControl::geometryApplied() {
@@ -59,10 +74,13 @@ void ImageControl::paintEvent(QPaintEvent* event) {
     painter.drawImage(QPointF(0, 0), image);
     return;
   }
-  const QRect exposed = event->rect();
-  if (sizing_ == Sizing::Natural && image.size() == size()) {
-    // Only the exposed part is copied: a scroll repaints a strip, not the photo.
-    painter.drawImage(exposed.topLeft(), image, exposed);
+  if (sizing_ == Sizing::Natural && image.size() == picture_.naturalSize()) {
+    // One picture pixel on one device pixel, so nothing is resampled; only
+    // the exposed part is copied: a scroll repaints a strip, not the photo.
+    const qreal ratio = devicePixelRatioF();
+    const QRectF exposed(event->rect());
+    const QRectF source(exposed.topLeft() * ratio, exposed.size() * ratio);
+    painter.drawImage(exposed, image, source);
     return;
   }
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);

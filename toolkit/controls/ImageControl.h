@@ -9,8 +9,10 @@
 namespace ostrel {
 
 // A picture control. At natural size, assigning a picture sizes the control
-// to the picture; stretched, the picture fills the control and its aspect
-// ratio is not kept.
+// to the picture, a raster picture's pixels taken as device pixels (sharp on
+// any screen) and a drawing at its physical size; stretched, the picture
+// fills the control and its aspect ratio is not kept. Either way it is drawn
+// at the screen's resolution.
 class ImageControl : public QWidget, public ControlGeometry {
   Q_OBJECT
 
@@ -32,13 +34,16 @@ class ImageControl : public QWidget, public ControlGeometry {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void geometryApplied() override;
+  bool event(QEvent* event) override;
 
  private:
   const QImage& rendered();
+  void takeNaturalSize();
 
   Sizing sizing_;
   Picture picture_;
-  QImage cache_;  // a drawing rendered once at the control's size
+  QImage cache_;     // a drawing rendered once at the control's size
+  qreal ratio_ = 1;  // the device pixel ratio the natural size was taken at
   bool pressed_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QImage>
+#include <vector>
 
 namespace ostrel {
 
@@ -11,6 +12,10 @@ namespace ostrel {
 class IconDecoder {
  public:
   static QImage decode(QByteArrayView data);
+
+  // Where the entries decode() tries start, best first, each place once.
+  // Throws DecodeFailure when there is none.
+  static std::vector<qsizetype> candidates(QByteArrayView data);
 };
 
 }  // namespace ostrel

@@ -33,6 +33,12 @@ QSize Picture::naturalSize() const {
   return isNull() ? QSize() : natural_;
 }
 
+QSizeF Picture::naturalSize(qreal devicePixelRatio) const {
+  const QSizeF size(naturalSize());
+  if (drawing_ || devicePixelRatio <= 0) return size;
+  return size / devicePixelRatio;
+}
+
 void Picture::paint(QPainter& painter, const QRectF& target) const {
   if (drawing_) {
     painter.save();

@@ -24,8 +24,14 @@ class Picture {
   bool isNull() const;
   bool isDrawing() const { return drawing_ != nullptr; }
 
-  // Size at 96 dpi in logical pixels (the upright size for rotated photos).
+  // A raster picture's pixel count (upright for rotated photos); a drawing's
+  // size at 96 dpi in logical pixels.
   QSize naturalSize() const;
+
+  // What the picture covers at its natural size on a screen with the given
+  // device pixel ratio, in logical pixels: each raster pixel is one device
+  // pixel, so it stays sharp; a drawing keeps its physical size.
+  QSizeF naturalSize(qreal devicePixelRatio) const;
 
   // Draws the picture stretched into target (aspect ratio not kept).
   void paint(QPainter& painter, const QRectF& target) const;

@@ -20,6 +20,14 @@ class QtImageDecoder {
 
   // The size the reader reports without decoding, or an empty size.
   static QSize peekSize(QByteArrayView data, const char* format);
+
+  // A PNG's size as its IHDR chunk gives it, read without a reader; invalid
+  // without a readable IHDR or with a side of 2^31 or more.
+  static QSize pngSize(QByteArrayView data);
+
+  // Whether every chunk of a PNG lies inside data, up to and with IEND (what
+  // follows it is not looked at).
+  static bool pngChunksFit(QByteArrayView data);
 };
 
 }  // namespace ostrel

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -358,26 +359,36 @@ QString RegistryFile::keyFromHeader(const QString& inBrackets) const {
 }
 
 void RegistryFile::addKey(const QString& key) {
-  // A file lists a key only where it has values; its parents exist all the same.
-  for (qsizetype cut = key.indexOf(u'\\'); cut >= 0; cut = key.indexOf(u'\\', cut + 1))
-    if (!keys_.contains(key.left(cut))) keys_.insert(key.left(cut), {});
+  // A file lists a key only where it has values; its parents exist all the
+  // same, found by hasKey() among the keys below them. Storing each parent
+  // path would cost a line of n components n copies of its prefixes.
   if (!keys_.contains(key)) keys_.insert(key, {});
 }
 
 void RegistryFile::removeKey(const QString& key) {
   if (key.isEmpty()) return;
+  bool removed = keys_.remove(key) > 0;
+  // The keys below form one run in the sorted map.
   const QString below = key + u'\\';
-  for (auto it = keys_.begin(); it != keys_.end();) {
-    if (it.key() == key || it.key().startsWith(below))
-      it = keys_.erase(it);
-    else
-      ++it;
+  for (auto it = keys_.lowerBound(below); it != keys_.end() && it.key().startsWith(below);) {
+    it = keys_.erase(it);
+    removed = true;
   }
+  // The parent stays, even when the removed key was all that made it exist.
+  const qsizetype cut = key.lastIndexOf(u'\\');
+  if (removed && cut > 0) addKey(key.left(cut));
+}
+
+bool RegistryFile::contains(const QString& key) const {
+  if (keys_.contains(key)) return true;
+  const QString below = key + u'\\';
+  const auto it = keys_.lowerBound(below);
+  return it != keys_.end() && it.key().startsWith(below);
 }
 
 bool RegistryFile::hasKey(const QString& keyPath) const {
   const QString key = normalise(keyPath);
-  return keys_.contains(format_ == Format::Wine ? key : expandRootAlias(key));
+  return !key.isEmpty() && contains(format_ == Format::Wine ? key : expandRootAlias(key));
 }
 
 std::optional<RegistryValue> RegistryFile::value(const QString& keyPath,

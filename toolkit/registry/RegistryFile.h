@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <optional>
 
@@ -46,7 +46,8 @@ class RegistryFile {
 
   Format format() const { return format_; }
   QString error() const { return error_; }
-  int keyCount() const { return keys_.size(); }
+  // The keys the file lists (their parents not counted).
+  int keyCount() const { return int(keys_.size()); }
 
   // keyPath as the file writes it: with the root's name for exported files
   // ("HKEY_LOCAL_MACHINE\Software"), relative to the file's root for Wine's.
@@ -72,8 +73,12 @@ class RegistryFile {
   QString keyFromHeader(const QString& inBrackets) const;
   void addKey(const QString& key);
   void removeKey(const QString& key);
+  // Whether key is listed or is the parent of one that is.
+  bool contains(const QString& key) const;
 
-  QHash<QString, Values> keys_;  // by normalised, case-folded key path
+  // By normalised, case-folded key path; sorted, so the keys below one key
+  // lie together.
+  QMap<QString, Values> keys_;
   Format format_ = Format::None;
   QString error_;
 };

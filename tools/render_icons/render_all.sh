@@ -17,6 +17,16 @@ export QT_QPA_PLATFORM=offscreen
 "$tool" folder-closed.svg folder-closed-16.png 16 16 --16-colours
 "$tool" folder-open.svg folder-open-16.png 16 16 --16-colours
 
+# Twice the pixels for screens with a device pixel ratio of 2: the same
+# drawings in the same 16 colours, so they look alike, only finer.
+"$tool" program.svg program-64.png 64 64 --16-colours
+"$tool" viewer.svg viewer-64.png 64 64 --16-colours
+"$tool" text-window.svg text-window-64.png 64 64 --16-colours
+"$tool" arrow-anticlockwise.svg arrow-anticlockwise@2x.png 48 46 --16-colours
+"$tool" arrow-clockwise.svg arrow-clockwise@2x.png 48 46 --16-colours
+"$tool" folder-closed.svg folder-closed-32.png 32 32 --16-colours
+"$tool" folder-open.svg folder-open-32.png 32 32 --16-colours
+
 for size in 48 128 256; do
   mkdir -p hicolor/${size}x${size}
   "$tool" program.svg hicolor/${size}x${size}/org.ostrel.OstrelViewer.png $size $size

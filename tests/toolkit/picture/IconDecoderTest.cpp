@@ -105,5 +105,47 @@ TEST(IconDecoder, BrokenEntryGivesWayToTheNextBest) {
   }
 }
 
+// An icon whose directory lists one damaged image many times: a 39 KB file
+// naming a cut-short 3000 x 3000 PNG a hundred times held the loader for
+// 15 s, each listing decoded and refused anew. Found writing the ICO fuzz
+// target.
+TEST(IconDecoder, ImageListedManyTimesIsTriedOnce) {
+  const QByteArray damaged = pngEntry(64, 0xFF00FF00).left(60);
+  const QByteArray good = dibEntry(16, 8, 0xFF0000FF);
+  QByteArray file = iconFile({damaged, good});
+  const qsizetype damagedAt = 6 + 2 * 16;
+  // Make it 200 listings: the first entry's 16 bytes again and again, the
+  // image offsets moved past the longer directory.
+  const QByteArray listing = file.mid(6, 16);
+  QByteArray dir("\0\0\1\0", 4);
+  const int count = 200;
+  dir.append(char(count & 0xFF)).append(char(count >> 8));
+  const qsizetype shift = (count - 2) * 16;
+  auto listed = [&](QByteArray entry, qsizetype at) {
+    const quint32 offset = quint32(at + shift);
+    for (int i = 0; i < 4; ++i) entry[12 + i] = char((offset >> (8 * i)) & 0xFF);
+    return entry;
+  };
+  for (int i = 0; i < count - 1; ++i) dir += listed(listing, damagedAt);
+  dir += listed(file.mid(6 + 16, 16), damagedAt + damaged.size());
+  file = dir + file.mid(damagedAt);
+
+  const std::vector<qsizetype> tried = IconDecoder::candidates(file);
+  ASSERT_EQ(tried.size(), 2U);
+  EXPECT_EQ(tried[0], damagedAt + shift);  // the larger, tried first
+  const QImage image = IconDecoder::decode(file);
+  EXPECT_EQ(image.size(), QSize(16, 16));
+}
+
+// A PNG entry whose header claims 2^32 - 1 pixels a side: the entry's area
+// overflowed while the entries were ranked (UBSan). Found by fuzz_ico.
+TEST(IconDecoder, PngEntryWithImpossibleSidesIsPassedOver) {
+  QByteArray huge = pngEntry(4, 0xFFFF0000);
+  huge.replace(16, 8, QByteArray(8, '\xFF'));
+  const QImage image = IconDecoder::decode(iconFile({huge, dibEntry(16, 8, 0xFF00FF00)}));
+  EXPECT_EQ(image.size(), QSize(16, 16));
+  EXPECT_EQ(IconDecoder::candidates(iconFile({huge, dibEntry(8, 8, 0xFF00FF00)})).size(), 1U);
+}
+
 }  // namespace
 }  // namespace ostrel

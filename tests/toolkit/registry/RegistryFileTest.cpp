@@ -137,6 +137,38 @@ TEST(RegistryFileTest, DeletionsRemoveValuesAndKeys) {
   EXPECT_FALSE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\B\\C")));
 }
 
+// A 60 KB line naming a key 30000 levels deep took 2.3 GB to parse, each of
+// its parents stored as a path of its own. Found writing the registry fuzz
+// target.
+TEST(RegistryFileTest, DeepKeyIsStoredOnceNotOncePerParent) {
+  QByteArray deep("REGEDIT4\n[HKEY_CURRENT_USER");
+  for (int i = 0; i < 30000; ++i) deep += "\\a";
+  deep += "]\n\"v\"=\"1\"\n";
+  const RegistryFile file = RegistryFile::parse(deep);
+  EXPECT_EQ(file.keyCount(), 1);
+  EXPECT_TRUE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\a\\A\\a")));
+  EXPECT_TRUE(file.hasKey(QStringLiteral("HKCU")));
+  EXPECT_FALSE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\b")));
+}
+
+TEST(RegistryFileTest, DeletingAKeyKeepsItsParentAndItsNeighbours) {
+  const RegistryFile file = RegistryFile::parse(
+      "REGEDIT4\n"
+      "[HKEY_CURRENT_USER\\P\\Gone\\Deeper]\n[HKEY_CURRENT_USER\\P\\Gone!]\n"
+      "[HKEY_CURRENT_USER\\P\\Gone2]\n[-HKEY_CURRENT_USER\\P\\GONE]\n"
+      "[HKEY_CURRENT_USER\\Q\\Only]\n[-HKEY_CURRENT_USER\\Q\\Only]\n"
+      "[-HKEY_CURRENT_USER\\Never\\There]\n");
+  auto has = [&](const char* key) { return file.hasKey(QString::fromLatin1(key)); };
+  EXPECT_FALSE(has("HKEY_CURRENT_USER\\P\\Gone"));
+  EXPECT_FALSE(has("HKEY_CURRENT_USER\\P\\Gone\\Deeper"));
+  EXPECT_TRUE(has("HKEY_CURRENT_USER\\P\\Gone!"));  // sorts between the two
+  EXPECT_TRUE(has("HKEY_CURRENT_USER\\P\\Gone2"));
+  EXPECT_TRUE(has("HKEY_CURRENT_USER\\P"));
+  EXPECT_TRUE(has("HKEY_CURRENT_USER\\Q"));  // its only child gone, it stays
+  EXPECT_FALSE(has("HKEY_CURRENT_USER\\Q\\Only"));
+  EXPECT_FALSE(has("HKEY_CURRENT_USER\\Never"));
+}
+
 TEST(RegistryFileTest, ReadsWineFiles) {
   const RegistryFile file = RegistryFile::parse(
       "WINE REGISTRY Version 2\n"
