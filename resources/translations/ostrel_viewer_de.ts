@@ -84,6 +84,10 @@
         <source>the metafile gives the picture no size.</source>
         <translation>die Metadatei gibt dem Bild keine Größe.</translation>
     </message>
+    <message>
+        <source>its bitmaps together claim more than %1 megapixels, more than this program draws in one picture.</source>
+        <translation>seine Bitmaps beanspruchen zusammen mehr als %1 Megapixel, mehr als dieses Programm in einem Bild zeichnet.</translation>
+    </message>
 </context>
 <context>
     <name>Printer</name>
@@ -164,6 +168,10 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <source>There is no room to prepare the document for printing.</source>
         <translation>Es ist kein Platz, um das Dokument für den Druck vorzubereiten.</translation>
     </message>
+    <message>
+        <source>Printing was cancelled.</source>
+        <translation>Das Drucken wurde abgebrochen.</translation>
+    </message>
 </context>
 <context>
     <name>RegistryFile</name>
@@ -224,6 +232,36 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     </message>
 </context>
 <context>
+    <name>TextCodec</name>
+    <message>
+        <source>UTF-8 with BOM</source>
+        <translation>UTF-8 mit BOM</translation>
+    </message>
+    <message>
+        <source>%1 (declared)</source>
+        <translation>%1 (angegeben)</translation>
+    </message>
+</context>
+<context>
+    <name>TextDocument</name>
+    <message>
+        <source>The text cannot be opened: %1.</source>
+        <translation>Der Text kann nicht geöffnet werden: %1.</translation>
+    </message>
+    <message>
+        <source>The file %1 cannot be opened: %2.</source>
+        <translation>Die Datei %1 kann nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>there is not enough memory to hold it</source>
+        <translation>es ist nicht genug Speicher frei, um sie zu fassen</translation>
+    </message>
+    <message>
+        <source>Saving was cancelled.</source>
+        <translation>Das Speichern wurde abgebrochen.</translation>
+    </message>
+</context>
+<context>
     <name>TextFileReader</name>
     <message>
         <source>The file %1 cannot be opened: %2.</source>
@@ -264,6 +302,17 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     <message>
         <source>no file is selected</source>
         <translation>es ist keine Datei ausgewählt</translation>
+    </message>
+</context>
+<context>
+    <name>TextSource</name>
+    <message>
+        <source>Reading the file was cancelled.</source>
+        <translation>Das Lesen der Datei wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>it has more than %1 lines, the most the text window can hold</source>
+        <translation>sie hat mehr als %1 Zeilen, mehr als das Textfenster fassen kann</translation>
     </message>
 </context>
 <context>
@@ -318,6 +367,22 @@ Save it as UTF-8, which holds them all?</source>
         <translation>Der Text enthält Zeichen, die der Zeichensatz von %1 (%2) nicht darstellen kann.
 
 Als UTF-8 speichern, das alle darstellen kann?</translation>
+    </message>
+    <message>
+        <source>Reading</source>
+        <translation>Lesen</translation>
+    </message>
+    <message>
+        <source>The characters of this file are read and saved as %1.</source>
+        <translation>Die Zeichen dieser Datei werden als %1 gelesen und gespeichert.</translation>
+    </message>
+    <message>
+        <source>Saving</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>The text cannot be written in the character set of %1 (%2).</source>
+        <translation>Der Text kann nicht im Zeichensatz von %1 (%2) geschrieben werden.</translation>
     </message>
 </context>
 <context>
@@ -518,10 +583,48 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::ProgressStrip</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::ScrollBar</name>
     <message>
         <source>The scroll bar&apos;s %1 cannot be %2: it must lie between -32768 and 32767.</source>
         <translation>Der Wert %1 der Bildlaufleiste kann nicht %2 sein: er muss zwischen -32768 und 32767 liegen.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::TextBox</name>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>&amp;Wiederholen</translation>
+    </message>
+    <message>
+        <source>Cu&amp;t</source>
+        <translation>&amp;Ausschneiden</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Kopieren</translation>
+    </message>
+    <message>
+        <source>&amp;Paste</source>
+        <translation>&amp;Einfügen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Alles auswählen</translation>
     </message>
 </context>
 <context>

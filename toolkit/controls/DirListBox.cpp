@@ -56,6 +56,9 @@ DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QListWidget(parent), ControlGeometry(this, mode) {
   setObjectName(name);
   setUniformItemSizes(true);
+  // Folder icons at their design size; a screen of twice the pixels takes
+  // the icon's larger drawing for the same size.
+  setIconSize(QSize(16, 16));
   path_ = QDir::cleanPath(QDir::currentPath());
   // The folder the program started in is its volume's current folder, for
   // as long as the user does not move on within that volume.

@@ -134,6 +134,9 @@ TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfolders) {
             (QStringList{root + "/alpha", root + "/folder.txt", root + "/Zeta"}));
   dirs.setPath(tmp.path());  // no change, no event
   EXPECT_EQ(changes.count(), 1);
+  // Rows of the design height: the folder icons' larger drawings are for
+  // screens of twice the pixels, not for larger rows.
+  EXPECT_LE(dirs.visualItemRect(dirs.item(0)).height(), 20);
 }
 
 TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
