@@ -41,9 +41,9 @@ void Form1::Form_Load() {
   // The window has its design interior here; the resize step at the first
   // display measures again against the real one.
   Ostrel_View& main = form<Ostrel_View>();
-  // Cascaded from the main window rather than at the text window's place,
-  // so that neither window hides the other when both are open.
-  placeCascadedFrom(main);
+  // Beside the main window rather than at the text window's place, so that
+  // neither hides the other when both are open.
+  placeBeside(main);
   const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
   Image1->setPicture(PictureLoader::load(name));
   setRanges();

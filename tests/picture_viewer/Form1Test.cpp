@@ -243,16 +243,15 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
   EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
 }
 
-TEST_F(Form1Test, FirstPlacedCascadedFromTheMainWindowClearOfTheTextWindowAndOnScreen) {
+TEST_F(Form1Test, FirstPlacedBesideTheMainWindowClearOfTheTextWindowAndOnScreen) {
   Ostrel_View& main = form<Ostrel_View>();
   main.Show();
   Form1& f = open(QStringLiteral("a.bmp"), QSize(100, 80));
   const QRect frame = f.frameGeometry();
-  EXPECT_GT(frame.left(), main.frameGeometry().left());
-  EXPECT_GT(frame.top(), main.frameGeometry().top());
   // The text window opens with its interior at 6165, 2205 twips.
   EXPECT_FALSE(frame.contains(QPoint(6165 / 15, 2205 / 15)));
   EXPECT_TRUE(f.screen()->availableGeometry().contains(frame));
+  EXPECT_NE(frame.topLeft(), main.frameGeometry().topLeft());
 
   // A main window dragged to the screen's edge still leaves the viewer on it.
   Unload<Form1>();
@@ -260,8 +259,24 @@ TEST_F(Form1Test, FirstPlacedCascadedFromTheMainWindowClearOfTheTextWindowAndOnS
   const QRect screen = main.screen()->availableGeometry();
   main.move(screen.right() - 50, screen.bottom() - 50);
   Form1& g = open(QStringLiteral("a.bmp"), QSize(100, 80));
-  EXPECT_TRUE(screen.contains(g.frameGeometry()))
-      << g.frameGeometry().x() << "," << g.frameGeometry().y();
+  EXPECT_TRUE(screen.contains(g.frameGeometry()));
+}
+
+TEST(ViewerPlacementTest, UnderTheMainWindowWhereThereIsRoomElseCascaded) {
+  // The main window's frame at its design place, with a 23-pixel title bar.
+  const QRect mainFrame(97, 141, 296, 377);
+  const QSize viewer(320, 270);
+  const QRect textWindowFrame(407, 124, 541, 488);
+  const QPoint below = Form::placementBeside(mainFrame, viewer, QRect(0, 0, 1280, 1024), 23);
+  EXPECT_EQ(below, QPoint(97, 518));
+  EXPECT_FALSE(QRect(below, viewer).intersects(mainFrame));
+  EXPECT_LE(QRect(below, viewer).intersected(textWindowFrame).width(), 10);
+  // No room below on a small screen: cascaded, and kept on the screen.
+  const QPoint cascaded = Form::placementBeside(mainFrame, viewer, QRect(0, 0, 1024, 600), 23);
+  EXPECT_EQ(cascaded, QPoint(120, 164));
+  const QPoint pulledBack =
+      Form::placementBeside(QRect(900, 500, 296, 377), viewer, QRect(0, 0, 1024, 768), 23);
+  EXPECT_EQ(pulledBack, QPoint(1024 - 320, 768 - 270));
 }
 
 TEST_F(Form1Test, FileInTheRootDirectoryGetsNoDoubledSeparator) {

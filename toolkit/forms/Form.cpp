@@ -85,23 +85,30 @@ WId Form::hWnd() {
   return winId();
 }
 
-void Form::placeCascadedFrom(const Form& other) {
-  // One title bar down and right of the other window's frame, as window
-  // managers cascade, then pulled back inside the screen.
-  const int step = std::max(other.frameMargins().top(), kAssumedFrame.top());
-  QPoint topLeft = other.frameGeometry().topLeft() + QPoint(step, step);
+QPoint Form::placementBeside(const QRect& otherFrame, const QSize& outer, const QRect& available,
+                             int titleHeight) {
+  // Under the other window, where it leaves the space to its right free for
+  // a window that opens there; where the screen has no room below, one title
+  // bar down and right of it, as window managers cascade.
+  QPoint topLeft(otherFrame.left(), otherFrame.bottom() + 1);
+  if (topLeft.y() + outer.height() > available.bottom() + 1) {
+    topLeft = otherFrame.topLeft() + QPoint(titleHeight, titleHeight);
+  }
+  // Then pulled back inside the screen.
+  topLeft.setX(
+      std::max(available.left(), std::min(topLeft.x(), available.right() + 1 - outer.width())));
+  topLeft.setY(
+      std::max(available.top(), std::min(topLeft.y(), available.bottom() + 1 - outer.height())));
+  return topLeft;
+}
+
+void Form::placeBeside(const Form& other) {
   const QScreen* screen =
       other.screen() != nullptr ? other.screen() : QGuiApplication::primaryScreen();
-  if (screen != nullptr) {
-    const QRect available = screen->availableGeometry();
-    const QMargins m = frameMargins();
-    const QSize outer = size().grownBy(m);
-    topLeft.setX(
-        std::max(available.left(), std::min(topLeft.x(), available.right() + 1 - outer.width())));
-    topLeft.setY(
-        std::max(available.top(), std::min(topLeft.y(), available.bottom() + 1 - outer.height())));
-  }
-  move(topLeft);
+  if (screen == nullptr) return;
+  const int title = std::max(other.frameMargins().top(), kAssumedFrame.top());
+  move(placementBeside(other.frameGeometry(), size().grownBy(frameMargins()),
+                       screen->availableGeometry(), title));
 }
 
 void Form::Show() {

@@ -46,9 +46,12 @@ class Form : public QWidget {
   // Repaints now.
   void Refresh();
 
-  // Moves the window (frame included) one title bar down and right of
-  // other's, kept on other's screen.
-  void placeCascadedFrom(const Form& other);
+  // Moves the window (frame included) under other, or one title bar down and
+  // right of it where the screen has no room below; kept on other's screen.
+  void placeBeside(const Form& other);
+  // Where placeBeside puts a window of outer size beside otherFrame.
+  static QPoint placementBeside(const QRect& otherFrame, const QSize& outer, const QRect& available,
+                                int titleHeight);
 
   // Sets the interior size and position at design time, in twips.
   void setDesignClientArea(float left, float top, float width, float height);
