@@ -405,6 +405,13 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::ImageControl</name>
+    <message>
+        <source>Parts of the picture “%1” were left out: it asks for more drawing than this program does for one picture.</source>
+        <translation>Teile des Bildes „%1“ wurden weggelassen: Es verlangt mehr Zeichenarbeit, als dieses Programm für ein Bild leistet.</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::Ostrel_View</name>
     <message>
         <source>All</source>

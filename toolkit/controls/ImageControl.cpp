@@ -1,7 +1,11 @@
 #include "toolkit/controls/ImageControl.h"
 
+#include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+
+#include "toolkit/dialogs/MessageBoxService.h"
 
 namespace ostrel {
 
@@ -19,6 +23,7 @@ ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, 
 void ImageControl::setPicture(const Picture& picture) {
   picture_ = picture;
   cache_ = QImage();
+  toldPartsLeftOut_ = false;
   if (sizing_ == Sizing::Natural) takeNaturalSize();
   update();
 }
@@ -53,10 +58,24 @@ const QImage& ImageControl::rendered() {
     if (cache_.size() != target) {
       cache_ = picture_.toImage(target);
       cache_.setDevicePixelRatio(devicePixelRatioF());
+      tellIfPartsLeftOut();
     }
     return cache_;
   }
   return picture_.image();
+}
+
+void ImageControl::tellIfPartsLeftOut() {
+  if (toldPartsLeftOut_ || !picture_.isDrawing() || picture_.drawing()->partsLeftOut() == 0) return;
+  toldPartsLeftOut_ = true;
+  const QString name = QDir::toNativeSeparators(picture_.fileName());
+  // Once per picture, and not from inside the paint.
+  QTimer::singleShot(0, this, [name] {
+    MsgBox(tr("Parts of the picture “%1” were left out: it asks for more drawing than this "
+              "program does for one picture.")
+               .arg(name),
+           mb::Information);
+  });
 }
 
 void ImageControl::paintEvent(QPaintEvent* event) {
@@ -66,6 +85,7 @@ void ImageControl::paintEvent(QPaintEvent* event) {
     // Too big to keep as pixels: play the records for the exposed part only.
     painter.setClipRect(event->rect());
     picture_.paint(painter, QRectF(rect()));
+    tellIfPartsLeftOut();
     return;
   }
   const QImage& image = rendered();

@@ -45,6 +45,9 @@ class ImageControl : public QWidget, public ControlGeometry {
   QImage cache_;     // a drawing rendered once at the control's size
   qreal ratio_ = 1;  // the device pixel ratio the natural size was taken at
   bool pressed_ = false;
+  // Whether the user has been told that this picture was drawn in part.
+  bool toldPartsLeftOut_ = false;
+  void tellIfPartsLeftOut();
 };
 
 }  // namespace ostrel

@@ -15,6 +15,7 @@ class MetafileDrawing : public Drawing {
 
   QSizeF naturalSize() const override { return content_.naturalSize; }
   void paint(QPainter& painter, const QRectF& target) const override;
+  int partsLeftOut() const override { return lastWork_.leftOut; }
 
   MetafileFormat format() const { return content_.format; }
   size_t recordCount() const { return content_.records.size(); }

@@ -18,6 +18,10 @@ class Drawing {
 
   // Draws the whole picture into target, stretched to fill it.
   virtual void paint(QPainter& painter, const QRectF& target) const = 0;
+
+  // How many of its parts the latest paint left out to stay within the
+  // work one picture may cost.
+  virtual int partsLeftOut() const { return 0; }
 };
 
 }  // namespace ostrel

@@ -39,6 +39,10 @@ class Picture {
   // A raster copy at the given size (natural size when empty).
   QImage toImage(QSize size = {}) const;
 
+  // The file the picture was read from, for messages about it.
+  QString fileName() const { return fileName_; }
+  void setFileName(const QString& fileName) { fileName_ = fileName; }
+
   const QImage& image() const { return image_; }
   const Drawing* drawing() const { return drawing_.get(); }
 
@@ -46,6 +50,7 @@ class Picture {
   QImage image_;
   QSize natural_;
   std::shared_ptr<const Drawing> drawing_;
+  QString fileName_;
 };
 
 }  // namespace ostrel

@@ -50,7 +50,9 @@ Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
                               QSize previewPixels) {
   const QString name = QDir::toNativeSeparators(fileName);
   if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
-    return Picture::fromDrawing(readMetafile(bytes, fileName));
+    Picture drawing = Picture::fromDrawing(readMetafile(bytes, fileName));
+    drawing.setFileName(fileName);
+    return drawing;
   }
   try {
     return decodeRaster(bytes, previewPixels);

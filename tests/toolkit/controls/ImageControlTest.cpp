@@ -1,0 +1,57 @@
+#include "toolkit/controls/ImageControl.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <memory>
+
+#include "tests/support/FakeServices.h"
+#include "toolkit/picture/Drawing.h"
+#include "toolkit/picture/Picture.h"
+
+namespace ostrel {
+namespace {
+
+// A drawing whose every paint leaves some of its parts out, as a metafile
+// over its work budget does.
+class OverBudgetDrawing : public Drawing {
+ public:
+  QSizeF naturalSize() const override { return {200, 150}; }
+  void paint(QPainter& painter, const QRectF& target) const override {
+    painter.fillRect(target, Qt::white);
+    ++paints;
+  }
+  int partsLeftOut() const override { return 3; }
+  mutable int paints = 0;
+};
+
+Picture overBudget(const QString& fileName) {
+  Picture picture = Picture::fromDrawing(std::make_shared<OverBudgetDrawing>());
+  picture.setFileName(fileName);
+  return picture;
+}
+
+TEST(ImageControlTest, APictureDrawnInPartIsReportedOnceNamingItsFile) {
+  auto& boxes = test::fakes().messageBox.calls;
+  boxes.clear();
+  ImageControl image(nullptr, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
+  image.resize(137, 113);
+  image.setPicture(overBudget(QStringLiteral("/pictures/bomb.emf")));
+  image.grab();
+  image.resize(120, 100);  // painted again at another size
+  image.grab();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].prompt.contains(QStringLiteral("/pictures/bomb.emf")));
+
+  // Another picture is another report.
+  image.setPicture(overBudget(QStringLiteral("/pictures/other.wmf")));
+  image.grab();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_TRUE(boxes[1].prompt.contains(QStringLiteral("other.wmf")));
+}
+
+}  // namespace
+}  // namespace ostrel
