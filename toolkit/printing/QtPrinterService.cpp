@@ -37,7 +37,7 @@ void paintTo(QPrinter& printer, const QString& text, const QFont& font,
       QFile::remove(printer.outputFileName());
     }
     throw ToolkitError(err::DialogCancelled,
-                     QCoreApplication::translate("QtPrinterService", "Printing was cancelled."));
+                       QCoreApplication::translate("QtPrinterService", "Printing was cancelled."));
   }
   if (!painter.end() || printer.printerState() == QPrinter::Error) {
     fail(QCoreApplication::translate("QtPrinterService", "The printer %1 reported an error.")
