@@ -236,22 +236,36 @@ def drive(desktop, program, folder):
     expect(status == 0, f"Exit ends the program with status 0 (got {status})")
 
 
-def main():
+def stop(proc):
+    proc.terminate()
+    try:
+        proc.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+
+
+def run(doc, prefix, make, drive_steps, start_helpers=None):
+    """Starts Xvfb (and whatever start_helpers(desktop) starts beside it), makes
+    the test folder with make(folder), runs the program there, drives it with
+    drive_steps(desktop, program, folder) and cleans up; returns the exit code."""
     if len(sys.argv) != 2:
-        print(__doc__)
+        print(doc)
         return 2
     binary = os.path.abspath(sys.argv[1])
     xvfb, display = start_xvfb()
     desktop = Desktop(display)
-    folder = tempfile.mkdtemp(prefix="ostrel-blackbox-")
+    helpers = []
+    folder = tempfile.mkdtemp(prefix=prefix)
     program = None
     try:
-        make_folder(folder)
+        if start_helpers is not None:
+            helpers.append(start_helpers(desktop))
+        make(folder)
         env = dict(desktop.env, QT_QPA_PLATFORM="xcb", HOME=folder,
                    XDG_RUNTIME_DIR=folder, XDG_CONFIG_HOME=os.path.join(folder, ".config"))
         env.pop("WAYLAND_DISPLAY", None)
         program = subprocess.Popen([binary], cwd=folder, env=env)
-        drive(desktop, program, folder)
+        drive_steps(desktop, program, folder)
         print("PASS")
         return 0
     except Failure as failure:
@@ -261,13 +275,10 @@ def main():
         if program is not None and program.poll() is None:
             program.kill()
             program.wait()
-        xvfb.terminate()
-        try:
-            xvfb.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            xvfb.kill()
+        for proc in helpers + [xvfb]:
+            stop(proc)
         shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run(__doc__, "ostrel-blackbox-", make_folder, drive))

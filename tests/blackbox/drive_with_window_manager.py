@@ -15,12 +15,11 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (SKIP, TIMEOUT, TITLE, CLOSE_BUTTON, FILE_LIST, Desktop,  # noqa: E402
-                           Failure, centre, expect, start_xvfb)
+from drive_program import (SKIP, TIMEOUT, TITLE, CLOSE_BUTTON, FILE_LIST,  # noqa: E402
+                           Failure, centre, expect, run)
 
 DIR_LIST = (8, 32)  # Dir1's client-area corner
 ROW = 18  # Dir1's row height at the design font
@@ -124,42 +123,5 @@ def drive(desktop, program, top):
     expect(status == 0, f"closing the last window ends the program (status {status})")
 
 
-def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    binary = os.path.abspath(sys.argv[1])
-    xvfb, display = start_xvfb()
-    desktop = Desktop(display)
-    wm = None
-    program = None
-    top = tempfile.mkdtemp(prefix="ostrel-wm-")
-    try:
-        wm = start_window_manager(desktop)
-        make_folders(top)
-        env = dict(desktop.env, QT_QPA_PLATFORM="xcb", HOME=top, XDG_RUNTIME_DIR=top,
-                   XDG_CONFIG_HOME=os.path.join(top, ".config"))
-        env.pop("WAYLAND_DISPLAY", None)
-        program = subprocess.Popen([binary], cwd=top, env=env)
-        drive(desktop, program, top)
-        print("PASS")
-        return 0
-    except Failure as failure:
-        print("FAIL:", failure)
-        return 1
-    finally:
-        if program is not None and program.poll() is None:
-            program.kill()
-            program.wait()
-        for proc in (wm, xvfb):
-            if proc is not None:
-                proc.terminate()
-                try:
-                    proc.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-        shutil.rmtree(top, ignore_errors=True)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run(__doc__, "ostrel-wm-", make_folders, drive, start_window_manager))
