@@ -2,8 +2,11 @@
 
 #include <QPoint>
 #include <QRectF>
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace ostrel {
 
@@ -41,6 +44,25 @@ class RecordReader {
     std::memcpy(&f, &bits, 4);
     return f;
   }
+  // The fields at off as a struct laid out as the file lays them out
+  // (libuemf's record structs for EMF, packed structs of our own for WMF).
+  // length is the struct's fixed part when it ends in a variable array. Bytes
+  // past the record's end read as zero and turn ok() false, as above.
+  template <typename T>
+  T as(uint64_t off = 0, uint64_t length = sizeof(T)) const {
+    static_assert(std::is_trivially_copyable_v<T>);
+    static_assert(std::endian::native == std::endian::little, "fields are copied as stored");
+    T value{};
+    length = std::min<uint64_t>(length, sizeof(T));
+    if (!has(off, length)) {
+      fail();
+      if (off < size_) std::memcpy(&value, data_ + off, size_ - off);
+      return value;
+    }
+    std::memcpy(&value, data_ + off, length);
+    return value;
+  }
+
   QPoint point32(uint64_t off) const { return QPoint(i32(off), i32(off + 4)); }
   QPoint point16(uint64_t off) const { return QPoint(i16(off), i16(off + 2)); }
   // RECTL: left, top, right, bottom as 32-bit values, kept as edges (GDI's
