@@ -25,7 +25,6 @@ std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&, const
 }
 
 bool FakeDialogs::printSetup(QWidget*, QPrinter&) {
-  ++printCalls;
   if (printAnswers.empty()) return false;
   const bool answer = printAnswers.front();
   printAnswers.pop_front();

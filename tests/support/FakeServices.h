@@ -40,7 +40,6 @@ class FakeDialogs : public DialogService {
   std::deque<std::optional<QString>> saveAnswers;  // nothing left: cancelled
   std::deque<bool> printAnswers;                   // nothing left: cancelled
   int saveCalls = 0;
-  int printCalls = 0;
 };
 
 class FakeProcess : public ProcessService {

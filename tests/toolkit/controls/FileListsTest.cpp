@@ -9,6 +9,7 @@
 #include <QTest>
 #include <functional>
 
+#include "tests/support/ErrorNumber.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
@@ -154,12 +155,9 @@ TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
   dirs.setPath(home.path());
   dirs.setPath(usb);
   EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
-  try {
-    dirs.setPath(DriveListBox::designation(fakes().volumes.list[2]));
-    FAIL() << "no error";
-  } catch (const ToolkitError& e) {
-    EXPECT_EQ(e.Number(), err::DeviceUnavailable);
-  }
+  EXPECT_EQ(
+      test::errorNumber([&] { dirs.setPath(DriveListBox::designation(fakes().volumes.list[2])); }),
+      err::DeviceUnavailable);
   EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
   EXPECT_EQ(DriveListBox::volumeRootOf(media.file(QStringLiteral("pics")), fakes().volumes.list),
             QDir::cleanPath(media.path()));

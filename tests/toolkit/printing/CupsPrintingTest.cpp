@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include "tests/support/ErrorNumber.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/printing/QtPrinterService.h"
 
@@ -75,12 +76,8 @@ TEST(CupsPrinting, AQueueThatRefusesJobsIsAPrinterError) {
   QtPrinterService service;
   service.setup().setOutputFormat(QPrinter::NativeFormat);
   service.setup().setPrinterName(queue);
-  try {
-    service.printText(QStringLiteral("refused"), QFont(), {});
-    FAIL() << "the refused job went unreported";
-  } catch (const ToolkitError& e) {
-    EXPECT_EQ(e.Number(), err::PrinterError);
-  }
+  EXPECT_EQ(test::errorNumber([&] { service.printText(QStringLiteral("refused"), QFont(), {}); }),
+            err::PrinterError);
 }
 
 }  // namespace

@@ -4,9 +4,9 @@
 
 #include <QFile>
 #include <algorithm>
-#include <functional>
 #include <random>
 
+#include "tests/support/ErrorNumber.h"
 #include "tests/support/Sanitizers.h"
 #include "toolkit/ToolkitError.h"
 
@@ -329,23 +329,15 @@ TEST(TextDocumentBytes, RefuseACharacterTheCodecCannotHold) {
   EXPECT_EQ(written(*document, utf8), QByteArray("caf\xC3\xA9 \xE2\x98\x83"));
 }
 
-int errorNumberOf(const std::function<void()>& work) {
-  try {
-    work();
-  } catch (const ToolkitError& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
 TEST(TextDocumentBytes, ProgressCanCancelReadingAndWriting) {
   const QByteArray big(20 * 1024 * 1024, '\n');
   const auto cancel = [](qint64, qint64) { return false; };
-  EXPECT_EQ(errorNumberOf([&] { TextDocument::fromBytes(big, TextCodec::detect(big), cancel); }),
-            err::DialogCancelled);
+  EXPECT_EQ(
+      test::errorNumber([&] { TextDocument::fromBytes(big, TextCodec::detect(big), cancel); }),
+      err::DialogCancelled);
   const QByteArray text(12 * 1024 * 1024, 'a');
   const std::unique_ptr<TextDocument> document = load(text);
-  EXPECT_EQ(errorNumberOf([&] {
+  EXPECT_EQ(test::errorNumber([&] {
               document->write(
                   document->codec(), [](QByteArrayView) {}, cancel);
             }),
