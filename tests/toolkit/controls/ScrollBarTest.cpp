@@ -41,16 +41,6 @@ class ScrollBarTest : public ::testing::Test {
   ScrollBar* bar;
 };
 
-TEST_F(ScrollBarTest, StartsWithTheToolkitDefaults) {
-  EXPECT_EQ(bar->Max(), 32767);
-  EXPECT_EQ(bar->Value(), 0);
-  EXPECT_EQ(bar->SmallChange(), 1);
-  EXPECT_EQ(bar->LargeChange(), 1);
-  EXPECT_EQ(bar->objectName(), QStringLiteral("HScroll1"));
-  EXPECT_FLOAT_EQ(bar->Height(), 12.75F);
-  EXPECT_EQ(bar->geometry(), QRect(0, 200, 320, 17));
-}
-
 TEST_F(ScrollBarTest, NegativeMaxKeepsItsWholeRange) {
   bar->setMax(-79);
   EXPECT_EQ(bar->Max(), -79);
