@@ -42,21 +42,19 @@ TEST(GifDecoder, TheScreenStartsTransparentAndImagesLandWhereTheySay) {
 }
 
 // A picture of more colours than one table holds is several images with no
-// delay between them: all of them make the first frame.
-TEST(GifDecoder, ImagesWithoutADelayCombineIntoOneFrame) {
+// delay between them: all of them make the first frame, which ends with the
+// first image shown for a while.
+TEST(GifDecoder, TheFirstFrameIsEveryImageUpToTheFirstShownForAWhile) {
   GifBuilder gif{2, 1};
   gif.images.append({.width = 1, .local = {kRed}, .indexes = {"\x00", 1}});
   gif.images.append({.left = 1, .local = {kBlue}, .indexes = {"\x00", 1}, .delay = 0});
   const QImage image = GifDecoder::decode(gif.build());
   EXPECT_EQ(at(image, 0, 0), kRed);
   EXPECT_EQ(at(image, 1, 0), kBlue);
-}
-
-TEST(GifDecoder, TheFirstFrameEndsWithTheFirstImageShownForAWhile) {
-  GifBuilder gif{1, 1, {kRed, kGreen}};
-  gif.images.append({.indexes = {"\x00", 1}, .delay = 10});
-  gif.images.append({.indexes = {"\x01", 1}, .delay = 10});
-  EXPECT_EQ(at(GifDecoder::decode(gif.build()), 0, 0), kRed);
+  GifBuilder animated{1, 1, {kRed, kGreen}};
+  animated.images.append({.indexes = {"\x00", 1}, .delay = 10});
+  animated.images.append({.indexes = {"\x01", 1}, .delay = 10});
+  EXPECT_EQ(at(GifDecoder::decode(animated.build()), 0, 0), kRed);
 }
 
 TEST(GifDecoder, DisposalActsBeforeTheNextImageNotOnTheLastOne) {

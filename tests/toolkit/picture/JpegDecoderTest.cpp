@@ -125,13 +125,5 @@ TEST(JpegHeaderInfo, OrientationIsReadOnlyFromSoundExifData) {
   EXPECT_EQ(JpegHeaderInfo::orientationFromExif(manyEntries), 1);
 }
 
-TEST(JpegDecoder, ScaleForPicksTheSmallestCoveringFactor) {
-  EXPECT_EQ(JpegDecoder::scaleFor({6000, 4000}, {137, 113}).denom, 8);
-  const JpegDecoder::Scale s = JpegDecoder::scaleFor({6000, 4000}, {1000, 800});
-  EXPECT_EQ(s.num * 8 / s.denom, 2) << s.num << "/" << s.denom;  // 2/8 gives 1500x1000
-  const JpegDecoder::Scale full = JpegDecoder::scaleFor({640, 480}, {640, 481});
-  EXPECT_EQ(full.num, full.denom);
-}
-
 }  // namespace
 }  // namespace ostrel

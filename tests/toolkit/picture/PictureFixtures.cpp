@@ -131,15 +131,7 @@ QByteArray GifBuilder::build() const {
     if (!image.local.isEmpty()) putTable(b, image.local);
     b.append(gifData(image.indexes));
   }
-  return b + trailer;
-}
-
-QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByteArray& indexes,
-                   int transparentIndex) {
-  GifBuilder gif{width, height, colours};
-  gif.images.append(
-      {.width = width, .height = height, .indexes = indexes, .transparent = transparentIndex});
-  return gif.build();
+  return b + ';';
 }
 
 QByteArray makeJpeg(const QImage& image, int quality) {

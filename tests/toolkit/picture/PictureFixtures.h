@@ -44,14 +44,9 @@ struct GifBuilder {
   int height = 1;
   QList<QRgb> global;
   QList<Image> images;
-  QByteArray trailer = ";";
 
   QByteArray build() const;
 };
-
-// A one-image GIF of indexed pixels.
-QByteArray makeGif(int width, int height, const QList<QRgb>& colours, const QByteArray& indexes,
-                   int transparentIndex = -1);
 
 // A JPEG of the image through Qt's writer.
 QByteArray makeJpeg(const QImage& image, int quality = 95);

@@ -51,9 +51,10 @@ TEST_F(PictureLoaderTest, ContentDecidesTheFormatNotTheName) {
 }
 
 TEST_F(PictureLoaderTest, GifKeepsItsTransparency) {
-  const QByteArray gif = test::makeGif(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
-                                       QByteArray("\x00\x01\x02\x01", 4), 2);
-  const QImage image = PictureLoader::load(write("a.gif", gif)).image();
+  test::GifBuilder gif{2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF}};
+  gif.images.append(
+      {.width = 2, .height = 2, .indexes = {"\x00\x01\x02\x01", 4}, .transparent = 2});
+  const QImage image = PictureLoader::load(write("a.gif", gif.build())).image();
   ASSERT_EQ(image.size(), QSize(2, 2));
   EXPECT_EQ(image.pixel(0, 0), 0xFFFF0000u);
   EXPECT_EQ(image.pixel(1, 0), 0xFF00FF00u);
