@@ -135,7 +135,7 @@ TEST(TextCodecDeclared, APageChoosesItsCharacterSet) {
   EXPECT_FALSE(codec.encodeFragment(QString::fromUtf16(u"\u03A9")).has_value());  // no Greek
 
   const QByteArray greek = page(
-      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=ISO-8859-7\">", "\xE1\xE2");
+      R"(<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=ISO-8859-7">)", "\xE1\xE2");
   const TextCodec codec7 =
       TextCodec::detectFile(greek, QStringLiteral("page.txt"));  // starts as HTML
   EXPECT_EQ(codec7.encoding(), Encoding::SingleByte);

@@ -103,12 +103,6 @@ TEST_F(FormSetTest, ProgramEndsWhenTheLastLoadedWindowGoesAndAHiddenOneKeepsItAl
   EXPECT_EQ(fakes().process.lastExitCode, 0);
 }
 
-TEST_F(FormSetTest, CloseBoxUnloads) {
-  form<Counted>().Show();
-  form<Counted>().close();
-  EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
-}
-
 TEST_F(FormSetTest, AWindowWhoseLoadFailsIsNotLeftLoaded) {
   EXPECT_THROW(form<FailsToLoad>(), ToolkitError);
   EXPECT_FALSE(FormSet::instance().isLoaded<FailsToLoad>());

@@ -48,8 +48,8 @@ TEST_P(GetKeyValueTest, ReadsOneValue) {
   EXPECT_EQ(fixture.registry().openHandleCount(), 0);
 }
 
-const QByteArray kLong = "\"v\"=\"" + QByteArray(1100, 'x') + "\"";
-const QByteArray kFits = "\"v\"=\"" + QByteArray(1023, 'y') + "\"";  // 1024 with its zero
+const QByteArray kLong = R"("v"=")" + QByteArray(1100, 'x') + '"';
+const QByteArray kFits = R"("v"=")" + QByteArray(1023, 'y') + '"';  // 1024 with its zero
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GetKeyValueTest,

@@ -66,8 +66,8 @@ TEST(RegistryFileTest, ValueFormsGiveTypeAndBytes) {
   };
   const Case cases[] = {
       {"@=\"default\"", reg::Sz, QByteArray("default\0", 8)},
-      {"\"v\"=\"say \\\"hi\\\" C:\\\\dir\"", reg::Sz, QByteArray("say \"hi\" C:\\dir\0", 16)},
-      {"\"v\"=\"\"", reg::Sz, QByteArray("\0", 1)},
+      {R"("v"="say \"hi\" C:\\dir")", reg::Sz, QByteArray("say \"hi\" C:\\dir\0", 16)},
+      {R"("v"="")", reg::Sz, QByteArray("\0", 1)},
       {"\"v\"=dword:0000002a", reg::Dword, QByteArray("\x2a\0\0\0", 4)},
       {"\"v\"=dword:FFFFFFFF", reg::Dword, QByteArray("\xFF\xFF\xFF\xFF", 4)},
       {"\"v\"=hex:de,ad,BE,ef", reg::Binary, QByteArray("\xDE\xAD\xBE\xEF")},
@@ -75,7 +75,7 @@ TEST(RegistryFileTest, ValueFormsGiveTypeAndBytes) {
       {"\"v\"=hex(1):41,42,43", reg::Sz, QByteArray("ABC")},
       {"\"v\"=hex(7):61,00,62,00,00", reg::MultiSz, QByteArray("a\0b\0\0", 5)},
       {"\"v\"=hex(b):01,00,00,00,00,00,00,00", 0xb, QByteArray("\1\0\0\0\0\0\0\0", 8)},
-      {"\"v\" = \"spaced\"", reg::Sz, QByteArray("spaced\0", 7)},
+      {R"("v" = "spaced")", reg::Sz, QByteArray("spaced\0", 7)},
   };
   for (const Case& c : cases) {
     const RegistryFile file =
