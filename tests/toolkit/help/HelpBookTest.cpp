@@ -48,8 +48,9 @@ TEST(HelpBookTest, SplitsTopicsKeywordsAndBodies) {
   EXPECT_TRUE(book.markdownOf(7).isEmpty());
 }
 
-TEST(HelpBookTest, IndexIsSortedWithoutCaseAndListsKeywordlessTopicsByTitle) {
+TEST(HelpBookTest, IndexIsSortedWithoutCaseAndFindTopicPrefersKeywordThenTitleThenPrefix) {
   const HelpBook book = HelpBook::parse(kBook);
+  // Topics without keywords are listed by their title.
   EXPECT_EQ(keywordsOf(book.index()),
             (QStringList{"directory list", "drive list", "file list", "Loose topic", "Main window",
                          "printing", "Save"}));
@@ -57,10 +58,6 @@ TEST(HelpBookTest, IndexIsSortedWithoutCaseAndListsKeywordlessTopicsByTitle) {
             (QStringList{"directory list", "drive list", "file list"}));
   EXPECT_EQ(book.matching(QStringLiteral("  ")).size(), book.index().size());
   EXPECT_TRUE(book.matching(QStringLiteral("zebra")).isEmpty());
-}
-
-TEST(HelpBookTest, FindTopicPrefersExactKeywordThenTitleThenPrefix) {
-  const HelpBook book = HelpBook::parse(kBook);
   EXPECT_EQ(book.findTopic(QStringLiteral("save")), 1);
   EXPECT_EQ(book.findTopic(QStringLiteral("text WINDOW")), 1);
   EXPECT_EQ(book.findTopic(QStringLiteral("dri")), 0);

@@ -26,15 +26,14 @@ class LocalizedHelpFileTest : public ::testing::Test {
   QString german;
 };
 
-TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWins) {
+// The first wanted language with a book wins; English, an unknown language
+// or none gives the named file.
+TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWinsElseTheNamedFile) {
   EXPECT_EQ(localizedHelpFile(english, {"de-DE", "de"}), german);
   EXPECT_EQ(localizedHelpFile(english, {"fr-FR", "fr", "de"}), german);
   const QString austrian = dir.write(QStringLiteral("BOOK.de_AT.HLP"), "# Buch\nÖsterreich.\n");
   EXPECT_EQ(localizedHelpFile(english, {"de-AT"}), austrian);
   EXPECT_EQ(localizedHelpFile(english, {"de-CH"}), german);
-}
-
-TEST_F(LocalizedHelpFileTest, EnglishUnknownOrNoLanguageGivesTheNamedFile) {
   EXPECT_EQ(localizedHelpFile(english, {"en-US", "de"}), english);
   EXPECT_EQ(localizedHelpFile(english, {"C"}), english);
   EXPECT_EQ(localizedHelpFile(english, {"fr", "it"}), english);

@@ -74,7 +74,7 @@ TEST(IconDecoder, PicksTheLargestThenTheDeepestEntry) {
   EXPECT_EQ(image.pixel(5, 5), 0xFF0000FFu);
 }
 
-TEST(IconDecoder, PngEntriesCursorsAndUnderstatedSizes) {
+TEST(IconDecoder, PngEntriesCursorsUnderstatedSizesAndAlpha) {
   QImage image =
       IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000), pngEntry(48, 0x8000FF00)}));
   EXPECT_EQ(image.size(), QSize(48, 48));
@@ -83,10 +83,8 @@ TEST(IconDecoder, PngEntriesCursorsAndUnderstatedSizes) {
   image = IconDecoder::decode(iconFile({dibEntry(8, 8, 0xFF123456)}, 2, true));
   EXPECT_EQ(image.size(), QSize(8, 8));
   EXPECT_EQ(image.pixel(0, 7), 0xFF123456u);
-}
-
-TEST(IconDecoder, ThirtyTwoBitAlphaIsKept) {
-  const QImage image = IconDecoder::decode(iconFile({dibEntry(4, 32, 0x40FF0000)}));
+  // A 32-bit bitmap entry keeps its own alpha.
+  image = IconDecoder::decode(iconFile({dibEntry(4, 32, 0x40FF0000)}));
   EXPECT_EQ(qAlpha(image.pixel(2, 2)), 0x40);
 }
 
