@@ -348,20 +348,23 @@ QTransform transformOf(const U_XFORM& x) {
   return t;
 }
 
-GdiFont fontOf(const RecordReader& r, uint64_t off) {
+// EXTCREATEFONTINDIRECTW holds a LOGFONT, or a longer structure that begins
+// with one; only the LOGFONT is read.
+GdiFont fontOf(const RecordReader& r) {
+  static_assert(offsetof(U_LOGFONT_PANOSE, elfLogFont) == 0);
+  const auto lf = r.as<U_LOGFONT>(offsetof(U_EMREXTCREATEFONTINDIRECTW, elfw));
   GdiFont f;
-  f.height = r.i32(off);
-  f.width = r.i32(off + 4);
-  f.escapement = r.i32(off + 8);
-  f.orientation = r.i32(off + 12);
-  f.weight = r.i32(off + 16);
-  f.italic = r.u8(off + 20);
-  f.underline = r.u8(off + 21);
-  f.strikeOut = r.u8(off + 22);
-  f.charSet = r.u8(off + 23);
-  f.pitchAndFamily = r.u8(off + 27);
-  for (int i = 0; i < 32; ++i) {
-    const uint16_t c = r.u16(off + 28 + 2 * i);
+  f.height = lf.lfHeight;
+  f.width = lf.lfWidth;
+  f.escapement = lf.lfEscapement;
+  f.orientation = lf.lfOrientation;
+  f.weight = lf.lfWeight;
+  f.italic = lf.lfItalic;
+  f.underline = lf.lfUnderline;
+  f.strikeOut = lf.lfStrikeOut;
+  f.charSet = lf.lfCharSet;
+  f.pitchAndFamily = lf.lfPitchAndFamily;
+  for (const uint16_t c : lf.lfFaceName) {
     if (c == 0) break;
     f.face.append(QChar(c));
   }
@@ -370,9 +373,9 @@ GdiFont fontOf(const RecordReader& r, uint64_t off) {
 
 QString utf16At(const RecordReader& r, uint64_t off, uint32_t count) {
   QString s;
-  if (!r.has(off, uint64_t(count) * 2)) return s;
+  if (!r.has(off, uint64_t(count) * sizeof(uint16_t))) return s;
   s.reserve(count);
-  for (uint32_t i = 0; i < count; ++i) s.append(QChar(r.u16(off + 2 * i)));
+  for (uint32_t i = 0; i < count; ++i) s.append(QChar(r.u16(off + sizeof(uint16_t) * i)));
   return s;
 }
 
@@ -404,17 +407,20 @@ const GdiBrush* EmfPlayback::brushAt(uint32_t index) const {
 }
 
 void EmfPlayback::text(const RecordReader& r, bool wide) {
-  const uint32_t mode = r.u32(24);
-  (void)mode;
-  const QPointF ref(r.i32(36), r.i32(40));
-  const uint32_t nChars = r.u32(44), offString = r.u32(48), options = r.u32(52);
+  // EXTTEXTOUTA has EXTTEXTOUTW's layout. The text's fixed part is followed
+  // by its clipping rectangle (unless the options leave it out) and then by
+  // the offset of its spacing array; offString and offDx count from the
+  // record's start.
+  static_assert(sizeof(U_EMREXTTEXTOUTA) == sizeof(U_EMREXTTEXTOUTW));
+  const U_EMRTEXT emrtext = r.as<U_EMREXTTEXTOUTW>().emrtext;
+  const uint32_t nChars = emrtext.nChars, offString = emrtext.offString, options = emrtext.fOptions;
   TextRun run;
-  run.reference = ref;
+  run.reference = pointOf(emrtext.ptlReference);
   run.options = options;
-  uint64_t offDxAt = 56;
+  uint64_t offDxAt = sizeof(U_EMREXTTEXTOUTW);
   if (!(options & kEtoNoRect)) {
-    run.rect = r.rect32(56);
-    offDxAt = 72;
+    run.rect = edgesOf(r.as<U_RECTL>(offDxAt));
+    offDxAt += sizeof(U_RECTL);
     if (run.rect->isNull()) run.rect.reset();
   }
   const uint32_t offDx = r.u32(offDxAt);
@@ -439,14 +445,17 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
 }
 
 void EmfPlayback::smallText(const RecordReader& r) {
+  // The fixed part, the clipping rectangle unless the options leave it out,
+  // then the characters: bytes or UTF-16 as the options say.
+  const auto rec = r.as<U_EMRSMALLTEXTOUT>();
   TextRun run;
-  run.reference = QPointF(r.i32(8), r.i32(12));
-  const uint32_t count = std::min<uint32_t>(r.u32(16), 65536);
-  run.options = r.u32(20);
-  uint64_t at = 36;
+  run.reference = pointOf(rec.Dest);
+  const uint32_t count = std::min<uint32_t>(rec.cChars, 65536);
+  run.options = rec.fuOptions;
+  uint64_t at = sizeof(U_EMRSMALLTEXTOUT);
   if (!(run.options & kEtoNoRect)) {
-    run.rect = r.rect32(36);
-    at += 16;
+    run.rect = edgesOf(r.as<U_RECTL>(at));
+    at += sizeof(U_RECTL);
   }
   if (run.options & kEtoSmallChars) {
     if (!r.has(at, count)) return;
@@ -877,7 +886,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       blt(type, r);
       break;
     case U_EMR_EXTCREATEFONTINDIRECTW:
-      p_.createObject(r.u32(8), fontOf(r, 12));
+      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, fontOf(r));
       break;
     case U_EMR_EXTTEXTOUTA:
       text(r, false);
