@@ -2,6 +2,7 @@
 
 #include <uemf.h>
 #include <uemf_safe.h>
+#include <upmf.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +26,7 @@ using metafile::fail;
 
 constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
 constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
+constexpr uint16_t kEmfPlusHeader = 0x4001;         // EMF+ header record type
 constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
                    kEtoPdy = 0x2000;
 
@@ -179,6 +181,16 @@ bool draws(uint32_t type) {
 uint32_t colorRef(const U_COLORREF& c) {
   return std::bit_cast<uint32_t>(c);
 }
+// A palette entry as GDI writes it: red, green, blue, then flags. libuemf's
+// U_LOGPLTNTRY puts a reserved byte first, which is not what files hold.
+struct PaletteEntry {
+  uint8_t red, green, blue, flags;
+};
+static_assert(sizeof(PaletteEntry) == 4);
+QRgb rgbOf(const PaletteEntry& e) {
+  return qRgb(e.red, e.green, e.blue);
+}
+
 QPointF pointOf(const U_POINTL& p) {
   return QPointF(p.x, p.y);
 }
@@ -697,34 +709,39 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_CREATEPEN: {
+      const auto rec = r.as<U_EMRCREATEPEN>();
       GdiPen pen;
-      pen.style = r.u32(12);
-      pen.width = r.i32(16);
-      pen.color = colorOf(r.u32(24), palette());
-      p_.createObject(r.u32(8), pen);
+      pen.style = rec.lopn.lopnStyle;
+      pen.width = rec.lopn.lopnWidth.x;
+      pen.color = colorOf(colorRef(rec.lopn.lopnColor), palette());
+      p_.createObject(rec.ihPen, pen);
       break;
     }
     case U_EMR_EXTCREATEPEN: {
+      // The pen's fixed part, then its dash lengths.
+      constexpr uint64_t dashesAt =
+          offsetof(U_EMREXTCREATEPEN, elp) + offsetof(U_EXTLOGPEN, elpStyleEntry);
+      const auto rec = r.as<U_EMREXTCREATEPEN>(0, dashesAt);
       GdiPen pen;
-      pen.style = r.u32(28);
-      pen.width = r.u32(32);
+      pen.style = rec.elp.elpPenStyle;
+      pen.width = rec.elp.elpWidth;
       if ((pen.style & 0xF0000) == 0) pen.width = 0;  // cosmetic: one pixel
-      const uint32_t brushStyle = r.u32(36);
-      pen.color = colorOf(r.u32(40), palette());
-      if (brushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
-      const uint32_t entries = std::min<uint32_t>(r.u32(48), 64);
-      for (uint32_t i = 0; i < entries && r.has(52 + 4 * i, 4); ++i)
-        pen.dashes.push_back(r.u32(52 + 4 * i));
-      p_.createObject(r.u32(8), pen);
+      pen.color = colorOf(colorRef(rec.elp.elpColor), palette());
+      if (rec.elp.elpBrushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
+      const uint32_t entries = std::min<uint32_t>(rec.elp.elpNumEntries, 64);
+      for (uint32_t i = 0; i < entries && r.has(dashesAt + 4 * i, 4); ++i)
+        pen.dashes.push_back(r.u32(dashesAt + 4 * i));
+      p_.createObject(rec.ihPen, pen);
       break;
     }
     case U_EMR_CREATEBRUSHINDIRECT: {
+      const auto rec = r.as<U_EMRCREATEBRUSHINDIRECT>();
       GdiBrush b;
-      const uint32_t style = r.u32(12);
-      b.color = colorOf(r.u32(16), palette());
-      b.hatch = r.u32(20);
+      const uint32_t style = rec.lb.lbStyle;
+      b.color = colorOf(colorRef(rec.lb.lbColor), palette());
+      b.hatch = rec.lb.lbHatch;
       b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
-      p_.createObject(r.u32(8), b);
+      p_.createObject(rec.ihBrush, b);
       break;
     }
     case U_EMR_CREATEMONOBRUSH:
@@ -740,7 +757,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_DELETEOBJECT:
-      p_.deleteObject(r.u32(8));
+      p_.deleteObject(r.as<U_EMRDELETEOBJECT>().ihObject);
       break;
     case U_EMR_ANGLEARC: {
       const auto rec = r.as<U_EMRANGLEARC>();
@@ -771,7 +788,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_SELECTPALETTE: {
-      const uint32_t index = r.u32(8);
+      const uint32_t index = r.as<U_EMRSELECTPALETTE>().ihPal;
       if (index & 0x80000000)
         p_.selectStockObject(15);
       else
@@ -779,19 +796,24 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_CREATEPALETTE: {
+      constexpr uint64_t entriesAt =
+          offsetof(U_EMRCREATEPALETTE, lgpl) + offsetof(U_LOGPALETTE, palPalEntry);
+      const auto rec = r.as<U_EMRCREATEPALETTE>(0, entriesAt);
       GdiPalette pal;
-      const uint32_t n = r.u16(14);
-      for (uint32_t i = 0; i < n && r.has(16 + 4 * i, 4); ++i)
-        pal.entries.push_back(qRgb(r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i)));
-      p_.createObject(r.u32(8), pal);
+      const uint32_t n = rec.lgpl.palNumEntries;
+      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
+        pal.entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
+      p_.createObject(rec.ihPal, pal);
       break;
     }
     case U_EMR_SETPALETTEENTRIES: {
+      constexpr uint64_t entriesAt = offsetof(U_EMRSETPALETTEENTRIES, aPalEntries);
+      const auto rec = r.as<U_EMRSETPALETTEENTRIES>(0, entriesAt);
       std::vector<QRgb> entries;
-      const uint32_t n = std::min<uint32_t>(r.u32(16), 4096);
-      for (uint32_t i = 0; i < n && r.has(20 + 4 * i, 4); ++i)
-        entries.push_back(qRgb(r.u8(20 + 4 * i), r.u8(21 + 4 * i), r.u8(22 + 4 * i)));
-      p_.setPaletteEntries(r.u32(8), r.u32(12), entries);
+      const uint32_t n = std::min<uint32_t>(rec.cEntries, 4096);
+      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
+        entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
+      p_.setPaletteEntries(rec.ihPal, rec.iStart, entries);
       break;
     }
     case U_EMR_LINETO:
@@ -898,28 +920,37 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       smallText(r);
       break;
     case U_EMR_GRADIENTFILL: {
-      const uint32_t nVer = r.u32(24), nObj = r.u32(28), mode = r.u32(32);
-      if (!r.has(36, uint64_t(nVer) * 16)) break;
+      // The fixed part, the vertices, then the triangles or rectangles
+      // naming them.
+      const auto rec = r.as<U_EMRGRADIENTFILL>();
+      const uint32_t nVer = rec.nTriVert, nObj = rec.nGradObj, mode = rec.ulMode;
+      constexpr uint64_t verticesAt = sizeof(U_EMRGRADIENTFILL);
+      if (!r.has(verticesAt, uint64_t(nVer) * sizeof(U_TRIVERTEX))) break;
       std::vector<GdiPlayer::Vertex> v;
       v.reserve(nVer);
       for (uint32_t i = 0; i < nVer; ++i) {
-        const uint64_t at = 36 + 16 * uint64_t(i);
-        v.push_back({QPointF(r.i32(at), r.i32(at + 4)),
-                     QColor(r.u16(at + 8) >> 8, r.u16(at + 10) >> 8, r.u16(at + 12) >> 8)});
+        const auto t = r.as<U_TRIVERTEX>(verticesAt + sizeof(U_TRIVERTEX) * uint64_t(i));
+        v.push_back({QPointF(t.x, t.y), QColor(t.Red >> 8, t.Green >> 8, t.Blue >> 8)});
       }
-      const uint64_t objAt = 36 + 16 * uint64_t(nVer);
-      if (mode == 2) {
+      const uint64_t objAt = verticesAt + sizeof(U_TRIVERTEX) * uint64_t(nVer);
+      if (mode == U_GRADIENT_FILL_TRIANGLE) {
         std::vector<std::array<uint32_t, 3>> tris;
-        for (uint32_t i = 0; i < nObj && r.has(objAt + 12 * uint64_t(i), 12); ++i) {
-          const uint64_t at = objAt + 12 * uint64_t(i);
-          tris.push_back({r.u32(at), r.u32(at + 4), r.u32(at + 8)});
+        for (uint32_t i = 0; i < nObj; ++i) {
+          const uint64_t at = objAt + sizeof(U_GRADIENT3) * uint64_t(i);
+          if (!r.has(at, sizeof(U_GRADIENT3))) break;
+          const auto g = r.as<U_GRADIENT3>(at);
+          tris.push_back({g.Vertex1, g.Vertex2, g.Vertex3});
         }
         p_.gradientFillTriangle(v, tris);
       } else {
         std::vector<std::pair<uint32_t, uint32_t>> rects;
-        for (uint32_t i = 0; i < nObj && r.has(objAt + 8 * uint64_t(i), 8); ++i)
-          rects.emplace_back(r.u32(objAt + 8 * uint64_t(i)), r.u32(objAt + 8 * uint64_t(i) + 4));
-        p_.gradientFillRect(v, rects, mode == 1);
+        for (uint32_t i = 0; i < nObj; ++i) {
+          const uint64_t at = objAt + sizeof(U_GRADIENT4) * uint64_t(i);
+          if (!r.has(at, sizeof(U_GRADIENT4))) break;
+          const auto g = r.as<U_GRADIENT4>(at);
+          rects.emplace_back(g.UpperLeft, g.LowerRight);
+        }
+        p_.gradientFillRect(v, rects, mode == U_GRADIENT_FILL_RECT_V);
       }
       break;
     }
@@ -932,11 +963,17 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
 
 MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileName) {
   RecordReader h(data.constData(), uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX)));
-  if (data.size() < 88 || h.u32(0) != U_EMR_HEADER || h.u32(40) != kEmfSignature)
+  // The oldest headers end before the pixel format fields; later fields are
+  // not used.
+  constexpr uint32_t kMinHeader = U_SIZE_EMRHEADER_MIN;
+  static_assert(kMinHeader == 88);
+  const auto header = h.as<U_EMRHEADER>(0, kMinHeader);
+  if (data.size() < kMinHeader || header.emr.iType != U_EMR_HEADER ||
+      header.dSignature != kEmfSignature)
     fail(fileName,
          QCoreApplication::translate("MetafileReader", "it is not an enhanced metafile."));
-  const uint32_t headerSize = h.u32(4);
-  if (headerSize < 88 || headerSize % 4 || headerSize > uint32_t(data.size()))
+  const uint32_t headerSize = header.emr.nSize;
+  if (headerSize < kMinHeader || headerSize % 4 || headerSize > uint32_t(data.size()))
     fail(fileName,
          QCoreApplication::translate("MetafileReader", "the metafile header is damaged."));
 
@@ -945,15 +982,16 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   c.data = data;
 
   // The reference device: pixels per millimetre for the metric mapping modes.
-  const double devW = h.i32(72), devH = h.i32(76), mmW = h.i32(80), mmH = h.i32(84);
+  const double devW = header.szlDevice.cx, devH = header.szlDevice.cy,
+               mmW = header.szlMillimeters.cx, mmH = header.szlMillimeters.cy;
   QSizeF ppmm(96 / 25.4, 96 / 25.4);
   if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0) ppmm = QSizeF(devW / mmW, devH / mmH);
   c.setup.pixelsPerMm = ppmm;
 
   // rclFrame (hundredths of a millimetre, inclusive) says how big the picture
   // is; rclBounds (device pixels) stands in when the frame is missing.
-  const QRectF bounds = h.rect32(8);
-  const QRectF frame = h.rect32(24);
+  const QRectF bounds = edgesOf(header.rclBounds);
+  const QRectF frame = edgesOf(header.rclFrame);
   QRectF deviceFrame;
   QSizeF natural;
   if (frame.width() > 0 && frame.height() > 0) {
@@ -986,7 +1024,8 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   c.records.reserve(std::min<size_t>(total / 8, 1 << 16));
   DibCache budget;
   while (uint64_t(offset) + 8 <= total) {
-    const uint32_t type = h.u32(offset), size = h.u32(offset + 4);
+    const auto emr = h.as<U_EMR>(offset);
+    const uint32_t type = emr.iType, size = emr.nSize;
     if (size < 8 || size % 4 || uint64_t(offset) + size > total) {
       c.truncated = true;
       break;
@@ -999,10 +1038,17 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
     }
     bool ok = true;
     if (libraryChecks(type) && type != U_EMR_HEADER) ok = U_emf_record_safe(rec) != 0;
-    if (type == U_EMR_COMMENT && size >= 24 && h.u32(offset + 12) == kEmfPlusSignature) {
-      if (h.u16(offset + 16) == 0x4001) {
-        emfPlusHeader = true;
-        emfPlusDual = h.u16(offset + 18) & 1;
+    if (type == U_EMR_COMMENT && size >= 24) {
+      // An EMF+ comment holds EMF+ records, each starting with a common
+      // header; the first record of an EMF+ file is its header record.
+      const RecordReader comment(rec, size);
+      constexpr uint64_t plusAt = offsetof(U_EMRCOMMENT_EMFPLUS, Data);
+      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == kEmfPlusSignature) {
+        const auto plus = comment.as<U_PMF_CMN_HDR>(plusAt);
+        if (plus.Type == kEmfPlusHeader) {
+          emfPlusHeader = true;
+          emfPlusDual = plus.Flags & 1;
+        }
       }
     }
     if (ok) {
