@@ -2,10 +2,13 @@
 
 #include <uemf.h>
 #include <uemf_safe.h>
+#include <upmf.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DecoderCommon.h"
@@ -23,6 +26,7 @@ using metafile::fail;
 
 constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
 constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
+constexpr uint16_t kEmfPlusHeader = 0x4001;         // EMF+ header record type
 constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
                    kEtoPdy = 0x2000;
 
@@ -173,35 +177,85 @@ bool draws(uint32_t type) {
          type == 108 || type == 114 || type == 116 || type == 118;
 }
 
+// COLORREF as the 32-bit value GDI keeps: red in the low byte.
+uint32_t colorRef(const U_COLORREF& c) {
+  return std::bit_cast<uint32_t>(c);
+}
+// A palette entry as GDI writes it: red, green, blue, then flags. libuemf's
+// U_LOGPLTNTRY puts a reserved byte first, which is not what files hold.
+struct PaletteEntry {
+  uint8_t red, green, blue, flags;
+};
+static_assert(sizeof(PaletteEntry) == 4);
+QRgb rgbOf(const PaletteEntry& e) {
+  return qRgb(e.red, e.green, e.blue);
+}
+
+QPointF pointOf(const U_POINTL& p) {
+  return QPointF(p.x, p.y);
+}
+QSizeF sizeOf(const U_SIZEL& s) {
+  return QSizeF(s.cx, s.cy);
+}
+// RECTL kept as edges, as RecordReader::rect32 keeps it.
+QRectF edgesOf(const U_RECTL& r) {
+  return QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom));
+}
+
 QPolygonF points32(const RecordReader& r, uint64_t off, uint32_t count) {
   QPolygonF poly;
-  if (!r.has(off, uint64_t(count) * 8)) return poly;
+  if (!r.has(off, uint64_t(count) * sizeof(U_POINTL))) return poly;
   poly.reserve(count);
   for (uint32_t i = 0; i < count; ++i)
-    poly.append(QPointF(r.i32(off + 8 * i), r.i32(off + 8 * i + 4)));
+    poly.append(pointOf(r.as<U_POINTL>(off + sizeof(U_POINTL) * i)));
   return poly;
 }
 
 QPolygonF points16(const RecordReader& r, uint64_t off, uint32_t count) {
   QPolygonF poly;
-  if (!r.has(off, uint64_t(count) * 4)) return poly;
+  if (!r.has(off, uint64_t(count) * sizeof(U_POINT16))) return poly;
   poly.reserve(count);
-  for (uint32_t i = 0; i < count; ++i)
-    poly.append(QPointF(r.i16(off + 4 * i), r.i16(off + 4 * i + 2)));
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto p = r.as<U_POINT16>(off + sizeof(U_POINT16) * i);
+    poly.append(QPointF(p.x, p.y));
+  }
   return poly;
 }
 
-// POLYPOLYLINE / POLYPOLYGON and their 16-bit forms.
+// The points of POLYBEZIER, POLYGON, POLYLINE, POLYBEZIERTO and POLYLINETO,
+// which share one layout, and of their 16-bit forms.
+QPolygonF polyPoints(const RecordReader& r, bool wide) {
+  if (wide) {
+    const auto rec = r.as<U_EMRPOLYLINE>(0, offsetof(U_EMRPOLYLINE, aptl));
+    return points32(r, offsetof(U_EMRPOLYLINE, aptl), rec.cptl);
+  }
+  const auto rec = r.as<U_EMRPOLYLINE16>(0, offsetof(U_EMRPOLYLINE16, apts));
+  return points16(r, offsetof(U_EMRPOLYLINE16, apts), rec.cpts);
+}
+
+// POLYPOLYLINE / POLYPOLYGON and their 16-bit forms: the counts of the
+// polygons, then all their points.
 std::vector<QPolygonF> polyPolys(const RecordReader& r, bool wide) {
   std::vector<QPolygonF> result;
-  const uint32_t nPolys = r.u32(24), total = r.u32(28);
-  const uint64_t countsAt = 32, pointsAt = countsAt + uint64_t(nPolys) * 4;
-  const uint64_t pointSize = wide ? 8 : 4;
-  if (!r.has(countsAt, uint64_t(nPolys) * 4) || !r.has(pointsAt, uint64_t(total) * pointSize))
+  uint32_t nPolys = 0, total = 0;
+  if (wide) {
+    const auto rec = r.as<U_EMRPOLYPOLYLINE>(0, offsetof(U_EMRPOLYPOLYLINE, aPolyCounts));
+    nPolys = rec.nPolys, total = rec.cptl;
+  } else {
+    const auto rec = r.as<U_EMRPOLYPOLYLINE16>(0, offsetof(U_EMRPOLYPOLYLINE16, aPolyCounts));
+    nPolys = rec.nPolys, total = rec.cpts;
+  }
+  static_assert(offsetof(U_EMRPOLYPOLYLINE, aPolyCounts) ==
+                offsetof(U_EMRPOLYPOLYLINE16, aPolyCounts));
+  const uint64_t countsAt = offsetof(U_EMRPOLYPOLYLINE, aPolyCounts),
+                 pointsAt = countsAt + uint64_t(nPolys) * sizeof(uint32_t);
+  const uint64_t pointSize = wide ? sizeof(U_POINTL) : sizeof(U_POINT16);
+  if (!r.has(countsAt, uint64_t(nPolys) * sizeof(uint32_t)) ||
+      !r.has(pointsAt, uint64_t(total) * pointSize))
     return result;
   uint64_t used = 0;
   for (uint32_t i = 0; i < nPolys; ++i) {
-    const uint32_t n = r.u32(countsAt + 4 * i);
+    const uint32_t n = r.u32(countsAt + sizeof(uint32_t) * i);
     if (used + n > total) break;
     const uint64_t at = pointsAt + used * pointSize;
     result.push_back(wide ? points32(r, at, n) : points16(r, at, n));
@@ -210,19 +264,20 @@ std::vector<QPolygonF> polyPolys(const RecordReader& r, bool wide) {
   return result;
 }
 
+// RGNDATA at off, cb bytes long: a header, then its rectangles.
 std::optional<QRegion> regionOf(const RecordReader& r, uint64_t off, uint32_t cb) {
-  if (cb < 32 || !r.has(off, cb)) return std::nullopt;
-  const uint32_t count = r.u32(off + 8);
-  if (uint64_t(count) * 16 + 32 > cb) return std::nullopt;
+  if (cb < sizeof(U_RGNDATAHEADER) || !r.has(off, cb)) return std::nullopt;
+  const uint32_t count = r.as<U_RGNDATAHEADER>(off).nCount;
+  if (uint64_t(count) * sizeof(U_RECTL) + sizeof(U_RGNDATAHEADER) > cb) return std::nullopt;
   // Uniting rectangle by rectangle keeps any order right; very long lists
   // (never written by GDI itself) fall back to their bounding rectangle.
   QRegion region;
   QRect bound;
   for (uint32_t i = 0; i < count; ++i) {
-    const uint64_t at = off + 32 + 16 * uint64_t(i);
+    const auto edges = r.as<U_RECTL>(off + sizeof(U_RGNDATAHEADER) + sizeof(U_RECTL) * uint64_t(i));
     auto clamp = [](int32_t v) { return std::clamp(v, -(1 << 26), 1 << 26); };
-    const int left = clamp(r.i32(at)), top = clamp(r.i32(at + 4)), right = clamp(r.i32(at + 8)),
-              bottom = clamp(r.i32(at + 12));
+    const int left = clamp(edges.left), top = clamp(edges.top), right = clamp(edges.right),
+              bottom = clamp(edges.bottom);
     if (right <= left || bottom <= top) continue;
     const QRect rect(left, top, right - left, bottom - top);
     if (i < 4000) region += rect;
@@ -234,25 +289,51 @@ std::optional<QRegion> regionOf(const RecordReader& r, uint64_t off, uint32_t cb
 
 // The fields that locate a record's bitmap: its colour usage, where its
 // BITMAPINFO lies and how long it is, where its pixels lie and how many bytes
-// they take (offsets from the record's start).
+// they take (offsets from the record's start, so the structs must lie as the
+// file does).
 struct BitmapFields {
   uint32_t usage, offBmi, cbBmi, offBits, cbBits;
 };
+static_assert(offsetof(U_EMRBITBLT, cbBitsSrc) == 96 && sizeof(U_EMRBITBLT) == 100);
+static_assert(offsetof(U_EMRSTRETCHDIBITS, iUsageSrc) == 64 &&
+              offsetof(U_EMRSTRETCHDIBITS, cbBitsSrc) == 60);
+static_assert(offsetof(U_EMRCREATEMONOBRUSH, cbBits) == 28);
 
-std::optional<BitmapFields> bitmapFieldsOf(uint32_t type) {
+// The records of the blt family name their bitmap's fields alike.
+template <typename Blt>
+BitmapFields sourceBitmapOf(const RecordReader& r) {
+  const auto rec = r.as<Blt>();
+  return {rec.iUsageSrc, rec.offBmiSrc, rec.cbBmiSrc, rec.offBitsSrc, rec.cbBitsSrc};
+}
+
+template <typename Brush>
+BitmapFields brushBitmapOf(const RecordReader& r) {
+  const auto rec = r.as<Brush>();
+  return {rec.iUsage, rec.offBmi, rec.cbBmi, rec.offBits, rec.cbBits};
+}
+
+// Each record read here has passed the library's check, which holds it to at
+// least its struct's size, so reading the whole struct flags nothing short.
+std::optional<BitmapFields> bitmapFieldsOf(uint32_t type, const RecordReader& r) {
   switch (type) {
     case U_EMR_BITBLT:
+      return sourceBitmapOf<U_EMRBITBLT>(r);
     case U_EMR_STRETCHBLT:
+      return sourceBitmapOf<U_EMRSTRETCHBLT>(r);
     case U_EMR_MASKBLT:
+      return sourceBitmapOf<U_EMRMASKBLT>(r);
     case U_EMR_ALPHABLEND:
+      return sourceBitmapOf<U_EMRALPHABLEND>(r);
     case U_EMR_TRANSPARENTBLT:
-      return BitmapFields{80, 84, 88, 92, 96};
+      return sourceBitmapOf<U_EMRTRANSPARENTBLT>(r);
     case U_EMR_SETDIBITSTODEVICE:
+      return sourceBitmapOf<U_EMRSETDIBITSTODEVICE>(r);
     case U_EMR_STRETCHDIBITS:
-      return BitmapFields{64, 48, 52, 56, 60};
+      return sourceBitmapOf<U_EMRSTRETCHDIBITS>(r);
     case U_EMR_CREATEMONOBRUSH:
+      return brushBitmapOf<U_EMRCREATEMONOBRUSH>(r);
     case U_EMR_CREATEDIBPATTERNBRUSHPT:
-      return BitmapFields{12, 16, 20, 24, 28};
+      return brushBitmapOf<U_EMRCREATEDIBPATTERNBRUSHPT>(r);
     default:
       return std::nullopt;
   }
@@ -260,39 +341,42 @@ std::optional<BitmapFields> bitmapFieldsOf(uint32_t type) {
 
 // The bitmap a record carries, if it carries one that lies inside it.
 std::optional<DibRef> bitmapIn(uint32_t type, const RecordReader& r) {
-  const auto fields = bitmapFieldsOf(type);
+  const auto fields = bitmapFieldsOf(type, r);
   if (!fields) return std::nullopt;
-  const uint32_t offBmi = r.u32(fields->offBmi), cbBmi = r.u32(fields->cbBmi),
-                 offBits = r.u32(fields->offBits), cbBits = r.u32(fields->cbBits);
+  const uint32_t offBmi = fields->offBmi, cbBmi = fields->cbBmi, offBits = fields->offBits,
+                 cbBits = fields->cbBits;
   if (!r.ok() || cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
     return std::nullopt;
   return DibRef{DibRef::Form::Split, QByteArrayView(r.data() + offBmi, cbBmi),
-                QByteArrayView(r.data() + offBits, cbBits), r.u32(fields->usage) == 1};
+                QByteArrayView(r.data() + offBits, cbBits), fields->usage == U_DIB_PAL_COLORS};
 }
 
-QTransform xformOf(const RecordReader& r, uint64_t off) {
-  QTransform t(r.f32(off), r.f32(off + 4), r.f32(off + 8), r.f32(off + 12), r.f32(off + 16),
-               r.f32(off + 20));
+// A world transform, or the identity when it holds values no drawing uses.
+QTransform transformOf(const U_XFORM& x) {
+  QTransform t(x.eM11, x.eM12, x.eM21, x.eM22, x.eDx, x.eDy);
   const double values[] = {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
   for (double v : values)
     if (!std::isfinite(v) || std::abs(v) > 1e9) return QTransform();
   return t;
 }
 
-GdiFont fontOf(const RecordReader& r, uint64_t off) {
+// EXTCREATEFONTINDIRECTW holds a LOGFONT, or a longer structure that begins
+// with one; only the LOGFONT is read.
+GdiFont fontOf(const RecordReader& r) {
+  static_assert(offsetof(U_LOGFONT_PANOSE, elfLogFont) == 0);
+  const auto lf = r.as<U_LOGFONT>(offsetof(U_EMREXTCREATEFONTINDIRECTW, elfw));
   GdiFont f;
-  f.height = r.i32(off);
-  f.width = r.i32(off + 4);
-  f.escapement = r.i32(off + 8);
-  f.orientation = r.i32(off + 12);
-  f.weight = r.i32(off + 16);
-  f.italic = r.u8(off + 20);
-  f.underline = r.u8(off + 21);
-  f.strikeOut = r.u8(off + 22);
-  f.charSet = r.u8(off + 23);
-  f.pitchAndFamily = r.u8(off + 27);
-  for (int i = 0; i < 32; ++i) {
-    const uint16_t c = r.u16(off + 28 + 2 * i);
+  f.height = lf.lfHeight;
+  f.width = lf.lfWidth;
+  f.escapement = lf.lfEscapement;
+  f.orientation = lf.lfOrientation;
+  f.weight = lf.lfWeight;
+  f.italic = lf.lfItalic;
+  f.underline = lf.lfUnderline;
+  f.strikeOut = lf.lfStrikeOut;
+  f.charSet = lf.lfCharSet;
+  f.pitchAndFamily = lf.lfPitchAndFamily;
+  for (const uint16_t c : lf.lfFaceName) {
     if (c == 0) break;
     f.face.append(QChar(c));
   }
@@ -301,9 +385,9 @@ GdiFont fontOf(const RecordReader& r, uint64_t off) {
 
 QString utf16At(const RecordReader& r, uint64_t off, uint32_t count) {
   QString s;
-  if (!r.has(off, uint64_t(count) * 2)) return s;
+  if (!r.has(off, uint64_t(count) * sizeof(uint16_t))) return s;
   s.reserve(count);
-  for (uint32_t i = 0; i < count; ++i) s.append(QChar(r.u16(off + 2 * i)));
+  for (uint32_t i = 0; i < count; ++i) s.append(QChar(r.u16(off + sizeof(uint16_t) * i)));
   return s;
 }
 
@@ -335,17 +419,20 @@ const GdiBrush* EmfPlayback::brushAt(uint32_t index) const {
 }
 
 void EmfPlayback::text(const RecordReader& r, bool wide) {
-  const uint32_t mode = r.u32(24);
-  (void)mode;
-  const QPointF ref(r.i32(36), r.i32(40));
-  const uint32_t nChars = r.u32(44), offString = r.u32(48), options = r.u32(52);
+  // EXTTEXTOUTA has EXTTEXTOUTW's layout. The text's fixed part is followed
+  // by its clipping rectangle (unless the options leave it out) and then by
+  // the offset of its spacing array; offString and offDx count from the
+  // record's start.
+  static_assert(sizeof(U_EMREXTTEXTOUTA) == sizeof(U_EMREXTTEXTOUTW));
+  const U_EMRTEXT emrtext = r.as<U_EMREXTTEXTOUTW>().emrtext;
+  const uint32_t nChars = emrtext.nChars, offString = emrtext.offString, options = emrtext.fOptions;
   TextRun run;
-  run.reference = ref;
+  run.reference = pointOf(emrtext.ptlReference);
   run.options = options;
-  uint64_t offDxAt = 56;
+  uint64_t offDxAt = sizeof(U_EMREXTTEXTOUTW);
   if (!(options & kEtoNoRect)) {
-    run.rect = r.rect32(56);
-    offDxAt = 72;
+    run.rect = edgesOf(r.as<U_RECTL>(offDxAt));
+    offDxAt += sizeof(U_RECTL);
     if (run.rect->isNull()) run.rect.reset();
   }
   const uint32_t offDx = r.u32(offDxAt);
@@ -370,14 +457,17 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
 }
 
 void EmfPlayback::smallText(const RecordReader& r) {
+  // The fixed part, the clipping rectangle unless the options leave it out,
+  // then the characters: bytes or UTF-16 as the options say.
+  const auto rec = r.as<U_EMRSMALLTEXTOUT>();
   TextRun run;
-  run.reference = QPointF(r.i32(8), r.i32(12));
-  const uint32_t count = std::min<uint32_t>(r.u32(16), 65536);
-  run.options = r.u32(20);
-  uint64_t at = 36;
+  run.reference = pointOf(rec.Dest);
+  const uint32_t count = std::min<uint32_t>(rec.cChars, 65536);
+  run.options = rec.fuOptions;
+  uint64_t at = sizeof(U_EMRSMALLTEXTOUT);
   if (!(run.options & kEtoNoRect)) {
-    run.rect = r.rect32(36);
-    at += 16;
+    run.rect = edgesOf(r.as<U_RECTL>(at));
+    at += sizeof(U_RECTL);
   }
   if (run.options & kEtoSmallChars) {
     if (!r.has(at, count)) return;
@@ -391,25 +481,35 @@ void EmfPlayback::smallText(const RecordReader& r) {
 }
 
 void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
+  // Destination and source rectangles: a corner and a size.
+  auto area = [](const U_POINTL& corner, const U_POINTL& size) {
+    return QRectF(corner.x, corner.y, size.x, size.y);
+  };
   switch (type) {
     case U_EMR_BITBLT:
     case U_EMR_STRETCHBLT:
     case U_EMR_MASKBLT: {
-      const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
-      const uint32_t rop = r.u32(40);
-      const QPointF src(r.i32(44), r.i32(48));
-      const QTransform xform = xformOf(r, 52);
+      // STRETCHBLT and MASKBLT begin with BITBLT's fields.
+      static_assert(offsetof(U_EMRSTRETCHBLT, cbBitsSrc) == offsetof(U_EMRBITBLT, cbBitsSrc) &&
+                    offsetof(U_EMRMASKBLT, cbBitsSrc) == offsetof(U_EMRBITBLT, cbBitsSrc));
+      const auto rec = r.as<U_EMRBITBLT>();
+      const QRectF dest = area(rec.Dest, rec.cDest);
+      const QTransform xform = transformOf(rec.xformSrc);
       const QImage image = bitmap(type, r, DibAlpha::Ignore);
       QSizeF srcSize = dest.size();
-      if (type == U_EMR_STRETCHBLT) srcSize = QSizeF(r.i32(100), r.i32(104));
-      QRectF srcRect(src, srcSize);
+      if (type == U_EMR_STRETCHBLT) {
+        const U_POINTL size = r.as<U_EMRSTRETCHBLT>().cSrc;
+        srcSize = QSizeF(size.x, size.y);
+      }
+      QRectF srcRect(pointOf(rec.Src), srcSize);
       if (!xform.isIdentity() && xform.isInvertible()) srcRect = xform.mapRect(srcRect);
-      p_.stretchBlt(dest, image, srcRect, rop);
+      p_.stretchBlt(dest, image, srcRect, rec.dwRop);
       break;
     }
     case U_EMR_SETDIBITSTODEVICE: {
-      const QPointF dest(r.i32(24), r.i32(28));
-      const QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
+      const auto rec = r.as<U_EMRSETDIBITSTODEVICE>();
+      const QPointF dest = pointOf(rec.Dest);
+      const QRectF src = area(rec.Src, rec.cSrc);
       const QImage image = bitmap(type, r, DibAlpha::Ignore);
       if (image.isNull()) return;
       // Source rows count from the bottom of the bitmap.
@@ -418,28 +518,33 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_STRETCHDIBITS: {
-      const QRectF dest(r.i32(24), r.i32(28), r.i32(72), r.i32(76));
-      QRectF src(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
-      const uint32_t offBmi = r.u32(48);
+      const auto rec = r.as<U_EMRSTRETCHDIBITS>();
+      const QRectF dest = area(rec.Dest, rec.cDest);
+      QRectF src = area(rec.Src, rec.cSrc);
       const QImage image = bitmap(type, r, DibAlpha::Ignore);
-      if (!image.isNull() && r.i32(offBmi + 8) > 0) src = metafile::rowsFromBottom(src, image);
-      p_.stretchBlt(dest, image, src, r.u32(68));
+      // A bitmap of positive height stores its rows bottom-up.
+      if (!image.isNull() && r.as<U_BITMAPINFOHEADER>(rec.offBmiSrc).biHeight > 0)
+        src = metafile::rowsFromBottom(src, image);
+      p_.stretchBlt(dest, image, src, rec.dwRop);
       break;
     }
     case U_EMR_ALPHABLEND: {
-      const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
-      const int global = r.u8(42);
-      const bool perPixel = r.u8(43) & 1;
+      const auto rec = r.as<U_EMRALPHABLEND>();
+      const QRectF dest = area(rec.Dest, rec.cDest);
+      const int global = rec.Blend.Global;
+      // libuemf's Op is the blend's alpha format: the bitmap's own alpha counts.
+      const bool perPixel = rec.Blend.Op & U_AC_SRC_ALPHA;
       const QImage image = bitmap(type, r, perPixel ? DibAlpha::Keep : DibAlpha::Ignore);
-      const QRectF src(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
+      const QRectF src = area(rec.Src, rec.cSrc);
       p_.alphaBlend(dest, image, src, global);
       break;
     }
     case U_EMR_TRANSPARENTBLT: {
-      const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
-      const QColor key = colorOf(r.u32(40), palette());
+      const auto rec = r.as<U_EMRTRANSPARENTBLT>();
+      const QRectF dest = area(rec.Dest, rec.cDest);
+      const QColor key = colorOf(rec.TColor, palette());
       const QImage image = bitmap(type, r, DibAlpha::Ignore);
-      const QRectF src(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
+      const QRectF src = area(rec.Src, rec.cSrc);
       p_.transparentBlt(dest, image, src, key.rgb());
       break;
     }
@@ -449,23 +554,21 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
 }
 
 void EmfPlayback::record(uint32_t type, const RecordReader& r) {
-  auto pointAt = [&](uint64_t off) { return QPointF(r.i32(off), r.i32(off + 4)); };
-  auto sizeAt = [&](uint64_t off) { return QSizeF(r.i32(off), r.i32(off + 4)); };
   switch (type) {
     case U_EMR_POLYBEZIER:
-      p_.polyBezier(points32(r, 28, r.u32(24)));
+      p_.polyBezier(polyPoints(r, true));
       break;
     case U_EMR_POLYGON:
-      p_.polygon(points32(r, 28, r.u32(24)));
+      p_.polygon(polyPoints(r, true));
       break;
     case U_EMR_POLYLINE:
-      p_.polyline(points32(r, 28, r.u32(24)));
+      p_.polyline(polyPoints(r, true));
       break;
     case U_EMR_POLYBEZIERTO:
-      p_.polyBezierTo(points32(r, 28, r.u32(24)));
+      p_.polyBezierTo(polyPoints(r, true));
       break;
     case U_EMR_POLYLINETO:
-      p_.polylineTo(points32(r, 28, r.u32(24)));
+      p_.polylineTo(polyPoints(r, true));
       break;
     case U_EMR_POLYPOLYLINE:
       p_.polyPolyline(polyPolys(r, true));
@@ -474,19 +577,19 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.polyPolygon(polyPolys(r, true));
       break;
     case U_EMR_POLYBEZIER16:
-      p_.polyBezier(points16(r, 28, r.u32(24)));
+      p_.polyBezier(polyPoints(r, false));
       break;
     case U_EMR_POLYGON16:
-      p_.polygon(points16(r, 28, r.u32(24)));
+      p_.polygon(polyPoints(r, false));
       break;
     case U_EMR_POLYLINE16:
-      p_.polyline(points16(r, 28, r.u32(24)));
+      p_.polyline(polyPoints(r, false));
       break;
     case U_EMR_POLYBEZIERTO16:
-      p_.polyBezierTo(points16(r, 28, r.u32(24)));
+      p_.polyBezierTo(polyPoints(r, false));
       break;
     case U_EMR_POLYLINETO16:
-      p_.polylineTo(points16(r, 28, r.u32(24)));
+      p_.polylineTo(polyPoints(r, false));
       break;
     case U_EMR_POLYPOLYLINE16:
       p_.polyPolyline(polyPolys(r, false));
@@ -496,96 +599,109 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     case U_EMR_POLYDRAW:
     case U_EMR_POLYDRAW16: {
-      const uint32_t n = r.u32(24);
+      // The points, then one point type per point.
       const bool wide = type == U_EMR_POLYDRAW;
-      const QPolygonF pts = wide ? points32(r, 28, n) : points16(r, 28, n);
-      const uint64_t typesAt = 28 + uint64_t(n) * (wide ? 8 : 4);
+      const uint32_t n = wide ? r.as<U_EMRPOLYDRAW>(0, offsetof(U_EMRPOLYDRAW, aptl)).cptl
+                              : r.as<U_EMRPOLYDRAW16>(0, offsetof(U_EMRPOLYDRAW16, apts)).cpts;
+      const uint64_t pointsAt =
+          wide ? offsetof(U_EMRPOLYDRAW, aptl) : offsetof(U_EMRPOLYDRAW16, apts);
+      const QPolygonF pts = wide ? points32(r, pointsAt, n) : points16(r, pointsAt, n);
+      const uint64_t typesAt =
+          pointsAt + uint64_t(n) * (wide ? sizeof(U_POINTL) : sizeof(U_POINT16));
       if (pts.size() != qsizetype(n) || !r.has(typesAt, n)) break;
       std::vector<uint8_t> kinds(r.data() + typesAt, r.data() + typesAt + n);
       p_.polyDraw(pts, kinds);
       break;
     }
     case U_EMR_SETWINDOWEXTEX:
-      p_.setWindowExt(sizeAt(8));
+      p_.setWindowExt(sizeOf(r.as<U_EMRSETWINDOWEXTEX>().szlExtent));
       break;
     case U_EMR_SETWINDOWORGEX:
-      p_.setWindowOrg(pointAt(8));
+      p_.setWindowOrg(pointOf(r.as<U_EMRSETWINDOWORGEX>().ptlOrigin));
       break;
     case U_EMR_SETVIEWPORTEXTEX:
-      p_.setViewportExt(sizeAt(8));
+      p_.setViewportExt(sizeOf(r.as<U_EMRSETVIEWPORTEXTEX>().szlExtent));
       break;
     case U_EMR_SETVIEWPORTORGEX:
-      p_.setViewportOrg(pointAt(8));
+      p_.setViewportOrg(pointOf(r.as<U_EMRSETVIEWPORTORGEX>().ptlOrigin));
       break;
     case U_EMR_SETBRUSHORGEX:
-      p_.setBrushOrigin(pointAt(8));
+      p_.setBrushOrigin(pointOf(r.as<U_EMRSETBRUSHORGEX>().ptlOrigin));
       break;
-    case U_EMR_SETPIXELV:
-      p_.setPixel(pointAt(8), colorOf(r.u32(16), palette()));
+    case U_EMR_SETPIXELV: {
+      const auto rec = r.as<U_EMRSETPIXELV>();
+      p_.setPixel(pointOf(rec.ptlPixel), colorOf(colorRef(rec.crColor), palette()));
       break;
+    }
     case U_EMR_SETMAPMODE: {
-      const uint32_t m = r.u32(8);
+      const uint32_t m = r.as<U_EMRSETMAPMODE>().iMode;
       if (m >= 1 && m <= 8) p_.setMapMode(MapMode(m));
       break;
     }
     case U_EMR_SETBKMODE:
-      p_.setBkMode(r.u32(8) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      p_.setBkMode(r.as<U_EMRSETBKMODE>().iMode == 1 ? BkMode::Transparent : BkMode::Opaque);
       break;
     case U_EMR_SETPOLYFILLMODE:
-      p_.setFillRule(r.u32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      p_.setFillRule(r.as<U_EMRSETPOLYFILLMODE>().iMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
       break;
     case U_EMR_SETROP2:
-      p_.setRop2(int(r.u32(8) & 0xFF));
+      p_.setRop2(int(r.as<U_EMRSETROP2>().iMode & 0xFF));
       break;
     case U_EMR_SETSTRETCHBLTMODE:
-      p_.setStretchBltMode(int(r.u32(8)));
+      p_.setStretchBltMode(int(r.as<U_EMRSETSTRETCHBLTMODE>().iMode));
       break;
     case U_EMR_SETTEXTALIGN:
-      p_.setTextAlign(r.u32(8));
+      p_.setTextAlign(r.as<U_EMRSETTEXTALIGN>().iMode);
       break;
     case U_EMR_SETTEXTCOLOR:
-      p_.setTextColor(colorOf(r.u32(8), palette()));
+      p_.setTextColor(colorOf(colorRef(r.as<U_EMRSETTEXTCOLOR>().crColor), palette()));
       break;
     case U_EMR_SETBKCOLOR:
-      p_.setBkColor(colorOf(r.u32(8), palette()));
+      p_.setBkColor(colorOf(colorRef(r.as<U_EMRSETBKCOLOR>().crColor), palette()));
       break;
     case U_EMR_OFFSETCLIPRGN:
-      p_.offsetClipRegion(pointAt(8));
+      p_.offsetClipRegion(pointOf(r.as<U_EMROFFSETCLIPRGN>().ptlOffset));
       break;
     case U_EMR_MOVETOEX:
-      p_.moveTo(pointAt(8));
+      p_.moveTo(pointOf(r.as<U_EMRMOVETOEX>().ptl));
       break;
     case U_EMR_SETMETARGN:
       p_.setMetaRegion();
       break;
     case U_EMR_EXCLUDECLIPRECT:
-      p_.excludeClipRect(r.rect32(8));
+      p_.excludeClipRect(edgesOf(r.as<U_EMREXCLUDECLIPRECT>().rclClip));
       break;
     case U_EMR_INTERSECTCLIPRECT:
-      p_.intersectClipRect(r.rect32(8));
+      p_.intersectClipRect(edgesOf(r.as<U_EMRINTERSECTCLIPRECT>().rclClip));
       break;
-    case U_EMR_SCALEVIEWPORTEXTEX:
-      p_.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+    case U_EMR_SCALEVIEWPORTEXTEX: {
+      const auto rec = r.as<U_EMRSCALEVIEWPORTEXTEX>();
+      p_.scaleViewportExt(rec.xNum, rec.xDenom, rec.yNum, rec.yDenom);
       break;
-    case U_EMR_SCALEWINDOWEXTEX:
-      p_.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+    }
+    case U_EMR_SCALEWINDOWEXTEX: {
+      const auto rec = r.as<U_EMRSCALEWINDOWEXTEX>();
+      p_.scaleWindowExt(rec.xNum, rec.xDenom, rec.yNum, rec.yDenom);
       break;
+    }
     case U_EMR_SAVEDC:
       p_.saveDC();
       break;
     case U_EMR_RESTOREDC:
-      p_.restoreDC(r.i32(8));
+      p_.restoreDC(r.as<U_EMRRESTOREDC>().iRelative);
       break;
     case U_EMR_SETWORLDTRANSFORM:
-      p_.modifyWorldTransform(xformOf(r, 8), WorldTransformOp::Set);
+      p_.modifyWorldTransform(transformOf(r.as<U_EMRSETWORLDTRANSFORM>().xform),
+                              WorldTransformOp::Set);
       break;
     case U_EMR_MODIFYWORLDTRANSFORM: {
-      const uint32_t mode = r.u32(32);
-      if (mode >= 1 && mode <= 4) p_.modifyWorldTransform(xformOf(r, 8), WorldTransformOp(mode));
+      const auto rec = r.as<U_EMRMODIFYWORLDTRANSFORM>();
+      if (rec.iMode >= 1 && rec.iMode <= 4)
+        p_.modifyWorldTransform(transformOf(rec.xform), WorldTransformOp(rec.iMode));
       break;
     }
     case U_EMR_SELECTOBJECT: {
-      const uint32_t index = r.u32(8);
+      const uint32_t index = r.as<U_EMRSELECTOBJECT>().ihObject;
       if (index & 0x80000000)
         p_.selectStockObject(index & 0x7FFFFFFF);
       else
@@ -593,34 +709,39 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_CREATEPEN: {
+      const auto rec = r.as<U_EMRCREATEPEN>();
       GdiPen pen;
-      pen.style = r.u32(12);
-      pen.width = r.i32(16);
-      pen.color = colorOf(r.u32(24), palette());
-      p_.createObject(r.u32(8), pen);
+      pen.style = rec.lopn.lopnStyle;
+      pen.width = rec.lopn.lopnWidth.x;
+      pen.color = colorOf(colorRef(rec.lopn.lopnColor), palette());
+      p_.createObject(rec.ihPen, pen);
       break;
     }
     case U_EMR_EXTCREATEPEN: {
+      // The pen's fixed part, then its dash lengths.
+      constexpr uint64_t dashesAt =
+          offsetof(U_EMREXTCREATEPEN, elp) + offsetof(U_EXTLOGPEN, elpStyleEntry);
+      const auto rec = r.as<U_EMREXTCREATEPEN>(0, dashesAt);
       GdiPen pen;
-      pen.style = r.u32(28);
-      pen.width = r.u32(32);
+      pen.style = rec.elp.elpPenStyle;
+      pen.width = rec.elp.elpWidth;
       if ((pen.style & 0xF0000) == 0) pen.width = 0;  // cosmetic: one pixel
-      const uint32_t brushStyle = r.u32(36);
-      pen.color = colorOf(r.u32(40), palette());
-      if (brushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
-      const uint32_t entries = std::min<uint32_t>(r.u32(48), 64);
-      for (uint32_t i = 0; i < entries && r.has(52 + 4 * i, 4); ++i)
-        pen.dashes.push_back(r.u32(52 + 4 * i));
-      p_.createObject(r.u32(8), pen);
+      pen.color = colorOf(colorRef(rec.elp.elpColor), palette());
+      if (rec.elp.elpBrushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
+      const uint32_t entries = std::min<uint32_t>(rec.elp.elpNumEntries, 64);
+      for (uint32_t i = 0; i < entries && r.has(dashesAt + 4 * i, 4); ++i)
+        pen.dashes.push_back(r.u32(dashesAt + 4 * i));
+      p_.createObject(rec.ihPen, pen);
       break;
     }
     case U_EMR_CREATEBRUSHINDIRECT: {
+      const auto rec = r.as<U_EMRCREATEBRUSHINDIRECT>();
       GdiBrush b;
-      const uint32_t style = r.u32(12);
-      b.color = colorOf(r.u32(16), palette());
-      b.hatch = r.u32(20);
+      const uint32_t style = rec.lb.lbStyle;
+      b.color = colorOf(colorRef(rec.lb.lbColor), palette());
+      b.hatch = rec.lb.lbHatch;
       b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
-      p_.createObject(r.u32(8), b);
+      p_.createObject(rec.ihBrush, b);
       break;
     }
     case U_EMR_CREATEMONOBRUSH:
@@ -630,38 +751,44 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       b.pattern = bitmap(type, r, DibAlpha::Ignore);
       b.monochrome = type == U_EMR_CREATEMONOBRUSH;
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
-      p_.createObject(r.u32(8), b);
+      static_assert(offsetof(U_EMRCREATEMONOBRUSH, ihBrush) ==
+                    offsetof(U_EMRCREATEDIBPATTERNBRUSHPT, ihBrush));
+      p_.createObject(r.as<U_EMRCREATEMONOBRUSH>().ihBrush, b);
       break;
     }
     case U_EMR_DELETEOBJECT:
-      p_.deleteObject(r.u32(8));
+      p_.deleteObject(r.as<U_EMRDELETEOBJECT>().ihObject);
       break;
-    case U_EMR_ANGLEARC:
-      p_.angleArc(pointAt(8), r.u32(16), r.f32(20), r.f32(24));
+    case U_EMR_ANGLEARC: {
+      const auto rec = r.as<U_EMRANGLEARC>();
+      p_.angleArc(pointOf(rec.ptlCenter), rec.nRadius, rec.eStartAngle, rec.eSweepAngle);
       break;
+    }
     case U_EMR_ELLIPSE:
-      p_.ellipse(r.rect32(8));
+      p_.ellipse(edgesOf(r.as<U_EMRELLIPSE>().rclBox));
       break;
     case U_EMR_RECTANGLE:
-      p_.rectangle(r.rect32(8));
+      p_.rectangle(edgesOf(r.as<U_EMRRECTANGLE>().rclBox));
       break;
-    case U_EMR_ROUNDRECT:
-      p_.roundRect(r.rect32(8), sizeAt(24));
+    case U_EMR_ROUNDRECT: {
+      const auto rec = r.as<U_EMRROUNDRECT>();
+      p_.roundRect(edgesOf(rec.rclBox), sizeOf(rec.szlCorner));
       break;
+    }
     case U_EMR_ARC:
-      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::Arc);
-      break;
     case U_EMR_ARCTO:
-      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::ArcTo);
-      break;
     case U_EMR_CHORD:
-      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::Chord);
+    case U_EMR_PIE: {
+      const ArcShape shape = type == U_EMR_ARC     ? ArcShape::Arc
+                             : type == U_EMR_ARCTO ? ArcShape::ArcTo
+                             : type == U_EMR_CHORD ? ArcShape::Chord
+                                                   : ArcShape::Pie;
+      const auto rec = r.as<U_EMRARC>();
+      p_.arc(edgesOf(rec.rclBox), pointOf(rec.ptlStart), pointOf(rec.ptlEnd), shape);
       break;
-    case U_EMR_PIE:
-      p_.arc(r.rect32(8), pointAt(24), pointAt(32), ArcShape::Pie);
-      break;
+    }
     case U_EMR_SELECTPALETTE: {
-      const uint32_t index = r.u32(8);
+      const uint32_t index = r.as<U_EMRSELECTPALETTE>().ihPal;
       if (index & 0x80000000)
         p_.selectStockObject(15);
       else
@@ -669,31 +796,38 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_CREATEPALETTE: {
+      constexpr uint64_t entriesAt =
+          offsetof(U_EMRCREATEPALETTE, lgpl) + offsetof(U_LOGPALETTE, palPalEntry);
+      const auto rec = r.as<U_EMRCREATEPALETTE>(0, entriesAt);
       GdiPalette pal;
-      const uint32_t n = r.u16(14);
-      for (uint32_t i = 0; i < n && r.has(16 + 4 * i, 4); ++i)
-        pal.entries.push_back(qRgb(r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i)));
-      p_.createObject(r.u32(8), pal);
+      const uint32_t n = rec.lgpl.palNumEntries;
+      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
+        pal.entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
+      p_.createObject(rec.ihPal, pal);
       break;
     }
     case U_EMR_SETPALETTEENTRIES: {
+      constexpr uint64_t entriesAt = offsetof(U_EMRSETPALETTEENTRIES, aPalEntries);
+      const auto rec = r.as<U_EMRSETPALETTEENTRIES>(0, entriesAt);
       std::vector<QRgb> entries;
-      const uint32_t n = std::min<uint32_t>(r.u32(16), 4096);
-      for (uint32_t i = 0; i < n && r.has(20 + 4 * i, 4); ++i)
-        entries.push_back(qRgb(r.u8(20 + 4 * i), r.u8(21 + 4 * i), r.u8(22 + 4 * i)));
-      p_.setPaletteEntries(r.u32(8), r.u32(12), entries);
+      const uint32_t n = std::min<uint32_t>(rec.cEntries, 4096);
+      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
+        entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
+      p_.setPaletteEntries(rec.ihPal, rec.iStart, entries);
       break;
     }
     case U_EMR_LINETO:
-      p_.lineTo(pointAt(8));
+      p_.lineTo(pointOf(r.as<U_EMRLINETO>().ptl));
       break;
     case U_EMR_SETARCDIRECTION:
-      p_.setArcDirection(r.u32(8) == 2 ? ArcDirection::Clockwise : ArcDirection::CounterClockwise);
+      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == 2
+                             ? ArcDirection::Clockwise
+                             : ArcDirection::CounterClockwise);
       break;
     case U_EMR_SETMITERLIMIT: {
       // Written as an integer by some programs and as a float by others.
-      uint32_t raw = r.u32(8);
-      double limit = raw < 1000 ? double(raw) : double(r.f32(8));
+      const uint32_t raw = r.as<U_EMRSETMITERLIMIT>().eMiterLimit;
+      const double limit = raw < 1000 ? double(raw) : double(std::bit_cast<float>(raw));
       if (std::isfinite(limit) && limit >= 1 && limit < 1000) p_.setMiterLimit(limit);
       break;
     }
@@ -722,7 +856,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.widenPath();
       break;
     case U_EMR_SELECTCLIPPATH: {
-      const uint32_t mode = r.u32(8);
+      const uint32_t mode = r.as<U_EMRSELECTCLIPPATH>().iMode;
       if (mode >= 1 && mode <= 5) p_.selectClipPath(RegionOp(mode));
       break;
     }
@@ -730,31 +864,38 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.abortPath();
       break;
     case U_EMR_FILLRGN: {
-      const auto region = regionOf(r, 32, r.u32(24));
-      const GdiBrush* brush = brushAt(r.u32(28));
+      const auto rec = r.as<U_EMRFILLRGN>(0, offsetof(U_EMRFILLRGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRFILLRGN, RgnData), rec.cbRgnData);
+      const GdiBrush* brush = brushAt(rec.ihBrush);
       if (region && brush) p_.fillRegion(*region, *brush);
       break;
     }
     case U_EMR_FRAMERGN: {
-      const auto region = regionOf(r, 40, r.u32(24));
-      const GdiBrush* brush = brushAt(r.u32(28));
-      if (region && brush) p_.frameRegion(*region, *brush, sizeAt(32));
+      const auto rec = r.as<U_EMRFRAMERGN>(0, offsetof(U_EMRFRAMERGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRFRAMERGN, RgnData), rec.cbRgnData);
+      const GdiBrush* brush = brushAt(rec.ihBrush);
+      if (region && brush) p_.frameRegion(*region, *brush, sizeOf(rec.szlStroke));
       break;
     }
-    case U_EMR_INVERTRGN: {
-      const auto region = regionOf(r, 28, r.u32(24));
-      if (region) p_.invertRegion(*region);
-      break;
-    }
+    case U_EMR_INVERTRGN:
     case U_EMR_PAINTRGN: {
-      const auto region = regionOf(r, 28, r.u32(24));
-      if (region) p_.fillRegion(*region, p_.dc().brush);
+      // PAINTRGN has INVERTRGN's layout.
+      const auto rec = r.as<U_EMRINVERTRGN>(0, offsetof(U_EMRINVERTRGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRINVERTRGN, RgnData), rec.cbRgnData);
+      if (!region) break;
+      if (type == U_EMR_INVERTRGN)
+        p_.invertRegion(*region);
+      else
+        p_.fillRegion(*region, p_.dc().brush);
       break;
     }
     case U_EMR_EXTSELECTCLIPRGN: {
-      const uint32_t cb = r.u32(8), mode = r.u32(12);
-      if (mode < 1 || mode > 5) break;
-      p_.selectClipRegion(cb ? regionOf(r, 16, cb) : std::nullopt, RegionOp(mode));
+      const auto rec = r.as<U_EMREXTSELECTCLIPRGN>(0, offsetof(U_EMREXTSELECTCLIPRGN, RgnData));
+      if (rec.iMode < 1 || rec.iMode > 5) break;
+      p_.selectClipRegion(rec.cbRgnData
+                              ? regionOf(r, offsetof(U_EMREXTSELECTCLIPRGN, RgnData), rec.cbRgnData)
+                              : std::nullopt,
+                          RegionOp(rec.iMode));
       break;
     }
     case U_EMR_BITBLT:
@@ -767,7 +908,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       blt(type, r);
       break;
     case U_EMR_EXTCREATEFONTINDIRECTW:
-      p_.createObject(r.u32(8), fontOf(r, 12));
+      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, fontOf(r));
       break;
     case U_EMR_EXTTEXTOUTA:
       text(r, false);
@@ -779,28 +920,37 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       smallText(r);
       break;
     case U_EMR_GRADIENTFILL: {
-      const uint32_t nVer = r.u32(24), nObj = r.u32(28), mode = r.u32(32);
-      if (!r.has(36, uint64_t(nVer) * 16)) break;
+      // The fixed part, the vertices, then the triangles or rectangles
+      // naming them.
+      const auto rec = r.as<U_EMRGRADIENTFILL>();
+      const uint32_t nVer = rec.nTriVert, nObj = rec.nGradObj, mode = rec.ulMode;
+      constexpr uint64_t verticesAt = sizeof(U_EMRGRADIENTFILL);
+      if (!r.has(verticesAt, uint64_t(nVer) * sizeof(U_TRIVERTEX))) break;
       std::vector<GdiPlayer::Vertex> v;
       v.reserve(nVer);
       for (uint32_t i = 0; i < nVer; ++i) {
-        const uint64_t at = 36 + 16 * uint64_t(i);
-        v.push_back({QPointF(r.i32(at), r.i32(at + 4)),
-                     QColor(r.u16(at + 8) >> 8, r.u16(at + 10) >> 8, r.u16(at + 12) >> 8)});
+        const auto t = r.as<U_TRIVERTEX>(verticesAt + sizeof(U_TRIVERTEX) * uint64_t(i));
+        v.push_back({QPointF(t.x, t.y), QColor(t.Red >> 8, t.Green >> 8, t.Blue >> 8)});
       }
-      const uint64_t objAt = 36 + 16 * uint64_t(nVer);
-      if (mode == 2) {
+      const uint64_t objAt = verticesAt + sizeof(U_TRIVERTEX) * uint64_t(nVer);
+      if (mode == U_GRADIENT_FILL_TRIANGLE) {
         std::vector<std::array<uint32_t, 3>> tris;
-        for (uint32_t i = 0; i < nObj && r.has(objAt + 12 * uint64_t(i), 12); ++i) {
-          const uint64_t at = objAt + 12 * uint64_t(i);
-          tris.push_back({r.u32(at), r.u32(at + 4), r.u32(at + 8)});
+        for (uint32_t i = 0; i < nObj; ++i) {
+          const uint64_t at = objAt + sizeof(U_GRADIENT3) * uint64_t(i);
+          if (!r.has(at, sizeof(U_GRADIENT3))) break;
+          const auto g = r.as<U_GRADIENT3>(at);
+          tris.push_back({g.Vertex1, g.Vertex2, g.Vertex3});
         }
         p_.gradientFillTriangle(v, tris);
       } else {
         std::vector<std::pair<uint32_t, uint32_t>> rects;
-        for (uint32_t i = 0; i < nObj && r.has(objAt + 8 * uint64_t(i), 8); ++i)
-          rects.emplace_back(r.u32(objAt + 8 * uint64_t(i)), r.u32(objAt + 8 * uint64_t(i) + 4));
-        p_.gradientFillRect(v, rects, mode == 1);
+        for (uint32_t i = 0; i < nObj; ++i) {
+          const uint64_t at = objAt + sizeof(U_GRADIENT4) * uint64_t(i);
+          if (!r.has(at, sizeof(U_GRADIENT4))) break;
+          const auto g = r.as<U_GRADIENT4>(at);
+          rects.emplace_back(g.UpperLeft, g.LowerRight);
+        }
+        p_.gradientFillRect(v, rects, mode == U_GRADIENT_FILL_RECT_V);
       }
       break;
     }
@@ -813,11 +963,17 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
 
 MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileName) {
   RecordReader h(data.constData(), uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX)));
-  if (data.size() < 88 || h.u32(0) != U_EMR_HEADER || h.u32(40) != kEmfSignature)
+  // The oldest headers end before the pixel format fields; later fields are
+  // not used.
+  constexpr uint32_t kMinHeader = U_SIZE_EMRHEADER_MIN;
+  static_assert(kMinHeader == 88);
+  const auto header = h.as<U_EMRHEADER>(0, kMinHeader);
+  if (data.size() < kMinHeader || header.emr.iType != U_EMR_HEADER ||
+      header.dSignature != kEmfSignature)
     fail(fileName,
          QCoreApplication::translate("MetafileReader", "it is not an enhanced metafile."));
-  const uint32_t headerSize = h.u32(4);
-  if (headerSize < 88 || headerSize % 4 || headerSize > uint32_t(data.size()))
+  const uint32_t headerSize = header.emr.nSize;
+  if (headerSize < kMinHeader || headerSize % 4 || headerSize > uint32_t(data.size()))
     fail(fileName,
          QCoreApplication::translate("MetafileReader", "the metafile header is damaged."));
 
@@ -826,15 +982,16 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   c.data = data;
 
   // The reference device: pixels per millimetre for the metric mapping modes.
-  const double devW = h.i32(72), devH = h.i32(76), mmW = h.i32(80), mmH = h.i32(84);
+  const double devW = header.szlDevice.cx, devH = header.szlDevice.cy,
+               mmW = header.szlMillimeters.cx, mmH = header.szlMillimeters.cy;
   QSizeF ppmm(96 / 25.4, 96 / 25.4);
   if (devW > 0 && devH > 0 && mmW > 0 && mmH > 0) ppmm = QSizeF(devW / mmW, devH / mmH);
   c.setup.pixelsPerMm = ppmm;
 
   // rclFrame (hundredths of a millimetre, inclusive) says how big the picture
   // is; rclBounds (device pixels) stands in when the frame is missing.
-  const QRectF bounds = h.rect32(8);
-  const QRectF frame = h.rect32(24);
+  const QRectF bounds = edgesOf(header.rclBounds);
+  const QRectF frame = edgesOf(header.rclFrame);
   QRectF deviceFrame;
   QSizeF natural;
   if (frame.width() > 0 && frame.height() > 0) {
@@ -867,7 +1024,8 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   c.records.reserve(std::min<size_t>(total / 8, 1 << 16));
   DibCache budget;
   while (uint64_t(offset) + 8 <= total) {
-    const uint32_t type = h.u32(offset), size = h.u32(offset + 4);
+    const auto emr = h.as<U_EMR>(offset);
+    const uint32_t type = emr.iType, size = emr.nSize;
     if (size < 8 || size % 4 || uint64_t(offset) + size > total) {
       c.truncated = true;
       break;
@@ -880,10 +1038,17 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
     }
     bool ok = true;
     if (libraryChecks(type) && type != U_EMR_HEADER) ok = U_emf_record_safe(rec) != 0;
-    if (type == U_EMR_COMMENT && size >= 24 && h.u32(offset + 12) == kEmfPlusSignature) {
-      if (h.u16(offset + 16) == 0x4001) {
-        emfPlusHeader = true;
-        emfPlusDual = h.u16(offset + 18) & 1;
+    if (type == U_EMR_COMMENT && size >= 24) {
+      // An EMF+ comment holds EMF+ records, each starting with a common
+      // header; the first record of an EMF+ file is its header record.
+      const RecordReader comment(rec, size);
+      constexpr uint64_t plusAt = offsetof(U_EMRCOMMENT_EMFPLUS, Data);
+      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == kEmfPlusSignature) {
+        const auto plus = comment.as<U_PMF_CMN_HDR>(plusAt);
+        if (plus.Type == kEmfPlusHeader) {
+          emfPlusHeader = true;
+          emfPlusDual = plus.Flags & 1;
+        }
       }
     }
     if (ok) {

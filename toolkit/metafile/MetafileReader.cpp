@@ -1,7 +1,10 @@
 #include "toolkit/metafile/MetafileReader.h"
 
+#include <uemf.h>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <cstddef>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/EmfDecoder.h"
@@ -11,12 +14,29 @@
 
 namespace ostrel {
 
+namespace {
+
+constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;  // first field of a placeable WMF
+
+// The start of a WMF header: where the file was kept (1 in memory, 2 on
+// disk), the header's size in 16-bit words and the version.
+struct WmfHeaderStart {
+  uint16_t type, headerWords, version;
+};
+
+}  // namespace
+
 MetafileKind sniffMetafile(const QByteArray& data) {
   const RecordReader r(data.constData(), uint32_t(std::min<qsizetype>(data.size(), 64)));
-  if (r.u32(0) == 0x9AC6CDD7) return MetafileKind::PlaceableWmf;
-  if (r.u32(0) == 1 && r.u32(40) == 0x464D4520) return MetafileKind::Emf;
-  const uint16_t type = r.u16(0), words = r.u16(2), version = r.u16(4);
-  if (r.ok() && (type == 1 || type == 2) && words == 9 && (version == 0x300 || version == 0x100))
+  const uint32_t first = r.u32(0);
+  if (first == kPlaceableKey) return MetafileKind::PlaceableWmf;
+  // An EMF opens with its header record; only its type and signature are read.
+  if (first == U_EMR_HEADER &&
+      r.as<U_EMRHEADER>(0, offsetof(U_EMRHEADER, nVersion)).dSignature == U_ENHMETA_SIGNATURE)
+    return MetafileKind::Emf;
+  const auto wmf = r.as<WmfHeaderStart>();
+  if (r.ok() && (wmf.type == 1 || wmf.type == 2) && wmf.headerWords == 9 &&
+      (wmf.version == 0x300 || wmf.version == 0x100))
     return MetafileKind::Wmf;
   return MetafileKind::None;
 }

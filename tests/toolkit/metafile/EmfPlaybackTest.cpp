@@ -195,6 +195,27 @@ TEST(EmfPlayback, BitmapLandsAtItsDestination) {
   EXPECT_TRUE(isColor(img, 70, 80, qRgb(255, 255, 255)));
 }
 
+// Palette entries are stored red, green, blue, flags; brushes given as
+// PALETTEINDEX take their colour from the selected palette.
+TEST(EmfPlayback, PaletteEntriesKeepTheirByteOrder) {
+  constexpr uint32_t kPaletteIndex = 0x01000000, kGreen = 0x00FF00;
+  EmfBuilder b;
+  b.add(U_EMR_CREATEPALETTE, {1, 0x00020300, kRed, kBlue})  // version 0x300, two entries
+      .add(U_EMR_SELECTPALETTE, {1})
+      .add(U_EMR_CREATEBRUSHINDIRECT, {2, 0, kPaletteIndex | 0, 0})
+      .add(U_EMR_SETPALETTEENTRIES, {1, 1, 1, kGreen})  // entry 1 becomes green
+      .add(U_EMR_SELECTPALETTE, {1})
+      .add(U_EMR_CREATEBRUSHINDIRECT, {3, 0, kPaletteIndex | 1, 0})
+      .add(U_EMR_SELECTOBJECT, {0x80000008})  // NULL_PEN
+      .add(U_EMR_SELECTOBJECT, {2})
+      .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
+      .add(U_EMR_SELECTOBJECT, {3})
+      .add(U_EMR_RECTANGLE, {50, 0, 100, 100});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 25, 50, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 75, 50, qRgb(0, 255, 0)));
+}
+
 QByteArray fontRecord(int height, int escapement) {
   QByteArray f =
       B::words32({1, uint32_t(height), 0, uint32_t(escapement), uint32_t(escapement), 700});
