@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cmath>
+#include <cstddef>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DecoderCommon.h"
@@ -12,6 +13,7 @@
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
+#include "toolkit/metafile/WmfRecords.h"
 
 namespace ostrel {
 
@@ -21,25 +23,62 @@ using metafile::colorOf;
 using metafile::fail;
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr uint32_t kPlaceableSize = 22, kHeaderSize = 18;
 constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4;
 
-// WMF stores rectangles as bottom, right, top, left (reverse order).
-QRectF rectAt(const RecordReader& r, uint64_t off) {
-  return QRectF(QPointF(r.i16(off + 6), r.i16(off + 4)), QPointF(r.i16(off + 2), r.i16(off)));
+QPointF toPoint(wmf::PointYX p) {
+  return QPointF(p.x, p.y);
 }
-// and points as y, x.
-QPointF pointAt(const RecordReader& r, uint64_t off) {
-  return QPointF(r.i16(off + 2), r.i16(off));
+
+// GDI's right and bottom edges are exclusive: kept as edges, not as a size.
+QRectF toRect(wmf::RectBRTL rc) {
+  return QRectF(QPointF(rc.left, rc.top), QPointF(rc.right, rc.bottom));
+}
+QRectF toRect(wmf::RectLTRB rc) {
+  return QRectF(QPointF(rc.left, rc.top), QPointF(rc.right, rc.bottom));
+}
+
+// RecordReader::as zero-fills what lies past a record's end, but copies the
+// part of a field the end cuts. Records end on a 16-bit word, so only a
+// 32-bit field can be cut; it reads as zero then, like the fields past the end.
+uint32_t wholeField(const RecordReader& r, uint64_t offset, uint32_t value) {
+  return r.has(offset, sizeof value) ? value : 0;
+}
+
+uint16_t oneValue(const RecordReader& r) {
+  return r.as<wmf::OneValue>().value;
+}
+QPointF onePoint(const RecordReader& r) {
+  return toPoint(r.as<wmf::OnePoint>().point);
+}
+QRectF oneRect(const RecordReader& r) {
+  return toRect(r.as<wmf::OneRect>().rect);
+}
+QSizeF oneExtent(const RecordReader& r) {
+  const QPointF e = onePoint(r);
+  return QSizeF(e.x(), e.y());
 }
 
 QPolygonF pointsAt(const RecordReader& r, uint64_t off, uint32_t count) {
   QPolygonF poly;
-  if (!r.has(off, uint64_t(count) * 4)) return poly;
+  if (!r.has(off, uint64_t(count) * sizeof(wmf::PointXY))) return poly;
   poly.reserve(count);
-  for (uint32_t i = 0; i < count; ++i)
-    poly.append(QPointF(r.i16(off + 4 * i), r.i16(off + 4 * i + 2)));
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto p = r.as<wmf::PointXY>(off + i * sizeof(wmf::PointXY));
+    poly.append(QPointF(p.x, p.y));
+  }
   return poly;
+}
+
+// Polygon and Polyline.
+QPolygonF pointList(const RecordReader& r) {
+  const int count = std::max<int>(0, r.as<wmf::PointList>().count);
+  return pointsAt(r, sizeof(wmf::PointList), count);
+}
+
+// The string of a TextOut record and where it ends: the reference point
+// follows it, padded to a whole word.
+uint64_t textOutEnd(int count) {
+  return sizeof(wmf::TextOut) + ((count + 1) & ~1);
 }
 
 bool handled(uint8_t fn) {
@@ -162,6 +201,10 @@ class WmfPlayback {
     return o ? std::get_if<T>(o) : nullptr;
   }
   const std::vector<QRgb>& palette() const { return p_.dc().palette; }
+  QColor oneColor(const RecordReader& r) const {
+    const auto c = r.as<wmf::OneColor>();
+    return colorOf(wholeField(r, offsetof(wmf::OneColor, color), c.color), palette());
+  }
 
   GdiPlayer& p_;
   DibCache& bitmaps_;
@@ -215,123 +258,133 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
 void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_SETBKCOLOR:
-      p_.setBkColor(colorOf(r.u32(6), palette()));
+      p_.setBkColor(oneColor(r));
       break;
     case U_WMR_SETBKMODE:
-      p_.setBkMode(r.u16(6) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      p_.setBkMode(oneValue(r) == 1 ? BkMode::Transparent : BkMode::Opaque);
       break;
     case U_WMR_SETMAPMODE: {
       // Programs showing a WMF set an anisotropic mapping onto their window
       // first; the file's own map mode only decides whether the aspect is kept.
-      const uint16_t m = r.u16(6);
+      const uint16_t m = oneValue(r);
       p_.setMapMode(m == 7 ? MapMode::Isotropic : MapMode::Anisotropic);
       break;
     }
     case U_WMR_SETROP2:
-      p_.setRop2(r.u16(6) & 0xFF);
+      p_.setRop2(oneValue(r) & 0xFF);
       break;
     case U_WMR_SETPOLYFILLMODE:
-      p_.setFillRule(r.u16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      p_.setFillRule(oneValue(r) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
       break;
     case U_WMR_SETSTRETCHBLTMODE:
-      p_.setStretchBltMode(r.u16(6));
+      p_.setStretchBltMode(oneValue(r));
       break;
     case U_WMR_SETTEXTCHAREXTRA:
-      p_.setTextCharExtra(r.i16(6));
+      p_.setTextCharExtra(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_SETTEXTCOLOR:
-      p_.setTextColor(colorOf(r.u32(6), palette()));
+      p_.setTextColor(oneColor(r));
       break;
     case U_WMR_SETWINDOWORG:
-      p_.setWindowOrg(pointAt(r, 6));
+      p_.setWindowOrg(onePoint(r));
       break;
-    case U_WMR_SETWINDOWEXT: {
-      const QPointF e = pointAt(r, 6);
-      p_.setWindowExt(QSizeF(e.x(), e.y()));
+    case U_WMR_SETWINDOWEXT:
+      p_.setWindowExt(oneExtent(r));
       break;
-    }
     case U_WMR_SETVIEWPORTORG:
-      p_.setViewportOrg(pointAt(r, 6));
+      p_.setViewportOrg(onePoint(r));
       break;
-    case U_WMR_SETVIEWPORTEXT: {
-      const QPointF e = pointAt(r, 6);
-      p_.setViewportExt(QSizeF(e.x(), e.y()));
+    case U_WMR_SETVIEWPORTEXT:
+      p_.setViewportExt(oneExtent(r));
       break;
-    }
     case U_WMR_OFFSETWINDOWORG:
-      p_.offsetWindowOrg(pointAt(r, 6));
+      p_.offsetWindowOrg(onePoint(r));
       break;
     case U_WMR_OFFSETVIEWPORTORG:
-      p_.offsetViewportOrg(pointAt(r, 6));
+      p_.offsetViewportOrg(onePoint(r));
       break;
-    case U_WMR_SCALEWINDOWEXT:
-      p_.scaleWindowExt(r.i16(12), r.i16(10), r.i16(8), r.i16(6));
+    case U_WMR_SCALEWINDOWEXT: {
+      const auto s = r.as<wmf::ScaleExt>();
+      p_.scaleWindowExt(s.xNum, s.xDenom, s.yNum, s.yDenom);
       break;
-    case U_WMR_SCALEVIEWPORTEXT:
-      p_.scaleViewportExt(r.i16(12), r.i16(10), r.i16(8), r.i16(6));
+    }
+    case U_WMR_SCALEVIEWPORTEXT: {
+      const auto s = r.as<wmf::ScaleExt>();
+      p_.scaleViewportExt(s.xNum, s.xDenom, s.yNum, s.yDenom);
       break;
+    }
     case U_WMR_LINETO:
-      p_.lineTo(pointAt(r, 6));
+      p_.lineTo(onePoint(r));
       break;
     case U_WMR_MOVETO:
-      p_.moveTo(pointAt(r, 6));
+      p_.moveTo(onePoint(r));
       break;
     case U_WMR_EXCLUDECLIPRECT:
-      p_.excludeClipRect(rectAt(r, 6));
+      p_.excludeClipRect(oneRect(r));
       break;
     case U_WMR_INTERSECTCLIPRECT:
-      p_.intersectClipRect(rectAt(r, 6));
+      p_.intersectClipRect(oneRect(r));
       break;
     case U_WMR_ARC:
-      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Arc);
-      break;
     case U_WMR_PIE:
-      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Pie);
+    case U_WMR_CHORD: {
+      const auto a = r.as<wmf::Arc>();
+      const ArcShape shape = fn == U_WMR_ARC   ? ArcShape::Arc
+                             : fn == U_WMR_PIE ? ArcShape::Pie
+                                               : ArcShape::Chord;
+      p_.arc(toRect(a.box), toPoint(a.start), toPoint(a.end), shape);
       break;
-    case U_WMR_CHORD:
-      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Chord);
-      break;
+    }
     case U_WMR_ELLIPSE:
-      p_.ellipse(rectAt(r, 6));
+      p_.ellipse(oneRect(r));
       break;
     case U_WMR_RECTANGLE:
-      p_.rectangle(rectAt(r, 6));
+      p_.rectangle(oneRect(r));
       break;
-    case U_WMR_ROUNDRECT:
-      p_.roundRect(rectAt(r, 10), QSizeF(r.i16(8), r.i16(6)));
+    case U_WMR_ROUNDRECT: {
+      const auto rr = r.as<wmf::RoundRect>();
+      p_.roundRect(toRect(rr.rect), QSizeF(rr.cornerWidth, rr.cornerHeight));
       break;
-    case U_WMR_PATBLT:
-      p_.patBlt(QRectF(r.i16(16), r.i16(14), r.i16(12), r.i16(10)), r.u32(6));
+    }
+    case U_WMR_PATBLT: {
+      const auto pb = r.as<wmf::PatBlt>();
+      p_.patBlt(QRectF(pb.x, pb.y, pb.width, pb.height),
+                wholeField(r, offsetof(wmf::PatBlt, rop), pb.rop));
       break;
+    }
     case U_WMR_SAVEDC:
       p_.saveDC();
       break;
-    case U_WMR_SETPIXEL:
-      p_.setPixel(pointAt(r, 10), colorOf(r.u32(6), palette()));
+    case U_WMR_SETPIXEL: {
+      const auto px = r.as<wmf::SetPixel>();
+      p_.setPixel(toPoint(px.point),
+                  colorOf(wholeField(r, offsetof(wmf::SetPixel, color), px.color), palette()));
       break;
+    }
     case U_WMR_OFFSETCLIPRGN:
-      p_.offsetClipRegion(pointAt(r, 6));
+      p_.offsetClipRegion(onePoint(r));
       break;
     case U_WMR_TEXTOUT: {
-      const int count = std::max<int>(0, r.i16(6));
-      if (!r.has(8, count)) break;
-      const uint64_t after = 8 + ((count + 1) & ~1);
+      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
+      constexpr uint64_t textAt = sizeof(wmf::TextOut);
+      if (!r.has(textAt, count)) break;
       TextRun run;
-      run.reference = pointAt(r, after);
-      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + 8, count), p_.dc().font);
+      run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
+      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
       run.ansi = true;
       p_.textOut(run);
       break;
     }
     case U_WMR_EXTTEXTOUT: {
+      const auto e = r.as<wmf::ExtTextOut>();
       TextRun run;
-      run.reference = pointAt(r, 6);
-      const int count = std::max<int>(0, r.i16(10));
-      run.options = r.u16(12);
-      uint64_t at = 14;
+      run.reference = toPoint(e.reference);
+      const int count = std::max<int>(0, e.length);
+      run.options = e.options;
+      uint64_t at = sizeof(wmf::ExtTextOut);
       if (run.options & (kEtoOpaque | kEtoClipped)) {
-        run.rect = QRectF(QPointF(r.i16(14), r.i16(16)), QPointF(r.i16(18), r.i16(20)));
-        at = 22;
+        run.rect = toRect(r.as<wmf::RectLTRB>(at));
+        at += sizeof(wmf::RectLTRB);
       }
       if (!r.has(at, count)) break;
       const QByteArray bytes(r.data() + at, count);
@@ -358,27 +411,28 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       blt(fn, r);
       break;
     case U_WMR_POLYGON:
-      p_.polygon(pointsAt(r, 8, std::max<int>(0, r.i16(6))));
+      p_.polygon(pointList(r));
       break;
     case U_WMR_POLYLINE:
-      p_.polyline(pointsAt(r, 8, std::max<int>(0, r.i16(6))));
+      p_.polyline(pointList(r));
       break;
     case U_WMR_POLYPOLYGON: {
-      const uint32_t n = r.u16(6);
-      if (!r.has(8, uint64_t(n) * 2)) break;
+      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
+      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
+      if (!r.has(countsAt, uint64_t(n) * sizeof(uint16_t))) break;
       std::vector<QPolygonF> polys;
-      uint64_t at = 8 + uint64_t(n) * 2;
+      uint64_t at = countsAt + uint64_t(n) * sizeof(uint16_t);
       for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t count = r.u16(8 + 2 * i);
-        if (!r.has(at, uint64_t(count) * 4)) break;
+        const uint32_t count = r.u16(countsAt + i * sizeof(uint16_t));
+        if (!r.has(at, uint64_t(count) * sizeof(wmf::PointXY))) break;
         polys.push_back(pointsAt(r, at, count));
-        at += uint64_t(count) * 4;
+        at += uint64_t(count) * sizeof(wmf::PointXY);
       }
       p_.polyPolygon(polys);
       break;
     }
     case U_WMR_RESTOREDC:
-      p_.restoreDC(r.i16(6));
+      p_.restoreDC(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_FILLREGION: {
       const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
@@ -393,16 +447,17 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       break;
     }
     case U_WMR_INVERTREGION:
-      if (const GdiRegion* region = objectAs<GdiRegion>(r.u16(6))) p_.invertRegion(region->region);
+      if (const GdiRegion* region = objectAs<GdiRegion>(oneValue(r)))
+        p_.invertRegion(region->region);
       break;
     case U_WMR_PAINTREGION:
-      if (const GdiRegion* region = objectAs<GdiRegion>(r.u16(6)))
+      if (const GdiRegion* region = objectAs<GdiRegion>(oneValue(r)))
         p_.fillRegion(region->region, p_.dc().brush);
       break;
     case U_WMR_SELECTCLIPREGION: {
       // Index 0 with no region behind it resets the clipping, as GDI does
       // for a null region handle.
-      const uint16_t index = r.u16(6);
+      const uint16_t index = oneValue(r);
       if (objectAs<GdiRegion>(index))
         p_.selectObject(index);
       else
@@ -411,13 +466,13 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
     }
     case U_WMR_SELECTOBJECT:
     case U_WMR_SELECTPALETTE:
-      p_.selectObject(r.u16(6));
+      p_.selectObject(oneValue(r));
       break;
     case U_WMR_SETTEXTALIGN:
-      p_.setTextAlign(r.u16(6));
+      p_.setTextAlign(oneValue(r));
       break;
     case U_WMR_DELETEOBJECT:
-      p_.deleteObject(r.u16(6));
+      p_.deleteObject(oneValue(r));
       break;
     case U_WMR_CREATEPALETTE: {
       GdiPalette pal;
@@ -505,6 +560,11 @@ struct Bounds {
     bottom = any ? std::max(bottom, p.y()) : p.y();
     any = true;
   }
+  // A rectangle's two corners.
+  void add(const QRectF& rc) {
+    add(rc.topLeft());
+    add(rc.bottomRight());
+  }
   QRectF rect() const { return QRectF(QPointF(left, top), QPointF(right, bottom)); }
 };
 
@@ -520,46 +580,40 @@ void addBounds(uint8_t fn, const RecordReader& r, Bounds& b, double fontHeight) 
   switch (fn) {
     case U_WMR_MOVETO:
     case U_WMR_LINETO:
-      b.add(pointAt(r, 6));
+      b.add(onePoint(r));
       break;
     case U_WMR_RECTANGLE:
-    case U_WMR_ELLIPSE: {
-      const QRectF rc = rectAt(r, 6);
-      b.add(rc.topLeft());
-      b.add(rc.bottomRight());
+    case U_WMR_ELLIPSE:
+      b.add(oneRect(r));
       break;
-    }
-    case U_WMR_ROUNDRECT: {
-      const QRectF rc = rectAt(r, 10);
-      b.add(rc.topLeft());
-      b.add(rc.bottomRight());
+    case U_WMR_ROUNDRECT:
+      b.add(toRect(r.as<wmf::RoundRect>().rect));
       break;
-    }
     case U_WMR_ARC:
     case U_WMR_PIE:
-    case U_WMR_CHORD: {
-      const QRectF rc = rectAt(r, 14);
-      b.add(rc.topLeft());
-      b.add(rc.bottomRight());
+    case U_WMR_CHORD:
+      b.add(toRect(r.as<wmf::Arc>().box));
       break;
-    }
     case U_WMR_POLYGON:
     case U_WMR_POLYLINE:
-      for (const QPointF& p : pointsAt(r, 8, std::max<int>(0, r.i16(6)))) b.add(p);
+      for (const QPointF& p : pointList(r)) b.add(p);
       break;
     case U_WMR_POLYPOLYGON: {
-      const uint32_t n = r.u16(6);
+      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
+      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
       uint32_t total = 0;
-      for (uint32_t i = 0; i < n && r.has(8 + 2 * i, 2); ++i) total += r.u16(8 + 2 * i);
-      for (const QPointF& p : pointsAt(r, 8 + uint64_t(n) * 2, total)) b.add(p);
+      for (uint32_t i = 0; i < n && r.has(countsAt + i * sizeof(uint16_t), sizeof(uint16_t)); ++i)
+        total += r.u16(countsAt + i * sizeof(uint16_t));
+      for (const QPointF& p : pointsAt(r, countsAt + uint64_t(n) * sizeof(uint16_t), total))
+        b.add(p);
       break;
     }
     case U_WMR_EXTTEXTOUT:
-      addText(pointAt(r, 6));
+      addText(toPoint(r.as<wmf::ExtTextOut>().reference));
       break;
     case U_WMR_TEXTOUT: {
-      const int count = std::max<int>(0, r.i16(6));
-      addText(pointAt(r, 8 + ((count + 1) & ~1)));
+      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
+      addText(toPoint(r.as<wmf::PointYX>(textOutEnd(count))));
       break;
     }
     case U_WMR_STRETCHDIB:
@@ -600,19 +654,20 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   uint32_t offset = 0;
   QRectF bbox;
   double unitsPerInch = 0;
-  if (h.u32(0) == kPlaceableKey) {
-    if (total < kPlaceableSize + kHeaderSize)
+  const auto placeable = h.as<wmf::PlaceableHeader>();
+  if (placeable.key == kPlaceableKey) {
+    if (total < sizeof(wmf::PlaceableHeader) + sizeof(wmf::FileHeader))
       fail(fileName, QCoreApplication::translate("MetafileReader", "the file is too short."));
-    bbox = QRectF(QPointF(h.i16(6), h.i16(8)), QPointF(h.i16(10), h.i16(12))).normalized();
-    unitsPerInch = h.u16(14);
+    bbox = toRect(placeable.bounds).normalized();
+    unitsPerInch = placeable.unitsPerInch;
     if (unitsPerInch == 0) unitsPerInch = 1440;
-    offset = kPlaceableSize;
+    offset = sizeof(wmf::PlaceableHeader);
   }
-  const uint16_t type = h.u16(offset), headerWords = h.u16(offset + 2), version = h.u16(offset + 4);
-  if (!h.has(offset, kHeaderSize) || (type != 1 && type != 2) || headerWords != 9 ||
-      (version != 0x300 && version != 0x100))
+  const auto header = h.as<wmf::FileHeader>(offset);
+  if (!h.has(offset, sizeof header) || (header.type != 1 && header.type != 2) ||
+      header.headerWords != 9 || (header.version != 0x300 && header.version != 0x100))
     fail(fileName, QCoreApplication::translate("MetafileReader", "it is not a Windows metafile."));
-  offset += kHeaderSize;
+  offset += sizeof header;
 
   // Walk the records: each must be at least the 3-word record header, lie
   // inside the file, and pass the library's size check.
@@ -623,9 +678,10 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   int mapMode = 0;
   double fontHeight = 12;
   Bounds bounds;
-  while (uint64_t(offset) + 6 <= total) {
-    const uint32_t words = h.u32(offset);
-    const uint16_t function = h.u16(offset + 4);
+  while (uint64_t(offset) + sizeof(wmf::RecordHeader) <= total) {
+    const auto head = h.as<wmf::RecordHeader>(offset);
+    const uint32_t words = head.size;
+    const uint16_t function = head.function;
     const uint64_t size = uint64_t(words) * 2;
     if (words < 3 || offset + size > total) {
       c.truncated = true;
@@ -645,15 +701,18 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
     if (!handled(fn)) ++c.unsupportedRecords;
     if (fn == U_WMR_SETWINDOWORG && !haveOrg && !sawDrawing) {
-      windowOrg = pointAt(r, 6);
+      windowOrg = onePoint(r);
       haveOrg = true;
     } else if (fn == U_WMR_SETWINDOWEXT && !haveExt) {
-      const QPointF e = pointAt(r, 6);
-      if (e.x() != 0 && e.y() != 0) windowExt = QSizeF(e.x(), e.y()), haveExt = true;
+      const QSizeF e = oneExtent(r);
+      if (e.width() != 0 && e.height() != 0) windowExt = e, haveExt = true;
     } else if (fn == U_WMR_SETMAPMODE) {
-      mapMode = r.u16(6);
+      mapMode = oneValue(r);
     } else {
-      if (fn == U_WMR_CREATEFONTINDIRECT && r.i16(6) != 0) fontHeight = std::abs(r.i16(6));
+      if (fn == U_WMR_CREATEFONTINDIRECT) {
+        const int16_t height = r.as<wmf::CreateFontIndirect>().height;
+        if (height != 0) fontHeight = std::abs(height);
+      }
       addBounds(fn, r, bounds, fontHeight);
       if (fn != U_WMR_SAVEDC && fn < 0xF0 && fn != U_WMR_SELECTOBJECT) sawDrawing = true;
     }
