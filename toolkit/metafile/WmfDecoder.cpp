@@ -95,31 +95,99 @@ bool handled(uint8_t fn) {
   }
 }
 
-QRegion regionAt(const RecordReader& r, uint64_t off) {
-  const int scanCount = r.i16(off + 10);
-  const QRectF bound =
-      QRectF(QPointF(r.i16(off + 14), r.i16(off + 16)), QPointF(r.i16(off + 18), r.i16(off + 20)))
-          .normalized();
+QRegion regionIn(const RecordReader& r) {
+  const auto head = r.as<wmf::CreateRegion>();
+  const int scanCount = head.scanCount;
+  const QRectF bound = toRect(head.bounds).normalized();
   QRegion region;
-  uint64_t at = off + 22;
+  uint64_t at = sizeof(wmf::CreateRegion);
   for (int s = 0; s < scanCount && s < 8192; ++s) {
-    const uint16_t count = r.u16(at);
-    const int top = r.i16(at + 2), bottom = r.i16(at + 4);
-    if (!r.has(at, 6 + uint64_t(count) * 2 + 2)) break;
-    for (int i = 0; i + 1 < count; i += 2) {
-      const int left = r.i16(at + 6 + 2 * i), right = r.i16(at + 8 + 2 * i);
+    const auto scan = r.as<wmf::RegionScan>(at);
+    const int top = scan.top, bottom = scan.bottom;
+    // The x values, then the count once more.
+    const uint64_t xAt = at + sizeof(wmf::RegionScan);
+    const uint64_t length = sizeof(wmf::RegionScan) + (uint64_t(scan.count) + 1) * sizeof(int16_t);
+    if (!r.has(at, length)) break;
+    for (int i = 0; i + 1 < scan.count; i += 2) {
+      const int left = r.i16(xAt + i * sizeof(int16_t));
+      const int right = r.i16(xAt + (i + 1) * sizeof(int16_t));
       if (right > left && bottom > top) region += QRect(left, top, right - left, bottom - top);
     }
-    at += 6 + uint64_t(count) * 2 + 2;
+    at += length;
   }
   if (scanCount == 0 || region.isEmpty()) region = QRegion(bound.toRect());
   return region;
 }
 
+constexpr uint16_t kDibPalColors = 1;
+
+// The bitmap-less BitBlt and StretchBlt (a fill by rop alone) is told apart
+// by its size only.
+bool withoutBitmap(uint8_t fn, const RecordReader& r) {
+  const uint32_t words = r.size() / 2;
+  switch (fn) {
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+      return words == sizeof(wmf::BitBltNoBitmap) / 2;
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+      return words == sizeof(wmf::StretchBltNoBitmap) / 2;
+    default:
+      return false;
+  }
+}
+
+// What a blt record copies: the part of its bitmap, where to, and how.
+struct Blt {
+  QRectF dest;
+  QRectF src;
+  uint32_t rop = 0;
+};
+
+template <typename T>
+Blt bitBltOf(const RecordReader& r) {
+  const auto b = r.as<T>();
+  const QRectF dest(b.destX, b.destY, b.width, b.height);
+  return {dest, QRectF(QPointF(b.srcX, b.srcY), dest.size()),
+          wholeField(r, offsetof(T, rop), b.rop)};
+}
+
+template <typename T>
+Blt stretchBltOf(const RecordReader& r) {
+  const auto b = r.as<T>();
+  return {QRectF(b.destX, b.destY, b.destWidth, b.destHeight),
+          QRectF(b.srcX, b.srcY, b.srcWidth, b.srcHeight), wholeField(r, offsetof(T, rop), b.rop)};
+}
+
+std::optional<Blt> bltOf(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+      return withoutBitmap(fn, r) ? bitBltOf<wmf::BitBltNoBitmap>(r) : bitBltOf<wmf::BitBlt>(r);
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+      return withoutBitmap(fn, r) ? stretchBltOf<wmf::StretchBltNoBitmap>(r)
+                                  : stretchBltOf<wmf::StretchBlt>(r);
+    case U_WMR_STRETCHDIB:
+      return stretchBltOf<wmf::StretchDib>(r);
+    case U_WMR_SETDIBTODEV: {
+      // Copies the bitmap unscaled, always as SRCCOPY.
+      const auto b = r.as<wmf::SetDibToDev>();
+      const QRectF src(b.srcX, b.srcY, b.width, b.height);
+      return Blt{QRectF(QPointF(b.destX, b.destY), src.size()), src, rop3::kSrcCopyCode};
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
 // StretchDIB is StretchDIBits, where the source rows of a bottom-up bitmap
-// count from its bottom edge (the blt records count from the top).
-QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r, uint64_t dibAt) {
-  if (image.isNull() || r.i32(dibAt + 8) <= 0 || r.u32(dibAt) == 12) return src;
+// count from its bottom edge (the blt records count from the top). A bitmap
+// that decoded has its header whole.
+QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r) {
+  const auto info = r.as<U_BITMAPINFOHEADER>(sizeof(wmf::StretchDib));
+  if (image.isNull() || info.biHeight <= 0 || info.biSize == sizeof(wmf::BitmapCoreHeader))
+    return src;
   return metafile::rowsFromBottom(src, image);
 }
 
@@ -130,27 +198,25 @@ struct BitmapPlace {
 };
 
 std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
-  const uint32_t words = r.size() / 2;
   switch (fn) {
     case U_WMR_BITBLT:
     case U_WMR_DIBBITBLT:
-      // The bitmap-less form has one reserved word instead of the bitmap.
-      if (words == 12) return std::nullopt;
-      return BitmapPlace{22, fn == U_WMR_DIBBITBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
+      if (withoutBitmap(fn, r)) return std::nullopt;
+      return BitmapPlace{sizeof(wmf::BitBlt),
+                         fn == U_WMR_DIBBITBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
     case U_WMR_STRETCHBLT:
     case U_WMR_DIBSTRETCHBLT:
-      if (words == 14) return std::nullopt;
-      return BitmapPlace{26,
+      if (withoutBitmap(fn, r)) return std::nullopt;
+      return BitmapPlace{sizeof(wmf::StretchBlt),
                          fn == U_WMR_DIBSTRETCHBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
     case U_WMR_STRETCHDIB:
-      return BitmapPlace{28, DibRef::Form::Packed};
+      return BitmapPlace{sizeof(wmf::StretchDib), DibRef::Form::Packed};
     case U_WMR_SETDIBTODEV:
-      return BitmapPlace{24, DibRef::Form::Packed};
+      return BitmapPlace{sizeof(wmf::SetDibToDev), DibRef::Form::Packed};
     case U_WMR_DIBCREATEPATTERNBRUSH:
-      return BitmapPlace{10, DibRef::Form::Packed};
+      return BitmapPlace{sizeof(wmf::DibCreatePatternBrush), DibRef::Form::Packed};
     case U_WMR_CREATEPATTERNBRUSH:
-      // A BITMAP16 header, 18 reserved bytes, then the pattern bits.
-      return BitmapPlace{6, DibRef::Form::Bitmap16};
+      return BitmapPlace{offsetof(wmf::CreatePatternBrush, bitmap), DibRef::Form::Bitmap16};
     default:
       return std::nullopt;
   }
@@ -159,11 +225,11 @@ std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
 bool usesPaletteColours(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_STRETCHDIB:
-      return r.u16(10) == 1;
+      return r.as<wmf::StretchDib>().colorUsage == kDibPalColors;
     case U_WMR_SETDIBTODEV:
-      return r.u16(6) == 1;
+      return r.as<wmf::SetDibToDev>().colorUsage == kDibPalColors;
     case U_WMR_DIBCREATEPATTERNBRUSH:
-      return r.u16(8) == 1;
+      return r.as<wmf::DibCreatePatternBrush>().colorUsage == kDibPalColors;
     default:
       return false;
   }
@@ -177,10 +243,12 @@ std::optional<DibRef> bitmapIn(uint8_t fn, const RecordReader& r) {
   const uint32_t length = r.size() - place->offset;
   if (place->form == DibRef::Form::Packed)
     return DibRef{DibRef::Form::Packed, QByteArrayView(at, length), {}, usesPaletteColours(fn, r)};
-  constexpr uint32_t kBitmap16Header = 10;
-  const uint32_t bitsAt = fn == U_WMR_CREATEPATTERNBRUSH ? 38 : place->offset + kBitmap16Header;
+  // The blt records have the bits right after the BITMAP16 header; a pattern
+  // brush has a bits pointer and reserved bytes in between.
+  const uint32_t bitsAt = fn == U_WMR_CREATEPATTERNBRUSH ? sizeof(wmf::CreatePatternBrush)
+                                                         : place->offset + sizeof(wmf::Bitmap16);
   if (r.size() <= bitsAt) return std::nullopt;
-  return DibRef{DibRef::Form::Bitmap16, QByteArrayView(at, kBitmap16Header),
+  return DibRef{DibRef::Form::Bitmap16, QByteArrayView(at, sizeof(wmf::Bitmap16)),
                 QByteArrayView(r.data() + bitsAt, r.size() - bitsAt), false};
 }
 
@@ -211,46 +279,24 @@ class WmfPlayback {
 };
 
 void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
-  const uint32_t words = r.size() / 2;
-  const uint32_t rop = r.u32(6);
+  const auto b = bltOf(fn, r);
+  if (!b) return;
   switch (fn) {
-    case U_WMR_BITBLT:
-    case U_WMR_DIBBITBLT: {
-      const bool noSource = words == 12;  // the bitmap-less form has one reserved word
-      const uint64_t d = noSource ? 16 : 14;
-      const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
-      const QPointF src(r.i16(12), r.i16(10));
-      p_.stretchBlt(dest, bitmap(fn, r), QRectF(src, dest.size()), rop);
-      break;
-    }
-    case U_WMR_STRETCHBLT:
-    case U_WMR_DIBSTRETCHBLT: {
-      const bool noSource = words == 14;
-      const uint64_t d = noSource ? 20 : 18;
-      const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
-      QRectF src(r.i16(16), r.i16(14), r.i16(12), r.i16(10));
-      p_.stretchBlt(dest, bitmap(fn, r), src, rop);
-      break;
-    }
     case U_WMR_STRETCHDIB: {
-      QRectF src(r.i16(18), r.i16(16), r.i16(14), r.i16(12));
-      const QRectF dest(r.i16(26), r.i16(24), r.i16(22), r.i16(20));
-      if (r.size() <= 28) return;
+      if (r.size() <= sizeof(wmf::StretchDib)) return;
       const QImage image = bitmap(fn, r);
-      p_.stretchBlt(dest, image, fromBottom(src, image, r, 28), rop);
+      p_.stretchBlt(b->dest, image, fromBottom(b->src, image, r), b->rop);
       break;
     }
     case U_WMR_SETDIBTODEV: {
-      const QRectF src(r.i16(14), r.i16(12), r.i16(18), r.i16(16));
-      const QPointF dest(r.i16(22), r.i16(20));
-      if (r.size() <= 24) return;
+      if (r.size() <= sizeof(wmf::SetDibToDev)) return;
       const QImage image = bitmap(fn, r);
       if (image.isNull()) return;
-      const QRectF flipped = metafile::rowsFromBottom(src, image);
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
+      p_.stretchBlt(b->dest, image, metafile::rowsFromBottom(b->src, image), b->rop);
       break;
     }
     default:
+      p_.stretchBlt(b->dest, bitmap(fn, r), b->src, b->rop);
       break;
   }
 }
@@ -435,15 +481,17 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.restoreDC(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_FILLREGION: {
-      const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
-      const GdiBrush* brush = objectAs<GdiBrush>(r.u16(8));
+      const auto fr = r.as<wmf::FillRegion>();
+      const GdiRegion* region = objectAs<GdiRegion>(fr.region);
+      const GdiBrush* brush = objectAs<GdiBrush>(fr.brush);
       if (region && brush) p_.fillRegion(region->region, *brush);
       break;
     }
     case U_WMR_FRAMEREGION: {
-      const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
-      const GdiBrush* brush = objectAs<GdiBrush>(r.u16(8));
-      if (region && brush) p_.frameRegion(region->region, *brush, QSizeF(r.i16(12), r.i16(10)));
+      const auto fr = r.as<wmf::FrameRegion>();
+      const GdiRegion* region = objectAs<GdiRegion>(fr.region);
+      const GdiBrush* brush = objectAs<GdiBrush>(fr.brush);
+      if (region && brush) p_.frameRegion(region->region, *brush, QSizeF(fr.width, fr.height));
       break;
     }
     case U_WMR_INVERTREGION:
@@ -476,9 +524,13 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       break;
     case U_WMR_CREATEPALETTE: {
       GdiPalette pal;
-      const uint32_t n = r.u16(8);
-      for (uint32_t i = 0; i < n && r.has(10 + 4 * i, 4); ++i)
-        pal.entries.push_back(qRgb(r.u8(10 + 4 * i), r.u8(11 + 4 * i), r.u8(12 + 4 * i)));
+      const uint32_t n = r.as<wmf::CreatePalette>().count;
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint64_t at = sizeof(wmf::CreatePalette) + i * sizeof(wmf::PaletteEntry);
+        if (!r.has(at, sizeof(wmf::PaletteEntry))) break;
+        const auto e = r.as<wmf::PaletteEntry>(at);
+        pal.entries.push_back(qRgb(e.red, e.green, e.blue));
+      }
       p_.addObject(pal);
       break;
     }
@@ -486,7 +538,7 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       GdiBrush b;
       b.kind = BrushKind::Pattern;
       b.pattern = bitmap(fn, r);
-      b.monochrome = r.u8(15) == 1;
+      b.monochrome = r.as<wmf::CreatePatternBrush>().bitmap.bitsPixel == 1;
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
       p_.addObject(b);
       break;
@@ -500,46 +552,46 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       break;
     }
     case U_WMR_CREATEPENINDIRECT: {
+      const auto lp = r.as<wmf::CreatePenIndirect>();
       GdiPen pen;
-      pen.style = r.u16(6);
-      pen.width = r.i16(8);
-      pen.color = colorOf(r.u32(12), palette());
+      pen.style = lp.style;
+      pen.width = lp.width;
+      pen.color =
+          colorOf(wholeField(r, offsetof(wmf::CreatePenIndirect, color), lp.color), palette());
       p_.addObject(pen);
       break;
     }
     case U_WMR_CREATEFONTINDIRECT: {
+      const auto lf = r.as<wmf::CreateFontIndirect>();
       GdiFont f;
-      f.height = r.i16(6);
-      f.width = r.i16(8);
-      f.escapement = r.i16(10);
-      f.orientation = r.i16(12);
-      f.weight = r.i16(14);
-      f.italic = r.u8(16);
-      f.underline = r.u8(17);
-      f.strikeOut = r.u8(18);
-      f.charSet = r.u8(19);
-      f.pitchAndFamily = r.u8(23);
-      QByteArray face;
-      for (int i = 0; i < 32 && r.has(24 + i, 1); ++i) {
-        const char ch = char(r.u8(24 + i));
-        if (ch == 0) break;
-        face.append(ch);
-      }
-      f.face = QString::fromLatin1(face);
+      f.height = lf.height;
+      f.width = lf.width;
+      f.escapement = lf.escapement;
+      f.orientation = lf.orientation;
+      f.weight = lf.weight;
+      f.italic = lf.italic;
+      f.underline = lf.underline;
+      f.strikeOut = lf.strikeOut;
+      f.charSet = lf.charSet;
+      f.pitchAndFamily = lf.pitchAndFamily;
+      // The face ends at its NUL or at the record's end, past which as() reads zeros.
+      f.face = QString::fromLatin1(lf.face, qsizetype(qstrnlen(lf.face, sizeof lf.face)));
       p_.addObject(f);
       break;
     }
     case U_WMR_CREATEBRUSHINDIRECT: {
+      const auto lb = r.as<wmf::CreateBrushIndirect>();
       GdiBrush b;
-      const uint16_t style = r.u16(6);
-      b.color = colorOf(r.u32(8), palette());
-      b.hatch = r.u16(12);
+      const uint16_t style = lb.style;
+      b.color =
+          colorOf(wholeField(r, offsetof(wmf::CreateBrushIndirect, color), lb.color), palette());
+      b.hatch = lb.hatch;
       b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
       p_.addObject(b);
       break;
     }
     case U_WMR_CREATEREGION:
-      p_.addObject(GdiRegion{regionAt(r, 6)});
+      p_.addObject(GdiRegion{regionIn(r)});
       break;
     case U_WMR_CREATEBITMAPINDIRECT:
     case U_WMR_CREATEBITMAP:
@@ -617,25 +669,13 @@ void addBounds(uint8_t fn, const RecordReader& r, Bounds& b, double fontHeight) 
       break;
     }
     case U_WMR_STRETCHDIB:
-      b.add(QPointF(r.i16(26), r.i16(24)));
-      b.add(QPointF(r.i16(26) + r.i16(22), r.i16(24) + r.i16(20)));
-      break;
     case U_WMR_SETDIBTODEV:
-      b.add(QPointF(r.i16(22), r.i16(20)));
-      b.add(QPointF(r.i16(22) + r.i16(18), r.i16(20) + r.i16(16)));
-      break;
     case U_WMR_DIBSTRETCHBLT:
     case U_WMR_STRETCHBLT:
     case U_WMR_DIBBITBLT:
-    case U_WMR_BITBLT: {
-      const bool stretch = fn == U_WMR_DIBSTRETCHBLT || fn == U_WMR_STRETCHBLT;
-      const bool noSource = r.size() / 2 == (stretch ? 14u : 12u);
-      const uint64_t d = (stretch ? 18 : 14) + (noSource ? 2 : 0);
-      const QPointF at(r.i16(d + 6), r.i16(d + 4));
-      b.add(at);
-      b.add(at + QPointF(r.i16(d + 2), r.i16(d)));
+    case U_WMR_BITBLT:
+      if (const auto blt = bltOf(fn, r)) b.add(blt->dest);
       break;
-    }
     default:
       break;
   }
