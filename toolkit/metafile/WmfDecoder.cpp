@@ -23,7 +23,7 @@ using metafile::colorOf;
 using metafile::fail;
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4;
+constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4, kEtoPdy = 0x2000;
 
 QPointF toPoint(wmf::PointYX p) {
   return QPointF(p.x, p.y);
@@ -75,8 +75,8 @@ QPolygonF pointList(const RecordReader& r) {
   return pointsAt(r, sizeof(wmf::PointList), count);
 }
 
-// The string of a TextOut record and where it ends: the reference point
-// follows it, padded to a whole word.
+// Where the string of a TextOut record ends: the reference point follows
+// it, the string padded to a whole word.
 uint64_t textOutEnd(int count) {
   return sizeof(wmf::TextOut) + ((count + 1) & ~1);
 }
@@ -437,7 +437,8 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
       run.ansi = true;
       const uint64_t dxAt = at + ((count + 1) & ~1);
-      const int step = (run.options & 0x2000) ? 4 : 2;  // ETO_PDY: x and y advances
+      // 16-bit advances: x alone, or x and y.
+      const int step = (run.options & kEtoPdy) ? 4 : 2;
       if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
         run.dx.reserve(count);
         for (int i = 0; i < count; ++i) {
