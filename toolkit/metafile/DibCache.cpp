@@ -1,17 +1,19 @@
 #include "toolkit/metafile/DibCache.h"
 
+#include <uemf.h>
+
 #include <QHash>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "toolkit/metafile/RecordReader.h"
+#include "toolkit/metafile/WmfRecords.h"
 #include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
 namespace {
-
-constexpr uint32_t kCoreHeaderSize = 12;
 
 RecordReader readerOf(QByteArrayView bytes) {
   return RecordReader(bytes.data(), uint32_t(std::min<qsizetype>(bytes.size(), UINT32_MAX)));
@@ -24,17 +26,22 @@ bool equalBytes(QByteArrayView a, QByteArrayView b) {
 }  // namespace
 
 qint64 DibCache::claimedPixels(const DibRef& dib) {
+  // Only the fields up to the size count: a header cut short after them
+  // still claims its pixels.
   const RecordReader r = readerOf(dib.header);
   qint64 width = 0, height = 0;
   if (dib.form == DibRef::Form::Bitmap16) {
-    width = r.i16(2);
-    height = r.i16(4);
-  } else if (r.u32(0) == kCoreHeaderSize) {
-    width = r.u16(4);
-    height = r.i16(6);
+    const auto bm = r.as<wmf::Bitmap16>(0, offsetof(wmf::Bitmap16, widthBytes));
+    width = bm.width;
+    height = bm.height;
+  } else if (r.as<uint32_t>() == sizeof(wmf::BitmapCoreHeader)) {
+    const auto core = r.as<wmf::BitmapCoreHeader>(0, offsetof(wmf::BitmapCoreHeader, planes));
+    width = core.width;
+    height = core.height;
   } else {
-    width = r.i32(4);
-    height = r.i32(8);
+    const auto info = r.as<U_BITMAPINFOHEADER>(0, offsetof(U_BITMAPINFOHEADER, biPlanes));
+    width = info.biWidth;
+    height = info.biHeight;
   }
   height = std::abs(height);
   // A bitmap the decoder refuses costs nothing but its floor.

@@ -1,9 +1,12 @@
 #include "toolkit/metafile/DibDecoder.h"
 
-#include <QtEndian>
+#include <uemf.h>
+
 #include <algorithm>
+#include <cstddef>
 
 #include "toolkit/metafile/RecordReader.h"
+#include "toolkit/metafile/WmfRecords.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/PictureLimits.h"
@@ -47,9 +50,10 @@ QImage asMetafileBitmap(QImage image, DibAlpha alpha) {
 // Records embedding a JPEG or PNG do not always say truthfully which of the
 // two it is: the data decides.
 bool embedsPicture(QByteArrayView info) {
-  const RecordReader r(info.data(), uint32_t(std::min<qsizetype>(info.size(), 20)));
-  const uint32_t compression = r.u32(16);
-  return r.ok() && r.u32(0) >= 40 && (compression == kBiJpeg || compression == kBiPng);
+  const RecordReader r(info.data(), uint32_t(std::min<qsizetype>(info.size(), UINT32_MAX)));
+  const auto h = r.as<U_BITMAPINFOHEADER>(0, offsetof(U_BITMAPINFOHEADER, biSizeImage));
+  return r.ok() && h.biSize >= sizeof(U_BITMAPINFOHEADER) &&
+         (h.biCompression == kBiJpeg || h.biCompression == kBiPng);
 }
 
 QImage embeddedPicture(QByteArrayView bits) {
@@ -79,7 +83,7 @@ QImage DibDecoder::decodePacked(const char* data, uint32_t size, bool palColors,
                                 const std::vector<QRgb>& palette, DibAlpha alpha) {
   const QByteArrayView dib(data, size);
   if (embedsPicture(dib)) {
-    const uint32_t headerSize = qFromLittleEndian<quint32>(data);
+    const uint32_t headerSize = RecordReader(data, size).as<uint32_t>();
     return headerSize < size ? embeddedPicture(dib.sliced(headerSize)) : QImage();
   }
   try {
@@ -91,9 +95,10 @@ QImage DibDecoder::decodePacked(const char* data, uint32_t size, bool palColors,
 }
 
 QImage DibDecoder::decodeBitmap16(QByteArrayView header, QByteArrayView bitsData) {
-  RecordReader r(header.data(), uint32_t(std::min<qsizetype>(header.size(), 10)));
-  int width = r.i16(2), height = r.i16(4), widthBytes = r.i16(6);
-  int planes = r.u8(8), bitsPixel = r.u8(9);
+  const RecordReader r(header.data(), uint32_t(std::min<qsizetype>(header.size(), UINT32_MAX)));
+  const auto bm = r.as<wmf::Bitmap16>();
+  const int width = bm.width, height = bm.height, widthBytes = bm.widthBytes;
+  const int planes = bm.planes, bitsPixel = bm.bitsPixel;
   if (!r.ok() || width <= 0 || height <= 0 || planes != 1 || widthBytes <= 0) return {};
   if (bitsPixel != 1 && bitsPixel != 24 && bitsPixel != 32) return {};
   if (uint64_t(widthBytes) * 8 < uint64_t(width) * bitsPixel) return {};

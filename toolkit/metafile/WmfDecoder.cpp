@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cmath>
+#include <cstddef>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DecoderCommon.h"
@@ -12,6 +13,7 @@
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
+#include "toolkit/metafile/WmfRecords.h"
 
 namespace ostrel {
 
@@ -21,25 +23,62 @@ using metafile::colorOf;
 using metafile::fail;
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr uint32_t kPlaceableSize = 22, kHeaderSize = 18;
-constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4;
+constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4, kEtoPdy = 0x2000;
 
-// WMF stores rectangles as bottom, right, top, left (reverse order).
-QRectF rectAt(const RecordReader& r, uint64_t off) {
-  return QRectF(QPointF(r.i16(off + 6), r.i16(off + 4)), QPointF(r.i16(off + 2), r.i16(off)));
+QPointF toPoint(wmf::PointYX p) {
+  return QPointF(p.x, p.y);
 }
-// and points as y, x.
-QPointF pointAt(const RecordReader& r, uint64_t off) {
-  return QPointF(r.i16(off + 2), r.i16(off));
+
+// GDI's right and bottom edges are exclusive: kept as edges, not as a size.
+QRectF toRect(wmf::RectBRTL rc) {
+  return QRectF(QPointF(rc.left, rc.top), QPointF(rc.right, rc.bottom));
+}
+QRectF toRect(wmf::RectLTRB rc) {
+  return QRectF(QPointF(rc.left, rc.top), QPointF(rc.right, rc.bottom));
+}
+
+// RecordReader::as zero-fills what lies past a record's end, but copies the
+// part of a field the end cuts. Records end on a 16-bit word, so only a
+// 32-bit field can be cut; it reads as zero then, like the fields past the end.
+uint32_t wholeField(const RecordReader& r, uint64_t offset, uint32_t value) {
+  return r.has(offset, sizeof value) ? value : 0;
+}
+
+uint16_t oneValue(const RecordReader& r) {
+  return r.as<wmf::OneValue>().value;
+}
+QPointF onePoint(const RecordReader& r) {
+  return toPoint(r.as<wmf::OnePoint>().point);
+}
+QRectF oneRect(const RecordReader& r) {
+  return toRect(r.as<wmf::OneRect>().rect);
+}
+QSizeF oneExtent(const RecordReader& r) {
+  const QPointF e = onePoint(r);
+  return QSizeF(e.x(), e.y());
 }
 
 QPolygonF pointsAt(const RecordReader& r, uint64_t off, uint32_t count) {
   QPolygonF poly;
-  if (!r.has(off, uint64_t(count) * 4)) return poly;
+  if (!r.has(off, uint64_t(count) * sizeof(wmf::PointXY))) return poly;
   poly.reserve(count);
-  for (uint32_t i = 0; i < count; ++i)
-    poly.append(QPointF(r.i16(off + 4 * i), r.i16(off + 4 * i + 2)));
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto p = r.as<wmf::PointXY>(off + i * sizeof(wmf::PointXY));
+    poly.append(QPointF(p.x, p.y));
+  }
   return poly;
+}
+
+// Polygon and Polyline.
+QPolygonF pointList(const RecordReader& r) {
+  const int count = std::max<int>(0, r.as<wmf::PointList>().count);
+  return pointsAt(r, sizeof(wmf::PointList), count);
+}
+
+// Where the string of a TextOut record ends: the reference point follows
+// it, the string padded to a whole word.
+uint64_t textOutEnd(int count) {
+  return sizeof(wmf::TextOut) + ((count + 1) & ~1);
 }
 
 bool handled(uint8_t fn) {
@@ -56,31 +95,99 @@ bool handled(uint8_t fn) {
   }
 }
 
-QRegion regionAt(const RecordReader& r, uint64_t off) {
-  const int scanCount = r.i16(off + 10);
-  const QRectF bound =
-      QRectF(QPointF(r.i16(off + 14), r.i16(off + 16)), QPointF(r.i16(off + 18), r.i16(off + 20)))
-          .normalized();
+QRegion regionIn(const RecordReader& r) {
+  const auto head = r.as<wmf::CreateRegion>();
+  const int scanCount = head.scanCount;
+  const QRectF bound = toRect(head.bounds).normalized();
   QRegion region;
-  uint64_t at = off + 22;
+  uint64_t at = sizeof(wmf::CreateRegion);
   for (int s = 0; s < scanCount && s < 8192; ++s) {
-    const uint16_t count = r.u16(at);
-    const int top = r.i16(at + 2), bottom = r.i16(at + 4);
-    if (!r.has(at, 6 + uint64_t(count) * 2 + 2)) break;
-    for (int i = 0; i + 1 < count; i += 2) {
-      const int left = r.i16(at + 6 + 2 * i), right = r.i16(at + 8 + 2 * i);
+    const auto scan = r.as<wmf::RegionScan>(at);
+    const int top = scan.top, bottom = scan.bottom;
+    // The x values, then the count once more.
+    const uint64_t xAt = at + sizeof(wmf::RegionScan);
+    const uint64_t length = sizeof(wmf::RegionScan) + (uint64_t(scan.count) + 1) * sizeof(int16_t);
+    if (!r.has(at, length)) break;
+    for (int i = 0; i + 1 < scan.count; i += 2) {
+      const int left = r.i16(xAt + i * sizeof(int16_t));
+      const int right = r.i16(xAt + (i + 1) * sizeof(int16_t));
       if (right > left && bottom > top) region += QRect(left, top, right - left, bottom - top);
     }
-    at += 6 + uint64_t(count) * 2 + 2;
+    at += length;
   }
   if (scanCount == 0 || region.isEmpty()) region = QRegion(bound.toRect());
   return region;
 }
 
+constexpr uint16_t kDibPalColors = 1;
+
+// The bitmap-less BitBlt and StretchBlt (a fill by rop alone) is told apart
+// by its size only.
+bool withoutBitmap(uint8_t fn, const RecordReader& r) {
+  const uint32_t words = r.size() / 2;
+  switch (fn) {
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+      return words == sizeof(wmf::BitBltNoBitmap) / 2;
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+      return words == sizeof(wmf::StretchBltNoBitmap) / 2;
+    default:
+      return false;
+  }
+}
+
+// What a blt record copies: the part of its bitmap, where to, and how.
+struct Blt {
+  QRectF dest;
+  QRectF src;
+  uint32_t rop = 0;
+};
+
+template <typename T>
+Blt bitBltOf(const RecordReader& r) {
+  const auto b = r.as<T>();
+  const QRectF dest(b.destX, b.destY, b.width, b.height);
+  return {dest, QRectF(QPointF(b.srcX, b.srcY), dest.size()),
+          wholeField(r, offsetof(T, rop), b.rop)};
+}
+
+template <typename T>
+Blt stretchBltOf(const RecordReader& r) {
+  const auto b = r.as<T>();
+  return {QRectF(b.destX, b.destY, b.destWidth, b.destHeight),
+          QRectF(b.srcX, b.srcY, b.srcWidth, b.srcHeight), wholeField(r, offsetof(T, rop), b.rop)};
+}
+
+std::optional<Blt> bltOf(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+      return withoutBitmap(fn, r) ? bitBltOf<wmf::BitBltNoBitmap>(r) : bitBltOf<wmf::BitBlt>(r);
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+      return withoutBitmap(fn, r) ? stretchBltOf<wmf::StretchBltNoBitmap>(r)
+                                  : stretchBltOf<wmf::StretchBlt>(r);
+    case U_WMR_STRETCHDIB:
+      return stretchBltOf<wmf::StretchDib>(r);
+    case U_WMR_SETDIBTODEV: {
+      // Copies the bitmap unscaled, always as SRCCOPY.
+      const auto b = r.as<wmf::SetDibToDev>();
+      const QRectF src(b.srcX, b.srcY, b.width, b.height);
+      return Blt{QRectF(QPointF(b.destX, b.destY), src.size()), src, rop3::kSrcCopyCode};
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
 // StretchDIB is StretchDIBits, where the source rows of a bottom-up bitmap
-// count from its bottom edge (the blt records count from the top).
-QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r, uint64_t dibAt) {
-  if (image.isNull() || r.i32(dibAt + 8) <= 0 || r.u32(dibAt) == 12) return src;
+// count from its bottom edge (the blt records count from the top). A bitmap
+// that decoded has its header whole.
+QRectF fromBottom(QRectF src, const QImage& image, const RecordReader& r) {
+  const auto info = r.as<U_BITMAPINFOHEADER>(sizeof(wmf::StretchDib));
+  if (image.isNull() || info.biHeight <= 0 || info.biSize == sizeof(wmf::BitmapCoreHeader))
+    return src;
   return metafile::rowsFromBottom(src, image);
 }
 
@@ -91,27 +198,25 @@ struct BitmapPlace {
 };
 
 std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
-  const uint32_t words = r.size() / 2;
   switch (fn) {
     case U_WMR_BITBLT:
     case U_WMR_DIBBITBLT:
-      // The bitmap-less form has one reserved word instead of the bitmap.
-      if (words == 12) return std::nullopt;
-      return BitmapPlace{22, fn == U_WMR_DIBBITBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
+      if (withoutBitmap(fn, r)) return std::nullopt;
+      return BitmapPlace{sizeof(wmf::BitBlt),
+                         fn == U_WMR_DIBBITBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
     case U_WMR_STRETCHBLT:
     case U_WMR_DIBSTRETCHBLT:
-      if (words == 14) return std::nullopt;
-      return BitmapPlace{26,
+      if (withoutBitmap(fn, r)) return std::nullopt;
+      return BitmapPlace{sizeof(wmf::StretchBlt),
                          fn == U_WMR_DIBSTRETCHBLT ? DibRef::Form::Packed : DibRef::Form::Bitmap16};
     case U_WMR_STRETCHDIB:
-      return BitmapPlace{28, DibRef::Form::Packed};
+      return BitmapPlace{sizeof(wmf::StretchDib), DibRef::Form::Packed};
     case U_WMR_SETDIBTODEV:
-      return BitmapPlace{24, DibRef::Form::Packed};
+      return BitmapPlace{sizeof(wmf::SetDibToDev), DibRef::Form::Packed};
     case U_WMR_DIBCREATEPATTERNBRUSH:
-      return BitmapPlace{10, DibRef::Form::Packed};
+      return BitmapPlace{sizeof(wmf::DibCreatePatternBrush), DibRef::Form::Packed};
     case U_WMR_CREATEPATTERNBRUSH:
-      // A BITMAP16 header, 18 reserved bytes, then the pattern bits.
-      return BitmapPlace{6, DibRef::Form::Bitmap16};
+      return BitmapPlace{offsetof(wmf::CreatePatternBrush, bitmap), DibRef::Form::Bitmap16};
     default:
       return std::nullopt;
   }
@@ -120,11 +225,11 @@ std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
 bool usesPaletteColours(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_STRETCHDIB:
-      return r.u16(10) == 1;
+      return r.as<wmf::StretchDib>().colorUsage == kDibPalColors;
     case U_WMR_SETDIBTODEV:
-      return r.u16(6) == 1;
+      return r.as<wmf::SetDibToDev>().colorUsage == kDibPalColors;
     case U_WMR_DIBCREATEPATTERNBRUSH:
-      return r.u16(8) == 1;
+      return r.as<wmf::DibCreatePatternBrush>().colorUsage == kDibPalColors;
     default:
       return false;
   }
@@ -138,10 +243,12 @@ std::optional<DibRef> bitmapIn(uint8_t fn, const RecordReader& r) {
   const uint32_t length = r.size() - place->offset;
   if (place->form == DibRef::Form::Packed)
     return DibRef{DibRef::Form::Packed, QByteArrayView(at, length), {}, usesPaletteColours(fn, r)};
-  constexpr uint32_t kBitmap16Header = 10;
-  const uint32_t bitsAt = fn == U_WMR_CREATEPATTERNBRUSH ? 38 : place->offset + kBitmap16Header;
+  // The blt records have the bits right after the BITMAP16 header; a pattern
+  // brush has a bits pointer and reserved bytes in between.
+  const uint32_t bitsAt = fn == U_WMR_CREATEPATTERNBRUSH ? sizeof(wmf::CreatePatternBrush)
+                                                         : place->offset + sizeof(wmf::Bitmap16);
   if (r.size() <= bitsAt) return std::nullopt;
-  return DibRef{DibRef::Form::Bitmap16, QByteArrayView(at, kBitmap16Header),
+  return DibRef{DibRef::Form::Bitmap16, QByteArrayView(at, sizeof(wmf::Bitmap16)),
                 QByteArrayView(r.data() + bitsAt, r.size() - bitsAt), false};
 }
 
@@ -162,52 +269,34 @@ class WmfPlayback {
     return o ? std::get_if<T>(o) : nullptr;
   }
   const std::vector<QRgb>& palette() const { return p_.dc().palette; }
+  QColor oneColor(const RecordReader& r) const {
+    const auto c = r.as<wmf::OneColor>();
+    return colorOf(wholeField(r, offsetof(wmf::OneColor, color), c.color), palette());
+  }
 
   GdiPlayer& p_;
   DibCache& bitmaps_;
 };
 
 void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
-  const uint32_t words = r.size() / 2;
-  const uint32_t rop = r.u32(6);
+  const auto b = bltOf(fn, r);
+  if (!b) return;
   switch (fn) {
-    case U_WMR_BITBLT:
-    case U_WMR_DIBBITBLT: {
-      const bool noSource = words == 12;  // the bitmap-less form has one reserved word
-      const uint64_t d = noSource ? 16 : 14;
-      const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
-      const QPointF src(r.i16(12), r.i16(10));
-      p_.stretchBlt(dest, bitmap(fn, r), QRectF(src, dest.size()), rop);
-      break;
-    }
-    case U_WMR_STRETCHBLT:
-    case U_WMR_DIBSTRETCHBLT: {
-      const bool noSource = words == 14;
-      const uint64_t d = noSource ? 20 : 18;
-      const QRectF dest(r.i16(d + 6), r.i16(d + 4), r.i16(d + 2), r.i16(d));
-      QRectF src(r.i16(16), r.i16(14), r.i16(12), r.i16(10));
-      p_.stretchBlt(dest, bitmap(fn, r), src, rop);
-      break;
-    }
     case U_WMR_STRETCHDIB: {
-      QRectF src(r.i16(18), r.i16(16), r.i16(14), r.i16(12));
-      const QRectF dest(r.i16(26), r.i16(24), r.i16(22), r.i16(20));
-      if (r.size() <= 28) return;
+      if (r.size() <= sizeof(wmf::StretchDib)) return;
       const QImage image = bitmap(fn, r);
-      p_.stretchBlt(dest, image, fromBottom(src, image, r, 28), rop);
+      p_.stretchBlt(b->dest, image, fromBottom(b->src, image, r), b->rop);
       break;
     }
     case U_WMR_SETDIBTODEV: {
-      const QRectF src(r.i16(14), r.i16(12), r.i16(18), r.i16(16));
-      const QPointF dest(r.i16(22), r.i16(20));
-      if (r.size() <= 24) return;
+      if (r.size() <= sizeof(wmf::SetDibToDev)) return;
       const QImage image = bitmap(fn, r);
       if (image.isNull()) return;
-      const QRectF flipped = metafile::rowsFromBottom(src, image);
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
+      p_.stretchBlt(b->dest, image, metafile::rowsFromBottom(b->src, image), b->rop);
       break;
     }
     default:
+      p_.stretchBlt(b->dest, bitmap(fn, r), b->src, b->rop);
       break;
   }
 }
@@ -215,130 +304,141 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
 void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_SETBKCOLOR:
-      p_.setBkColor(colorOf(r.u32(6), palette()));
+      p_.setBkColor(oneColor(r));
       break;
     case U_WMR_SETBKMODE:
-      p_.setBkMode(r.u16(6) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      p_.setBkMode(oneValue(r) == 1 ? BkMode::Transparent : BkMode::Opaque);
       break;
     case U_WMR_SETMAPMODE: {
       // Programs showing a WMF set an anisotropic mapping onto their window
       // first; the file's own map mode only decides whether the aspect is kept.
-      const uint16_t m = r.u16(6);
+      const uint16_t m = oneValue(r);
       p_.setMapMode(m == 7 ? MapMode::Isotropic : MapMode::Anisotropic);
       break;
     }
     case U_WMR_SETROP2:
-      p_.setRop2(r.u16(6) & 0xFF);
+      p_.setRop2(oneValue(r) & 0xFF);
       break;
     case U_WMR_SETPOLYFILLMODE:
-      p_.setFillRule(r.u16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      p_.setFillRule(oneValue(r) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
       break;
     case U_WMR_SETSTRETCHBLTMODE:
-      p_.setStretchBltMode(r.u16(6));
+      p_.setStretchBltMode(oneValue(r));
       break;
     case U_WMR_SETTEXTCHAREXTRA:
-      p_.setTextCharExtra(r.i16(6));
+      p_.setTextCharExtra(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_SETTEXTCOLOR:
-      p_.setTextColor(colorOf(r.u32(6), palette()));
+      p_.setTextColor(oneColor(r));
       break;
     case U_WMR_SETWINDOWORG:
-      p_.setWindowOrg(pointAt(r, 6));
+      p_.setWindowOrg(onePoint(r));
       break;
-    case U_WMR_SETWINDOWEXT: {
-      const QPointF e = pointAt(r, 6);
-      p_.setWindowExt(QSizeF(e.x(), e.y()));
+    case U_WMR_SETWINDOWEXT:
+      p_.setWindowExt(oneExtent(r));
       break;
-    }
     case U_WMR_SETVIEWPORTORG:
-      p_.setViewportOrg(pointAt(r, 6));
+      p_.setViewportOrg(onePoint(r));
       break;
-    case U_WMR_SETVIEWPORTEXT: {
-      const QPointF e = pointAt(r, 6);
-      p_.setViewportExt(QSizeF(e.x(), e.y()));
+    case U_WMR_SETVIEWPORTEXT:
+      p_.setViewportExt(oneExtent(r));
       break;
-    }
     case U_WMR_OFFSETWINDOWORG:
-      p_.offsetWindowOrg(pointAt(r, 6));
+      p_.offsetWindowOrg(onePoint(r));
       break;
     case U_WMR_OFFSETVIEWPORTORG:
-      p_.offsetViewportOrg(pointAt(r, 6));
+      p_.offsetViewportOrg(onePoint(r));
       break;
-    case U_WMR_SCALEWINDOWEXT:
-      p_.scaleWindowExt(r.i16(12), r.i16(10), r.i16(8), r.i16(6));
+    case U_WMR_SCALEWINDOWEXT: {
+      const auto s = r.as<wmf::ScaleExt>();
+      p_.scaleWindowExt(s.xNum, s.xDenom, s.yNum, s.yDenom);
       break;
-    case U_WMR_SCALEVIEWPORTEXT:
-      p_.scaleViewportExt(r.i16(12), r.i16(10), r.i16(8), r.i16(6));
+    }
+    case U_WMR_SCALEVIEWPORTEXT: {
+      const auto s = r.as<wmf::ScaleExt>();
+      p_.scaleViewportExt(s.xNum, s.xDenom, s.yNum, s.yDenom);
       break;
+    }
     case U_WMR_LINETO:
-      p_.lineTo(pointAt(r, 6));
+      p_.lineTo(onePoint(r));
       break;
     case U_WMR_MOVETO:
-      p_.moveTo(pointAt(r, 6));
+      p_.moveTo(onePoint(r));
       break;
     case U_WMR_EXCLUDECLIPRECT:
-      p_.excludeClipRect(rectAt(r, 6));
+      p_.excludeClipRect(oneRect(r));
       break;
     case U_WMR_INTERSECTCLIPRECT:
-      p_.intersectClipRect(rectAt(r, 6));
+      p_.intersectClipRect(oneRect(r));
       break;
     case U_WMR_ARC:
-      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Arc);
-      break;
     case U_WMR_PIE:
-      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Pie);
+    case U_WMR_CHORD: {
+      const auto a = r.as<wmf::Arc>();
+      const ArcShape shape = fn == U_WMR_ARC   ? ArcShape::Arc
+                             : fn == U_WMR_PIE ? ArcShape::Pie
+                                               : ArcShape::Chord;
+      p_.arc(toRect(a.box), toPoint(a.start), toPoint(a.end), shape);
       break;
-    case U_WMR_CHORD:
-      p_.arc(rectAt(r, 14), pointAt(r, 10), pointAt(r, 6), ArcShape::Chord);
-      break;
+    }
     case U_WMR_ELLIPSE:
-      p_.ellipse(rectAt(r, 6));
+      p_.ellipse(oneRect(r));
       break;
     case U_WMR_RECTANGLE:
-      p_.rectangle(rectAt(r, 6));
+      p_.rectangle(oneRect(r));
       break;
-    case U_WMR_ROUNDRECT:
-      p_.roundRect(rectAt(r, 10), QSizeF(r.i16(8), r.i16(6)));
+    case U_WMR_ROUNDRECT: {
+      const auto rr = r.as<wmf::RoundRect>();
+      p_.roundRect(toRect(rr.rect), QSizeF(rr.cornerWidth, rr.cornerHeight));
       break;
-    case U_WMR_PATBLT:
-      p_.patBlt(QRectF(r.i16(16), r.i16(14), r.i16(12), r.i16(10)), r.u32(6));
+    }
+    case U_WMR_PATBLT: {
+      const auto pb = r.as<wmf::PatBlt>();
+      p_.patBlt(QRectF(pb.x, pb.y, pb.width, pb.height),
+                wholeField(r, offsetof(wmf::PatBlt, rop), pb.rop));
       break;
+    }
     case U_WMR_SAVEDC:
       p_.saveDC();
       break;
-    case U_WMR_SETPIXEL:
-      p_.setPixel(pointAt(r, 10), colorOf(r.u32(6), palette()));
+    case U_WMR_SETPIXEL: {
+      const auto px = r.as<wmf::SetPixel>();
+      p_.setPixel(toPoint(px.point),
+                  colorOf(wholeField(r, offsetof(wmf::SetPixel, color), px.color), palette()));
       break;
+    }
     case U_WMR_OFFSETCLIPRGN:
-      p_.offsetClipRegion(pointAt(r, 6));
+      p_.offsetClipRegion(onePoint(r));
       break;
     case U_WMR_TEXTOUT: {
-      const int count = std::max<int>(0, r.i16(6));
-      if (!r.has(8, count)) break;
-      const uint64_t after = 8 + ((count + 1) & ~1);
+      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
+      constexpr uint64_t textAt = sizeof(wmf::TextOut);
+      if (!r.has(textAt, count)) break;
       TextRun run;
-      run.reference = pointAt(r, after);
-      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + 8, count), p_.dc().font);
+      run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
+      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
       run.ansi = true;
       p_.textOut(run);
       break;
     }
     case U_WMR_EXTTEXTOUT: {
+      const auto e = r.as<wmf::ExtTextOut>();
       TextRun run;
-      run.reference = pointAt(r, 6);
-      const int count = std::max<int>(0, r.i16(10));
-      run.options = r.u16(12);
-      uint64_t at = 14;
+      run.reference = toPoint(e.reference);
+      const int count = std::max<int>(0, e.length);
+      run.options = e.options;
+      uint64_t at = sizeof(wmf::ExtTextOut);
       if (run.options & (kEtoOpaque | kEtoClipped)) {
-        run.rect = QRectF(QPointF(r.i16(14), r.i16(16)), QPointF(r.i16(18), r.i16(20)));
-        at = 22;
+        run.rect = toRect(r.as<wmf::RectLTRB>(at));
+        at += sizeof(wmf::RectLTRB);
       }
       if (!r.has(at, count)) break;
       const QByteArray bytes(r.data() + at, count);
       run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
       run.ansi = true;
       const uint64_t dxAt = at + ((count + 1) & ~1);
-      const int step = (run.options & 0x2000) ? 4 : 2;  // ETO_PDY: x and y advances
+      // 16-bit advances: x alone, or x and y.
+      const int step = (run.options & kEtoPdy) ? 4 : 2;
       if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
         run.dx.reserve(count);
         for (int i = 0; i < count; ++i) {
@@ -358,51 +458,55 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       blt(fn, r);
       break;
     case U_WMR_POLYGON:
-      p_.polygon(pointsAt(r, 8, std::max<int>(0, r.i16(6))));
+      p_.polygon(pointList(r));
       break;
     case U_WMR_POLYLINE:
-      p_.polyline(pointsAt(r, 8, std::max<int>(0, r.i16(6))));
+      p_.polyline(pointList(r));
       break;
     case U_WMR_POLYPOLYGON: {
-      const uint32_t n = r.u16(6);
-      if (!r.has(8, uint64_t(n) * 2)) break;
+      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
+      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
+      if (!r.has(countsAt, uint64_t(n) * sizeof(uint16_t))) break;
       std::vector<QPolygonF> polys;
-      uint64_t at = 8 + uint64_t(n) * 2;
+      uint64_t at = countsAt + uint64_t(n) * sizeof(uint16_t);
       for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t count = r.u16(8 + 2 * i);
-        if (!r.has(at, uint64_t(count) * 4)) break;
+        const uint32_t count = r.u16(countsAt + i * sizeof(uint16_t));
+        if (!r.has(at, uint64_t(count) * sizeof(wmf::PointXY))) break;
         polys.push_back(pointsAt(r, at, count));
-        at += uint64_t(count) * 4;
+        at += uint64_t(count) * sizeof(wmf::PointXY);
       }
       p_.polyPolygon(polys);
       break;
     }
     case U_WMR_RESTOREDC:
-      p_.restoreDC(r.i16(6));
+      p_.restoreDC(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_FILLREGION: {
-      const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
-      const GdiBrush* brush = objectAs<GdiBrush>(r.u16(8));
+      const auto fr = r.as<wmf::FillRegion>();
+      const GdiRegion* region = objectAs<GdiRegion>(fr.region);
+      const GdiBrush* brush = objectAs<GdiBrush>(fr.brush);
       if (region && brush) p_.fillRegion(region->region, *brush);
       break;
     }
     case U_WMR_FRAMEREGION: {
-      const GdiRegion* region = objectAs<GdiRegion>(r.u16(6));
-      const GdiBrush* brush = objectAs<GdiBrush>(r.u16(8));
-      if (region && brush) p_.frameRegion(region->region, *brush, QSizeF(r.i16(12), r.i16(10)));
+      const auto fr = r.as<wmf::FrameRegion>();
+      const GdiRegion* region = objectAs<GdiRegion>(fr.region);
+      const GdiBrush* brush = objectAs<GdiBrush>(fr.brush);
+      if (region && brush) p_.frameRegion(region->region, *brush, QSizeF(fr.width, fr.height));
       break;
     }
     case U_WMR_INVERTREGION:
-      if (const GdiRegion* region = objectAs<GdiRegion>(r.u16(6))) p_.invertRegion(region->region);
+      if (const GdiRegion* region = objectAs<GdiRegion>(oneValue(r)))
+        p_.invertRegion(region->region);
       break;
     case U_WMR_PAINTREGION:
-      if (const GdiRegion* region = objectAs<GdiRegion>(r.u16(6)))
+      if (const GdiRegion* region = objectAs<GdiRegion>(oneValue(r)))
         p_.fillRegion(region->region, p_.dc().brush);
       break;
     case U_WMR_SELECTCLIPREGION: {
       // Index 0 with no region behind it resets the clipping, as GDI does
       // for a null region handle.
-      const uint16_t index = r.u16(6);
+      const uint16_t index = oneValue(r);
       if (objectAs<GdiRegion>(index))
         p_.selectObject(index);
       else
@@ -411,19 +515,23 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
     }
     case U_WMR_SELECTOBJECT:
     case U_WMR_SELECTPALETTE:
-      p_.selectObject(r.u16(6));
+      p_.selectObject(oneValue(r));
       break;
     case U_WMR_SETTEXTALIGN:
-      p_.setTextAlign(r.u16(6));
+      p_.setTextAlign(oneValue(r));
       break;
     case U_WMR_DELETEOBJECT:
-      p_.deleteObject(r.u16(6));
+      p_.deleteObject(oneValue(r));
       break;
     case U_WMR_CREATEPALETTE: {
       GdiPalette pal;
-      const uint32_t n = r.u16(8);
-      for (uint32_t i = 0; i < n && r.has(10 + 4 * i, 4); ++i)
-        pal.entries.push_back(qRgb(r.u8(10 + 4 * i), r.u8(11 + 4 * i), r.u8(12 + 4 * i)));
+      const uint32_t n = r.as<wmf::CreatePalette>().count;
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint64_t at = sizeof(wmf::CreatePalette) + i * sizeof(wmf::PaletteEntry);
+        if (!r.has(at, sizeof(wmf::PaletteEntry))) break;
+        const auto e = r.as<wmf::PaletteEntry>(at);
+        pal.entries.push_back(qRgb(e.red, e.green, e.blue));
+      }
       p_.addObject(pal);
       break;
     }
@@ -431,7 +539,7 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       GdiBrush b;
       b.kind = BrushKind::Pattern;
       b.pattern = bitmap(fn, r);
-      b.monochrome = r.u8(15) == 1;
+      b.monochrome = r.as<wmf::CreatePatternBrush>().bitmap.bitsPixel == 1;
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
       p_.addObject(b);
       break;
@@ -445,46 +553,46 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       break;
     }
     case U_WMR_CREATEPENINDIRECT: {
+      const auto lp = r.as<wmf::CreatePenIndirect>();
       GdiPen pen;
-      pen.style = r.u16(6);
-      pen.width = r.i16(8);
-      pen.color = colorOf(r.u32(12), palette());
+      pen.style = lp.style;
+      pen.width = lp.width;
+      pen.color =
+          colorOf(wholeField(r, offsetof(wmf::CreatePenIndirect, color), lp.color), palette());
       p_.addObject(pen);
       break;
     }
     case U_WMR_CREATEFONTINDIRECT: {
+      const auto lf = r.as<wmf::CreateFontIndirect>();
       GdiFont f;
-      f.height = r.i16(6);
-      f.width = r.i16(8);
-      f.escapement = r.i16(10);
-      f.orientation = r.i16(12);
-      f.weight = r.i16(14);
-      f.italic = r.u8(16);
-      f.underline = r.u8(17);
-      f.strikeOut = r.u8(18);
-      f.charSet = r.u8(19);
-      f.pitchAndFamily = r.u8(23);
-      QByteArray face;
-      for (int i = 0; i < 32 && r.has(24 + i, 1); ++i) {
-        const char ch = char(r.u8(24 + i));
-        if (ch == 0) break;
-        face.append(ch);
-      }
-      f.face = QString::fromLatin1(face);
+      f.height = lf.height;
+      f.width = lf.width;
+      f.escapement = lf.escapement;
+      f.orientation = lf.orientation;
+      f.weight = lf.weight;
+      f.italic = lf.italic;
+      f.underline = lf.underline;
+      f.strikeOut = lf.strikeOut;
+      f.charSet = lf.charSet;
+      f.pitchAndFamily = lf.pitchAndFamily;
+      // The face ends at its NUL or at the record's end, past which as() reads zeros.
+      f.face = QString::fromLatin1(lf.face, qsizetype(qstrnlen(lf.face, sizeof lf.face)));
       p_.addObject(f);
       break;
     }
     case U_WMR_CREATEBRUSHINDIRECT: {
+      const auto lb = r.as<wmf::CreateBrushIndirect>();
       GdiBrush b;
-      const uint16_t style = r.u16(6);
-      b.color = colorOf(r.u32(8), palette());
-      b.hatch = r.u16(12);
+      const uint16_t style = lb.style;
+      b.color =
+          colorOf(wholeField(r, offsetof(wmf::CreateBrushIndirect, color), lb.color), palette());
+      b.hatch = lb.hatch;
       b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
       p_.addObject(b);
       break;
     }
     case U_WMR_CREATEREGION:
-      p_.addObject(GdiRegion{regionAt(r, 6)});
+      p_.addObject(GdiRegion{regionIn(r)});
       break;
     case U_WMR_CREATEBITMAPINDIRECT:
     case U_WMR_CREATEBITMAP:
@@ -505,6 +613,11 @@ struct Bounds {
     bottom = any ? std::max(bottom, p.y()) : p.y();
     any = true;
   }
+  // A rectangle's two corners.
+  void add(const QRectF& rc) {
+    add(rc.topLeft());
+    add(rc.bottomRight());
+  }
   QRectF rect() const { return QRectF(QPointF(left, top), QPointF(right, bottom)); }
 };
 
@@ -520,68 +633,50 @@ void addBounds(uint8_t fn, const RecordReader& r, Bounds& b, double fontHeight) 
   switch (fn) {
     case U_WMR_MOVETO:
     case U_WMR_LINETO:
-      b.add(pointAt(r, 6));
+      b.add(onePoint(r));
       break;
     case U_WMR_RECTANGLE:
-    case U_WMR_ELLIPSE: {
-      const QRectF rc = rectAt(r, 6);
-      b.add(rc.topLeft());
-      b.add(rc.bottomRight());
+    case U_WMR_ELLIPSE:
+      b.add(oneRect(r));
       break;
-    }
-    case U_WMR_ROUNDRECT: {
-      const QRectF rc = rectAt(r, 10);
-      b.add(rc.topLeft());
-      b.add(rc.bottomRight());
+    case U_WMR_ROUNDRECT:
+      b.add(toRect(r.as<wmf::RoundRect>().rect));
       break;
-    }
     case U_WMR_ARC:
     case U_WMR_PIE:
-    case U_WMR_CHORD: {
-      const QRectF rc = rectAt(r, 14);
-      b.add(rc.topLeft());
-      b.add(rc.bottomRight());
+    case U_WMR_CHORD:
+      b.add(toRect(r.as<wmf::Arc>().box));
       break;
-    }
     case U_WMR_POLYGON:
     case U_WMR_POLYLINE:
-      for (const QPointF& p : pointsAt(r, 8, std::max<int>(0, r.i16(6)))) b.add(p);
+      for (const QPointF& p : pointList(r)) b.add(p);
       break;
     case U_WMR_POLYPOLYGON: {
-      const uint32_t n = r.u16(6);
+      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
+      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
       uint32_t total = 0;
-      for (uint32_t i = 0; i < n && r.has(8 + 2 * i, 2); ++i) total += r.u16(8 + 2 * i);
-      for (const QPointF& p : pointsAt(r, 8 + uint64_t(n) * 2, total)) b.add(p);
+      for (uint32_t i = 0; i < n && r.has(countsAt + i * sizeof(uint16_t), sizeof(uint16_t)); ++i)
+        total += r.u16(countsAt + i * sizeof(uint16_t));
+      for (const QPointF& p : pointsAt(r, countsAt + uint64_t(n) * sizeof(uint16_t), total))
+        b.add(p);
       break;
     }
     case U_WMR_EXTTEXTOUT:
-      addText(pointAt(r, 6));
+      addText(toPoint(r.as<wmf::ExtTextOut>().reference));
       break;
     case U_WMR_TEXTOUT: {
-      const int count = std::max<int>(0, r.i16(6));
-      addText(pointAt(r, 8 + ((count + 1) & ~1)));
+      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
+      addText(toPoint(r.as<wmf::PointYX>(textOutEnd(count))));
       break;
     }
     case U_WMR_STRETCHDIB:
-      b.add(QPointF(r.i16(26), r.i16(24)));
-      b.add(QPointF(r.i16(26) + r.i16(22), r.i16(24) + r.i16(20)));
-      break;
     case U_WMR_SETDIBTODEV:
-      b.add(QPointF(r.i16(22), r.i16(20)));
-      b.add(QPointF(r.i16(22) + r.i16(18), r.i16(20) + r.i16(16)));
-      break;
     case U_WMR_DIBSTRETCHBLT:
     case U_WMR_STRETCHBLT:
     case U_WMR_DIBBITBLT:
-    case U_WMR_BITBLT: {
-      const bool stretch = fn == U_WMR_DIBSTRETCHBLT || fn == U_WMR_STRETCHBLT;
-      const bool noSource = r.size() / 2 == (stretch ? 14u : 12u);
-      const uint64_t d = (stretch ? 18 : 14) + (noSource ? 2 : 0);
-      const QPointF at(r.i16(d + 6), r.i16(d + 4));
-      b.add(at);
-      b.add(at + QPointF(r.i16(d + 2), r.i16(d)));
+    case U_WMR_BITBLT:
+      if (const auto blt = bltOf(fn, r)) b.add(blt->dest);
       break;
-    }
     default:
       break;
   }
@@ -600,19 +695,20 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   uint32_t offset = 0;
   QRectF bbox;
   double unitsPerInch = 0;
-  if (h.u32(0) == kPlaceableKey) {
-    if (total < kPlaceableSize + kHeaderSize)
+  const auto placeable = h.as<wmf::PlaceableHeader>();
+  if (placeable.key == kPlaceableKey) {
+    if (total < sizeof(wmf::PlaceableHeader) + sizeof(wmf::FileHeader))
       fail(fileName, QCoreApplication::translate("MetafileReader", "the file is too short."));
-    bbox = QRectF(QPointF(h.i16(6), h.i16(8)), QPointF(h.i16(10), h.i16(12))).normalized();
-    unitsPerInch = h.u16(14);
+    bbox = toRect(placeable.bounds).normalized();
+    unitsPerInch = placeable.unitsPerInch;
     if (unitsPerInch == 0) unitsPerInch = 1440;
-    offset = kPlaceableSize;
+    offset = sizeof(wmf::PlaceableHeader);
   }
-  const uint16_t type = h.u16(offset), headerWords = h.u16(offset + 2), version = h.u16(offset + 4);
-  if (!h.has(offset, kHeaderSize) || (type != 1 && type != 2) || headerWords != 9 ||
-      (version != 0x300 && version != 0x100))
+  const auto header = h.as<wmf::FileHeader>(offset);
+  if (!h.has(offset, sizeof header) || (header.type != 1 && header.type != 2) ||
+      header.headerWords != 9 || (header.version != 0x300 && header.version != 0x100))
     fail(fileName, QCoreApplication::translate("MetafileReader", "it is not a Windows metafile."));
-  offset += kHeaderSize;
+  offset += sizeof header;
 
   // Walk the records: each must be at least the 3-word record header, lie
   // inside the file, and pass the library's size check.
@@ -623,9 +719,10 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   int mapMode = 0;
   double fontHeight = 12;
   Bounds bounds;
-  while (uint64_t(offset) + 6 <= total) {
-    const uint32_t words = h.u32(offset);
-    const uint16_t function = h.u16(offset + 4);
+  while (uint64_t(offset) + sizeof(wmf::RecordHeader) <= total) {
+    const auto head = h.as<wmf::RecordHeader>(offset);
+    const uint32_t words = head.size;
+    const uint16_t function = head.function;
     const uint64_t size = uint64_t(words) * 2;
     if (words < 3 || offset + size > total) {
       c.truncated = true;
@@ -645,15 +742,18 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
     if (!handled(fn)) ++c.unsupportedRecords;
     if (fn == U_WMR_SETWINDOWORG && !haveOrg && !sawDrawing) {
-      windowOrg = pointAt(r, 6);
+      windowOrg = onePoint(r);
       haveOrg = true;
     } else if (fn == U_WMR_SETWINDOWEXT && !haveExt) {
-      const QPointF e = pointAt(r, 6);
-      if (e.x() != 0 && e.y() != 0) windowExt = QSizeF(e.x(), e.y()), haveExt = true;
+      const QSizeF e = oneExtent(r);
+      if (e.width() != 0 && e.height() != 0) windowExt = e, haveExt = true;
     } else if (fn == U_WMR_SETMAPMODE) {
-      mapMode = r.u16(6);
+      mapMode = oneValue(r);
     } else {
-      if (fn == U_WMR_CREATEFONTINDIRECT && r.i16(6) != 0) fontHeight = std::abs(r.i16(6));
+      if (fn == U_WMR_CREATEFONTINDIRECT) {
+        const int16_t height = r.as<wmf::CreateFontIndirect>().height;
+        if (height != 0) fontHeight = std::abs(height);
+      }
       addBounds(fn, r, bounds, fontHeight);
       if (fn != U_WMR_SAVEDC && fn < 0xF0 && fn != U_WMR_SELECTOBJECT) sawDrawing = true;
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+
 #include "tests/toolkit/metafile/MetafileBuilder.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeFailure.h"
@@ -116,6 +118,32 @@ TEST(DibDecoder, AlphaOnlyWhereTheRecordAsksForIt) {
   const QImage ignored =
       DibDecoder::decodePacked(dib.constData(), uint32_t(dib.size()), false, {}, DibAlpha::Ignore);
   EXPECT_EQ(ignored.pixel(0, 0), qRgb(128, 0, 0));
+}
+
+TEST(DibDecoder, Bitmap16RowsRunTopDown) {
+  // Three pixels wide, two rows of two bytes: 1 0 1 over 0 1 0.
+  const QByteArray header = B::words16({0, 3, 2, 2, 0x0101});
+  const QByteArray bits = QByteArray::fromHex("a0004000");
+  const QImage img = DibDecoder::decodeBitmap16(header, bits);
+  ASSERT_EQ(img.size(), QSize(3, 2));
+  EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
+  EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 0));
+  EXPECT_EQ(img.pixel(1, 1), qRgb(255, 255, 255));
+  EXPECT_TRUE(DibDecoder::decodeBitmap16(header.left(9), bits).isNull());
+}
+
+TEST(DibDecoder, EmbeddedPngIsDecodedFromItsData) {
+  QImage picture(2, 1, QImage::Format_RGB32);
+  picture.fill(qRgb(0, 0, 255));
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  const QByteArray dib = header(2, 1, 0, 5) + png;  // BI_PNG
+  const QImage img =
+      DibDecoder::decodePacked(dib.constData(), uint32_t(dib.size()), false, {}, DibAlpha::Ignore);
+  ASSERT_EQ(img.size(), QSize(2, 1));
+  EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 255));
 }
 
 }  // namespace

@@ -93,5 +93,36 @@ TEST(WmfPlayback, ClipRegionObjectClips) {
   EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
 }
 
+TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x02FC, {0, 0x0000, 0x00FF, 0}).add(0x012D, {0});  // blue brush
+  // StretchDIB, SRCCOPY, of a one-pixel-wide bitmap, red above green: the
+  // source row 1 counts from the bottom, so it is the red one.
+  QImage bitmap(1, 2, QImage::Format_RGB32);
+  bitmap.setPixel(0, 0, qRgb(255, 0, 0));
+  bitmap.setPixel(0, 1, qRgb(0, 255, 0));
+  // rop, colour usage, source h w y x, destination h w y x.
+  QByteArray stretchDib = B::words16({0x0020, 0x00CC, 0, 1, 1, 1, 0, 50, 50, 0, 0});
+  b.add(0x0F43, stretchDib + B::dib24(bitmap));
+  // The bitmap-less forms have a reserved word before the destination.
+  // DibStretchBlt PATCOPY onto x 50..100, y 0..50.
+  b.add(0x0B41, {0x0021, 0x00F0, 0, 0, 0, 0, 0, 50, 50, 0, 50});
+  // BitBlt BLACKNESS onto x 0..50, y 50..100.
+  b.add(0x0922, {0x0042, 0x0000, 0, 0, 0, 50, 50, 50, 0});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 25, 25, qRgb(255, 0, 0)));
+  EXPECT_TRUE(isColor(img, 75, 25, qRgb(0, 0, 255)));
+  EXPECT_TRUE(isColor(img, 25, 75, qRgb(0, 0, 0)));
+  EXPECT_TRUE(isColor(img, 75, 75, qRgb(255, 255, 255)));
+}
+
+TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
+  b.add(0x02FA, {5, 0, 0, 0, 0}).add(0x012D, {1});
+  b.add(0x041B, {100, 100, 0, 0});
+  EXPECT_TRUE(isColor(B::render(b.finish()), 50, 50, qRgb(0, 0, 0)));
+}
+
 }  // namespace
 }  // namespace ostrel::test
