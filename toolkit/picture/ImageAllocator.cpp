@@ -23,6 +23,13 @@ void unmap(void* info) {
   delete mapping;
 }
 
+// A damaged file can leave rows its decoder never reaches; they must show
+// black, not whatever the heap held before. Fresh mappings are zero already.
+QImage zeroed(QImage image) {
+  if (!image.isNull()) image.fill(0);
+  return image;
+}
+
 }  // namespace
 
 QImage ImageAllocator::create(int width, int height, QImage::Format format) {
@@ -31,13 +38,13 @@ QImage ImageAllocator::create(int width, int height, QImage::Format format) {
   // QImage rows are 32-bit aligned.
   const qsizetype bytesPerLine = ((qsizetype(width) * depth + 31) / 32) * 4;
   const qsizetype bytes = bytesPerLine * height;
-  if (bytes < kMappedFromBytes) return QImage(width, height, format);
+  if (bytes < kMappedFromBytes) return zeroed(QImage(width, height, format));
 
   // Over-allocate by one huge page so the pixels can start on a boundary.
   const size_t length = size_t(bytes + kHugePageBytes);
   void* address =
       ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (address == MAP_FAILED) return QImage(width, height, format);
+  if (address == MAP_FAILED) return zeroed(QImage(width, height, format));
   const auto start = (reinterpret_cast<std::uintptr_t>(address) + kHugePageBytes - 1) &
                      ~std::uintptr_t(kHugePageBytes - 1);
   ::madvise(reinterpret_cast<void*>(start), size_t(bytes), MADV_HUGEPAGE);

@@ -10,7 +10,8 @@ namespace ostrel {
 // decode itself. Small ones are ordinary QImages.
 class ImageAllocator {
  public:
-  // A null image when memory cannot be had. Pixels are uninitialised.
+  // A null image when memory cannot be had. Pixels start as zero (black, or
+  // transparent with alpha).
   static QImage create(int width, int height, QImage::Format format);
 };
 

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
 
 namespace ostrel {
@@ -103,6 +108,38 @@ TEST(JpegDecoder, TruncatedFileShowsWhatDecodesAndGarbageIsRefused) {
   } catch (const DecodeFailure& f) {
     EXPECT_EQ(f.number(), err::InvalidPicture);
   }
+}
+
+// Leaves a freed block of the given size full of a pattern, so that a buffer
+// handed out next without being cleared would show it.
+void dirtyTheHeap(size_t bytes) {
+  void* block = std::malloc(bytes);
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 0xA5, bytes);
+  std::free(block);
+}
+
+bool allBlack(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFFu) != 0) return false;
+  return true;
+}
+
+// A damaged progressive file that libjpeg-turbo gives up on before its first
+// row: the picture showed whatever the heap held before, different each time.
+TEST(JpegDecoder, RowsTheDataNeverReachesAreBlackNotLeftoverMemory) {
+  const QString root = qEnvironmentVariable("OSTREL_CORPUS");
+  QFile file(root + QStringLiteral("/jpeg/libreoffice-graphicfilter/pass/EDB-24743-2.jpg"));
+  if (root.isEmpty() || !file.open(QIODevice::ReadOnly)) GTEST_SKIP() << "OSTREL_CORPUS not set";
+  const QByteArray bytes = file.readAll();
+  dirtyTheHeap(size_t(192) * 75 * 4);
+  const QImage image = JpegDecoder::decode(bytes, QSize()).image();
+  ASSERT_EQ(image.size(), QSize(192, 75));
+  EXPECT_TRUE(allBlack(image));
+
+  dirtyTheHeap(size_t(64) * 64 * 4);
+  EXPECT_TRUE(allBlack(ImageAllocator::create(64, 64, QImage::Format_RGB32)));
 }
 
 TEST(JpegHeaderInfo, OrientationIsReadOnlyFromSoundExifData) {
