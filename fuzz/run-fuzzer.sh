@@ -7,6 +7,10 @@ set -euo pipefail
 build=$1 target=$2 seconds=$3
 shift 3
 run="$build/runs/$target"
+# Leaks inside system libraries (fontconfig's caches, the plugin loader) are
+# not findings; the same suppressions as the sanitizer test suite.
+here=$(cd "$(dirname "$0")" && pwd)
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/../scripts/lsan.supp:print_suppressions=0}"
 mkdir -p "$run/corpus" "$run/artifacts"
 /usr/bin/time -v -o "$run/time.txt" nice -n 19 "$build/fuzz/$target" \
   -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -max_len=65536 \
