@@ -14,9 +14,15 @@ class CommandButton : public QPushButton, public ControlGeometry {
 
   QString Caption() const { return text(); }
   void setCaption(const QString& caption) { setText(caption); }
+  // Its window presses it on Esc; a default button (setDefault) on Enter.
+  bool Cancel() const { return cancel_; }
+  void setCancel(bool cancel) { cancel_ = cancel; }
 
  signals:
   void Click();
+
+ private:
+  bool cancel_ = false;
 };
 
 }  // namespace ostrel
