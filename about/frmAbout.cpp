@@ -58,9 +58,9 @@ frmAbout::frmAbout() {
 
   // An etched separator: a highlight line with a shadow drawn over its top
   // (white and grey in a light theme). Its design ends lie past the
-  // window's right edge; it ends as far from that edge as it starts from
-  // the left one.
-  constexpr float kSeparatorEnd = 5730 - 240;
+  // window's right edge; its last pixel stays as far from that edge as its
+  // first from the left one.
+  constexpr float kSeparatorEnd = 5730 - 240 - 15;
   Line1[0] = new LineControl(this, QStringLiteral("Line1_0"), 240, 3480, kSeparatorEnd - 15, 3480,
                              QPalette::Light, 2);
   Line1[1] = new LineControl(this, QStringLiteral("Line1_1"), 240, 3480, kSeparatorEnd, 3480,

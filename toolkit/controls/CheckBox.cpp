@@ -6,8 +6,13 @@
 namespace ostrel {
 
 namespace {
-// The least room between the tick box and its caption.
+// Room between the tick box and its caption as the design layouts measured
+// it, and the least it may shrink to.
+constexpr int kSpacing = 3;
 constexpr int kTightSpacing = 2;
+// Room kept between a caption and the control that covers the box's right
+// part, so the two do not read as one.
+constexpr int kNeighbourGap = 3;
 }  // namespace
 
 CheckBox::CheckBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -32,7 +37,7 @@ int CheckBox::uncoveredWidth() const {
     }
     const QRect other = sibling->geometry();
     if (other.left() > x() && other.intersects(geometry())) {
-      width = std::min(width, other.left() - x());
+      width = std::min(width, other.left() - x() - kNeighbourGap);
     }
   }
   return width;
@@ -43,9 +48,8 @@ QRect CheckBox::captionRect() const {
   initStyleOption(&option);
   const QRect box = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
   const int room = uncoveredWidth();
-  const int spacing = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
   const int needed = fontMetrics().horizontalAdvance(text());
-  int left = box.right() + 1 + spacing;
+  int left = box.right() + 1 + kSpacing;
   if (left + needed > room) left = std::max(box.right() + 1 + kTightSpacing, room - needed);
   return {left, 0, std::max(0, room - left), height()};
 }
