@@ -20,7 +20,8 @@ TEST(AboutTest, LoadFillsCaptionVersionAndTitle) {
   EXPECT_TRUE(about.lblTitle->font().underline());
   EXPECT_TRUE(about.lblDescription->font().bold());
   for (const LineControl* line : about.Line1) {
-    EXPECT_LE(line->geometry().right(), about.width() - line->x()) << "the separator meets the edge";
+    EXPECT_LE(line->geometry().right(), about.width() - line->x())
+        << "the separator meets the edge";
   }
 }
 

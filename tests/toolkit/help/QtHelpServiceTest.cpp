@@ -108,12 +108,12 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   QTest::keyClick(browser, Qt::Key_Backspace);  // nothing further back
   EXPECT_EQ(viewer->currentTopic(), 0);
 
-  for (const QKeyCombination key : {QKeyCombination(Qt::Key_Escape),
-                                    QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+  for (const QKeyCombination key :
+       {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
     service.WinHelp(&owner, file, help::PartialKey, QString());
     viewer = service.viewerFor(file);
-    QTest::keyClick(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter")),
-                    key.key(), key.keyboardModifiers());
+    QTest::keyClick(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter")), key.key(),
+                    key.keyboardModifiers());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(viewer) << key.toCombined();
   }
