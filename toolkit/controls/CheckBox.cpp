@@ -13,6 +13,9 @@ constexpr int kTightSpacing = 2;
 // Room kept between a caption and the control that covers the box's right
 // part, so the two do not read as one.
 constexpr int kNeighbourGap = 3;
+// The narrowest cut a caption short of room is drawn in before it is
+// shortened, in percent of the normal width.
+constexpr int kNarrowest = 80;
 }  // namespace
 
 CheckBox::CheckBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -43,19 +46,31 @@ int CheckBox::uncoveredWidth() const {
   return width;
 }
 
-QRect CheckBox::captionRect() const {
+int CheckBox::indicatorEnd() const {
   QStyleOptionButton option;
   initStyleOption(&option);
-  const QRect box = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
-  const int room = uncoveredWidth();
+  return style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this).right() + 1;
+}
+
+QFont CheckBox::captionFont() const {
+  QFont narrow = font();
+  const int room = uncoveredWidth() - indicatorEnd() - kTightSpacing;
   const int needed = fontMetrics().horizontalAdvance(text());
-  int left = box.right() + 1 + kSpacing;
-  if (left + needed > room) left = std::max(box.right() + 1 + kTightSpacing, room - needed);
+  if (text().isEmpty() || needed <= room || room <= 0) return narrow;
+  narrow.setStretch(std::max(kNarrowest, 100 * room / needed));
+  return narrow;
+}
+
+QRect CheckBox::captionRect() const {
+  const int room = uncoveredWidth();
+  const int needed = QFontMetrics(captionFont()).horizontalAdvance(text());
+  int left = indicatorEnd() + kSpacing;
+  if (left + needed > room) left = std::max(indicatorEnd() + kTightSpacing, room - needed);
   return {left, 0, std::max(0, room - left), height()};
 }
 
 QString CheckBox::shownCaption() const {
-  return fontMetrics().elidedText(text(), Qt::ElideRight, captionRect().width());
+  return QFontMetrics(captionFont()).elidedText(text(), Qt::ElideRight, captionRect().width());
 }
 
 void CheckBox::updateToolTip() {
@@ -71,12 +86,13 @@ void CheckBox::paintEvent(QPaintEvent* /*event*/) {
   painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, box);
   const QRect caption = captionRect();
   const QString shown = shownCaption();
+  painter.setFont(captionFont());
   painter.drawItemText(caption, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown,
                        QPalette::WindowText);
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    const int textWidth = fontMetrics().horizontalAdvance(shown);
+    const int textWidth = painter.fontMetrics().horizontalAdvance(shown);
     focus.rect =
         QRect(caption.left() - 1, 1, std::min(textWidth, caption.width()) + 2, height() - 2);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);

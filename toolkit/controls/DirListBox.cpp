@@ -113,7 +113,7 @@ void DirListBox::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   const QColor ink =
       palette().color(current->isSelected() ? QPalette::HighlightedText : QPalette::Text);
-  painter.setPen(QPen(ink, 1, Qt::DotLine));
+  painter.setPen(QPen(ink, 1));
   painter.drawRect(visualItemRect(current).adjusted(1, 1, -2, -2));
 }
 

@@ -176,14 +176,21 @@ void Form::moveEvent(QMoveEvent* event) {
   if (isVisible()) fireResizeIfChanged();
 }
 
-void Form::showEvent(QShowEvent* event) {
-  if (!placed_ && !event->spontaneous()) {
+void Form::setVisible(bool visible) {
+  // Placed before the first show, so the window never appears elsewhere
+  // and the move is no change of the interior.
+  if (visible && !placed_) {
     placed_ = true;
-    if (windowType() == Qt::Dialog && owner_ && windowHandle() != nullptr) {
+    if (windowType() == Qt::Dialog && owner_) {
+      create();
       windowHandle()->setTransientParent(owner_->window()->windowHandle());
     }
     WindowPlacement::placeOnScreen(*this, startUpPosition_, owner_);
   }
+  QWidget::setVisible(visible);
+}
+
+void Form::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) {
     // Restored from minimised, or uncovered: only a real change counts.

@@ -50,6 +50,7 @@ class Form : public QWidget {
   // behind its owner, if owned, only where a window manager insists).
   void Show(ShowFocus focus = ShowFocus::Take);
   void Hide();
+  void setVisible(bool visible) override;
   // Repaints now.
   void Refresh();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -94,6 +95,7 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   service.WinHelp(&owner, file, help::PartialKey, QString());
   QPointer<HelpViewer> viewer = service.viewerFor(file);
   EXPECT_FALSE(viewer->frameGeometry().intersects(owner.frameGeometry()));
+  QApplication::setActiveWindow(viewer);
 
   auto* browser = viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"));
   auto* index = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
@@ -112,6 +114,7 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
        {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
     service.WinHelp(&owner, file, help::PartialKey, QString());
     viewer = service.viewerFor(file);
+    QApplication::setActiveWindow(viewer);
     QTest::keyClick(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter")), key.key(),
                     key.keyboardModifiers());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
