@@ -34,16 +34,17 @@ def scenes(out, name, each_window):
         desktop.keys(main, "Down")  # the picture, into the preview
         desktop.click(main, *centre(HELP_BUTTON))
         helper = desktop.wait_window(f"^{TITLE} Help$", "for the help viewer")
+        if each_window:
+            desktop.keys(main, "shift+Tab", "shift+Tab")  # the focus to the folder list
+            for window, file in ((main, "main-window"), (editor, "text-window"),
+                                 (helper, "help-viewer")):
+                shoot(desktop, window, os.path.join(out, f"{file}.png"))
         desktop.click(main, *centre(ABOUT_BUTTON))
         about = desktop.wait_window(f"^About {TITLE}$", "for About")
         time.sleep(1)
         shoot(desktop, "root", os.path.join(out, f"root-{name}.png"))
         if each_window:
-            desktop.keys(main, "Tab")  # the focus to the folder list's neighbour and back
-            desktop.keys(main, "shift+Tab")
-            for window, file in ((main, "main-window"), (editor, "text-window"),
-                                 (helper, "help-viewer"), (about, "about-window")):
-                shoot(desktop, window, os.path.join(out, f"{file}.png"))
+            shoot(desktop, about, os.path.join(out, "about-window.png"))
         program.kill()
     return steps
 
