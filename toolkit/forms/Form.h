@@ -84,10 +84,10 @@ class Form : public QWidget {
   // none.
   template <typename Sender, typename Signal, typename Handler>
   void on(Sender* sender, Signal signal, Handler handler) {
-    connect(sender, signal, this, [handler](auto... args) {
+    connect(sender, signal, this, [handler](auto... args) -> void {
       if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>) {
         runHandler([&] { handler(args...); });
-      } else {
+      } else if constexpr (std::is_invocable_v<const Handler&>) {
         runHandler(handler);
       }
     });
