@@ -33,7 +33,6 @@ class FileIdentity {
   // The file at name now, without its hash; nothing when it cannot be looked at.
   static std::optional<FileIdentity> of(const QString& name);
 
-  bool isKnown() const { return size_ >= 0; }
   // Same place, size and time: nothing has written the file in between.
   bool sameStatusAs(const FileIdentity& other) const;
 
