@@ -11,6 +11,7 @@
 #include "toolkit/App.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 
 namespace ostrel {
@@ -32,6 +33,10 @@ Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {
 }
 
 Form::~Form() = default;
+
+void Form::setCaption(const QString& caption) {
+  setWindowTitle(FileNames::visible(caption));
+}
 
 QMargins Form::frameMargins() const {
   const QRect frame = frameGeometry();
