@@ -1,6 +1,7 @@
 #include "text_window/Form2.h"
 
-#include <QDir>
+#include <QEvent>
+#include <QTimer>
 
 #include "main_window/Ostrel_View.h"
 #include "toolkit/App.h"
@@ -8,6 +9,7 @@
 #include "toolkit/Icons.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/files/FullName.h"
 #include "toolkit/files/SafeFileWriter.h"
 #include "toolkit/files/TextFileReader.h"
@@ -76,18 +78,73 @@ void Form2::Form_Load() {
   Ostrel_View& main = form<Ostrel_View>();
   const QString fullName = fullFileName(main.Dir1->Path(), main.File1->FileName());
   setCaption(fullName);
+  loadFile(fullName);
+}
 
+void Form2::loadFile(const QString& fullName) {
   const BusyCursor busy;
   // The document keeps the bytes as read and finds the lines; nothing is
   // decoded until it is shown. A long read lets the main window answer; the
   // window holds back its own deletion until it is done.
   ProgressStrip::Run run(*WorkProgress, tr("Reading"), ProgressStrip::Cancel::NotAllowed,
                          ProgressStrip::Input::Answered);
-  QByteArray bytes = TextFileReader::readAll(fullName, TextFileReader::kSizeLimit, std::ref(run));
-  const TextCodec codec = TextCodec::detectFile(bytes, fullName);
-  Text1->setDocument(TextDocument::fromBytes(std::move(bytes), codec, std::ref(run), fullName));
+  RegularFileReader::Contents contents =
+      TextFileReader::read(fullName, TextFileReader::kSizeLimit, std::ref(run));
+  const TextCodec codec = TextCodec::detectFile(contents.bytes, fullName);
+  Text1->setDocument(
+      TextDocument::fromBytes(std::move(contents.bytes), codec, std::ref(run), fullName));
   loadedFile_ = fullName;
+  loadedIdentity_ = contents.identity;
+  declinedReload_.reset();
   showEncoding();
+}
+
+bool Form2::event(QEvent* event) {
+  // Looked at once the activation is over, not from inside it: a question
+  // shown now would take the activation away again.
+  if (event->type() == QEvent::WindowActivate) {
+    QTimer::singleShot(0, this, [this] { runHandler([this] { offerReload(); }); });
+  }
+  return Form::event(event);
+}
+
+void Form2::offerReload() {
+  // Edited text is never thrown away for the file; Save asks instead.
+  if (askingAboutDisk_ || loadedFile_.isEmpty() || !isActiveWindow() ||
+      Text1->document().isModified()) {
+    return;
+  }
+  if (loadedIdentity_.compareWith(loadedFile_, FileIdentity::Look::Quick) !=
+      FileIdentity::OnDisk::Changed) {
+    return;
+  }
+  const std::optional<FileIdentity> now = FileIdentity::of(loadedFile_);
+  if (now && declinedReload_ && now->sameStatusAs(*declinedReload_)) return;
+  askingAboutDisk_ = true;
+  const int answer =
+      MsgBox(tr("“%1” was changed by another program since it was opened. Reload it?")
+                 .arg(FileNames::shown(loadedFile_)),
+             mb::YesNo | mb::Question, App().Title, this);
+  askingAboutDisk_ = false;
+  if (answer == mb::Yes) {
+    loadFile(loadedFile_);
+  } else {
+    declinedReload_ = now;
+  }
+}
+
+bool Form2::mayReplaceChangesOnDisk() {
+  if (loadedIdentity_.compareWith(loadedFile_, FileIdentity::Look::Thorough) !=
+      FileIdentity::OnDisk::Changed) {
+    return true;
+  }
+  askingAboutDisk_ = true;
+  const int answer = MsgBox(tr("“%1” was changed by another program since it was opened. Save "
+                               "and replace those changes?")
+                                .arg(FileNames::shown(loadedFile_)),
+                            mb::SaveCancel | mb::Exclamation, App().Title, this);
+  askingAboutDisk_ = false;
+  return answer == mb::Save;
 }
 
 void Form2::showEncoding() {
@@ -116,10 +173,13 @@ void Form2::Command3_Click() {
 }
 
 void Form2::Command4_Click() {
+  if (!mayReplaceChangesOnDisk()) return;
   writeTextTo(loadedFile_);
 }
 
 void Form2::Command5_Click() {
+  // As in every editor: the loaded file's folder, its name ready to change.
+  CommonDialog1->setFileName(loadedFile_);
   try {
     if (CommonDialog1->ShowSave() == CommonDialog::Result::Cancelled) return;
   } catch (const ToolkitError& e) {
@@ -154,9 +214,9 @@ bool Form2::writeTextTo(const QString& fileName) {
   if (!document.canEncode(codec)) {
     // Never put a stand-in in place of what the user wrote.
     const int answer =
-        MsgBox(tr("The text holds characters that the character set of %1 (%2) cannot hold.\n\n"
+        MsgBox(tr("The text holds characters that the character set of “%1” (%2) cannot hold.\n\n"
                   "Save it as UTF-8, which holds them all?")
-                   .arg(QDir::toNativeSeparators(fileName), codec.name()),
+                   .arg(FileNames::shown(fileName), codec.name()),
                mb::YesNo | mb::Question, App().Title, this);
     if (answer != mb::Yes) return false;
     codec = TextCodec(TextCodec::Encoding::Utf8, TextCodec::ByteOrderMark::Absent);
@@ -169,13 +229,14 @@ bool Form2::writeTextTo(const QString& fileName) {
     if (!document.write(
             codec, [&bytes](QByteArrayView part) { bytes.append(part); }, std::ref(run))) {
       throw ToolkitError(err::PathFileAccess,
-                         tr("The text cannot be written in the character set of %1 (%2).")
-                             .arg(QDir::toNativeSeparators(fileName), codec.name()));
+                         tr("The text cannot be written in the character set of “%1” (%2).")
+                             .arg(FileNames::shown(fileName), codec.name()));
     }
   }
   bytes += codec.encodeFragment(QStringLiteral("\r\n")).value_or(QByteArrayLiteral("\r\n"));
-  SafeFileWriter::write(fileName, bytes);
+  const FileIdentity written = SafeFileWriter::write(fileName, bytes);
   if (fileName == loadedFile_) {
+    loadedIdentity_ = written;
     document.setCodec(codec);
     document.setUnmodified();
     document.breakUndoCoalescing();

@@ -5,6 +5,7 @@
 #include "toolkit/controls/ProgressStrip.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/dialogs/CommonDialog.h"
+#include "toolkit/files/FileIdentity.h"
 #include "toolkit/forms/Form.h"
 
 namespace ostrel {
@@ -12,7 +13,9 @@ namespace ostrel {
 // The text window: one text file, read into an editable text box, shown in
 // one of two font sizes, saved back, saved under another name or printed.
 // Beside the buttons it says how the file's characters were read, and long
-// reading, saving or printing shows its progress there.
+// reading, saving or printing shows its progress there. It notices when
+// another program changes the file: Save asks before replacing that change,
+// and unedited text is offered afresh when the window becomes active again.
 class Form2 : public Form {
   Q_OBJECT
 
@@ -43,8 +46,15 @@ class Form2 : public Form {
  protected:
   void Form_Load() override;
   void Form_Resize() override;
+  bool event(QEvent* event) override;
 
  private:
+  void loadFile(const QString& fullName);
+  // True when the file on disk is as loaded, or the user agreed to replace
+  // what another program wrote.
+  bool mayReplaceChangesOnDisk();
+  void offerReload();
+
   // Writes the text and a line end to fileName; false when the user declined
   // to change the file's character set. Failures throw ToolkitError.
   bool writeTextTo(const QString& fileName);
@@ -54,6 +64,10 @@ class Form2 : public Form {
   // Kept from loading: the caption is for the user, and the main window's
   // selection may have moved on since.
   QString loadedFile_;
+  FileIdentity loadedIdentity_;
+  // The file as it was when the user chose to keep the window's text.
+  std::optional<FileIdentity> declinedReload_;
+  bool askingAboutDisk_ = false;
 };
 
 }  // namespace ostrel

@@ -41,10 +41,6 @@
 <context>
     <name>MetafileReader</name>
     <message>
-        <source>The picture &quot;%1&quot; cannot be shown: %2</source>
-        <translation>Das Bild „%1“ kann nicht angezeigt werden: %2</translation>
-    </message>
-    <message>
         <source>it is not an enhanced metafile.</source>
         <translation>es ist keine erweiterte Metadatei (EMF).</translation>
     </message>
@@ -65,10 +61,6 @@
         <translation>es enthält nur EMF+-Zeichenbefehle, die dieses Programm nicht zeichnet.</translation>
     </message>
     <message>
-        <source>The picture &quot;%1&quot; cannot be shown: it is not a metafile.</source>
-        <translation>Das Bild „%1“ kann nicht angezeigt werden: es ist keine Metadatei.</translation>
-    </message>
-    <message>
         <source>the file is too short.</source>
         <translation>die Datei ist zu kurz.</translation>
     </message>
@@ -87,6 +79,14 @@
     <message>
         <source>its bitmaps together claim more than %1 megapixels, more than this program draws in one picture.</source>
         <translation>seine Bitmaps beanspruchen zusammen mehr als %1 Megapixel, mehr als dieses Programm in einem Bild zeichnet.</translation>
+    </message>
+    <message>
+        <source>The picture “%1” cannot be shown: %2</source>
+        <translation>Das Bild „%1“ kann nicht angezeigt werden: %2</translation>
+    </message>
+    <message>
+        <source>The picture “%1” cannot be shown: it is not a metafile.</source>
+        <translation>Das Bild „%1“ kann nicht angezeigt werden: es ist keine Metadatei.</translation>
     </message>
 </context>
 <context>
@@ -203,10 +203,6 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
 <context>
     <name>SafeFileWriter</name>
     <message>
-        <source>The file %1 could not be saved: %2. The file on disk was not changed.</source>
-        <translation>Die Datei %1 konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
-    </message>
-    <message>
         <source>the disk is full</source>
         <translation>der Datenträger ist voll</translation>
     </message>
@@ -230,6 +226,46 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <source>the file is read-only</source>
         <translation>die Datei ist schreibgeschützt</translation>
     </message>
+    <message>
+        <source>your disk quota is full</source>
+        <translation>Ihr Speicherkontingent ist ausgeschöpft</translation>
+    </message>
+    <message>
+        <source>the file system is read-only</source>
+        <translation>das Dateisystem ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>you do not have permission to write it</source>
+        <translation>Sie haben keine Berechtigung, sie zu schreiben</translation>
+    </message>
+    <message>
+        <source>the device reported an error</source>
+        <translation>das Gerät hat einen Fehler gemeldet</translation>
+    </message>
+    <message>
+        <source>it would be larger than the file system allows</source>
+        <translation>sie wäre größer, als das Dateisystem erlaubt</translation>
+    </message>
+    <message>
+        <source>there is not enough memory</source>
+        <translation>der Arbeitsspeicher reicht nicht aus</translation>
+    </message>
+    <message>
+        <source>the system reports &quot;%1&quot;</source>
+        <translation>das System meldet „%1“</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk was not changed.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back. A copy of your text was saved as “%3”.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden. Eine Kopie Ihres Textes wurde als „%3“ gespeichert.</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and no copy of your text could be written. Your text is still in this window: save it under another name on another disk.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden, und keine Kopie Ihres Textes konnte geschrieben werden. Ihr Text ist noch in diesem Fenster: Speichern Sie ihn unter einem anderen Namen auf einem anderen Datenträger.</translation>
+    </message>
 </context>
 <context>
     <name>TextCodec</name>
@@ -249,10 +285,6 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <translation>Der Text kann nicht geöffnet werden: %1.</translation>
     </message>
     <message>
-        <source>The file %1 cannot be opened: %2.</source>
-        <translation>Die Datei %1 kann nicht geöffnet werden: %2.</translation>
-    </message>
-    <message>
         <source>there is not enough memory to hold it</source>
         <translation>es ist nicht genug Speicher frei, um sie zu fassen</translation>
     </message>
@@ -260,13 +292,13 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <source>Saving was cancelled.</source>
         <translation>Das Speichern wurde abgebrochen.</translation>
     </message>
+    <message>
+        <source>The file “%1” cannot be opened: %2.</source>
+        <translation>Die Datei „%1“ kann nicht geöffnet werden: %2.</translation>
+    </message>
 </context>
 <context>
     <name>TextFileReader</name>
-    <message>
-        <source>The file %1 cannot be opened: %2.</source>
-        <translation>Die Datei %1 kann nicht geöffnet werden: %2.</translation>
-    </message>
     <message>
         <source>it does not exist</source>
         <translation>sie existiert nicht</translation>
@@ -302,6 +334,14 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     <message>
         <source>no file is selected</source>
         <translation>es ist keine Datei ausgewählt</translation>
+    </message>
+    <message>
+        <source>the device reported an error</source>
+        <translation>das Gerät hat einen Fehler gemeldet</translation>
+    </message>
+    <message>
+        <source>The file “%1” cannot be opened: %2.</source>
+        <translation>Die Datei „%1“ kann nicht geöffnet werden: %2.</translation>
     </message>
 </context>
 <context>
@@ -361,14 +401,6 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <translation>Beim Drucken ist in Ostrel_label ein Fehler aufgetreten. Bitte prüfen Sie alle Kabel, das Papier, die Anschlüsse und die Treiber, starten Sie Windows neu und versuchen Sie es dann erneut.</translation>
     </message>
     <message>
-        <source>The text holds characters that the character set of %1 (%2) cannot hold.
-
-Save it as UTF-8, which holds them all?</source>
-        <translation>Der Text enthält Zeichen, die der Zeichensatz von %1 (%2) nicht darstellen kann.
-
-Als UTF-8 speichern, das alle darstellen kann?</translation>
-    </message>
-    <message>
         <source>Reading</source>
         <translation>Lesen</translation>
     </message>
@@ -381,8 +413,24 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <translation>Speichern</translation>
     </message>
     <message>
-        <source>The text cannot be written in the character set of %1 (%2).</source>
-        <translation>Der Text kann nicht im Zeichensatz von %1 (%2) geschrieben werden.</translation>
+        <source>“%1” was changed by another program since it was opened. Reload it?</source>
+        <translation>„%1“ wurde seit dem Öffnen von einem anderen Programm geändert. Neu laden?</translation>
+    </message>
+    <message>
+        <source>“%1” was changed by another program since it was opened. Save and replace those changes?</source>
+        <translation>„%1“ wurde seit dem Öffnen von einem anderen Programm geändert. Speichern und diese Änderungen ersetzen?</translation>
+    </message>
+    <message>
+        <source>The text holds characters that the character set of “%1” (%2) cannot hold.
+
+Save it as UTF-8, which holds them all?</source>
+        <translation>Der Text enthält Zeichen, die der Zeichensatz von „%1“ (%2) nicht darstellen kann.
+
+Als UTF-8 speichern, das alle darstellen kann?</translation>
+    </message>
+    <message>
+        <source>The text cannot be written in the character set of “%1” (%2).</source>
+        <translation>Der Text kann nicht im Zeichensatz von „%1“ (%2) geschrieben werden.</translation>
     </message>
 </context>
 <context>

@@ -89,9 +89,9 @@ TEST(TranslationsTest, GermanReachesMessagesOfEveryKindOfContext) {
   test::TempDir dir;
   const QString missing = dir.file(QStringLiteral("missing.bmp"));
 
-  EXPECT_EQ(
-      errorOf([&] { TextFileReader::readAll(missing); }),
-      QStringLiteral("Die Datei %1 kann nicht geöffnet werden: sie existiert nicht.").arg(missing));
+  EXPECT_EQ(errorOf([&] { TextFileReader::readAll(missing); }),
+            QStringLiteral("Die Datei „%1“ kann nicht geöffnet werden: sie existiert nicht.")
+                .arg(missing));
   EXPECT_EQ(errorOf([&] { PictureLoader::load(missing); }),
             QStringLiteral("Die Datei „%1“ existiert nicht.").arg(missing));
   const QString bad = dir.write(QStringLiteral("bad.gif"), "GIF89a");

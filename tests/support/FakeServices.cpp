@@ -16,8 +16,10 @@ int FakeMessageBox::show(QWidget*, const QString& prompt, int style, const QStri
   return answer;
 }
 
-std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&, const QString&) {
+std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&,
+                                                 const QString& initialName) {
   ++saveCalls;
+  lastInitialName = initialName;
   if (saveAnswers.empty()) return std::nullopt;
   auto answer = saveAnswers.front();
   saveAnswers.pop_front();

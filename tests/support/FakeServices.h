@@ -40,6 +40,7 @@ class FakeDialogs : public DialogService {
   std::deque<std::optional<QString>> saveAnswers;  // nothing left: cancelled
   std::deque<bool> printAnswers;                   // nothing left: cancelled
   int saveCalls = 0;
+  QString lastInitialName;  // what the last save dialog started with
 };
 
 class FakeProcess : public ProcessService {

@@ -6,7 +6,6 @@
 #include <strings.h>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/forms/Form.h"
 
 namespace ostrel {
@@ -24,7 +24,7 @@ namespace ostrel {
 namespace {
 
 [[noreturn]] void throwUnreadable(const QString& folder, int error) {
-  const QString native = QDir::toNativeSeparators(folder);
+  const QString native = FileNames::shown(folder);
   if (error == ENOENT || error == ENOTDIR) {
     throw ToolkitError(
         err::PathNotFound,
@@ -60,19 +60,20 @@ FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
 }
 
 QStringList FileListBox::listFolder(const QString& folder, const FilePattern& pattern) {
-  const QByteArray encoded = QFile::encodeName(folder);
+  const QByteArray encoded = FileNames::encode(folder);
   DIR* dir = ::opendir(encoded.constData());
   if (dir == nullptr) throwUnreadable(folder, errno);
   const int fd = ::dirfd(dir);
   // Names are matched and sorted as bytes and decoded once at the end: a big
-  // folder is listed nearly as fast as a bare readdir loop.
+  // folder is listed nearly as fast as a bare readdir loop. Decoding keeps
+  // every byte, so a name that is not UTF-8 can still be opened.
   std::vector<std::string> kept;
   const bool byBytes = pattern.hasByteMatcher();
   while (const dirent* entry = ::readdir(dir)) {
     if (entry->d_name[0] == '.') continue;  // hidden, and . and ..
     const size_t length = std::strlen(entry->d_name);
     if (byBytes ? !pattern.matchesBytes(entry->d_name, length)
-                : !pattern.matches(QFile::decodeName(entry->d_name))) {
+                : !pattern.matches(FileNames::decode(entry->d_name))) {
       continue;
     }
     unsigned char type = entry->d_type;
@@ -92,8 +93,8 @@ QStringList FileListBox::listFolder(const QString& folder, const FilePattern& pa
   QStringList names;
   names.reserve(static_cast<qsizetype>(kept.size()));
   for (const std::string& name : kept) {
-    names.append(QFile::decodeName(
-        QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()))));
+    names.append(
+        FileNames::decode(QByteArrayView(name.data(), static_cast<qsizetype>(name.size()))));
   }
   return names;
 }
@@ -103,7 +104,7 @@ void FileListBox::setPath(const QString& path) {
   const QStringList names = listFolder(cleaned, matcher_);
   path_ = cleaned;
   fileName_.clear();
-  model_.setStringList(names);
+  setNames(names);
 }
 
 void FileListBox::setPattern(const QString& pattern) {
@@ -117,7 +118,15 @@ void FileListBox::Refresh() {
 }
 
 QString FileListBox::List(int index) const {
-  return model_.data(model_.index(index), Qt::DisplayRole).toString();
+  return names_.value(index);
+}
+
+void FileListBox::setNames(const QStringList& names) {
+  names_ = names;
+  QStringList shown;
+  shown.reserve(names.size());
+  for (const QString& name : names) shown.append(FileNames::visible(name));
+  model_.setStringList(shown);
 }
 
 void FileListBox::relist(bool keepSelection) {
@@ -127,7 +136,7 @@ void FileListBox::relist(bool keepSelection) {
   } catch (const ToolkitError&) {
     // The folder went away under the list: show it empty.
   }
-  model_.setStringList(names);
+  setNames(names);
   const int row = keepSelection ? static_cast<int>(names.indexOf(fileName_)) : -1;
   if (row >= 0) {
     setCurrentIndex(model_.index(row));
@@ -143,7 +152,7 @@ void FileListBox::select(int row) {
 }
 
 bool FileListBox::clickName(const QString& name) {
-  const int row = static_cast<int>(model_.stringList().indexOf(name));
+  const int row = static_cast<int>(names_.indexOf(name));
   if (row < 0) return false;
   select(row);
   emit Click();

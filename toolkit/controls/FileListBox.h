@@ -9,7 +9,8 @@
 namespace ostrel {
 
 // The file list: the files of Path whose names match Pattern, hidden files
-// left out, sorted without regard to case. It lists synchronously, so a
+// left out, sorted without regard to case. Names keep their bytes
+// (FileNames); a byte that is not UTF-8 is shown as \xFF. It lists synchronously, so a
 // property read right after Path or Pattern is set sees the new listing.
 class FileListBox : public QListView, public ControlGeometry {
   Q_OBJECT
@@ -30,7 +31,7 @@ class FileListBox : public QListView, public ControlGeometry {
 
   int ListCount() const { return model_.rowCount(); }
   QString List(int index) const;
-  QStringList names() const { return model_.stringList(); }
+  QStringList names() const { return names_; }
 
   // While Click is raised: whether a key moved the selection or the mouse
   // (or the program) chose it.
@@ -55,8 +56,10 @@ class FileListBox : public QListView, public ControlGeometry {
  private:
   void relist(bool keepSelection);
   void select(int row);
+  void setNames(const QStringList& names);
 
-  QStringListModel model_;
+  QStringListModel model_;  // the names as shown
+  QStringList names_;       // the names as they are
   QString path_;
   QString pattern_ = QStringLiteral("*.*");
   FilePattern matcher_{pattern_};

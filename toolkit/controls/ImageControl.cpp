@@ -1,11 +1,11 @@
 #include "toolkit/controls/ImageControl.h"
 
-#include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FileNames.h"
 
 namespace ostrel {
 
@@ -68,7 +68,7 @@ const QImage& ImageControl::rendered() {
 void ImageControl::tellIfPartsLeftOut() {
   if (toldPartsLeftOut_ || !picture_.isDrawing() || picture_.drawing()->partsLeftOut() == 0) return;
   toldPartsLeftOut_ = true;
-  const QString name = QDir::toNativeSeparators(picture_.fileName());
+  const QString name = FileNames::shown(picture_.fileName());
   // Once per picture, and not from inside the paint.
   QTimer::singleShot(0, this, [name] {
     MsgBox(tr("Parts of the picture “%1” were left out: it asks for more drawing than this "

@@ -5,6 +5,7 @@
 #include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/DialogService.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/printing/PrinterService.h"
 
 namespace ostrel {
@@ -22,10 +23,13 @@ CommonDialog::Result CommonDialog::ShowSave() {
   if (services().dialogs == nullptr) {
     throw ToolkitError(err::DeviceUnavailable, tr("No file dialog is available."));
   }
+  // The dialog shows a name's bytes that are not UTF-8 as \xFF; confirmed as
+  // shown, the name is the one it was given, bytes and all.
+  const QString shown = FileNames::visible(fileName_);
   const std::optional<QString> chosen =
-      services().dialogs->saveFileName(owner_, dialogTitle_, fileName_);
+      services().dialogs->saveFileName(owner_, dialogTitle_, shown);
   if (!chosen || chosen->isEmpty()) return cancelled();
-  fileName_ = *chosen;
+  if (*chosen != shown) fileName_ = *chosen;
   return Result::Confirmed;
 }
 

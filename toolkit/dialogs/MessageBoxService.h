@@ -12,6 +12,8 @@ inline constexpr int OkOnly = 0;
 inline constexpr int OkCancel = 1;
 inline constexpr int YesNoCancel = 3;
 inline constexpr int YesNo = 4;
+// The program's own, past the classic styles: Save and Cancel.
+inline constexpr int SaveCancel = 6;
 inline constexpr int Critical = 16;
 inline constexpr int Question = 32;
 inline constexpr int Exclamation = 48;
@@ -21,6 +23,7 @@ inline constexpr int Ok = 1;
 inline constexpr int Cancel = 2;
 inline constexpr int Yes = 6;
 inline constexpr int No = 7;
+inline constexpr int Save = 8;
 }  // namespace mb
 
 class MessageBoxService {

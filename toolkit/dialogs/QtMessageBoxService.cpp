@@ -40,6 +40,9 @@ int QtMessageBoxService::show(QWidget* parent, const QString& prompt, int style,
     case mb::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       break;
+    case mb::SaveCancel:
+      box.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
+      break;
     default:
       box.setStandardButtons(QMessageBox::Ok);
       break;
@@ -51,6 +54,8 @@ int QtMessageBoxService::show(QWidget* parent, const QString& prompt, int style,
       return mb::Yes;
     case QMessageBox::No:
       return mb::No;
+    case QMessageBox::Save:
+      return mb::Save;
     default:
       return mb::Ok;
   }

@@ -1,25 +1,39 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
-#include <functional>
+#include <utility>
+
+#include "toolkit/files/RegularFileReader.h"
 
 namespace ostrel {
 
-// Reads a whole text file in one piece, as stored. It checks what the name
-// stands for before opening it, so a folder, a pipe or a device named like a
-// text file is refused instead of blocking the program, and it refuses a
-// file larger than it can sensibly hold in a text box.
+// Reads a whole text file in one piece, as stored, and words the reader's
+// refusals for the text window: a folder, a pipe or a device named like a
+// text file, a file that is gone, and a file larger than it can sensibly
+// hold in a text box.
 class TextFileReader {
+  Q_DECLARE_TR_FUNCTIONS(TextFileReader)
+
  public:
   static constexpr qint64 kSizeLimit = qint64(512) * 1024 * 1024;
 
-  // Hears now and then how many bytes of how many are read.
-  using Progress = std::function<bool(qint64 done, qint64 total)>;
+  using Progress = RegularFileReader::Progress;
 
-  // The file's bytes. Throws ToolkitError naming the file and the reason.
+  // The file's bytes and what the file was. Throws ToolkitError naming the
+  // file and the reason.
+  static RegularFileReader::Contents read(const QString& fileName, qint64 sizeLimit = kSizeLimit,
+                                          const Progress& progress = {});
   static QByteArray readAll(const QString& fileName, qint64 sizeLimit = kSizeLimit,
-                            const Progress& progress = {});
+                            const Progress& progress = {}) {
+    return read(fileName, sizeLimit, progress).bytes;
+  }
+
+ private:
+  // The error number and the reason for the user.
+  static std::pair<int, QString> describe(const RegularFileReader::Failure& failure,
+                                          qint64 sizeLimit);
 };
 
 }  // namespace ostrel

@@ -12,6 +12,7 @@
 #include "toolkit/ToolkitError.h"
 #include "toolkit/controls/CommandButton.h"
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 
 namespace ostrel {
@@ -27,6 +28,10 @@ Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {
 }
 
 Form::~Form() = default;
+
+void Form::setCaption(const QString& caption) {
+  setWindowTitle(FileNames::visible(caption));
+}
 
 QMargins Form::frameMargins() const {
   return WindowPlacement::frameOf(*this);

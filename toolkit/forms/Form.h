@@ -29,7 +29,8 @@ class Form : public QWidget {
   ScaleMode scaleMode() const { return scaleMode_; }
 
   QString Caption() const { return windowTitle(); }
-  void setCaption(const QString& caption) { setWindowTitle(caption); }
+  // A caption that holds a file name shows its bytes that are not UTF-8 as \xFF.
+  void setCaption(const QString& caption);
 
   float Left() const;
   float Top() const;

@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QCoreApplication>
-#include <QDir>
 #include <QImage>
 #include <QRectF>
 #include <QString>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/picture/PictureLimits.h"
 
 // What the WMF and EMF decoders share: how a file is refused and how a colour
@@ -19,8 +19,8 @@ namespace ostrel::metafile {
 [[noreturn]] inline void fail(const QString& fileName, const QString& reason) {
   throw ToolkitError(
       err::InvalidPicture,
-      QCoreApplication::translate("MetafileReader", "The picture \"%1\" cannot be shown: %2")
-          .arg(QDir::toNativeSeparators(fileName), reason));
+      QCoreApplication::translate("MetafileReader", "The picture “%1” cannot be shown: %2")
+          .arg(FileNames::shown(fileName), reason));
 }
 
 // The refusal of a file whose bitmaps together claim more pixels than one

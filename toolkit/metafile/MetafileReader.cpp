@@ -3,10 +3,10 @@
 #include <uemf.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <cstddef>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/metafile/EmfDecoder.h"
 #include "toolkit/metafile/MetafileDrawing.h"
 #include "toolkit/metafile/RecordReader.h"
@@ -54,8 +54,8 @@ std::shared_ptr<const Drawing> readMetafile(const QByteArray& data, const QStrin
   throw ToolkitError(
       err::InvalidPicture,
       QCoreApplication::translate("MetafileReader",
-                                  "The picture \"%1\" cannot be shown: it is not a metafile.")
-          .arg(QDir::toNativeSeparators(fileName)));
+                                  "The picture “%1” cannot be shown: it is not a metafile.")
+          .arg(FileNames::shown(fileName)));
 }
 
 }  // namespace ostrel

@@ -5,9 +5,10 @@
 
 namespace ostrel {
 
-// Reads a picture file into memory in one go, refusing what is no regular
-// file (a directory, a FIFO, a socket, a device) without ever blocking on it,
-// an empty file and one larger than PictureLimits::kMaxFileBytes.
+// Reads a picture file into memory in one go through the one regular-file
+// reader, refusing what is no regular file (a directory, a FIFO, a socket, a
+// device) without ever blocking on it, an empty file and one larger than
+// PictureLimits::kMaxFileBytes, in the picture loader's words.
 class PictureFile {
  public:
   // Throws ToolkitError with err::FileNotFound, err::PathNotFound,

@@ -1,10 +1,10 @@
 #include "toolkit/picture/PictureLoader.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <new>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/metafile/MetafileReader.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeFailure.h"
@@ -48,7 +48,7 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
 
 Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
                               QSize previewPixels) {
-  const QString name = QDir::toNativeSeparators(fileName);
+  const QString name = FileNames::shown(fileName);
   if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
     Picture drawing = Picture::fromDrawing(readMetafile(bytes, fileName));
     drawing.setFileName(fileName);

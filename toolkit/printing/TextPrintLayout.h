@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QRectF>
 #include <QString>
 #include <functional>
 
@@ -11,11 +12,16 @@ namespace ostrel {
 
 // Lays plain text out on pages as a person expects a printed text file:
 // every line in order, long lines wrapped at word boundaries (anywhere when a
-// word is wider than the page), a new page when one is full. CR LF, CR and LF
-// all end a line; the last line end adds no empty line.
+// word is wider than the page), a new page when one is full, and the page's
+// number centred at its foot. The text keeps about 2 cm from the paper's
+// edges and never leaves the area the printer can print. CR LF, a lone CR
+// and a lone LF end a line, as in the text window; the last line end adds no
+// empty line.
 class TextPrintLayout {
  public:
   explicit TextPrintLayout(const QFont& font) : font_(font) {}
+
+  static constexpr qreal kMarginMillimetres = 20;
 
   // Paints text onto device through painter, which is active on device.
   // Returns the number of pages used. progress hears after every page how
@@ -26,6 +32,13 @@ class TextPrintLayout {
             const Progress& progress = {}, bool* cancelled = nullptr) const;
 
  private:
+  // Where the text and the page number go, in the painter's coordinates.
+  struct Areas {
+    QRectF text;
+    QRectF pageNumber;
+  };
+  Areas areasOn(const QPagedPaintDevice& device, qreal lineHeight) const;
+
   QFont font_;
 };
 

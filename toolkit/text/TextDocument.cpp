@@ -1,11 +1,11 @@
 #include "toolkit/text/TextDocument.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <algorithm>
 #include <new>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/text/TextSource.h"
 
 namespace ostrel {
@@ -57,8 +57,8 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
         fileName.isEmpty()
             ? QCoreApplication::translate("TextDocument", "The text cannot be opened: %1.")
                   .arg(reason)
-            : QCoreApplication::translate("TextDocument", "The file %1 cannot be opened: %2.")
-                  .arg(QDir::toNativeSeparators(fileName), reason));
+            : QCoreApplication::translate("TextDocument", "The file “%1” cannot be opened: %2.")
+                  .arg(FileNames::shown(fileName), reason));
   };
   try {
     document->original_ =

@@ -31,24 +31,64 @@ class PrintingTest : public ::testing::Test {
       GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     }
   }
+  // Prints text at 10 points into a PDF; its name.
+  QString print(const QString& text) {
+    QtPrinterService service;
+    service.setup().setOutputFormat(QPrinter::PdfFormat);
+    service.setup().setOutputFileName(tmp.file("out.pdf"));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(10);
+    service.printText(text, font, {});
+    return tmp.file("out.pdf");
+  }
   test::TempDir tmp;
 };
 
-TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWithLongLinesWrappedAndPagesBroken) {
-  QtPrinterService service;
-  service.setup().setOutputFormat(QPrinter::PdfFormat);
-  service.setup().setOutputFileName(tmp.file("out.pdf"));
+QString numberedLines(int count) {
   QString text;
-  for (int i = 1; i <= 150; ++i)
+  for (int i = 1; i <= count; ++i)
     text += QStringLiteral("Line %1\r\n").arg(i, 3, 10, QLatin1Char('0'));
+  return text;
+}
+
+TEST_F(PrintingTest, TheTextKeepsTwoCentimetresFromTheEdgesAndEveryPageHasItsNumberAtTheFoot) {
+  QProcess run;
+  run.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-bbox"), print(numberedLines(150)), QStringLiteral("-")});
+  ASSERT_TRUE(run.waitForFinished(60000));
+  const QString boxes = QString::fromUtf8(run.readAllStandardOutput());
+  const QStringList pages = boxes.split(QStringLiteral("<page "), Qt::SkipEmptyParts).mid(1);
+  ASSERT_GE(pages.size(), 3);
+  const QRegularExpression size(QStringLiteral("width=\"([\\d.]+)\" height=\"([\\d.]+)\""));
+  const QRegularExpression word(QStringLiteral(
+      "xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)<"));
+  constexpr double kMargin = 20 / 25.4 * 72 - 1;  // 2 cm in points, less a rounding
+  for (int p = 0; p < pages.size(); ++p) {
+    const auto paper = size.match(pages[p]);
+    const double width = paper.captured(1).toDouble(), height = paper.captured(2).toDouble();
+    bool numbered = false;
+    for (auto it = word.globalMatch(pages[p]); it.hasNext();) {
+      const auto w = it.next();
+      const double left = w.captured(1).toDouble(), top = w.captured(2).toDouble();
+      const double right = w.captured(3).toDouble(), bottom = w.captured(4).toDouble();
+      EXPECT_TRUE(left >= kMargin && right <= width - kMargin && top >= kMargin)
+          << qPrintable(w.captured(5)) << " at " << left << "," << top;
+      if (w.captured(5) == QString::number(p + 1)) {
+        numbered = bottom > height - kMargin && qAbs((left + right) / 2 - width / 2) < 5;
+      } else {
+        EXPECT_LE(bottom, height - kMargin) << qPrintable(w.captured(5));
+      }
+    }
+    EXPECT_TRUE(numbered) << "page " << p + 1 << " has no number centred at its foot";
+  }
+}
+
+TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWithLongLinesWrappedAndPagesBroken) {
+  QString text = numberedLines(150);
   QString longLine;
   for (int i = 1; i <= 120; ++i) longLine += QStringLiteral("word%1 ").arg(i);
   text += longLine + QStringLiteral("\rlast\n");
-  QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPointSizeF(10);
-  service.printText(text, font, {});
-
-  const QString printed = textOf(tmp.file("out.pdf"));
+  const QString printed = textOf(print(text));
   EXPECT_GE(printed.count(QLatin1Char('\f')), 2) << "150 lines at 10 points need several pages";
   qsizetype at = 0;
   for (int i = 1; i <= 150; ++i) {

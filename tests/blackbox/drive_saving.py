@@ -1,0 +1,94 @@
+#!/usr/bin/python3
+"""Drives the built program's saving under Xvfb with xdotool, as a person would.
+
+Usage: drive_saving.py PATH/TO/ostrel_viewer
+
+Another program rewrites the open text file before Save: Save asks, Cancel
+leaves the other program's bytes on disk untouched, and a second Save
+answered with Save writes the text. A file whose name is not valid UTF-8 is
+listed, opens with the odd byte shown as \\xFF in the caption, and saves to
+the same name. Exit code 77 when no X server can start.
+"""
+
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from drive_program import (TIMEOUT, TITLE, CLOSE_BUTTON, EXIT_BUTTON, FILE_LIST,  # noqa: E402
+                           SAVE_BUTTON, TEXT_BOX, Failure, centre, expect, run, wait_for_bytes)
+
+ODD_NAME = b"bad\xffname.txt"
+THEIRS = b"written by another program\n"
+
+
+def make_folder(folder):
+    with open(os.path.join(folder, "a.txt"), "wb") as f:
+        f.write(b"first line\r\n")
+    with open(os.fsencode(folder) + b"/" + ODD_NAME, "wb") as f:
+        f.write(b"odd")
+
+
+def wait_question(desktop, main):
+    """The message box: a window with the program's title that is not the main window."""
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline:
+        boxes = [w for w in desktop.windows(f"^{TITLE}$") if w != main]
+        if boxes:
+            time.sleep(0.3)
+            return boxes[-1]
+        time.sleep(0.1)
+    raise Failure("Save asked nothing about the other program's change")
+
+
+def type_at_end(desktop, editor, text):
+    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.keys(editor, "ctrl+End")
+    desktop.type(editor, text)
+
+
+def drive(desktop, program, folder):
+    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    path = os.path.join(folder, "a.txt")
+    editor = desktop.wait_window("a\\.txt$", "for the text file")
+    type_at_end(desktop, editor, "mine")
+    with open(path, "wb") as f:
+        f.write(THEIRS)
+
+    desktop.click(editor, *centre(SAVE_BUTTON))
+    box = wait_question(desktop, main)
+    desktop.keys(box, "Escape")
+    desktop.wait_gone(box, "the question after Cancel")
+    time.sleep(0.5)
+    with open(path, "rb") as f:
+        expect(f.read() == THEIRS, "Cancel leaves the other program's bytes on disk untouched")
+
+    desktop.click(editor, *centre(SAVE_BUTTON))
+    box = wait_question(desktop, main)
+    desktop.keys(box, "Return")
+    want = b"first line\r\nmine\r\n"
+    got = wait_for_bytes(path, want)
+    expect(got == want, f"Save, confirmed, writes the window's text {want!r} (file holds {got!r})")
+    desktop.click(editor, *centre(CLOSE_BUTTON))
+    desktop.wait_gone(editor, "the text window after Close")
+
+    # The next row is the name that is not UTF-8.
+    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.keys(main, "Down")
+    editor = desktop.wait_window("bad.xFFname\\.txt$", "for the file whose name is not UTF-8")
+    want_title = os.path.join(folder, "bad\\xFFname.txt")
+    expect(desktop.title(editor) == want_title,
+           f"its caption shows the odd byte as \\xFF ({desktop.title(editor)!r})")
+    type_at_end(desktop, editor, "!")
+    desktop.click(editor, *centre(SAVE_BUTTON))
+    odd_path = os.fsencode(folder) + b"/" + ODD_NAME
+    got = wait_for_bytes(odd_path, b"odd!\r\n")
+    expect(got == b"odd!\r\n", f"Save writes the file of that very name (it holds {got!r})")
+
+    desktop.click(main, *centre(EXIT_BUTTON))
+    program.wait(timeout=TIMEOUT)
+
+
+if __name__ == "__main__":
+    sys.exit(run(__doc__, "ostrel-saving-", make_folder, drive))

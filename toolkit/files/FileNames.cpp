@@ -1,0 +1,83 @@
+#include "toolkit/files/FileNames.h"
+
+#include <QDir>
+
+#include "toolkit/files/Utf8.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool isEscapedByte(QStringView name, qsizetype i) {
+  const char16_t c = name[i].unicode();
+  // The low half of a surrogate pair is a character, not a byte.
+  return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF &&
+         (i == 0 || !name[i - 1].isHighSurrogate());
+}
+
+// The length of the UTF-8 sequence a lead byte announces (1 for anything
+// that cannot lead one, which then fails the validity check on its own).
+qsizetype announcedLength(unsigned char lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+}  // namespace
+
+QString FileNames::decode(QByteArrayView bytes) {
+  if (Utf8::isValid(bytes)) return QString::fromUtf8(bytes);
+  QString name;
+  name.reserve(bytes.size());
+  qsizetype i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const qsizetype length = qMin(announcedLength(lead), bytes.size() - i);
+    const QByteArrayView sequence = bytes.sliced(i, length);
+    if (lead < 0x80 || (length == announcedLength(lead) && Utf8::isValid(sequence))) {
+      name += QString::fromUtf8(sequence);
+      i += length;
+    } else {
+      name += QChar(char16_t(kEscapeBase + lead));
+      ++i;
+    }
+  }
+  return name;
+}
+
+QByteArray FileNames::encode(QStringView name) {
+  QByteArray bytes;
+  bytes.reserve(name.size());
+  qsizetype run = 0;  // start of the characters not yet encoded
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    if (!isEscapedByte(name, i)) continue;
+    bytes += name.sliced(run, i - run).toUtf8();
+    bytes += static_cast<char>(name[i].unicode() - kEscapeBase);
+    run = i + 1;
+  }
+  bytes += name.sliced(run).toUtf8();
+  return bytes;
+}
+
+QString FileNames::visible(QStringView text) {
+  QString shown;
+  shown.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (isEscapedByte(text, i)) {
+      shown +=
+          QLatin1String("\\x") + QString::number(text[i].unicode() - kEscapeBase, 16).toUpper();
+    } else {
+      shown += text[i];
+    }
+  }
+  return shown;
+}
+
+QString FileNames::shown(QStringView name) {
+  return QDir::toNativeSeparators(visible(name));
+}
+
+}  // namespace ostrel
