@@ -1,10 +1,5 @@
 #include "about/frmAbout.h"
 
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QScreen>
-#include <QWindow>
-
 #include "about/KeyValueReader.h"
 #include "main_window/Ostrel_View.h"
 #include "toolkit/App.h"
@@ -36,11 +31,10 @@ QFont condensedFont(qreal points, bool bold, bool underline) {
 
 frmAbout::frmAbout() {
   setObjectName(QStringLiteral("frmAbout"));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
   setWindowIcon(Icons::program());
   setDesignClientArea(0, 0, 5730, 4425);
-  setFixedSize(size());
+  setFixedDialogBorder();
+  setStartUpPosition(StartUpPosition::CenterScreen, loadedForm<Ostrel_View>());
 
   picIcon = new ImageControl(this, QStringLiteral("picIcon"), ImageControl::Sizing::Natural);
   picIcon->Move(240, 240, 540, 540);
@@ -63,11 +57,14 @@ frmAbout::frmAbout() {
          "view/edit major text file types."));
 
   // An etched separator: a highlight line with a shadow drawn over its top
-  // (white and grey in a light theme).
-  Line1[0] =
-      new LineControl(this, QStringLiteral("Line1_0"), 240, 3480, 5789, 3480, QPalette::Light, 2);
-  Line1[1] =
-      new LineControl(this, QStringLiteral("Line1_1"), 240, 3480, 5804, 3480, QPalette::Dark, 1);
+  // (white and grey in a light theme). Its design ends lie past the
+  // window's right edge; its last pixel stays as far from that edge as its
+  // first from the left one.
+  constexpr float kSeparatorEnd = 5730 - 240 - 15;
+  Line1[0] = new LineControl(this, QStringLiteral("Line1_0"), 240, 3480, kSeparatorEnd - 15, 3480,
+                             QPalette::Light, 2);
+  Line1[1] = new LineControl(this, QStringLiteral("Line1_1"), 240, 3480, kSeparatorEnd, 3480,
+                             QPalette::Dark, 1);
 
   lblDisclaimer = new Label(this, QStringLiteral("lblDisclaimer"));
   lblDisclaimer->Move(240, 3600, 3870, 825);
@@ -79,6 +76,7 @@ frmAbout::frmAbout() {
   cmdOK->Move(4320, 3960, 1260, 345);
   cmdOK->setCaption(tr("OK"));
   cmdOK->setDefault(true);
+  cmdOK->setCancel(true);
   cmdOK->setFocus();
   on(cmdOK, &CommandButton::Click, [this] { cmdOK_Click(); });
 }
@@ -102,33 +100,6 @@ bool frmAbout::GetKeyValue(quint32 KeyRoot, const QString& KeyName, const QStrin
   }
   Registry registry(*services().registry);
   return ostrel::GetKeyValue(registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
-}
-
-void frmAbout::showEvent(QShowEvent* event) {
-  if (!placed_) {
-    placed_ = true;
-    // A dialog of the main window: centred, and no task-bar entry of its own.
-    if (Ostrel_View* main = loadedForm<Ostrel_View>();
-        main != nullptr && windowHandle() != nullptr) {
-      windowHandle()->setTransientParent(main->windowHandle());
-    }
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
-  }
-  Form::showEvent(event);
-}
-
-void frmAbout::keyPressEvent(QKeyEvent* event) {
-  // OK is both the default and the cancel button.
-  if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-      event->key() == Qt::Key_Enter) {
-    cmdOK->click();
-    return;
-  }
-  Form::keyPressEvent(event);
 }
 
 }  // namespace ostrel

@@ -32,11 +32,6 @@ class frmAbout : public Form {
 
  protected:
   void Form_Load() override;
-  void showEvent(QShowEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-
- private:
-  bool placed_ = false;
 };
 
 }  // namespace ostrel

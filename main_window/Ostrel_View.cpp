@@ -56,17 +56,14 @@ Ostrel_View::Ostrel_View() {
     CheckBox& c = (*Check1)(i);
     c.Move(box.left, box.top, box.width, 255);
     c.setCaption(tr(box.caption));
-    c.setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
     const QSignalBlocker block(&c);
     c.setValue(box.tickedAtStart ? 1 : 0);
   }
 
   // Tab order: Dir1 first, so the directory list has the focus at start.
-  const QList<QWidget*> order = {
-      Dir1,          Drive1,        File1,         &(*Check1)(0),  &(*Check1)(2),  &(*Check1)(3),
-      &(*Check1)(4), &(*Check1)(5), &(*Check1)(6), &(*Check1)(7),  &(*Check1)(8),  Command1,
-      Command3,      &(*Check1)(1), &(*Check1)(9), &(*Check1)(10), &(*Check1)(11), Command2};
-  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  setTabOrder({Dir1, Drive1, File1, &(*Check1)(0), &(*Check1)(2), &(*Check1)(3), &(*Check1)(4),
+               &(*Check1)(5), &(*Check1)(6), &(*Check1)(7), &(*Check1)(8), Command1, Command3,
+               &(*Check1)(1), &(*Check1)(9), &(*Check1)(10), &(*Check1)(11), Command2});
   Dir1->setFocus();
 
   on(Drive1, &DriveListBox::Change, [this] { Drive1_Change(); });
@@ -76,8 +73,7 @@ Ostrel_View::Ostrel_View() {
   on(Command3, &CommandButton::Click, [this] { Command3_Click(); });
   on(File1, &FileListBox::Click, [this] { File1_Click(); });
   on(Image1, &ImageControl::Click, [this] { Image1_Click(); });
-  connect(Check1, &CheckBoxArray::Click, this,
-          [this](int index) { runHandler([this, index] { Check1_Click(index); }); });
+  on(Check1, &CheckBoxArray::Click, [this](int Index) { Check1_Click(Index); });
 }
 
 void Ostrel_View::Form_Load() {
@@ -146,7 +142,10 @@ void Ostrel_View::File1_Click() {
       break;
     }
     case FileAction::OpenText:
-      form<Form2>().Show();
+      // Browsing the list by keyboard goes on past a text file: its window
+      // comes forward, the focus stays in the list.
+      form<Form2>().Show(File1->clickedBy() == FileListBox::ClickedBy::Keyboard ? ShowFocus::Leave
+                                                                                : ShowFocus::Take);
       break;
     case FileAction::None:
       break;

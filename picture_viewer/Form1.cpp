@@ -25,12 +25,7 @@ Form1::Form1() : Form(ScaleMode::Points) {
   Image1->Move(0, 0, 222.75F, 168.75F);
   // The picture lies on the window's own surface, under the bars.
   Image1->lower();
-  // Qt 6.4 leaves the chain alone when the second widget directly precedes
-  // the first and only unfocusable widgets follow; a focusable picture for
-  // the moment lets the order take.
-  Image1->setFocusPolicy(Qt::TabFocus);
-  setTabOrder(HScroll1, VScroll1);
-  Image1->setFocusPolicy(Qt::NoFocus);
+  setTabOrder({HScroll1, VScroll1});
 
   on(HScroll1, &ScrollBar::Scroll, [this] { HScroll1_Scroll(); });
   on(VScroll1, &ScrollBar::Scroll, [this] { VScroll1_Scroll(); });
@@ -41,9 +36,9 @@ void Form1::Form_Load() {
   // The window has its design interior here; the resize step at the first
   // display measures again against the real one.
   Ostrel_View& main = form<Ostrel_View>();
-  // Beside the main window rather than at the text window's place, so that
+  // Under the main window rather than at the text window's place, so that
   // neither hides the other when both are open.
-  placeBeside(main);
+  setStartUpPosition(StartUpPosition::UnderOwner, &main);
   const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
   Image1->setPicture(PictureLoader::load(name));
   setRanges();

@@ -10,7 +10,7 @@ packages=(
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libturbojpeg0-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils acl
+  xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils acl dbus-daemon
   clang-format clang-tidy dpkg-dev
   desktop-file-utils appstream
   python3 python3-pil python3-numpy libjpeg-turbo-progs

@@ -451,6 +451,14 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>%1 (%2)</source>
         <translation>%1 (%2)</translation>
     </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::ImageControl</name>

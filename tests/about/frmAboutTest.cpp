@@ -19,6 +19,10 @@ TEST(AboutTest, LoadFillsCaptionVersionAndTitle) {
                            "graphic types,and view/edit major text file types."));
   EXPECT_TRUE(about.lblTitle->font().underline());
   EXPECT_TRUE(about.lblDescription->font().bold());
+  for (const LineControl* line : about.Line1) {
+    EXPECT_LE(line->geometry().right(), about.width() - line->x())
+        << "the separator meets the edge";
+  }
 }
 
 TEST(AboutTest, EnterEscOkAndTheCloseBoxAllUnload) {

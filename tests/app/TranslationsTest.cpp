@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QStyle>
-#include <QStyleOptionButton>
 
 #include "about/frmAbout.h"
 #include "main_window/Ostrel_View.h"
@@ -15,6 +12,7 @@
 #include "tests/support/TempDir.h"
 #include "text_window/Form2.h"
 #include "toolkit/ToolkitError.h"
+#include "toolkit/controls/CommandButton.h"
 #include "toolkit/files/TextFileReader.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/help/QtHelpService.h"
@@ -138,13 +136,14 @@ QStringList clippedTexts(QWidget* window) {
     // The check boxes' captions are file patterns, the same in every
     // language ("All" has room to spare).
     if (qobject_cast<QCheckBox*>(w)) continue;
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    if (auto* button = qobject_cast<CommandButton*>(w)) {
+      // A caption that fills its button edge to edge reads as cut off: it
+      // keeps a clear margin on each side, in the font it is drawn in.
       text = button->text();
-      // The style's minimum button size is no matter here, only the room
-      // the text itself is given inside the button's frame.
-      const int frame = 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
-      fits = text.isEmpty() ||
-             button->fontMetrics().horizontalAdvance(text) + frame <= button->width();
+      const int margin = 2 * 6;
+      fits =
+          text.isEmpty() ||
+          QFontMetrics(button->captionFont()).horizontalAdvance(text) + margin <= button->width();
     } else if (auto* label = qobject_cast<QLabel*>(w); label && label->isVisibleTo(window)) {
       text = label->text();
       fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()

@@ -1,13 +1,16 @@
 #!/usr/bin/python3
 """Drives the built program under Xvfb with xdotool the way a person would.
 
-Usage: drive_program.py PATH/TO/ostrel_viewer
+Usage: drive_program.py PATH/TO/ostrel_viewer [SCALE]
 
-Starts its own X server (no window manager), runs the program in a fresh
-folder holding a text file and a small picture, and checks what a user sees:
-window titles and sizes, the text window's Save writing the file (also a
-UTF-16 file, written back in UTF-16), the picture viewer, the About window
-and Exit. Exit code 77 when no X server can start.
+Starts its own X server (no window manager), runs the program at the given
+scale factor (QT_SCALE_FACTOR, 1 by default) in a fresh folder holding text
+files and a small picture, and checks what a user sees: window titles and
+sizes, every window opening inside the screen, the text window's Save
+writing the file (also a UTF-16 file, written back in UTF-16), keyboard
+browsing that goes on past a text file, the picture viewer, the help viewer
+(beside the main window, Back, Esc and Ctrl+W), the About window and Exit.
+Exit code 77 when no X server can start.
 """
 
 import os
@@ -21,10 +24,12 @@ SKIP = 77
 TITLE = "Ostrel_Viewer"
 TIMEOUT = 30.0 * float(os.environ.get("OSTREL_BLACKBOX_SLOWDOWN", "1"))
 
-# Client-area places in pixels (15 twips to a pixel).
+# Client-area places in logical pixels (15 twips to a pixel); the desktop
+# multiplies them by the scale factor.
 FILE_LIST = (144, 128)  # File1, 137x136
 PREVIEW = (144, 8, 137, 113)  # Image1
 ABOUT_BUTTON = (8, 272, 81, 17)  # Command2
+HELP_BUTTON = (104, 272, 81, 17)  # Command3
 EXIT_BUTTON = (200, 272, 81, 17)  # Command1
 TEXT_BOX = (8, 32)  # Form2.Text1
 CLOSE_BUTTON = (8, 8, 57, 17)  # Form2.Command1
@@ -40,7 +45,7 @@ def centre(box):
     return left + width // 2, top + height // 2
 
 
-def start_xvfb():
+def start_xvfb(screen):
     """Starts Xvfb on a display it picks itself; returns (process, display)."""
     xvfb = shutil.which("Xvfb")
     if xvfb is None:
@@ -48,7 +53,7 @@ def start_xvfb():
         sys.exit(SKIP)
     read_end, write_end = os.pipe()
     proc = subprocess.Popen(
-        [xvfb, "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        [xvfb, "-displayfd", str(write_end), "-screen", "0", f"{screen[0]}x{screen[1]}x24", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     os.close(write_end)
     number = b""
@@ -68,8 +73,10 @@ def start_xvfb():
 
 
 class Desktop:
-    def __init__(self, display):
+    def __init__(self, display, screen, scale):
         self.env = dict(os.environ, DISPLAY=display)
+        self.screen = screen
+        self.scale = scale
 
     def xdotool(self, *args, check=True):
         result = subprocess.run(["xdotool", *map(str, args)], env=self.env,
@@ -104,24 +111,39 @@ class Desktop:
     def title(self, window):
         return self.xdotool("getwindowname", window).rstrip("\n")
 
+    def geometry(self, window):
+        """(left, top, width, height) of the window's interior in logical pixels."""
+        out = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return tuple(round(int(values[k]) / self.scale) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
     def client_size(self, window):
-        for line in self.xdotool("getwindowgeometry", window).splitlines():
-            line = line.strip()
-            if line.startswith("Geometry:"):
-                w, h = line.split(":", 1)[1].strip().split("x")
-                return int(w), int(h)
-        raise Failure("xdotool reported no geometry")
+        return self.geometry(window)[2:]
+
+    def on_screen(self, window):
+        left, top, width, height = self.geometry(window)
+        screen_w, screen_h = (round(v / self.scale) for v in self.screen)
+        return left >= 0 and top >= 0 and left + width <= screen_w and top + height <= screen_h
+
+    def focused(self):
+        return self.xdotool("getwindowfocus", check=False).strip()
+
+    def point(self, window, x, y):
+        self.xdotool("mousemove", "--sync", "--window", window,
+                     round(x * self.scale), round(y * self.scale))
 
     def click(self, window, x, y):
         # A real pointer move and click (XTEST), placed relative to the window.
-        self.xdotool("mousemove", "--sync", "--window", window, x, y)
+        self.point(window, x, y)
         time.sleep(0.1)
         self.xdotool("click", 1)
         time.sleep(0.3)
 
     def keys(self, window, *keys):
-        # Without a window manager the pointer decides which window gets keys.
-        self.xdotool("windowfocus", "--sync", window, check=False)
+        # Without a window manager the pointer decides which window gets keys
+        # until a window is given the focus; None: to whichever has it now.
+        if window is not None:
+            self.xdotool("windowfocus", "--sync", window, check=False)
         self.xdotool("key", "--clearmodifiers", *keys)
         time.sleep(0.3)
 
@@ -168,11 +190,33 @@ def expect(condition, message):
     print("ok:", message)
 
 
+def wait_title(desktop, window, want, what):
+    deadline = time.monotonic() + TIMEOUT
+    while desktop.title(window) != want and time.monotonic() < deadline:
+        time.sleep(0.1)
+    expect(desktop.title(window) == want, f"{what} (title {desktop.title(window)!r})")
+
+
+def wait_followed(desktop, window, book):
+    """Waits for a topic other than the book's first, named before the book."""
+    deadline = time.monotonic() + TIMEOUT
+    while desktop.title(window) == book and time.monotonic() < deadline:
+        time.sleep(0.1)
+    title = desktop.title(window)
+    expect(title.endswith(f" - {book}"), f"the index opens a topic ({title!r})")
+
+
+def overlap(a, b):
+    return (a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and
+            a[1] < b[1] + b[3] and b[1] < a[1] + a[3])
+
+
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
     expect(desktop.title(main) == TITLE, f"the main window is titled {TITLE}")
     size = desktop.client_size(main)
     expect(size == (288, 350), f"the main window's client area is 288x350 (got {size})")
+    expect(desktop.on_screen(main), "the main window opens inside the screen")
 
     # The first row of the file list is a.txt (names in order): a click opens it.
     desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
@@ -181,6 +225,8 @@ def drive(desktop, program, folder):
     expect(desktop.title(editor) == text_path,
            f"the text window is titled with the full name {text_path!r} "
            f"(got {desktop.title(editor)!r})")
+    expect(desktop.on_screen(editor),
+           f"the text window opens inside the screen (at {desktop.geometry(editor)})")
 
     desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
     desktop.keys(editor, "ctrl+Home")
@@ -193,12 +239,19 @@ def drive(desktop, program, folder):
     desktop.click(editor, *centre(CLOSE_BUTTON))
     desktop.wait_gone(editor, "the text window after Close")
 
-    # The next row is the picture: Down moves there and fires the same click.
-    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    # Browsing by keyboard: down to the picture, back up to the text file,
+    # whose window comes forward while the keys still move through the list.
     desktop.keys(main, "Down")
+    desktop.keys(main, "Up")
+    editor = desktop.wait_window("a\\.txt$", "for the text file reached by keyboard")
+    expect(desktop.focused() == main, "a text file reached by keyboard leaves the focus in the list")
+    desktop.keys(None, "Down")  # to the picture again
+    desktop.click(editor, *centre(CLOSE_BUTTON))
+    desktop.wait_gone(editor, "the text window after Close")
     desktop.click(main, *centre(PREVIEW))
     viewer = desktop.wait_window("^b\\.gif$", "for the picture viewer")
     expect(desktop.title(viewer) == "b.gif", "the picture viewer is titled b.gif")
+    expect(desktop.on_screen(viewer), "the picture viewer opens inside the screen")
     # A click on the picture closes the viewer.
     desktop.click(viewer, 5, 5)
     desktop.wait_gone(viewer, "the picture viewer after a click on the picture")
@@ -206,7 +259,6 @@ def drive(desktop, program, folder):
 
     # The row after the picture is the UTF-16 file: typed text and the line
     # end Save adds go out in UTF-16 too, the mark kept.
-    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
     desktop.keys(main, "Down")
     utf16_path = os.path.join(folder, "c.txt")
     editor = desktop.wait_window("c\\.txt$", "for the UTF-16 file")
@@ -220,10 +272,13 @@ def drive(desktop, program, folder):
     desktop.click(editor, *centre(CLOSE_BUTTON))
     desktop.wait_gone(editor, "the UTF-16 text window after Close")
 
+    drive_help(desktop, main)
+
     desktop.click(main, *centre(ABOUT_BUTTON))
     about = desktop.wait_window(f"^About {TITLE}$", "for About")
     expect(desktop.title(about) == f"About {TITLE}", f"About opens 'About {TITLE}'")
-    desktop.xdotool("mousemove", "--sync", "--window", about, 20, 20)
+    expect(desktop.on_screen(about), "the About window opens inside the screen")
+    desktop.point(about, 20, 20)
     desktop.keys(about, "Escape")
     desktop.wait_gone(about, "the About window after Esc")
     print("ok: Esc closes About")
@@ -236,6 +291,34 @@ def drive(desktop, program, folder):
     expect(status == 0, f"Exit ends the program with status 0 (got {status})")
 
 
+def drive_help(desktop, main):
+    """The help viewer leaves the main window free, goes back from a link
+    and closes by keyboard: without a window manager nothing else would."""
+    book = f"{TITLE} Help"
+    desktop.click(main, *centre(HELP_BUTTON))
+    helper = desktop.wait_window(f"^{book}$", "for the help viewer")
+    expect(desktop.on_screen(helper), "the help viewer opens inside the screen")
+    expect(not overlap(desktop.geometry(helper), desktop.geometry(main)),
+           f"the help viewer {desktop.geometry(helper)} leaves the main window "
+           f"{desktop.geometry(main)} uncovered")
+    # Down in the filter box walks the index; the list takes Backspace.
+    desktop.keys(helper, "Down")
+    wait_followed(desktop, helper, book)
+    desktop.keys(helper, "alt+Left")
+    wait_title(desktop, helper, book, "Alt+Left goes back")
+    desktop.keys(helper, "Tab", "Down", "Down")
+    wait_followed(desktop, helper, book)
+    desktop.keys(helper, "BackSpace", "BackSpace")
+    wait_title(desktop, helper, book, "Backspace goes back")
+    desktop.keys(helper, "Escape")
+    desktop.wait_gone(helper, "the help viewer after Esc")
+    desktop.click(main, *centre(HELP_BUTTON))
+    helper = desktop.wait_window(f"^{book}$", "for the help viewer again")
+    desktop.keys(helper, "ctrl+w")
+    desktop.wait_gone(helper, "the help viewer after Ctrl+W")
+    print("ok: Esc and Ctrl+W close the help viewer")
+
+
 def stop(proc):
     proc.terminate()
     try:
@@ -244,28 +327,59 @@ def stop(proc):
         proc.kill()
 
 
-def run(doc, prefix, make, drive_steps, start_helpers=None):
-    """Starts Xvfb (and whatever start_helpers(desktop) starts beside it), makes
-    the test folder with make(folder), runs the program there, drives it with
-    drive_steps(desktop, program, folder) and cleans up; returns the exit code."""
-    if len(sys.argv) != 2:
+def start_session_bus(home, runtime):
+    """A private session bus, so that Qt does not start one of its own (which
+    would write into whatever folders the program's environment names);
+    None where no bus daemon is installed: the program then runs with none."""
+    daemon = shutil.which("dbus-daemon")
+    if daemon is None:
+        return None, "unix:path=" + os.path.join(runtime, "no-bus")
+    bus = subprocess.Popen([daemon, "--session", "--nofork", "--print-address=1"],
+                           env=dict(os.environ, HOME=home, XDG_RUNTIME_DIR=runtime),
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return bus, bus.stdout.readline().strip()
+
+
+def run(doc, prefix, make, drive_steps, start_helpers=None, screen=(1280, 1024)):
+    """Starts Xvfb (and whatever start_helpers(desktop) starts beside it) and a
+    private session bus, makes the listed folder with make(folder), runs the
+    program there with its home and runtime folders beside it, drives it with
+    drive_steps(desktop, program, folder) (which returns the names it had
+    the program save there, if any), checks that nothing else appeared in
+    the folder, and cleans up; returns the
+    exit code. A scale factor may follow the program on the command line."""
+    if len(sys.argv) not in (2, 3):
         print(doc)
         return 2
     binary = os.path.abspath(sys.argv[1])
-    xvfb, display = start_xvfb()
-    desktop = Desktop(display)
+    scale = float(sys.argv[2]) if len(sys.argv) == 3 else 1.0
+    if scale != 1.0:
+        screen = (1600, 1200)
+    xvfb, display = start_xvfb(screen)
+    desktop = Desktop(display, screen, scale)
     helpers = []
-    folder = tempfile.mkdtemp(prefix=prefix)
+    top = tempfile.mkdtemp(prefix=prefix)
+    folder, home, runtime = (os.path.join(top, name) for name in ("files", "home", "runtime"))
     program = None
     try:
+        os.mkdir(folder)
+        os.mkdir(home)
+        os.mkdir(runtime, 0o700)
         if start_helpers is not None:
             helpers.append(start_helpers(desktop))
+        bus, address = start_session_bus(home, runtime)
+        if bus is not None:
+            helpers.append(bus)
         make(folder)
-        env = dict(desktop.env, QT_QPA_PLATFORM="xcb", HOME=folder,
-                   XDG_RUNTIME_DIR=folder, XDG_CONFIG_HOME=os.path.join(folder, ".config"))
+        made = sorted(os.listdir(folder))
+        env = dict(desktop.env, QT_QPA_PLATFORM="xcb", HOME=home, XDG_RUNTIME_DIR=runtime,
+                   XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                   DBUS_SESSION_BUS_ADDRESS=address, QT_SCALE_FACTOR=str(scale))
         env.pop("WAYLAND_DISPLAY", None)
         program = subprocess.Popen([binary], cwd=folder, env=env)
-        drive_steps(desktop, program, folder)
+        saved = drive_steps(desktop, program, folder) or set()
+        extra = sorted(set(os.listdir(folder)) - set(made) - saved)
+        expect(not extra, f"nothing else was written into the listed folder (found {extra})")
         print("PASS")
         return 0
     except Failure as failure:
@@ -277,7 +391,7 @@ def run(doc, prefix, make, drive_steps, start_helpers=None):
             program.wait()
         for proc in helpers + [xvfb]:
             stop(proc)
-        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(top, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -72,7 +72,7 @@ def drive(desktop, program, top):
     depth = len([p for p in top.split("/") if p])
     work_row = depth + 1 + 2
     x, y = DIR_LIST[0] + 60, DIR_LIST[1] + work_row * ROW + ROW // 2
-    desktop.xdotool("mousemove", "--sync", "--window", main, x, y)
+    desktop.point(main, x, y)
     time.sleep(0.2)
     desktop.xdotool("click", "--repeat", 2, "--delay", 150, 1)
     time.sleep(3)  # the slow listing
@@ -91,7 +91,7 @@ def drive(desktop, program, top):
         time.sleep(0.1)
     expect(not visible(desktop, editor), "the text window is minimised")
     desktop.xdotool("windowactivate", "--sync", main, check=False)
-    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.point(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
     desktop.keys(main, "Down")  # the next file, z000000.txt
     deadline = time.monotonic() + TIMEOUT
     while not visible(desktop, editor) and time.monotonic() < deadline:
@@ -121,6 +121,7 @@ def drive(desktop, program, top):
     except subprocess.TimeoutExpired:
         raise Failure("the program runs on with no window left")
     expect(status == 0, f"closing the last window ends the program (status {status})")
+    return {"copy.txt"}
 
 
 if __name__ == "__main__":

@@ -247,23 +247,6 @@ TEST_F(Form1Test, FirstPlacedBesideTheMainWindowClearOfTheTextWindowAndOnScreen)
   EXPECT_TRUE(screen.contains(g.frameGeometry()));
 }
 
-TEST(ViewerPlacementTest, UnderTheMainWindowWhereThereIsRoomElseCascaded) {
-  // The main window's frame at its design place, with a 23-pixel title bar.
-  const QRect mainFrame(97, 141, 296, 377);
-  const QSize viewer(320, 270);
-  const QRect textWindowFrame(407, 124, 541, 488);
-  const QPoint below = Form::placementBeside(mainFrame, viewer, QRect(0, 0, 1280, 1024), 23);
-  EXPECT_EQ(below, QPoint(97, 518));
-  EXPECT_FALSE(QRect(below, viewer).intersects(mainFrame));
-  EXPECT_LE(QRect(below, viewer).intersected(textWindowFrame).width(), 10);
-  // No room below on a small screen: cascaded, and kept on the screen.
-  const QPoint cascaded = Form::placementBeside(mainFrame, viewer, QRect(0, 0, 1024, 600), 23);
-  EXPECT_EQ(cascaded, QPoint(120, 164));
-  const QPoint pulledBack =
-      Form::placementBeside(QRect(900, 500, 296, 377), viewer, QRect(0, 0, 1024, 768), 23);
-  EXPECT_EQ(pulledBack, QPoint(1024 - 320, 768 - 270));
-}
-
 TEST_F(Form1Test, FileInTheRootDirectoryGetsNoDoubledSeparator) {
   Ostrel_View& main = form<Ostrel_View>();
   main.Dir1->setPath(QStringLiteral("/"));

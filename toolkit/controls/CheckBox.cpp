@@ -6,8 +6,16 @@
 namespace ostrel {
 
 namespace {
-// The least room between the tick box and its caption.
+// Room between the tick box and its caption as the design layouts measured
+// it, and the least it may shrink to.
+constexpr int kSpacing = 3;
 constexpr int kTightSpacing = 2;
+// Room kept between a caption and the control that covers the box's right
+// part, so the two do not read as one.
+constexpr int kNeighbourGap = 3;
+// The narrowest cut a caption short of room is drawn in before it is
+// shortened, in percent of the normal width.
+constexpr int kNarrowest = 80;
 }  // namespace
 
 CheckBox::CheckBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -32,26 +40,37 @@ int CheckBox::uncoveredWidth() const {
     }
     const QRect other = sibling->geometry();
     if (other.left() > x() && other.intersects(geometry())) {
-      width = std::min(width, other.left() - x());
+      width = std::min(width, other.left() - x() - kNeighbourGap);
     }
   }
   return width;
 }
 
-QRect CheckBox::captionRect() const {
+int CheckBox::indicatorEnd() const {
   QStyleOptionButton option;
   initStyleOption(&option);
-  const QRect box = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
-  const int room = uncoveredWidth();
-  const int spacing = style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
+  return style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this).right() + 1;
+}
+
+QFont CheckBox::captionFont() const {
+  QFont narrow = font();
+  const int room = uncoveredWidth() - indicatorEnd() - kTightSpacing;
   const int needed = fontMetrics().horizontalAdvance(text());
-  int left = box.right() + 1 + spacing;
-  if (left + needed > room) left = std::max(box.right() + 1 + kTightSpacing, room - needed);
+  if (text().isEmpty() || needed <= room || room <= 0) return narrow;
+  narrow.setStretch(std::max(kNarrowest, 100 * room / needed));
+  return narrow;
+}
+
+QRect CheckBox::captionRect() const {
+  const int room = uncoveredWidth();
+  const int needed = QFontMetrics(captionFont()).horizontalAdvance(text());
+  int left = indicatorEnd() + kSpacing;
+  if (left + needed > room) left = std::max(indicatorEnd() + kTightSpacing, room - needed);
   return {left, 0, std::max(0, room - left), height()};
 }
 
 QString CheckBox::shownCaption() const {
-  return fontMetrics().elidedText(text(), Qt::ElideRight, captionRect().width());
+  return QFontMetrics(captionFont()).elidedText(text(), Qt::ElideRight, captionRect().width());
 }
 
 void CheckBox::updateToolTip() {
@@ -67,12 +86,13 @@ void CheckBox::paintEvent(QPaintEvent* /*event*/) {
   painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, box);
   const QRect caption = captionRect();
   const QString shown = shownCaption();
+  painter.setFont(captionFont());
   painter.drawItemText(caption, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown,
                        QPalette::WindowText);
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    const int textWidth = fontMetrics().horizontalAdvance(shown);
+    const int textWidth = painter.fontMetrics().horizontalAdvance(shown);
     focus.rect =
         QRect(caption.left() - 1, 1, std::min(textWidth, caption.width()) + 2, height() - 2);
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);

@@ -11,8 +11,9 @@ namespace ostrel {
 //
 // Its caption is drawn in the part of the box that no later control covers:
 // design layouts let a box run under its right-hand neighbour. A caption
-// that does not fit there first draws closer to its tick box, then is
-// shortened with an ellipsis and given in full in the tooltip.
+// that does not fit there first draws closer to its tick box, then in a
+// narrower cut, then is shortened with an ellipsis and given in full in the
+// tooltip. It keeps clear of the control that covers it.
 class CheckBox : public QCheckBox, public ControlGeometry {
   Q_OBJECT
 
@@ -28,6 +29,7 @@ class CheckBox : public QCheckBox, public ControlGeometry {
   // Where the caption is drawn, in the box's own pixels, and what of it.
   QRect captionRect() const;
   QString shownCaption() const;
+  QFont captionFont() const;
 
  signals:
   void Click();
@@ -40,6 +42,7 @@ class CheckBox : public QCheckBox, public ControlGeometry {
  private:
   // The width left of the first sibling that overlaps the box on its right.
   int uncoveredWidth() const;
+  int indicatorEnd() const;
   void updateToolTip();
 };
 

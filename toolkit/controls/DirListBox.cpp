@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <cerrno>
 
 #include "toolkit/Icons.h"
@@ -103,6 +104,17 @@ void DirListBox::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QListWidget::keyPressEvent(event);
+}
+
+void DirListBox::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  const QListWidgetItem* current = currentItem();
+  if (!hasFocus() || current == nullptr) return;
+  QPainter painter(viewport());
+  const QColor ink =
+      palette().color(current->isSelected() ? QPalette::HighlightedText : QPalette::Text);
+  painter.setPen(QPen(ink, 1));
+  painter.drawRect(visualItemRect(current).adjusted(1, 1, -2, -2));
 }
 
 QString DirListBox::resolve(const QString& pathOrDrive) const {

@@ -37,6 +37,9 @@ class DirListBox : public QListWidget, public ControlGeometry {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // The style's focus mark hardly shows on a selected row: the list frames
+  // the current row itself, in the colour of the row's text.
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void open(const QString& target);

@@ -33,6 +33,11 @@ class FileListBox : public QListView, public ControlGeometry {
   QString List(int index) const;
   QStringList names() const { return names_; }
 
+  // While Click is raised: whether a key moved the selection or the mouse
+  // (or the program) chose it.
+  enum class ClickedBy { Mouse, Keyboard };
+  ClickedBy clickedBy() const { return keyboardMoving_ ? ClickedBy::Keyboard : ClickedBy::Mouse; }
+
   // Selects name as a click would, and raises Click. False when not listed.
   bool clickName(const QString& name);
 

@@ -2,25 +2,20 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMoveEvent>
-#include <QScreen>
 #include <QShowEvent>
+#include <QWindow>
 
 #include "toolkit/App.h"
 #include "toolkit/ToolkitError.h"
+#include "toolkit/controls/CommandButton.h"
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 
 namespace ostrel {
-
-namespace {
-// The frame of a sizable window as the design figures assume it: 4 pixels of
-// border on each side and a 23-pixel title bar (120 x 405 twips in all).
-constexpr QMargins kAssumedFrame(4, 23, 4, 4);
-}  // namespace
 
 Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {
   // The design measures were made for an 8-point interface font; a larger
@@ -39,11 +34,7 @@ void Form::setCaption(const QString& caption) {
 }
 
 QMargins Form::frameMargins() const {
-  const QRect frame = frameGeometry();
-  const QRect client = geometry();
-  if (frame == client) return kAssumedFrame;
-  return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-          frame.bottom() - client.bottom()};
+  return WindowPlacement::frameOf(*this);
 }
 
 float Form::Left() const {
@@ -90,37 +81,45 @@ WId Form::hWnd() {
   return winId();
 }
 
-QPoint Form::placementBeside(const QRect& otherFrame, const QSize& outer, const QRect& available,
-                             int titleHeight) {
-  // Under the other window, where it leaves the space to its right free for
-  // a window that opens there; where the screen has no room below, one title
-  // bar down and right of it, as window managers cascade.
-  QPoint topLeft(otherFrame.left(), otherFrame.bottom() + 1);
-  if (topLeft.y() + outer.height() > available.bottom() + 1) {
-    topLeft = otherFrame.topLeft() + QPoint(titleHeight, titleHeight);
+void Form::setStartUpPosition(StartUpPosition position, const QWidget* owner) {
+  startUpPosition_ = position;
+  owner_ = owner;
+}
+
+void Form::setFixedDialogBorder() {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(size());
+}
+
+void Form::setTabOrder(std::initializer_list<QWidget*> order) {
+  // Qt leaves the chain as it is when a widget already precedes the one
+  // it is to follow and only unfocusable widgets come after: for the
+  // moment every control takes the focus by Tab, so each link is made.
+  QList<QPair<QWidget*, Qt::FocusPolicy>> unfocusable;
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!(child->focusPolicy() & Qt::TabFocus)) {
+      unfocusable.append({child, child->focusPolicy()});
+      child->setFocusPolicy(Qt::TabFocus);
+    }
   }
-  // Then pulled back inside the screen.
-  topLeft.setX(
-      std::max(available.left(), std::min(topLeft.x(), available.right() + 1 - outer.width())));
-  topLeft.setY(
-      std::max(available.top(), std::min(topLeft.y(), available.bottom() + 1 - outer.height())));
-  return topLeft;
+  QWidget* previous = nullptr;
+  for (QWidget* widget : order) {
+    if (previous != nullptr) QWidget::setTabOrder(previous, widget);
+    previous = widget;
+  }
+  for (const auto& [child, policy] : unfocusable) child->setFocusPolicy(policy);
 }
 
-void Form::placeBeside(const Form& other) {
-  const QScreen* screen =
-      other.screen() != nullptr ? other.screen() : QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  const int title = std::max(other.frameMargins().top(), kAssumedFrame.top());
-  move(placementBeside(other.frameGeometry(), size().grownBy(frameMargins()),
-                       screen->availableGeometry(), title));
-}
-
-void Form::Show() {
+void Form::Show(ShowFocus focus) {
+  // The window manager is told too: a window shown without being activated
+  // is not given the focus by it either.
+  setAttribute(Qt::WA_ShowWithoutActivating, focus == ShowFocus::Leave);
   if (!isVisible()) show();
   if (isMinimized()) showNormal();
   raise();
-  activateWindow();
+  if (focus == ShowFocus::Take) activateWindow();
+  setAttribute(Qt::WA_ShowWithoutActivating, false);
 }
 
 void Form::Hide() {
@@ -182,6 +181,20 @@ void Form::moveEvent(QMoveEvent* event) {
   if (isVisible()) fireResizeIfChanged();
 }
 
+void Form::setVisible(bool visible) {
+  // Placed before the first show, so the window never appears elsewhere
+  // and the move is no change of the interior.
+  if (visible && !placed_) {
+    placed_ = true;
+    if (windowType() == Qt::Dialog && owner_) {
+      create();
+      windowHandle()->setTransientParent(owner_->window()->windowHandle());
+    }
+    WindowPlacement::placeOnScreen(*this, startUpPosition_, owner_);
+  }
+  QWidget::setVisible(visible);
+}
+
 void Form::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) {
@@ -207,6 +220,21 @@ void Form::mouseReleaseEvent(QMouseEvent* event) {
   pressedOnInterior_ = false;
   QWidget::mouseReleaseEvent(event);
   if (click) runHandler([this] { Form_Click(); });
+}
+
+void Form::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool escape = event->key() == Qt::Key_Escape;
+  if ((enter || escape) && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    for (CommandButton* button : findChildren<CommandButton*>()) {
+      if (!button->isVisible() || !button->isEnabled()) continue;
+      if ((enter && button->isDefault()) || (escape && button->Cancel())) {
+        button->click();
+        return;
+      }
+    }
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void Form::closeEvent(QCloseEvent* event) {

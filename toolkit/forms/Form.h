@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <type_traits>
 
 #include "toolkit/Units.h"
+#include "toolkit/forms/WindowPlacement.h"
 
 namespace ostrel {
 
@@ -41,18 +44,29 @@ class Form : public QWidget {
   float ScaleHeight() const;  // interior, scale unit
   WId hWnd();
 
+  // Whether Show gives the window the keyboard focus.
+  enum class ShowFocus { Take, Leave };
   // Shows the window modeless, or brings it forward when it is already shown.
-  void Show();
+  // With ShowFocus::Leave the focus stays where it is (the window stays
+  // behind its owner, if owned, only where a window manager insists).
+  void Show(ShowFocus focus = ShowFocus::Take);
   void Hide();
+  void setVisible(bool visible) override;
   // Repaints now.
   void Refresh();
 
-  // Moves the window (frame included) under other, or one title bar down and
-  // right of it where the screen has no room below; kept on other's screen.
-  void placeBeside(const Form& other);
-  // Where placeBeside puts a window of outer size beside otherFrame.
-  static QPoint placementBeside(const QRect& otherFrame, const QSize& outer, const QRect& available,
-                                int titleHeight);
+  // How the window is placed when it is first shown, and the window it is
+  // placed by (its owner). The design place (Manual) unless set.
+  void setStartUpPosition(StartUpPosition position, const QWidget* owner = nullptr);
+
+  // A dialog's frame: fixed size, no minimise or maximise button, no
+  // task-bar entry of its own (it belongs to its owner's).
+  void setFixedDialogBorder();
+
+  // The keyboard order of controls, first to last. Controls that take no
+  // focus may stand between them.
+  void setTabOrder(std::initializer_list<QWidget*> order);
+  using QWidget::setTabOrder;
 
   // Sets the interior size and position at design time, in twips.
   void setDesignClientArea(float left, float top, float width, float height);
@@ -67,9 +81,17 @@ class Form : public QWidget {
   virtual void Form_Click() {}
 
   // Connects a control's signal to a handler that runs at the event boundary.
+  // The handler takes the signal's arguments (a control array's index), or
+  // none.
   template <typename Sender, typename Signal, typename Handler>
   void on(Sender* sender, Signal signal, Handler handler) {
-    connect(sender, signal, this, [handler](auto&&...) { runHandler(handler); });
+    connect(sender, signal, this, [handler](auto... args) -> void {
+      if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>) {
+        runHandler([&] { handler(args...); });
+      } else if constexpr (std::is_invocable_v<const Handler&>) {
+        runHandler(handler);
+      }
+    });
   }
 
   void resizeEvent(QResizeEvent* event) override;
@@ -78,6 +100,9 @@ class Form : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Enter presses the default button and Esc the cancel button (see
+  // CommandButton), unless the control with the focus takes the key itself.
+  void keyPressEvent(QKeyEvent* event) override;
 
   // The frame a window manager adds around the interior, in pixels. Where the
   // platform reports none (no window manager, offscreen), the usual frame of
@@ -94,6 +119,9 @@ class Form : public QWidget {
   QSize lastResizeReported_;
   QMargins lastFrameReported_;
   bool pressedOnInterior_ = false;
+  StartUpPosition startUpPosition_ = StartUpPosition::Manual;
+  QPointer<const QWidget> owner_;
+  bool placed_ = false;
 };
 
 }  // namespace ostrel

@@ -6,8 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,13 +24,16 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
       filterLabel_(new QLabel(tr("&Type a word to find it in the index:"))),
       filter_(new QLineEdit),
       list_(new QListWidget),
-      topic_(new QTextBrowser) {
+      topic_(new QTextBrowser),
+      back_(new QToolButton) {
   setObjectName(QStringLiteral("HelpViewer"));
   setAttribute(Qt::WA_DeleteOnClose);
   // Help stands beside the program, as a separate viewer would: it neither
   // keeps the program running nor counts as its last window.
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(760, 520);
+  // Beside a small window on a small screen it may have to be narrower.
+  setMinimumSize(360, 260);
 
   filterLabel_->setObjectName(QStringLiteral("helpFilterLabel"));
   filterLabel_->setBuddy(filter_);
@@ -37,6 +43,12 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
   list_->setObjectName(QStringLiteral("helpIndex"));
   topic_->setObjectName(QStringLiteral("helpTopic"));
   topic_->setOpenLinks(false);
+  topic_->installEventFilter(this);
+  back_->setObjectName(QStringLiteral("helpBack"));
+  back_->setText(tr("Back"));
+  back_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+  back_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  back_->setEnabled(false);
 
   auto* indexPane = new QWidget;
   indexPane->setObjectName(QStringLiteral("helpIndexPane"));
@@ -48,8 +60,13 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
 
   auto* splitter = new QSplitter(Qt::Horizontal);
   splitter->setObjectName(QStringLiteral("helpSplitter"));
+  auto* topicPane = new QWidget;
+  auto* topicLayout = new QVBoxLayout(topicPane);
+  topicLayout->setContentsMargins(0, 0, 0, 0);
+  topicLayout->addWidget(back_, 0, Qt::AlignLeft);
+  topicLayout->addWidget(topic_);
   splitter->addWidget(indexPane);
-  splitter->addWidget(topic_);
+  splitter->addWidget(topicPane);
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 3);
   auto* layout = new QVBoxLayout(this);
@@ -61,15 +78,42 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
   connect(list_, &QListWidget::itemActivated, this,
           [this](QListWidgetItem* item) { onRowChanged(list_->row(item)); });
   connect(topic_, &QTextBrowser::anchorClicked, this, &HelpViewer::onAnchorClicked);
+  connect(back_, &QToolButton::clicked, this, &HelpViewer::back);
+  // Backspace only where no text box wants it: the filter box takes it first.
+  for (const QKeySequence& key :
+       {QKeySequence(QKeySequence::Back), QKeySequence(Qt::Key_Backspace)}) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, &HelpViewer::back);
+  }
+  for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Close) +
+                                     QList<QKeySequence>{QKeySequence(Qt::Key_Escape)}) {
+    connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
+  }
 }
 
 void HelpViewer::setBook(const HelpBook& book) {
   book_ = book;
-  // The first topic's title names the book, as a help file's title would.
-  setWindowTitle(book_.isEmpty() ? tr("%1 - Help").arg(QFileInfo(helpFile_).fileName())
-                                 : book_.topics()[0].title);
+  history_.clear();
+  back_->setEnabled(false);
   refill();
   showTopic(0);
+}
+
+void HelpViewer::showTitle() {
+  // The first topic's title names the book, as a help file's title would;
+  // another topic is named before it.
+  if (book_.isEmpty()) {
+    setWindowTitle(tr("%1 - Help").arg(QFileInfo(helpFile_).fileName()));
+  } else if (current_ <= 0) {
+    setWindowTitle(book_.topics()[0].title);
+  } else {
+    setWindowTitle(tr("%1 - %2").arg(book_.topics()[current_].title, book_.topics()[0].title));
+  }
+}
+
+void HelpViewer::back() {
+  if (history_.isEmpty()) return;
+  showTopic(history_.takeLast());
+  back_->setEnabled(!history_.isEmpty());
 }
 
 void HelpViewer::showIndex(const QString& filter) {
@@ -96,11 +140,13 @@ void HelpViewer::showTopic(int topic) {
   if (book_.isEmpty()) {
     current_ = -1;
     topic_->setMarkdown(tr("This help file has no topics."));
+    showTitle();
     return;
   }
   if (topic < 0 || topic >= book_.topics().size()) return;
   current_ = topic;
   topic_->setMarkdown(book_.markdownOf(topic));
+  showTitle();
 }
 
 void HelpViewer::refill() {
@@ -122,14 +168,32 @@ void HelpViewer::refill() {
 }
 
 void HelpViewer::onRowChanged(int row) {
-  if (row >= 0 && row < shown_.size()) showTopic(shown_[row].topic);
+  if (row >= 0 && row < shown_.size()) navigate(shown_[row].topic);
+}
+
+void HelpViewer::navigate(int topic) {
+  if (topic == current_ || topic < 0 || topic >= book_.topics().size()) return;
+  if (current_ >= 0) history_.append(current_);
+  back_->setEnabled(true);
+  showTopic(topic);
 }
 
 void HelpViewer::onAnchorClicked(const QUrl& url) {
-  if (url.scheme() == QLatin1String("topic")) showKeyword(url.path(QUrl::FullyDecoded));
+  if (url.scheme() != QLatin1String("topic")) return;
+  const int topic = book_.findTopic(url.path(QUrl::FullyDecoded));
+  if (topic >= 0) navigate(topic);
 }
 
 bool HelpViewer::eventFilter(QObject* watched, QEvent* event) {
+  // The topic pane would take Alt+Left for a history of its own, which it
+  // does not have here.
+  if (watched == topic_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Back) || key->key() == Qt::Key_Backspace) {
+      back();
+      return true;
+    }
+  }
   // Up and down in the search box walk the index, as in an index dialog.
   if (watched == filter_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -9,13 +9,17 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QTextBrowser;
+class QToolButton;
 class QUrl;
 
 namespace ostrel {
 
 // The help viewer's window: the book's index on the left, narrowed as the
 // user types into the box above it, and the chosen topic on the right. One
-// window per help file; it is modeless and deletes itself when closed.
+// window per help file; it is modeless and deletes itself when closed (also
+// by Esc and Ctrl+W, since without a window manager there is no close box).
+// Back (the button, Alt+Left or Backspace) returns to the topic shown before
+// a link was followed or an index entry chosen.
 class HelpViewer : public QWidget {
   Q_OBJECT
 
@@ -35,6 +39,8 @@ class HelpViewer : public QWidget {
   bool showKeyword(const QString& keyword);
   void showTopic(int topic);
   int currentTopic() const { return current_; }
+  // Returns to the topic shown before the last link or index entry.
+  void back();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,16 +49,21 @@ class HelpViewer : public QWidget {
   void refill();
   void onRowChanged(int row);
   void onAnchorClicked(const QUrl& url);
+  // Shows topic as the user's choice, which Back returns from.
+  void navigate(int topic);
+  void showTitle();
 
   QString helpFile_;
   HelpBook book_;
   QList<HelpBook::IndexEntry> shown_;
   int current_ = -1;
+  QList<int> history_;  // the topics the user left, latest last
 
   QLabel* filterLabel_;
   QLineEdit* filter_;
   QListWidget* list_;
   QTextBrowser* topic_;
+  QToolButton* back_;
 };
 
 }  // namespace ostrel

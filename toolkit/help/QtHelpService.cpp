@@ -12,6 +12,7 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/forms/WindowPlacement.h"
 #include "toolkit/help/LocalizedHelpFile.h"
 
 namespace ostrel {
@@ -109,7 +110,12 @@ bool QtHelpService::WinHelp(QWidget* owner, const QString& helpFile, unsigned co
 
   const QString id = keyOf(helpFile);
   QPointer<HelpViewer>& viewer = viewers_[id];
-  if (!viewer) viewer = new HelpViewer(shownFile);
+  if (!viewer) {
+    viewer = new HelpViewer(shownFile);
+    // Beside the program's window, not over it: without a window manager
+    // nobody could move it away.
+    WindowPlacement::placeOnScreen(*viewer, StartUpPosition::BesideOwner, owner);
+  }
   viewer->setBook(HelpBook::parse(*bytes));
   switch (command) {
     case help::Contents:

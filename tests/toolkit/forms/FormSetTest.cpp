@@ -7,6 +7,7 @@
 
 #include "tests/support/FakeServices.h"
 #include "toolkit/ToolkitError.h"
+#include "toolkit/controls/CheckBox.h"
 #include "toolkit/controls/CommandButton.h"
 #include "toolkit/forms/FormSet.h"
 
@@ -181,6 +182,23 @@ TEST_F(FormSetTest, ClickOnTheInteriorButNotOnAControlIsTheFormsClick) {
   EXPECT_EQ(f.formClicks, 0);
   QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 150));
   EXPECT_EQ(f.formClicks, 1);
+}
+
+class WithArray : public Form {
+ public:
+  WithArray() {
+    Check1 = new CheckBoxArray(this, QStringLiteral("Check1"), 3);
+    on(Check1, &CheckBoxArray::Click, [this](int Index) { clicked.push_back(Index); });
+  }
+  CheckBoxArray* Check1;
+  std::vector<int> clicked;
+};
+
+TEST_F(FormSetTest, AControlArrayEventReachesItsHandlerWithTheIndex) {
+  WithArray& f = form<WithArray>();
+  (*f.Check1)(2).setValue(1);
+  (*f.Check1)(0).setValue(1);
+  EXPECT_EQ(f.clicked, (std::vector<int>{2, 0}));
 }
 
 TEST(FormUnitsTest, OuterSizeIsTheInteriorPlusTheFrameInTwipsAndScaleIsInTheFormsUnit) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -82,6 +83,43 @@ TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
   EXPECT_EQ(viewer->currentTopic(), 2);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Contents, QString()));
   EXPECT_EQ(viewer->currentTopic(), 0);
+}
+
+// Without a window manager nothing else would move the viewer off the
+// program's window, go back or close it.
+TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
+  const QString file = writeBook();
+  QWidget owner;
+  owner.setGeometry(20, 40, 288, 350);
+  owner.show();
+  service.WinHelp(&owner, file, help::PartialKey, QString());
+  QPointer<HelpViewer> viewer = service.viewerFor(file);
+  EXPECT_FALSE(viewer->frameGeometry().intersects(owner.frameGeometry()));
+  QApplication::setActiveWindow(viewer);
+
+  auto* browser = viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"));
+  auto* index = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
+  emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
+  index->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Text window - Viewer Help"));
+  QTest::keyClick(browser, Qt::Key_Backspace);
+  EXPECT_EQ(viewer->currentTopic(), 2);
+  QTest::keyClick(index, Qt::Key_Left, Qt::AltModifier);
+  EXPECT_EQ(viewer->currentTopic(), 0);
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
+  QTest::keyClick(browser, Qt::Key_Backspace);  // nothing further back
+  EXPECT_EQ(viewer->currentTopic(), 0);
+
+  for (const QKeyCombination key :
+       {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+    service.WinHelp(&owner, file, help::PartialKey, QString());
+    viewer = service.viewerFor(file);
+    QApplication::setActiveWindow(viewer);
+    QTest::keyClick(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter")), key.key(),
+                    key.keyboardModifiers());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(viewer) << key.toCombined();
+  }
 }
 
 TEST_F(QtHelpServiceTest, QuitClosesTheViewer) {

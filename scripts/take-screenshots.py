@@ -1,0 +1,78 @@
+#!/usr/bin/python3
+"""Takes the screenshots in docs/ of the real program under Xvfb.
+
+Usage: take-screenshots.py PATH/TO/ostrel_viewer OUTPUT-FOLDER
+
+For each of scale 1, 1.5 and 2, without a window manager and under openbox:
+the main window previewing a picture, the text window, the help viewer and
+About open together, the whole screen as root-<desktop>-<scale>.png. At
+scale 1 without a window manager each window also on its own, and the main
+window once more in German. Look at them before copying any to docs/.
+"""
+
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "blackbox"))
+from drive_program import (ABOUT_BUTTON, FILE_LIST, HELP_BUTTON, TITLE, centre,  # noqa: E402
+                           make_folder, run)
+from drive_with_window_manager import start_window_manager  # noqa: E402
+
+
+def shoot(desktop, window, path):
+    subprocess.run(["import", "-window", window, path], env=desktop.env, check=True)
+
+
+def scenes(out, name, each_window):
+    def steps(desktop, program, folder):
+        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+        editor = desktop.wait_window("a\\.txt$", "for the text window")
+        desktop.keys(main, "Down")  # the picture, into the preview
+        desktop.click(main, *centre(HELP_BUTTON))
+        helper = desktop.wait_window(f"^{TITLE} Help$", "for the help viewer")
+        if each_window:
+            desktop.keys(main, "shift+Tab", "shift+Tab")  # the focus to the folder list
+            for window, file in ((main, "main-window"), (editor, "text-window"),
+                                 (helper, "help-viewer")):
+                shoot(desktop, window, os.path.join(out, f"{file}.png"))
+        desktop.click(main, *centre(ABOUT_BUTTON))
+        about = desktop.wait_window(f"^About {TITLE}$", "for About")
+        time.sleep(1)
+        shoot(desktop, "root", os.path.join(out, f"root-{name}.png"))
+        if each_window:
+            shoot(desktop, about, os.path.join(out, "about-window.png"))
+        program.kill()
+    return steps
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    binary, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    os.makedirs(out, exist_ok=True)
+    for desktop in ("bare", "openbox"):
+        for scale in ("1", "1.5", "2"):
+            sys.argv = [sys.argv[0], binary, scale]
+            helper = start_window_manager if desktop == "openbox" else None
+            each = desktop == "bare" and scale == "1"
+            run(__doc__, "ostrel-shots-", make_folder,
+                scenes(out, f"{desktop}-{scale}", each), helper)
+    os.environ["LANGUAGE"] = "de"
+    sys.argv = [sys.argv[0], binary, "1"]
+
+    def german(desktop, program, folder):
+        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+        time.sleep(1)
+        shoot(desktop, main, os.path.join(out, "main-window-de.png"))
+        program.kill()
+    run(__doc__, "ostrel-shots-", make_folder, german)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,75 @@
+#include "toolkit/forms/WindowPlacement.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+// Frames in pixels. The main window's frame at its design place, with a
+// 23-pixel title bar, and the same window without a frame at scale 2.
+const QRect kMain(97, 141, 296, 377);
+const QRect kMainAtScale2(101, 164, 288, 350);
+const QRect kScreen(0, 0, 1280, 1024);
+const QRect kScreenAtScale2(0, 0, 800, 600);
+
+TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreen) {
+  struct Case {
+    const char* what;
+    StartUpPosition position;
+    QRect window, owner, available;
+    QSize minimum;
+    QRect expected;
+  };
+  const QSize noMinimum(1, 1);
+  const QRect textWindow(411, 147, 541, 488);
+  using P = StartUpPosition;
+  // clang-format off
+  const Case cases[] = {
+      {"a design place on the screen is kept", P::Manual,
+       textWindow, {}, kScreen, noMinimum, textWindow},
+      {"a design place off a small screen is moved onto it", P::Manual,
+       textWindow, {}, kScreenAtScale2, noMinimum, {259, 112, 541, 488}},
+      {"a sizable window larger than the screen is made smaller", P::Manual,
+       {50, 50, 1000, 700}, {}, kScreenAtScale2, {300, 200}, kScreenAtScale2},
+      {"a fixed one keeps its title bar on the screen", P::Manual,
+       {50, 50, 1000, 700}, {}, kScreenAtScale2, {1000, 700}, {0, 0, 1000, 700}},
+      {"centred on the screen", P::CenterScreen,
+       {0, 0, 390, 322}, kMain, kScreen, noMinimum, {445, 351, 390, 322}},
+      {"centred over the owner", P::CenterOwner,
+       {0, 0, 200, 100}, kMain, kScreen, noMinimum, {145, 280, 200, 100}},
+      {"under the owner where there is room", P::UnderOwner,
+       {0, 0, 320, 270}, kMain, kScreen, noMinimum, {97, 518, 320, 270}},
+      {"cascaded where there is none", P::UnderOwner,
+       {0, 0, 320, 270}, kMain, {0, 0, 1024, 600}, noMinimum, {120, 164, 320, 270}},
+      {"cascaded from an owner at the edge, pulled back", P::UnderOwner,
+       {0, 0, 320, 270}, {900, 500, 296, 377}, {0, 0, 1024, 768}, noMinimum, {704, 498, 320, 270}},
+      {"beside the owner, level with it", P::BesideOwner,
+       {0, 0, 768, 547}, kMain, kScreen, {368, 283}, {393, 141, 768, 547}},
+      {"beside the owner on the roomiest side, narrower", P::BesideOwner,
+       {0, 0, 768, 547}, kMainAtScale2, kScreenAtScale2, {368, 283}, {389, 53, 411, 547}},
+      {"below an owner at the right edge", P::BesideOwner,
+       {0, 0, 400, 300}, {900, 100, 296, 377}, kScreen, {368, 283}, {880, 477, 400, 300}},
+      {"over the owner where no side has room", P::BesideOwner,
+       {0, 0, 400, 300}, {50, 50, 300, 200}, {0, 0, 400, 300}, {368, 283}, {0, 0, 400, 300}},
+      {"an owner's rule without an owner keeps the design place", P::UnderOwner,
+       textWindow, {}, kScreen, noMinimum, textWindow},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    WindowPlacement::Frames frames;
+    frames.window = c.window;
+    frames.owner = c.owner;
+    frames.available = c.available;
+    frames.minimum = c.minimum;
+    frames.titleHeight = 23;
+    const QRect got = WindowPlacement::firstFrame(c.position, frames);
+    EXPECT_EQ(got, c.expected) << c.what;
+    if (c.minimum != c.window.size()) EXPECT_TRUE(c.available.contains(got)) << c.what;
+    if (c.position == StartUpPosition::BesideOwner && c.available.width() > 400) {
+      EXPECT_FALSE(got.intersects(c.owner)) << c.what;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ostrel
