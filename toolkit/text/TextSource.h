@@ -42,7 +42,16 @@ class TextSource {
   const QByteArray& bytes() const { return bytes_; }
 
  private:
-  enum class Mode { Table, Ascii, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Decoded };
+  // How a unit position finds its bytes: one byte a unit (a byte table, or
+  // UTF-8 holding nothing beyond ASCII), two (UTF-16), through the counts
+  // kept every 4 KiB (other UTF-8, UTF-32), or not at all (a multi-byte set,
+  // decoded whole).
+  enum class Positions { ByteEach, TwoBytesEach, Counted, Decoded };
+
+  bool bigEndian() const {
+    return codec_.encoding() == TextCodec::Encoding::Utf16BE ||
+           codec_.encoding() == TextCodec::Encoding::Utf32BE;
+  }
 
   void scanBytes(std::vector<qint64>& breaks, const Progress& progress) const;
   void scanUnits(std::vector<qint64>& breaks, const Progress& progress) const;
@@ -54,7 +63,7 @@ class TextSource {
 
   QByteArray bytes_;
   TextCodec codec_;
-  Mode mode_ = Mode::Ascii;
+  Positions positions_ = Positions::ByteEach;
   const char* body_ = nullptr;  // after the byte-order mark
   qint64 bodySize_ = 0;
   qint64 length_ = 0;
