@@ -27,8 +27,8 @@ void report(const TextSource::Progress& progress, qint64 done, qint64 total) {
   }
 }
 
-void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
-  if (static_cast<qint64>(breaks.size()) >= kMaxLineEnds) {
+void addLineEnd(LineIndex& ends, qint64 next, int length) {
+  if (ends.count() >= kMaxLineEnds) {
     // The reason only: the document names the file.
     throw ToolkitError(
         err::OutOfMemory,
@@ -36,7 +36,7 @@ void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
                                     "it has more than %1 lines, the most the text window can hold")
             .arg(kMaxLineEnds));
   }
-  breaks.push_back((next << 2) | length);
+  ends.append(next, length);
 }
 
 int unitsOf(quint32 code) {
@@ -77,8 +77,7 @@ bool givesBytesBack(const QByteArray& bytes, const TextCodec& codec, const QStri
 
 }  // namespace
 
-TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
-                       const Progress& progress)
+TextSource::TextSource(QByteArray bytes, TextCodec codec, const Progress& progress)
     : bytes_(std::move(bytes)), codec_(std::move(codec)) {
   using E = TextCodec::Encoding;
   if (codec_.encoding() == E::MultiByte) decoded_ = codec_.decode(bytes_);
@@ -95,30 +94,30 @@ TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& b
   switch (codec_.encoding()) {
     case E::Utf8:
       countUtf8();
-      scanBytes(breaks, progress);
+      lineEnds_ = scanBytes(progress);
       break;
     case E::Windows1252:
     case E::SingleByte:
       positions_ = Positions::ByteEach;
       length_ = bodySize_;
-      scanBytes(breaks, progress);
+      lineEnds_ = scanBytes(progress);
       break;
     case E::Utf16LE:
     case E::Utf16BE:
       positions_ = Positions::TwoBytesEach;
       length_ = bodySize_ / 2;
-      scanUnits(breaks, progress);
+      lineEnds_ = scanUnits(progress);
       break;
     case E::Utf32LE:
     case E::Utf32BE:
       positions_ = Positions::Counted;
       countUtf32();
-      scanUnits(breaks, progress);
+      lineEnds_ = scanUnits(progress);
       break;
     case E::MultiByte:
       positions_ = Positions::Decoded;
       length_ = decoded_.size();
-      scanUnits(breaks, progress);
+      lineEnds_ = scanUnits(progress);
       break;
   }
 }
@@ -152,7 +151,8 @@ void TextSource::countUtf32() {
   length_ = units;
 }
 
-void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress) const {
+LineIndex TextSource::scanBytes(const Progress& progress) const {
+  LineIndex ends;
   int lf = '\n';
   int cr = '\r';
   if (codec_.byteTable() != nullptr) {
@@ -165,13 +165,11 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
     const void* at = std::memchr(from, byte, static_cast<std::size_t>(end - from));
     return at ? static_cast<const char*>(at) : end;
   };
-  // The index grows by doubling, which at its last step holds it about three
-  // times over; room for what the first megabyte promises spares most of that.
+  // Room for the blocks the first megabyte promises.
   const qint64 sample = qMin<qint64>(bodySize_, 1024 * 1024);
   if (sample > 0 && lf >= 0) {
     const qint64 inSample = std::count(body_, body_ + sample, static_cast<char>(lf));
-    breaks.reserve(static_cast<std::size_t>(
-        qMin(kMaxLineEnds, inSample * (bodySize_ / sample) + inSample / 8 + 16)));
+    ends.reserve(qMin(kMaxLineEnds, inSample * (bodySize_ / sample) + inSample / 8 + 16));
   }
   // UTF-8 positions are counted up to each line end from the one before.
   const char* counted = body_;
@@ -190,7 +188,7 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
     if (p == end) break;
     const char* after = p + 1;
     if (p == nextCr && after < end && static_cast<unsigned char>(*after) == lf) ++after;
-    addBreak(breaks, unitOf(after), static_cast<int>(after - p));
+    addLineEnd(ends, unitOf(after), static_cast<int>(after - p));
     if (nextLf < after) nextLf = find(lf, after);
     if (nextCr < after) nextCr = find(cr, after);
     if (after - reported >= kProgressStep) {
@@ -198,9 +196,11 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
       report(progress, after - body_, bodySize_);
     }
   }
+  return ends;
 }
 
-void TextSource::scanUnits(std::vector<qint64>& breaks, const Progress& progress) const {
+LineIndex TextSource::scanUnits(const Progress& progress) const {
+  LineIndex ends;
   const bool big = bigEndian();
   const bool wide = positions_ == Positions::Counted;
   const bool decodedWhole = positions_ == Positions::Decoded;
@@ -217,18 +217,19 @@ void TextSource::scanUnits(std::vector<qint64>& breaks, const Progress& progress
     const quint32 c = codeAt(i);
     units += wide ? unitsOf(c) : 1;
     if (c == u'\n') {
-      addBreak(breaks, units, 1);
+      addLineEnd(ends, units, 1);
     } else if (c == u'\r') {
       if (i + 1 < count && codeAt(i + 1) == u'\n') {
         ++i;
         ++units;
-        addBreak(breaks, units, 2);
+        addLineEnd(ends, units, 2);
       } else {
-        addBreak(breaks, units, 1);
+        addLineEnd(ends, units, 1);
       }
     }
     if ((i & (kProgressStep - 1)) == 0 && i > 0) report(progress, i * step, count * step);
   }
+  return ends;
 }
 
 qint64 TextSource::byteOffsetOf(qint64 position, int* unitsBefore) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/files/TextCodec.h"
+#include "toolkit/text/LineIndex.h"
 
 namespace ostrel {
 
@@ -22,11 +23,12 @@ class TextSource {
  public:
   using Progress = std::function<bool(qint64 done, qint64 total)>;
 
-  // Appends to breaks, for each line end, the position after it shifted left
-  // by two with the line end's length (1 or 2) in the low bits. Throws
-  // ToolkitError when progress cancels or the line index would not fit.
-  TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
-             const Progress& progress);
+  // Finds the line ends as it goes. Throws ToolkitError when progress
+  // cancels or the line index would not fit.
+  TextSource(QByteArray bytes, TextCodec codec, const Progress& progress);
+
+  // The line ends found at load, handed over once.
+  LineIndex takeLineEnds() { return std::move(lineEnds_); }
 
   qint64 length() const { return length_; }
   const TextCodec& codec() const { return codec_; }
@@ -53,8 +55,8 @@ class TextSource {
            codec_.encoding() == TextCodec::Encoding::Utf32BE;
   }
 
-  void scanBytes(std::vector<qint64>& breaks, const Progress& progress) const;
-  void scanUnits(std::vector<qint64>& breaks, const Progress& progress) const;
+  LineIndex scanBytes(const Progress& progress) const;
+  LineIndex scanUnits(const Progress& progress) const;
   void countUtf8();
   void countUtf32();
   // The byte offset (within the body) where the character holding unit
@@ -70,6 +72,7 @@ class TextSource {
   // Units before each 4 KiB block of the body (UTF-8 and UTF-32).
   std::vector<qint64> checkpoints_;
   QString decoded_;
+  LineIndex lineEnds_;
 };
 
 }  // namespace ostrel
