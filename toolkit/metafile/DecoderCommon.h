@@ -10,6 +10,7 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/FileNames.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/picture/PictureLimits.h"
 
 // What the WMF and EMF decoders share: how a file is refused and how a colour
@@ -41,8 +42,8 @@ inline QRectF rowsFromBottom(QRectF src, const QImage& image) {
 
 // A COLORREF: 0x00BBGGRR, or 0x0100iiii for an entry of the selected palette.
 inline QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
-  if ((ref >> 24) == 1) {
-    const uint32_t index = ref & 0xFFFF;
+  if ((ref >> gdi::kColorRefKindShift) == gdi::kColorRefPaletteIndex) {
+    const uint32_t index = ref & gdi::kColorRefIndexMask;
     return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
   }
   return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);

@@ -1,8 +1,6 @@
 #include "toolkit/metafile/EmfDecoder.h"
 
-#include <uemf.h>
 #include <uemf_safe.h>
-#include <upmf.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +12,7 @@
 #include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
 
@@ -24,12 +23,6 @@ namespace {
 using metafile::colorOf;
 using metafile::fail;
 
-constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
-constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
-constexpr uint16_t kEmfPlusHeader = 0x4001;         // EMF+ header record type
-constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
-                   kEtoPdy = 0x2000;
-
 // Record types U_emf_record_safe cannot check (it prints a warning for them
 // instead); none of them is drawn. The text records are left out too: the
 // library refuses common, valid ANSI text records, and their strings and
@@ -39,23 +32,23 @@ bool libraryChecks(uint32_t type) {
   switch (type) {
     case U_EMR_EXTTEXTOUTA:
     case U_EMR_EXTTEXTOUTW:
-    case 69:
-    case 96:
-    case 97:
-    case 102:
-    case 103:
-    case 105:
-    case 106:
-    case 107:
-    case 109:
-    case 110:
-    case 111:
-    case 112:
-    case 113:
-    case 117:
-    case 119:
-    case 120:
-    case 121:
+    case U_EMR_UNDEF69:
+    case U_EMR_POLYTEXTOUTA:
+    case U_EMR_POLYTEXTOUTW:
+    case U_EMR_GLSRECORD:
+    case U_EMR_GLSBOUNDEDRECORD:
+    case U_EMR_DRAWESCAPE:
+    case U_EMR_EXTESCAPE:
+    case U_EMR_UNDEF107:
+    case U_EMR_FORCEUFIMAPPING:
+    case U_EMR_NAMEDESCAPE:
+    case U_EMR_COLORCORRECTPALETTE:
+    case U_EMR_SETICMPROFILEA:
+    case U_EMR_SETICMPROFILEW:
+    case U_EMR_UNDEF117:
+    case U_EMR_SETLINKEDUFIS:
+    case U_EMR_SETTEXTJUSTIFICATION:
+    case U_EMR_COLORMATCHTOTARGETW:
       return false;
     default:
       return true;
@@ -170,11 +163,15 @@ bool handled(uint32_t type) {
   }
 }
 
+// Records that put something on the page (rather than set state up).
 bool draws(uint32_t type) {
-  return (type >= 2 && type <= 8) || type == 15 || (type >= 41 && type <= 47) ||
-         (type >= 53 && type <= 56) || (type >= 62 && type <= 64) || (type >= 71 && type <= 74) ||
-         (type >= 76 && type <= 81) || (type >= 83 && type <= 92) || type == 96 || type == 97 ||
-         type == 108 || type == 114 || type == 116 || type == 118;
+  auto within = [type](uint32_t first, uint32_t last) { return type >= first && type <= last; };
+  return within(U_EMR_POLYBEZIER, U_EMR_POLYPOLYGON) || type == U_EMR_SETPIXELV ||
+         within(U_EMR_ANGLEARC, U_EMR_PIE) || within(U_EMR_EXTFLOODFILL, U_EMR_POLYDRAW) ||
+         within(U_EMR_FILLPATH, U_EMR_STROKEPATH) || within(U_EMR_FILLRGN, U_EMR_PAINTRGN) ||
+         within(U_EMR_BITBLT, U_EMR_STRETCHDIBITS) || within(U_EMR_EXTTEXTOUTA, U_EMR_POLYDRAW16) ||
+         type == U_EMR_POLYTEXTOUTA || type == U_EMR_POLYTEXTOUTW || type == U_EMR_SMALLTEXTOUT ||
+         type == U_EMR_ALPHABLEND || type == U_EMR_TRANSPARENTBLT || type == U_EMR_GRADIENTFILL;
 }
 
 // COLORREF as the 32-bit value GDI keeps: red in the low byte.
@@ -430,7 +427,7 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
   run.reference = pointOf(emrtext.ptlReference);
   run.options = options;
   uint64_t offDxAt = sizeof(U_EMREXTTEXTOUTW);
-  if (!(options & kEtoNoRect)) {
+  if (!(options & U_ETO_NO_RECT)) {
     run.rect = edgesOf(r.as<U_RECTL>(offDxAt));
     offDxAt += sizeof(U_RECTL);
     if (run.rect->isNull()) run.rect.reset();
@@ -443,8 +440,8 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
     run.text = FontMapper::decodeAnsi(QByteArray(r.data() + offString, count), p_.dc().font);
     run.ansi = true;
   }
-  if (options & kEtoGlyphIndex) run.text.clear();  // glyph numbers of an unknown font
-  const uint32_t step = (options & kEtoPdy) ? 8 : 4;
+  if (options & U_ETO_GLYPH_INDEX) run.text.clear();  // glyph numbers of an unknown font
+  const uint32_t step = (options & U_ETO_PDY) ? 8 : 4;
   if (offDx != 0 && r.has(offDx, uint64_t(count) * step)) {
     run.dx.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
@@ -465,18 +462,18 @@ void EmfPlayback::smallText(const RecordReader& r) {
   const uint32_t count = std::min<uint32_t>(rec.cChars, 65536);
   run.options = rec.fuOptions;
   uint64_t at = sizeof(U_EMRSMALLTEXTOUT);
-  if (!(run.options & kEtoNoRect)) {
+  if (!(run.options & U_ETO_NO_RECT)) {
     run.rect = edgesOf(r.as<U_RECTL>(at));
     at += sizeof(U_RECTL);
   }
-  if (run.options & kEtoSmallChars) {
+  if (run.options & U_ETO_SMALL_CHARS) {
     if (!r.has(at, count)) return;
     run.text = FontMapper::decodeAnsi(QByteArray(r.data() + at, count), p_.dc().font);
     run.ansi = true;
   } else {
     run.text = utf16At(r, at, count);
   }
-  if (run.options & kEtoGlyphIndex) run.text.clear();
+  if (run.options & U_ETO_GLYPH_INDEX) run.text.clear();
   p_.textOut(run);
 }
 
@@ -514,7 +511,7 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       if (image.isNull()) return;
       // Source rows count from the bottom of the bitmap.
       const QRectF flipped = metafile::rowsFromBottom(src, image);
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, U_SRCCOPY);
       break;
     }
     case U_EMR_STRETCHDIBITS: {
@@ -635,17 +632,19 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     }
     case U_EMR_SETMAPMODE: {
       const uint32_t m = r.as<U_EMRSETMAPMODE>().iMode;
-      if (m >= 1 && m <= 8) p_.setMapMode(MapMode(m));
+      if (m >= U_MM_MIN && m <= U_MM_MAX) p_.setMapMode(MapMode(m));
       break;
     }
     case U_EMR_SETBKMODE:
-      p_.setBkMode(r.as<U_EMRSETBKMODE>().iMode == 1 ? BkMode::Transparent : BkMode::Opaque);
+      p_.setBkMode(r.as<U_EMRSETBKMODE>().iMode == U_TRANSPARENT ? BkMode::Transparent
+                                                                 : BkMode::Opaque);
       break;
     case U_EMR_SETPOLYFILLMODE:
-      p_.setFillRule(r.as<U_EMRSETPOLYFILLMODE>().iMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      p_.setFillRule(r.as<U_EMRSETPOLYFILLMODE>().iMode == U_WINDING ? Qt::WindingFill
+                                                                     : Qt::OddEvenFill);
       break;
     case U_EMR_SETROP2:
-      p_.setRop2(int(r.as<U_EMRSETROP2>().iMode & 0xFF));
+      p_.setRop2(int(r.as<U_EMRSETROP2>().iMode & gdi::kRop2Mask));
       break;
     case U_EMR_SETSTRETCHBLTMODE:
       p_.setStretchBltMode(int(r.as<U_EMRSETSTRETCHBLTMODE>().iMode));
@@ -696,14 +695,14 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     case U_EMR_MODIFYWORLDTRANSFORM: {
       const auto rec = r.as<U_EMRMODIFYWORLDTRANSFORM>();
-      if (rec.iMode >= 1 && rec.iMode <= 4)
+      if (rec.iMode >= U_MWT_IDENTITY && rec.iMode <= gdi::kMwtSet)
         p_.modifyWorldTransform(transformOf(rec.xform), WorldTransformOp(rec.iMode));
       break;
     }
     case U_EMR_SELECTOBJECT: {
       const uint32_t index = r.as<U_EMRSELECTOBJECT>().ihObject;
-      if (index & 0x80000000)
-        p_.selectStockObject(index & 0x7FFFFFFF);
+      if (gdi::isStockObject(index))
+        p_.selectStockObject(gdi::stockIndex(index));
       else
         p_.selectObject(index);
       break;
@@ -725,9 +724,10 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       GdiPen pen;
       pen.style = rec.elp.elpPenStyle;
       pen.width = rec.elp.elpWidth;
-      if ((pen.style & 0xF0000) == 0) pen.width = 0;  // cosmetic: one pixel
+      if ((pen.style & U_PS_TYPE_MASK) == U_PS_COSMETIC) pen.width = 0;  // one pixel
       pen.color = colorOf(colorRef(rec.elp.elpColor), palette());
-      if (rec.elp.elpBrushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
+      if (rec.elp.elpBrushStyle == U_BS_NULL)
+        pen.style = (pen.style & ~U_PS_STYLE_MASK) | U_PS_NULL;
       const uint32_t entries = std::min<uint32_t>(rec.elp.elpNumEntries, 64);
       for (uint32_t i = 0; i < entries && r.has(dashesAt + 4 * i, 4); ++i)
         pen.dashes.push_back(r.u32(dashesAt + 4 * i));
@@ -740,7 +740,9 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       const uint32_t style = rec.lb.lbStyle;
       b.color = colorOf(colorRef(rec.lb.lbColor), palette());
       b.hatch = rec.lb.lbHatch;
-      b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
+      b.kind = style == U_BS_NULL      ? BrushKind::Null
+               : style == U_BS_HATCHED ? BrushKind::Hatched
+                                       : BrushKind::Solid;
       p_.createObject(rec.ihBrush, b);
       break;
     }
@@ -789,8 +791,8 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     }
     case U_EMR_SELECTPALETTE: {
       const uint32_t index = r.as<U_EMRSELECTPALETTE>().ihPal;
-      if (index & 0x80000000)
-        p_.selectStockObject(15);
+      if (gdi::isStockObject(index))
+        p_.selectStockObject(gdi::stockIndex(U_DEFAULT_PALETTE));
       else
         p_.selectObject(index);
       break;
@@ -820,7 +822,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.lineTo(pointOf(r.as<U_EMRLINETO>().ptl));
       break;
     case U_EMR_SETARCDIRECTION:
-      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == 2
+      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == U_AD_CLOCKWISE
                              ? ArcDirection::Clockwise
                              : ArcDirection::CounterClockwise);
       break;
@@ -857,7 +859,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       break;
     case U_EMR_SELECTCLIPPATH: {
       const uint32_t mode = r.as<U_EMRSELECTCLIPPATH>().iMode;
-      if (mode >= 1 && mode <= 5) p_.selectClipPath(RegionOp(mode));
+      if (mode >= U_RGN_MIN && mode <= U_RGN_MAX) p_.selectClipPath(RegionOp(mode));
       break;
     }
     case U_EMR_ABORTPATH:
@@ -891,7 +893,7 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     }
     case U_EMR_EXTSELECTCLIPRGN: {
       const auto rec = r.as<U_EMREXTSELECTCLIPRGN>(0, offsetof(U_EMREXTSELECTCLIPRGN, RgnData));
-      if (rec.iMode < 1 || rec.iMode > 5) break;
+      if (rec.iMode < U_RGN_MIN || rec.iMode > U_RGN_MAX) break;
       p_.selectClipRegion(rec.cbRgnData
                               ? regionOf(r, offsetof(U_EMREXTSELECTCLIPRGN, RgnData), rec.cbRgnData)
                               : std::nullopt,
@@ -969,7 +971,7 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   static_assert(kMinHeader == 88);
   const auto header = h.as<U_EMRHEADER>(0, kMinHeader);
   if (data.size() < kMinHeader || header.emr.iType != U_EMR_HEADER ||
-      header.dSignature != kEmfSignature)
+      header.dSignature != U_ENHMETA_SIGNATURE)
     fail(fileName,
          QCoreApplication::translate("MetafileReader", "it is not an enhanced metafile."));
   const uint32_t headerSize = header.emr.nSize;
@@ -1043,11 +1045,11 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
       // header; the first record of an EMF+ file is its header record.
       const RecordReader comment(rec, size);
       constexpr uint64_t plusAt = offsetof(U_EMRCOMMENT_EMFPLUS, Data);
-      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == kEmfPlusSignature) {
+      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == U_EMR_COMMENT_EMFPLUSRECORD) {
         const auto plus = comment.as<U_PMF_CMN_HDR>(plusAt);
-        if (plus.Type == kEmfPlusHeader) {
+        if (plus.Type == gdi::kEmfPlusHeader) {
           emfPlusHeader = true;
-          emfPlusDual = plus.Flags & 1;
+          emfPlusDual = plus.Flags & gdi::kEmfPlusDual;
         }
       }
     }

@@ -16,9 +16,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr uint32_t kTaUpdateCp = 1;
-constexpr uint32_t kEtoOpaque = 2, kEtoClipped = 4;
-
 bool axisAligned(const QTransform& t) {
   return std::abs(t.m12()) < 1e-9 && std::abs(t.m21()) < 1e-9;
 }
@@ -42,6 +39,25 @@ double metricUnitMm(MapMode mode) {
 
 QColor invertedColor(QColor c) {
   return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+}
+
+Qt::BrushStyle hatchStyle(uint32_t hatch) {
+  switch (hatch) {
+    case U_HS_HORIZONTAL:
+      return Qt::HorPattern;
+    case U_HS_VERTICAL:
+      return Qt::VerPattern;
+    case U_HS_FDIAGONAL:
+      return Qt::FDiagPattern;
+    case U_HS_BDIAGONAL:
+      return Qt::BDiagPattern;
+    case U_HS_CROSS:
+      return Qt::CrossPattern;
+    case U_HS_DIAGCROSS:
+      return Qt::DiagCrossPattern;
+    default:
+      return Qt::SolidPattern;
+  }
 }
 
 }  // namespace
@@ -244,53 +260,50 @@ void GdiPlayer::selectStockObject(uint32_t stock) {
     p.color = c;
     return p;
   };
+  using gdi::stockIndex;
   switch (stock) {
-    case 0:
+    case stockIndex(U_WHITE_BRUSH):
+    case gdi::kStockDcBrush:
       dc_.brush = brush(BrushKind::Solid, Qt::white);
       break;
-    case 1:
+    case stockIndex(U_LTGRAY_BRUSH):
       dc_.brush = brush(BrushKind::Solid, QColor(192, 192, 192));
       break;
-    case 2:
+    case stockIndex(U_GRAY_BRUSH):
       dc_.brush = brush(BrushKind::Solid, QColor(128, 128, 128));
       break;
-    case 3:
+    case stockIndex(U_DKGRAY_BRUSH):
       dc_.brush = brush(BrushKind::Solid, QColor(64, 64, 64));
       break;
-    case 4:
+    case stockIndex(U_BLACK_BRUSH):
       dc_.brush = brush(BrushKind::Solid, Qt::black);
       break;
-    case 5:
+    case stockIndex(U_NULL_BRUSH):
       dc_.brush = brush(BrushKind::Null, Qt::black);
       break;
-    case 6:
-      dc_.pen = pen(0, Qt::white);
+    case stockIndex(U_WHITE_PEN):
+      dc_.pen = pen(U_PS_SOLID, Qt::white);
       break;
-    case 7:
-      dc_.pen = pen(0, Qt::black);
+    case stockIndex(U_BLACK_PEN):
+    case gdi::kStockDcPen:
+      dc_.pen = pen(U_PS_SOLID, Qt::black);
       break;
-    case 8:
-      dc_.pen = pen(5, Qt::black);
+    case stockIndex(U_NULL_PEN):
+      dc_.pen = pen(U_PS_NULL, Qt::black);
       break;
-    case 10:
-    case 11:
-    case 16:
+    case stockIndex(U_OEM_FIXED_FONT):
+    case stockIndex(U_ANSI_FIXED_FONT):
+    case stockIndex(U_SYSTEM_FIXED_FONT):
       dc_.font = GdiFont{.height = 12, .face = QStringLiteral("Courier New")};
       break;
-    case 12:
-    case 13:
-    case 14:
-    case 17:
+    case stockIndex(U_ANSI_VAR_FONT):
+    case stockIndex(U_SYSTEM_FONT):
+    case stockIndex(U_DEVICE_DEFAULT_FONT):
+    case stockIndex(U_DEFAULT_GUI_FONT):
       dc_.font = GdiFont{.height = -11, .face = QStringLiteral("Arial")};
       break;
-    case 15:
+    case stockIndex(U_DEFAULT_PALETTE):
       dc_.palette.clear();
-      break;
-    case 18:
-      dc_.brush = brush(BrushKind::Solid, Qt::white);
-      break;
-    case 19:
-      dc_.pen = pen(0, Qt::black);
       break;
     default:
       break;
@@ -317,12 +330,9 @@ void GdiPlayer::setPaletteEntries(uint32_t index, uint32_t start,
 
 QPen GdiPlayer::qtPen() const {
   const GdiPen& p = dc_.pen;
-  const uint32_t style = p.style & 0x0F;
-  if (style == 5) return Qt::NoPen;
-  QColor color = p.color;
-  if (dc_.rop2 == 1) color = Qt::black;
-  if (dc_.rop2 == 16) color = Qt::white;
-  if (dc_.rop2 == 4) color = invertedColor(color);
+  const uint32_t style = p.style & U_PS_STYLE_MASK;
+  if (style == U_PS_NULL) return Qt::NoPen;
+  const QColor color = mixedColor(p.color);
 
   const QTransform t = logicalToDevice();
   const double scale = std::hypot(t.m11(), t.m12());
@@ -338,21 +348,21 @@ QPen GdiPlayer::qtPen() const {
   } else {
     pen.setWidthF(deviceWidth);
   }
-  switch (p.style & 0xF00) {
-    case 0x100:
+  switch (p.style & U_PS_ENDCAP_MASK) {
+    case U_PS_ENDCAP_SQUARE:
       pen.setCapStyle(Qt::SquareCap);
       break;
-    case 0x200:
+    case U_PS_ENDCAP_FLAT:
       pen.setCapStyle(Qt::FlatCap);
       break;
     default:
       pen.setCapStyle(Qt::RoundCap);
   }
-  switch (p.style & 0xF000) {
-    case 0x1000:
+  switch (p.style & U_PS_JOIN_MASK) {
+    case U_PS_JOIN_BEVEL:
       pen.setJoinStyle(Qt::BevelJoin);
       break;
-    case 0x2000:
+    case U_PS_JOIN_MITER:
       pen.setJoinStyle(Qt::MiterJoin);
       pen.setMiterLimit(dc_.miterLimit);
       break;
@@ -362,22 +372,22 @@ QPen GdiPlayer::qtPen() const {
   // GDI's dash lengths, in pen widths (pixels for the one-pixel pens).
   QList<qreal> dashes;
   switch (style) {
-    case 1:
+    case U_PS_DASH:
       dashes = {18, 6};
       break;
-    case 2:
+    case U_PS_DOT:
       dashes = {3, 3};
       break;
-    case 3:
+    case U_PS_DASHDOT:
       dashes = {9, 6, 3, 6};
       break;
-    case 4:
+    case U_PS_DASHDOTDOT:
       dashes = {9, 3, 3, 3, 3, 3};
       break;
-    case 8:
+    case U_PS_ALTERNATE:
       dashes = {1, 1};
       break;
-    case 7:
+    case U_PS_USERSTYLE:
       for (double d : p.dashes)
         dashes.append(std::max(0.1, hairline || p.width <= 0 ? d * scale : d / p.width));
       if (dashes.size() % 2) dashes.append(dashes.back());
@@ -395,22 +405,30 @@ QPen GdiPlayer::qtPen() const {
   return pen;
 }
 
+// The colour a pen or brush leaves under the mix modes that ignore or
+// invert it.
+QColor GdiPlayer::mixedColor(QColor color) const {
+  switch (dc_.rop2) {
+    case U_R2_BLACK:
+      return Qt::black;
+    case U_R2_WHITE:
+      return Qt::white;
+    case U_R2_NOTCOPYPEN:
+      return invertedColor(color);
+    default:
+      return color;
+  }
+}
+
 QBrush GdiPlayer::qtBrush(const GdiBrush& b) const {
-  QColor color = b.color;
-  if (dc_.rop2 == 1) color = Qt::black;
-  if (dc_.rop2 == 16) color = Qt::white;
-  if (dc_.rop2 == 4) color = invertedColor(color);
+  const QColor color = mixedColor(b.color);
   switch (b.kind) {
     case BrushKind::Null:
       return Qt::NoBrush;
     case BrushKind::Solid:
       return QBrush(color);
-    case BrushKind::Hatched: {
-      static const Qt::BrushStyle kHatch[] = {Qt::HorPattern,   Qt::VerPattern,
-                                              Qt::FDiagPattern, Qt::BDiagPattern,
-                                              Qt::CrossPattern, Qt::DiagCrossPattern};
-      return QBrush(color, b.hatch < 6 ? kHatch[b.hatch] : Qt::SolidPattern);
-    }
+    case BrushKind::Hatched:
+      return QBrush(color, hatchStyle(b.hatch));
     case BrushKind::Pattern: {
       if (b.pattern.isNull()) return QBrush(color);
       if (!b.monochrome) return QBrush(b.pattern);
@@ -431,22 +449,22 @@ void GdiPlayer::setCompositionForRop2() {
   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
   if (rasterOps_) {
     switch (dc_.rop2) {
-      case 6:
+      case U_R2_NOT:
         mode = QPainter::RasterOp_NotDestination;
         break;
-      case 7:
+      case U_R2_XORPEN:
         mode = QPainter::CompositionMode_Difference;  // XOR, alpha-safe (see stretchBlt)
         break;
-      case 9:
+      case U_R2_MASKPEN:
         mode = QPainter::CompositionMode_Multiply;  // AND
         break;
-      case 10:
+      case U_R2_NOTXORPEN:
         mode = QPainter::RasterOp_NotSourceXorDestination;
         break;
-      case 15:
+      case U_R2_MERGEPEN:
         mode = QPainter::CompositionMode_Screen;  // OR
         break;
-      case 3:
+      case U_R2_MASKNOTPEN:
         mode = QPainter::RasterOp_NotSourceAndDestination;
         break;
       default:
@@ -508,7 +526,7 @@ void GdiPlayer::drawDeviceShape(const QPainterPath& device, bool fill, bool stro
     path_.addPath(device);
     return;
   }
-  if (dc_.rop2 == 11) return;  // R2_NOP
+  if (dc_.rop2 == U_R2_NOP) return;
   if (!spendOnDevice(device, fill)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
@@ -631,20 +649,20 @@ void GdiPlayer::polyDraw(const QPolygonF& points, const std::vector<uint8_t>& ty
   if (!inPath_ || path_.elementCount() == 0) target.moveTo(t.map(cp));
   QPointF figureStart = cp;
   for (qsizetype i = 0; i < points.size() && i < qsizetype(types.size()); ++i) {
-    const uint8_t type = types[i] & 0x06;
-    if (type == 6) {
+    const uint8_t type = types[i] & gdi::kPointTypeMask;
+    if (type == U_PT_MOVETO) {
       target.moveTo(t.map(points[i]));
       figureStart = points[i];
       cp = points[i];
-    } else if (type == 2) {
+    } else if (type == U_PT_LINETO) {
       target.lineTo(t.map(points[i]));
       cp = points[i];
-    } else if (type == 4 && i + 2 < points.size()) {
+    } else if (type == U_PT_BEZIERTO && i + 2 < points.size()) {
       target.cubicTo(t.map(points[i]), t.map(points[i + 1]), t.map(points[i + 2]));
       cp = points[i + 2];
       i += 2;
     }
-    if (types[std::min<size_t>(i, types.size() - 1)] & 1) {
+    if (types[std::min<size_t>(i, types.size() - 1)] & U_PT_CLOSEFIGURE) {
       target.closeSubpath();
       cp = figureStart;
     }
@@ -772,21 +790,21 @@ void GdiPlayer::setPixel(QPointF p, QColor c) {
 // ---------------------------------------------------------------- text
 
 void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
-  if (inPath_ || (run.text.isEmpty() && !(run.options & kEtoOpaque))) return;
+  if (inPath_ || (run.text.isEmpty() && !(run.options & U_ETO_OPAQUE))) return;
   if (!spend(QRectF())) return;
   const QTransform l2d = logicalToDevice();
   const uint32_t align = dc_.textAlign;
-  const QPointF ref = (align & kTaUpdateCp) ? dc_.currentPosition : run.reference;
+  const QPointF ref = (align & U_TA_UPDATECP) ? dc_.currentPosition : run.reference;
 
   applyClip();
   painter_.save();
   painter_.setTransform(setup_.deviceToOutput);
-  if ((run.options & kEtoClipped) && run.rect) {
+  if ((run.options & U_ETO_CLIPPED) && run.rect) {
     QPainterPath clip;
     clip.addPolygon(l2d.map(QPolygonF(run.rect->normalized())));
     painter_.setClipPath(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
   }
-  if ((run.options & kEtoOpaque) && run.rect) {
+  if ((run.options & U_ETO_OPAQUE) && run.rect) {
     QPainterPath box;
     box.addPolygon(l2d.map(QPolygonF(run.rect->normalized())));
     painter_.fillPath(box, dc_.bkColor);
@@ -794,11 +812,11 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
 
   const TextLayout layout(run, dc_, l2d, ref);
   const QTransform toOutput = layout.toDevice() * setup_.deviceToOutput;
-  if (dc_.bkMode == BkMode::Opaque && !(run.options & kEtoOpaque) && layout.hasText()) {
+  if (dc_.bkMode == BkMode::Opaque && !(run.options & U_ETO_OPAQUE) && layout.hasText()) {
     painter_.setTransform(toOutput);
     painter_.fillRect(layout.cell(), dc_.bkColor);
   }
-  if (dc_.rop2 != 11) {
+  if (dc_.rop2 != U_R2_NOP) {
     painter_.setFont(layout.font());
     painter_.setPen(dc_.textColor);
     for (const TextLayout::Glyph& g : layout.glyphs()) {
@@ -809,7 +827,7 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
   }
   painter_.restore();
 
-  if (updateCurrentPosition && (align & kTaUpdateCp) && l2d.isInvertible())
+  if (updateCurrentPosition && (align & U_TA_UPDATECP) && l2d.isInvertible())
     dc_.currentPosition = l2d.inverted().map(layout.endDevice());
 }
 
@@ -1056,19 +1074,19 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
 void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRectF& sourceRect,
                            uint32_t rop) {
   if (inPath_) return;
-  const uint32_t op = rop >> 16;
-  if (source.isNull() || op == rop3::PatCopy || op == rop3::PatInvert || op == rop3::DstInvert ||
-      op == rop3::Blackness || op == rop3::Whiteness) {
+  const uint32_t op = gdi::rop3::indexOf(rop);
+  if (source.isNull() || op == gdi::rop3::PatCopy || op == gdi::rop3::PatInvert ||
+      op == gdi::rop3::DstInvert || op == gdi::rop3::Blackness || op == gdi::rop3::Whiteness) {
     patBlt(dest, rop);
     return;
   }
-  if (op == rop3::Dest) return;
+  if (op == gdi::rop3::Dest) return;
   applyClip();
   // The transparent-bitmap idiom: an AND mask, then the picture XORed or ORed
   // onto the same place. Drawing the picture through the mask gives what the
   // idiom means even when the picture is not black outside the mask.
   const QTransform toDevice = logicalToDevice();
-  if ((op == rop3::SrcInvert || op == rop3::SrcPaint) && !andMask_.isNull() &&
+  if ((op == gdi::rop3::SrcInvert || op == gdi::rop3::SrcPaint) && !andMask_.isNull() &&
       dest == andMaskDest_ && toDevice == andMaskTransform_) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     QImage masked = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_ARGB32);
@@ -1085,7 +1103,7 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
     }
   }
   andMask_ = QImage();
-  if (op == rop3::SrcAnd) {
+  if (op == gdi::rop3::SrcAnd) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     andMask_ = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_RGB32);
     andMaskDest_ = dest;
@@ -1097,29 +1115,29 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
   // for black-and-white masks on paper, and they keep working on a
   // transparent canvas, where bitwise operations would wipe the alpha out.
   switch (op) {
-    case rop3::SrcAnd:
+    case gdi::rop3::SrcAnd:
       mode = QPainter::CompositionMode_Multiply;
       break;
-    case rop3::SrcPaint:
+    case gdi::rop3::SrcPaint:
       mode = QPainter::CompositionMode_Screen;
       break;
-    case rop3::SrcInvert:
+    case gdi::rop3::SrcInvert:
       mode = QPainter::CompositionMode_Difference;
       break;
-    case rop3::SrcErase:
+    case gdi::rop3::SrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_SourceAndNotDestination;
       break;
-    case rop3::NotSrcErase:
+    case gdi::rop3::NotSrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceAndNotDestination;
       break;
-    case rop3::MergePaint:
+    case gdi::rop3::MergePaint:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceOrDestination;
       break;
-    case rop3::NotSrcCopy:
+    case gdi::rop3::NotSrcCopy:
       image = source.convertToFormat(QImage::Format_RGB32);
       image.invertPixels();
       break;
-    case rop3::Dspdxax: {
+    case gdi::rop3::Dspdxax: {
       // DSPDxax: the brush shows where the source is white, the destination elsewhere.
       QImage mask = source.convertToFormat(QImage::Format_ARGB32);
       const QRgb brush = dc_.brush.color.rgb();
@@ -1164,7 +1182,7 @@ void GdiPlayer::transparentBlt(const QRectF& dest, const QImage& source, const Q
 
 void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   if (inPath_) return;
-  const uint32_t op = rop >> 16;
+  const uint32_t op = gdi::rop3::indexOf(rop);
   QPainterPath p;
   p.addRect(dest.normalized());
   const QPainterPath dev = logicalToDevice().map(p);
@@ -1173,25 +1191,25 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   painter_.setTransform(setup_.deviceToOutput);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   switch (op) {
-    case rop3::Blackness:
+    case gdi::rop3::Blackness:
       painter_.fillPath(dev, Qt::black);
       break;
-    case rop3::Whiteness:
+    case gdi::rop3::Whiteness:
       painter_.fillPath(dev, Qt::white);
       break;
-    case rop3::DstInvert:
+    case gdi::rop3::DstInvert:
       if (rasterOps_) {
         painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
         painter_.fillPath(dev, Qt::black);
       }
       break;
-    case rop3::PatInvert:
+    case gdi::rop3::PatInvert:
       if (rasterOps_) {
         painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter_.fillPath(dev, qtBrush(dc_.brush));
       }
       break;
-    case rop3::Dest:
+    case gdi::rop3::Dest:
       break;
     default:
       fillDevice(dev, dc_.brush);

@@ -1,7 +1,5 @@
 #include "toolkit/metafile/WmfDecoder.h"
 
-#include <uwmf.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
 #include "toolkit/metafile/WmfRecords.h"
@@ -21,9 +20,6 @@ namespace {
 
 using metafile::colorOf;
 using metafile::fail;
-
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4, kEtoPdy = 0x2000;
 
 QPointF toPoint(wmf::PointYX p) {
   return QPointF(p.x, p.y);
@@ -119,8 +115,6 @@ QRegion regionIn(const RecordReader& r) {
   return region;
 }
 
-constexpr uint16_t kDibPalColors = 1;
-
 // The bitmap-less BitBlt and StretchBlt (a fill by rop alone) is told apart
 // by its size only.
 bool withoutBitmap(uint8_t fn, const RecordReader& r) {
@@ -174,7 +168,7 @@ std::optional<Blt> bltOf(uint8_t fn, const RecordReader& r) {
       // Copies the bitmap unscaled, always as SRCCOPY.
       const auto b = r.as<wmf::SetDibToDev>();
       const QRectF src(b.srcX, b.srcY, b.width, b.height);
-      return Blt{QRectF(QPointF(b.destX, b.destY), src.size()), src, rop3::kSrcCopyCode};
+      return Blt{QRectF(QPointF(b.destX, b.destY), src.size()), src, U_SRCCOPY};
     }
     default:
       return std::nullopt;
@@ -225,11 +219,11 @@ std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
 bool usesPaletteColours(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_STRETCHDIB:
-      return r.as<wmf::StretchDib>().colorUsage == kDibPalColors;
+      return r.as<wmf::StretchDib>().colorUsage == U_DIB_PAL_COLORS;
     case U_WMR_SETDIBTODEV:
-      return r.as<wmf::SetDibToDev>().colorUsage == kDibPalColors;
+      return r.as<wmf::SetDibToDev>().colorUsage == U_DIB_PAL_COLORS;
     case U_WMR_DIBCREATEPATTERNBRUSH:
-      return r.as<wmf::DibCreatePatternBrush>().colorUsage == kDibPalColors;
+      return r.as<wmf::DibCreatePatternBrush>().colorUsage == U_DIB_PAL_COLORS;
     default:
       return false;
   }
@@ -307,20 +301,20 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.setBkColor(oneColor(r));
       break;
     case U_WMR_SETBKMODE:
-      p_.setBkMode(oneValue(r) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      p_.setBkMode(oneValue(r) == U_TRANSPARENT ? BkMode::Transparent : BkMode::Opaque);
       break;
     case U_WMR_SETMAPMODE: {
       // Programs showing a WMF set an anisotropic mapping onto their window
       // first; the file's own map mode only decides whether the aspect is kept.
       const uint16_t m = oneValue(r);
-      p_.setMapMode(m == 7 ? MapMode::Isotropic : MapMode::Anisotropic);
+      p_.setMapMode(m == U_MM_ISOTROPIC ? MapMode::Isotropic : MapMode::Anisotropic);
       break;
     }
     case U_WMR_SETROP2:
-      p_.setRop2(oneValue(r) & 0xFF);
+      p_.setRop2(oneValue(r) & gdi::kRop2Mask);
       break;
     case U_WMR_SETPOLYFILLMODE:
-      p_.setFillRule(oneValue(r) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      p_.setFillRule(oneValue(r) == U_WINDING ? Qt::WindingFill : Qt::OddEvenFill);
       break;
     case U_WMR_SETSTRETCHBLTMODE:
       p_.setStretchBltMode(oneValue(r));
@@ -428,7 +422,7 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       const int count = std::max<int>(0, e.length);
       run.options = e.options;
       uint64_t at = sizeof(wmf::ExtTextOut);
-      if (run.options & (kEtoOpaque | kEtoClipped)) {
+      if (run.options & (U_ETO_OPAQUE | U_ETO_CLIPPED)) {
         run.rect = toRect(r.as<wmf::RectLTRB>(at));
         at += sizeof(wmf::RectLTRB);
       }
@@ -438,7 +432,7 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       run.ansi = true;
       const uint64_t dxAt = at + ((count + 1) & ~1);
       // 16-bit advances: x alone, or x and y.
-      const int step = (run.options & kEtoPdy) ? 4 : 2;
+      const int step = (run.options & U_ETO_PDY) ? 4 : 2;
       if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
         run.dx.reserve(count);
         for (int i = 0; i < count; ++i) {
@@ -587,7 +581,9 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       b.color =
           colorOf(wholeField(r, offsetof(wmf::CreateBrushIndirect, color), lb.color), palette());
       b.hatch = lb.hatch;
-      b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
+      b.kind = style == U_BS_NULL      ? BrushKind::Null
+               : style == U_BS_HATCHED ? BrushKind::Hatched
+                                       : BrushKind::Solid;
       p_.addObject(b);
       break;
     }
@@ -696,7 +692,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   QRectF bbox;
   double unitsPerInch = 0;
   const auto placeable = h.as<wmf::PlaceableHeader>();
-  if (placeable.key == kPlaceableKey) {
+  if (placeable.key == gdi::kPlaceableKey) {
     if (total < sizeof(wmf::PlaceableHeader) + sizeof(wmf::FileHeader))
       fail(fileName, QCoreApplication::translate("MetafileReader", "the file is too short."));
     bbox = toRect(placeable.bounds).normalized();
@@ -705,8 +701,10 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     offset = sizeof(wmf::PlaceableHeader);
   }
   const auto header = h.as<wmf::FileHeader>(offset);
-  if (!h.has(offset, sizeof header) || (header.type != 1 && header.type != 2) ||
-      header.headerWords != 9 || (header.version != 0x300 && header.version != 0x100))
+  if (!h.has(offset, sizeof header) ||
+      (header.type != U_MEMORYMETAFILE && header.type != U_DISKMETAFILE) ||
+      header.headerWords != gdi::kWmfHeaderWords ||
+      (header.version != U_METAVERSION300 && header.version != U_METAVERSION100))
     fail(fileName, QCoreApplication::translate("MetafileReader", "it is not a Windows metafile."));
   offset += sizeof header;
 
@@ -728,7 +726,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       c.truncated = true;
       break;
     }
-    if (function == 0) break;                                     // end of file record
+    if (function == U_WMR_EOF) break;
     if (c.records.size() >= MetafileContent::kMaxRecords) break;  // the rest is left out
     const char* rec = data.constData() + offset;
     if (U_WMRRECSAFE_get(rec, data.constData() + total) == 0) {
@@ -736,7 +734,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       offset += uint32_t(size);
       continue;
     }
-    const uint8_t fn = function & 0xFF;
+    const uint8_t fn = function & U_WMR_MASK;
     const RecordReader r(rec, uint32_t(size));
     const auto dib = bitmapIn(fn, r);
     if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
@@ -755,7 +753,8 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
         if (height != 0) fontHeight = std::abs(height);
       }
       addBounds(fn, r, bounds, fontHeight);
-      if (fn != U_WMR_SAVEDC && fn < 0xF0 && fn != U_WMR_SELECTOBJECT) sawDrawing = true;
+      if (fn != U_WMR_SAVEDC && fn < gdi::kWmfFirstObjectRecord && fn != U_WMR_SELECTOBJECT)
+        sawDrawing = true;
     }
     c.records.push_back({function, offset, uint32_t(size)});
     offset += uint32_t(size);
@@ -789,19 +788,19 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     // pictures look.
     double perInch = 96;
     switch (mapMode) {
-      case 2:
+      case U_MM_LOMETRIC:
         perInch = 254;
         break;
-      case 3:
+      case U_MM_HIMETRIC:
         perInch = 2540;
         break;
-      case 4:
+      case U_MM_LOENGLISH:
         perInch = 100;
         break;
-      case 5:
+      case U_MM_HIENGLISH:
         perInch = 1000;
         break;
-      case 6:
+      case U_MM_TWIPS:
         perInch = 1440;
         break;
       default:
@@ -830,7 +829,7 @@ void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCach
   WmfPlayback playback(player, bitmaps);
   const char* base = content.data.constData();
   for (const MetafileRecord& rec : content.records)
-    playback.record(rec.type & 0xFF, RecordReader(base + rec.offset, rec.size));
+    playback.record(rec.type & U_WMR_MASK, RecordReader(base + rec.offset, rec.size));
 }
 
 }  // namespace ostrel
