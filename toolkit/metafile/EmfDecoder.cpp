@@ -394,6 +394,15 @@ class EmfPlayback {
   void record(uint32_t type, const RecordReader& r);
 
  private:
+  // One handler per family of records; each says whether it knew the record.
+  bool stateRecord(uint32_t type, const RecordReader& r);
+  bool clipRecord(uint32_t type, const RecordReader& r);
+  bool objectRecord(uint32_t type, const RecordReader& r);
+  bool drawingRecord(uint32_t type, const RecordReader& r);
+  bool pathRecord(uint32_t type);
+  bool bitmapRecord(uint32_t type, const RecordReader& r);
+  bool textRecord(uint32_t type, const RecordReader& r);
+  void gradientFill(const RecordReader& r);
   QImage bitmap(uint32_t type, const RecordReader& r, DibAlpha alpha);
   void text(const RecordReader& r, bool wide);
   void smallText(const RecordReader& r);
@@ -550,66 +559,9 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
   }
 }
 
-void EmfPlayback::record(uint32_t type, const RecordReader& r) {
+// Mapping, drawing modes, colours, the saved contexts and the world transform.
+bool EmfPlayback::stateRecord(uint32_t type, const RecordReader& r) {
   switch (type) {
-    case U_EMR_POLYBEZIER:
-      p_.polyBezier(polyPoints(r, true));
-      break;
-    case U_EMR_POLYGON:
-      p_.polygon(polyPoints(r, true));
-      break;
-    case U_EMR_POLYLINE:
-      p_.polyline(polyPoints(r, true));
-      break;
-    case U_EMR_POLYBEZIERTO:
-      p_.polyBezierTo(polyPoints(r, true));
-      break;
-    case U_EMR_POLYLINETO:
-      p_.polylineTo(polyPoints(r, true));
-      break;
-    case U_EMR_POLYPOLYLINE:
-      p_.polyPolyline(polyPolys(r, true));
-      break;
-    case U_EMR_POLYPOLYGON:
-      p_.polyPolygon(polyPolys(r, true));
-      break;
-    case U_EMR_POLYBEZIER16:
-      p_.polyBezier(polyPoints(r, false));
-      break;
-    case U_EMR_POLYGON16:
-      p_.polygon(polyPoints(r, false));
-      break;
-    case U_EMR_POLYLINE16:
-      p_.polyline(polyPoints(r, false));
-      break;
-    case U_EMR_POLYBEZIERTO16:
-      p_.polyBezierTo(polyPoints(r, false));
-      break;
-    case U_EMR_POLYLINETO16:
-      p_.polylineTo(polyPoints(r, false));
-      break;
-    case U_EMR_POLYPOLYLINE16:
-      p_.polyPolyline(polyPolys(r, false));
-      break;
-    case U_EMR_POLYPOLYGON16:
-      p_.polyPolygon(polyPolys(r, false));
-      break;
-    case U_EMR_POLYDRAW:
-    case U_EMR_POLYDRAW16: {
-      // The points, then one point type per point.
-      const bool wide = type == U_EMR_POLYDRAW;
-      const uint32_t n = wide ? r.as<U_EMRPOLYDRAW>(0, offsetof(U_EMRPOLYDRAW, aptl)).cptl
-                              : r.as<U_EMRPOLYDRAW16>(0, offsetof(U_EMRPOLYDRAW16, apts)).cpts;
-      const uint64_t pointsAt =
-          wide ? offsetof(U_EMRPOLYDRAW, aptl) : offsetof(U_EMRPOLYDRAW16, apts);
-      const QPolygonF pts = wide ? points32(r, pointsAt, n) : points16(r, pointsAt, n);
-      const uint64_t typesAt =
-          pointsAt + uint64_t(n) * (wide ? sizeof(U_POINTL) : sizeof(U_POINT16));
-      if (pts.size() != qsizetype(n) || !r.has(typesAt, n)) break;
-      std::vector<uint8_t> kinds(r.data() + typesAt, r.data() + typesAt + n);
-      p_.polyDraw(pts, kinds);
-      break;
-    }
     case U_EMR_SETWINDOWEXTEX:
       p_.setWindowExt(sizeOf(r.as<U_EMRSETWINDOWEXTEX>().szlExtent));
       break;
@@ -625,11 +577,6 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_SETBRUSHORGEX:
       p_.setBrushOrigin(pointOf(r.as<U_EMRSETBRUSHORGEX>().ptlOrigin));
       break;
-    case U_EMR_SETPIXELV: {
-      const auto rec = r.as<U_EMRSETPIXELV>();
-      p_.setPixel(pointOf(rec.ptlPixel), colorOf(colorRef(rec.crColor), palette()));
-      break;
-    }
     case U_EMR_SETMAPMODE: {
       const uint32_t m = r.as<U_EMRSETMAPMODE>().iMode;
       if (m >= U_MM_MIN && m <= U_MM_MAX) p_.setMapMode(MapMode(m));
@@ -658,20 +605,8 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_SETBKCOLOR:
       p_.setBkColor(colorOf(colorRef(r.as<U_EMRSETBKCOLOR>().crColor), palette()));
       break;
-    case U_EMR_OFFSETCLIPRGN:
-      p_.offsetClipRegion(pointOf(r.as<U_EMROFFSETCLIPRGN>().ptlOffset));
-      break;
     case U_EMR_MOVETOEX:
       p_.moveTo(pointOf(r.as<U_EMRMOVETOEX>().ptl));
-      break;
-    case U_EMR_SETMETARGN:
-      p_.setMetaRegion();
-      break;
-    case U_EMR_EXCLUDECLIPRECT:
-      p_.excludeClipRect(edgesOf(r.as<U_EMREXCLUDECLIPRECT>().rclClip));
-      break;
-    case U_EMR_INTERSECTCLIPRECT:
-      p_.intersectClipRect(edgesOf(r.as<U_EMRINTERSECTCLIPRECT>().rclClip));
       break;
     case U_EMR_SCALEVIEWPORTEXTEX: {
       const auto rec = r.as<U_EMRSCALEVIEWPORTEXTEX>();
@@ -699,6 +634,88 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
         p_.modifyWorldTransform(transformOf(rec.xform), WorldTransformOp(rec.iMode));
       break;
     }
+    case U_EMR_SETARCDIRECTION:
+      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == U_AD_CLOCKWISE
+                             ? ArcDirection::Clockwise
+                             : ArcDirection::CounterClockwise);
+      break;
+    case U_EMR_SETMITERLIMIT: {
+      // Written as an integer by some programs and as a float by others.
+      const uint32_t raw = r.as<U_EMRSETMITERLIMIT>().eMiterLimit;
+      const double limit = raw < 1000 ? double(raw) : double(std::bit_cast<float>(raw));
+      if (std::isfinite(limit) && limit >= 1 && limit < 1000) p_.setMiterLimit(limit);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Clipping, and the records that paint regions.
+bool EmfPlayback::clipRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
+    case U_EMR_OFFSETCLIPRGN:
+      p_.offsetClipRegion(pointOf(r.as<U_EMROFFSETCLIPRGN>().ptlOffset));
+      break;
+    case U_EMR_SETMETARGN:
+      p_.setMetaRegion();
+      break;
+    case U_EMR_EXCLUDECLIPRECT:
+      p_.excludeClipRect(edgesOf(r.as<U_EMREXCLUDECLIPRECT>().rclClip));
+      break;
+    case U_EMR_INTERSECTCLIPRECT:
+      p_.intersectClipRect(edgesOf(r.as<U_EMRINTERSECTCLIPRECT>().rclClip));
+      break;
+    case U_EMR_SELECTCLIPPATH: {
+      const uint32_t mode = r.as<U_EMRSELECTCLIPPATH>().iMode;
+      if (mode >= U_RGN_MIN && mode <= U_RGN_MAX) p_.selectClipPath(RegionOp(mode));
+      break;
+    }
+    case U_EMR_FILLRGN: {
+      const auto rec = r.as<U_EMRFILLRGN>(0, offsetof(U_EMRFILLRGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRFILLRGN, RgnData), rec.cbRgnData);
+      const GdiBrush* brush = brushAt(rec.ihBrush);
+      if (region && brush) p_.fillRegion(*region, *brush);
+      break;
+    }
+    case U_EMR_FRAMERGN: {
+      const auto rec = r.as<U_EMRFRAMERGN>(0, offsetof(U_EMRFRAMERGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRFRAMERGN, RgnData), rec.cbRgnData);
+      const GdiBrush* brush = brushAt(rec.ihBrush);
+      if (region && brush) p_.frameRegion(*region, *brush, sizeOf(rec.szlStroke));
+      break;
+    }
+    case U_EMR_INVERTRGN:
+    case U_EMR_PAINTRGN: {
+      // PAINTRGN has INVERTRGN's layout.
+      const auto rec = r.as<U_EMRINVERTRGN>(0, offsetof(U_EMRINVERTRGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRINVERTRGN, RgnData), rec.cbRgnData);
+      if (!region) break;
+      if (type == U_EMR_INVERTRGN)
+        p_.invertRegion(*region);
+      else
+        p_.fillRegion(*region, p_.dc().brush);
+      break;
+    }
+    case U_EMR_EXTSELECTCLIPRGN: {
+      const auto rec = r.as<U_EMREXTSELECTCLIPRGN>(0, offsetof(U_EMREXTSELECTCLIPRGN, RgnData));
+      if (rec.iMode < U_RGN_MIN || rec.iMode > U_RGN_MAX) break;
+      p_.selectClipRegion(rec.cbRgnData
+                              ? regionOf(r, offsetof(U_EMREXTSELECTCLIPRGN, RgnData), rec.cbRgnData)
+                              : std::nullopt,
+                          RegionOp(rec.iMode));
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Pens, brushes, fonts and palettes: made, selected and deleted.
+bool EmfPlayback::objectRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
     case U_EMR_SELECTOBJECT: {
       const uint32_t index = r.as<U_EMRSELECTOBJECT>().ihObject;
       if (gdi::isStockObject(index))
@@ -761,34 +778,6 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_DELETEOBJECT:
       p_.deleteObject(r.as<U_EMRDELETEOBJECT>().ihObject);
       break;
-    case U_EMR_ANGLEARC: {
-      const auto rec = r.as<U_EMRANGLEARC>();
-      p_.angleArc(pointOf(rec.ptlCenter), rec.nRadius, rec.eStartAngle, rec.eSweepAngle);
-      break;
-    }
-    case U_EMR_ELLIPSE:
-      p_.ellipse(edgesOf(r.as<U_EMRELLIPSE>().rclBox));
-      break;
-    case U_EMR_RECTANGLE:
-      p_.rectangle(edgesOf(r.as<U_EMRRECTANGLE>().rclBox));
-      break;
-    case U_EMR_ROUNDRECT: {
-      const auto rec = r.as<U_EMRROUNDRECT>();
-      p_.roundRect(edgesOf(rec.rclBox), sizeOf(rec.szlCorner));
-      break;
-    }
-    case U_EMR_ARC:
-    case U_EMR_ARCTO:
-    case U_EMR_CHORD:
-    case U_EMR_PIE: {
-      const ArcShape shape = type == U_EMR_ARC     ? ArcShape::Arc
-                             : type == U_EMR_ARCTO ? ArcShape::ArcTo
-                             : type == U_EMR_CHORD ? ArcShape::Chord
-                                                   : ArcShape::Pie;
-      const auto rec = r.as<U_EMRARC>();
-      p_.arc(edgesOf(rec.rclBox), pointOf(rec.ptlStart), pointOf(rec.ptlEnd), shape);
-      break;
-    }
     case U_EMR_SELECTPALETTE: {
       const uint32_t index = r.as<U_EMRSELECTPALETTE>().ihPal;
       if (gdi::isStockObject(index))
@@ -818,21 +807,121 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.setPaletteEntries(rec.ihPal, rec.iStart, entries);
       break;
     }
+    case U_EMR_EXTCREATEFONTINDIRECTW:
+      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, fontOf(r));
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Lines, curves and shapes.
+bool EmfPlayback::drawingRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
+    case U_EMR_POLYBEZIER:
+      p_.polyBezier(polyPoints(r, true));
+      break;
+    case U_EMR_POLYGON:
+      p_.polygon(polyPoints(r, true));
+      break;
+    case U_EMR_POLYLINE:
+      p_.polyline(polyPoints(r, true));
+      break;
+    case U_EMR_POLYBEZIERTO:
+      p_.polyBezierTo(polyPoints(r, true));
+      break;
+    case U_EMR_POLYLINETO:
+      p_.polylineTo(polyPoints(r, true));
+      break;
+    case U_EMR_POLYPOLYLINE:
+      p_.polyPolyline(polyPolys(r, true));
+      break;
+    case U_EMR_POLYPOLYGON:
+      p_.polyPolygon(polyPolys(r, true));
+      break;
+    case U_EMR_POLYBEZIER16:
+      p_.polyBezier(polyPoints(r, false));
+      break;
+    case U_EMR_POLYGON16:
+      p_.polygon(polyPoints(r, false));
+      break;
+    case U_EMR_POLYLINE16:
+      p_.polyline(polyPoints(r, false));
+      break;
+    case U_EMR_POLYBEZIERTO16:
+      p_.polyBezierTo(polyPoints(r, false));
+      break;
+    case U_EMR_POLYLINETO16:
+      p_.polylineTo(polyPoints(r, false));
+      break;
+    case U_EMR_POLYPOLYLINE16:
+      p_.polyPolyline(polyPolys(r, false));
+      break;
+    case U_EMR_POLYPOLYGON16:
+      p_.polyPolygon(polyPolys(r, false));
+      break;
+    case U_EMR_POLYDRAW:
+    case U_EMR_POLYDRAW16: {
+      // The points, then one point type per point.
+      const bool wide = type == U_EMR_POLYDRAW;
+      const uint32_t n = wide ? r.as<U_EMRPOLYDRAW>(0, offsetof(U_EMRPOLYDRAW, aptl)).cptl
+                              : r.as<U_EMRPOLYDRAW16>(0, offsetof(U_EMRPOLYDRAW16, apts)).cpts;
+      const uint64_t pointsAt =
+          wide ? offsetof(U_EMRPOLYDRAW, aptl) : offsetof(U_EMRPOLYDRAW16, apts);
+      const QPolygonF pts = wide ? points32(r, pointsAt, n) : points16(r, pointsAt, n);
+      const uint64_t typesAt =
+          pointsAt + uint64_t(n) * (wide ? sizeof(U_POINTL) : sizeof(U_POINT16));
+      if (pts.size() != qsizetype(n) || !r.has(typesAt, n)) break;
+      std::vector<uint8_t> kinds(r.data() + typesAt, r.data() + typesAt + n);
+      p_.polyDraw(pts, kinds);
+      break;
+    }
+    case U_EMR_SETPIXELV: {
+      const auto rec = r.as<U_EMRSETPIXELV>();
+      p_.setPixel(pointOf(rec.ptlPixel), colorOf(colorRef(rec.crColor), palette()));
+      break;
+    }
+    case U_EMR_ANGLEARC: {
+      const auto rec = r.as<U_EMRANGLEARC>();
+      p_.angleArc(pointOf(rec.ptlCenter), rec.nRadius, rec.eStartAngle, rec.eSweepAngle);
+      break;
+    }
+    case U_EMR_ELLIPSE:
+      p_.ellipse(edgesOf(r.as<U_EMRELLIPSE>().rclBox));
+      break;
+    case U_EMR_RECTANGLE:
+      p_.rectangle(edgesOf(r.as<U_EMRRECTANGLE>().rclBox));
+      break;
+    case U_EMR_ROUNDRECT: {
+      const auto rec = r.as<U_EMRROUNDRECT>();
+      p_.roundRect(edgesOf(rec.rclBox), sizeOf(rec.szlCorner));
+      break;
+    }
+    case U_EMR_ARC:
+    case U_EMR_ARCTO:
+    case U_EMR_CHORD:
+    case U_EMR_PIE: {
+      const ArcShape shape = type == U_EMR_ARC     ? ArcShape::Arc
+                             : type == U_EMR_ARCTO ? ArcShape::ArcTo
+                             : type == U_EMR_CHORD ? ArcShape::Chord
+                                                   : ArcShape::Pie;
+      const auto rec = r.as<U_EMRARC>();
+      p_.arc(edgesOf(rec.rclBox), pointOf(rec.ptlStart), pointOf(rec.ptlEnd), shape);
+      break;
+    }
     case U_EMR_LINETO:
       p_.lineTo(pointOf(r.as<U_EMRLINETO>().ptl));
       break;
-    case U_EMR_SETARCDIRECTION:
-      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == U_AD_CLOCKWISE
-                             ? ArcDirection::Clockwise
-                             : ArcDirection::CounterClockwise);
-      break;
-    case U_EMR_SETMITERLIMIT: {
-      // Written as an integer by some programs and as a float by others.
-      const uint32_t raw = r.as<U_EMRSETMITERLIMIT>().eMiterLimit;
-      const double limit = raw < 1000 ? double(raw) : double(std::bit_cast<float>(raw));
-      if (std::isfinite(limit) && limit >= 1 && limit < 1000) p_.setMiterLimit(limit);
-      break;
-    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Paths: collected, then drawn or made the clip.
+bool EmfPlayback::pathRecord(uint32_t type) {
+  switch (type) {
     case U_EMR_BEGINPATH:
       p_.beginPath();
       break;
@@ -857,49 +946,18 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_WIDENPATH:
       p_.widenPath();
       break;
-    case U_EMR_SELECTCLIPPATH: {
-      const uint32_t mode = r.as<U_EMRSELECTCLIPPATH>().iMode;
-      if (mode >= U_RGN_MIN && mode <= U_RGN_MAX) p_.selectClipPath(RegionOp(mode));
-      break;
-    }
     case U_EMR_ABORTPATH:
       p_.abortPath();
       break;
-    case U_EMR_FILLRGN: {
-      const auto rec = r.as<U_EMRFILLRGN>(0, offsetof(U_EMRFILLRGN, RgnData));
-      const auto region = regionOf(r, offsetof(U_EMRFILLRGN, RgnData), rec.cbRgnData);
-      const GdiBrush* brush = brushAt(rec.ihBrush);
-      if (region && brush) p_.fillRegion(*region, *brush);
-      break;
-    }
-    case U_EMR_FRAMERGN: {
-      const auto rec = r.as<U_EMRFRAMERGN>(0, offsetof(U_EMRFRAMERGN, RgnData));
-      const auto region = regionOf(r, offsetof(U_EMRFRAMERGN, RgnData), rec.cbRgnData);
-      const GdiBrush* brush = brushAt(rec.ihBrush);
-      if (region && brush) p_.frameRegion(*region, *brush, sizeOf(rec.szlStroke));
-      break;
-    }
-    case U_EMR_INVERTRGN:
-    case U_EMR_PAINTRGN: {
-      // PAINTRGN has INVERTRGN's layout.
-      const auto rec = r.as<U_EMRINVERTRGN>(0, offsetof(U_EMRINVERTRGN, RgnData));
-      const auto region = regionOf(r, offsetof(U_EMRINVERTRGN, RgnData), rec.cbRgnData);
-      if (!region) break;
-      if (type == U_EMR_INVERTRGN)
-        p_.invertRegion(*region);
-      else
-        p_.fillRegion(*region, p_.dc().brush);
-      break;
-    }
-    case U_EMR_EXTSELECTCLIPRGN: {
-      const auto rec = r.as<U_EMREXTSELECTCLIPRGN>(0, offsetof(U_EMREXTSELECTCLIPRGN, RgnData));
-      if (rec.iMode < U_RGN_MIN || rec.iMode > U_RGN_MAX) break;
-      p_.selectClipRegion(rec.cbRgnData
-                              ? regionOf(r, offsetof(U_EMREXTSELECTCLIPRGN, RgnData), rec.cbRgnData)
-                              : std::nullopt,
-                          RegionOp(rec.iMode));
-      break;
-    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Bitmaps and gradients.
+bool EmfPlayback::bitmapRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
     case U_EMR_BITBLT:
     case U_EMR_STRETCHBLT:
     case U_EMR_MASKBLT:
@@ -909,9 +967,18 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_TRANSPARENTBLT:
       blt(type, r);
       break;
-    case U_EMR_EXTCREATEFONTINDIRECTW:
-      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, fontOf(r));
+    case U_EMR_GRADIENTFILL:
+      gradientFill(r);
       break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Text output.
+bool EmfPlayback::textRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
     case U_EMR_EXTTEXTOUTA:
       text(r, false);
       break;
@@ -921,44 +988,52 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_SMALLTEXTOUT:
       smallText(r);
       break;
-    case U_EMR_GRADIENTFILL: {
-      // The fixed part, the vertices, then the triangles or rectangles
-      // naming them.
-      const auto rec = r.as<U_EMRGRADIENTFILL>();
-      const uint32_t nVer = rec.nTriVert, nObj = rec.nGradObj, mode = rec.ulMode;
-      constexpr uint64_t verticesAt = sizeof(U_EMRGRADIENTFILL);
-      if (!r.has(verticesAt, uint64_t(nVer) * sizeof(U_TRIVERTEX))) break;
-      std::vector<GdiPlayer::Vertex> v;
-      v.reserve(nVer);
-      for (uint32_t i = 0; i < nVer; ++i) {
-        const auto t = r.as<U_TRIVERTEX>(verticesAt + sizeof(U_TRIVERTEX) * uint64_t(i));
-        v.push_back({QPointF(t.x, t.y), QColor(t.Red >> 8, t.Green >> 8, t.Blue >> 8)});
-      }
-      const uint64_t objAt = verticesAt + sizeof(U_TRIVERTEX) * uint64_t(nVer);
-      if (mode == U_GRADIENT_FILL_TRIANGLE) {
-        std::vector<std::array<uint32_t, 3>> tris;
-        for (uint32_t i = 0; i < nObj; ++i) {
-          const uint64_t at = objAt + sizeof(U_GRADIENT3) * uint64_t(i);
-          if (!r.has(at, sizeof(U_GRADIENT3))) break;
-          const auto g = r.as<U_GRADIENT3>(at);
-          tris.push_back({g.Vertex1, g.Vertex2, g.Vertex3});
-        }
-        p_.gradientFillTriangle(v, tris);
-      } else {
-        std::vector<std::pair<uint32_t, uint32_t>> rects;
-        for (uint32_t i = 0; i < nObj; ++i) {
-          const uint64_t at = objAt + sizeof(U_GRADIENT4) * uint64_t(i);
-          if (!r.has(at, sizeof(U_GRADIENT4))) break;
-          const auto g = r.as<U_GRADIENT4>(at);
-          rects.emplace_back(g.UpperLeft, g.LowerRight);
-        }
-        p_.gradientFillRect(v, rects, mode == U_GRADIENT_FILL_RECT_V);
-      }
-      break;
-    }
     default:
-      break;
+      return false;
   }
+  return true;
+}
+
+void EmfPlayback::gradientFill(const RecordReader& r) {
+  // The fixed part, the vertices, then the triangles or rectangles
+  // naming them.
+  const auto rec = r.as<U_EMRGRADIENTFILL>();
+  const uint32_t nVer = rec.nTriVert, nObj = rec.nGradObj, mode = rec.ulMode;
+  constexpr uint64_t verticesAt = sizeof(U_EMRGRADIENTFILL);
+  if (!r.has(verticesAt, uint64_t(nVer) * sizeof(U_TRIVERTEX))) return;
+  std::vector<GdiPlayer::Vertex> v;
+  v.reserve(nVer);
+  for (uint32_t i = 0; i < nVer; ++i) {
+    const auto t = r.as<U_TRIVERTEX>(verticesAt + sizeof(U_TRIVERTEX) * uint64_t(i));
+    v.push_back({QPointF(t.x, t.y), QColor(t.Red >> 8, t.Green >> 8, t.Blue >> 8)});
+  }
+  const uint64_t objAt = verticesAt + sizeof(U_TRIVERTEX) * uint64_t(nVer);
+  if (mode == U_GRADIENT_FILL_TRIANGLE) {
+    std::vector<std::array<uint32_t, 3>> tris;
+    for (uint32_t i = 0; i < nObj; ++i) {
+      const uint64_t at = objAt + sizeof(U_GRADIENT3) * uint64_t(i);
+      if (!r.has(at, sizeof(U_GRADIENT3))) break;
+      const auto g = r.as<U_GRADIENT3>(at);
+      tris.push_back({g.Vertex1, g.Vertex2, g.Vertex3});
+    }
+    p_.gradientFillTriangle(v, tris);
+  } else {
+    std::vector<std::pair<uint32_t, uint32_t>> rects;
+    for (uint32_t i = 0; i < nObj; ++i) {
+      const uint64_t at = objAt + sizeof(U_GRADIENT4) * uint64_t(i);
+      if (!r.has(at, sizeof(U_GRADIENT4))) break;
+      const auto g = r.as<U_GRADIENT4>(at);
+      rects.emplace_back(g.UpperLeft, g.LowerRight);
+    }
+    p_.gradientFillRect(v, rects, mode == U_GRADIENT_FILL_RECT_V);
+  }
+}
+
+// Each family's handler takes the records it knows and leaves the rest.
+void EmfPlayback::record(uint32_t type, const RecordReader& r) {
+  if (stateRecord(type, r) || clipRecord(type, r) || objectRecord(type, r)) return;
+  if (drawingRecord(type, r) || pathRecord(type) || bitmapRecord(type, r)) return;
+  textRecord(type, r);
 }
 
 }  // namespace

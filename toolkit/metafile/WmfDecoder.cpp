@@ -252,6 +252,13 @@ class WmfPlayback {
   void record(uint8_t fn, const RecordReader& r);
 
  private:
+  // One handler per family of records; each says whether it knew the record.
+  bool stateRecord(uint8_t fn, const RecordReader& r);
+  bool clipRecord(uint8_t fn, const RecordReader& r);
+  bool objectRecord(uint8_t fn, const RecordReader& r);
+  bool drawingRecord(uint8_t fn, const RecordReader& r);
+  bool bitmapRecord(uint8_t fn, const RecordReader& r);
+  bool textRecord(uint8_t fn, const RecordReader& r);
   QImage bitmap(uint8_t fn, const RecordReader& r) {
     const auto dib = bitmapIn(fn, r);
     return dib ? bitmaps_.image(*dib, palette(), DibAlpha::Ignore) : QImage();
@@ -295,7 +302,8 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
   }
 }
 
-void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
+// Mapping, drawing modes, colours and the saved contexts.
+bool WmfPlayback::stateRecord(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_SETBKCOLOR:
       p_.setBkColor(oneColor(r));
@@ -353,127 +361,35 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.scaleViewportExt(s.xNum, s.xDenom, s.yNum, s.yDenom);
       break;
     }
-    case U_WMR_LINETO:
-      p_.lineTo(onePoint(r));
-      break;
     case U_WMR_MOVETO:
       p_.moveTo(onePoint(r));
       break;
+    case U_WMR_SAVEDC:
+      p_.saveDC();
+      break;
+    case U_WMR_RESTOREDC:
+      p_.restoreDC(static_cast<int16_t>(oneValue(r)));
+      break;
+    case U_WMR_SETTEXTALIGN:
+      p_.setTextAlign(oneValue(r));
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Clipping, and the records that paint regions.
+bool WmfPlayback::clipRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
     case U_WMR_EXCLUDECLIPRECT:
       p_.excludeClipRect(oneRect(r));
       break;
     case U_WMR_INTERSECTCLIPRECT:
       p_.intersectClipRect(oneRect(r));
       break;
-    case U_WMR_ARC:
-    case U_WMR_PIE:
-    case U_WMR_CHORD: {
-      const auto a = r.as<wmf::Arc>();
-      const ArcShape shape = fn == U_WMR_ARC   ? ArcShape::Arc
-                             : fn == U_WMR_PIE ? ArcShape::Pie
-                                               : ArcShape::Chord;
-      p_.arc(toRect(a.box), toPoint(a.start), toPoint(a.end), shape);
-      break;
-    }
-    case U_WMR_ELLIPSE:
-      p_.ellipse(oneRect(r));
-      break;
-    case U_WMR_RECTANGLE:
-      p_.rectangle(oneRect(r));
-      break;
-    case U_WMR_ROUNDRECT: {
-      const auto rr = r.as<wmf::RoundRect>();
-      p_.roundRect(toRect(rr.rect), QSizeF(rr.cornerWidth, rr.cornerHeight));
-      break;
-    }
-    case U_WMR_PATBLT: {
-      const auto pb = r.as<wmf::PatBlt>();
-      p_.patBlt(QRectF(pb.x, pb.y, pb.width, pb.height),
-                wholeField(r, offsetof(wmf::PatBlt, rop), pb.rop));
-      break;
-    }
-    case U_WMR_SAVEDC:
-      p_.saveDC();
-      break;
-    case U_WMR_SETPIXEL: {
-      const auto px = r.as<wmf::SetPixel>();
-      p_.setPixel(toPoint(px.point),
-                  colorOf(wholeField(r, offsetof(wmf::SetPixel, color), px.color), palette()));
-      break;
-    }
     case U_WMR_OFFSETCLIPRGN:
       p_.offsetClipRegion(onePoint(r));
-      break;
-    case U_WMR_TEXTOUT: {
-      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
-      constexpr uint64_t textAt = sizeof(wmf::TextOut);
-      if (!r.has(textAt, count)) break;
-      TextRun run;
-      run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
-      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
-      run.ansi = true;
-      p_.textOut(run);
-      break;
-    }
-    case U_WMR_EXTTEXTOUT: {
-      const auto e = r.as<wmf::ExtTextOut>();
-      TextRun run;
-      run.reference = toPoint(e.reference);
-      const int count = std::max<int>(0, e.length);
-      run.options = e.options;
-      uint64_t at = sizeof(wmf::ExtTextOut);
-      if (run.options & (U_ETO_OPAQUE | U_ETO_CLIPPED)) {
-        run.rect = toRect(r.as<wmf::RectLTRB>(at));
-        at += sizeof(wmf::RectLTRB);
-      }
-      if (!r.has(at, count)) break;
-      const QByteArray bytes(r.data() + at, count);
-      run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
-      run.ansi = true;
-      const uint64_t dxAt = at + ((count + 1) & ~1);
-      // 16-bit advances: x alone, or x and y.
-      const int step = (run.options & U_ETO_PDY) ? 4 : 2;
-      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
-        run.dx.reserve(count);
-        for (int i = 0; i < count; ++i) {
-          run.dx.push_back(r.i16(dxAt + step * i));
-          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
-        }
-      }
-      p_.textOut(run);
-      break;
-    }
-    case U_WMR_BITBLT:
-    case U_WMR_DIBBITBLT:
-    case U_WMR_STRETCHBLT:
-    case U_WMR_DIBSTRETCHBLT:
-    case U_WMR_STRETCHDIB:
-    case U_WMR_SETDIBTODEV:
-      blt(fn, r);
-      break;
-    case U_WMR_POLYGON:
-      p_.polygon(pointList(r));
-      break;
-    case U_WMR_POLYLINE:
-      p_.polyline(pointList(r));
-      break;
-    case U_WMR_POLYPOLYGON: {
-      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
-      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
-      if (!r.has(countsAt, uint64_t(n) * sizeof(uint16_t))) break;
-      std::vector<QPolygonF> polys;
-      uint64_t at = countsAt + uint64_t(n) * sizeof(uint16_t);
-      for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t count = r.u16(countsAt + i * sizeof(uint16_t));
-        if (!r.has(at, uint64_t(count) * sizeof(wmf::PointXY))) break;
-        polys.push_back(pointsAt(r, at, count));
-        at += uint64_t(count) * sizeof(wmf::PointXY);
-      }
-      p_.polyPolygon(polys);
-      break;
-    }
-    case U_WMR_RESTOREDC:
-      p_.restoreDC(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_FILLREGION: {
       const auto fr = r.as<wmf::FillRegion>();
@@ -507,12 +423,18 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
         p_.selectClipRegion(std::nullopt, RegionOp::Copy);
       break;
     }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Pens, brushes, fonts, palettes and regions: made, selected and deleted.
+bool WmfPlayback::objectRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
     case U_WMR_SELECTOBJECT:
     case U_WMR_SELECTPALETTE:
       p_.selectObject(oneValue(r));
-      break;
-    case U_WMR_SETTEXTALIGN:
-      p_.setTextAlign(oneValue(r));
       break;
     case U_WMR_DELETEOBJECT:
       p_.deleteObject(oneValue(r));
@@ -595,8 +517,147 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.addObject(GdiPlaceholder{});
       break;
     default:
-      break;
+      return false;
   }
+  return true;
+}
+
+// Lines, curves and shapes.
+bool WmfPlayback::drawingRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_LINETO:
+      p_.lineTo(onePoint(r));
+      break;
+    case U_WMR_ARC:
+    case U_WMR_PIE:
+    case U_WMR_CHORD: {
+      const auto a = r.as<wmf::Arc>();
+      const ArcShape shape = fn == U_WMR_ARC   ? ArcShape::Arc
+                             : fn == U_WMR_PIE ? ArcShape::Pie
+                                               : ArcShape::Chord;
+      p_.arc(toRect(a.box), toPoint(a.start), toPoint(a.end), shape);
+      break;
+    }
+    case U_WMR_ELLIPSE:
+      p_.ellipse(oneRect(r));
+      break;
+    case U_WMR_RECTANGLE:
+      p_.rectangle(oneRect(r));
+      break;
+    case U_WMR_ROUNDRECT: {
+      const auto rr = r.as<wmf::RoundRect>();
+      p_.roundRect(toRect(rr.rect), QSizeF(rr.cornerWidth, rr.cornerHeight));
+      break;
+    }
+    case U_WMR_SETPIXEL: {
+      const auto px = r.as<wmf::SetPixel>();
+      p_.setPixel(toPoint(px.point),
+                  colorOf(wholeField(r, offsetof(wmf::SetPixel, color), px.color), palette()));
+      break;
+    }
+    case U_WMR_POLYGON:
+      p_.polygon(pointList(r));
+      break;
+    case U_WMR_POLYLINE:
+      p_.polyline(pointList(r));
+      break;
+    case U_WMR_POLYPOLYGON: {
+      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
+      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
+      if (!r.has(countsAt, uint64_t(n) * sizeof(uint16_t))) break;
+      std::vector<QPolygonF> polys;
+      uint64_t at = countsAt + uint64_t(n) * sizeof(uint16_t);
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t count = r.u16(countsAt + i * sizeof(uint16_t));
+        if (!r.has(at, uint64_t(count) * sizeof(wmf::PointXY))) break;
+        polys.push_back(pointsAt(r, at, count));
+        at += uint64_t(count) * sizeof(wmf::PointXY);
+      }
+      p_.polyPolygon(polys);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Bitmaps and fills by raster operation.
+bool WmfPlayback::bitmapRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_PATBLT: {
+      const auto pb = r.as<wmf::PatBlt>();
+      p_.patBlt(QRectF(pb.x, pb.y, pb.width, pb.height),
+                wholeField(r, offsetof(wmf::PatBlt, rop), pb.rop));
+      break;
+    }
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+    case U_WMR_STRETCHDIB:
+    case U_WMR_SETDIBTODEV:
+      blt(fn, r);
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Text output.
+bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_TEXTOUT: {
+      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
+      constexpr uint64_t textAt = sizeof(wmf::TextOut);
+      if (!r.has(textAt, count)) break;
+      TextRun run;
+      run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
+      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
+      run.ansi = true;
+      p_.textOut(run);
+      break;
+    }
+    case U_WMR_EXTTEXTOUT: {
+      const auto e = r.as<wmf::ExtTextOut>();
+      TextRun run;
+      run.reference = toPoint(e.reference);
+      const int count = std::max<int>(0, e.length);
+      run.options = e.options;
+      uint64_t at = sizeof(wmf::ExtTextOut);
+      if (run.options & (U_ETO_OPAQUE | U_ETO_CLIPPED)) {
+        run.rect = toRect(r.as<wmf::RectLTRB>(at));
+        at += sizeof(wmf::RectLTRB);
+      }
+      if (!r.has(at, count)) break;
+      const QByteArray bytes(r.data() + at, count);
+      run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
+      run.ansi = true;
+      const uint64_t dxAt = at + ((count + 1) & ~1);
+      // 16-bit advances: x alone, or x and y.
+      const int step = (run.options & U_ETO_PDY) ? 4 : 2;
+      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
+        run.dx.reserve(count);
+        for (int i = 0; i < count; ++i) {
+          run.dx.push_back(r.i16(dxAt + step * i));
+          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
+        }
+      }
+      p_.textOut(run);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Each family's handler takes the records it knows and leaves the rest.
+void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
+  if (stateRecord(fn, r) || clipRecord(fn, r) || objectRecord(fn, r)) return;
+  if (drawingRecord(fn, r) || bitmapRecord(fn, r)) return;
+  textRecord(fn, r);
 }
 
 struct Bounds {
