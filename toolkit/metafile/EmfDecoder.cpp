@@ -359,25 +359,9 @@ QTransform transformOf(const U_XFORM& x) {
 
 // EXTCREATEFONTINDIRECTW holds a LOGFONT, or a longer structure that begins
 // with one; only the LOGFONT is read.
-GdiFont fontOf(const RecordReader& r) {
+GdiFont logFontIn(const RecordReader& r) {
   static_assert(offsetof(U_LOGFONT_PANOSE, elfLogFont) == 0);
-  const auto lf = r.as<U_LOGFONT>(offsetof(U_EMREXTCREATEFONTINDIRECTW, elfw));
-  GdiFont f;
-  f.height = lf.lfHeight;
-  f.width = lf.lfWidth;
-  f.escapement = lf.lfEscapement;
-  f.orientation = lf.lfOrientation;
-  f.weight = lf.lfWeight;
-  f.italic = lf.lfItalic;
-  f.underline = lf.lfUnderline;
-  f.strikeOut = lf.lfStrikeOut;
-  f.charSet = lf.lfCharSet;
-  f.pitchAndFamily = lf.lfPitchAndFamily;
-  for (const uint16_t c : lf.lfFaceName) {
-    if (c == 0) break;
-    f.face.append(QChar(c));
-  }
-  return f;
+  return metafile::fontOf(r.as<U_LOGFONT>(offsetof(U_EMREXTCREATEFONTINDIRECTW, elfw)));
 }
 
 QString utf16At(const RecordReader& r, uint64_t off, uint32_t count) {
@@ -808,7 +792,7 @@ bool EmfPlayback::objectRecord(uint32_t type, const RecordReader& r) {
       break;
     }
     case U_EMR_EXTCREATEFONTINDIRECTW:
-      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, fontOf(r));
+      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, logFontIn(r));
       break;
     default:
       return false;

@@ -478,24 +478,10 @@ bool WmfPlayback::objectRecord(uint8_t fn, const RecordReader& r) {
       p_.addObject(pen);
       break;
     }
-    case U_WMR_CREATEFONTINDIRECT: {
-      const auto lf = r.as<wmf::CreateFontIndirect>();
-      GdiFont f;
-      f.height = lf.height;
-      f.width = lf.width;
-      f.escapement = lf.escapement;
-      f.orientation = lf.orientation;
-      f.weight = lf.weight;
-      f.italic = lf.italic;
-      f.underline = lf.underline;
-      f.strikeOut = lf.strikeOut;
-      f.charSet = lf.charSet;
-      f.pitchAndFamily = lf.pitchAndFamily;
-      // The face ends at its NUL or at the record's end, past which as() reads zeros.
-      f.face = QString::fromLatin1(lf.face, qsizetype(qstrnlen(lf.face, sizeof lf.face)));
-      p_.addObject(f);
+    case U_WMR_CREATEFONTINDIRECT:
+      // A face cut short with the record ends there: as() reads zeros past the end.
+      p_.addObject(metafile::fontOf(r.as<wmf::CreateFontIndirect>().font));
       break;
-    }
     case U_WMR_CREATEBRUSHINDIRECT: {
       const auto lb = r.as<wmf::CreateBrushIndirect>();
       GdiBrush b;
@@ -739,6 +725,37 @@ void addBounds(uint8_t fn, const RecordReader& r, Bounds& b, double fontHeight) 
   }
 }
 
+// The size on screen of a WMF without a placeable header, from the frame of
+// its window or drawing (logical units) and its map mode.
+QSizeF bareNaturalSize(const QRectF& frame, int mapMode) {
+  const QRectF n = frame.normalized();
+  // A bare WMF does not say what its units are. Metric map modes say so
+  // themselves; otherwise the units are taken as screen pixels, unless the
+  // frame is far bigger than a screen, which is how twips (1440 per inch)
+  // pictures look.
+  double perInch = 96;
+  switch (mapMode) {
+    case U_MM_LOMETRIC:
+      perInch = 254;
+      break;
+    case U_MM_HIMETRIC:
+      perInch = 2540;
+      break;
+    case U_MM_LOENGLISH:
+      perInch = 100;
+      break;
+    case U_MM_HIENGLISH:
+      perInch = 1000;
+      break;
+    case U_MM_TWIPS:
+      perInch = 1440;
+      break;
+    default:
+      if (std::max(n.width(), n.height()) > 4000) perInch = 1440;
+  }
+  return QSizeF(n.width() / perInch * 96, n.height() / perInch * 96);
+}
+
 }  // namespace
 
 MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileName) {
@@ -810,7 +827,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       mapMode = oneValue(r);
     } else {
       if (fn == U_WMR_CREATEFONTINDIRECT) {
-        const int16_t height = r.as<wmf::CreateFontIndirect>().height;
+        const int16_t height = r.as<wmf::CreateFontIndirect>().font.lfHeight;
         if (height != 0) fontHeight = std::abs(height);
       }
       addBounds(fn, r, bounds, fontHeight);
@@ -842,32 +859,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     } else {
       frame = QRectF(0, 0, 100, 100);
     }
-    const QRectF n = frame.normalized();
-    // A bare WMF does not say what its units are. Metric map modes say so
-    // themselves; otherwise the units are taken as screen pixels, unless the
-    // frame is far bigger than a screen, which is how twips (1440 per inch)
-    // pictures look.
-    double perInch = 96;
-    switch (mapMode) {
-      case U_MM_LOMETRIC:
-        perInch = 254;
-        break;
-      case U_MM_HIMETRIC:
-        perInch = 2540;
-        break;
-      case U_MM_LOENGLISH:
-        perInch = 100;
-        break;
-      case U_MM_HIENGLISH:
-        perInch = 1000;
-        break;
-      case U_MM_TWIPS:
-        perInch = 1440;
-        break;
-      default:
-        if (std::max(n.width(), n.height()) > 4000) perInch = 1440;
-    }
-    natural = QSizeF(n.width() / perInch * 96, n.height() / perInch * 96);
+    natural = bareNaturalSize(frame, mapMode);
   }
   const double over = std::max(natural.width(), natural.height()) / MetafileContent::kMaxSide;
   if (over > 1) natural /= over;
