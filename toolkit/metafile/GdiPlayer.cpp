@@ -37,6 +37,31 @@ double metricUnitMm(MapMode mode) {
   }
 }
 
+// The painter's anti-aliasing and composition mode for one drawing call:
+// changed through this guard, they are back as they were when it goes, on
+// every way out of the call.
+class PainterModes {
+ public:
+  explicit PainterModes(QPainter& painter)
+      : painter_(painter),
+        antialiased_(painter.testRenderHint(QPainter::Antialiasing)),
+        mode_(painter.compositionMode()) {}
+  ~PainterModes() {
+    painter_.setCompositionMode(mode_);
+    painter_.setRenderHint(QPainter::Antialiasing, antialiased_);
+  }
+  PainterModes(const PainterModes&) = delete;
+  PainterModes& operator=(const PainterModes&) = delete;
+
+  void setAntialiasing(bool on) { painter_.setRenderHint(QPainter::Antialiasing, on); }
+  void setComposition(QPainter::CompositionMode mode) { painter_.setCompositionMode(mode); }
+
+ private:
+  QPainter& painter_;
+  bool antialiased_;
+  QPainter::CompositionMode mode_;
+};
+
 QColor invertedColor(QColor c) {
   return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
 }
@@ -126,6 +151,10 @@ QTransform GdiPlayer::pageTransform() const {
 
 QTransform GdiPlayer::logicalToDevice() const {
   return dc_.world * pageTransform();
+}
+
+QTransform GdiPlayer::logicalToOutput() const {
+  return logicalToDevice() * setup_.deviceToOutput;
 }
 
 double GdiPlayer::outputScale() const {
@@ -445,7 +474,7 @@ QBrush GdiPlayer::qtBrush(const GdiBrush& b) const {
   return QBrush(color);
 }
 
-void GdiPlayer::setCompositionForRop2() {
+QPainter::CompositionMode GdiPlayer::compositionForRop2() const {
   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
   if (rasterOps_) {
     switch (dc_.rop2) {
@@ -471,7 +500,7 @@ void GdiPlayer::setCompositionForRop2() {
         break;
     }
   }
-  painter_.setCompositionMode(mode);
+  return mode;
 }
 
 void GdiPlayer::applyClip() {
@@ -530,14 +559,14 @@ void GdiPlayer::drawDeviceShape(const QPainterPath& device, bool fill, bool stro
   if (!spendOnDevice(device, fill)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
-  setCompositionForRop2();
+  PainterModes modes(painter_);
+  modes.setComposition(compositionForRop2());
   if (fill) {
     QPainterPath p = device;
     p.setFillRule(dc_.fillRule);
     fillDevice(p, dc_.brush);
   }
   if (stroke) strokeDevice(device);
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void GdiPlayer::drawShape(const QPainterPath& logical, bool fill, bool stroke) {
@@ -975,7 +1004,7 @@ void GdiPlayer::selectClipRegion(const std::optional<QRegion>& deviceRegion, Reg
 
 void GdiPlayer::offsetClipRegion(QPointF logicalOffset) {
   if (!dc_.clip) return;
-  const QTransform t = logicalToDevice() * setup_.deviceToOutput;
+  const QTransform t = logicalToOutput();
   const QPointF d = t.map(logicalOffset) - t.map(QPointF(0, 0));
   if (std::abs(d.x()) > 1e6 || std::abs(d.y()) > 1e6) return;
   dc_.clip->translate(int(std::lround(d.x())), int(std::lround(d.y())));
@@ -1020,9 +1049,9 @@ void GdiPlayer::invertRegion(const QRegion& logical) {
   if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
-  painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
+  PainterModes modes(painter_);
+  modes.setComposition(QPainter::RasterOp_NotDestination);
   painter_.fillPath(dev, Qt::black);
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -1031,7 +1060,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   // dest is in logical units; a negative extent mirrors the bitmap, as in GDI.
   QRectF s = src.normalized().intersected(QRectF(image.rect()));
   if (s.isEmpty() || dest.width() == 0 || dest.height() == 0) return;
-  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
+  const QTransform toOutput = logicalToOutput();
   const QRectF target = dest.normalized();
   if (!spend(toOutput.mapRect(target))) return;
   const QRect whole = s.toAlignedRect();
@@ -1042,7 +1071,8 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   QImage part = whole == image.rect() ? image : image.copy(whole);
   if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
   // Antialiased edges would let the paper show through between tiled bitmaps.
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   const QPainter::CompositionMode mode = painter_.compositionMode();
   if (mode < QPainter::RasterOp_SourceOrDestination) {
     painter_.setTransform(toOutput);
@@ -1053,10 +1083,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
     QRect out = toOutput.mapRect(target).toAlignedRect();
     if (painter_.device())
       out &= QRect(0, 0, painter_.device()->width(), painter_.device()->height());
-    if (out.isEmpty()) {
-      painter_.setRenderHint(QPainter::Antialiasing, true);
-      return;
-    }
+    if (out.isEmpty()) return;
     QImage placed(out.size(), QImage::Format_ARGB32_Premultiplied);
     placed.fill(Qt::transparent);
     {
@@ -1068,7 +1095,6 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
     painter_.setTransform(QTransform());
     painter_.drawImage(out.topLeft(), placed);
   }
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRectF& sourceRect,
@@ -1152,9 +1178,9 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
     default:
       break;
   }
-  painter_.setCompositionMode(mode);
+  PainterModes modes(painter_);
+  modes.setComposition(mode);
   drawImageDevice(dest, image, sourceRect);
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void GdiPlayer::alphaBlend(const QRectF& dest, const QImage& source, const QRectF& sourceRect,
@@ -1189,7 +1215,8 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   switch (op) {
     case gdi::rop3::Blackness:
       painter_.fillPath(dev, Qt::black);
@@ -1199,13 +1226,13 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
       break;
     case gdi::rop3::DstInvert:
       if (rasterOps_) {
-        painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
+        modes.setComposition(QPainter::RasterOp_NotDestination);
         painter_.fillPath(dev, Qt::black);
       }
       break;
     case gdi::rop3::PatInvert:
       if (rasterOps_) {
-        painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        modes.setComposition(QPainter::RasterOp_SourceXorDestination);
         painter_.fillPath(dev, qtBrush(dc_.brush));
       }
       break;
@@ -1215,8 +1242,6 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
       fillDevice(dev, dc_.brush);
       break;
   }
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
@@ -1224,9 +1249,10 @@ void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
                                  bool vertical) {
   if (inPath_) return;
   applyClip();
-  painter_.setTransform(logicalToDevice() * setup_.deviceToOutput);
-  painter_.setRenderHint(QPainter::Antialiasing, false);
-  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
+  const QTransform toOutput = logicalToOutput();
+  painter_.setTransform(toOutput);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   for (const auto& [a, b] : rects) {
     if (a >= v.size() || b >= v.size()) continue;
     const QRectF r = QRectF(v[a].point, v[b].point).normalized();
@@ -1237,15 +1263,16 @@ void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
     g.setColorAt(1, v[b].color);
     painter_.fillRect(r, g);
   }
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
                                      const std::vector<std::array<uint32_t, 3>>& triangles) {
   if (inPath_) return;
   applyClip();
-  painter_.setTransform(logicalToDevice() * setup_.deviceToOutput);
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  const QTransform toOutput = logicalToOutput();
+  painter_.setTransform(toOutput);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   painter_.setPen(Qt::NoPen);
   // Gouraud shading, approximated by flat sub-triangles with interpolated colour.
   constexpr int kSteps = 8;
@@ -1256,7 +1283,6 @@ void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
         float(a.color.greenF() * t + b.color.greenF() * u + c.color.greenF() * w),
         float(a.color.blueF() * t + b.color.blueF() * u + c.color.blueF() * w));
   };
-  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   for (const auto& tri : triangles) {
     if (tri[0] >= v.size() || tri[1] >= v.size() || tri[2] >= v.size()) continue;
     const Vertex &a = v[tri[0]], &b = v[tri[1]], &c = v[tri[2]];
@@ -1278,7 +1304,6 @@ void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
       }
     }
   }
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 }  // namespace ostrel

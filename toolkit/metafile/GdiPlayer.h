@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRectF>
@@ -13,8 +14,6 @@
 
 #include "toolkit/metafile/DeviceContext.h"
 #include "toolkit/metafile/GdiObject.h"
-
-class QPainter;
 
 namespace ostrel {
 
@@ -178,6 +177,7 @@ class GdiPlayer {
 
  private:
   QTransform pageTransform() const;
+  QTransform logicalToOutput() const;
   bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
   bool spendOnDevice(const QPainterPath& device, bool filled);
   void applyClip();
@@ -190,7 +190,7 @@ class GdiPlayer {
   QPen qtPen() const;
   QBrush qtBrush(const GdiBrush& brush) const;
   QColor mixedColor(QColor color) const;
-  void setCompositionForRop2();
+  QPainter::CompositionMode compositionForRop2() const;
   QRectF gdiRectDevice(const QRectF& edges, bool stroked) const;
   void boxShape(const QRectF& edges, bool ellipse);
   void drawGlyphs(const QString& s, const QFont& font, int pixelSize);
