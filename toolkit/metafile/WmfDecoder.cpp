@@ -800,7 +800,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     const uint32_t words = head.size;
     const uint16_t function = head.function;
     const uint64_t size = uint64_t(words) * 2;
-    if (words < 3 || offset + size > total) {
+    if (words < sizeof(wmf::RecordHeader) / 2 || offset + size > total) {
       c.truncated = true;
       break;
     }
