@@ -312,5 +312,63 @@ TEST(EmfPlayback, PaintsStretchedIntoTheTarget) {
   EXPECT_TRUE(isColor(img, 110, 40, qRgb(255, 255, 255)));
 }
 
+// Each stock brush by its name, drawn after a red brush was selected: a
+// wrong index shows the red or another grey.
+struct StockBrushCase {
+  const char* name;
+  uint32_t stock;
+  QRgb expected;
+};
+
+class EmfStockBrush : public ::testing::TestWithParam<StockBrushCase> {};
+
+TEST_P(EmfStockBrush, SelectsTheNamedBrush) {
+  const StockBrushCase& c = GetParam();
+  EmfBuilder b;
+  redBrush(b).add(U_EMR_SELECTOBJECT, {c.stock}).add(U_EMR_RECTANGLE, {10, 10, 90, 90});
+  EXPECT_TRUE(isColor(B::render(b.finish()), 50, 50, c.expected, 8)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stock, EmfStockBrush,
+    ::testing::Values(StockBrushCase{"white", U_WHITE_BRUSH, qRgb(255, 255, 255)},
+                      StockBrushCase{"light grey", U_LTGRAY_BRUSH, qRgb(192, 192, 192)},
+                      StockBrushCase{"grey", U_GRAY_BRUSH, qRgb(128, 128, 128)},
+                      StockBrushCase{"dark grey", U_DKGRAY_BRUSH, qRgb(64, 64, 64)},
+                      StockBrushCase{"black", U_BLACK_BRUSH, qRgb(0, 0, 0)},
+                      StockBrushCase{"null", U_NULL_BRUSH, qRgb(255, 255, 255)},
+                      StockBrushCase{"DC brush", U_STOCK_OBJECT | 18, qRgb(255, 255, 255)}));
+
+// A bitmap-less BITBLT (a fill by raster operation alone) changes the
+// painter's composition and anti-aliasing for itself only: what is drawn
+// next is neither combined with the page nor drawn with jagged edges.
+TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
+  constexpr uint32_t kOne = 0x3F800000;  // 1.0f
+  EmfBuilder b;
+  // BITBLT without a bitmap: bounds, destination, DSTINVERT, source corner,
+  // identity source transform, background colour, no bitmap.
+  QByteArray fill = B::words32({0, 0, 100, 100, 0, 0, 60, 100, U_DSTINVERT, 0, 0});
+  fill += B::words32({kOne, 0, 0, kOne, 0, 0});
+  fill += B::words32({0, U_DIB_RGB_COLORS, 0, 0, 0, 0});
+  b.add(U_EMR_BITBLT, fill);
+  // A region painted with the brush (no shape sets a composition of its
+  // own), then an ellipse.
+  redBrush(b)
+      .add(U_EMR_PAINTRGN, {70, 10, 90, 30, 48, 32, 1, 1, 16, 70, 10, 90, 30, 70, 10, 90, 30})
+      .add(U_EMR_ELLIPSE, {60, 40, 95, 90});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 10, 10, qRgb(0, 0, 0)));  // white paper inverted
+  EXPECT_TRUE(isColor(img, 80, 20, qRgb(255, 0, 0), 8));
+  EXPECT_TRUE(isColor(img, 80, 65, qRgb(255, 0, 0), 8));
+  // Along the ellipse's curved edge pixels lie between red and white.
+  int blended = 0;
+  for (int y = 40; y < 90; ++y)
+    for (int x = 60; x < 100; ++x) {
+      const QRgb c = img.pixel(x, y);
+      blended += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
+    }
+  EXPECT_GT(blended, 10);
+}
+
 }  // namespace
 }  // namespace ostrel::test
