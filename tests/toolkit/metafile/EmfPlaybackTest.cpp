@@ -25,7 +25,7 @@ bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
 EmfBuilder& redBrush(EmfBuilder& b, uint32_t color = kRed) {
   b.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, color, 0});
   b.add(U_EMR_SELECTOBJECT, {1});
-  b.add(U_EMR_SELECTOBJECT, {0x80000008});  // NULL_PEN
+  b.add(U_EMR_SELECTOBJECT, {U_NULL_PEN});
   return b;
 }
 
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MappingCase{"text mode", {}, {10, 10, 20, 20}, {15, 15}, {40, 40}},
                       // Ten logical units per pixel shrink; a viewport ten times the window grows.
                       MappingCase{"anisotropic scale up",
-                                  {{U_EMR_SETMAPMODE, {8}},
+                                  {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}},
                                    {U_EMR_SETWINDOWEXTEX, {10, 10}},
                                    {U_EMR_SETVIEWPORTEXTEX, {100, 100}}},
                                   {5, 5, 4, 4},
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {30, 30}},
                       // y pointing up: logical y 10..40 lands 60..90 pixels down.
                       MappingCase{"y flipped",
-                                  {{U_EMR_SETMAPMODE, {8}},
+                                  {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}},
                                    {U_EMR_SETWINDOWEXTEX, {100, 100}},
                                    {U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)}},
                                    {U_EMR_SETVIEWPORTORGEX, {0, 100}}},
@@ -131,12 +131,12 @@ TEST(EmfPlayback, ClipRegionClipsAndResets) {
 
 TEST(EmfPlayback, SaveAndRestoreBringBackTheBrush) {
   EmfBuilder b;
-  b.add(U_EMR_SELECTOBJECT, {0x80000008})
+  b.add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_SAVEDC, QByteArray())
-      .add(U_EMR_SELECTOBJECT, {0x80000004})  // BLACK_BRUSH
+      .add(U_EMR_SELECTOBJECT, {U_BLACK_BRUSH})
       .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
       .add(U_EMR_RESTOREDC, {uint32_t(-1)})
-      .add(U_EMR_SELECTOBJECT, {0x80000008})
+      .add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_RECTANGLE, {50, 0, 100, 100});  // white stock brush again
   const QImage img = B::render(b.finish());
   EXPECT_TRUE(isColor(img, 25, 50, qRgb(0, 0, 0)));
@@ -206,7 +206,7 @@ TEST(EmfPlayback, PaletteEntriesKeepTheirByteOrder) {
       .add(U_EMR_SETPALETTEENTRIES, {1, 1, 1, kGreen})  // entry 1 becomes green
       .add(U_EMR_SELECTPALETTE, {1})
       .add(U_EMR_CREATEBRUSHINDIRECT, {3, 0, kPaletteIndex | 1, 0})
-      .add(U_EMR_SELECTOBJECT, {0x80000008})  // NULL_PEN
+      .add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_SELECTOBJECT, {2})
       .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
       .add(U_EMR_SELECTOBJECT, {3})
@@ -243,7 +243,7 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
   for (bool flip : {false, true}) {
     EmfBuilder b;
     if (flip) {
-      b.add(U_EMR_SETMAPMODE, {8})
+      b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
           .add(U_EMR_SETWINDOWEXTEX, {100, 100})
           .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
           .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
