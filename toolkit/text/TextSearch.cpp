@@ -622,6 +622,36 @@ TextSearch::Result TextSearch::findNext(const TextSnapshot& text, qint64 from, q
   return result;
 }
 
+std::vector<TextSearch::Match> TextSearch::matchesIn(QStringView text) const {
+  std::vector<Match> found;
+  if (!problem().isEmpty()) return found;
+  if (options_.regularExpression) {
+    for (QRegularExpressionMatchIterator it = expression_.globalMatch(text); it.hasNext();) {
+      const QRegularExpressionMatch m = it.next();
+      if (m.capturedLength() > 0) found.push_back({m.capturedStart(), m.capturedLength()});
+    }
+    return found;
+  }
+  const Qt::CaseSensitivity cs = options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+  const qsizetype n = needle_.size();
+  const auto wordAt = [&](qsizetype i) {
+    return i >= 0 && i < text.size() && isWordCharacter(text[i].unicode());
+  };
+  const bool firstIsWord = isWordCharacter(needle_.front().unicode());
+  const bool lastIsWord = isWordCharacter(needle_.back().unicode());
+  for (qsizetype i = 0;;) {
+    const qsizetype at = text.indexOf(QStringView(needle_), i, cs);
+    if (at < 0) return found;
+    if (options_.wholeWords &&
+        ((firstIsWord && wordAt(at - 1)) || (lastIsWord && wordAt(at + n)))) {
+      i = at + 1;
+      continue;
+    }
+    found.push_back({at, n});
+    i = at + n;
+  }
+}
+
 TextSearch::Result TextSearch::findPrevious(const TextSnapshot& text, qint64 from, qint64 before,
                                             const Progress& progress) const {
   // Windows of growing size, each searched forwards, from before backwards.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "toolkit/files/TextCodec.h"
 #include "toolkit/text/TextSnapshot.h"
@@ -63,6 +64,9 @@ class TextSearch {
   // The first match starting in [from, to).
   Result findNext(const TextSnapshot& text, qint64 from, qint64 to,
                   const Progress& progress = {}) const;
+  // The matches in a short text of its own (a line in view), by the same
+  // rules, positions relative to it.
+  std::vector<Match> matchesIn(QStringView text) const;
   // The last match starting in [from, before).
   Result findPrevious(const TextSnapshot& text, qint64 from, qint64 before,
                       const Progress& progress = {}) const;
