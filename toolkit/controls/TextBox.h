@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <functional>
 #include <memory>
 
 #include "toolkit/controls/ControlGeometry.h"
@@ -72,6 +73,13 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
 
   // The menu the right mouse button shows; the caller owns it.
   QMenu* createContextMenu();
+  // Adds the owner's entries to that menu.
+  void setContextMenuExtension(std::function<void(QMenu*)> extend);
+
+  // Ranges (start, length) of a line's text in view to mark as found, in
+  // the highlight colour, lighter than the selection.
+  using Highlighter = std::function<QList<QPair<int, int>>(QStringView text)>;
+  void setHighlighter(Highlighter highlighter);
 
  signals:
   void textChanged();
@@ -148,6 +156,8 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   bool caretShown_ = true;
   bool dragging_ = false;
   QBasicTimer blink_;
+  std::function<void(QMenu*)> extendMenu_;
+  Highlighter highlighter_;
 };
 
 }  // namespace ostrel

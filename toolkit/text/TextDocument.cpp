@@ -29,6 +29,10 @@ namespace {
 constexpr qsizetype kChunk = 64 * 1024;
 constexpr qint64 kWriteChunk = 1024 * 1024;
 constexpr qint64 kEncodeUnits = 64 * 1024;
+// Changes longer than this find their line ends by scanning the whole text
+// once, which is cheaper than decoding the change into one string.
+constexpr qint64 kRescanAbove = 4 * 1024 * 1024;
+constexpr qint64 kRescanChunk = 1024 * 1024;
 
 bool isLineEnd(QChar c) {
   return c == u'\n' || c == u'\r';
@@ -61,8 +65,9 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
                   .arg(FileNames::shown(fileName), reason));
   };
   try {
-    document->original_ = std::make_unique<TextSource>(std::move(bytes), codec, progress);
-    document->lineEnds_ = document->original_->takeLineEnds();
+    auto source = std::make_shared<TextSource>(std::move(bytes), codec, progress);
+    document->lineEnds_ = source->takeLineEnds();
+    document->original_ = std::move(source);
   } catch (const std::bad_alloc&) {
     throw refuse(
         QCoreApplication::translate("TextDocument", "there is not enough memory to hold it"));
@@ -193,18 +198,23 @@ void TextDocument::replacePieces(qint64 position, qint64 removeLength,
   while (last < pieces_.size() && pieceStarts_[last] < position + removeLength) ++last;
   if (removed) removed->assign(pieces_.begin() + first, pieces_.begin() + last);
   pieces_.erase(pieces_.begin() + first, pieces_.begin() + last);
-  std::size_t at = first;
+  const auto continues = [](const Piece& before, const Piece& piece) {
+    return before.source == piece.source && before.start + before.length == piece.start;
+  };
+  // Typing extends the piece before it, so a typed line stays one piece.
+  std::vector<Piece> merged;
+  merged.reserve(pieces.size());
   for (const Piece& piece : pieces) {
     if (piece.length == 0) continue;
-    // Typing extends the piece before it, so a typed line stays one piece.
-    if (at > 0 && pieces_[at - 1].source == piece.source &&
-        pieces_[at - 1].start + pieces_[at - 1].length == piece.start) {
-      pieces_[at - 1].length += piece.length;
-      continue;
+    Piece* before = merged.empty() ? (first > 0 ? &pieces_[first - 1] : nullptr) : &merged.back();
+    if (before && continues(*before, piece)) {
+      before->length += piece.length;
+    } else {
+      merged.push_back(piece);
     }
-    pieces_.insert(pieces_.begin() + at, piece);
-    ++at;
   }
+  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(first), merged.begin(),
+                 merged.end());
   length_ += insertLength - removeLength;
   renumberPieces(first == 0 ? 0 : first - 1);
 }
@@ -254,10 +264,87 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
           static_cast<qint64>(found.size())};
 }
 
+TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed, qint64 inserted) {
+  const qint64 before = lineEnds_.count();
+  LineIndex ends;
+  QString chunk;
+  qint64 at = 0;
+  // A CR waits for the next unit: an LF makes the two one line end.
+  std::optional<LineIndex::End> cr;
+  for (const Piece& piece : pieces_) {
+    for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
+      chunk.clear();
+      appendPieceText(piece, offset, qMin(kRescanChunk, piece.length - offset), chunk);
+      const char16_t* units = reinterpret_cast<const char16_t*>(chunk.utf16());
+      const qsizetype n = chunk.size();
+      for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = units[i];
+        if (cr) {
+          ends.append(c == u'\n' ? cr->next + 1 : cr->next, c == u'\n' ? 2 : 1);
+          cr.reset();
+          if (c == u'\n') continue;
+        }
+        if (c == u'\n') {
+          ends.append(at + i + 1, 1);
+        } else if (c == u'\r') {
+          cr = LineIndex::End{at + i + 1, 1};
+        }
+      }
+      at += n;
+    }
+  }
+  if (cr) ends.append(cr->next, 1);
+  lineEnds_ = std::move(ends);
+  return {position, removed, inserted, 0, before, lineEnds_.count()};
+}
+
+TextSnapshot TextDocument::snapshot() const {
+  return {original_, added_, pieces_};
+}
+
+void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& with) {
+  if (ranges.empty()) return;
+  const qint64 first = ranges.front().position;
+  const qint64 end = ranges.back().position + ranges.back().length;
+  const std::vector<Piece> replacement = addText(with);
+  std::vector<Piece> pieces;
+  pieces.reserve(ranges.size() * 2 + 1);
+  qint64 kept = first;
+  qint64 inserted = 0;
+  for (const Range& range : ranges) {
+    if (range.position > kept) {
+      const std::vector<Piece> between = piecesIn(kept, range.position - kept);
+      pieces.insert(pieces.end(), between.begin(), between.end());
+      inserted += range.position - kept;
+    }
+    pieces.insert(pieces.end(), replacement.begin(), replacement.end());
+    inserted += with.size();
+    kept = range.position + range.length;
+  }
+  auto step = std::make_unique<Step>();
+  step->position = first;
+  step->removedLength = end - first;
+  step->insertedLength = inserted;
+  step->stateBefore = state_;
+  replacePieces(first, end - first, pieces, inserted, &step->removed);
+  const Change change = end - first > kRescanAbove || inserted > kRescanAbove
+                            ? rebuildLines(first, end - first, inserted)
+                            : updateLines(first, end - first, inserted);
+  redo_.clear();
+  step->stateAfter = ++nextState_;
+  state_ = step->stateAfter;
+  undo_.push_back(std::move(step));
+  coalescing_ = false;
+  ++revision_;
+  if (listener_) listener_(change);
+}
+
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
-  const Change change = updateLines(position, removeLength, insertLength);
+  const Change change = removeLength > kRescanAbove || insertLength > kRescanAbove
+                            ? rebuildLines(position, removeLength, insertLength)
+                            : updateLines(position, removeLength, insertLength);
   ++revision_;
   if (listener_) listener_(change);
 }

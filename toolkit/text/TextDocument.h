@@ -11,6 +11,7 @@
 
 #include "toolkit/files/TextCodec.h"
 #include "toolkit/text/LineIndex.h"
+#include "toolkit/text/TextSnapshot.h"
 
 namespace ostrel {
 
@@ -88,6 +89,10 @@ class TextDocument {
 
   // The one edit. Positions inside a surrogate pair move to its start.
   void replace(qint64 position, qint64 removeLength, const QString& insert);
+  // Replaces every range (in order, none overlapping) with the same text, as
+  // one undo step. The text between them stays where it is stored, so this
+  // costs the number of ranges, not the length of the text.
+  void replaceAll(const std::vector<Range>& ranges, const QString& with);
   // Typing coalesces: single-character inserts and backspaces at the running
   // position form one undo step until a line end is typed, an edit happens
   // elsewhere, or this is called (the caret moved, the document was saved).
@@ -116,20 +121,19 @@ class TextDocument {
   // True when write would succeed with codec (checks only what may fail).
   bool canEncode(const TextCodec& codec) const;
 
+  // The text as it stands now, for reading on another thread.
+  TextSnapshot snapshot() const;
+
   // One listener (the widget), called after every change.
   void setChangeListener(std::function<void(const Change&)> listener) {
     listener_ = std::move(listener);
   }
 
  private:
-  struct Piece {
-    int source;  // kOriginal or an index into added_
-    qint64 start;
-    qint64 length;
-  };
+  using Piece = TextPiece;
   struct Step;
 
-  static constexpr int kOriginal = -1;
+  static constexpr int kOriginal = TextPiece::kOriginal;
 
   std::size_t pieceIndexAt(qint64 position) const;
   void splitAt(qint64 position);
@@ -144,6 +148,8 @@ class TextDocument {
   // Brings the line index up to date after [position, position + removed)
   // became inserted units.
   Change updateLines(qint64 position, qint64 removed, qint64 inserted);
+  // Finds every line end afresh, for changes too large to look at piecewise.
+  Change rebuildLines(qint64 position, qint64 removed, qint64 inserted);
   void renumberPieces(std::size_t from);
   void applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                  qint64 insertLength);
@@ -152,7 +158,7 @@ class TextDocument {
 
   TextCodec codec_;
   TextCodec loadedCodec_;
-  std::unique_ptr<TextSource> original_;
+  std::shared_ptr<const TextSource> original_;
   // Added text in chunks that never move, so pieces may point into them;
   // typing goes into the open one, a large paste is a chunk of its own.
   std::vector<QString> added_;

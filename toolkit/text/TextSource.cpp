@@ -305,6 +305,59 @@ void TextSource::appendText(qint64 position, qint64 length, QString& out) const 
   out.append(QStringView(units).sliced(before, qMin<qint64>(length, units.size() - before)));
 }
 
+TextSource::Storage TextSource::storage() const {
+  switch (mode_) {
+    case Mode::Table:
+      return Storage::Table;
+    case Mode::Ascii:
+    case Mode::Utf8:
+      return Storage::Utf8;
+    case Mode::Utf16LE:
+      return Storage::Utf16LE;
+    case Mode::Utf16BE:
+      return Storage::Utf16BE;
+    case Mode::Utf32LE:
+      return Storage::Utf32LE;
+    case Mode::Utf32BE:
+      return Storage::Utf32BE;
+    case Mode::Decoded:
+      break;
+  }
+  return Storage::Decoded;
+}
+
+qint64 TextSource::byteOffsetOf(qint64 position) const {
+  int before = 0;
+  return byteOffsetOf(position, &before);
+}
+
+qint64 TextSource::positionOfByte(qint64 offset) const {
+  offset = qBound<qint64>(0, offset, bodySize_);
+  switch (mode_) {
+    case Mode::Table:
+    case Mode::Ascii:
+      return offset;
+    case Mode::Utf16LE:
+    case Mode::Utf16BE:
+      return offset / 2;
+    case Mode::Decoded:
+      return -1;
+    case Mode::Utf8:
+    case Mode::Utf32LE:
+    case Mode::Utf32BE:
+      break;
+  }
+  if (offset >= bodySize_) return length_;
+  const qint64 block = offset / kBlock;
+  qint64 units = checkpoints_[static_cast<std::size_t>(block)];
+  if (mode_ == Mode::Utf8) return units + Utf8::countUnits(body_ + block * kBlock, body_ + offset);
+  const bool big = mode_ == Mode::Utf32BE;
+  for (qint64 at = block * kBlock; at < offset; at += 4) {
+    units += unitsOf(CodeUnits::load32(body_ + at, big));
+  }
+  return units;
+}
+
 QByteArrayView TextSource::bytesOf(qint64 position, qint64 length) const {
   if (positions_ == Positions::Decoded) {
     if (position == 0 && length == length_) return {body_, bodySize_};

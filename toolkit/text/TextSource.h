@@ -43,6 +43,16 @@ class TextSource {
   // The whole file as read, the byte-order mark included.
   const QByteArray& bytes() const { return bytes_; }
 
+  // How the units are stored, for those who search the bytes themselves.
+  enum class Storage { Table, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Decoded };
+  Storage storage() const;
+  // The bytes after the byte-order mark.
+  QByteArrayView body() const { return {body_, bodySize_}; }
+  // The byte offset in the body where the character holding position starts.
+  qint64 byteOffsetOf(qint64 position) const;
+  // The unit position of the character starting at offset in the body.
+  qint64 positionOfByte(qint64 offset) const;
+
  private:
   // How a unit position finds its bytes: one byte a unit (a byte table, or
   // UTF-8 holding nothing beyond ASCII), two (UTF-16), through the counts
