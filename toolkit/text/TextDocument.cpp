@@ -270,7 +270,7 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
   QString chunk;
   qint64 at = 0;
   // A CR waits for the next unit: an LF makes the two one line end.
-  std::optional<LineIndex::End> cr;
+  qint64 afterCr = -1;
   for (const Piece& piece : pieces_) {
     for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
       chunk.clear();
@@ -279,21 +279,21 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
       const qsizetype n = chunk.size();
       for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = units[i];
-        if (cr) {
-          ends.append(c == u'\n' ? cr->next + 1 : cr->next, c == u'\n' ? 2 : 1);
-          cr.reset();
+        if (afterCr >= 0) {
+          ends.append(c == u'\n' ? afterCr + 1 : afterCr, c == u'\n' ? 2 : 1);
+          afterCr = -1;
           if (c == u'\n') continue;
         }
         if (c == u'\n') {
           ends.append(at + i + 1, 1);
         } else if (c == u'\r') {
-          cr = LineIndex::End{at + i + 1, 1};
+          afterCr = at + i + 1;
         }
       }
       at += n;
     }
   }
-  if (cr) ends.append(cr->next, 1);
+  if (afterCr >= 0) ends.append(afterCr, 1);
   lineEnds_ = std::move(ends);
   return {position, removed, inserted, 0, before, lineEnds_.count()};
 }
