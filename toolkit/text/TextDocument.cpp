@@ -173,6 +173,11 @@ void TextDocument::splitAt(qint64 position) {
 
 std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 length) const {
   std::vector<Piece> out;
+  appendPiecesIn(position, length, out);
+  return out;
+}
+
+void TextDocument::appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const {
   for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
     const qint64 offset = position - pieceStarts_[i];
     const qint64 take = qMin(length, pieces_[i].length - offset);
@@ -180,7 +185,6 @@ std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 
     position += take;
     length -= take;
   }
-  return out;
 }
 
 void TextDocument::replacePieces(qint64 position, qint64 removeLength,
@@ -314,31 +318,43 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   if (ranges.empty()) return;
   const qint64 first = ranges.front().position;
   const qint64 end = ranges.back().position + ranges.back().length;
+  // What could be redone is gone now; its pieces are let go before the new ones are made.
+  redo_.clear();
   const std::vector<Piece> replacement = addText(with);
-  std::vector<Piece> pieces;
-  pieces.reserve(ranges.size() * 2 + 1);
+  auto step = std::make_unique<Step>();
+  step->position = first;
+  step->removedLength = end - first;
+  step->stateBefore = state_;
+  splitAt(first);
+  splitAt(end);
+  step->removed = piecesIn(first, end - first);
+  // The new table is made whole and takes the old one's place, so there is
+  // never more than one large copy.
+  std::vector<Piece> table;
+  table.reserve(pieces_.size() + ranges.size() * 2 + 1);
+  std::size_t i = 0;
+  for (; i < pieces_.size() && pieceStarts_[i] < first; ++i) table.push_back(pieces_[i]);
   qint64 kept = first;
   qint64 inserted = 0;
   for (const Range& range : ranges) {
     if (range.position > kept) {
-      const std::vector<Piece> between = piecesIn(kept, range.position - kept);
-      pieces.insert(pieces.end(), between.begin(), between.end());
+      appendPiecesIn(kept, range.position - kept, table);
       inserted += range.position - kept;
     }
-    pieces.insert(pieces.end(), replacement.begin(), replacement.end());
+    table.insert(table.end(), replacement.begin(), replacement.end());
     inserted += with.size();
     kept = range.position + range.length;
   }
-  auto step = std::make_unique<Step>();
-  step->position = first;
-  step->removedLength = end - first;
+  while (i < pieces_.size() && pieceStarts_[i] < end) ++i;
+  table.insert(table.end(), pieces_.begin() + static_cast<std::ptrdiff_t>(i), pieces_.end());
+  pieces_.swap(table);
+  table = {};
+  length_ += inserted - (end - first);
+  renumberPieces(0);
   step->insertedLength = inserted;
-  step->stateBefore = state_;
-  replacePieces(first, end - first, pieces, inserted, &step->removed);
   const Change change = end - first > kRescanAbove || inserted > kRescanAbove
                             ? rebuildLines(first, end - first, inserted)
                             : updateLines(first, end - first, inserted);
-  redo_.clear();
   step->stateAfter = ++nextState_;
   state_ = step->stateAfter;
   undo_.push_back(std::move(step));
@@ -350,6 +366,11 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
+  // Undoing a Replace All leaves a table a fraction of the size it was.
+  if (pieces_.capacity() > 4 * pieces_.size() + 4096) {
+    pieces_.shrink_to_fit();
+    pieceStarts_.shrink_to_fit();
+  }
   const Change change = removeLength > kRescanAbove || insertLength > kRescanAbove
                             ? rebuildLines(position, removeLength, insertLength)
                             : updateLines(position, removeLength, insertLength);

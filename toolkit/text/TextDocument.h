@@ -141,6 +141,7 @@ class TextDocument {
   void replacePieces(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                      qint64 insertLength, std::vector<Piece>* removed);
   std::vector<Piece> piecesIn(qint64 position, qint64 length) const;
+  void appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const;
   std::vector<Piece> addText(const QString& text);
   void appendPieceText(const Piece& piece, qint64 offset, qint64 length, QString& out) const;
   qint64 snapToCharacter(qint64 position) const;
