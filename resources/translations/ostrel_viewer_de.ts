@@ -651,6 +651,14 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>No help viewer is available.</source>
         <translation>Es ist kein Hilfeanzeiger verfügbar.</translation>
     </message>
+    <message>
+        <source>This picture cannot be shown</source>
+        <translation>Dieses Bild kann nicht gezeigt werden</translation>
+    </message>
+    <message>
+        <source>No picture is selected. Click a picture file in the list to see it here, then click it here to see it at its natural size.</source>
+        <translation>Es ist kein Bild gewählt. Klicken Sie in der Liste auf eine Bilddatei, um sie hier zu sehen, und dann hier, um sie in natürlicher Größe zu sehen.</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::PictureLoader</name>
@@ -775,10 +783,6 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <translation>Die Datei „%1“ konnte nicht gelesen werden: %2.</translation>
     </message>
     <message>
-        <source>the picture is %1 × %2 pixels, more than the %3 megapixels (at most %4 pixels a side) this program shows</source>
-        <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel (höchstens %4 Pixel je Seite), die dieses Programm anzeigt</translation>
-    </message>
-    <message>
         <source>its header claims %1 × %2 pixels, far more than its %3 bytes can hold</source>
         <translation>ihr Kopf gibt %1 × %2 Pixel an, weit mehr, als ihre %3 Bytes fassen können</translation>
     </message>
@@ -801,6 +805,14 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>its %1 data is damaged or ends early</source>
         <translation>ihre %1-Daten sind beschädigt oder enden vorzeitig</translation>
+    </message>
+    <message>
+        <source>the picture is %1 × %2 pixels, and this program shows at most %3 pixels a side</source>
+        <translation>das Bild hat %1 × %2 Pixel, und dieses Programm zeigt höchstens %3 Pixel an einer Seite</translation>
+    </message>
+    <message>
+        <source>the picture is %1 × %2 pixels, more than the %3 megapixels this program shows</source>
+        <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel, die dieses Programm zeigt</translation>
     </message>
 </context>
 <context>

@@ -65,6 +65,12 @@ class TextCodec {
   // A whole file: the mark (when the codec has one and the bytes start with
   // it) is skipped.
   QString decode(QByteArrayView bytes) const;
+  // Bytes without a mark, appended to out: the one decoder of each encoding,
+  // for whole files and for any stretch of one that does not split a
+  // character. What cannot be read (a malformed or cut UTF-8 sequence, a
+  // UTF-32 value that is no character) becomes U+FFFD; an incomplete last
+  // unit of UTF-16 or UTF-32 is left out.
+  void appendDecoded(QByteArrayView bytes, QString& out) const;
   // A whole file, the mark first; nothing when a character has no bytes in
   // this codec's character set.
   std::optional<QByteArray> encode(QStringView text) const;

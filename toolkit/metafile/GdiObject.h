@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "toolkit/metafile/GdiNames.h"
+
 namespace ostrel {
 
 // The graphics objects a metafile creates and selects. They keep the values
@@ -20,7 +22,7 @@ struct GdiPen {
   double width = 0;    // logical units; 0 means one device pixel
   QColor color = Qt::black;
   std::vector<double> dashes;  // PS_USERSTYLE entries, logical units
-  bool isNull() const { return (style & 0x0F) == 5; }
+  bool isNull() const { return (style & U_PS_STYLE_MASK) == U_PS_NULL; }
 };
 
 enum class BrushKind { Solid, Null, Hatched, Pattern };

@@ -5,13 +5,10 @@
 #include <cmath>
 
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
 
 namespace ostrel {
-
-namespace {
-constexpr uint32_t kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
-}  // namespace
 
 TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTransform& l2d,
                        QPointF reference)
@@ -45,14 +42,14 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
 
-  if ((align_ & kTaCenter) == kTaCenter)
+  if ((align_ & U_TA_CENTER) == U_TA_CENTER)
     x0_ = -width_ / 2;
-  else if (align_ & kTaRight)
+  else if (align_ & U_TA_RIGHT)
     x0_ = -width_;
   baseline_ = ascent_;
-  if ((align_ & kTaBaseline) == kTaBaseline)
+  if ((align_ & U_TA_BASELINE) == U_TA_BASELINE)
     baseline_ = 0;
-  else if (align_ & kTaBottom)
+  else if (align_ & U_TA_BOTTOM)
     baseline_ = -descent_;
 
   const QPointF devRef = l2d.map(reference);
@@ -114,7 +111,7 @@ void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool cha
 
 QPointF TextLayout::endDevice() const {
   double move = 0;
-  if ((align_ & kTaCenter) != kTaCenter) move = (align_ & kTaRight) ? -width_ : width_;
+  if ((align_ & U_TA_CENTER) != U_TA_CENTER) move = (align_ & U_TA_RIGHT) ? -width_ : width_;
   return toDevice_.map(QPointF(move, 0));
 }
 

@@ -65,8 +65,9 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
                   .arg(FileNames::shown(fileName), reason));
   };
   try {
-    document->original_ =
-        std::make_shared<const TextSource>(std::move(bytes), codec, document->breaks_, progress);
+    auto source = std::make_shared<TextSource>(std::move(bytes), codec, progress);
+    document->lineEnds_ = source->takeLineEnds();
+    document->original_ = std::move(source);
   } catch (const std::bad_alloc&) {
     throw refuse(
         QCoreApplication::translate("TextDocument", "there is not enough memory to hold it"));
@@ -84,25 +85,27 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
 qint64 TextDocument::lineStart(qint64 line) const {
   if (line <= 0) return 0;
   line = qMin(line, lineCount() - 1);
-  return breaks_[line - 1] >> 2;
+  return lineEnds_.at(line - 1).next;
 }
 
 qint64 TextDocument::lineLength(qint64 line) const {
   line = qBound<qint64>(0, line, lineCount() - 1);
-  const qint64 end = line < static_cast<qint64>(breaks_.size())
-                         ? (breaks_[line] >> 2) - (breaks_[line] & 3)
-                         : length_;
+  qint64 end = length_;
+  if (line < lineEnds_.count()) {
+    const LineIndex::End lineEnd = lineEnds_.at(line);
+    end = lineEnd.next - lineEnd.length;
+  }
   return end - lineStart(line);
 }
 
 qint64 TextDocument::lineEndLength(qint64 line) const {
-  if (line < 0 || line >= static_cast<qint64>(breaks_.size())) return 0;
-  return breaks_[line] & 3;
+  if (line < 0 || line >= lineEnds_.count()) return 0;
+  return lineEnds_.at(line).length;
 }
 
 qint64 TextDocument::lineAt(qint64 position) const {
   position = qBound<qint64>(0, position, length_);
-  return std::upper_bound(breaks_.begin(), breaks_.end(), (position << 2) | 3) - breaks_.begin();
+  return lineEnds_.endsUpTo(position);
 }
 
 std::size_t TextDocument::pieceIndexAt(qint64 position) const {
@@ -241,36 +244,22 @@ std::vector<TextDocument::Piece> TextDocument::addText(const QString& text) {
 TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, qint64 inserted) {
   // A line end after position - 1 may have changed; those up to the first
   // character after the inserted text too (a CR before an LF joins it).
-  const auto first = static_cast<std::size_t>(
-      std::lower_bound(breaks_.begin(), breaks_.end(), position << 2) - breaks_.begin());
-  const auto last = static_cast<std::size_t>(
-      std::lower_bound(breaks_.begin(), breaks_.end(), (position + removed + 2) << 2) -
-      breaks_.begin());
+  const qint64 first = lineEnds_.firstEndFrom(position);
+  const qint64 last = lineEnds_.firstEndFrom(position + removed + 2);
   const qint64 from = qMax<qint64>(0, position - 2);
   const qint64 to = qMin(length_, position + inserted + 2);
   const QString around = text(from, to - from);
   const auto at = [&](qint64 p) { return around[p - from]; };
-  std::vector<qint64> found;
+  std::vector<LineIndex::End> found;
   for (qint64 p = qMax<qint64>(1, position); p <= qMin(length_, position + inserted + 1); ++p) {
     const QChar before = at(p - 1);
     if (before == u'\n') {
-      found.push_back((p << 2) | (p >= 2 && at(p - 2) == u'\r' ? 2 : 1));
+      found.push_back({p, p >= 2 && at(p - 2) == u'\r' ? 2 : 1});
     } else if (before == u'\r' && (p == length_ || at(p) != u'\n')) {
-      found.push_back((p << 2) | 1);
+      found.push_back({p, 1});
     }
   }
-  const qint64 shift = (inserted - removed) * 4;
-  for (std::size_t i = last; i < breaks_.size(); ++i) breaks_[i] += shift;
-  const std::size_t kept = qMin(found.size(), last - first);
-  std::copy(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(kept),
-            breaks_.begin() + static_cast<std::ptrdiff_t>(first));
-  if (found.size() > kept) {
-    breaks_.insert(breaks_.begin() + static_cast<std::ptrdiff_t>(first + kept),
-                   found.begin() + static_cast<std::ptrdiff_t>(kept), found.end());
-  } else {
-    breaks_.erase(breaks_.begin() + static_cast<std::ptrdiff_t>(first + kept),
-                  breaks_.begin() + static_cast<std::ptrdiff_t>(last));
-  }
+  lineEnds_.replace(first, last, found, inserted - removed);
   return {position,
           removed,
           inserted,
@@ -280,11 +269,12 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
 }
 
 TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed, qint64 inserted) {
-  const auto before = static_cast<qint64>(breaks_.size());
-  breaks_.clear();
+  const qint64 before = lineEnds_.count();
+  LineIndex ends;
   QString chunk;
   qint64 at = 0;
-  bool afterCr = false;
+  // A CR waits for the next unit: an LF makes the two one line end.
+  std::optional<LineIndex::End> cr;
   for (const Piece& piece : pieces_) {
     for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
       chunk.clear();
@@ -293,21 +283,23 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
       const qsizetype n = chunk.size();
       for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = units[i];
-        if (c == u'\n') {
-          if (afterCr) {
-            breaks_.back() += (qint64(1) << 2) + 1;
-          } else {
-            breaks_.push_back(((at + i + 1) << 2) | 1);
-          }
-        } else if (c == u'\r') {
-          breaks_.push_back(((at + i + 1) << 2) | 1);
+        if (cr) {
+          ends.append(c == u'\n' ? cr->next + 1 : cr->next, c == u'\n' ? 2 : 1);
+          cr.reset();
+          if (c == u'\n') continue;
         }
-        afterCr = c == u'\r';
+        if (c == u'\n') {
+          ends.append(at + i + 1, 1);
+        } else if (c == u'\r') {
+          cr = LineIndex::End{at + i + 1, 1};
+        }
       }
       at += n;
     }
   }
-  return {position, removed, inserted, 0, before, static_cast<qint64>(breaks_.size())};
+  if (cr) ends.append(cr->next, 1);
+  lineEnds_ = std::move(ends);
+  return {position, removed, inserted, 0, before, lineEnds_.count()};
 }
 
 TextSnapshot TextDocument::snapshot() const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "toolkit/files/TextCodec.h"
+#include "toolkit/text/LineIndex.h"
 #include "toolkit/text/TextSnapshot.h"
 
 namespace ostrel {
@@ -70,7 +71,7 @@ class TextDocument {
 
   qint64 length() const { return length_; }
   // At least 1: an empty text is one empty line.
-  qint64 lineCount() const { return static_cast<qint64>(breaks_.size()) + 1; }
+  qint64 lineCount() const { return lineEnds_.count() + 1; }
   qint64 lineStart(qint64 line) const;
   qint64 lineLength(qint64 line) const;
   // 0 (the last line), 1 or 2.
@@ -165,9 +166,7 @@ class TextDocument {
   int openChunk_ = -1;
   std::vector<Piece> pieces_;
   std::vector<qint64> pieceStarts_;
-  // One entry per line end: the position after it (the next line's start)
-  // shifted left by two, with the line end's length in the low two bits.
-  std::vector<qint64> breaks_;
+  LineIndex lineEnds_;
   qint64 length_ = 0;
 
   std::vector<std::unique_ptr<Step>> undo_;
