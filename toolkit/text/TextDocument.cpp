@@ -273,8 +273,9 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
   LineIndex ends;
   QString chunk;
   qint64 at = 0;
-  // A CR waits for the next unit: an LF makes the two one line end.
-  std::optional<LineIndex::End> cr;
+  // A CR waits for the next unit: an LF makes the two one line end. The
+  // position after the waiting CR, or 0.
+  qint64 cr = 0;
   for (const Piece& piece : pieces_) {
     for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
       chunk.clear();
@@ -283,21 +284,21 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
       const qsizetype n = chunk.size();
       for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = units[i];
-        if (cr) {
-          ends.append(c == u'\n' ? cr->next + 1 : cr->next, c == u'\n' ? 2 : 1);
-          cr.reset();
+        if (cr > 0) {
+          ends.append(c == u'\n' ? cr + 1 : cr, c == u'\n' ? 2 : 1);
+          cr = 0;
           if (c == u'\n') continue;
         }
         if (c == u'\n') {
           ends.append(at + i + 1, 1);
         } else if (c == u'\r') {
-          cr = LineIndex::End{at + i + 1, 1};
+          cr = at + i + 1;
         }
       }
       at += n;
     }
   }
-  if (cr) ends.append(cr->next, 1);
+  if (cr > 0) ends.append(cr, 1);
   lineEnds_ = std::move(ends);
   return {position, removed, inserted, 0, before, lineEnds_.count()};
 }

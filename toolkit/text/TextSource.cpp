@@ -306,21 +306,23 @@ void TextSource::appendText(qint64 position, qint64 length, QString& out) const 
 }
 
 TextSource::Storage TextSource::storage() const {
-  switch (mode_) {
-    case Mode::Table:
-      return Storage::Table;
-    case Mode::Ascii:
-    case Mode::Utf8:
+  using E = TextCodec::Encoding;
+  if (positions_ == Positions::Decoded) return Storage::Decoded;
+  switch (codec_.encoding()) {
+    case E::Utf8:
       return Storage::Utf8;
-    case Mode::Utf16LE:
+    case E::Utf16LE:
       return Storage::Utf16LE;
-    case Mode::Utf16BE:
+    case E::Utf16BE:
       return Storage::Utf16BE;
-    case Mode::Utf32LE:
+    case E::Utf32LE:
       return Storage::Utf32LE;
-    case Mode::Utf32BE:
+    case E::Utf32BE:
       return Storage::Utf32BE;
-    case Mode::Decoded:
+    case E::Windows1252:
+    case E::SingleByte:
+      return Storage::Table;
+    case E::MultiByte:
       break;
   }
   return Storage::Decoded;
@@ -333,25 +335,23 @@ qint64 TextSource::byteOffsetOf(qint64 position) const {
 
 qint64 TextSource::positionOfByte(qint64 offset) const {
   offset = qBound<qint64>(0, offset, bodySize_);
-  switch (mode_) {
-    case Mode::Table:
-    case Mode::Ascii:
+  switch (positions_) {
+    case Positions::ByteEach:
       return offset;
-    case Mode::Utf16LE:
-    case Mode::Utf16BE:
+    case Positions::TwoBytesEach:
       return offset / 2;
-    case Mode::Decoded:
+    case Positions::Decoded:
       return -1;
-    case Mode::Utf8:
-    case Mode::Utf32LE:
-    case Mode::Utf32BE:
+    case Positions::Counted:
       break;
   }
   if (offset >= bodySize_) return length_;
   const qint64 block = offset / kBlock;
   qint64 units = checkpoints_[static_cast<std::size_t>(block)];
-  if (mode_ == Mode::Utf8) return units + Utf8::countUnits(body_ + block * kBlock, body_ + offset);
-  const bool big = mode_ == Mode::Utf32BE;
+  if (codec_.encoding() == TextCodec::Encoding::Utf8) {
+    return units + Utf8::countUnits(body_ + block * kBlock, body_ + offset);
+  }
+  const bool big = bigEndian();
   for (qint64 at = block * kBlock; at < offset; at += 4) {
     units += unitsOf(CodeUnits::load32(body_ + at, big));
   }
