@@ -93,8 +93,9 @@ class TextDocument {
   // one undo step. The text between them stays where it is stored, so this
   // costs the number of ranges, not the length of the text.
   void replaceAll(const std::vector<Range>& ranges, const QString& with);
-  // Typing coalesces: single-character inserts and backspaces at the running
-  // position form one undo step until a line end is typed, an edit happens
+  // Typing coalesces: single-character inserts, and removals of one
+  // character before the running position (Backspace) or at it (Delete), form
+  // one undo step until a line end is typed, an edit happens
   // elsewhere, or this is called (the caret moved, the document was saved).
   void breakUndoCoalescing();
   bool canUndo() const;
