@@ -33,6 +33,8 @@ constexpr qint64 kEncodeUnits = 64 * 1024;
 // once, which is cheaper than decoding the change into one string.
 constexpr qint64 kRescanAbove = 4 * 1024 * 1024;
 constexpr qint64 kRescanChunk = 1024 * 1024;
+// The longest removal that joins a run of Backspaces or Deletes (one character).
+constexpr qint64 kDeletionRun = 64;
 
 bool isLineEnd(QChar c) {
   return c == u'\n' || c == u'\r';
@@ -176,6 +178,11 @@ void TextDocument::splitAt(qint64 position) {
 
 std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 length) const {
   std::vector<Piece> out;
+  appendPiecesIn(position, length, out);
+  return out;
+}
+
+void TextDocument::appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const {
   for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
     const qint64 offset = position - pieceStarts_[i];
     const qint64 take = qMin(length, pieces_[i].length - offset);
@@ -183,7 +190,6 @@ std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 
     position += take;
     length -= take;
   }
-  return out;
 }
 
 void TextDocument::replacePieces(qint64 position, qint64 removeLength,
@@ -269,8 +275,9 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
   LineIndex ends;
   QString chunk;
   qint64 at = 0;
-  // A CR waits for the next unit: an LF makes the two one line end.
-  qint64 afterCr = -1;
+  // A CR waits for the next unit: an LF makes the two one line end. The
+  // position after the waiting CR, or 0.
+  qint64 cr = 0;
   for (const Piece& piece : pieces_) {
     for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
       chunk.clear();
@@ -279,21 +286,21 @@ TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed,
       const qsizetype n = chunk.size();
       for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = units[i];
-        if (afterCr >= 0) {
-          ends.append(c == u'\n' ? afterCr + 1 : afterCr, c == u'\n' ? 2 : 1);
-          afterCr = -1;
+        if (cr > 0) {
+          ends.append(c == u'\n' ? cr + 1 : cr, c == u'\n' ? 2 : 1);
+          cr = 0;
           if (c == u'\n') continue;
         }
         if (c == u'\n') {
           ends.append(at + i + 1, 1);
         } else if (c == u'\r') {
-          afterCr = at + i + 1;
+          cr = at + i + 1;
         }
       }
       at += n;
     }
   }
-  if (afterCr >= 0) ends.append(afterCr, 1);
+  if (cr > 0) ends.append(cr, 1);
   lineEnds_ = std::move(ends);
   return {position, removed, inserted, 0, before, lineEnds_.count()};
 }
@@ -306,31 +313,43 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   if (ranges.empty()) return;
   const qint64 first = ranges.front().position;
   const qint64 end = ranges.back().position + ranges.back().length;
+  // What could be redone is gone now; its pieces are let go before the new ones are made.
+  redo_.clear();
   const std::vector<Piece> replacement = addText(with);
-  std::vector<Piece> pieces;
-  pieces.reserve(ranges.size() * 2 + 1);
+  auto step = std::make_unique<Step>();
+  step->position = first;
+  step->removedLength = end - first;
+  step->stateBefore = state_;
+  splitAt(first);
+  splitAt(end);
+  step->removed = piecesIn(first, end - first);
+  // The new table is made whole and takes the old one's place, so there is
+  // never more than one large copy.
+  std::vector<Piece> table;
+  table.reserve(pieces_.size() + ranges.size() * 2 + 1);
+  std::size_t i = 0;
+  for (; i < pieces_.size() && pieceStarts_[i] < first; ++i) table.push_back(pieces_[i]);
   qint64 kept = first;
   qint64 inserted = 0;
   for (const Range& range : ranges) {
     if (range.position > kept) {
-      const std::vector<Piece> between = piecesIn(kept, range.position - kept);
-      pieces.insert(pieces.end(), between.begin(), between.end());
+      appendPiecesIn(kept, range.position - kept, table);
       inserted += range.position - kept;
     }
-    pieces.insert(pieces.end(), replacement.begin(), replacement.end());
+    table.insert(table.end(), replacement.begin(), replacement.end());
     inserted += with.size();
     kept = range.position + range.length;
   }
-  auto step = std::make_unique<Step>();
-  step->position = first;
-  step->removedLength = end - first;
+  while (i < pieces_.size() && pieceStarts_[i] < end) ++i;
+  table.insert(table.end(), pieces_.begin() + static_cast<std::ptrdiff_t>(i), pieces_.end());
+  pieces_.swap(table);
+  table = {};
+  length_ += inserted - (end - first);
+  renumberPieces(0);
   step->insertedLength = inserted;
-  step->stateBefore = state_;
-  replacePieces(first, end - first, pieces, inserted, &step->removed);
   const Change change = end - first > kRescanAbove || inserted > kRescanAbove
                             ? rebuildLines(first, end - first, inserted)
                             : updateLines(first, end - first, inserted);
-  redo_.clear();
   step->stateAfter = ++nextState_;
   state_ = step->stateAfter;
   undo_.push_back(std::move(step));
@@ -342,6 +361,11 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
+  // Undoing a Replace All leaves a table a fraction of the size it was.
+  if (pieces_.capacity() > 4 * pieces_.size() + 4096) {
+    pieces_.shrink_to_fit();
+    pieceStarts_.shrink_to_fit();
+  }
   const Change change = removeLength > kRescanAbove || insertLength > kRescanAbove
                             ? rebuildLines(position, removeLength, insertLength)
                             : updateLines(position, removeLength, insertLength);
@@ -359,13 +383,15 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   const qint64 running = top ? top->position + top->insertedLength : -1;
   // A character typed over a selection starts a run that the next ones join.
   const bool typed = isOneCharacter(insert) && !isLineEnd(insert[0]);
-  const bool backspace = insert.isEmpty() && removeLength <= 2 &&
-                         (removeLength == 1 || text(position, 2)[0].isHighSurrogate());
+  // Backspace and Delete runs join as typing does: a short removal just
+  // before the running position (Backspace) or at it (Delete).
+  const bool deletion = insert.isEmpty() && removeLength > 0 && removeLength <= kDeletionRun;
   const bool extendsTyping =
       coalescing_ && top && typed && removeLength == 0 && position == running;
-  const bool extendsBackspace = coalescing_ && top && backspace &&
+  const bool extendsBackspace = coalescing_ && top && deletion &&
                                 position + removeLength == running &&
                                 (top->insertedLength == 0 || top->insertedLength >= removeLength);
+  const bool extendsDelete = coalescing_ && top && deletion && position == running;
 
   std::vector<Piece> removed;
   replacePieces(position, removeLength, addText(insert), insert.size(), &removed);
@@ -381,6 +407,9 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
     top->removed = std::move(removed);
     top->removedLength += removeLength;
     top->position = position;
+  } else if (extendsDelete) {
+    top->removed.insert(top->removed.end(), removed.begin(), removed.end());
+    top->removedLength += removeLength;
   } else {
     auto step = std::make_unique<Step>();
     step->position = position;
@@ -393,7 +422,7 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   }
   top->stateAfter = ++nextState_;
   state_ = top->stateAfter;
-  coalescing_ = typed || backspace;
+  coalescing_ = typed || deletion;
   ++revision_;
   if (listener_) listener_(change);
 }

@@ -93,8 +93,9 @@ class TextDocument {
   // one undo step. The text between them stays where it is stored, so this
   // costs the number of ranges, not the length of the text.
   void replaceAll(const std::vector<Range>& ranges, const QString& with);
-  // Typing coalesces: single-character inserts and backspaces at the running
-  // position form one undo step until a line end is typed, an edit happens
+  // Typing coalesces: single-character inserts, and removals of one
+  // character before the running position (Backspace) or at it (Delete), form
+  // one undo step until a line end is typed, an edit happens
   // elsewhere, or this is called (the caret moved, the document was saved).
   void breakUndoCoalescing();
   bool canUndo() const;
@@ -142,6 +143,7 @@ class TextDocument {
   void replacePieces(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                      qint64 insertLength, std::vector<Piece>* removed);
   std::vector<Piece> piecesIn(qint64 position, qint64 length) const;
+  void appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const;
   std::vector<Piece> addText(const QString& text);
   void appendPieceText(const Piece& piece, qint64 offset, qint64 length, QString& out) const;
   qint64 snapToCharacter(qint64 position) const;
