@@ -64,7 +64,8 @@ void TextLayout::sizeFont(const GdiFont& f, double sy) {
   px = std::clamp(px, 0.01, 20000.0);
   font_ = QFont(FontMapper::familyFor(f));
   font_.setKerning(false);
-  font_.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
+  font_.setWeight(
+      QFont::Weight(std::clamp(f.weight == U_FW_DONTCARE ? U_FW_NORMAL : f.weight, 1, 1000)));
   font_.setItalic(f.italic);
   font_.setUnderline(f.underline);
   font_.setStrikeOut(f.strikeOut);
