@@ -23,7 +23,7 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const QFontMetricsF fm(font_);
   if (f.width != 0) {
     const double avg = fm.averageCharWidth() * k_;
-    if (avg > 0) stretch_ = std::clamp(std::abs(f.width) * sx / avg, 0.05, 20.0);
+    if (avg > 0) stretch_ = std::clamp(std::abs(double(f.width)) * sx / avg, 0.05, 20.0);
   }
 
   // Advances along the baseline in device pixels.
@@ -37,7 +37,8 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
     width_ += advance_[size_t(i)];
   }
 
-  double angle = -f.escapement / 10.0;
+  // In double: the escapement may be INT32_MIN, which has no negative int.
+  double angle = -double(f.escapement) / 10.0;
   double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
   if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
