@@ -40,7 +40,7 @@ struct GdiFont {
   int32_t width = 0;
   int32_t escapement = 0;  // tenths of a degree, counter-clockwise
   int32_t orientation = 0;
-  int32_t weight = 400;
+  int32_t weight = U_FW_NORMAL;
   bool italic = false;
   bool underline = false;
   bool strikeOut = false;

@@ -1032,8 +1032,10 @@ void GdiPlayer::fillRegion(const QRegion& logical, const GdiBrush& brush) {
 void GdiPlayer::frameRegion(const QRegion& logical, const GdiBrush& brush, QSizeF stroke) {
   if (inPath_) return;
   // The frame is the region minus itself shrunk by the stroke size.
-  const int w = std::max(1, int(std::abs(stroke.width()))),
-            h = std::max(1, int(std::abs(stroke.height())));
+  // Strokes wider than any region are as good as the region's own width.
+  constexpr double kWidest = 1 << 24;
+  const int w = std::max(1, int(std::min(std::abs(stroke.width()), kWidest))),
+            h = std::max(1, int(std::min(std::abs(stroke.height()), kWidest)));
   QRegion inner = logical.translated(w, 0)
                       .intersected(logical.translated(-w, 0))
                       .intersected(logical.translated(0, h))

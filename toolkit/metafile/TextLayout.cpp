@@ -23,7 +23,7 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const QFontMetricsF fm(font_);
   if (f.width != 0) {
     const double avg = fm.averageCharWidth() * k_;
-    if (avg > 0) stretch_ = std::clamp(std::abs(f.width) * sx / avg, 0.05, 20.0);
+    if (avg > 0) stretch_ = std::clamp(std::abs(double(f.width)) * sx / avg, 0.05, 20.0);
   }
 
   // Advances along the baseline in device pixels.
@@ -37,7 +37,8 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
     width_ += advance_[size_t(i)];
   }
 
-  double angle = -f.escapement / 10.0;
+  // In double: the escapement may be INT32_MIN, which has no negative int.
+  double angle = -double(f.escapement) / 10.0;
   double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
   if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
@@ -64,7 +65,8 @@ void TextLayout::sizeFont(const GdiFont& f, double sy) {
   px = std::clamp(px, 0.01, 20000.0);
   font_ = QFont(FontMapper::familyFor(f));
   font_.setKerning(false);
-  font_.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
+  font_.setWeight(
+      QFont::Weight(std::clamp(f.weight == U_FW_DONTCARE ? U_FW_NORMAL : f.weight, 1, 1000)));
   font_.setItalic(f.italic);
   font_.setUnderline(f.underline);
   font_.setStrikeOut(f.strikeOut);

@@ -370,5 +370,23 @@ TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
   EXPECT_GT(blended, 10);
 }
 
+// Sizes and angles at the ends of their 32-bit range: a font whose width and
+// escapement are INT32_MIN, a region framed with such a stroke. The sanitizer
+// build traps on any arithmetic that overflows on them.
+TEST(EmfPlayback, ExtremeFontAndStrokeValuesDrawSafely) {
+  constexpr auto kMin = uint32_t(INT32_MIN);
+  QByteArray font = B::words32({2, uint32_t(-30), kMin, kMin, kMin, 400});
+  font.resize(4 + 92, '\0');
+  EmfBuilder b;
+  redBrush(b)
+      .add(U_EMR_EXTCREATEFONTINDIRECTW, font)
+      .add(U_EMR_SELECTOBJECT, {2})
+      .add(U_EMR_EXTTEXTOUTW, textRecord(20, 20, QStringLiteral("W")))
+      .add(U_EMR_FRAMERGN,
+           {10, 10, 90, 90, 48, 1, kMin, kMin, 32, 1, 1, 16, 10, 10, 90, 90, 10, 10, 90, 90});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 12, 50, qRgb(255, 0, 0)));  // the frame's left edge
+}
+
 }  // namespace
 }  // namespace ostrel::test
