@@ -31,7 +31,10 @@ class BmpDecoder {
   };
   static Info peek(QByteArrayView data, Layout layout);
 
-  static QImage decode(QByteArrayView data, Layout layout);
+  // With previewPixels, a bitmap of many megapixels comes out shrunk by
+  // whole factors to no less than that size, averaged row by row as it
+  // decodes; others come out whole.
+  static QImage decode(QByteArrayView data, Layout layout, QSize previewPixels = {});
 
   // What a bitmap inside a metafile record differs in.
   enum class Alpha {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
