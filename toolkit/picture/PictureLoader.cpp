@@ -236,11 +236,11 @@ std::optional<Picture> PictureLoader::takePrefetched(const Stamp& stamp, QSize p
 Picture PictureLoader::natural(const QString& fullName) {
   const Stamp stamp = Stamp::of(fullName);
   if (natural_ && natural_->stamp == stamp) return natural_->picture;
+  // Not kept: only a delivered Viewer request bridges two steps.
   ++decodesStarted_;
   const DecodeRunner::Outcome outcome =
       runner_->decodeNow({0, int(Purpose::Viewer), fullName, QSize()});
   if (outcome.error) throw *outcome.error;
-  natural_ = Kept{stamp, {}, outcome.picture, 0};
   return outcome.picture;
 }
 

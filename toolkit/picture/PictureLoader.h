@@ -75,8 +75,9 @@ class PictureLoader {
   void prefetch(const QStringList& fullNames, QSize pixels);
 
   // The natural-size picture of fullName: the one a Viewer request has just
-  // delivered when the file has not changed since, decoded now otherwise.
-  // Throws ToolkitError. forgetNatural() lets the delivered one go.
+  // delivered when the file has not changed since, decoded now (and not
+  // kept) otherwise. Throws ToolkitError. forgetNatural() lets the delivered
+  // one go.
   Picture natural(const QString& fullName);
   void forgetNatural();
 
