@@ -537,7 +537,7 @@ class Decoder {
           break;
         case 1:  // end of bitmap
           return;
-        case 2:  // delta: the skipped pixels stay transparent
+        case 2:  // delta: the skipped pixels keep the gap colour
           if (pos + 2 > end) return;
           x += d[pos];
           y += d[pos + 1];
