@@ -6,6 +6,8 @@
 #include "toolkit/dialogs/QtMessageBoxService.h"
 #include "toolkit/forms/ProcessService.h"
 #include "toolkit/help/QtHelpService.h"
+#include "toolkit/picture/PictureLoader.h"
+#include "toolkit/picture/ThreadedDecodeRunner.h"
 #include "toolkit/printing/QtPrinterService.h"
 #include "toolkit/registry/WineRegistryStore.h"
 
@@ -19,6 +21,7 @@ struct QtServices::Impl {
   QtProcessService process;
   QtHelpService help;
   WineRegistryStore registry;
+  PictureLoader pictures{std::make_unique<ThreadedDecodeRunner>()};
 };
 
 QtServices::QtServices() : impl_(std::make_unique<Impl>()) {}
@@ -33,6 +36,7 @@ void QtServices::install() {
   set.process = &impl_->process;
   set.help = &impl_->help;
   set.registry = &impl_->registry;
+  set.pictures = &impl_->pictures;
   installServices(set);
 }
 

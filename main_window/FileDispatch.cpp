@@ -37,4 +37,22 @@ FileAction actionForFileName(const QString& name) {
   return FileAction::None;
 }
 
+QStringList neighbourPictures(const QStringList& names, qsizetype index) {
+  QStringList found;
+  if (index < 0 || index >= names.size()) return found;
+  for (qsizetype i = index + 1; i < names.size(); ++i) {
+    if (actionForFileName(names[i]) == FileAction::PreviewPicture) {
+      found << names[i];
+      break;
+    }
+  }
+  for (qsizetype i = index - 1; i >= 0; --i) {
+    if (actionForFileName(names[i]) == FileAction::PreviewPicture) {
+      found << names[i];
+      break;
+    }
+  }
+  return found;
+}
+
 }  // namespace ostrel

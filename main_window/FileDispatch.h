@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace ostrel {
 
@@ -10,5 +11,9 @@ enum class FileAction { None, PreviewPicture, OpenText };
 // only (not the text after the dot): ".HTML" opens through "TML", ".JPEG"
 // matches nothing, and a name without a dot that ends in a suffix matches.
 FileAction actionForFileName(const QString& name);
+
+// The picture files nearest to names[index] in the list: the next one, then
+// the previous one, where there are such.
+QStringList neighbourPictures(const QStringList& names, qsizetype index);
 
 }  // namespace ostrel

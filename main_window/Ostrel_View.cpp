@@ -95,6 +95,11 @@ void Ostrel_View::Dir1_Change() {
 }
 
 void Ostrel_View::Command1_Click() {
+  // No decode outlives the program's windows.
+  for (auto purpose : {PictureLoader::Purpose::Preview, PictureLoader::Purpose::Viewer,
+                       PictureLoader::Purpose::Prefetch}) {
+    services().pictures->cancel(purpose);
+  }
   Unload<Form1>();
   Unload<Form2>();
   Unload(*this);
@@ -136,16 +141,12 @@ void Ostrel_View::File1_Click() {
   switch (actionForFileName(File1->FileName())) {
     case FileAction::PreviewPicture: {
       const QString name = fullFileName(Dir1->Path(), File1->FileName());
-      // Decoded for the box's device pixels, so a ratio-2 screen gets a sharp preview.
-      const QSize box = Image1->size() * Image1->devicePixelRatioF();
-      try {
-        Image1->setPicture(PictureLoader::loadForPreview(name, box));
-        previewShowsPicture_ = true;
-      } catch (const ToolkitError&) {
-        // Never another file's picture in the box while this one is selected.
-        showCannotPreview();
-        throw;
-      }
+      // Decoded off the interface thread; the box takes the picture when it
+      // arrives, unless another file was clicked since.
+      services().pictures->request(PictureLoader::Purpose::Preview, name, previewPixels(), this,
+                                   [this](const PictureLoader::Result& result) {
+                                     runHandler([&] { Image1_PictureArrived(result); });
+                                   });
       break;
     }
     case FileAction::OpenText:
@@ -157,6 +158,30 @@ void Ostrel_View::File1_Click() {
     case FileAction::None:
       break;
   }
+}
+
+QSize Ostrel_View::previewPixels() const {
+  // The box's device pixels, so a ratio-2 screen gets a sharp preview.
+  return Image1->size() * Image1->devicePixelRatioF();
+}
+
+void Ostrel_View::Image1_PictureArrived(const PictureLoader::Result& result) {
+  if (result.error) {
+    // Never another file's picture in the box while this one is selected;
+    // the reason is told only while the file is still the last one clicked.
+    showCannotPreview();
+    if (result.fullName == fullFileName(Dir1->Path(), Label1->Caption())) throw *result.error;
+    return;
+  }
+  Image1->setPicture(result.picture);
+  previewShowsPicture_ = true;
+  // Resting here: the next key may well ask for a neighbour.
+  const QStringList names = File1->names();
+  QStringList neighbours;
+  for (const QString& n : neighbourPictures(names, names.indexOf(File1->FileName()))) {
+    neighbours << fullFileName(Dir1->Path(), n);
+  }
+  services().pictures->prefetch(neighbours, previewPixels());
 }
 
 void Ostrel_View::showCannotPreview() {
@@ -172,21 +197,29 @@ void Ostrel_View::Image1_Click() {
            mb::Information, Caption());
     return;
   }
-  const bool viewerWasLoaded = FormSet::instance().isLoaded<Form1>();
-  form<Form1>().setCaption(File1->FileName());
+  // The viewer opens once the picture is decoded, off the interface thread.
+  const QString name = fullFileName(Dir1->Path(), Label1->Caption());
+  services().pictures->request(
+      PictureLoader::Purpose::Viewer, name, QSize(), this,
+      [this](const PictureLoader::Result& result) { runHandler([&] { openViewer(result); }); });
+}
+
+void Ostrel_View::openViewer(const PictureLoader::Result& result) {
+  PictureLoader& pictures = *services().pictures;
   try {
+    if (result.error) throw *result.error;
+    form<Form1>().setCaption(File1->FileName());
     form<Form1>().Hide();
     form<Form1>().Refresh();
-    // A viewer loaded just now has read this very file in its load step: a
-    // second decode would only double the time and the memory of a big photo.
-    if (viewerWasLoaded) {
-      Ostrel_View& main = form<Ostrel_View>();
-      const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
-      form<Form1>().Image1->setPicture(PictureLoader::load(name));
-    }
+    // The same decode the load step took, while the file is unchanged.
+    Ostrel_View& main = form<Ostrel_View>();
+    const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
+    form<Form1>().Image1->setPicture(pictures.natural(name));
+    pictures.forgetNatural();
     form<Form1>().Show();
   } catch (const ToolkitError&) {
     // The viewer is not left open on a stale or empty picture.
+    pictures.forgetNatural();
     Unload<Form1>();
     throw;
   }

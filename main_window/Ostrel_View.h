@@ -8,6 +8,7 @@
 #include "toolkit/controls/ImageControl.h"
 #include "toolkit/controls/Label.h"
 #include "toolkit/forms/Form.h"
+#include "toolkit/picture/PictureLoader.h"
 
 namespace ostrel {
 
@@ -37,12 +38,16 @@ class Ostrel_View : public Form {
   void Check1_Click(int Index);
   void File1_Click();
   void Image1_Click();
+  // A preview decode has finished for the last picture file clicked.
+  void Image1_PictureArrived(const PictureLoader::Result& result);
 
  protected:
   void Form_Load() override;
 
  private:
+  QSize previewPixels() const;
   void showCannotPreview();
+  void openViewer(const PictureLoader::Result& result);
 
   // Whether the preview shows a picture file (not the program icon or the
   // placeholder of a picture that failed).

@@ -2,6 +2,7 @@
 
 #include "main_window/Ostrel_View.h"
 #include "toolkit/Icons.h"
+#include "toolkit/Services.h"
 #include "toolkit/files/FullName.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/picture/PictureLoader.h"
@@ -40,7 +41,8 @@ void Form1::Form_Load() {
   // neither hides the other when both are open.
   setStartUpPosition(StartUpPosition::UnderOwner, &main);
   const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
-  Image1->setPicture(PictureLoader::load(name));
+  // The opener assigns the same decode again right after this step.
+  Image1->setPicture(services().pictures->natural(name));
   setRanges();
   applyFitRule();
 }

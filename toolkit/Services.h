@@ -9,6 +9,7 @@ class HelpService;
 class RegistryStore;
 class VolumeService;
 class ProcessService;
+class PictureLoader;
 
 // The seams to everything that is modal, outside the program or final: the
 // program installs the Qt implementations at start-up, tests install doubles,
@@ -21,6 +22,7 @@ struct Services {
   RegistryStore* registry = nullptr;
   VolumeService* volumes = nullptr;
   ProcessService* process = nullptr;
+  PictureLoader* pictures = nullptr;
 };
 
 // The installed set. Each member is set before the first window loads.

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/PictureLoader.h"
 
 namespace {
@@ -152,6 +153,89 @@ void BM_QtGifReader(benchmark::State& state) {
   }
 }
 
+// A 16384 x 16384 8-bit RLE bitmap of four colour bands, about 2 MB.
+QString hugeRleFile() {
+  static QTemporaryDir dir;
+  static const QString name = [] {
+    const int side = 16384;
+    QByteArray rows;
+    for (int y = 0; y < side; ++y) {
+      for (int left = side; left > 0; left -= 255) {
+        rows.append(char(std::min(left, 255)));
+        rows.append(char(y * 4 / side));
+      }
+      rows.append("\0\0", 2);
+    }
+    rows.append("\0\1", 2);
+    QByteArray file("BM");
+    auto put32 = [&file](quint32 v) { file.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&file](quint16 v) { file.append(reinterpret_cast<const char*>(&v), 2); };
+    const quint32 offset = 14 + 40 + 16;
+    put32(offset + quint32(rows.size()));
+    put32(0);
+    put32(offset);
+    for (quint32 v : {40u, quint32(side), quint32(side)}) put32(v);
+    put16(1);
+    put16(8);
+    for (quint32 v : {1u, quint32(rows.size()), 2835u, 2835u, 4u, 0u}) put32(v);
+    for (quint32 c : {0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFFFFu}) put32(c);
+    file.append(rows);
+    const QString path = dir.filePath(QStringLiteral("huge-rle.bmp"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(file);
+    return path;
+  }();
+  return name;
+}
+
+long statusKb(const char* key) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    if (line.startsWith(key)) return line.mid(qstrlen(key) + 1).trimmed().split(' ')[0].toLong();
+  }
+  return 0;
+}
+
+// Peak memory above the resident set before the step, in MiB.
+template <typename Step>
+void measurePeak(benchmark::State& state, Step step) {
+  double peak = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+    clear.close();
+    const long before = statusKb("VmRSS:");
+    state.ResumeTiming();
+    step();
+    state.PauseTiming();
+    peak = std::max(peak, (statusKb("VmHWM:") - before) / 1024.0);
+    state.ResumeTiming();
+  }
+  state.counters["peak_MiB"] = peak;
+}
+
+// The preview of the huge bitmap: averaged row by row into a small picture.
+void BM_LoaderPreviewHugeRle(benchmark::State& state) {
+  const QString name = hugeRleFile();
+  measurePeak(state, [&] {
+    benchmark::DoNotOptimize(ostrel::PictureLoader::loadForPreview(name, kPreview));
+  });
+}
+
+// The same bitmap decoded whole, as every preview was before.
+void BM_WholeDecodeHugeRle(benchmark::State& state) {
+  QFile f(hugeRleFile());
+  f.open(QIODevice::ReadOnly);
+  const QByteArray bytes = f.readAll();
+  measurePeak(state, [&] {
+    benchmark::DoNotOptimize(ostrel::BmpDecoder::decode(bytes, ostrel::BmpDecoder::Layout::File));
+  });
+}
+
+BENCHMARK(BM_LoaderPreviewHugeRle)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WholeDecodeHugeRle)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoaderPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareTurboEighth)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoaderNatural)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -814,6 +814,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>the picture is %1 × %2 pixels, more than the %3 megapixels this program shows</source>
         <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel, die dieses Programm zeigt</translation>
     </message>
+    <message>
+        <source>the picture is %1 × %2 pixels, more than the %3 megapixels this program shows at natural size; its preview shows it whole</source>
+        <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel, die dieses Programm in natürlicher Größe zeigt; seine Vorschau zeigt es ganz</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::ProgressStrip</name>

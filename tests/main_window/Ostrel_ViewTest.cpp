@@ -291,6 +291,114 @@ TEST_F(MainWindowTest, PreviewClickBeforeAnyPictureSaysNoneIsSelected) {
   EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
 }
 
+// Decodes finish only when the test says so, as a slow worker would.
+class PreviewLoadingTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    for (auto [name, colour] : {std::pair{"a.bmp", Qt::blue}, {"c.bmp", Qt::green}}) {
+      QImage image(20, 10, QImage::Format_RGB32);
+      image.fill(colour);
+      image.save(tmp.file(QString::fromLatin1(name)), "BMP");
+    }
+    main().File1->Refresh();
+    decoder().holding = true;
+  }
+  static test::FakeDecodeRunner& decoder() { return *fakes().decoder; }
+  QColor shown() { return main().Image1->picture().image().pixelColor(0, 0); }
+  bool click(const char* name) { return main().File1->clickName(QString::fromLatin1(name)); }
+};
+
+TEST_F(PreviewLoadingTest, ANewerClickDropsTheOlderResult) {
+  ASSERT_TRUE(click("red.bmp"));
+  ASSERT_TRUE(click("a.bmp"));
+  EXPECT_TRUE(main().Image1->picture().naturalSize() != QSize(40, 30)) << "shown before decoded";
+  decoder().finishAll();
+  EXPECT_EQ(shown(), QColor(Qt::blue));
+  // Delivered in the other order, the older result still loses.
+  ASSERT_TRUE(click("c.bmp"));
+  ASSERT_TRUE(click("red.bmp"));
+  ASSERT_GE(decoder().waiting.size(), 2u);
+  std::swap(decoder().waiting.front(), decoder().waiting.back());
+  decoder().finishAll();
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+TEST_F(PreviewLoadingTest, AFailureIsReportedOnlyWhileItsFileIsSelected) {
+  tmp.write(QStringLiteral("broken.gif"), "GIF89a\x01");
+  main().File1->Refresh();
+  // Left for another picture: neither message nor placeholder.
+  ASSERT_TRUE(click("broken.gif"));
+  ASSERT_TRUE(click("red.bmp"));
+  decoder().finishAll();
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  // Left for a file that is no picture: the box says it cannot show the
+  // picture, but nobody is told about a file they have moved past.
+  ASSERT_TRUE(click("broken.gif"));
+  ASSERT_TRUE(click("a.txt"));
+  decoder().finishAll();
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+  EXPECT_FALSE(main().Image1->placeholder().isEmpty());
+  // Still selected: reported by name.
+  ASSERT_TRUE(click("broken.gif"));
+  decoder().finishAll();
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("broken.gif")));
+}
+
+TEST_F(PreviewLoadingTest, ExitWhileADecodeRunsEndsCleanly) {
+  ASSERT_TRUE(click("red.bmp"));
+  main().Image1_Click();  // the preview has not arrived: nothing to open
+  ASSERT_TRUE(click("a.bmp"));
+  decoder().finishNext();
+  main().Command1_Click();
+  decoder().finishAll();
+  EXPECT_EQ(FormSet::instance().loadedCount(), 0);
+  EXPECT_GE(fakes().process.ends, 1);
+  EXPECT_EQ(fakes().messageBox.calls.size(), 1u);  // the early click on the box alone
+}
+
+TEST_F(PreviewLoadingTest, TheViewerLoadStepAndTheOpenerShareOneDecode) {
+  decoder().holding = false;
+  ASSERT_TRUE(click("red.bmp"));
+  const int before = decoder().decodes;
+  main().Image1_Click();
+  ASSERT_TRUE(form<Form1>().isVisible());
+  EXPECT_EQ(form<Form1>().Image1->picture().naturalSize(), QSize(40, 30));
+  EXPECT_EQ(decoder().decodes - before, 1);
+  // A second click on the preview reads the file again, once.
+  main().Image1_Click();
+  EXPECT_EQ(decoder().decodes - before, 2);
+}
+
+// Resting on a picture decodes its neighbours, so the next key shows one at
+// once; a neighbour written since is decoded afresh.
+TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
+  ASSERT_TRUE(click("c.bmp"));  // a.bmp, a.txt, c.bmp, page.html, red.bmp
+  decoder().finishAll();
+  ASSERT_EQ(shown(), QColor(Qt::green));
+  ASSERT_TRUE(click("red.bmp"));
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  QImage yellow(30, 10, QImage::Format_RGB32);
+  yellow.fill(Qt::yellow);
+  ASSERT_TRUE(yellow.save(tmp.file(QStringLiteral("a.bmp")), "BMP"));
+  ASSERT_TRUE(click("a.bmp"));
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  decoder().finishAll();
+  EXPECT_EQ(shown(), QColor(Qt::yellow));
+}
+
+TEST(FileDispatchTest, NeighbourPicturesSkipOtherFiles) {
+  const QStringList names = {"a.bmp", "b.txt", "c.gif", "d.txt", "e.jpg"};
+  EXPECT_EQ(neighbourPictures(names, 2), (QStringList{"e.jpg", "a.bmp"}));
+  EXPECT_EQ(neighbourPictures(names, 0), (QStringList{"c.gif"}));
+  EXPECT_EQ(neighbourPictures(names, 4), (QStringList{"c.gif"}));
+  EXPECT_EQ(neighbourPictures(names, 1), (QStringList{"c.gif", "a.bmp"}));
+  EXPECT_TRUE(neighbourPictures(names, -1).isEmpty());
+}
+
 TEST_F(MainWindowTest, DirectoryChangeMovesTheFileListAndClearsTheSelection) {
   QDir(tmp.path()).mkdir(QStringLiteral("sub"));
   tmp.write(QStringLiteral("sub/inner.txt"), "x");

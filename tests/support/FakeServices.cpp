@@ -61,6 +61,24 @@ void FakePrinter::printText(const QString& text, const QFont& font, const Progre
   }
 }
 
+void FakeDecodeRunner::start(const Job& job, Finished finished) {
+  waiting.push_back({job, std::move(finished)});
+  if (!holding) finishNext();
+}
+
+DecodeRunner::Outcome FakeDecodeRunner::decodeNow(const Job& job) {
+  ++decodes;
+  return decode(job);
+}
+
+bool FakeDecodeRunner::finishNext() {
+  if (waiting.empty()) return false;
+  Waiting next = std::move(waiting.front());
+  waiting.pop_front();
+  next.finished(decodeNow(next.job));
+  return true;
+}
+
 void FakeServices::install() {
   Services set;
   set.messageBox = &messageBox;
@@ -69,6 +87,7 @@ void FakeServices::install() {
   set.volumes = &volumes;
   set.help = &help;
   set.printer = &printer;
+  set.pictures = pictures.get();
   installServices(set);
 }
 
@@ -79,10 +98,16 @@ void FakeServices::clear() {
   volumes = FakeVolumes();
   help = FakeHelp();
   printer = FakePrinter();
+  auto runner = std::make_unique<FakeDecodeRunner>();
+  decoder = runner.get();
+  pictures = std::make_unique<PictureLoader>(std::move(runner));
+  services().pictures = pictures.get();
 }
 
 FakeServices& fakes() {
   static FakeServices instance;
+  static const bool ready = (instance.clear(), true);
+  Q_UNUSED(ready);
   return instance;
 }
 

@@ -6,10 +6,13 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegDecoder.h"
 #include "toolkit/picture/PictureLimits.h"
 #include "toolkit/picture/QtImageDecoder.h"
@@ -241,11 +244,65 @@ class Channel {
   quint64 max_ = 1;
 };
 
+// Averages the rows of a picture, as they arrive, into one `fx` times
+// narrower and `fy` times lower: a preview of a huge bitmap never holds more
+// than its own pixels and one row of the bitmap. Rows may come top down or
+// bottom up, but each band of fy rows must arrive together.
+class Shrinker {
+ public:
+  Shrinker(QImage& target, qint64 width, int fx, int fy)
+      : target_(target), width_(width), fx_(fx), fy_(fy), sums_(size_t(target.width()) * 4) {}
+
+  void add(qint64 imageY, const uint* pixels) {
+    const qint64 band = imageY / fy_;
+    if (band != band_) {
+      flushBand();
+      band_ = band;
+    }
+    for (qint64 x = 0; x < width_; ++x) {
+      quint64* s = &sums_[size_t(x / fx_) * 4];
+      const uint p = pixels[x];
+      s[0] += qRed(p);
+      s[1] += qGreen(p);
+      s[2] += qBlue(p);
+      s[3] += qAlpha(p);
+    }
+    ++rows_;
+  }
+
+  // Writes the band still open.
+  void flushBand() {
+    if (band_ < 0 || band_ >= target_.height()) return;
+    auto* out = reinterpret_cast<uint*>(target_.scanLine(int(band_)));
+    for (int tx = 0; tx < target_.width(); ++tx) {
+      const quint64 columns = std::min<qint64>(fx_, width_ - qint64(tx) * fx_);
+      const quint64 n = columns * quint64(rows_);
+      const quint64* s = &sums_[size_t(tx) * 4];
+      auto mean = [n](quint64 sum) { return int((sum + n / 2) / n); };
+      out[tx] = qRgba(mean(s[0]), mean(s[1]), mean(s[2]), mean(s[3]));
+    }
+    std::fill(sums_.begin(), sums_.end(), 0);
+    rows_ = 0;
+    band_ = -1;
+  }
+
+ private:
+  QImage& target_;
+  qint64 width_;
+  int fx_;
+  int fy_;
+  std::vector<quint64> sums_;
+  qint64 band_ = -1;
+  int rows_ = 0;
+};
+
 class Decoder {
  public:
+  // shrink: how many pixels across and down make one pixel of the result
+  // (1 x 1: the bitmap at its own size).
   Decoder(const Reader& r, QByteArrayView bits, const Header& h, BmpDecoder::Layout layout,
-          const BmpDecoder::DibOptions& opts)
-      : r_(r), bits_(bits), h_(h), layout_(layout), opts_(opts) {
+          const BmpDecoder::DibOptions& opts, QSize shrink = {1, 1})
+      : r_(r), bits_(bits), h_(h), layout_(layout), opts_(opts), shrink_(shrink) {
     palette_.fill(qRgb(0, 0, 0));
     if (h_.paletteCount > 0) readPalette();
   }
@@ -256,34 +313,60 @@ class Decoder {
       decodePayload();
       return finish();
     }
-    image_ = QImage(int(h_.width), int(h_.height), QImage::Format_ARGB32);
+    const bool shrinking = shrink_ != QSize(1, 1);
+    image_ = ImageAllocator::create(int((h_.width + shrink_.width() - 1) / shrink_.width()),
+                                    int((h_.height + shrink_.height() - 1) / shrink_.height()),
+                                    QImage::Format_ARGB32);
     if (image_.isNull())
       throw DecodeFailure(
           err::OutOfMemory,
           QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
-    switch (h_.compression) {
-      case Compression::Rle8:
-      case Compression::Rle4:
-      case Compression::Rle24:
-        // Pixels the data never reaches (delta skips, an early end) are
-        // black, as most readers show them.
-        image_.fill(opts_.rleGapsInFirstColour && h_.compression != Compression::Rle24
-                        ? palette_[0]
-                        : opts_.missing);
-        decodeRle();
-        break;
-      default:
-        decodeUncompressed();
-        break;
+    const bool rle = h_.compression == Compression::Rle8 || h_.compression == Compression::Rle4 ||
+                     h_.compression == Compression::Rle24;
+    // Pixels the data never reaches (RLE delta skips, an early end) take
+    // the gap colour: opaque black unless the caller chose another.
+    gap_ = rle && opts_.rleGapsInFirstColour && h_.compression != Compression::Rle24
+               ? palette_[0]
+               : opts_.missing;
+    if (shrinking) {
+      shrinker_.emplace(image_, h_.width, shrink_.width(), shrink_.height());
+      line_.assign(size_t(h_.width), gap_);
+    } else if (rle) {
+      image_.fill(gap_);
+    }
+    if (rle) {
+      decodeRle();
+    } else {
+      decodeUncompressed();
+    }
+    if (shrinking) {
+      bufferedRow(h_.height);
+      shrinker_->flushBand();
     }
     if (layout_ == BmpDecoder::Layout::IconEntry) applyAndMask();
     return finish();
   }
 
  private:
+  qint64 imageY(qint64 fileRow) const { return h_.topDown ? fileRow : h_.height - 1 - fileRow; }
+
+  // Where the pixels of a row of the file go. File rows only go forward.
   uint* row(qint64 fileRow) {
-    const qint64 y = h_.topDown ? fileRow : h_.height - 1 - fileRow;
-    return reinterpret_cast<uint*>(image_.scanLine(int(y)));
+    if (shrinker_) return bufferedRow(fileRow);
+    return reinterpret_cast<uint*>(image_.scanLine(int(imageY(fileRow))));
+  }
+
+  // Shrinking, a row is decoded into one line and averaged in when the
+  // decoder moves on; rows it skipped are gaps.
+  uint* bufferedRow(qint64 fileRow) {
+    if (fileRow == lineRow_) return line_.data();
+    if (lineRow_ >= 0) shrinker_->add(imageY(lineRow_), line_.data());
+    std::fill(line_.begin(), line_.end(), gap_);
+    for (qint64 skipped = lineRow_ + 1; skipped < std::min(fileRow, h_.height); ++skipped) {
+      shrinker_->add(imageY(skipped), line_.data());
+    }
+    lineRow_ = fileRow;
+    return line_.data();
   }
 
   void readPalette() {
@@ -314,6 +397,7 @@ class Decoder {
     std::vector<uchar> partial;
     const Channel red(h_.masks[0]), green(h_.masks[1]), blue(h_.masks[2]), alpha(h_.masks[3]);
     for (qint64 y = 0; y < h_.height; ++y) {
+      DecodeCancel::poll();
       uint* out = row(y);
       const qint64 start = y * lineBytes;
       const qint64 have = std::clamp<qint64>(bits_.size() - start, 0, used);
@@ -423,7 +507,9 @@ class Decoder {
       ++x;
     };
     auto indexColour = [&](int index) { return palette_[size_t(index)]; };
-    while (pos + 1 < end && y < h_.height) {
+    for (int op = 0; pos + 1 < end && y < h_.height; ++op) {
+      // Rows can be long runs or many short ones: poll by operations.
+      if ((op & 4095) == 0) DecodeCancel::poll();
       const int count = d[pos];
       const int code = d[pos + 1];
       pos += 2;
@@ -451,7 +537,7 @@ class Decoder {
           break;
         case 1:  // end of bitmap
           return;
-        case 2:  // delta: the skipped pixels stay transparent
+        case 2:  // delta: the skipped pixels keep the gap colour
           if (pos + 2 > end) return;
           x += d[pos];
           y += d[pos + 1];
@@ -544,6 +630,11 @@ class Decoder {
   std::vector<uchar> linearToSrgb_;
   QImage image_;
   bool sawAlpha_ = false;
+  QSize shrink_;
+  uint gap_ = 0;
+  std::optional<Shrinker> shrinker_;
+  std::vector<uint> line_;
+  qint64 lineRow_ = -1;
 };
 
 }  // namespace
@@ -557,21 +648,36 @@ BmpDecoder::Info BmpDecoder::peek(QByteArrayView data, Layout layout) {
 namespace {
 
 QImage decodeParsed(const Reader& r, const Header& h, QByteArrayView bits, qint64 dataBytes,
-                    BmpDecoder::Layout layout, const BmpDecoder::DibOptions& opts) {
+                    BmpDecoder::Layout layout, const BmpDecoder::DibOptions& opts,
+                    QSize shrink = {1, 1}) {
   if (h.compression != Compression::Jpeg && h.compression != Compression::Png) {
     PictureLimits::check(h.width, h.height, dataBytes);
   }
-  return Decoder(r, bits, h, layout, opts).run();
+  return Decoder(r, bits, h, layout, opts, shrink).run();
+}
+
+// Bitmaps larger than this many decoded bytes are previewed shrunk while
+// they decode; smaller ones are decoded whole and scaled when drawn.
+constexpr qint64 kShrinkFromBytes = qint64(16) * 1024 * 1024;
+
+QSize shrinkFor(const Header& h, BmpDecoder::Layout layout, QSize preview) {
+  const bool payload = h.compression == Compression::Jpeg || h.compression == Compression::Png;
+  if (preview.isEmpty() || payload || layout == BmpDecoder::Layout::IconEntry ||
+      h.width * h.height * 4 < kShrinkFromBytes) {
+    return {1, 1};
+  }
+  return {int(std::max<qint64>(1, h.width / preview.width())),
+          int(std::max<qint64>(1, h.height / preview.height()))};
 }
 
 }  // namespace
 
-QImage BmpDecoder::decode(QByteArrayView data, Layout layout) {
+QImage BmpDecoder::decode(QByteArrayView data, Layout layout, QSize previewPixels) {
   const Reader r(data);
   const DibOptions opts;
   const Header h = parseHeader(r, layout, opts);
   const QByteArrayView bits = data.sliced(std::min<qint64>(h.bitsOffset, data.size()));
-  return decodeParsed(r, h, bits, data.size(), layout, opts);
+  return decodeParsed(r, h, bits, data.size(), layout, opts, shrinkFor(h, layout, previewPixels));
 }
 
 QImage BmpDecoder::decodeDib(QByteArrayView info, QByteArrayView bits, const DibOptions& options) {

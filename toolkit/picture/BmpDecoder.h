@@ -12,8 +12,9 @@ namespace ostrel {
 // 1/2/4/8/16/24/32/64 bits, RLE4/RLE8/RLE24, bit fields with or without
 // alpha, core/OS2 v2/info/V4/V5 headers, top-down, and bitmaps wrapping a
 // JPEG or PNG. Every read is bounds-checked; a bitmap whose data ends early
-// is shown as far as it goes (the rest transparent), pixels an RLE delta
-// skips are transparent. Throws DecodeFailure.
+// is shown as far as it goes, and the rest, like the pixels an RLE delta
+// skips, is opaque black (DibOptions::missing chooses another colour).
+// Throws DecodeFailure.
 class BmpDecoder {
  public:
   enum class Layout {
@@ -31,7 +32,10 @@ class BmpDecoder {
   };
   static Info peek(QByteArrayView data, Layout layout);
 
-  static QImage decode(QByteArrayView data, Layout layout);
+  // With previewPixels, a bitmap of many megapixels comes out shrunk by
+  // whole factors to no less than that size, averaged row by row as it
+  // decodes; others come out whole.
+  static QImage decode(QByteArrayView data, Layout layout, QSize previewPixels = {});
 
   // What a bitmap inside a metafile record differs in.
   enum class Alpha {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/PictureLimits.h"
@@ -170,6 +171,7 @@ bool drawImage(QImage& canvas, const ImageBox& box, const ColourTable& table, in
     if (++x == box.width) {
       x = 0;
       line = lineFor(++row);
+      DecodeCancel::poll();
     }
   };
   // Non-interlaced rows only go down: past the canvas's bottom nothing more

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
@@ -125,6 +126,8 @@ Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
   PictureLimits::check(width, height, data.size());
   const QSize stored(width, height);
   const QSize natural = info.swapsSides() ? stored.transposed() : stored;
+  // The decode is one call: a cancelled one stops before it starts.
+  DecodeCancel::poll();
 
   tjscalingfactor factor{1, 1};
   if (!previewPixels.isEmpty()) {

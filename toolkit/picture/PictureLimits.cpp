@@ -48,4 +48,16 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
   }
 }
 
+void PictureLimits::checkNatural(qint64 width, qint64 height) {
+  if (width * height <= kMaxNaturalPixels) return;
+  throw DecodeFailure(
+      err::OutOfMemory,
+      QCoreApplication::translate("ostrel::PictureLoader",
+                                  "the picture is %1 × %2 pixels, more than the %3 megapixels "
+                                  "this program shows at natural size; its preview shows it whole")
+          .arg(width)
+          .arg(height)
+          .arg(kMaxNaturalPixels / 1000000));
+}
+
 }  // namespace ostrel

@@ -14,6 +14,10 @@ class PictureLimits {
   // 16384 x 16384: 1 GiB at four bytes a pixel.
   static constexpr qint64 kMaxPixels = qint64(16384) * 16384;
   static constexpr qint64 kMaxSide = 65535;
+  // At natural size a picture is held whole, four bytes a pixel: beyond
+  // this many pixels (320 MiB of them) it is shown only as a preview, which
+  // is decoded shrunk.
+  static constexpr qint64 kMaxNaturalPixels = qint64(320) * 1024 * 1024 / 4;
   // Below this many decoded bytes any compression ratio is believed.
   static constexpr qint64 kTrustedDecodedBytes = qint64(64) * 1024 * 1024;
   // Above it, a picture needing more than this many decoded bytes per byte
@@ -42,6 +46,9 @@ class PictureLimits {
   // dataBytes bytes may be decoded.
   static void check(qint64 width, qint64 height, qint64 dataBytes);
   static void check(QSize size, qint64 dataBytes) { check(size.width(), size.height(), dataBytes); }
+  // Throws DecodeFailure (err::OutOfMemory) when a width x height picture is
+  // too large to hold at natural size.
+  static void checkNatural(qint64 width, qint64 height);
 };
 
 }  // namespace ostrel

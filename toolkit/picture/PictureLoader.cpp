@@ -1,6 +1,8 @@
 #include "toolkit/picture/PictureLoader.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <algorithm>
 #include <new>
 
 #include "toolkit/ToolkitError.h"
@@ -8,10 +10,12 @@
 #include "toolkit/metafile/MetafileReader.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/DecodeRunner.h"
 #include "toolkit/picture/GifDecoder.h"
 #include "toolkit/picture/IconDecoder.h"
 #include "toolkit/picture/JpegDecoder.h"
 #include "toolkit/picture/PictureFile.h"
+#include "toolkit/picture/PictureLimits.h"
 #include "toolkit/picture/PictureSniffer.h"
 #include "toolkit/picture/QtImageDecoder.h"
 
@@ -19,13 +23,46 @@ namespace ostrel {
 
 namespace {
 
+Picture bitmap(QByteArrayView data, BmpDecoder::Layout layout, QSize previewPixels) {
+  const BmpDecoder::Info info = BmpDecoder::peek(data, layout);
+  return Picture::fromImage(BmpDecoder::decode(data, layout, previewPixels),
+                            QSize(info.width, info.height));
+}
+
+// The size a raster picture's header gives, where that is cheap to read.
+QSize storedSize(QByteArrayView data, PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Bmp:
+    case PictureFormat::HeaderlessDib: {
+      const auto layout =
+          format == PictureFormat::Bmp ? BmpDecoder::Layout::File : BmpDecoder::Layout::Headerless;
+      const BmpDecoder::Info info = BmpDecoder::peek(data, layout);
+      return {info.width, info.height};
+    }
+    case PictureFormat::Jpeg:
+      return QtImageDecoder::peekSize(data, "jpeg");
+    case PictureFormat::Gif:
+      return QtImageDecoder::peekSize(data, "gif");
+    default:
+      return {};
+  }
+}
+
 Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
   const QByteArrayView data(bytes);
-  switch (PictureSniffer::sniff(data)) {
+  const PictureFormat format = PictureSniffer::sniff(data);
+  if (previewPixels.isEmpty()) {
+    const QSize size = storedSize(data, format);
+    if (size.isValid()) {
+      PictureLimits::check(size, data.size());
+      PictureLimits::checkNatural(size.width(), size.height());
+    }
+  }
+  switch (format) {
     case PictureFormat::Bmp:
-      return Picture::fromImage(BmpDecoder::decode(data, BmpDecoder::Layout::File));
+      return bitmap(data, BmpDecoder::Layout::File, previewPixels);
     case PictureFormat::HeaderlessDib:
-      return Picture::fromImage(BmpDecoder::decode(data, BmpDecoder::Layout::Headerless));
+      return bitmap(data, BmpDecoder::Layout::Headerless, previewPixels);
     case PictureFormat::Jpeg:
       return JpegDecoder::decode(data, previewPixels);
     case PictureFormat::Gif:
@@ -83,6 +120,132 @@ Picture PictureLoader::load(const QString& fullName) {
 
 Picture PictureLoader::loadForPreview(const QString& fullName, QSize previewPixels) {
   return decode(PictureFile::read(fullName), fullName, previewPixels);
+}
+
+DecodeRunner::Outcome DecodeRunner::decode(const Job& job) {
+  Outcome outcome;
+  outcome.id = job.id;
+  try {
+    outcome.picture = job.pixels.isEmpty()
+                          ? PictureLoader::load(job.fullName)
+                          : PictureLoader::loadForPreview(job.fullName, job.pixels);
+  } catch (const ToolkitError& e) {
+    outcome.error = e;
+  }
+  return outcome;
+}
+
+PictureLoader::Stamp PictureLoader::Stamp::of(const QString& fullName) {
+  const QFileInfo info(fullName);
+  if (!info.exists()) return {fullName, -1, {}};
+  return {fullName, info.size(), info.lastModified()};
+}
+
+PictureLoader::PictureLoader(std::unique_ptr<DecodeRunner> runner) : runner_(std::move(runner)) {}
+
+PictureLoader::~PictureLoader() = default;
+
+void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixels,
+                            QObject* context, Done done) {
+  const int lane = int(purpose);
+  const quint64 id = nextId_++;
+  current_[lane] = id;
+  const QPointer<QObject> guard(context);
+  const Stamp stamp = Stamp::of(fullName);
+  if (purpose == Purpose::Preview) {
+    if (std::optional<Picture> kept = takePrefetched(stamp, pixels)) {
+      runner_->stop(lane);
+      current_[lane] = 0;
+      if (guard) done(Result{fullName, *kept, std::nullopt});
+      return;
+    }
+  }
+  ++decodesStarted_;
+  runner_->start({id, lane, fullName, pixels},
+                 [this, id, lane, purpose, stamp, guard,
+                  done = std::move(done)](const DecodeRunner::Outcome& outcome) {
+                   if (current_[lane] != id) return;
+                   current_[lane] = 0;
+                   if (purpose == Purpose::Viewer && !outcome.error) {
+                     natural_ = Kept{stamp, {}, outcome.picture, 0};
+                   }
+                   if (guard) done(Result{stamp.fullName, outcome.picture, outcome.error});
+                 });
+}
+
+void PictureLoader::cancel(Purpose purpose) {
+  current_[int(purpose)] = 0;
+  runner_->stop(int(purpose));
+  if (purpose == Purpose::Prefetch) prefetchQueue_.clear();
+}
+
+void PictureLoader::prefetch(const QStringList& fullNames, QSize pixels) {
+  cancel(Purpose::Prefetch);
+  prefetchQueue_ = fullNames;
+  prefetchPixels_ = pixels;
+  startNextPrefetch();
+}
+
+void PictureLoader::startNextPrefetch() {
+  const int lane = int(Purpose::Prefetch);
+  while (!prefetchQueue_.isEmpty()) {
+    const Stamp stamp = Stamp::of(prefetchQueue_.takeFirst());
+    const bool held = std::any_of(prefetched_.begin(), prefetched_.end(), [&](const Kept& k) {
+      return k.stamp == stamp && k.pixels == prefetchPixels_;
+    });
+    if (held || stamp.size < 0) continue;
+    const quint64 id = nextId_++;
+    current_[lane] = id;
+    ++decodesStarted_;
+    runner_->start(
+        {id, lane, stamp.fullName, prefetchPixels_},
+        [this, id, lane, stamp, pixels = prefetchPixels_](const DecodeRunner::Outcome& outcome) {
+          if (current_[lane] != id) return;
+          current_[lane] = 0;
+          if (!outcome.error) {
+            const qint64 bytes = std::max<qint64>(outcome.picture.image().sizeInBytes(), 4096);
+            keepPrefetched(Kept{stamp, pixels, outcome.picture, bytes});
+          }
+          startNextPrefetch();
+        });
+    return;
+  }
+}
+
+void PictureLoader::keepPrefetched(Kept kept) {
+  prefetched_.push_front(std::move(kept));
+  qint64 total = 0;
+  for (auto it = prefetched_.begin(); it != prefetched_.end();) {
+    total += it->bytes;
+    it = total > kPrefetchBytes ? prefetched_.erase(it) : std::next(it);
+  }
+}
+
+std::optional<Picture> PictureLoader::takePrefetched(const Stamp& stamp, QSize pixels) {
+  for (auto it = prefetched_.begin(); it != prefetched_.end(); ++it) {
+    if (it->stamp == stamp && it->pixels == pixels) {
+      // Handed over, not kept: the preview holds the only copy.
+      Picture picture = it->picture;
+      prefetched_.erase(it);
+      return picture;
+    }
+  }
+  return std::nullopt;
+}
+
+Picture PictureLoader::natural(const QString& fullName) {
+  const Stamp stamp = Stamp::of(fullName);
+  if (natural_ && natural_->stamp == stamp) return natural_->picture;
+  // Not kept: only a delivered Viewer request bridges two steps.
+  ++decodesStarted_;
+  const DecodeRunner::Outcome outcome =
+      runner_->decodeNow({0, int(Purpose::Viewer), fullName, QSize()});
+  if (outcome.error) throw *outcome.error;
+  return outcome.picture;
+}
+
+void PictureLoader::forgetNatural() {
+  natural_.reset();
 }
 
 }  // namespace ostrel

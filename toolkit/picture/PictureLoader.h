@@ -1,11 +1,22 @@
 #pragma once
 
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <list>
+#include <memory>
+#include <optional>
 
+#include "toolkit/ToolkitError.h"
 #include "toolkit/picture/Picture.h"
 
 namespace ostrel {
+
+class DecodeRunner;
 
 // The program's one picture loader: a full file name in, a Picture out. The
 // format is decided by content (BMP, header-less DIB, JPEG, GIF, ICO/CUR, PNG,
@@ -13,6 +24,10 @@ namespace ostrel {
 // (err::FileNotFound, err::PathNotFound, err::PermissionDenied,
 // err::PathFileAccess, err::InvalidPicture, err::OutOfMemory) and a
 // description naming the file and the reason.
+//
+// The static functions decode on the calling thread. An instance is the
+// service the windows use: it decodes on a DecodeRunner, off the interface
+// thread, and answers through a callback.
 class PictureLoader {
  public:
   // The whole picture at its natural size.
@@ -26,6 +41,77 @@ class PictureLoader {
   // The decoding step alone, for bytes already in memory; fileName only
   // names the picture in error descriptions.
   static Picture decode(const QByteArray& bytes, const QString& fileName, QSize previewPixels);
+
+  // What a request is for. Each purpose has its own worker, and within a
+  // purpose the newest request wins: an older one's decode is cancelled and
+  // its result never delivered.
+  enum class Purpose { Preview, Viewer, Prefetch };
+
+  struct Result {
+    QString fullName;
+    Picture picture;
+    std::optional<ToolkitError> error;
+  };
+  using Done = std::function<void(const Result&)>;
+
+  // Decoded pictures of files next to the one shown, waiting to be asked
+  // for, take at most this many bytes.
+  static constexpr qint64 kPrefetchBytes = qint64(24) * 1024 * 1024;
+
+  explicit PictureLoader(std::unique_ptr<DecodeRunner> runner);
+  ~PictureLoader();
+  PictureLoader(const PictureLoader&) = delete;
+  PictureLoader& operator=(const PictureLoader&) = delete;
+
+  // Decodes fullName for purpose at pixels (empty: natural size) and calls
+  // done on the interface thread, unless a newer request for the purpose or
+  // cancel() came first, or context is gone by then. A preview prefetched
+  // for the unchanged file is delivered before this returns.
+  void request(Purpose purpose, const QString& fullName, QSize pixels, QObject* context, Done done);
+  void cancel(Purpose purpose);
+
+  // Decodes these files at pixels in the background for a later preview
+  // request, replacing any earlier prefetch.
+  void prefetch(const QStringList& fullNames, QSize pixels);
+
+  // The natural-size picture of fullName: the one a Viewer request has just
+  // delivered when the file has not changed since, decoded now (and not
+  // kept) otherwise. Throws ToolkitError. forgetNatural() lets the delivered
+  // one go.
+  Picture natural(const QString& fullName);
+  void forgetNatural();
+
+  // How many decodes were handed to the runner (tests count them).
+  int decodesStarted() const { return decodesStarted_; }
+
+ private:
+  // A file as it was when decoded: a changed file is decoded again.
+  struct Stamp {
+    QString fullName;
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const Stamp&) const = default;
+    static Stamp of(const QString& fullName);
+  };
+  struct Kept {
+    Stamp stamp;
+    QSize pixels;
+    Picture picture;
+    qint64 bytes = 0;
+  };
+
+  void startNextPrefetch();
+  void keepPrefetched(Kept kept);
+  std::optional<Picture> takePrefetched(const Stamp& stamp, QSize pixels);
+
+  std::unique_ptr<DecodeRunner> runner_;
+  quint64 nextId_ = 1;
+  quint64 current_[3] = {0, 0, 0};
+  int decodesStarted_ = 0;
+  QStringList prefetchQueue_;
+  QSize prefetchPixels_;
+  std::list<Kept> prefetched_;  // newest first
+  std::optional<Kept> natural_;
 };
 
 }  // namespace ostrel

@@ -218,4 +218,25 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   if (f.open(QIODevice::WriteOnly)) f.write(bytes);
 }
 
+QByteArray rleBitmap(int width, int height) {
+  QByteArray rows;
+  for (int y = 0; y < height; ++y) {
+    const char index = char(y * 4 / height);
+    for (int left = width; left > 0; left -= 255) {
+      rows.append(char(std::min(left, 255)));
+      rows.append(index);
+    }
+    rows.append("\0\0", 2);  // end of line
+  }
+  rows.append("\0\1", 2);  // end of bitmap
+  BmpBuilder b;
+  b.width = width;
+  b.height = height;
+  b.bitsPerPixel = 8;
+  b.compression = 1;
+  b.palette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+  b.pixels = rows;
+  return b.build();
+}
+
 }  // namespace ostrel::test

@@ -63,4 +63,8 @@ QString colourAt(const QImage& image, int x, int y);
 
 void writeFile(const QString& path, const QByteArray& bytes);
 
+// An 8-bit RLE bitmap of four horizontal colour bands: width x height pixels
+// in a few bytes a row.
+QByteArray rleBitmap(int width, int height);
+
 }  // namespace ostrel::test

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <chrono>
@@ -69,6 +70,34 @@ TEST_F(PictureLoaderTest, PreviewKeepsTheNaturalSize) {
   EXPECT_EQ(p.toImage(QSize(137, 113)).size(), QSize(137, 113));
 }
 
+// A bitmap of many megapixels previews from an average of its rows, never
+// whole: the right way up, bands where they belong, its natural size kept.
+TEST_F(PictureLoaderTest, AHugeBitmapPreviewsShrunkAsItDecodes) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(test::quadrants(2048, 2048).save(&buffer, "BMP"));
+  struct Case {
+    const char* name;
+    QByteArray data;
+    QSize shrunk;
+    QRgb topLeft, bottomRight;
+  };
+  for (const Case& c : {Case{"rle.bmp",
+                             test::rleBitmap(4096, 4096),
+                             {142, 114},
+                             qRgb(255, 255, 255),
+                             qRgb(255, 0, 0)},
+                        Case{"rgb.bmp", bytes, {147, 114}, qRgb(255, 0, 0), qRgb(0, 0, 255)}}) {
+    const Picture p = PictureLoader::loadForPreview(write(c.name, c.data), QSize(137, 113));
+    EXPECT_EQ(p.naturalSize(), QSize(c.data == bytes ? 2048 : 4096, c.data == bytes ? 2048 : 4096));
+    const QImage& image = p.image();
+    ASSERT_EQ(image.size(), c.shrunk) << c.name;
+    EXPECT_EQ(image.pixel(0, 0), c.topLeft) << c.name;
+    EXPECT_EQ(image.pixel(image.width() - 1, image.height() - 1), c.bottomRight) << c.name;
+  }
+}
+
 struct FileProblem {
   const char* name;
   int number;
@@ -118,12 +147,14 @@ TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
     const char* names;
     const char* notNames;
   };
-  for (const Case& c : {Case{1, 1000000, "65535 pixels a side", "megapixels"},
-                        Case{20000, 20000, "268 megapixels", "a side"}}) {
+  for (const Case& c :
+       {Case{1, 1000000, "65535 pixels a side", "megapixels"},
+        Case{20000, 20000, "268 megapixels", "a side"},
+        Case{10000, 10000, "83 megapixels this program shows at natural size", "a side"}}) {
     test::BmpBuilder b;
     b.width = c.width;
     b.height = c.height;
-    b.pixels = QByteArray(64, '\0');
+    b.pixels = QByteArray(120000, '\0');
     const QString message = errorFor(write("limit.bmp", b.build())).Description();
     EXPECT_TRUE(message.contains(QLatin1String(c.names))) << qPrintable(message);
     EXPECT_FALSE(message.contains(QLatin1String(c.notNames))) << qPrintable(message);

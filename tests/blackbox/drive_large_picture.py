@@ -1,0 +1,84 @@
+#!/usr/bin/python3
+"""Drives the built program under Xvfb on a huge picture, as a person would.
+
+Usage: drive_large_picture.py PATH/TO/ostrel_viewer [SCALE]
+
+The folder holds a 16384 x 16384 RLE bitmap of about 2 MB, made here. A click
+on it followed at once by a click on About must open About within 0.3 s: the
+picture is decoded beside the interface, not in its way. Exit then ends the
+program while the decode may still run. Exit code 77 when no X server can
+start.
+"""
+
+import os
+import struct
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from drive_program import (TIMEOUT, TITLE, ABOUT_BUTTON, EXIT_BUTTON, FILE_LIST,  # noqa: E402
+                           Failure, centre, expect, run)
+
+SLOWDOWN = float(os.environ.get("OSTREL_BLACKBOX_SLOWDOWN", "1"))
+ABOUT_WITHIN = 0.3 * SLOWDOWN
+
+
+def rle_bitmap(side):
+    """An 8-bit RLE bitmap of four colour bands, side x side pixels."""
+    rows = bytearray()
+    for y in range(side):
+        index = y * 4 // side
+        left = side
+        while left > 0:
+            run_length = min(left, 255)
+            rows += bytes((run_length, index))
+            left -= run_length
+        rows += b"\0\0"
+    rows += b"\0\1"
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in
+                       ((255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)))
+    header = struct.pack("<IiiHHIIiiII", 40, side, side, 1, 8, 1, len(rows), 2835, 2835, 4, 0)
+    offset = 14 + len(header) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + header + palette + rows
+
+
+def make_folder(folder):
+    with open(os.path.join(folder, "huge.bmp"), "wb") as f:
+        f.write(rle_bitmap(16384))
+
+
+def drive(desktop, program, folder):
+    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+    # The only file is the first row of the list.
+    desktop.point(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.xdotool("click", 1)
+    desktop.point(main, *centre(ABOUT_BUTTON))
+    clicked = time.monotonic()
+    desktop.xdotool("click", 1)
+    about = None
+    while time.monotonic() - clicked < TIMEOUT:
+        found = desktop.windows(f"^About {TITLE}$")
+        if found:
+            about = found[-1]
+            break
+        time.sleep(0.01)
+    waited = time.monotonic() - clicked
+    expect(about is not None, "About opens after a click on the huge picture")
+    print(f"About answered {waited * 1000:.0f} ms after its click")
+    expect(waited <= ABOUT_WITHIN,
+           f"About opens within {ABOUT_WITHIN:.2f} s of its click while the picture decodes "
+           f"(took {waited:.2f} s)")
+    desktop.keys(about, "Escape")
+    desktop.wait_gone(about, "the About window after Esc")
+
+    desktop.click(main, *centre(EXIT_BUTTON))
+    try:
+        status = program.wait(timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program is still running after Exit")
+    expect(status == 0, f"Exit ends the program with status 0 (got {status})")
+
+
+if __name__ == "__main__":
+    sys.exit(run(__doc__, "ostrel-large-", make_folder, drive))

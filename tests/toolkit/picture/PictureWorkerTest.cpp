@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTest>
+#include <QThread>
+#include <thread>
+
+#include "tests/support/TempDir.h"
+#include "tests/toolkit/picture/PictureFixtures.h"
+#include "toolkit/picture/BmpDecoder.h"
+#include "toolkit/picture/DecodeCancel.h"
+#include "toolkit/picture/GifDecoder.h"
+#include "toolkit/picture/PictureLoader.h"
+#include "toolkit/picture/ThreadedDecodeRunner.h"
+
+namespace ostrel {
+namespace {
+
+using Purpose = PictureLoader::Purpose;
+
+TEST(DecodeCancel, ACancelledDecodeStopsAtItsNextRowAndOnlyOnItsThread) {
+  const QByteArray rle = test::rleBitmap(4000, 3000);
+  test::GifBuilder gif;
+  gif.width = gif.height = 2;
+  gif.global = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
+  gif.images = {{.width = 2, .height = 2, .indexes = QByteArray("\0\1\1\0", 4)}};
+  const QByteArray gifBytes = gif.build();
+  test::BmpBuilder plain;
+  plain.pixels = QByteArray(16, '\x40');
+
+  const std::atomic<bool> cancelled{true};
+  std::thread other([&] {
+    const DecodeCancel::Scope scope(&cancelled);
+    EXPECT_THROW(BmpDecoder::decode(rle, BmpDecoder::Layout::File), DecodeCancel::Cancelled);
+    EXPECT_THROW(BmpDecoder::decode(plain.build(), BmpDecoder::Layout::File),
+                 DecodeCancel::Cancelled);
+    EXPECT_THROW(GifDecoder::decode(gifBytes), DecodeCancel::Cancelled);
+  });
+  other.join();
+  // This thread installed no flag: its decodes run to the end.
+  EXPECT_EQ(BmpDecoder::decode(rle, BmpDecoder::Layout::File).size(), QSize(4000, 3000));
+  const std::atomic<bool> running{false};
+  const DecodeCancel::Scope scope(&running);
+  EXPECT_EQ(GifDecoder::decode(gifBytes).size(), QSize(2, 2));
+}
+
+class ThreadedLoaderTest : public ::testing::Test {
+ protected:
+  QString picture(const QString& name, QColor colour) {
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(colour);
+    image.save(tmp.file(name), "BMP");
+    return tmp.file(name);
+  }
+  void ask(Purpose purpose, const QString& name, QSize pixels = {8, 6}) {
+    loader->request(purpose, name, pixels, &context, [this](const PictureLoader::Result& r) {
+      EXPECT_EQ(QThread::currentThread(), context.thread());
+      results.push_back(r);
+    });
+  }
+  // Lets the workers finish and their results arrive.
+  void settle(int expected) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return int(results.size()) >= expected; }, 5000));
+    QTest::qWait(50);
+  }
+
+  test::TempDir tmp;
+  QObject context;
+  std::unique_ptr<PictureLoader> loader =
+      std::make_unique<PictureLoader>(std::make_unique<ThreadedDecodeRunner>());
+  std::vector<PictureLoader::Result> results;
+};
+
+TEST_F(ThreadedLoaderTest, OnlyTheNewestRequestOfAPurposeArrives) {
+  const QString red = picture(QStringLiteral("red.bmp"), Qt::red);
+  const QString blue = picture(QStringLiteral("blue.bmp"), Qt::blue);
+  const QString big = tmp.file(QStringLiteral("big.bmp"));
+  test::writeFile(big, test::rleBitmap(8000, 8000));
+  ask(Purpose::Preview, big);
+  ask(Purpose::Preview, red);
+  ask(Purpose::Viewer, big);
+  ask(Purpose::Viewer, blue, {});
+  settle(2);
+  ASSERT_EQ(results.size(), 2u);
+  for (const auto& r : results) {
+    EXPECT_FALSE(r.error);
+    EXPECT_NE(r.fullName, big);
+  }
+  // The viewer's decode is the one its load step and opener take next.
+  EXPECT_EQ(loader->natural(blue).image().pixelColor(0, 0), QColor(Qt::blue));
+}
+
+TEST_F(ThreadedLoaderTest, AFailureArrivesWithItsFileName) {
+  const QString bad = tmp.file(QStringLiteral("bad.gif"));
+  test::writeFile(bad, "GIF89a");
+  ask(Purpose::Preview, bad);
+  settle(1);
+  ASSERT_EQ(results.size(), 1u);
+  ASSERT_TRUE(results[0].error);
+  EXPECT_TRUE(results[0].error->Description().contains(QStringLiteral("bad.gif")));
+}
+
+TEST_F(ThreadedLoaderTest, GoingAwayDuringBigDecodesDeliversNothing) {
+  const QString huge = tmp.file(QStringLiteral("huge.bmp"));
+  test::writeFile(huge, test::rleBitmap(16384, 16384));
+  const QString big = tmp.file(QStringLiteral("big.bmp"));
+  test::writeFile(big, test::rleBitmap(8000, 8000));
+  ask(Purpose::Viewer, big, {});
+  ask(Purpose::Preview, huge, {137, 113});
+  QTest::qWait(30);
+  loader.reset();
+  QTest::qWait(50);
+  EXPECT_TRUE(results.empty());
+}
+
+}  // namespace
+}  // namespace ostrel
