@@ -356,8 +356,8 @@ char32_t characterFrom(const TextSnapshot& text, qint64 position) {
 
 }  // namespace
 
-TextSearch::TextSearch(const QString& needle, const Options& options)
-    : needle_(needle), options_(options) {
+TextSearch::TextSearch(QString needle, const Options& options)
+    : needle_(std::move(needle)), options_(options) {
   if (options_.regularExpression && !needle_.isEmpty()) {
     QString pattern = needle_;
     if (options_.wholeWords) pattern = QStringLiteral("\\b(?:%1)\\b").arg(pattern);
