@@ -217,7 +217,8 @@ TEST_F(FindDialogTest, ALongSearchShowsProgressAndCancels) {
   press(Qt::Key_Return);
   ASSERT_TRUE(d.busy());
   ASSERT_TRUE(waitFor([&] { return d.progress()->isVisible() || !d.busy(); }));
-  if (!d.busy()) GTEST_SKIP() << "searched faster than the progress delay: " << d.status().toStdString();
+  if (!d.busy())
+    GTEST_SKIP() << "searched faster than the progress delay: " << d.status().toStdString();
   EXPECT_TRUE(d.cancelButton()->isVisible());
   QTest::mouseClick(d.cancelButton(), Qt::LeftButton);
   settle();
