@@ -131,10 +131,10 @@ void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
                                      static_cast<int>(qMin<qint64>(cursor_.position(), INT_MAX)));
     QAccessible::updateAccessibility(&event);
   }
-  QClipboard* clipboard = QApplication::clipboard();
-  if (hasSelection() && clipboard->supportsSelection() &&
+  const TextBoxMouse::Primary& primary = TextBoxMouse::primary();
+  if (hasSelection() && primary.supported() &&
       cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {
-    clipboard->setText(selectedText(), QClipboard::Selection);
+    primary.setText(selectedText());
   }
   emit cursorPositionChanged();
 }
