@@ -472,7 +472,7 @@ void FindDialog::cancel() {
   if (job_) job_->cancelled = true;
 }
 
-void FindDialog::startJob(std::shared_ptr<Job> job) {
+void FindDialog::startJob(const std::shared_ptr<Job>& job) {
   if (job->kind == Job::Kind::Count) {
     stopJob(count_);
     count_ = job;

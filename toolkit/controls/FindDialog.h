@@ -90,7 +90,7 @@ class FindDialog : public QDialog {
   // A search is given the needle's problems first; false when one was shown.
   bool checkNeedle(const TextSearch& search);
   void find(Direction direction);
-  void startJob(std::shared_ptr<Job> job);
+  void startJob(const std::shared_ptr<Job>& job);
   void finishJob(const std::shared_ptr<Job>& job);
   void stopJob(std::shared_ptr<Job>& job);
   void select(const TextSearch::Match& match);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/controls/CrispScrollBarStyle.h"
 #include "toolkit/controls/TextBoxAccessible.h"
 #include "toolkit/controls/TextBoxGeometry.h"
 #include "toolkit/files/LineEnds.h"
@@ -46,6 +47,9 @@ TextBox::TextBox(QWidget* parent, const QString& name, ScaleMode mode)
   viewport()->setAcceptDrops(true);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
+  static CrispScrollBarStyle* const crisp = new CrispScrollBarStyle;
+  horizontalScrollBar()->setStyle(crisp);
+  verticalScrollBar()->setStyle(crisp);
   TextBoxAccessible::install();
   layouts_.setFont(font());
   cursor_.setLayout(&geometry_);
@@ -131,10 +135,10 @@ void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
                                      static_cast<int>(qMin<qint64>(cursor_.position(), INT_MAX)));
     QAccessible::updateAccessibility(&event);
   }
-  QClipboard* clipboard = QApplication::clipboard();
-  if (hasSelection() && clipboard->supportsSelection() &&
+  const TextBoxMouse::Primary& primary = TextBoxMouse::primary();
+  if (hasSelection() && primary.supported() &&
       cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {
-    clipboard->setText(selectedText(), QClipboard::Selection);
+    primary.setText(selectedText());
   }
   emit cursorPositionChanged();
 }
@@ -245,6 +249,12 @@ void TextBox::runKey(const TextKeys::Command& command) {
 }
 
 bool TextBox::event(QEvent* event) {
+  if (event->type() == QEvent::Paint && CrispScrollBarStyle::fractional(this)) {
+    // On a screen scaled by a fraction the frame is drawn on whole device pixels.
+    QPainter painter(this);
+    CrispScrollBarStyle::drawOutline(&painter, rect(), CrispScrollBarStyle::outline(palette()));
+    return true;
+  }
   if (event->type() == QEvent::KeyPress) {
     // Tab types a tab here, as in the editors people know, instead of moving on.
     auto* key = static_cast<QKeyEvent*>(event);

@@ -23,13 +23,18 @@ TextBoxMouse::DragRunner& dragRunner() {
   return runner;
 }
 
-bool inside(qint64 position, const TextCursor::Range& range) {
-  return position > range.start && position < range.end;
-}
 }  // namespace
 
 void TextBoxMouse::setDragRunner(DragRunner runner) {
   dragRunner() = std::move(runner);
+}
+
+TextBoxMouse::Primary& TextBoxMouse::primary() {
+  static Primary desktop{
+      [] { return QApplication::clipboard()->supportsSelection(); },
+      [] { return QApplication::clipboard()->text(QClipboard::Selection); },
+      [](const QString& text) { QApplication::clipboard()->setText(text, QClipboard::Selection); }};
+  return desktop;
 }
 
 bool TextBoxMouse::timer(QTimerEvent* event) {
@@ -47,9 +52,9 @@ bool TextBoxMouse::timer(QTimerEvent* event) {
 void TextBoxMouse::press(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   if (event->button() == Qt::MiddleButton) {
-    QClipboard* clipboard = QApplication::clipboard();
-    if (!clipboard->supportsSelection()) return;
-    const QString text = LineEnds::convert(clipboard->text(QClipboard::Selection), box_.newLine_);
+    if (!primary().supported()) return;
+    const QString text = LineEnds::convert(primary().text(), box_.newLine_);
+    box_.setFocus(Qt::MouseFocusReason);
     box_.setCursorPosition(box_.positionAt(point));
     if (text.isEmpty()) return;
     box_.document_->breakUndoCoalescing();
@@ -86,7 +91,7 @@ void TextBoxMouse::doubleClick(QMouseEvent* event) {
   pressOnSelection_ = false;
   unit_ = Unit::Words;
   pressPoint_ = event->position().toPoint();
-  const qint64 at = box_.geometry_.positionAt(pressPoint_, QTextLine::CursorOnCharacter);
+  const qint64 at = box_.positionAt(pressPoint_);
   box_.withCursor([&](TextCursor& c) { c.selectWordAt(at); }, false);
   origin_ = {box_.cursor_.selectionStart(), box_.cursor_.selectionEnd()};
   tripleClick_.start(QApplication::doubleClickInterval(), &box_);
@@ -133,19 +138,23 @@ void TextBoxMouse::extendTo(QPoint point) {
   const qint64 at = box_.positionAt(point);
   box_.withCursor([&](TextCursor& c) {
     const TextDocument& d = c.document();
+    const qint64 line = d.lineAt(at);
     if (unit_ == Unit::Characters) {
       c.setPosition(at, TextCursor::Selection::Extend);
+    } else if (unit_ == Unit::Lines) {
+      const qint64 next = line + 1 < d.lineCount() ? d.lineStart(line + 1) : d.length();
+      if (at < origin_.start) c.select(origin_.end, d.lineStart(line));
+      if (at >= origin_.end) c.select(origin_.start, next);
     } else if (at < origin_.start) {
-      const qint64 line = d.lineAt(at);
-      c.select(origin_.end,
-               unit_ == Unit::Words ? TextCursor::segmentAt(d, at).start : d.lineStart(line));
+      c.select(origin_.end, TextCursor::segmentAt(d, at).start);
     } else if (at > origin_.end) {
-      const qint64 line = d.lineAt(at);
-      const qint64 end = d.lineStart(line) + d.lineLength(line);
-      const qint64 wordEnd = at < end ? TextCursor::segmentAt(d, at).end : at;
-      c.select(origin_.start, unit_ == Unit::Words
-                                  ? qMax(wordEnd, at)
-                                  : (line + 1 < d.lineCount() ? d.lineStart(line + 1) : end));
+      // Forwards the selection ends at the nearer edge of the word under the mouse.
+      const TextCursor::Range word =
+          TextCursor::segmentAt(d, box_.geometry_.positionAt(point, QTextLine::CursorOnCharacter));
+      const qreal x = point.x() - TextBoxGeometry::kMargin + box_.geometry_.contentX();
+      const qreal toStart = x - box_.geometry_.xOf(word.start);
+      const qreal toEnd = box_.geometry_.xOf(word.end) - x;
+      c.select(origin_.start, toStart < toEnd ? word.start : word.end);
     } else {
       c.select(origin_.start, origin_.end);
     }
@@ -202,11 +211,7 @@ void TextBoxMouse::dragMove(QDragMoveEvent* event) {
     return;
   }
   const qint64 at = box_.positionAt(event->position().toPoint());
-  if (dragged_ && inside(at, *dragged_) && event->dropAction() == Qt::MoveAction) {
-    event->ignore();
-  } else {
-    event->acceptProposedAction();
-  }
+  if (!accept(event, at)) event->ignore();
   dropCaret_ = at;
   lastPoint_ = event->position().toPoint();
   const QRect margin = box_.viewport()->rect().adjusted(0, box_.layouts_.lineHeight(), 0,
@@ -221,17 +226,30 @@ void TextBoxMouse::dragLeave(QDragLeaveEvent* event) {
   event->accept();
 }
 
+// The box's own selection moves, or with Ctrl is copied, but not onto itself;
+// text from elsewhere comes as its program offers it.
+bool TextBoxMouse::accept(QDropEvent* event, qint64 at) const {
+  if (!dragged_) {
+    event->acceptProposedAction();
+    return true;
+  }
+  const bool copy = event->modifiers() & Qt::ControlModifier;
+  if (!copy && at >= dragged_->start && at <= dragged_->end) return false;
+  event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+  event->accept();
+  return true;
+}
+
 void TextBoxMouse::drop(QDropEvent* event) {
   dropCaret_ = -1;
   const QString text = LineEnds::convert(event->mimeData()->text(), box_.newLine_);
   const qint64 at = box_.positionAt(event->position().toPoint());
-  const bool move = dragged_ && event->dropAction() == Qt::MoveAction;
-  if (text.isEmpty() || (move && (inside(at, *dragged_) || at == dragged_->start))) {
+  if (text.isEmpty() || !accept(event, at)) {
     event->ignore();
     box_.viewport()->update();
     return;
   }
-  event->acceptProposedAction();
+  const bool move = dragged_ && event->dropAction() == Qt::MoveAction;
   box_.document_->breakUndoCoalescing();
   box_.withCursor([&](TextCursor& c) {
     TextDocument& d = c.document();

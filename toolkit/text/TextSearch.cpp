@@ -356,8 +356,8 @@ char32_t characterFrom(const TextSnapshot& text, qint64 position) {
 
 }  // namespace
 
-TextSearch::TextSearch(const QString& needle, const Options& options)
-    : needle_(needle), options_(options) {
+TextSearch::TextSearch(QString needle, const Options& options)
+    : needle_(std::move(needle)), options_(options) {
   if (options_.regularExpression && !needle_.isEmpty()) {
     QString pattern = needle_;
     if (options_.wholeWords) pattern = QStringLiteral("\\b(?:%1)\\b").arg(pattern);
@@ -381,7 +381,11 @@ QString TextSearch::problem() const {
 }
 
 QString TextSearch::unencodable(const TextCodec& codec) const {
-  if (options_.regularExpression || codec.isUnicode()) return {};
+  using E = TextCodec::Encoding;
+  const E encoding = codec.encoding();
+  const bool unicode = encoding == E::Utf8 || encoding == E::Utf16LE || encoding == E::Utf16BE ||
+                       encoding == E::Utf32LE || encoding == E::Utf32BE;
+  if (options_.regularExpression || unicode) return {};
   for (const uint c : needle_.toUcs4()) {
     const auto fits = [&](char32_t v) {
       return codec.encodeFragment(QString::fromUcs4(&v, 1)).has_value();

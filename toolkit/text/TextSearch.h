@@ -45,7 +45,7 @@ class TextSearch {
     bool cancelled = false;
   };
 
-  TextSearch(const QString& needle, const Options& options);
+  TextSearch(QString needle, const Options& options);
 
   const QString& needle() const { return needle_; }
   const Options& options() const { return options_; }
