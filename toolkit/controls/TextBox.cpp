@@ -1,6 +1,5 @@
 #include "toolkit/controls/TextBox.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -76,7 +75,7 @@ TextBox::TextBox(QWidget* parent, const QString& name, ScaleMode mode)
   setAttribute(Qt::WA_KeyCompression, false);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
-  TextBoxAccessible::install();
+  TextBoxAccessible::attach(this);
   layouts_.setFont(font());
   setDocument(std::make_unique<TextDocument>());
 }
@@ -136,20 +135,7 @@ void TextBox::documentChanged(const TextDocument::Change& change) {
   anchor_ = std::clamp<qint64>(0, anchor_, document_->length());
   updateScrollBars();
   viewport()->update();
-  if (QAccessible::isActive()) {
-    // A reader hears what changed; of a huge insert, its beginning.
-    constexpr qint64 kToldAtMost = 4096;
-    const int at = static_cast<int>(qMin<qint64>(change.position, INT_MAX));
-    if (change.removed > 0) {
-      QAccessibleTextRemoveEvent removed(this, at, QString());
-      QAccessible::updateAccessibility(&removed);
-    }
-    if (change.inserted > 0) {
-      QAccessibleTextInsertEvent inserted(
-          this, at, document_->text(change.position, qMin(change.inserted, kToldAtMost)));
-      QAccessible::updateAccessibility(&inserted);
-    }
-  }
+  TextBoxAccessible::textChanged(this, change);
   emit textChanged();
 }
 
@@ -238,10 +224,6 @@ void TextBox::setCursorPosition(qint64 position, Selection selection) {
   if (selection == Selection::Collapse) anchor_ = position;
   restartBlink();
   viewport()->update();
-  if (QAccessible::isActive()) {
-    QAccessibleTextCursorEvent event(this, static_cast<int>(qMin<qint64>(caret_, INT_MAX)));
-    QAccessible::updateAccessibility(&event);
-  }
   emit cursorPositionChanged();
 }
 

@@ -263,13 +263,16 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
           inserted,
           static_cast<qint64>(first),
           static_cast<qint64>(last - first),
-          static_cast<qint64>(found.size())};
+          static_cast<qint64>(found.size()),
+          {}};
 }
 
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
+  QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
-  const Change change = updateLines(position, removeLength, insertLength);
+  Change change = updateLines(position, removeLength, insertLength);
+  change.removedText = std::move(removedText);
   ++revision_;
   if (listener_) listener_(change);
 }
@@ -292,9 +295,11 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
                                 position + removeLength == running &&
                                 (top->insertedLength == 0 || top->insertedLength >= removeLength);
 
+  QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   std::vector<Piece> removed;
   replacePieces(position, removeLength, addText(insert), insert.size(), &removed);
-  const Change change = updateLines(position, removeLength, insert.size());
+  Change change = updateLines(position, removeLength, insert.size());
+  change.removedText = std::move(removedText);
 
   redo_.clear();
   if (extendsTyping) {
