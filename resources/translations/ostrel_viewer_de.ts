@@ -371,6 +371,13 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     </message>
 </context>
 <context>
+    <name>ostrel::DirListBox</name>
+    <message>
+        <source>Level %1</source>
+        <translation>Ebene %1</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::Form2</name>
     <message>
         <source>Close</source>
@@ -492,6 +499,18 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>No help viewer is available.</source>
         <translation>Es ist kein Hilfeanzeiger verfügbar.</translation>
+    </message>
+    <message>
+        <source>Drives</source>
+        <translation>Laufwerke</translation>
+    </message>
+    <message>
+        <source>Folders</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Dateien</translation>
     </message>
 </context>
 <context>

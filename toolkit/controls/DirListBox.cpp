@@ -151,6 +151,9 @@ void DirListBox::relist() {
   auto addRow = [this](const QIcon& icon, const QString& text, const QString& full, int depth) {
     auto* item = new QListWidgetItem(icon, QString(depth * 2, QLatin1Char(' ')) + text, this);
     item->setData(Qt::UserRole, full);
+    // A screen reader hears the name and its level, not the indent.
+    item->setData(Qt::AccessibleTextRole, text);
+    item->setData(Qt::AccessibleDescriptionRole, tr("Level %1").arg(depth + 1));
   };
   addRow(open, QStringLiteral("/"), walked, 0);
   int depth = 1;

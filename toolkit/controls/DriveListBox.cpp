@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QDir>
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -16,6 +17,18 @@ DriveListBox::DriveListBox(QWidget* parent, const QString& name, ScaleMode mode)
   relist(QDir::currentPath());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::updateToolTip);
+}
+
+void DriveListBox::setAccessibleLabel(const QString& text) {
+  setAccessibleName(text);
+  if (parentWidget() == nullptr) return;
+  if (label_ == nullptr) {
+    label_ = new QLabel(parentWidget());
+    label_->setObjectName(objectName() + QStringLiteral("_label"));
+    label_->hide();
+    label_->setBuddy(this);
+  }
+  label_->setText(text);
 }
 
 QString DriveListBox::shownText() const {
