@@ -17,6 +17,9 @@ constexpr qint64 kReach = 4096;
 constexpr qint64 kLinesCrossed = 256;
 // Around a character, enough for any cluster people write.
 constexpr qint64 kClusterReach = 32;
+// A longer line is read in pieces of this many units, so that a reader
+// following the caret along a line of megabytes gets what it can speak.
+constexpr qint64 kLinePiece = 64 * 1024;
 // Of a huge insert a reader hears the beginning.
 constexpr qint64 kInsertedTold = TextDocument::kRemovedTextKept;
 
@@ -66,6 +69,14 @@ std::vector<Segment> segmentsOfLine(const TextDocument& d, qint64 line, qint64 a
     previous = next;
   }
   return found;
+}
+
+// Where piece of the line from lineStart to lineEnd starts: never inside a
+// surrogate pair.
+qint64 pieceStart(const TextDocument& d, qint64 lineStart, qint64 lineEnd, qint64 piece) {
+  const qint64 at = qMin(lineEnd, lineStart + piece * kLinePiece);
+  if (at > lineStart && at < lineEnd && d.text(at - 1, 1).at(0).isHighSurrogate()) return at + 1;
+  return at;
 }
 
 QTextBoundaryFinder::BoundaryType finderKind(QAccessible::TextBoundaryType type) {
@@ -254,7 +265,12 @@ TextBoxAccessible::Span TextBoxAccessible::spanAt(qint64 position,
     case QAccessible::ParagraphBoundary: {
       const qint64 line = d.lineAt(position);
       const qint64 start = d.lineStart(line);
-      return {start, start + d.lineLength(line)};
+      const qint64 end = start + d.lineLength(line);
+      if (end - start <= kLinePiece) return {start, end};
+      qint64 piece = qMin(position, end - 1) - start;
+      piece /= kLinePiece;
+      if (position < pieceStart(d, start, end, piece)) --piece;
+      return {pieceStart(d, start, end, piece), pieceStart(d, start, end, piece + 1)};
     }
     case QAccessible::NoBoundary:
       break;
@@ -285,6 +301,7 @@ TextBoxAccessible::Span TextBoxAccessible::spanBefore(qint64 position,
     case QAccessible::LineBoundary:
     case QAccessible::ParagraphBoundary: {
       const qint64 line = d.lineAt(position);
+      if (at.start > d.lineStart(line)) return spanAt(at.start - 1, type);
       if (line == 0) return {0, 0};
       return spanAt(d.lineStart(line - 1), type);
     }
@@ -318,6 +335,7 @@ TextBoxAccessible::Span TextBoxAccessible::spanAfter(qint64 position,
     case QAccessible::LineBoundary:
     case QAccessible::ParagraphBoundary: {
       const qint64 line = d.lineAt(position);
+      if (at.end < d.lineStart(line) + d.lineLength(line)) return spanAt(at.end, type);
       if (line + 1 >= d.lineCount()) return end;
       return spanAt(d.lineStart(line + 1), type);
     }

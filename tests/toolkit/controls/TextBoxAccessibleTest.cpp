@@ -364,6 +364,38 @@ TEST_F(TextBoxAccessibleTest, EveryRangeLiesInsideTheText) {
   }
 }
 
+TEST_F(TextBoxAccessibleTest, ALineOfMegabytesIsReadInPiecesThatFollowEachOther) {
+  QString line(300000, u'a');
+  line[65535] = QChar(0xD83D);  // a surrogate pair across a piece's edge
+  line[65536] = QChar(0xDE00);
+  box.setText(line + QStringLiteral("\nend"));
+  int start = 0;
+  int end = 0;
+  const QString here = text()->textAtOffset(100000, QAccessible::LineBoundary, &start, &end);
+  EXPECT_LE(start, 100000);
+  EXPECT_GT(end, 100000);
+  EXPECT_LE(here.size(), 70000);
+  // Walking forward visits the line piece by piece, then the next line.
+  int at = 0;
+  int pieces = 0;
+  QString read = text()->textAtOffset(0, QAccessible::LineBoundary, &start, &end);
+  while (end < 300000 && pieces < 10) {
+    const int before = end;
+    read += text()->textAfterOffset(at, QAccessible::LineBoundary, &start, &end);
+    ASSERT_EQ(start, before);
+    EXPECT_FALSE(read.at(start).isLowSurrogate());
+    at = start;
+    ++pieces;
+  }
+  EXPECT_EQ(read, line);
+  EXPECT_EQ(text()->textAfterOffset(at, QAccessible::LineBoundary, &start, &end),
+            QStringLiteral("end"));
+  // And back.
+  EXPECT_EQ(text()->textBeforeOffset(at, QAccessible::LineBoundary, &start, &end).size() +
+                static_cast<qsizetype>(start),
+            at);
+}
+
 // ---------------------------------------------------------------- editing
 
 TEST_F(TextBoxAccessibleTest, AReadersEditsLeaveTheCaretAndSelectionWhereAStockBoxDoes) {
