@@ -10,59 +10,27 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "toolkit/controls/TextBoxAccessible.h"
+#include "toolkit/controls/TextBoxGeometry.h"
+#include "toolkit/files/LineEnds.h"
 #include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
 
 namespace {
-constexpr int kMargin = 3;
+constexpr int kMargin = TextBoxGeometry::kMargin;
 // The vertical bar counts lines; beyond this many it counts fractions of the text.
 constexpr qint64 kBarMax = qint64(1) << 30;
-// How far word searches look: a word is not longer than this.
-constexpr qint64 kWordReach = 1024;
+// How far the input method sees around the caret.
+constexpr qint64 kSurroundingReach = 1024;
 // How much of the text decides which line end new lines take.
 constexpr qint64 kLineEndSample = qint64(1) << 20;
+// A larger selection is not offered as the primary selection (it would be
+// decoded on every change).
+constexpr qint64 kPrimaryAtMost = qint64(1) << 20;
 
-bool isWordCharacter(QChar c) {
-  return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
-}
-
-// The most frequent line end of text, the first met on a tie; CR LF without any.
-QString commonLineEnd(QStringView text) {
-  std::array<qint64, 3> counts{};  // CR LF, LF, CR
-  std::array<qint64, 3> first{-1, -1, -1};
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    int kind = -1;
-    if (text[i] == u'\r') {
-      kind = i + 1 < text.size() && text[i + 1] == u'\n' ? 0 : 2;
-      if (kind == 0) ++i;
-    } else if (text[i] == u'\n') {
-      kind = 1;
-    }
-    if (kind < 0) continue;
-    if (counts[kind]++ == 0) first[kind] = i;
-  }
-  int best = 0;
-  for (int k = 1; k < 3; ++k) {
-    if (counts[k] > counts[best] ||
-        (counts[k] == counts[best] && counts[k] > 0 && first[k] < first[best])) {
-      best = k;
-    }
-  }
-  static const std::array<QString, 3> ends = {QStringLiteral("\r\n"), QStringLiteral("\n"),
-                                              QStringLiteral("\r")};
-  return ends[best];
-}
-
-struct KeyMove {
-  QKeySequence::StandardKey key;
-  int move;
-  TextBox::Selection selection;
-};
 }  // namespace
 
 TextBox::TextBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -73,10 +41,13 @@ TextBox::TextBox(QWidget* parent, const QString& name, ScaleMode mode)
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAttribute(Qt::WA_KeyCompression, false);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
   TextBoxAccessible::attach(this);
   layouts_.setFont(font());
+  cursor_.setLayout(&geometry_);
   setDocument(std::make_unique<TextDocument>());
 }
 
@@ -89,10 +60,9 @@ void TextBox::setDocument(std::unique_ptr<TextDocument> document) {
   document_ = std::move(document);
   document_->setChangeListener(
       [this](const TextDocument::Change& change) { documentChanged(change); });
-  newLine_ = commonLineEnd(document_->text(0, kLineEndSample));
-  caret_ = anchor_ = 0;
+  cursor_.setDocument(document_.get());
+  newLine_ = LineEnds::common(document_->text(0, kLineEndSample));
   topLine_ = 0;
-  wantedX_ = -1;
   preedit_.clear();
   layouts_.setPreedit(0, {});
   layouts_.reset();
@@ -128,70 +98,68 @@ void TextBox::setFontSize(float points) {
   setFont(f);
 }
 
-// ---------------------------------------------------------------- edits
+// ---------------------------------------------------------------- changes
 
 void TextBox::documentChanged(const TextDocument::Change& change) {
-  caret_ = std::clamp<qint64>(0, caret_, document_->length());
-  anchor_ = std::clamp<qint64>(0, anchor_, document_->length());
+  cursor_.adjust(change);
   updateScrollBars();
   viewport()->update();
   TextBoxAccessible::textChanged(this, change);
   emit textChanged();
 }
 
-void TextBox::replaceSelection(const QString& text) {
-  const qint64 from = qMin(caret_, anchor_);
-  const qint64 length = qAbs(caret_ - anchor_);
-  if (length == 0 && text.isEmpty()) return;
-  if (length > 0) document_->breakUndoCoalescing();
-  document_->replace(from, length, text);
-  caret_ = anchor_ = qMin(from + text.size(), document_->length());
-  wantedX_ = -1;
-  ensureCursorVisible();
+void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
+  Q_UNUSED(oldPosition);
+  Q_UNUSED(oldAnchor);
+  restartBlink();
+  viewport()->update();
+  QClipboard* clipboard = QApplication::clipboard();
+  if (hasSelection() && clipboard->supportsSelection() &&
+      cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {
+    clipboard->setText(selectedText(), QClipboard::Selection);
+  }
   emit cursorPositionChanged();
+}
+
+void TextBox::withCursor(const std::function<void(TextCursor&)>& step, bool reveal) {
+  const qint64 position = cursor_.position();
+  const qint64 anchor = cursor_.anchor();
+  step(cursor_);
+  if (reveal) ensureCursorVisible();
+  if (cursor_.position() != position || cursor_.anchor() != anchor) {
+    cursorChanged(position, anchor);
+  } else {
+    viewport()->update();
+  }
+}
+
+void TextBox::setCursorPosition(qint64 position, Selection selection) {
+  withCursor([&](TextCursor& c) { c.setPosition(position, selection); }, false);
 }
 
 void TextBox::insertText(const QString& text) {
-  replaceSelection(text);
+  withCursor([&](TextCursor& c) { c.insertText(text); });
 }
 
 void TextBox::deleteSelection() {
-  replaceSelection(QString());
-}
-
-void TextBox::deleteAround(int direction, bool wholeWord) {
-  if (!hasSelection()) {
-    anchor_ = wholeWord ? wordBoundary(caret_, direction) : nextCharacter(caret_, direction);
-  }
-  replaceSelection(QString());
+  withCursor([](TextCursor& c) { c.deleteSelection(); });
 }
 
 void TextBox::selectAll() {
-  anchor_ = 0;
-  caret_ = document_->length();
   document_->breakUndoCoalescing();
-  viewport()->update();
-  emit cursorPositionChanged();
+  withCursor([](TextCursor& c) { c.select(0, c.document().length()); }, false);
 }
 
 void TextBox::undo() {
-  if (const auto range = document_->undo()) {
-    anchor_ = caret_ = qMin(range->position + range->length, document_->length());
-    ensureCursorVisible();
-    emit cursorPositionChanged();
-  }
+  withCursor([](TextCursor& c) {
+    if (const auto range = c.document().undo()) c.setPosition(range->position + range->length);
+  });
 }
 
 void TextBox::redo() {
-  if (const auto range = document_->redo()) {
-    anchor_ = caret_ = qMin(range->position + range->length, document_->length());
-    ensureCursorVisible();
-    emit cursorPositionChanged();
-  }
-}
-
-QString TextBox::selectedText() const {
-  return document_->text(qMin(caret_, anchor_), qAbs(caret_ - anchor_));
+  withCursor([](TextCursor& c) {
+    if (const auto range = c.document().redo()) c.setPosition(range->position + range->length);
+  });
 }
 
 void TextBox::copy() const {
@@ -205,208 +173,57 @@ void TextBox::cut() {
 }
 
 void TextBox::paste() {
-  const QString text = QApplication::clipboard()->text();
+  const QString text = LineEnds::convert(QApplication::clipboard()->text(), newLine_);
   if (text.isEmpty()) return;
   document_->breakUndoCoalescing();
-  replaceSelection(text);
+  insertText(text);
   document_->breakUndoCoalescing();
-}
-
-// ---------------------------------------------------------------- caret
-
-void TextBox::setCursorPosition(qint64 position, Selection selection) {
-  position = std::clamp<qint64>(0, position, document_->length());
-  // Never between the CR and LF of a line end.
-  const qint64 line = document_->lineAt(position);
-  position = qMin(position, document_->lineStart(line) + document_->lineLength(line));
-  if (position != caret_) document_->breakUndoCoalescing();
-  caret_ = position;
-  if (selection == Selection::Collapse) anchor_ = position;
-  restartBlink();
-  viewport()->update();
-  emit cursorPositionChanged();
-}
-
-TextBox::LineSpan TextBox::lineSpanAt(qint64 position) const {
-  const qint64 line = document_->lineAt(position);
-  const qint64 start = document_->lineStart(line);
-  return {line, start, start + document_->lineLength(line)};
-}
-
-qint64 TextBox::nextCharacter(qint64 position, int direction) const {
-  const TextDocument& d = *document_;
-  const auto [line, start, end] = lineSpanAt(position);
-  if (direction > 0) {
-    if (position >= end) return line + 1 < d.lineCount() ? d.lineStart(line + 1) : position;
-    const QString two = d.text(position, 2);
-    return position +
-           (two.size() == 2 && two[0].isHighSurrogate() && two[1].isLowSurrogate() ? 2 : 1);
-  }
-  if (position <= start) return line > 0 ? d.lineStart(line - 1) + d.lineLength(line - 1) : 0;
-  const QString two = d.text(position - 2, 2);
-  return position - (position - 2 >= start && two.size() == 2 && two[0].isHighSurrogate() &&
-                             two[1].isLowSurrogate()
-                         ? 2
-                         : 1);
-}
-
-qint64 TextBox::wordBoundary(qint64 position, int direction) const {
-  const TextDocument& d = *document_;
-  const auto [line, start, end] = lineSpanAt(position);
-  if (direction > 0) {
-    if (position >= end) return nextCharacter(position, 1);
-    const QString t = d.text(position, qMin(end - position, kWordReach));
-    qsizetype i = 0;
-    while (i < t.size() && isWordCharacter(t[i])) ++i;
-    while (i < t.size() && !isWordCharacter(t[i])) ++i;
-    return position + qMax<qsizetype>(i, 1);
-  }
-  if (position <= start) return nextCharacter(position, -1);
-  const qint64 from = qMax(start, position - kWordReach);
-  const QString t = d.text(from, position - from);
-  qsizetype i = t.size();
-  while (i > 0 && !isWordCharacter(t[i - 1])) --i;
-  while (i > 0 && isWordCharacter(t[i - 1])) --i;
-  return qMin(from + i, position - 1);
-}
-
-void TextBox::selectWordAt(qint64 position) {
-  const TextDocument& d = *document_;
-  const auto [line, start, end] = lineSpanAt(position);
-  const qint64 from = qMax(start, position - kWordReach);
-  const qint64 to = qMin(end, position + kWordReach);
-  const QString t = d.text(from, to - from);
-  auto i = static_cast<qsizetype>(position - from);
-  if (i >= t.size() && i > 0) --i;  // at the line's end: the word before
-  qsizetype left = i;
-  qsizetype right = i;
-  if (i < t.size()) {
-    const bool word = isWordCharacter(t[i]);
-    while (left > 0 && isWordCharacter(t[left - 1]) == word && (word || t[left - 1] == t[i]))
-      --left;
-    while (right < t.size() && isWordCharacter(t[right]) == word && (word || t[right] == t[i])) {
-      ++right;
-    }
-  }
-  anchor_ = from + left;
-  setCursorPosition(from + right, Selection::Extend);
-}
-
-qint64 TextBox::positionAfter(Motion move) const {
-  const TextDocument& d = *document_;
-  const qint64 line = d.lineAt(caret_);
-  const auto lineMove = [&](qint64 lines) {
-    const qint64 target = std::clamp<qint64>(0, line + lines, d.lineCount() - 1);
-    if (target == line && lines != 0) {
-      return lines < 0 ? d.lineStart(line) : d.lineStart(line) + d.lineLength(line);
-    }
-    return positionAtX(target, wantedX_);
-  };
-  switch (move) {
-    case Motion::Left:
-      return nextCharacter(caret_, -1);
-    case Motion::Right:
-      return nextCharacter(caret_, 1);
-    case Motion::WordLeft:
-      return wordBoundary(caret_, -1);
-    case Motion::WordRight:
-      return wordBoundary(caret_, 1);
-    case Motion::Up:
-      return lineMove(-1);
-    case Motion::Down:
-      return lineMove(1);
-    case Motion::PageUp:
-      return lineMove(-visibleLineCount());
-    case Motion::PageDown:
-      return lineMove(visibleLineCount());
-    case Motion::LineStart:
-      return d.lineStart(line);
-    case Motion::LineEnd:
-      return d.lineStart(line) + d.lineLength(line);
-    case Motion::Start:
-      return 0;
-    case Motion::End:
-      return d.length();
-  }
-  return caret_;
-}
-
-void TextBox::moveCaret(Motion move, Selection selection) {
-  const bool vertical = move == Motion::Up || move == Motion::Down || move == Motion::PageUp ||
-                        move == Motion::PageDown;
-  if (vertical && wantedX_ < 0) wantedX_ = xOf(caret_);
-  qint64 target = positionAfter(move);
-  if (selection == Selection::Collapse && hasSelection() &&
-      (move == Motion::Left || move == Motion::Right)) {
-    target = move == Motion::Left ? qMin(caret_, anchor_) : qMax(caret_, anchor_);
-  }
-  if (move == Motion::PageUp || move == Motion::PageDown) {
-    const qint64 page = visibleLineCount();
-    setTopLine(topLine_ + (move == Motion::PageUp ? -page : page));
-  }
-  const qreal keptX = wantedX_;
-  setCursorPosition(target, selection);
-  wantedX_ = vertical ? keptX : -1;
-  ensureCursorVisible();
 }
 
 // ---------------------------------------------------------------- keys
 
-bool TextBox::handleShortcut(QKeyEvent* event) {
-  static const std::array<KeyMove, 24> moves = {{
-      {QKeySequence::MoveToNextChar, static_cast<int>(Motion::Right), Selection::Collapse},
-      {QKeySequence::MoveToPreviousChar, static_cast<int>(Motion::Left), Selection::Collapse},
-      {QKeySequence::MoveToNextWord, static_cast<int>(Motion::WordRight), Selection::Collapse},
-      {QKeySequence::MoveToPreviousWord, static_cast<int>(Motion::WordLeft), Selection::Collapse},
-      {QKeySequence::MoveToNextLine, static_cast<int>(Motion::Down), Selection::Collapse},
-      {QKeySequence::MoveToPreviousLine, static_cast<int>(Motion::Up), Selection::Collapse},
-      {QKeySequence::MoveToNextPage, static_cast<int>(Motion::PageDown), Selection::Collapse},
-      {QKeySequence::MoveToPreviousPage, static_cast<int>(Motion::PageUp), Selection::Collapse},
-      {QKeySequence::MoveToStartOfLine, static_cast<int>(Motion::LineStart), Selection::Collapse},
-      {QKeySequence::MoveToEndOfLine, static_cast<int>(Motion::LineEnd), Selection::Collapse},
-      {QKeySequence::MoveToStartOfDocument, static_cast<int>(Motion::Start), Selection::Collapse},
-      {QKeySequence::MoveToEndOfDocument, static_cast<int>(Motion::End), Selection::Collapse},
-      {QKeySequence::SelectNextChar, static_cast<int>(Motion::Right), Selection::Extend},
-      {QKeySequence::SelectPreviousChar, static_cast<int>(Motion::Left), Selection::Extend},
-      {QKeySequence::SelectNextWord, static_cast<int>(Motion::WordRight), Selection::Extend},
-      {QKeySequence::SelectPreviousWord, static_cast<int>(Motion::WordLeft), Selection::Extend},
-      {QKeySequence::SelectNextLine, static_cast<int>(Motion::Down), Selection::Extend},
-      {QKeySequence::SelectPreviousLine, static_cast<int>(Motion::Up), Selection::Extend},
-      {QKeySequence::SelectNextPage, static_cast<int>(Motion::PageDown), Selection::Extend},
-      {QKeySequence::SelectPreviousPage, static_cast<int>(Motion::PageUp), Selection::Extend},
-      {QKeySequence::SelectStartOfLine, static_cast<int>(Motion::LineStart), Selection::Extend},
-      {QKeySequence::SelectEndOfLine, static_cast<int>(Motion::LineEnd), Selection::Extend},
-      {QKeySequence::SelectStartOfDocument, static_cast<int>(Motion::Start), Selection::Extend},
-      {QKeySequence::SelectEndOfDocument, static_cast<int>(Motion::End), Selection::Extend},
-  }};
-  for (const KeyMove& m : moves) {
-    if (event->matches(m.key)) {
-      moveCaret(static_cast<Motion>(m.move), m.selection);
-      return true;
+void TextBox::moveCaret(TextCursor::Motion motion, Selection selection) {
+  if (motion == TextCursor::Motion::PageUp || motion == TextCursor::Motion::PageDown) {
+    const qint64 page = geometry_.visibleLineCount();
+    setTopLine(topLine_ + (motion == TextCursor::Motion::PageUp ? -page : page));
+  }
+  withCursor([&](TextCursor& c) { c.move(motion, selection); });
+}
+
+void TextBox::runKey(const TextKeys::Command& command) {
+  using Action = TextKeys::Action;
+  switch (command.action) {
+    case Action::Move:
+      return moveCaret(command.motion, command.selection);
+    case Action::SelectAll:
+      return selectAll();
+    case Action::Copy:
+      return copy();
+    case Action::Cut:
+      return cut();
+    case Action::Paste:
+      return paste();
+    case Action::Undo:
+      return undo();
+    case Action::Redo:
+      return redo();
+    case Action::DeletePrevious:
+      return withCursor([](TextCursor& c) { c.deletePrevious(); });
+    case Action::DeleteNext:
+      return withCursor([](TextCursor& c) { c.deleteNext(); });
+    case Action::DeleteWordBefore:
+    case Action::DeleteWordAfter: {
+      const int direction = command.action == Action::DeleteWordBefore ? -1 : 1;
+      withCursor([direction](TextCursor& c) { c.deleteWord(direction); });
+      return;
     }
+    case Action::NewLine:
+      insertText(newLine_);
+      document_->breakUndoCoalescing();
+      return;
+    case Action::Tab:
+      return insertText(QStringLiteral("\t"));
   }
-  if (event->matches(QKeySequence::SelectAll)) {
-    selectAll();
-  } else if (event->matches(QKeySequence::Copy)) {
-    copy();
-  } else if (event->matches(QKeySequence::Cut)) {
-    cut();
-  } else if (event->matches(QKeySequence::Paste)) {
-    paste();
-  } else if (event->matches(QKeySequence::Undo)) {
-    undo();
-  } else if (event->matches(QKeySequence::Redo)) {
-    redo();
-  } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-    deleteAround(-1, true);
-  } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-    deleteAround(1, true);
-  } else if (event->matches(QKeySequence::Delete)) {
-    deleteAround(1, false);
-  } else {
-    return false;
-  }
-  return true;
 }
 
 bool TextBox::event(QEvent* event) {
@@ -420,14 +237,8 @@ bool TextBox::event(QEvent* event) {
     }
   } else if (event->type() == QEvent::ShortcutOverride) {
     // The editing keys belong to the text box, not to a window's shortcuts.
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool typing = !key->text().isEmpty() && key->text().at(0).isPrint() &&
-                        !(key->modifiers() & Qt::ControlModifier);
-    if (typing || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut) ||
-        key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Undo) ||
-        key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll) ||
-        key->matches(QKeySequence::Delete) || key->key() == Qt::Key_Home ||
-        key->key() == Qt::Key_End || key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (TextKeys::types(*key) || TextKeys::find(*key)) {
       event->accept();
       return true;
     }
@@ -436,58 +247,47 @@ bool TextBox::event(QEvent* event) {
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
-  if (handleShortcut(event)) return;
-  const Qt::KeyboardModifiers mods = event->modifiers();
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      insertText(newLine_);
-      document_->breakUndoCoalescing();
-      return;
-    case Qt::Key_Backspace:
-      deleteAround(-1, false);
-      return;
-    case Qt::Key_Tab:
-      insertText(QStringLiteral("\t"));
-      return;
-    default:
-      break;
+  if (const auto command = TextKeys::find(*event)) {
+    runKey(*command);
+  } else if (TextKeys::types(*event)) {
+    insertText(event->text());
+  } else {
+    event->ignore();
   }
-  const QString text = event->text();
-  // Ctrl with Alt is AltGr on many keyboards: those keys type.
-  const bool command = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
-  if (!text.isEmpty() && !command && (text.at(0).isPrint() || text.at(0).isSurrogate())) {
-    insertText(text);
-    return;
-  }
-  event->ignore();
 }
 
 // ---------------------------------------------------------------- mouse
 
 void TextBox::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  setFocus(Qt::MouseFocusReason);
-  const bool extend = event->modifiers() & Qt::ShiftModifier;
-  wantedX_ = -1;
-  setCursorPosition(positionAt(event->position().toPoint()),
-                    extend ? Selection::Extend : Selection::Collapse);
-  dragging_ = true;
-}
-
-void TextBox::mouseMoveEvent(QMouseEvent* event) {
-  if (!dragging_ || !(event->buttons() & Qt::LeftButton)) {
-    dragging_ = false;
-    return;
-  }
-  setCursorPosition(positionAt(event->position().toPoint()), Selection::Extend);
-  ensureCursorVisible();
+  mouse_.press(event);
 }
 
 void TextBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  dragging_ = false;
-  selectWordAt(positionAt(event->position().toPoint()));
+  mouse_.doubleClick(event);
+}
+
+void TextBox::mouseMoveEvent(QMouseEvent* event) {
+  mouse_.move(event);
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent* event) {
+  mouse_.release(event);
+}
+
+void TextBox::dragEnterEvent(QDragEnterEvent* event) {
+  mouse_.dragEnter(event);
+}
+
+void TextBox::dragMoveEvent(QDragMoveEvent* event) {
+  mouse_.dragMove(event);
+}
+
+void TextBox::dragLeaveEvent(QDragLeaveEvent* event) {
+  mouse_.dragLeave(event);
+}
+
+void TextBox::dropEvent(QDropEvent* event) {
+  mouse_.drop(event);
 }
 
 QMenu* TextBox::createContextMenu() {
@@ -521,26 +321,27 @@ void TextBox::contextMenuEvent(QContextMenuEvent* event) {
 
 void TextBox::inputMethodEvent(QInputMethodEvent* event) {
   if (event->replacementLength() > 0 || event->replacementStart() != 0) {
-    const qint64 from =
-        std::clamp<qint64>(0, caret_ + event->replacementStart(), document_->length());
-    anchor_ = from;
-    caret_ = qMin(from + event->replacementLength(), document_->length());
+    const qint64 from = cursor_.position() + event->replacementStart();
+    cursor_.select(from, from + event->replacementLength());
   }
   if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-    replaceSelection(event->commitString());
+    insertText(event->commitString());
   }
   preedit_ = event->preeditString();
-  layouts_.setPreedit(caret_, preedit_);
+  layouts_.setPreedit(cursor_.position(), preedit_);
   viewport()->update();
   event->accept();
 }
 
 QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
   const TextDocument& d = *document_;
-  const qint64 line = d.lineAt(caret_);
+  const qint64 caret = cursor_.position();
+  const qint64 line = d.lineAt(caret);
   const qint64 start = d.lineStart(line);
-  const qint64 from = qMax(start, caret_ - kWordReach);
-  const qint64 to = qMin(start + d.lineLength(line), caret_ + kWordReach);
+  const qint64 from = qMax(start, caret - kSurroundingReach);
+  const qint64 to = qMin(start + d.lineLength(line), caret + kSurroundingReach);
+  const qint64 selFrom = qBound(from, cursor_.selectionStart(), to);
+  const qint64 selTo = qBound(from, cursor_.selectionEnd(), to);
   switch (query) {
     case Qt::ImEnabled:
       return true;
@@ -549,14 +350,13 @@ QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:
-      return static_cast<int>(caret_ - from);
+      return static_cast<int>(caret - from);
     case Qt::ImAnchorPosition:
-      return static_cast<int>(qBound(from, anchor_, to) - from);
+      return static_cast<int>(qBound(from, cursor_.anchor(), to) - from);
     case Qt::ImSurroundingText:
       return d.text(from, to - from);
     case Qt::ImCurrentSelection:
-      return d.text(qMax(qMin(caret_, anchor_), from),
-                    qMin(qMax(caret_, anchor_), to) - qMax(qMin(caret_, anchor_), from));
+      return d.text(selFrom, selTo - selFrom);
     case Qt::ImHints:
       return static_cast<int>(Qt::ImhMultiLine);
     default:
@@ -566,64 +366,16 @@ QVariant TextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
 
 // ---------------------------------------------------------------- geometry
 
-const TextLayoutCache::Entry& TextBox::layoutOf(qint64 line) const {
-  return layouts_.get(*document_, line, contentX(), viewport()->width());
-}
-
-qreal TextBox::contentX() const {
-  return horizontalScrollBar()->value();
-}
-
-int TextBox::visibleLineCount() const {
-  return qMax(1, viewport()->height() / layouts_.lineHeight());
-}
-
-qreal TextBox::xOf(qint64 position) const {
-  const qint64 line = document_->lineAt(position);
-  const TextLayoutCache::Entry& entry = layoutOf(line);
-  if (position < entry.start || position > entry.start + entry.length) {
-    // Outside the window of a long line: where the window would put it.
-    return static_cast<qreal>(position - document_->lineStart(line)) * layouts_.averageWidth();
-  }
-  const QTextLine textLine = entry.layout->lineAt(0);
-  if (!textLine.isValid()) return entry.x;
-  return entry.x + textLine.cursorToX(static_cast<int>(position - entry.start));
-}
-
-qint64 TextBox::positionAtX(qint64 line, qreal x) const {
-  const TextLayoutCache::Entry& entry = layoutOf(line);
-  const qint64 lineStart = document_->lineStart(line);
-  const qint64 lineLength = document_->lineLength(line);
-  const QTextLine textLine = entry.layout->lineAt(0);
-  const qreal inside = x - entry.x;
-  if (!textLine.isValid() || (lineLength > TextLayoutCache::kLongLine &&
-                              (inside < 0 || inside > textLine.naturalTextWidth()))) {
-    const auto column = std::llround(x / layouts_.averageWidth());
-    return lineStart + std::clamp<qint64>(0, column, lineLength);
-  }
-  return entry.start + textLine.xToCursor(inside, QTextLine::CursorBetweenCharacters);
-}
-
 qint64 TextBox::positionAt(QPoint point) const {
-  const qint64 row = point.y() < 0 ? -1 : point.y() / layouts_.lineHeight();
-  const qint64 line = std::clamp<qint64>(0, topLine_ + row, document_->lineCount() - 1);
-  return positionAtX(line, point.x() - kMargin + contentX());
+  return geometry_.positionAt(point);
 }
 
 QRect TextBox::rectAt(qint64 position, qint64 length) const {
-  const qint64 line = document_->lineAt(position);
-  const int h = layouts_.lineHeight();
-  const qreal x = xOf(position);
-  const qreal right =
-      length > 0
-          ? xOf(qMin(position + length, document_->lineStart(line) + document_->lineLength(line)))
-          : x + 1;
-  return {static_cast<int>(x - contentX()) + kMargin, static_cast<int>((line - topLine_) * h),
-          qMax(1, static_cast<int>(right - x)), h};
+  return geometry_.rectAt(position, length);
 }
 
 QRect TextBox::cursorRect() const {
-  QRect rect = rectAt(caret_, 0);
+  QRect rect = rectAt(cursor_.position(), 0);
   if (!preedit_.isEmpty()) {
     rect.translate(qRound(QFontMetricsF(layouts_.font()).horizontalAdvance(preedit_)), 0);
   }
@@ -632,14 +384,14 @@ QRect TextBox::cursorRect() const {
 
 void TextBox::updateScrollBars() {
   const qint64 lines = document_->lineCount();
-  const qint64 maxTop = qMax<qint64>(0, lines - visibleLineCount());
+  const qint64 maxTop = qMax<qint64>(0, lines - geometry_.visibleLineCount());
   QScrollBar* v = verticalScrollBar();
   {
     const QSignalBlocker block(v);
     v->setRange(0, static_cast<int>(qMin(maxTop, kBarMax)));
-    v->setPageStep(static_cast<int>(qMin<qint64>(visibleLineCount(), kBarMax)));
+    v->setPageStep(static_cast<int>(qMin<qint64>(geometry_.visibleLineCount(), kBarMax)));
     v->setSingleStep(1);
-    topLine_ = std::clamp<qint64>(0, topLine_, maxTop);
+    topLine_ = qBound<qint64>(0, topLine_, maxTop);
     v->setValue(static_cast<int>(maxTop <= kBarMax ? topLine_ : topLine_ * kBarMax / maxTop));
   }
   QScrollBar* h = horizontalScrollBar();
@@ -651,8 +403,8 @@ void TextBox::updateScrollBars() {
 }
 
 void TextBox::setTopLine(qint64 line) {
-  const qint64 maxTop = qMax<qint64>(0, document_->lineCount() - visibleLineCount());
-  line = std::clamp<qint64>(0, line, maxTop);
+  const qint64 maxTop = qMax<qint64>(0, document_->lineCount() - geometry_.visibleLineCount());
+  line = qBound<qint64>(0, line, maxTop);
   if (line == topLine_) return;
   topLine_ = line;
   updateScrollBars();
@@ -661,7 +413,7 @@ void TextBox::setTopLine(qint64 line) {
 
 void TextBox::scrollContentsBy(int /*dx*/, int dy) {
   if (dy != 0) {
-    const qint64 maxTop = qMax<qint64>(0, document_->lineCount() - visibleLineCount());
+    const qint64 maxTop = qMax<qint64>(0, document_->lineCount() - geometry_.visibleLineCount());
     const qint64 value = verticalScrollBar()->value();
     topLine_ = maxTop <= kBarMax ? value : value * maxTop / kBarMax;
   }
@@ -669,8 +421,8 @@ void TextBox::scrollContentsBy(int /*dx*/, int dy) {
 }
 
 void TextBox::ensureCursorVisible() {
-  const qint64 line = document_->lineAt(caret_);
-  const qint64 visible = visibleLineCount();
+  const qint64 line = document_->lineAt(cursor_.position());
+  const qint64 visible = geometry_.visibleLineCount();
   if (line < topLine_) {
     setTopLine(line);
   } else if (line >= topLine_ + visible) {
@@ -681,9 +433,9 @@ void TextBox::ensureCursorVisible() {
   QScrollBar* h = horizontalScrollBar();
   const int width = viewport()->width();
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const qreal x = xOf(caret_);
+    const qreal x = geometry_.xOf(cursor_.position());
     updateScrollBars();
-    if (x >= contentX() && x <= contentX() + width - 2 * kMargin) break;
+    if (x >= geometry_.contentX() && x <= geometry_.contentX() + width - 2 * kMargin) break;
     h->setValue(static_cast<int>(qMax<qreal>(0, x - width * 2.0 / 3)));
   }
 }
@@ -700,40 +452,52 @@ void TextBox::paintEvent(QPaintEvent* event) {
   const QPalette& pal = palette();
   painter.fillRect(event->rect(), pal.base());
   painter.setPen(pal.text().color());
-  const int h = layouts_.lineHeight();
-  const qreal left = contentX();
   const qreal widestBefore = layouts_.widest();
-  const qint64 selFrom = qMin(caret_, anchor_);
-  const qint64 selTo = qMax(caret_, anchor_);
-  const qint64 last = qMin(document_->lineCount() - 1, topLine_ + visibleLineCount());
-  const bool caretVisible = hasFocus() && caretShown_;
-  for (qint64 line = topLine_; line <= last; ++line) {
-    const TextLayoutCache::Entry& entry = layoutOf(line);
-    // Every line on the font's baseline, also one whose fallback fonts (CJK,
-    // symbols) would make its own line taller.
-    const QTextLine textLine = entry.layout->lineAt(0);
-    const qreal shift = textLine.isValid() ? layouts_.ascent() - textLine.ascent() : 0;
-    const QPointF at(entry.x - left + kMargin, static_cast<qreal>((line - topLine_) * h) + shift);
-    QList<QTextLayout::FormatRange> formats;
-    const qint64 from = qMax(selFrom, entry.start);
-    const qint64 to = qMin(selTo, entry.start + entry.length);
-    if (to > from) {
-      QTextLayout::FormatRange range;
-      range.start = static_cast<int>(from - entry.start);
-      range.length = static_cast<int>(to - from);
-      range.format.setBackground(pal.highlight());
-      range.format.setForeground(pal.highlightedText());
-      formats.append(range);
-    }
-    entry.layout->draw(&painter, at, formats);
-    if (caretVisible && caret_ >= entry.start && caret_ <= entry.start + entry.length &&
-        document_->lineAt(caret_) == line) {
-      const int inLayout =
-          static_cast<int>(caret_ - entry.start) + static_cast<int>(preedit_.size());
-      entry.layout->drawCursor(&painter, at, inLayout, 1);
-    }
+  const qint64 last = qMin(document_->lineCount() - 1, topLine_ + geometry_.visibleLineCount());
+  for (qint64 line = topLine_; line <= last; ++line) paintLine(painter, line, pal);
+  if (mouse_.dropCaret() >= 0) {
+    const QRect rect = rectAt(mouse_.dropCaret(), 0);
+    painter.fillRect(rect.x(), rect.y(), 2, rect.height(), pal.text());
   }
   if (layouts_.widest() != widestBefore) updateScrollBars();
+}
+
+void TextBox::paintLine(QPainter& painter, qint64 line, const QPalette& pal) {
+  const TextLayoutCache::Entry& entry = geometry_.layoutOf(line);
+  const int h = layouts_.lineHeight();
+  const qint64 selFrom = cursor_.selectionStart();
+  const qint64 selTo = cursor_.selectionEnd();
+  const qint64 caret = cursor_.position();
+  // Every line on the font's baseline, also one whose fallback fonts (CJK,
+  // symbols) would make its own line taller.
+  const QTextLine textLine = entry.layout->lineAt(0);
+  const qreal shift = textLine.isValid() ? layouts_.ascent() - textLine.ascent() : 0;
+  const qreal top = static_cast<qreal>((line - topLine_) * h);
+  const QPointF at(entry.x - geometry_.contentX() + kMargin, top + shift);
+  QList<QTextLayout::FormatRange> formats;
+  const qint64 from = qMax(selFrom, entry.start);
+  const qint64 to = qMin(selTo, entry.start + entry.length);
+  if (to > from) {
+    QTextLayout::FormatRange range;
+    range.start = static_cast<int>(from - entry.start);
+    range.length = static_cast<int>(to - from);
+    range.format.setBackground(pal.highlight());
+    range.format.setForeground(pal.highlightedText());
+    formats.append(range);
+  }
+  entry.layout->draw(&painter, at, formats);
+  // A selected line end shows as a selected space after the line.
+  const qint64 end = document_->lineStart(line) + document_->lineLength(line);
+  if (selFrom <= end && selTo > end && line + 1 < document_->lineCount()) {
+    const QRectF mark(geometry_.xOf(end) - geometry_.contentX() + kMargin, top,
+                      layouts_.averageWidth(), h);
+    painter.fillRect(mark, pal.highlight());
+  }
+  if (hasFocus() && caretShown_ && caret >= entry.start && caret <= entry.start + entry.length &&
+      document_->lineAt(caret) == line) {
+    const int inLayout = static_cast<int>(caret - entry.start) + static_cast<int>(preedit_.size());
+    entry.layout->drawCursor(&painter, at, inLayout, 1);
+  }
 }
 
 // ---------------------------------------------------------------- state
@@ -761,6 +525,7 @@ void TextBox::focusOutEvent(QFocusEvent* event) {
 }
 
 void TextBox::timerEvent(QTimerEvent* event) {
+  if (mouse_.timer(event)) return;
   if (event->timerId() != blink_.timerId()) {
     QAbstractScrollArea::timerEvent(event);
     return;

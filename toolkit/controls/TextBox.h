@@ -2,13 +2,20 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/controls/TextBoxGeometry.h"
+#include "toolkit/controls/TextBoxMouse.h"
+#include "toolkit/controls/TextKeys.h"
 #include "toolkit/controls/TextLayoutCache.h"
+#include "toolkit/text/TextCursor.h"
 #include "toolkit/text/TextDocument.h"
 
 class QMenu;
+class QMimeData;
 
 namespace ostrel {
 
@@ -39,15 +46,15 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
 
   // The caret and the selection, as positions in the text (UTF-16 units).
   // The selection runs from the anchor to the caret.
-  enum class Selection { Collapse, Extend };
-  qint64 cursorPosition() const { return caret_; }
-  qint64 anchorPosition() const { return anchor_; }
+  using Selection = TextCursor::Selection;
+  qint64 cursorPosition() const { return cursor_.position(); }
+  qint64 anchorPosition() const { return cursor_.anchor(); }
   void setCursorPosition(qint64 position, Selection selection = Selection::Collapse);
-  bool hasSelection() const { return caret_ != anchor_; }
-  QString selectedText() const;
+  bool hasSelection() const { return cursor_.hasSelection(); }
+  QString selectedText() const { return cursor_.selectedText(); }
 
   // What the keys and the context menu do; insertText replaces the selection
-  // as typing does.
+  // as typing does, paste and drops take the text's own line end.
   void insertText(const QString& text);
   void deleteSelection();
   void selectAll();
@@ -85,7 +92,12 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
@@ -94,60 +106,33 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   void changeEvent(QEvent* event) override;
 
  private:
-  enum class Motion {
-    Left,
-    Right,
-    WordLeft,
-    WordRight,
-    Up,
-    Down,
-    PageUp,
-    PageDown,
-    LineStart,
-    LineEnd,
-    Start,
-    End
-  };
+  friend class TextBoxGeometry;
+  friend class TextBoxMouse;
 
+  // The one place the text changes reach the view, and the one place the
+  // caret or selection changes do.
   void documentChanged(const TextDocument::Change& change);
-  bool handleShortcut(QKeyEvent* event);
-  void moveCaret(Motion move, Selection selection);
-  qint64 positionAfter(Motion move) const;
-  // The line holding position and where its text starts and ends (before its line end).
-  struct LineSpan {
-    qint64 line;
-    qint64 start;
-    qint64 end;
-  };
-  LineSpan lineSpanAt(qint64 position) const;
-  qint64 nextCharacter(qint64 position, int direction) const;
-  qint64 wordBoundary(qint64 position, int direction) const;
-  void selectWordAt(qint64 position);
-  void replaceSelection(const QString& text);
-  void deleteAround(int direction, bool wholeWord);
+  void cursorChanged(qint64 oldPosition, qint64 oldAnchor);
+  // Runs an edit or move of the cursor and tells about what changed.
+  void withCursor(const std::function<void(TextCursor&)>& step, bool reveal = true);
+  void runKey(const TextKeys::Command& command);
+  void moveCaret(TextCursor::Motion motion, Selection selection);
 
-  // Geometry: the line's layout for the current horizontal view, and x of a
-  // position on its line in content coordinates.
-  const TextLayoutCache::Entry& layoutOf(qint64 line) const;
-  qreal xOf(qint64 position) const;
-  qint64 positionAtX(qint64 line, qreal x) const;
-  int visibleLineCount() const;
-  qreal contentX() const;
   void updateScrollBars();
   void setTopLine(qint64 line);
   void restartBlink();
+  void paintLine(QPainter& painter, qint64 line, const QPalette& palette);
 
   std::unique_ptr<TextDocument> document_;
+  TextBoxGeometry geometry_{*this};
+  TextCursor cursor_{nullptr};
   mutable TextLayoutCache layouts_;
   QString newLine_ = QStringLiteral("\r\n");
-  qint64 caret_ = 0;
-  qint64 anchor_ = 0;
   qint64 topLine_ = 0;
-  qreal wantedX_ = -1;  // kept across Up/Down
   QString preedit_;
   bool caretShown_ = true;
-  bool dragging_ = false;
   QBasicTimer blink_;
+  TextBoxMouse mouse_{*this};
 };
 
 }  // namespace ostrel

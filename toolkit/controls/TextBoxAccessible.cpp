@@ -88,12 +88,24 @@ QTextBoundaryFinder::BoundaryType finderKind(QAccessible::TextBoundaryType type)
 class CaretFollower : public QObject {
  public:
   explicit CaretFollower(TextBox* box) : QObject(box), box_(box) {
+    setObjectName(QLatin1String(kName));
     caret_ = box->cursorPosition();
     anchor_ = box->anchorPosition();
     connect(box, &TextBox::cursorPositionChanged, this, &CaretFollower::changed);
   }
 
+  // Also after a reader's edit, which may carry the caret along without a
+  // move of its own.
+  static void check(TextBox* box) {
+    if (auto* follower =
+            box->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly)) {
+      static_cast<CaretFollower*>(follower)->changed();
+    }
+  }
+
  private:
+  static constexpr const char* kName = "TextBoxAccessible_caret";
+
   void changed() {
     const qint64 caret = box_->cursorPosition();
     const qint64 anchor = box_->anchorPosition();
@@ -235,7 +247,8 @@ TextBoxAccessible::Span TextBoxAccessible::spanAt(qint64 position,
   const TextDocument& d = box()->document();
   switch (type) {
     case QAccessible::CharBoundary: {
-      // The character as a reader sees it: a whole grapheme cluster.
+      // The character as a reader sees it: the whole grapheme cluster, also
+      // asked for in its middle.
       if (position >= d.length()) return {d.length(), d.length()};
       const qint64 from = qMax<qint64>(0, position - kClusterReach);
       const qint64 to = qMin(d.length(), position + kClusterReach);
@@ -420,6 +433,7 @@ void TextBoxAccessible::edit(qint64 start, qint64 end, const QString& text) {
   d.replace(start, end - start, text);
   d.breakUndoCoalescing();
   select(qMin(anchor, d.length()), qMin(caret, d.length()));
+  CaretFollower::check(box());
 }
 
 }  // namespace ostrel

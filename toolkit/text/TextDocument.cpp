@@ -29,6 +29,8 @@ namespace {
 constexpr qsizetype kChunk = 64 * 1024;
 constexpr qint64 kWriteChunk = 1024 * 1024;
 constexpr qint64 kEncodeUnits = 64 * 1024;
+// The longest removal that joins a run of Backspaces or Deletes (one character).
+constexpr qint64 kDeletionRun = 64;
 
 bool isLineEnd(QChar c) {
   return c == u'\n' || c == u'\r';
@@ -287,13 +289,15 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   const qint64 running = top ? top->position + top->insertedLength : -1;
   // A character typed over a selection starts a run that the next ones join.
   const bool typed = isOneCharacter(insert) && !isLineEnd(insert[0]);
-  const bool backspace = insert.isEmpty() && removeLength <= 2 &&
-                         (removeLength == 1 || text(position, 2)[0].isHighSurrogate());
+  // Backspace and Delete runs join as typing does: a short removal just
+  // before the running position (Backspace) or at it (Delete).
+  const bool deletion = insert.isEmpty() && removeLength > 0 && removeLength <= kDeletionRun;
   const bool extendsTyping =
       coalescing_ && top && typed && removeLength == 0 && position == running;
-  const bool extendsBackspace = coalescing_ && top && backspace &&
+  const bool extendsBackspace = coalescing_ && top && deletion &&
                                 position + removeLength == running &&
                                 (top->insertedLength == 0 || top->insertedLength >= removeLength);
+  const bool extendsDelete = coalescing_ && top && deletion && position == running;
 
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   std::vector<Piece> removed;
@@ -311,6 +315,9 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
     top->removed = std::move(removed);
     top->removedLength += removeLength;
     top->position = position;
+  } else if (extendsDelete) {
+    top->removed.insert(top->removed.end(), removed.begin(), removed.end());
+    top->removedLength += removeLength;
   } else {
     auto step = std::make_unique<Step>();
     step->position = position;
@@ -323,7 +330,7 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   }
   top->stateAfter = ++nextState_;
   state_ = top->stateAfter;
-  coalescing_ = typed || backspace;
+  coalescing_ = typed || deletion;
   ++revision_;
   if (listener_) listener_(change);
 }

@@ -91,8 +91,9 @@ class TextDocument {
 
   // The one edit. Positions inside a surrogate pair move to its start.
   void replace(qint64 position, qint64 removeLength, const QString& insert);
-  // Typing coalesces: single-character inserts and backspaces at the running
-  // position form one undo step until a line end is typed, an edit happens
+  // Typing coalesces: single-character inserts, and removals of one
+  // character before the running position (Backspace) or at it (Delete), form
+  // one undo step until a line end is typed, an edit happens
   // elsewhere, or this is called (the caret moved, the document was saved).
   void breakUndoCoalescing();
   bool canUndo() const;

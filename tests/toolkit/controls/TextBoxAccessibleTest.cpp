@@ -426,11 +426,20 @@ TEST_F(TextBoxAccessibleTest, AReadersEditsLeaveTheCaretAndSelectionWhereAStockB
     text()->setSelection(0, c.anchor, c.caret);
     QAccessible::queryAccessibleInterface(&stock)->textInterface()->setSelection(0, c.anchor,
                                                                                  c.caret);
+    heard().clear();
     c.edit(editable());
     c.edit(QAccessible::queryAccessibleInterface(&stock)->editableTextInterface());
     EXPECT_EQ(box.Text(), stock.toPlainText());
     EXPECT_EQ(box.anchorPosition(), stock.textCursor().anchor());
     EXPECT_EQ(box.cursorPosition(), stock.textCursor().position());
+    // A caret carried along by the edit is heard where it ends.
+    const std::vector<Heard> moves = of(QAccessible::TextCaretMoved);
+    if (box.cursorPosition() != c.caret) {
+      ASSERT_EQ(moves.size(), 1u);
+      EXPECT_EQ(moves[0].position, box.cursorPosition());
+    } else {
+      EXPECT_TRUE(moves.empty());
+    }
   }
 }
 

@@ -203,19 +203,16 @@ TEST(TextCodecDeclared, MultiByteSetsAreUsedOnlyWhenTheyGiveTheBytesBack) {
       Encoding::Windows1252);
 }
 
-TEST(LineEnds, KeepsEachKindInOrderAndNewLinesTakeTheMostFrequent) {
-  using K = LineEnds::Kind;
-  EXPECT_EQ(LineEnds::scan(u"abc").dominant(), K::CrLf);     // none: the written line end
-  EXPECT_EQ(LineEnds::scan(u"a\nb\r\n").dominant(), K::Lf);  // a tie: the first met
-  EXPECT_TRUE(LineEnds::scan(u"a\rb\r").uniform());
-  const LineEnds ends = LineEnds::scan(u"a\rb\r\nc\nd\n");
-  EXPECT_EQ(ends.dominant(), K::Lf);
-  EXPECT_FALSE(ends.uniform());
-  ASSERT_EQ(ends.count(), 4U);
-  EXPECT_EQ(ends.at(0), K::Cr);
-  EXPECT_EQ(ends.at(1), K::CrLf);
-  EXPECT_EQ(ends.at(2), K::Lf);
-  EXPECT_EQ(ends.at(3), K::Lf);
+TEST(LineEnds, NewLinesTakeTheMostFrequentAndPastedOnesAreConverted) {
+  EXPECT_EQ(LineEnds::common(u"abc"), QStringLiteral("\r\n"));     // none: the written line end
+  EXPECT_EQ(LineEnds::common(u"a\nb\r\n"), QStringLiteral("\n"));  // a tie: the first met
+  EXPECT_EQ(LineEnds::common(u"a\rb\r\nc\rd\n"), QStringLiteral("\r"));
+  EXPECT_EQ(LineEnds::common(u"\r\r\n\r\n"), QStringLiteral("\r\n")) << "CR LF is not a CR";
+  const QString pasted = QStringLiteral("x\ny\r\nz\r\r\n");
+  EXPECT_EQ(LineEnds::convert(pasted, QStringLiteral("\r\n")),
+            QStringLiteral("x\r\ny\r\nz\r\n\r\n"));
+  EXPECT_EQ(LineEnds::convert(pasted, QStringLiteral("\n")), QStringLiteral("x\ny\nz\n\n"));
+  EXPECT_EQ(LineEnds::convert(pasted, QStringLiteral("\r")), QStringLiteral("x\ry\rz\r\r"));
 }
 
 }  // namespace

@@ -1,0 +1,193 @@
+#include "toolkit/text/TextCursor.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "toolkit/text/TextDocument.h"
+
+namespace ostrel {
+namespace {
+
+using Motion = TextCursor::Motion;
+using Selection = TextCursor::Selection;
+
+class TextCursorTest : public ::testing::Test {
+ protected:
+  TextCursorTest() {
+    document.setChangeListener([this](const TextDocument::Change& c) { cursor.adjust(c); });
+  }
+  void setText(const char16_t* text) {
+    document.replace(0, document.length(), QString::fromUtf16(text));
+    document.clearUndo();
+    cursor.setPosition(0);
+  }
+  // The positions Right stops at from the start to the end.
+  std::vector<qint64> stops(Motion motion = Motion::Right) {
+    std::vector<qint64> out;
+    cursor.setPosition(0);
+    for (int guard = 0; guard < 100 && cursor.position() < document.length(); ++guard) {
+      cursor.move(motion, Selection::Collapse);
+      out.push_back(cursor.position());
+    }
+    return out;
+  }
+
+  TextDocument document;
+  TextCursor cursor{&document};
+};
+
+struct ClusterCase {
+  const char* name;
+  const char16_t* text;
+  std::vector<qint64> stops;
+};
+
+class TextCursorClusters : public TextCursorTest,
+                           public ::testing::WithParamInterface<ClusterCase> {};
+
+// What a reader sees as one character is one step, one Delete, one Shift+Right.
+TEST_P(TextCursorClusters, MoveSelectAndDeleteWholeCharacters) {
+  setText(GetParam().text);
+  EXPECT_EQ(stops(), GetParam().stops);
+  cursor.setPosition(0);
+  cursor.move(Motion::Right, Selection::Extend);
+  EXPECT_EQ(cursor.selectionEnd(), GetParam().stops.front());
+  cursor.setPosition(0);
+  cursor.deleteNext();
+  EXPECT_EQ(document.length(), QString::fromUtf16(GetParam().text).size() - GetParam().stops[0]);
+  // Left comes back over the same stops.
+  setText(GetParam().text);
+  cursor.setPosition(document.length());
+  cursor.move(Motion::Left, Selection::Collapse);
+  const auto& s = GetParam().stops;
+  EXPECT_EQ(cursor.position(), s.size() > 1 ? s[s.size() - 2] : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextCursorClusters,
+    ::testing::Values(ClusterCase{"combining_acute", u"e\u0301x", {2, 3}},
+                      ClusterCase{"two_marks", u"a\u0301\u0323b", {3, 4}},
+                      ClusterCase{"flag", u"\U0001F1E9\U0001F1EAz", {4, 5}},
+                      ClusterCase{"skin_tone", u"\U0001F44D\U0001F3FDz", {4, 5}},
+                      ClusterCase{
+                          "zwj_family", u"\U0001F468\u200D\U0001F469\u200D\U0001F467z", {8, 9}},
+                      ClusterCase{"hangul_jamo", u"\u1100\u1161\u11A8z", {3, 4}},
+                      ClusterCase{"crlf_is_one_step", u"a\r\nb", {1, 3, 4}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TextCursorTest, BackspaceTakesOneCodePointButALineEndOrAPairWhole) {
+  setText(u"e\u0301\r\n\U0001F600");
+  cursor.setPosition(document.length());
+  cursor.deletePrevious();
+  EXPECT_EQ(document.toString(), QString::fromUtf16(u"e\u0301\r\n"));
+  cursor.deletePrevious();
+  EXPECT_EQ(document.toString(), QString::fromUtf16(u"e\u0301"));
+  cursor.deletePrevious();
+  EXPECT_EQ(document.toString(), QStringLiteral("e"));
+}
+
+struct WordCase {
+  const char* name;
+  const char16_t* text;
+  std::vector<qint64> right;
+};
+
+class TextCursorWords : public TextCursorTest, public ::testing::WithParamInterface<WordCase> {};
+
+// One rule (Unicode word segmentation): a word move passes a word or a run
+// of punctuation and the spaces after it.
+TEST_P(TextCursorWords, StopAtWordStartsAndBackAgain) {
+  setText(GetParam().text);
+  const std::vector<qint64> right = stops(Motion::WordRight);
+  EXPECT_EQ(right, GetParam().right);
+  std::vector<qint64> left;
+  for (int guard = 0; guard < 100 && cursor.position() > 0; ++guard) {
+    cursor.move(Motion::WordLeft, Selection::Collapse);
+    left.insert(left.begin(), cursor.position());
+  }
+  // Backwards the stops are the same places (the end aside).
+  std::vector<qint64> expected = {0};
+  expected.insert(expected.end(), right.begin(), right.end() - 1);
+  EXPECT_EQ(left, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextCursorWords,
+    ::testing::Values(WordCase{"spaces", u"hello  world x", {7, 13, 14}},
+                      WordCase{"dot_splits_apostrophe_joins", u"foo.bar it's", {3, 4, 8, 12}},
+                      WordCase{"punctuation_runs", u"a -- (b)", {2, 5, 6, 7, 8}},
+                      WordCase{"digits_and_underscore", u"x_1 3.5", {4, 7}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLine) {
+  setText(u"hello world\r\nnext");
+  cursor.selectWordAt(4);  // the "o"
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
+  cursor.selectWordAt(5);
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral(" "));
+  cursor.selectWordAt(11);  // past the line's last character: its last word
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
+  cursor.selectLineAt(3);
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello world\r\n"));
+  cursor.selectLineAt(15);
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("next"));
+}
+
+TEST_F(TextCursorTest, UpAndDownKeepTheColumnAcrossShortLines) {
+  setText(u"abcdef\nab\n\nabcdefgh");
+  cursor.setPosition(5);
+  cursor.move(Motion::Down, Selection::Collapse);
+  EXPECT_EQ(cursor.position(), 9);
+  cursor.move(Motion::Down, Selection::Collapse);
+  EXPECT_EQ(cursor.position(), 10);
+  cursor.move(Motion::Down, Selection::Collapse);
+  EXPECT_EQ(cursor.position(), 16);
+  cursor.move(Motion::Right, Selection::Collapse);
+  cursor.move(Motion::Up, Selection::Collapse);
+  EXPECT_EQ(cursor.position(), 10) << "a sideways move sets a new column";
+}
+
+TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
+  setText(u"hello world");
+  cursor.setPosition(5);
+  cursor.deletePrevious();
+  cursor.deletePrevious();
+  cursor.deleteNext();
+  cursor.deleteNext();
+  EXPECT_EQ(document.toString(), QStringLiteral("helorld"));
+  document.undo();
+  EXPECT_EQ(document.toString(), QStringLiteral("hello world"));
+  EXPECT_FALSE(document.canUndo());
+  // Typing, then Backspace over part of it, is still one step.
+  cursor.setPosition(11);
+  cursor.insertText(QStringLiteral("!"));
+  cursor.insertText(QStringLiteral("?"));
+  cursor.deletePrevious();
+  cursor.deletePrevious();
+  cursor.deletePrevious();
+  EXPECT_EQ(document.toString(), QStringLiteral("hello worl"));
+  document.undo();
+  EXPECT_EQ(document.toString(), QStringLiteral("hello world"));
+  // A move between deletions starts a new step.
+  cursor.setPosition(0);
+  cursor.deleteNext();
+  cursor.setPosition(3);
+  cursor.deleteNext();
+  document.undo();
+  EXPECT_EQ(document.toString(), QStringLiteral("ello world"));
+}
+
+TEST_F(TextCursorTest, EditsElsewhereKeepTheSelectionOnItsText) {
+  setText(u"one two three");
+  cursor.select(4, 7);
+  document.replace(0, 3, QStringLiteral("1"));
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("two"));
+  document.replace(10, 0, QStringLiteral("!"));
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("two"));
+  document.replace(3, 2, QString());  // into the selection
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("t"));
+}
+
+}  // namespace
+}  // namespace ostrel

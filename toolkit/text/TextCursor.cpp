@@ -1,0 +1,285 @@
+#include "toolkit/text/TextCursor.h"
+
+#include <QTextBoundaryFinder>
+
+namespace ostrel {
+
+namespace {
+// How far boundary searches look on each side: no character (cluster) is
+// longer, and a word longer than this is taken in pieces.
+constexpr qint64 kClusterReach = 128;
+constexpr qint64 kWordReach = 1024;
+
+struct Line {
+  qint64 index;
+  qint64 start;
+  qint64 end;  // before the line end
+};
+
+Line lineOf(const TextDocument& d, qint64 position) {
+  const qint64 line = d.lineAt(position);
+  const qint64 start = d.lineStart(line);
+  return {line, start, start + d.lineLength(line)};
+}
+
+bool isPair(const QString& text, qsizetype i) {
+  return i + 1 < text.size() && text[i].isHighSurrogate() && text[i + 1].isLowSurrogate();
+}
+}  // namespace
+
+void TextCursor::setDocument(TextDocument* document) {
+  document_ = document;
+  position_ = anchor_ = 0;
+  wantedX_ = -1;
+}
+
+QString TextCursor::selectedText() const {
+  return document_->text(selectionStart(), selectionEnd() - selectionStart());
+}
+
+void TextCursor::setPosition(qint64 position, Selection selection) {
+  position = qBound<qint64>(0, position, document_->length());
+  const Line line = lineOf(*document_, position);
+  position = qMin(position, line.end);
+  if (position != position_) document_->breakUndoCoalescing();
+  position_ = position;
+  if (selection == Selection::Collapse) anchor_ = position;
+  wantedX_ = -1;
+}
+
+void TextCursor::select(qint64 anchor, qint64 position) {
+  setPosition(anchor);
+  setPosition(position, Selection::Extend);
+}
+
+// ---------------------------------------------------------------- boundaries
+
+qint64 TextCursor::nextCharacter(const TextDocument& d, qint64 position) {
+  const Line line = lineOf(d, position);
+  if (position >= line.end)
+    return line.index + 1 < d.lineCount() ? d.lineStart(line.index + 1) : d.length();
+  const QString text = d.text(position, qMin(line.end - position, kClusterReach));
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+  const qsizetype next = finder.toNextBoundary();
+  if (next > 0) return position + next;
+  return position + (isPair(text, 0) ? 2 : 1);
+}
+
+qint64 TextCursor::previousCharacter(const TextDocument& d, qint64 position) {
+  const Line line = lineOf(d, position);
+  if (position <= line.start) {
+    return line.index > 0 ? d.lineStart(line.index - 1) + d.lineLength(line.index - 1) : 0;
+  }
+  const qint64 from = qMax(line.start, position - kClusterReach);
+  const QString text = d.text(from, position - from);
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+  finder.setPosition(text.size());
+  const qsizetype previous = finder.toPreviousBoundary();
+  if (previous >= 0 && previous < text.size()) return from + previous;
+  return position - (isPair(text, text.size() - 2) ? 2 : 1);
+}
+
+TextCursor::Range TextCursor::segmentAt(const TextDocument& d, qint64 position) {
+  const Line line = lineOf(d, position);
+  if (position >= line.end) return {position, position};
+  const qint64 from = qMax(line.start, position - kWordReach);
+  const qint64 to = qMin(line.end, position + kWordReach);
+  const QString text = d.text(from, to - from);
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+  const auto at = static_cast<qsizetype>(position - from);
+  finder.setPosition(at);
+  qsizetype start = finder.isAtBoundary() ? at : finder.toPreviousBoundary();
+  finder.setPosition(at);
+  qsizetype end = finder.toNextBoundary();
+  if (start < 0) start = 0;
+  if (end < 0) end = text.size();
+  return {from + start, from + end};
+}
+
+TextCursor::Kind TextCursor::kindAt(const TextDocument& d, qint64 position, Range* segment) {
+  *segment = segmentAt(d, position);
+  const QString text = d.text(segment->start, segment->end - segment->start);
+  bool spaces = !text.isEmpty();
+  for (const QChar c : text) {
+    if (c.isLetterOrNumber() || c == u'_') return Kind::Word;
+    spaces = spaces && c.isSpace();
+  }
+  return spaces ? Kind::Space : Kind::Other;
+}
+
+// A word move goes past one word (or one run of punctuation) and the spaces
+// after it; backwards, past the spaces and then the word before them.
+qint64 TextCursor::nextWord(const TextDocument& d, qint64 position) {
+  const Line line = lineOf(d, position);
+  if (position >= line.end) return nextCharacter(d, position);
+  Range segment{};
+  qint64 at = position;
+  const Kind first = kindAt(d, at, &segment);
+  if (first == Kind::Word) {
+    at = segment.end;
+  } else if (first == Kind::Other) {
+    while (at < line.end && kindAt(d, at, &segment) == Kind::Other) at = segment.end;
+  }
+  while (at < line.end && kindAt(d, at, &segment) == Kind::Space) at = segment.end;
+  return at;
+}
+
+qint64 TextCursor::previousWord(const TextDocument& d, qint64 position) {
+  const Line line = lineOf(d, position);
+  if (position <= line.start) return previousCharacter(d, position);
+  Range segment{};
+  qint64 at = position;
+  while (at > line.start && kindAt(d, at - 1, &segment) == Kind::Space) at = segment.start;
+  if (at > line.start && kindAt(d, at - 1, &segment) == Kind::Other) {
+    while (at > line.start && kindAt(d, at - 1, &segment) == Kind::Other) at = segment.start;
+  } else if (at > line.start && kindAt(d, at - 1, &segment) == Kind::Word) {
+    at = segment.start;
+  }
+  return at;
+}
+
+// ---------------------------------------------------------------- motion
+
+qreal TextCursor::xOf(qint64 position) const {
+  if (layout_) return layout_->xOf(position);
+  return static_cast<qreal>(position - document_->lineStart(document_->lineAt(position)));
+}
+
+qint64 TextCursor::lineMove(qint64 lines) const {
+  const TextDocument& d = *document_;
+  const qint64 line = d.lineAt(position_);
+  const qint64 target = qBound<qint64>(0, line + lines, d.lineCount() - 1);
+  if (target == line) return lines < 0 ? d.lineStart(line) : d.lineStart(line) + d.lineLength(line);
+  const qreal x = wantedX_ >= 0 ? wantedX_ : xOf(position_);
+  if (layout_) return layout_->positionAtX(target, x);
+  return d.lineStart(target) + qBound<qint64>(0, qRound64(x), d.lineLength(target));
+}
+
+qint64 TextCursor::target(Motion motion) const {
+  const TextDocument& d = *document_;
+  const qint64 page = layout_ ? qMax<qint64>(1, layout_->pageLines()) : 1;
+  switch (motion) {
+    case Motion::Left:
+    case Motion::Right: {
+      const int direction = motion == Motion::Left ? -1 : 1;
+      const qint64 step = layout_ ? layout_->visualStep(position_, direction) : -1;
+      // At the line's edge on screen the caret goes on to the next line.
+      if (step >= 0 && step != position_) return step;
+      return direction < 0 ? previousCharacter(d, position_) : nextCharacter(d, position_);
+    }
+    case Motion::WordLeft:
+      return previousWord(d, position_);
+    case Motion::WordRight:
+      return nextWord(d, position_);
+    case Motion::Up:
+      return lineMove(-1);
+    case Motion::Down:
+      return lineMove(1);
+    case Motion::PageUp:
+      return lineMove(-page);
+    case Motion::PageDown:
+      return lineMove(page);
+    case Motion::LineStart:
+      return d.lineStart(d.lineAt(position_));
+    case Motion::LineEnd:
+      return lineOf(d, position_).end;
+    case Motion::Start:
+      return 0;
+    case Motion::End:
+      return d.length();
+  }
+  return position_;
+}
+
+void TextCursor::move(Motion motion, Selection selection) {
+  const bool vertical = motion == Motion::Up || motion == Motion::Down ||
+                        motion == Motion::PageUp || motion == Motion::PageDown;
+  qint64 to = target(motion);
+  if (selection == Selection::Collapse && hasSelection() &&
+      (motion == Motion::Left || motion == Motion::Right)) {
+    to = motion == Motion::Left ? selectionStart() : selectionEnd();
+  }
+  const qreal keptX = vertical ? (wantedX_ >= 0 ? wantedX_ : xOf(position_)) : -1;
+  setPosition(to, selection);
+  wantedX_ = keptX;
+}
+
+void TextCursor::selectWordAt(qint64 position) {
+  const Line line = lineOf(*document_, position);
+  if (line.end == line.start) {
+    setPosition(line.start);
+    return;
+  }
+  const Range segment = segmentAt(*document_, qMin(position, line.end - 1));
+  select(segment.start, segment.end);
+}
+
+void TextCursor::selectLineAt(qint64 position) {
+  const TextDocument& d = *document_;
+  const qint64 line = d.lineAt(position);
+  const qint64 start = d.lineStart(line);
+  select(start, line + 1 < d.lineCount() ? d.lineStart(line + 1) : d.length());
+}
+
+// ---------------------------------------------------------------- edits
+
+void TextCursor::insertText(const QString& text) {
+  const qint64 from = selectionStart();
+  const qint64 length = selectionEnd() - from;
+  if (length == 0 && text.isEmpty()) return;
+  if (length > 0) document_->breakUndoCoalescing();
+  document_->replace(from, length, text);
+  position_ = anchor_ = qMin(from + text.size(), document_->length());
+  wantedX_ = -1;
+}
+
+void TextCursor::deletePrevious() {
+  if (hasSelection()) {
+    deleteSelection();
+    return;
+  }
+  const Line line = lineOf(*document_, position_);
+  qint64 from = position_ - 1;
+  if (position_ <= line.start) {
+    from = previousCharacter(*document_, position_);
+  } else if (position_ >= 2 && document_->text(position_ - 2, 2).size() == 2) {
+    const QString two = document_->text(position_ - 2, 2);
+    if (two[0].isHighSurrogate() && two[1].isLowSurrogate()) from = position_ - 2;
+  }
+  if (from < 0 || from == position_) return;
+  document_->replace(from, position_ - from, QString());
+  position_ = anchor_ = from;
+  wantedX_ = -1;
+}
+
+void TextCursor::deleteNext() {
+  if (hasSelection()) {
+    deleteSelection();
+    return;
+  }
+  const qint64 to = nextCharacter(*document_, position_);
+  if (to == position_) return;
+  document_->replace(position_, to - position_, QString());
+  anchor_ = position_;
+  wantedX_ = -1;
+}
+
+void TextCursor::deleteWord(int direction) {
+  if (!hasSelection()) {
+    anchor_ = direction < 0 ? previousWord(*document_, position_) : nextWord(*document_, position_);
+  }
+  document_->breakUndoCoalescing();
+  deleteSelection();
+  document_->breakUndoCoalescing();
+}
+
+void TextCursor::adjust(const TextDocument::Change& change) {
+  const auto moved = [&](qint64 p) {
+    if (p >= change.position + change.removed) return p + change.inserted - change.removed;
+    return qMin(p, change.position);
+  };
+  position_ = qBound<qint64>(0, moved(position_), document_->length());
+  anchor_ = qBound<qint64>(0, moved(anchor_), document_->length());
+}
+
+}  // namespace ostrel
