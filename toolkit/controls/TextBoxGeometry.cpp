@@ -86,4 +86,10 @@ QRect TextBoxGeometry::rectAt(qint64 position, qint64 length) const {
           qMax(1, static_cast<int>(right - x)), h};
 }
 
+bool TextBoxGeometry::isRightToLeft(qint64 line) const {
+  const TextDocument& d = *box_.document_;
+  constexpr qint64 kDirectionReach = 256;
+  return d.text(d.lineStart(line), qMin(d.lineLength(line), kDirectionReach)).isRightToLeft();
+}
+
 }  // namespace ostrel

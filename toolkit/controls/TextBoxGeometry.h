@@ -29,6 +29,7 @@ class TextBoxGeometry final : public TextCursor::Layout {
   qint64 positionAtX(qint64 line, qreal x, QTextLine::CursorPosition mode) const;
   qint64 visualStep(qint64 position, int direction) const override;
   qint64 pageLines() const override { return visibleLineCount(); }
+  bool isRightToLeft(qint64 line) const override;
 
   // Viewport coordinates.
   qint64 positionAt(QPoint point,

@@ -86,7 +86,7 @@ void TextBoxMouse::doubleClick(QMouseEvent* event) {
   pressOnSelection_ = false;
   unit_ = Unit::Words;
   pressPoint_ = event->position().toPoint();
-  const qint64 at = box_.geometry_.positionAt(pressPoint_, QTextLine::CursorOnCharacter);
+  const qint64 at = box_.positionAt(pressPoint_);
   box_.withCursor([&](TextCursor& c) { c.selectWordAt(at); }, false);
   origin_ = {box_.cursor_.selectionStart(), box_.cursor_.selectionEnd()};
   tripleClick_.start(QApplication::doubleClickInterval(), &box_);
@@ -133,19 +133,23 @@ void TextBoxMouse::extendTo(QPoint point) {
   const qint64 at = box_.positionAt(point);
   box_.withCursor([&](TextCursor& c) {
     const TextDocument& d = c.document();
+    const qint64 line = d.lineAt(at);
     if (unit_ == Unit::Characters) {
       c.setPosition(at, TextCursor::Selection::Extend);
+    } else if (unit_ == Unit::Lines) {
+      const qint64 next = line + 1 < d.lineCount() ? d.lineStart(line + 1) : d.length();
+      if (at < origin_.start) c.select(origin_.end, d.lineStart(line));
+      if (at >= origin_.end) c.select(origin_.start, next);
     } else if (at < origin_.start) {
-      const qint64 line = d.lineAt(at);
-      c.select(origin_.end,
-               unit_ == Unit::Words ? TextCursor::segmentAt(d, at).start : d.lineStart(line));
+      c.select(origin_.end, TextCursor::segmentAt(d, at).start);
     } else if (at > origin_.end) {
-      const qint64 line = d.lineAt(at);
-      const qint64 end = d.lineStart(line) + d.lineLength(line);
-      const qint64 wordEnd = at < end ? TextCursor::segmentAt(d, at).end : at;
-      c.select(origin_.start, unit_ == Unit::Words
-                                  ? qMax(wordEnd, at)
-                                  : (line + 1 < d.lineCount() ? d.lineStart(line + 1) : end));
+      // Forwards the selection ends at the nearer edge of the word under the mouse.
+      const TextCursor::Range word =
+          TextCursor::segmentAt(d, box_.geometry_.positionAt(point, QTextLine::CursorOnCharacter));
+      const qreal x = point.x() - TextBoxGeometry::kMargin + box_.geometry_.contentX();
+      const qreal toStart = x - box_.geometry_.xOf(word.start);
+      const qreal toEnd = box_.geometry_.xOf(word.end) - x;
+      c.select(origin_.start, toStart < toEnd ? word.start : word.end);
     } else {
       c.select(origin_.start, origin_.end);
     }

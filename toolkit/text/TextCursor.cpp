@@ -149,7 +149,7 @@ qint64 TextCursor::lineMove(qint64 lines) const {
   const TextDocument& d = *document_;
   const qint64 line = d.lineAt(position_);
   const qint64 target = qBound<qint64>(0, line + lines, d.lineCount() - 1);
-  if (target == line) return lines < 0 ? d.lineStart(line) : d.lineStart(line) + d.lineLength(line);
+  if (target == line) return position_;  // on the first or last line the caret stays
   const qreal x = wantedX_ >= 0 ? wantedX_ : xOf(position_);
   if (layout_) return layout_->positionAtX(target, x);
   return d.lineStart(target) + qBound<qint64>(0, qRound64(x), d.lineLength(target));
@@ -163,9 +163,15 @@ qint64 TextCursor::target(Motion motion) const {
     case Motion::Right: {
       const int direction = motion == Motion::Left ? -1 : 1;
       const qint64 step = layout_ ? layout_->visualStep(position_, direction) : -1;
-      // At the line's edge on screen the caret goes on to the next line.
-      if (step >= 0 && step != position_) return step;
-      return direction < 0 ? previousCharacter(d, position_) : nextCharacter(d, position_);
+      if (step < 0)
+        return direction < 0 ? previousCharacter(d, position_) : nextCharacter(d, position_);
+      if (step != position_) return step;
+      // At the line's edge on screen the caret goes on to the line after it
+      // in reading order, or back to the one before.
+      const qint64 line = d.lineAt(position_);
+      const bool forward = (direction > 0) != layout_->isRightToLeft(line);
+      if (forward) return line + 1 < d.lineCount() ? d.lineStart(line + 1) : position_;
+      return line > 0 ? d.lineStart(line - 1) + d.lineLength(line - 1) : position_;
     }
     case Motion::WordLeft:
       return previousWord(d, position_);
@@ -205,13 +211,22 @@ void TextCursor::move(Motion motion, Selection selection) {
 }
 
 void TextCursor::selectWordAt(qint64 position) {
-  const Line line = lineOf(*document_, position);
+  const TextDocument& d = *document_;
+  const Line line = lineOf(d, position);
   if (line.end == line.start) {
     setPosition(line.start);
     return;
   }
-  const Range segment = segmentAt(*document_, qMin(position, line.end - 1));
-  select(segment.start, segment.end);
+  // What follows the position, unless that is spaces (or nothing) and a word
+  // or punctuation comes before it.
+  Range after{position, position};
+  Range before{position, position};
+  const Kind next = position < line.end ? kindAt(d, position, &after) : Kind::Space;
+  const Kind previous = position > line.start ? kindAt(d, position - 1, &before) : Kind::Space;
+  Range word = after;
+  if (next == Kind::Space && previous != Kind::Space) word = before;
+  if (position >= line.end && previous != Kind::Word) word = before;
+  select(word.start, word.end);
 }
 
 void TextCursor::selectLineAt(qint64 position) {

@@ -47,6 +47,8 @@ class TextCursor {
     virtual qint64 visualStep(qint64 position, int direction) const = 0;
     // Lines a page move covers.
     virtual qint64 pageLines() const = 0;
+    // The line reads from right to left (its first strong character does).
+    virtual bool isRightToLeft(qint64 line) const = 0;
   };
 
   struct Range {
@@ -77,8 +79,9 @@ class TextCursor {
   // The column vertical moves keep is forgotten (the caret was placed).
   void forgetColumn() { wantedX_ = -1; }
 
-  // The word (or run of spaces, or punctuation) holding the character at
-  // position, and its whole line with its line end.
+  // The word at position (the word, punctuation or spaces after it, unless
+  // spaces follow and a word or punctuation comes before), and the whole
+  // line with its line end.
   void selectWordAt(qint64 position);
   void selectLineAt(qint64 position);
 

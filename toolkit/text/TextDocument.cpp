@@ -289,15 +289,14 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   const qint64 running = top ? top->position + top->insertedLength : -1;
   // A character typed over a selection starts a run that the next ones join.
   const bool typed = isOneCharacter(insert) && !isLineEnd(insert[0]);
-  // Backspace and Delete runs join as typing does: a short removal just
-  // before the running position (Backspace) or at it (Delete).
+  // Backspace and Delete runs are steps of their own, joined as typing is: a
+  // short removal just before the run (Backspace) or where it is (Delete).
   const bool deletion = insert.isEmpty() && removeLength > 0 && removeLength <= kDeletionRun;
   const bool extendsTyping =
-      coalescing_ && top && typed && removeLength == 0 && position == running;
-  const bool extendsBackspace = coalescing_ && top && deletion &&
-                                position + removeLength == running &&
-                                (top->insertedLength == 0 || top->insertedLength >= removeLength);
-  const bool extendsDelete = coalescing_ && top && deletion && position == running;
+      run_ == Run::Typing && top && typed && removeLength == 0 && position == running;
+  const bool extendsDeletion =
+      run_ == Run::Deleting && top && deletion &&
+      (position + removeLength == top->position || position == top->position);
 
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   std::vector<Piece> removed;
@@ -308,14 +307,12 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   redo_.clear();
   if (extendsTyping) {
     top->insertedLength += insert.size();
-  } else if (extendsBackspace && top->insertedLength >= removeLength) {
-    top->insertedLength -= removeLength;
-  } else if (extendsBackspace) {
+  } else if (extendsDeletion && position < top->position) {
     removed.insert(removed.end(), top->removed.begin(), top->removed.end());
     top->removed = std::move(removed);
     top->removedLength += removeLength;
     top->position = position;
-  } else if (extendsDelete) {
+  } else if (extendsDeletion) {
     top->removed.insert(top->removed.end(), removed.begin(), removed.end());
     top->removedLength += removeLength;
   } else {
@@ -330,13 +327,13 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   }
   top->stateAfter = ++nextState_;
   state_ = top->stateAfter;
-  coalescing_ = typed || deletion;
+  run_ = typed ? Run::Typing : (deletion ? Run::Deleting : Run::None);
   ++revision_;
   if (listener_) listener_(change);
 }
 
 void TextDocument::breakUndoCoalescing() {
-  coalescing_ = false;
+  run_ = Run::None;
 }
 
 bool TextDocument::canUndo() const {
@@ -349,7 +346,7 @@ bool TextDocument::canRedo() const {
 
 std::optional<TextDocument::Range> TextDocument::undo() {
   if (undo_.empty()) return std::nullopt;
-  coalescing_ = false;
+  run_ = Run::None;
   std::unique_ptr<Step> step = std::move(undo_.back());
   undo_.pop_back();
   step->inserted = piecesIn(step->position, step->insertedLength);
@@ -362,7 +359,7 @@ std::optional<TextDocument::Range> TextDocument::undo() {
 
 std::optional<TextDocument::Range> TextDocument::redo() {
   if (redo_.empty()) return std::nullopt;
-  coalescing_ = false;
+  run_ = Run::None;
   std::unique_ptr<Step> step = std::move(redo_.back());
   redo_.pop_back();
   applyStep(step->position, step->removedLength, step->inserted, step->insertedLength);
@@ -376,12 +373,12 @@ std::optional<TextDocument::Range> TextDocument::redo() {
 void TextDocument::clearUndo() {
   undo_.clear();
   redo_.clear();
-  coalescing_ = false;
+  run_ = Run::None;
 }
 
 void TextDocument::setUnmodified() {
   savedState_ = state_;
-  coalescing_ = false;
+  run_ = Run::None;
 }
 
 bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,

@@ -91,10 +91,11 @@ class TextDocument {
 
   // The one edit. Positions inside a surrogate pair move to its start.
   void replace(qint64 position, qint64 removeLength, const QString& insert);
-  // Typing coalesces: single-character inserts, and removals of one
-  // character before the running position (Backspace) or at it (Delete), form
-  // one undo step until a line end is typed, an edit happens
-  // elsewhere, or this is called (the caret moved, the document was saved).
+  // Typing coalesces: single-character inserts at the running position form
+  // one undo step, and so do removals of one character before it (Backspace)
+  // or at it (Delete), until a line end is typed, an edit of another kind or
+  // elsewhere happens, or this is called (the caret moved, the document was
+  // saved).
   void breakUndoCoalescing();
   bool canUndo() const;
   bool canRedo() const;
@@ -170,7 +171,9 @@ class TextDocument {
 
   std::vector<std::unique_ptr<Step>> undo_;
   std::vector<std::unique_ptr<Step>> redo_;
-  bool coalescing_ = false;
+  // What the top undo step is a run of, while later edits may join it.
+  enum class Run { None, Typing, Deleting };
+  Run run_ = Run::None;
   quint64 state_ = 0;
   quint64 savedState_ = 0;
   quint64 nextState_ = 0;

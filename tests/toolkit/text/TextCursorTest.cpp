@@ -121,17 +121,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLine) {
-  setText(u"hello world\r\nnext");
-  cursor.selectWordAt(4);  // the "o"
+  setText(u"hello world\r\nnext  -- x");
+  cursor.selectWordAt(19);  // between spaces and punctuation: one mark of it
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("-"));
+  cursor.selectWordAt(4);  // inside
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
-  cursor.selectWordAt(5);
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral(" "));
-  cursor.selectWordAt(11);  // past the line's last character: its last word
+  cursor.selectWordAt(5);  // right after it: a click on the right half of its last letter
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
+  cursor.selectWordAt(6);
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
+  cursor.selectWordAt(11);  // at the line's end: its last word
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
   cursor.selectLineAt(3);
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello world\r\n"));
   cursor.selectLineAt(15);
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("next"));
+  EXPECT_EQ(cursor.selectedText(), QStringLiteral("next  -- x"));
 }
 
 TEST_F(TextCursorTest, UpAndDownKeepTheColumnAcrossShortLines) {
@@ -159,7 +163,7 @@ TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   document.undo();
   EXPECT_EQ(document.toString(), QStringLiteral("hello world"));
   EXPECT_FALSE(document.canUndo());
-  // Typing, then Backspace over part of it, is still one step.
+  // Typing, then Backspace over it: two steps.
   cursor.setPosition(11);
   cursor.insertText(QStringLiteral("!"));
   cursor.insertText(QStringLiteral("?"));
@@ -168,14 +172,14 @@ TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   cursor.deletePrevious();
   EXPECT_EQ(document.toString(), QStringLiteral("hello worl"));
   document.undo();
-  EXPECT_EQ(document.toString(), QStringLiteral("hello world"));
+  EXPECT_EQ(document.toString(), QStringLiteral("hello world!?"));
   // A move between deletions starts a new step.
   cursor.setPosition(0);
   cursor.deleteNext();
   cursor.setPosition(3);
   cursor.deleteNext();
   document.undo();
-  EXPECT_EQ(document.toString(), QStringLiteral("ello world"));
+  EXPECT_EQ(document.toString(), QStringLiteral("ello world!?"));
 }
 
 TEST_F(TextCursorTest, EditsElsewhereKeepTheSelectionOnItsText) {

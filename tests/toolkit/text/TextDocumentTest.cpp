@@ -200,6 +200,8 @@ TEST(TextDocumentUndo, TypingIsOneStepUntilTheCaretMovesOrALineEndIsTyped) {
   EXPECT_EQ(document->toString(), QStringLiteral("xab\n"));
   document->undo();
   EXPECT_EQ(document->toString(), QStringLiteral("xab"));
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("xabc")) << "the Backspace is a step of its own";
   const auto range = document->undo();
   EXPECT_EQ(document->toString(), QStringLiteral("x"));
   ASSERT_TRUE(range.has_value());
@@ -224,13 +226,18 @@ TEST(TextDocumentUndo, TypingOverASelectionIsOneStepWithWhatFollows) {
   EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
 }
 
-TEST(TextDocumentUndo, BackspacesPastTheTypedTextRestoreWhatWasThere) {
-  std::unique_ptr<TextDocument> document = load("hello");
-  document->replace(5, 0, QStringLiteral("!"));
-  for (qint64 at = 5; at >= 3; --at) document->replace(at, 1, QString());
-  EXPECT_EQ(document->toString(), QStringLiteral("hel"));
+TEST(TextDocumentUndo, BackspaceAndDeleteRunsAreStepsOfTheirOwn) {
+  std::unique_ptr<TextDocument> document = load("hello world");
+  document->replace(11, 0, QStringLiteral("!"));
+  for (qint64 at = 11; at >= 9; --at) document->replace(at, 1, QString());  // Backspace
+  for (int i = 0; i < 2; ++i) document->replace(4, 1, QString());           // Delete
+  EXPECT_EQ(document->toString(), QStringLiteral("hellwor"));
   document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("hello"));
+  EXPECT_EQ(document->toString(), QStringLiteral("hello wor")) << "not joined to the Backspaces";
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("hello world!"));
+  document->undo();
+  EXPECT_EQ(document->toString(), QStringLiteral("hello world"));
   EXPECT_FALSE(document->canUndo());
 }
 
