@@ -19,6 +19,10 @@
         <source>The drive “%1” is not ready.</source>
         <translation>Das Laufwerk „%1“ ist nicht bereit.</translation>
     </message>
+    <message>
+        <source>Level %1</source>
+        <translation>Ebene %1</translation>
+    </message>
 </context>
 <context>
     <name>FileListBox</name>
@@ -368,13 +372,6 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     <message>
         <source>No printer is available.</source>
         <translation>Es ist kein Drucker verfügbar.</translation>
-    </message>
-</context>
-<context>
-    <name>ostrel::DirListBox</name>
-    <message>
-        <source>Level %1</source>
-        <translation>Ebene %1</translation>
     </message>
 </context>
 <context>

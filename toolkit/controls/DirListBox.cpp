@@ -153,7 +153,8 @@ void DirListBox::relist() {
     item->setData(Qt::UserRole, full);
     // A screen reader hears the name and its level, not the indent.
     item->setData(Qt::AccessibleTextRole, text);
-    item->setData(Qt::AccessibleDescriptionRole, tr("Level %1").arg(depth + 1));
+    item->setData(Qt::AccessibleDescriptionRole,
+                  QCoreApplication::translate("DirListBox", "Level %1").arg(depth + 1));
   };
   addRow(open, QStringLiteral("/"), walked, 0);
   int depth = 1;

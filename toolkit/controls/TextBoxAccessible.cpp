@@ -148,15 +148,19 @@ void TextBoxAccessible::attach(TextBox* box) {
 void TextBoxAccessible::textChanged(TextBox* box, const TextDocument::Change& change) {
   if (!someoneListens()) return;
   const int at = clampToInt(change.position);
+  // What went, or as many spaces when it was not kept, so the count is right.
+  const QString removed = change.removedText.isEmpty() && change.removed > 0
+                              ? QString(qMin(change.removed, kInsertedTold), u' ')
+                              : change.removedText;
   const QString inserted =
       change.inserted > 0
           ? box->document().text(change.position, qMin(change.inserted, kInsertedTold))
           : QString();
-  if (!change.removedText.isEmpty() && !inserted.isEmpty()) {
-    QAccessibleTextUpdateEvent event(box, at, change.removedText, inserted);
+  if (!removed.isEmpty() && !inserted.isEmpty()) {
+    QAccessibleTextUpdateEvent event(box, at, removed, inserted);
     QAccessible::updateAccessibility(&event);
-  } else if (!change.removedText.isEmpty()) {
-    QAccessibleTextRemoveEvent event(box, at, change.removedText);
+  } else if (!removed.isEmpty()) {
+    QAccessibleTextRemoveEvent event(box, at, removed);
     QAccessible::updateAccessibility(&event);
   } else if (!inserted.isEmpty()) {
     QAccessibleTextInsertEvent event(box, at, inserted);

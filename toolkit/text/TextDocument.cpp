@@ -25,6 +25,11 @@ struct TextDocument::Step {
 
 namespace {
 
+TextDocument::Change withRemovedText(TextDocument::Change change, QString removed) {
+  change.removedText = std::move(removed);
+  return change;
+}
+
 // Typing goes into chunks of this many units; larger insertions keep their own.
 constexpr qsizetype kChunk = 64 * 1024;
 constexpr qint64 kWriteChunk = 1024 * 1024;
@@ -265,18 +270,16 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
           inserted,
           static_cast<qint64>(first),
           static_cast<qint64>(last - first),
-          static_cast<qint64>(found.size()),
-          {}};
+          static_cast<qint64>(found.size())};
 }
 
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
-  Change change = updateLines(position, removeLength, insertLength);
-  change.removedText = std::move(removedText);
+  const Change change = updateLines(position, removeLength, insertLength);
   ++revision_;
-  if (listener_) listener_(change);
+  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
 
 void TextDocument::replace(qint64 position, qint64 removeLength, const QString& insert) {
@@ -301,8 +304,7 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   std::vector<Piece> removed;
   replacePieces(position, removeLength, addText(insert), insert.size(), &removed);
-  Change change = updateLines(position, removeLength, insert.size());
-  change.removedText = std::move(removedText);
+  const Change change = updateLines(position, removeLength, insert.size());
 
   redo_.clear();
   if (extendsTyping) {
@@ -329,7 +331,7 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   state_ = top->stateAfter;
   run_ = typed ? Run::Typing : (deletion ? Run::Deleting : Run::None);
   ++revision_;
-  if (listener_) listener_(change);
+  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
 
 void TextDocument::breakUndoCoalescing() {

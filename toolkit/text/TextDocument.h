@@ -43,7 +43,7 @@ class TextDocument {
     qint64 firstLine;
     qint64 linesRemoved;
     qint64 linesInserted;
-    QString removedText;
+    QString removedText{};
   };
   static constexpr qint64 kRemovedTextKept = qint64(1) << 20;
 
