@@ -27,16 +27,13 @@ Ostrel_View::Ostrel_View() {
 
   Drive1 = new DriveListBox(this, QStringLiteral("Drive1"));
   Drive1->Move(120, 120, 1935, 315);
-  Drive1->setAccessibleLabel(tr("Drives"));
   Dir1 = new DirListBox(this, QStringLiteral("Dir1"));
   Dir1->Move(120, 480, 1935, 3465);
-  Dir1->setAccessibleName(tr("Folders"));
   Image1 = new ImageControl(this, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
   Image1->Move(2160, 120, 2055, 1695);
   Image1->setPicture(Picture::fromImage(Icons::program().pixmap(32, 32).toImage()));
   File1 = new FileListBox(this, QStringLiteral("File1"));
   File1->Move(2160, 1920, 2055, 2040);
-  File1->setAccessibleName(tr("Files"));
   Command2 = new CommandButton(this, QStringLiteral("Command2"));
   Command2->Move(120, 4080, 1215, 255);
   Command2->setCaption(tr("About"));

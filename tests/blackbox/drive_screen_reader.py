@@ -90,7 +90,13 @@ class Reader:
                 return False
         return self.find(matches, f"named {name!r}")
 
-    def take(self):
+    def take(self, until=None):
+        """The events heard since the last take; with until, waits (up to
+        the time-out) until they satisfy it, then a moment for any more."""
+        deadline = time.monotonic() + TIMEOUT
+        while until is not None and not until(self.events) and time.monotonic() < deadline:
+            self.pump(0.1)
+        self.pump(0.3)
         events, self.events = self.events, []
         return events
 
@@ -127,42 +133,36 @@ def drive(desktop, program, folder):
 
     desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
     desktop.keys(editor, "ctrl+End")
-    reader.pump()
-    reader.take()
+    reader.take(lambda e: box.queryText().caretOffset == len(TEXT))
 
     desktop.type(editor, "XY")
-    reader.pump()
-    events = reader.take()
+    events = reader.take(lambda e: len(of_kind(e, "object:text-caret-moved")) >= 2)
     inserts = [(e[1], e[2], e[3]) for e in of_kind(events, "object:text-changed:insert")]
     expect(inserts == [(11, 1, "X"), (12, 1, "Y")], f"typing XY is heard as two insertions ({events})")
     carets = [e[1] for e in of_kind(events, "object:text-caret-moved")]
     expect(carets[-1:] == [13], f"the caret is heard after the typing ({events})")
 
     desktop.keys(editor, "BackSpace")
-    reader.pump()
-    events = reader.take()
+    events = reader.take(lambda e: of_kind(e, "object:text-caret-moved"))
     deletes = [(e[1], e[2], e[3]) for e in of_kind(events, "object:text-changed:delete")]
     expect(deletes == [(12, 1, "Y")], f"Backspace is heard as deleting 'Y' at 12 ({events})")
     expect([e[1] for e in of_kind(events, "object:text-caret-moved")] == [12],
            f"the caret is heard at 12 after Backspace ({events})")
 
     desktop.keys(editor, "shift+Left", "shift+Left")
-    reader.pump()
-    events = reader.take()
+    events = reader.take(lambda e: len(of_kind(e, "object:text-selection-changed")) >= 2)
     expect(len(of_kind(events, "object:text-selection-changed")) == 2,
            f"each Shift+Left is heard as a selection change ({events})")
     selection = tuple(box.queryText().getSelection(0))
     expect(selection == (10, 12), f"the selection then reads [10, 12) (got {selection})")
 
     desktop.keys(editor, "Delete")
-    reader.pump()
-    events = reader.take()
+    events = reader.take(lambda e: of_kind(e, "object:text-changed:delete"))
     deletes = [(e[1], e[2], e[3]) for e in of_kind(events, "object:text-changed:delete")]
     expect(deletes == [(10, 2, "dX")], f"Delete is heard as deleting 'dX' at 10 ({events})")
 
     desktop.keys(editor, "ctrl+a")
-    reader.pump()
-    events = reader.take()
+    events = reader.take(lambda e: of_kind(e, "object:text-selection-changed"))
     expect(len(of_kind(events, "object:text-selection-changed")) == 1,
            f"Select All is heard as a selection change ({events})")
     selection = tuple(box.queryText().getSelection(0))
@@ -170,8 +170,7 @@ def drive(desktop, program, folder):
 
     # A reader's own selection is heard back too.
     box.queryText().setSelection(0, 6, 9)
-    reader.pump()
-    events = reader.take()
+    events = reader.take(lambda e: of_kind(e, "object:text-selection-changed"))
     expect(len(of_kind(events, "object:text-selection-changed")) == 1,
            f"a selection set through the bus is heard ({events})")
     expect(box.queryText().getText(6, 9) == "wor", "and it covers the text asked for")

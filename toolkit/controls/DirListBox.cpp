@@ -56,6 +56,7 @@ void checkReadable(const QString& path) {
 DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QListWidget(parent), ControlGeometry(this, mode) {
   setObjectName(name);
+  setAccessibleName(QCoreApplication::translate("DirListBox", "Folders"));
   setUniformItemSizes(true);
   // Folder icons at their design size; a screen of twice the pixels takes
   // the icon's larger drawing for the same size.

@@ -1,6 +1,7 @@
 #include "toolkit/controls/DriveListBox.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -17,6 +18,7 @@ DriveListBox::DriveListBox(QWidget* parent, const QString& name, ScaleMode mode)
   relist(QDir::currentPath());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::updateToolTip);
+  setAccessibleLabel(QCoreApplication::translate("DriveListBox", "Drives"));
 }
 
 void DriveListBox::setAccessibleLabel(const QString& text) {
