@@ -113,10 +113,10 @@ void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
   Q_UNUSED(oldAnchor);
   restartBlink();
   viewport()->update();
-  QClipboard* clipboard = QApplication::clipboard();
-  if (hasSelection() && clipboard->supportsSelection() &&
+  const TextBoxMouse::Primary& primary = TextBoxMouse::primary();
+  if (hasSelection() && primary.supported() &&
       cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {
-    clipboard->setText(selectedText(), QClipboard::Selection);
+    primary.setText(selectedText());
   }
   emit cursorPositionChanged();
 }

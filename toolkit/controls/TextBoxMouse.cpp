@@ -23,13 +23,18 @@ TextBoxMouse::DragRunner& dragRunner() {
   return runner;
 }
 
-bool inside(qint64 position, const TextCursor::Range& range) {
-  return position > range.start && position < range.end;
-}
 }  // namespace
 
 void TextBoxMouse::setDragRunner(DragRunner runner) {
   dragRunner() = std::move(runner);
+}
+
+TextBoxMouse::Primary& TextBoxMouse::primary() {
+  static Primary desktop{
+      [] { return QApplication::clipboard()->supportsSelection(); },
+      [] { return QApplication::clipboard()->text(QClipboard::Selection); },
+      [](const QString& text) { QApplication::clipboard()->setText(text, QClipboard::Selection); }};
+  return desktop;
 }
 
 bool TextBoxMouse::timer(QTimerEvent* event) {
@@ -47,9 +52,9 @@ bool TextBoxMouse::timer(QTimerEvent* event) {
 void TextBoxMouse::press(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   if (event->button() == Qt::MiddleButton) {
-    QClipboard* clipboard = QApplication::clipboard();
-    if (!clipboard->supportsSelection()) return;
-    const QString text = LineEnds::convert(clipboard->text(QClipboard::Selection), box_.newLine_);
+    if (!primary().supported()) return;
+    const QString text = LineEnds::convert(primary().text(), box_.newLine_);
+    box_.setFocus(Qt::MouseFocusReason);
     box_.setCursorPosition(box_.positionAt(point));
     if (text.isEmpty()) return;
     box_.document_->breakUndoCoalescing();
@@ -206,11 +211,7 @@ void TextBoxMouse::dragMove(QDragMoveEvent* event) {
     return;
   }
   const qint64 at = box_.positionAt(event->position().toPoint());
-  if (dragged_ && inside(at, *dragged_) && event->dropAction() == Qt::MoveAction) {
-    event->ignore();
-  } else {
-    event->acceptProposedAction();
-  }
+  if (!accept(event, at)) event->ignore();
   dropCaret_ = at;
   lastPoint_ = event->position().toPoint();
   const QRect margin = box_.viewport()->rect().adjusted(0, box_.layouts_.lineHeight(), 0,
@@ -225,17 +226,30 @@ void TextBoxMouse::dragLeave(QDragLeaveEvent* event) {
   event->accept();
 }
 
+// The box's own selection moves, or with Ctrl is copied, but not onto itself;
+// text from elsewhere comes as its program offers it.
+bool TextBoxMouse::accept(QDropEvent* event, qint64 at) const {
+  if (!dragged_) {
+    event->acceptProposedAction();
+    return true;
+  }
+  const bool copy = event->modifiers() & Qt::ControlModifier;
+  if (!copy && at >= dragged_->start && at <= dragged_->end) return false;
+  event->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+  event->accept();
+  return true;
+}
+
 void TextBoxMouse::drop(QDropEvent* event) {
   dropCaret_ = -1;
   const QString text = LineEnds::convert(event->mimeData()->text(), box_.newLine_);
   const qint64 at = box_.positionAt(event->position().toPoint());
-  const bool move = dragged_ && event->dropAction() == Qt::MoveAction;
-  if (text.isEmpty() || (move && (inside(at, *dragged_) || at == dragged_->start))) {
+  if (text.isEmpty() || !accept(event, at)) {
     event->ignore();
     box_.viewport()->update();
     return;
   }
-  event->acceptProposedAction();
+  const bool move = dragged_ && event->dropAction() == Qt::MoveAction;
   box_.document_->breakUndoCoalescing();
   box_.withCursor([&](TextCursor& c) {
     TextDocument& d = c.document();

@@ -2,6 +2,7 @@
 
 #include <QBasicTimer>
 #include <QPoint>
+#include <QString>
 #include <functional>
 #include <optional>
 
@@ -32,6 +33,14 @@ class TextBoxMouse {
   // Runs a drag of data out of source and returns what the drop did.
   using DragRunner = std::function<Qt::DropAction(QWidget* source, QMimeData* data)>;
   static void setDragRunner(DragRunner runner);
+  // The X11 primary selection (what is selected anywhere, pasted with the
+  // middle button); tests replace the desktop's.
+  struct Primary {
+    std::function<bool()> supported;
+    std::function<QString()> text;
+    std::function<void(const QString&)> setText;
+  };
+  static Primary& primary();
 
   void press(QMouseEvent* event);
   void doubleClick(QMouseEvent* event);
@@ -53,6 +62,9 @@ class TextBoxMouse {
   void extendTo(QPoint point);
   void startDrag();
   void autoScroll();
+  // Accepts a drag or drop at position with the action it takes; false when
+  // it cannot go there.
+  bool accept(QDropEvent* event, qint64 at) const;
 
   TextBox& box_;
   // What a held button selects by, from what a double or triple click selected.

@@ -170,6 +170,23 @@ TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
             static_cast<int>(length * 0.5 * QFontMetricsF(box.font()).averageCharWidth()));
 }
 
+TEST_F(TextBoxTest, UpAndDownKeepTheExactColumnOnLongLines) {
+  QString line;
+  for (int i = 0; i < 200'000; ++i) line += QChar(u"il mW.,"[i % 7]);
+  box.setText(line + QStringLiteral("\nshort\n") + line);
+  const qint64 secondLong = line.size() + 7;
+  for (const qint64 column : {qint64(200'000), qint64(150'001), qint64(9'000)}) {
+    box.setCursorPosition(column);
+    box.ensureCursorVisible();
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    EXPECT_EQ(box.cursorPosition(), secondLong + column) << "over a short line";
+    key(Qt::Key_Up);
+    key(Qt::Key_Up);
+    EXPECT_EQ(box.cursorPosition(), column);
+  }
+}
+
 TEST_F(TextBoxTest, DownKeepsTheColumnAndPagesMoveTheView) {
   QString text;
   for (int i = 0; i < 5000; ++i)
@@ -260,6 +277,34 @@ TEST_F(TextBoxTest, AScreenReaderReadsAndEditsTheText) {
   a->editableTextInterface()->replaceText(0, 5, QStringLiteral("1st"));
   EXPECT_EQ(box.Text(), QStringLiteral("1st\r\nsecond"));
   EXPECT_EQ(a->textInterface()->cursorPosition(), 3);
+}
+
+TEST_F(TextBoxTest, PastedLineEndsBecomeTheTextsOwn) {
+  box.setText(QStringLiteral("a\r\nb"));
+  QApplication::clipboard()->setText(QStringLiteral("x\ny\rz"));
+  key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("x\r\ny\r\nza\r\nb"));
+  EXPECT_EQ(box.cursorPosition(), 7);
+}
+
+TEST_F(TextBoxTest, SelectedLineEndsAreDrawnSelected) {
+  QPalette palette = box.palette();
+  palette.setColor(QPalette::Highlight, QColor(0, 200, 0));
+  box.setPalette(palette);
+  box.setText(QStringLiteral("ab\ncd\nlast"));
+  const auto highlightedAfter = [&](qint64 position) {
+    const QImage image = box.viewport()->grab().toImage();
+    const QRect end = box.rectAt(position, 0);
+    return image.pixelColor(end.right() + 2, end.center().y()) == QColor(0, 200, 0);
+  };
+  EXPECT_FALSE(highlightedAfter(2));
+  box.selectAll();
+  EXPECT_TRUE(highlightedAfter(2));
+  EXPECT_TRUE(highlightedAfter(5));
+  EXPECT_FALSE(highlightedAfter(10)) << "the last line has no line end";
+  box.setCursorPosition(0);
+  box.setCursorPosition(2, TextBox::Selection::Extend);
+  EXPECT_FALSE(highlightedAfter(2)) << "the text up to the line end, not the line end";
 }
 
 TEST_F(TextBoxTest, PaintsInThePalettesColours) {
