@@ -38,27 +38,36 @@ QIcon withDouble(const QString& base) {
 
 }  // namespace
 
+// Each icon is made once and shared (and kept to the end): a QIcon made anew
+// for every window would put its drawings into the pixmap cache anew each time.
 QIcon Icons::program() {
-  return inSizes(QStringLiteral("program"), {16, 32, 64});
+  static const QIcon* const icon = new QIcon(inSizes(QStringLiteral("program"), {16, 32, 64}));
+  return *icon;
 }
 QIcon Icons::viewer() {
-  return inSizes(QStringLiteral("viewer"), {16, 32, 64});
+  static const QIcon* const icon = new QIcon(inSizes(QStringLiteral("viewer"), {16, 32, 64}));
+  return *icon;
 }
 QIcon Icons::textWindow() {
-  return inSizes(QStringLiteral("text-window"), {16, 32, 64});
+  static const QIcon* const icon = new QIcon(inSizes(QStringLiteral("text-window"), {16, 32, 64}));
+  return *icon;
 }
 QIcon Icons::arrowAnticlockwise() {
-  return withDouble(QStringLiteral("arrow-anticlockwise"));
+  static const QIcon* const icon = new QIcon(withDouble(QStringLiteral("arrow-anticlockwise")));
+  return *icon;
 }
 QIcon Icons::arrowClockwise() {
-  return withDouble(QStringLiteral("arrow-clockwise"));
+  static const QIcon* const icon = new QIcon(withDouble(QStringLiteral("arrow-clockwise")));
+  return *icon;
 }
 
 QIcon Icons::folderOpen() {
-  return inSizes(QStringLiteral("folder-open"), {16, 32});
+  static const QIcon* const icon = new QIcon(inSizes(QStringLiteral("folder-open"), {16, 32}));
+  return *icon;
 }
 QIcon Icons::folderClosed() {
-  return inSizes(QStringLiteral("folder-closed"), {16, 32});
+  static const QIcon* const icon = new QIcon(inSizes(QStringLiteral("folder-closed"), {16, 32}));
+  return *icon;
 }
 
 }  // namespace ostrel

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/controls/CrispScrollBarStyle.h"
 #include "toolkit/controls/TextBoxAccessible.h"
 #include "toolkit/controls/TextBoxGeometry.h"
 #include "toolkit/files/LineEnds.h"
@@ -45,6 +46,9 @@ TextBox::TextBox(QWidget* parent, const QString& name, ScaleMode mode)
   viewport()->setAcceptDrops(true);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
+  static CrispScrollBarStyle* const crisp = new CrispScrollBarStyle;
+  horizontalScrollBar()->setStyle(crisp);
+  verticalScrollBar()->setStyle(crisp);
   TextBoxAccessible::attach(this);
   layouts_.setFont(font());
   cursor_.setLayout(&geometry_);
@@ -227,6 +231,12 @@ void TextBox::runKey(const TextKeys::Command& command) {
 }
 
 bool TextBox::event(QEvent* event) {
+  if (event->type() == QEvent::Paint && CrispScrollBarStyle::fractional(this)) {
+    // On a screen scaled by a fraction the frame is drawn on whole device pixels.
+    QPainter painter(this);
+    CrispScrollBarStyle::drawOutline(&painter, rect(), CrispScrollBarStyle::outline(palette()));
+    return true;
+  }
   if (event->type() == QEvent::KeyPress) {
     // Tab types a tab here, as in the editors people know, instead of moving on.
     auto* key = static_cast<QKeyEvent*>(event);

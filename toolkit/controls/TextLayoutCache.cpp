@@ -31,10 +31,6 @@ void TextLayoutCache::setPreedit(qint64 position, const QString& text) {
   entries_.clear();
 }
 
-void TextLayoutCache::clear() {
-  entries_.clear();
-}
-
 void TextLayoutCache::reset() {
   entries_.clear();
   windows_.clear();

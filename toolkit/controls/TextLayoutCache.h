@@ -47,7 +47,6 @@ class TextLayoutCache {
 
   // The widest line laid out since the last reset, in pixels.
   qreal widest() const { return widest_; }
-  void clear();
   void reset();
 
   // The characters a layout is given: one per unit, so positions map

@@ -50,12 +50,9 @@ class TextCodec {
   static std::optional<TextCodec> named(const QByteArray& name);
 
   Encoding encoding() const { return encoding_; }
-  ByteOrderMark byteOrderMark() const { return bom_; }
   // For the user: "UTF-8", "UTF-8 with BOM", "UTF-16 LE", "windows-1251
   // (declared)"...
   QString name() const;
-  // True for the encodings that hold every character.
-  bool isUnicode() const;
 
   // The mark as this codec writes it, empty without one.
   QByteArray byteOrderMarkBytes() const;
