@@ -105,6 +105,7 @@ void TextBox::setFontSize(float points) {
 // ---------------------------------------------------------------- changes
 
 void TextBox::documentChanged(const TextDocument::Change& change) {
+  layouts_.apply(*document_, change);
   cursor_.adjust(change);
   updateScrollBars();
   viewport()->update();
