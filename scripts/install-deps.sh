@@ -5,12 +5,13 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libqt6svg6
+  qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libqt6svg6
   qt6-qpa-plugins libqt6printsupport6
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libturbojpeg0-dev libuemf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils acl dbus-daemon
+  dbus at-spi2-core python3-pyatspi
   clang-format clang-tidy dpkg-dev
   desktop-file-utils appstream
   python3 python3-pil python3-numpy libjpeg-turbo-progs

@@ -41,10 +41,12 @@ Form2::Form2() {
   Command3->Move(1080, kButtonTop, 375, kButtonHeight);
   Command3->setIcon(Icons::arrowAnticlockwise());
   Command3->setToolTip(tr("12 point"));
+  Command3->setAccessibleName(tr("12 point"));
   Command2 = new CommandButton(this, QStringLiteral("Command2"));
   Command2->Move(1560, kButtonTop, 375, kButtonHeight);
   Command2->setIcon(Icons::arrowClockwise());
   Command2->setToolTip(tr("10 point"));
+  Command2->setAccessibleName(tr("10 point"));
   for (CommandButton* picture : {Command3, Command2}) picture->setIconSize(QSize(24, 23));
   Command4 = new CommandButton(this, QStringLiteral("Command4"));
   Command4->Move(2040, kButtonTop, 975, kButtonHeight);

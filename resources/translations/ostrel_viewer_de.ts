@@ -19,6 +19,21 @@
         <source>The drive “%1” is not ready.</source>
         <translation>Das Laufwerk „%1“ ist nicht bereit.</translation>
     </message>
+    <message>
+        <source>Folders</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Level %1</source>
+        <translation>Ebene %1</translation>
+    </message>
+</context>
+<context>
+    <name>DriveListBox</name>
+    <message>
+        <source>Drives</source>
+        <translation>Laufwerke</translation>
+    </message>
 </context>
 <context>
     <name>FileListBox</name>
@@ -29,6 +44,10 @@
     <message>
         <source>The folder “%1” cannot be listed: %2.</source>
         <translation>Der Inhalt des Ordners „%1“ kann nicht aufgelistet werden: %2.</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Dateien</translation>
     </message>
 </context>
 <context>

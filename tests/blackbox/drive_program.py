@@ -340,14 +340,16 @@ def start_session_bus(home, runtime):
     return bus, bus.stdout.readline().strip()
 
 
-def run(doc, prefix, make, drive_steps, start_helpers=None, screen=(1280, 1024)):
+def run(doc, prefix, make, drive_steps, start_helpers=None, screen=(1280, 1024), extra_env=None):
     """Starts Xvfb (and whatever start_helpers(desktop) starts beside it) and a
     private session bus, makes the listed folder with make(folder), runs the
     program there with its home and runtime folders beside it, drives it with
     drive_steps(desktop, program, folder) (which returns the names it had
     the program save there, if any), checks that nothing else appeared in
     the folder, and cleans up; returns the
-    exit code. A scale factor may follow the program on the command line."""
+    exit code. A scale factor may follow the program on the command line.
+    extra_env is added to the program's environment; the session bus's
+    address is desktop.bus_address."""
     if len(sys.argv) not in (2, 3):
         print(doc)
         return 2
@@ -374,7 +376,8 @@ def run(doc, prefix, make, drive_steps, start_helpers=None, screen=(1280, 1024))
         made = sorted(os.listdir(folder))
         env = dict(desktop.env, QT_QPA_PLATFORM="xcb", HOME=home, XDG_RUNTIME_DIR=runtime,
                    XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                   DBUS_SESSION_BUS_ADDRESS=address, QT_SCALE_FACTOR=str(scale))
+                   DBUS_SESSION_BUS_ADDRESS=address, QT_SCALE_FACTOR=str(scale), **(extra_env or {}))
+        desktop.bus_address = address
         env.pop("WAYLAND_DISPLAY", None)
         program = subprocess.Popen([binary], cwd=folder, env=env)
         saved = drive_steps(desktop, program, folder) or set()

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -66,6 +67,21 @@ TEST_F(MainWindowTest, EveryBoxCaptionIsShownWholeClearOfTheNextBox) {
       }
     }
   }
+}
+
+TEST_F(MainWindowTest, AScreenReaderHearsWhatEachListIs) {
+  Ostrel_View& w = main();
+  const auto name = [](QWidget* list) {
+    return QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name);
+  };
+  EXPECT_EQ(name(w.Dir1), QStringLiteral("Folders"));
+  EXPECT_EQ(name(w.File1), QStringLiteral("Files"));
+  // The drive list's own name is the drive shown; a label names the list.
+  QAccessibleInterface* drives = QAccessible::queryAccessibleInterface(w.Drive1);
+  EXPECT_EQ(drives->text(QAccessible::Value), w.Drive1->Drive());
+  const auto labels = drives->relations(QAccessible::Label);
+  ASSERT_EQ(labels.size(), 1);
+  EXPECT_EQ(labels[0].first->text(QAccessible::Name), QStringLiteral("Drives"));
 }
 
 TEST(CaptionFitTest, ACaptionWithoutRoomIsShortenedWithTheWholeInItsTooltip) {

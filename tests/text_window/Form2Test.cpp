@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -182,6 +183,15 @@ TEST_F(Form2Test, FontButtonsSetAbsoluteSizes) {
   EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
   w.Command2->click();
   EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
+}
+
+TEST_F(Form2Test, TheFontButtonsAreNamedForAScreenReader) {
+  Form2& w = open(QStringLiteral("a.txt"), "x");
+  for (const auto& [button, name] : {std::pair{w.Command3, "12 point"}, {w.Command2, "10 point"}}) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), QString::fromLatin1(name));
+  }
 }
 
 TEST_F(Form2Test, TheTextBoxFollowsTheWindowAndKeepsItsLastSizeWhenTooSmall) {

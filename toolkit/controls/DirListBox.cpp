@@ -78,6 +78,7 @@ QStringList subfoldersOf(const QString& path) {
 DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QListWidget(parent), ControlGeometry(this, mode) {
   setObjectName(name);
+  setAccessibleName(QCoreApplication::translate("DirListBox", "Folders"));
   setUniformItemSizes(true);
   // Folder icons at their design size; a screen of twice the pixels takes
   // the icon's larger drawing for the same size.
@@ -174,6 +175,10 @@ void DirListBox::relist() {
     auto* item = new QListWidgetItem(
         icon, QString(depth * 2, QLatin1Char(' ')) + FileNames::visible(text), this);
     item->setData(Qt::UserRole, full);
+    // A screen reader hears the name and its level, not the indent.
+    item->setData(Qt::AccessibleTextRole, text);
+    item->setData(Qt::AccessibleDescriptionRole,
+                  QCoreApplication::translate("DirListBox", "Level %1").arg(depth + 1));
   };
   addRow(open, QStringLiteral("/"), walked, 0);
   int depth = 1;

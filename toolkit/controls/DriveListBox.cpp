@@ -1,7 +1,9 @@
 #include "toolkit/controls/DriveListBox.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -17,6 +19,19 @@ DriveListBox::DriveListBox(QWidget* parent, const QString& name, ScaleMode mode)
   relist(FileNames::currentFolder());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::updateToolTip);
+  setAccessibleLabel(QCoreApplication::translate("DriveListBox", "Drives"));
+}
+
+void DriveListBox::setAccessibleLabel(const QString& text) {
+  setAccessibleName(text);
+  if (parentWidget() == nullptr) return;
+  if (label_ == nullptr) {
+    label_ = new QLabel(parentWidget());
+    label_->setObjectName(objectName() + QStringLiteral("_label"));
+    label_->hide();
+    label_->setBuddy(this);
+  }
+  label_->setText(text);
 }
 
 QString DriveListBox::shownText() const {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QComboBox>
+#include <QPointer>
 
 #include "toolkit/controls/ControlGeometry.h"
 #include "toolkit/controls/VolumeService.h"
+
+class QLabel;
 
 namespace ostrel {
 
@@ -24,6 +27,11 @@ class DriveListBox : public QComboBox, public ControlGeometry {
   // Volumes come and go (a stick plugged in): the list is read afresh each
   // time it opens, the selection staying on its volume.
   void showPopup() override;
+
+  // The name a screen reader gives the list. A combo box's own accessible
+  // name is its current entry on Linux (as readers expect), so the name goes
+  // to a label for the box that is never shown.
+  void setAccessibleLabel(const QString& text);
 
   // The designation as the closed box shows it: whole, or shortened in the
   // middle with the whole one in the tooltip.
@@ -48,6 +56,7 @@ class DriveListBox : public QComboBox, public ControlGeometry {
   int indexForPath(const QString& driveOrPath) const;
 
   QList<Volume> volumes_;
+  QPointer<QLabel> label_;
 };
 
 }  // namespace ostrel

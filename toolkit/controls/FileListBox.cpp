@@ -41,6 +41,7 @@ namespace {
 FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QListView(parent), ControlGeometry(this, mode) {
   setObjectName(name);
+  setAccessibleName(QCoreApplication::translate("FileListBox", "Files"));
   setModel(&model_);
   setUniformItemSizes(true);
   setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,6 +1,5 @@
 #include "toolkit/controls/TextBox.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -50,7 +49,7 @@ TextBox::TextBox(QWidget* parent, const QString& name, ScaleMode mode)
   static CrispScrollBarStyle* const crisp = new CrispScrollBarStyle;
   horizontalScrollBar()->setStyle(crisp);
   verticalScrollBar()->setStyle(crisp);
-  TextBoxAccessible::install();
+  TextBoxAccessible::attach(this);
   layouts_.setFont(font());
   cursor_.setLayout(&geometry_);
   setDocument(std::make_unique<TextDocument>());
@@ -106,35 +105,19 @@ void TextBox::setFontSize(float points) {
 // ---------------------------------------------------------------- changes
 
 void TextBox::documentChanged(const TextDocument::Change& change) {
+  layouts_.apply(*document_, change);
   cursor_.adjust(change);
   updateScrollBars();
   viewport()->update();
-  if (QAccessible::isActive()) {
-    // A reader hears what changed; of a huge insert, its beginning.
-    constexpr qint64 kToldAtMost = 4096;
-    const int at = static_cast<int>(qMin<qint64>(change.position, INT_MAX));
-    if (change.removed > 0) {
-      QAccessibleTextRemoveEvent removed(this, at, QString());
-      QAccessible::updateAccessibility(&removed);
-    }
-    if (change.inserted > 0) {
-      QAccessibleTextInsertEvent inserted(
-          this, at, document_->text(change.position, qMin(change.inserted, kToldAtMost)));
-      QAccessible::updateAccessibility(&inserted);
-    }
-  }
+  TextBoxAccessible::textChanged(this, change);
   emit textChanged();
 }
 
 void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
+  Q_UNUSED(oldPosition);
   Q_UNUSED(oldAnchor);
   restartBlink();
   viewport()->update();
-  if (QAccessible::isActive() && cursor_.position() != oldPosition) {
-    QAccessibleTextCursorEvent event(this,
-                                     static_cast<int>(qMin<qint64>(cursor_.position(), INT_MAX)));
-    QAccessible::updateAccessibility(&event);
-  }
   const TextBoxMouse::Primary& primary = TextBoxMouse::primary();
   if (hasSelection() && primary.supported() &&
       cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {

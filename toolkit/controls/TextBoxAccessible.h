@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+#include "toolkit/text/TextDocument.h"
+
 namespace ostrel {
 
 class TextBox;
@@ -15,8 +17,11 @@ class TextBoxAccessible : public QAccessibleWidget,
  public:
   explicit TextBoxAccessible(TextBox* box);
 
-  // Makes Qt's accessibility use this class for every text box (once).
-  static void install();
+  // Makes Qt's accessibility use this class for every text box (once), and
+  // follows box's caret and selection to tell a screen reader when they move.
+  static void attach(TextBox* box);
+  // Tells a screen reader what an edit of box's text removed and inserted.
+  static void textChanged(TextBox* box, const TextDocument::Change& change);
 
   void* interface_cast(QAccessible::InterfaceType type) override;
   QAccessible::State state() const override;
@@ -49,9 +54,23 @@ class TextBoxAccessible : public QAccessibleWidget,
   void replaceText(int startOffset, int endOffset, const QString& text) override;
 
  private:
+  struct Span {
+    qint64 start;
+    qint64 end;
+  };
   TextBox* box() const;
-  // The line around offset as [start, end), its text returned.
-  QString lineAround(qint64 offset, int* startOffset, int* endOffset) const;
+  qint64 bounded(int offset) const;
+  // The piece of text of the kind asked for at, before and after position;
+  // empty at the text's start or end when there is none.
+  Span spanAt(qint64 position, QAccessible::TextBoundaryType type) const;
+  Span spanBefore(qint64 position, QAccessible::TextBoundaryType type) const;
+  Span spanAfter(qint64 position, QAccessible::TextBoundaryType type) const;
+  QString report(Span span, int* startOffset, int* endOffset) const;
+  // An edit made for a screen reader: the user's caret and selection stay
+  // on the text they were on, as the text around them moves.
+  void edit(qint64 start, qint64 end, const QString& text);
+  // Puts the selection on [anchor, caret) with one change of the caret.
+  void select(qint64 anchor, qint64 caret);
 };
 
 }  // namespace ostrel

@@ -31,6 +31,38 @@ void TextLayoutCache::setPreedit(qint64 position, const QString& text) {
   entries_.clear();
 }
 
+void TextLayoutCache::apply(const TextDocument& document, const TextDocument::Change& change) {
+  if (&document != document_ || !preedit_.isEmpty()) return;  // the next get() starts afresh
+  // The lines before the one holding the change keep their text (the line
+  // end of the one just before may have changed).
+  const qint64 first = qMax(change.firstLine, document.lineAt(change.position));
+  const qint64 lastTouched = qMax(first, change.firstLine + change.linesRemoved);
+  const qint64 lines = change.linesInserted - change.linesRemoved;
+  const qint64 units = change.inserted - change.removed;
+  std::unordered_map<qint64, Entry> entries;
+  for (auto& [line, entry] : entries_) {
+    if (line > lastTouched) {
+      entry.line += lines;
+      entry.start += units;
+      entries.emplace(entry.line, std::move(entry));
+    } else if (line < first) {
+      entries.emplace(line, std::move(entry));
+    }
+  }
+  entries_ = std::move(entries);
+  // A long line's window stays where it was on the edited line, as on the others.
+  std::unordered_map<qint64, qint64> windows;
+  for (const auto& [line, from] : windows_) {
+    if (line > lastTouched) {
+      windows.emplace(line + lines, from);
+    } else if (line <= first) {
+      windows.emplace(line, from);
+    }
+  }
+  windows_ = std::move(windows);
+  revision_ = document.revision();
+}
+
 void TextLayoutCache::reset() {
   entries_.clear();
   windows_.clear();

@@ -5,9 +5,9 @@
 #include <memory>
 #include <unordered_map>
 
-namespace ostrel {
+#include "toolkit/text/TextDocument.h"
 
-class TextDocument;
+namespace ostrel {
 
 // The laid-out lines of a text box, decoded from the document only when they
 // come into view. A line of ordinary length is laid out whole; a long one in
@@ -42,6 +42,10 @@ class TextLayoutCache {
   // The layout of line for a view viewWidth pixels wide whose left edge is
   // at content x firstX.
   const Entry& get(const TextDocument& document, qint64 line, qreal firstX, int viewWidth);
+  // Keeps the layouts of the lines an edit of document did not touch, moved
+  // to their new line numbers and positions; the touched lines are laid out
+  // again when next asked for.
+  void apply(const TextDocument& document, const TextDocument::Change& change);
   // Input-method text being composed at position, shown but not yet in the document.
   void setPreedit(qint64 position, const QString& text);
 

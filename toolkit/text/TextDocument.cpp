@@ -25,6 +25,11 @@ struct TextDocument::Step {
 
 namespace {
 
+TextDocument::Change withRemovedText(TextDocument::Change change, QString removed) {
+  change.removedText = std::move(removed);
+  return change;
+}
+
 // Typing goes into chunks of this many units; larger insertions keep their own.
 constexpr qsizetype kChunk = 64 * 1024;
 constexpr qint64 kWriteChunk = 1024 * 1024;
@@ -360,6 +365,7 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
 
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
+  QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
   // Undoing a Replace All leaves a table a fraction of the size it was.
   if (pieces_.capacity() > 4 * pieces_.size() + 4096) {
@@ -370,7 +376,7 @@ void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::ve
                             ? rebuildLines(position, removeLength, insertLength)
                             : updateLines(position, removeLength, insertLength);
   ++revision_;
-  if (listener_) listener_(change);
+  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
 
 void TextDocument::replace(qint64 position, qint64 removeLength, const QString& insert) {
@@ -392,6 +398,7 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
       run_ == Run::Deleting && top && deletion &&
       (position + removeLength == top->position || position == top->position);
 
+  QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   std::vector<Piece> removed;
   replacePieces(position, removeLength, addText(insert), insert.size(), &removed);
   const Change change = updateLines(position, removeLength, insert.size());
@@ -421,7 +428,7 @@ void TextDocument::replace(qint64 position, qint64 removeLength, const QString& 
   state_ = top->stateAfter;
   run_ = typed ? Run::Typing : (deletion ? Run::Deleting : Run::None);
   ++revision_;
-  if (listener_) listener_(change);
+  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
 
 void TextDocument::breakUndoCoalescing() {

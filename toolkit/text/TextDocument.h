@@ -36,6 +36,8 @@ class TextDocument {
   // firstLine .. firstLine + linesRemoved - 1 were replaced by those of lines
   // firstLine .. firstLine + linesInserted - 1 (lines after them moved by the
   // difference). Lines before firstLine are untouched.
+  // removedText is what was removed, its first kRemovedTextKept units (for
+  // screen readers, which are told what went).
   struct Change {
     qint64 position;
     qint64 removed;
@@ -43,7 +45,9 @@ class TextDocument {
     qint64 firstLine;
     qint64 linesRemoved;
     qint64 linesInserted;
+    QString removedText{};
   };
+  static constexpr qint64 kRemovedTextKept = qint64(1) << 20;
 
   struct Range {
     qint64 position;

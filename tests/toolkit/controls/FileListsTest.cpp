@@ -9,6 +9,7 @@
 #include <QProxyStyle>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtGui/QAccessible>
 #include <functional>
 
 #include "tests/support/ErrorNumber.h"
@@ -118,6 +119,24 @@ TEST_F(FileListBoxTest, AMissingFolderRaisesPathNotFoundAndKeepsTheList) {
   }
   EXPECT_EQ(list.Path(), QDir::cleanPath(tmp.path()));
   EXPECT_EQ(list.names(), before);
+}
+
+TEST_F(FileListBoxTest, AScreenReaderHearsEachFolderByNameWithItsLevel) {
+  QDir(tmp.path()).mkdir(QStringLiteral("sub folder"));
+  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
+  dirs.setPath(tmp.path());
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&dirs);
+  ASSERT_NE(list, nullptr);
+  const QStringList parts = QDir::cleanPath(tmp.path()).split(u'/', Qt::SkipEmptyParts);
+  QStringList names{QStringLiteral("/")};
+  names << parts << QStringLiteral("folder.txt") << QStringLiteral("sub folder");
+  ASSERT_EQ(list->childCount(), names.size());
+  for (int i = 0; i < list->childCount(); ++i) {
+    QAccessibleInterface* row = list->child(i);
+    EXPECT_EQ(row->text(QAccessible::Name), names[i]) << i;
+    const int level = static_cast<int>(qMin<qsizetype>(i, parts.size() + 1)) + 1;
+    EXPECT_EQ(row->text(QAccessible::Description), QStringLiteral("Level %1").arg(level)) << i;
+  }
 }
 
 TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfolders) {

@@ -325,6 +325,27 @@ TEST_F(TextBoxTest, PaintsInThePalettesColours) {
   EXPECT_TRUE(light) << "the text is drawn in the palette's text colour";
 }
 
+TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouched) {
+  TextDocument document;
+  document.replace(0, 0, QStringLiteral("zero\none\ntwo\nthree"));
+  TextLayoutCache cache;
+  cache.setFont(QFont());
+  const auto layout = [&](qint64 line) { return cache.get(document, line, 0, 400).layout.get(); };
+  const QTextLayout* zero = layout(0);
+  const QTextLayout* three = layout(3);
+  layout(1);
+  document.setChangeListener([&](const TextDocument::Change& c) { cache.apply(document, c); });
+  document.replace(5, 0, QStringLiteral("x\ny"));  // "x" ends line 1, "yone" is new
+  EXPECT_EQ(layout(0), zero);
+  EXPECT_EQ(layout(4), three) << "the line below moved down, its layout with it";
+  EXPECT_EQ(cache.get(document, 4, 0, 400).start, document.lineStart(4));
+  EXPECT_EQ(layout(2)->text(), QStringLiteral("yone"));
+  EXPECT_EQ(layout(1)->text(), QStringLiteral("x"));
+  document.undo();
+  EXPECT_EQ(layout(3), three);
+  EXPECT_EQ(layout(1)->text(), QStringLiteral("one"));
+}
+
 TEST(TextLayoutCache, ShowsControlsAndSeparatorsWithoutBreakingTheLine) {
   const QString shown =
       TextLayoutCache::displayText(QStringView(u"a\u0000\u001A\u2028\u2029\tb", 7).toString());

@@ -1,0 +1,447 @@
+#include "toolkit/controls/TextBoxAccessible.h"
+
+#include <gtest/gtest.h>
+
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <functional>
+#include <vector>
+
+#include "toolkit/controls/TextBox.h"
+
+namespace ostrel {
+namespace {
+
+// What a screen reader was told, as the platform's bridge passes it on.
+struct Heard {
+  QAccessible::Event type;
+  int position = -1;  // change position, caret, or selection start
+  int end = -1;       // selection end
+  QString removed;
+  QString inserted;
+};
+
+std::vector<Heard>& heard() {
+  static std::vector<Heard> events;
+  return events;
+}
+
+QObject*& listenedTo() {
+  static QObject* object = nullptr;
+  return object;
+}
+
+void record(QAccessibleEvent* event) {
+  if (event->object() != listenedTo()) return;
+  Heard h{event->type()};
+  switch (event->type()) {
+    case QAccessible::TextRemoved: {
+      auto* e = static_cast<QAccessibleTextRemoveEvent*>(event);
+      h.position = e->changePosition();
+      h.removed = e->textRemoved();
+      break;
+    }
+    case QAccessible::TextInserted: {
+      auto* e = static_cast<QAccessibleTextInsertEvent*>(event);
+      h.position = e->changePosition();
+      h.inserted = e->textInserted();
+      break;
+    }
+    case QAccessible::TextUpdated: {
+      auto* e = static_cast<QAccessibleTextUpdateEvent*>(event);
+      h.position = e->changePosition();
+      h.removed = e->textRemoved();
+      h.inserted = e->textInserted();
+      break;
+    }
+    case QAccessible::TextCaretMoved:
+      h.position = static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition();
+      break;
+    case QAccessible::TextSelectionChanged: {
+      auto* e = static_cast<QAccessibleTextSelectionEvent*>(event);
+      h.position = e->selectionStart();
+      h.end = e->selectionEnd();
+      break;
+    }
+    default:
+      return;
+  }
+  heard().push_back(h);
+}
+
+// A box on screen with the focus, and a screen reader listening to it.
+class TextBoxAccessibleTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    box.resize(400, 200);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QApplication::setActiveWindow(&box);
+    box.setFocus();
+    // As when a screen reader runs: the platform's accessibility is on.
+    QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+    listenedTo() = &box;
+    previous_ = QAccessible::installUpdateHandler(record);
+    heard().clear();
+  }
+  void TearDown() override {
+    QAccessible::installUpdateHandler(previous_);
+    listenedTo() = nullptr;
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(&box, k, mods);
+  }
+  QAccessibleTextInterface* text() {
+    return QAccessible::queryAccessibleInterface(&box)->textInterface();
+  }
+  QAccessibleEditableTextInterface* editable() {
+    return QAccessible::queryAccessibleInterface(&box)->editableTextInterface();
+  }
+  std::vector<Heard> of(QAccessible::Event type) const {
+    std::vector<Heard> found;
+    for (const Heard& h : heard()) {
+      if (h.type == type) found.push_back(h);
+    }
+    return found;
+  }
+
+  TextBox box{nullptr, QStringLiteral("Text1")};
+  QAccessible::UpdateHandler previous_ = nullptr;
+};
+
+TEST_F(TextBoxAccessibleTest, ADeletionTellsWhatWentAndWhere) {
+  struct Case {
+    const char* what;
+    std::function<void(TextBoxAccessibleTest&)> act;
+    int position;
+    QString removed;
+  };
+  const std::vector<Case> cases = {
+      {"Delete",
+       [](auto& t) {
+         t.box.setCursorPosition(2);
+         t.key(Qt::Key_Delete);
+       },
+       2, QStringLiteral("l")},
+      {"Backspace",
+       [](auto& t) {
+         t.box.setCursorPosition(2);
+         t.key(Qt::Key_Backspace);
+       },
+       1, QStringLiteral("e")},
+      {"Backspace over a line end",
+       [](auto& t) {
+         t.box.setCursorPosition(7);
+         t.key(Qt::Key_Backspace);
+       },
+       5, QStringLiteral("\r\n")},
+      {"a selection deleted",
+       [](auto& t) {
+         t.box.setCursorPosition(1);
+         t.box.setCursorPosition(4, TextBox::Selection::Extend);
+         t.key(Qt::Key_Delete);
+       },
+       1, QStringLiteral("ell")},
+      {"undo of typing",
+       [](auto& t) {
+         t.box.setCursorPosition(5);
+         QTest::keyClicks(&t.box, QStringLiteral("xy"));
+         t.key(Qt::Key_Z, Qt::ControlModifier);
+       },
+       5, QStringLiteral("xy")},
+      {"Ctrl+Backspace",
+       [](auto& t) {
+         t.box.setCursorPosition(12);
+         t.key(Qt::Key_Backspace, Qt::ControlModifier);
+       },
+       7, QStringLiteral("world")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    box.setText(QStringLiteral("hello\r\nworld"));
+    heard().clear();
+    c.act(*this);
+    const std::vector<Heard> removals = of(QAccessible::TextRemoved);
+    ASSERT_EQ(removals.size(), 1u);
+    EXPECT_EQ(removals[0].position, c.position);
+    EXPECT_EQ(removals[0].removed, c.removed);
+  }
+}
+
+TEST_F(TextBoxAccessibleTest, TypingOverASelectionTellsBothTexts) {
+  box.setText(QStringLiteral("one two"));
+  text()->setSelection(0, 4, 7);
+  heard().clear();
+  QTest::keyClick(&box, Qt::Key_X);
+  const std::vector<Heard> updates = of(QAccessible::TextUpdated);
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].position, 4);
+  EXPECT_EQ(updates[0].removed, QStringLiteral("two"));
+  EXPECT_EQ(updates[0].inserted, QStringLiteral("x"));
+}
+
+TEST_F(TextBoxAccessibleTest, TheCaretIsHeardWheneverItMoves) {
+  struct Case {
+    const char* what;
+    std::function<void(TextBoxAccessibleTest&)> act;
+  };
+  const std::vector<Case> cases = {
+      {"typing", [](auto& t) { QTest::keyClicks(&t.box, QStringLiteral("ab")); }},
+      {"Return", [](auto& t) { t.key(Qt::Key_Return); }},
+      {"undo",
+       [](auto& t) {
+         QTest::keyClicks(&t.box, QStringLiteral("ab"));
+         t.key(Qt::Key_Z, Qt::ControlModifier);
+       }},
+      {"redo",
+       [](auto& t) {
+         QTest::keyClicks(&t.box, QStringLiteral("ab"));
+         t.key(Qt::Key_Z, Qt::ControlModifier);
+         t.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+       }},
+      {"Select All", [](auto& t) { t.key(Qt::Key_A, Qt::ControlModifier); }},
+      {"paste",
+       [](auto& t) {
+         QApplication::clipboard()->setText(QStringLiteral("pasted"));
+         t.key(Qt::Key_V, Qt::ControlModifier);
+       }},
+      {"Shift+Right", [](auto& t) { t.key(Qt::Key_Right, Qt::ShiftModifier); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    box.setText(QStringLiteral("some text"));
+    box.setCursorPosition(4);
+    heard().clear();
+    c.act(*this);
+    const std::vector<Heard> moves = of(QAccessible::TextCaretMoved);
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ(moves.back().position, static_cast<int>(box.cursorPosition()));
+    for (std::size_t i = 1; i < moves.size(); ++i) {
+      EXPECT_NE(moves[i].position, moves[i - 1].position)
+          << "a caret that did not move is not told";
+    }
+  }
+}
+
+TEST_F(TextBoxAccessibleTest, EachChangeOfTheSelectionIsHeardWithItsRange) {
+  box.setText(QStringLiteral("some text"));
+  box.setCursorPosition(0);
+  heard().clear();
+  key(Qt::Key_Right, Qt::ShiftModifier);
+  key(Qt::Key_Right, Qt::ShiftModifier);
+  key(Qt::Key_Left, Qt::ShiftModifier);
+  key(Qt::Key_A, Qt::ControlModifier);
+  key(Qt::Key_Right);  // collapses: heard as an empty selection
+  text()->setSelection(0, 5, 9);
+  key(Qt::Key_End);   // the caret stays, the selection goes
+  key(Qt::Key_Home);  // nothing selected before or after: not heard
+  std::vector<std::pair<int, int>> ranges;
+  for (const Heard& h : of(QAccessible::TextSelectionChanged))
+    ranges.emplace_back(h.position, h.end);
+  const std::vector<std::pair<int, int>> want = {{0, 1}, {0, 2}, {0, 1}, {0, 9},
+                                                 {9, 9}, {5, 9}, {9, 9}};
+  EXPECT_EQ(ranges, want);
+}
+
+TEST_F(TextBoxAccessibleTest, ASelectionSetByAReaderMovesTheCaretOnce) {
+  box.setText(QStringLiteral("some text"));
+  heard().clear();
+  text()->setSelection(0, 2, 6);
+  const std::vector<Heard> moves = of(QAccessible::TextCaretMoved);
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].position, 6);
+  EXPECT_EQ(box.selectedText(), QStringLiteral("me t"));
+}
+
+// ---------------------------------------------------------------- reading
+
+QString at(QAccessibleTextInterface* t, int offset, QAccessible::TextBoundaryType type, int* start,
+           int* end) {
+  return t->textAtOffset(offset, type, start, end);
+}
+
+TEST_F(TextBoxAccessibleTest, WordsAndSentencesAreTheOnesAStockBoxReads) {
+  // Where both hold the same text (no CR LF, which the stock box folds), the
+  // word, sentence, line and character at each offset agree. Conventions that
+  // differ: words follow Unicode word segmentation here ("1.5" and "it's"
+  // are one word, an emoji is a word of its own), a character is a whole
+  // cluster even asked for at its accent, spaces leading a line give the
+  // line's first word rather than nothing, and at a line's edges.
+  const QString sample = QStringLiteral(
+      "Hello, wide world. How are you?\nAn indented line: done!\n\nLast \u00e9t\u00e9 "
+      "caf\u00e9 (no) [1]");
+  box.setText(sample);
+  QPlainTextEdit stock;
+  stock.setPlainText(sample);
+  QAccessibleTextInterface* theirs = QAccessible::queryAccessibleInterface(&stock)->textInterface();
+  ASSERT_EQ(text()->characterCount(), theirs->characterCount());
+  for (const auto type : {QAccessible::CharBoundary, QAccessible::WordBoundary,
+                          QAccessible::SentenceBoundary, QAccessible::LineBoundary}) {
+    for (int offset = 0; offset < sample.size(); ++offset) {
+      if (sample[offset] == u'\n' || (offset > 0 && sample[offset - 1] == u'\n') ||
+          sample[offset].isLowSurrogate()) {
+        continue;  // a line's edges: conventions that differ, below
+      }
+      int s1 = 0, e1 = 0, s2 = 0, e2 = 0;
+      const QString mine = at(text(), offset, type, &s1, &e1);
+      const QString stockText = at(theirs, offset, type, &s2, &e2);
+      EXPECT_EQ(mine, stockText) << "type " << type << " offset " << offset;
+      EXPECT_EQ(s1, s2) << "type " << type << " offset " << offset;
+    }
+  }
+}
+
+TEST_F(TextBoxAccessibleTest, AWordIsAWordNotItsLine) {
+  box.setText(QStringLiteral("alpha beta gamma\r\ndelta"));
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(at(text(), 7, QAccessible::WordBoundary, &start, &end), QStringLiteral("beta"));
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(6, 10));
+  EXPECT_EQ(text()->textAfterOffset(7, QAccessible::WordBoundary, &start, &end),
+            QStringLiteral("gamma"));
+  EXPECT_EQ(text()->textBeforeOffset(7, QAccessible::WordBoundary, &start, &end),
+            QStringLiteral("alpha"));
+  // Across the line end, both ways.
+  EXPECT_EQ(text()->textAfterOffset(12, QAccessible::WordBoundary, &start, &end),
+            QStringLiteral("delta"));
+  EXPECT_EQ(text()->textBeforeOffset(19, QAccessible::WordBoundary, &start, &end),
+            QStringLiteral("gamma"));
+}
+
+TEST_F(TextBoxAccessibleTest, ACharacterIsWhatAReaderSeesAsOne) {
+  // A surrogate pair, a letter with a combining accent, a flag, CR LF.
+  box.setText(QString::fromUtf16(u"a\U0001F600e\u0301\U0001F1E9\U0001F1EA\r\nz"));
+  struct Case {
+    int offset;
+    int start;
+    int end;
+  };
+  for (const Case& c : {Case{1, 1, 3}, Case{2, 1, 3}, Case{3, 3, 5}, Case{4, 3, 5}, Case{6, 5, 9},
+                        Case{9, 9, 11}, Case{10, 9, 11}}) {
+    int start = 0;
+    int end = 0;
+    at(text(), c.offset, QAccessible::CharBoundary, &start, &end);
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(c.start, c.end)) << "offset " << c.offset;
+  }
+  int start = 0;
+  int end = 0;
+  EXPECT_EQ(text()->textAfterOffset(1, QAccessible::CharBoundary, &start, &end),
+            QString::fromUtf16(u"e\u0301"));
+  EXPECT_EQ(text()->textBeforeOffset(3, QAccessible::CharBoundary, &start, &end),
+            QString::fromUtf16(u"\U0001F600"));
+}
+
+TEST_F(TextBoxAccessibleTest, EveryRangeLiesInsideTheText) {
+  for (const QString& sample :
+       {QString(), QStringLiteral("x"), QStringLiteral("two words\r\n\r\nand more.  Yes\n")}) {
+    box.setText(sample);
+    const int length = static_cast<int>(sample.size());
+    for (const auto type :
+         {QAccessible::CharBoundary, QAccessible::WordBoundary, QAccessible::SentenceBoundary,
+          QAccessible::LineBoundary, QAccessible::ParagraphBoundary, QAccessible::NoBoundary}) {
+      for (int offset : {-5, -1, 0, 1, length - 1, length, length + 1, length + 4, INT_MAX}) {
+        for (int way = 0; way < 3; ++way) {
+          int start = -7;
+          int end = -7;
+          const QString got = way == 0   ? text()->textBeforeOffset(offset, type, &start, &end)
+                              : way == 1 ? text()->textAtOffset(offset, type, &start, &end)
+                                         : text()->textAfterOffset(offset, type, &start, &end);
+          SCOPED_TRACE(testing::Message() << "'" << sample.toStdString() << "' type " << type
+                                          << " offset " << offset << " way " << way);
+          EXPECT_LE(0, start);
+          EXPECT_LE(start, end);
+          EXPECT_LE(end, length);
+          EXPECT_EQ(got, sample.mid(start, end - start));
+        }
+      }
+    }
+  }
+}
+
+TEST_F(TextBoxAccessibleTest, ALineOfMegabytesIsReadInPiecesThatFollowEachOther) {
+  QString line(300000, u'a');
+  line[65535] = QChar(0xD83D);  // a surrogate pair across a piece's edge
+  line[65536] = QChar(0xDE00);
+  box.setText(line + QStringLiteral("\nend"));
+  int start = 0;
+  int end = 0;
+  const QString here = text()->textAtOffset(100000, QAccessible::LineBoundary, &start, &end);
+  EXPECT_LE(start, 100000);
+  EXPECT_GT(end, 100000);
+  EXPECT_LE(here.size(), 70000);
+  // Walking forward visits the line piece by piece, then the next line.
+  int at = 0;
+  int pieces = 0;
+  QString read = text()->textAtOffset(0, QAccessible::LineBoundary, &start, &end);
+  while (end < 300000 && pieces < 10) {
+    const int before = end;
+    read += text()->textAfterOffset(at, QAccessible::LineBoundary, &start, &end);
+    ASSERT_EQ(start, before);
+    EXPECT_FALSE(read.at(start).isLowSurrogate());
+    at = start;
+    ++pieces;
+  }
+  EXPECT_EQ(read, line);
+  EXPECT_EQ(text()->textAfterOffset(at, QAccessible::LineBoundary, &start, &end),
+            QStringLiteral("end"));
+  // And back.
+  EXPECT_EQ(text()->textBeforeOffset(at, QAccessible::LineBoundary, &start, &end).size() +
+                static_cast<qsizetype>(start),
+            at);
+}
+
+// ---------------------------------------------------------------- editing
+
+TEST_F(TextBoxAccessibleTest, AReadersEditsLeaveTheCaretAndSelectionWhereAStockBoxDoes) {
+  QPlainTextEdit stock;
+  const QString sample = QStringLiteral("hello wide world");
+  struct Case {
+    const char* what;
+    int anchor;
+    int caret;
+    std::function<void(QAccessibleEditableTextInterface*)> edit;
+  };
+  const std::vector<Case> cases = {
+      {"insert before the selection", 6, 10,
+       [](auto* e) { e->insertText(0, QStringLiteral("XX")); }},
+      {"insert at the anchor", 6, 10, [](auto* e) { e->insertText(6, QStringLiteral("YY")); }},
+      {"insert at the caret", 6, 10, [](auto* e) { e->insertText(10, QStringLiteral("Z")); }},
+      {"insert after the selection", 6, 10,
+       [](auto* e) { e->insertText(14, QStringLiteral("Z")); }},
+      {"insert at a lone caret", 3, 3, [](auto* e) { e->insertText(3, QStringLiteral("C")); }},
+      {"delete before", 10, 6, [](auto* e) { e->deleteText(0, 2); }},
+      {"delete across the anchor", 6, 10, [](auto* e) { e->deleteText(4, 8); }},
+      {"replace inside", 4, 12, [](auto* e) { e->replaceText(6, 10, QStringLiteral("narrow")); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    box.setText(sample);
+    stock.setPlainText(sample);
+    text()->setSelection(0, c.anchor, c.caret);
+    QAccessible::queryAccessibleInterface(&stock)->textInterface()->setSelection(0, c.anchor,
+                                                                                 c.caret);
+    heard().clear();
+    c.edit(editable());
+    c.edit(QAccessible::queryAccessibleInterface(&stock)->editableTextInterface());
+    EXPECT_EQ(box.Text(), stock.toPlainText());
+    EXPECT_EQ(box.anchorPosition(), stock.textCursor().anchor());
+    EXPECT_EQ(box.cursorPosition(), stock.textCursor().position());
+    // A caret carried along by the edit is heard where it ends.
+    const std::vector<Heard> moves = of(QAccessible::TextCaretMoved);
+    if (box.cursorPosition() != c.caret) {
+      ASSERT_EQ(moves.size(), 1u);
+      EXPECT_EQ(moves[0].position, box.cursorPosition());
+    } else {
+      EXPECT_TRUE(moves.empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ostrel
