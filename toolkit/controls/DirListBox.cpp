@@ -176,7 +176,7 @@ void DirListBox::relist() {
         icon, QString(depth * 2, QLatin1Char(' ')) + FileNames::visible(text), this);
     item->setData(Qt::UserRole, full);
     // A screen reader hears the name and its level, not the indent.
-    item->setData(Qt::AccessibleTextRole, text);
+    item->setData(Qt::AccessibleTextRole, FileNames::visible(text));
     item->setData(Qt::AccessibleDescriptionRole,
                   QCoreApplication::translate("DirListBox", "Level %1").arg(depth + 1));
   };

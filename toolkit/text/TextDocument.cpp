@@ -325,6 +325,7 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   step->position = first;
   step->removedLength = end - first;
   step->stateBefore = state_;
+  QString removedText = text(first, qMin(end - first, kRemovedTextKept));
   splitAt(first);
   splitAt(end);
   step->removed = piecesIn(first, end - first);
@@ -360,7 +361,7 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   undo_.push_back(std::move(step));
   run_ = Run::None;
   ++revision_;
-  if (listener_) listener_(change);
+  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
 
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
