@@ -138,7 +138,14 @@ void Ostrel_View::File1_Click() {
       const QString name = fullFileName(Dir1->Path(), File1->FileName());
       // Decoded for the box's device pixels, so a ratio-2 screen gets a sharp preview.
       const QSize box = Image1->size() * Image1->devicePixelRatioF();
-      Image1->setPicture(PictureLoader::loadForPreview(name, box));
+      try {
+        Image1->setPicture(PictureLoader::loadForPreview(name, box));
+        previewShowsPicture_ = true;
+      } catch (const ToolkitError&) {
+        // Never another file's picture in the box while this one is selected.
+        showCannotPreview();
+        throw;
+      }
       break;
     }
     case FileAction::OpenText:
@@ -152,7 +159,19 @@ void Ostrel_View::File1_Click() {
   }
 }
 
+void Ostrel_View::showCannotPreview() {
+  Image1->setPlaceholder(tr("This picture cannot be shown"));
+  previewShowsPicture_ = false;
+}
+
 void Ostrel_View::Image1_Click() {
+  // The program icon or the placeholder stands for no picture at all.
+  if (!previewShowsPicture_) {
+    MsgBox(tr("No picture is selected. Click a picture file in the list to see it here, then "
+              "click it here to see it at its natural size."),
+           mb::Information, Caption());
+    return;
+  }
   const bool viewerWasLoaded = FormSet::instance().isLoaded<Form1>();
   form<Form1>().setCaption(File1->FileName());
   try {

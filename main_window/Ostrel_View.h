@@ -40,6 +40,13 @@ class Ostrel_View : public Form {
 
  protected:
   void Form_Load() override;
+
+ private:
+  void showCannotPreview();
+
+  // Whether the preview shows a picture file (not the program icon or the
+  // placeholder of a picture that failed).
+  bool previewShowsPicture_ = false;
 };
 
 }  // namespace ostrel

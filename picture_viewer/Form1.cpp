@@ -72,10 +72,16 @@ void Form1::applyFitRule() {
 }
 
 void Form1::setRanges() {
+  // A range that no longer holds a bar's value moves the thumb; the picture
+  // follows it, so what is shown always matches the thumb.
+  const int hBefore = HScroll1->Value();
   hScale_ = ViewerLayout::barScale(ScaleWidth(), Image1->Width(), HScroll1->Height());
   HScroll1->setMax(hScale_.max);
+  if (HScroll1->Value() != hBefore) Image1->setLeft(hScale_.offsetFor(HScroll1->Value()));
+  const int vBefore = VScroll1->Value();
   vScale_ = ViewerLayout::barScale(ScaleHeight(), Image1->Height(), VScroll1->Width());
   VScroll1->setMax(vScale_.max);
+  if (VScroll1->Value() != vBefore) Image1->setTop(vScale_.offsetFor(VScroll1->Value()));
 }
 
 void Form1::HScroll1_Scroll() {

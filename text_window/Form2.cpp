@@ -1,6 +1,8 @@
 #include "text_window/Form2.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QMenu>
 #include <QTimer>
 
 #include "main_window/Ostrel_View.h"
@@ -71,6 +73,37 @@ Form2::Form2() {
   on(Command4, &CommandButton::Click, [this] { Command4_Click(); });
   on(Command5, &CommandButton::Click, [this] { Command5_Click(); });
   on(Command6, &CommandButton::Click, [this] { Command6_Click(); });
+  addFindCommands();
+}
+
+FindDialog& Form2::findDialog() {
+  if (!findDialog_) findDialog_ = new FindDialog(Text1, this);
+  return *findDialog_;
+}
+
+void Form2::addFindCommands() {
+  const auto command = [this](const QString& text, const QKeySequence& keys, auto run) {
+    auto* action = new QAction(text, this);
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(action, &QAction::triggered, this,
+            [this, run] { runHandler([this, run] { run(findDialog()); }); });
+    Text1->addAction(action);
+    return action;
+  };
+  QAction* find = command(tr("Find…"), QKeySequence(Qt::CTRL | Qt::Key_F),
+                          [](FindDialog& d) { d.open(FindDialog::Mode::Find); });
+  command(tr("Find Next"), QKeySequence(Qt::Key_F3), [](FindDialog& d) { d.findNext(); });
+  command(tr("Find Previous"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
+          [](FindDialog& d) { d.findPrevious(); });
+  QAction* replace = command(tr("Replace…"), QKeySequence(Qt::CTRL | Qt::Key_H),
+                             [](FindDialog& d) { d.open(FindDialog::Mode::Replace); });
+  QAction* goTo = command(tr("Go to Line…"), QKeySequence(Qt::CTRL | Qt::Key_G),
+                          [](FindDialog& d) { d.open(FindDialog::Mode::GoToLine); });
+  Text1->setContextMenuExtension([find, replace, goTo](QMenu* menu) {
+    menu->addSeparator();
+    menu->addActions({find, replace, goTo});
+  });
 }
 
 void Form2::Form_Load() {

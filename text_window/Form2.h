@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/controls/CommandButton.h"
+#include "toolkit/controls/FindDialog.h"
 #include "toolkit/controls/Label.h"
 #include "toolkit/controls/ProgressStrip.h"
 #include "toolkit/controls/TextBox.h"
@@ -40,6 +41,9 @@ class Form2 : public Form {
   void Command5_Click();
   void Command6_Click();
 
+  // Finding, replacing and going to a line in the text: made on first use.
+  FindDialog& findDialog();
+
   // The file the window shows, which Save writes back.
   QString loadedFileName() const { return loadedFile_; }
 
@@ -60,6 +64,10 @@ class Form2 : public Form {
   bool writeTextTo(const QString& fileName);
 
   void showEncoding();
+  // Ctrl+F, F3, Shift+F3, Ctrl+H and Ctrl+G in the text box, also in its menu.
+  void addFindCommands();
+
+  FindDialog* findDialog_ = nullptr;
 
   // Kept from loading: the caption is for the user, and the main window's
   // selection may have moved on since.

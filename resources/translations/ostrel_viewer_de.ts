@@ -345,6 +345,17 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     </message>
 </context>
 <context>
+    <name>TextSearch</name>
+    <message>
+        <source>There is nothing to find.</source>
+        <translation>Es gibt nichts zu suchen.</translation>
+    </message>
+    <message>
+        <source>“%1” is not a valid regular expression: %2.</source>
+        <translation>„%1“ ist kein gültiger regulärer Ausdruck: %2.</translation>
+    </message>
+</context>
+<context>
     <name>TextSource</name>
     <message>
         <source>Reading the file was cancelled.</source>
@@ -368,6 +379,133 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     <message>
         <source>No printer is available.</source>
         <translation>Es ist kein Drucker verfügbar.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::FindDialog</name>
+    <message>
+        <source>Fi&amp;nd what:</source>
+        <translation>&amp;Suchen nach:</translation>
+    </message>
+    <message>
+        <source>Re&amp;place with:</source>
+        <translation>&amp;Ersetzen durch:</translation>
+    </message>
+    <message>
+        <source>&amp;Line (or line:column):</source>
+        <translation>&amp;Zeile (oder Zeile:Spalte):</translation>
+    </message>
+    <message>
+        <source>Match &amp;case</source>
+        <translation>&amp;Groß-/Kleinschreibung beachten</translation>
+    </message>
+    <message>
+        <source>&amp;Whole words</source>
+        <translation>Nur ganze &amp;Wörter</translation>
+    </message>
+    <message>
+        <source>Regular e&amp;xpression</source>
+        <translation>Regulärer &amp;Ausdruck</translation>
+    </message>
+    <message>
+        <source>Wrap ar&amp;ound</source>
+        <translation>Am Ende &amp;von vorn beginnen</translation>
+    </message>
+    <message>
+        <source>&amp;Find Next</source>
+        <translation>Wei&amp;tersuchen</translation>
+    </message>
+    <message>
+        <source>Find Pre&amp;vious</source>
+        <translation>&amp;Rückwärts suchen</translation>
+    </message>
+    <message>
+        <source>&amp;Replace</source>
+        <translation>Ersetze&amp;n</translation>
+    </message>
+    <message>
+        <source>Replace &amp;All</source>
+        <translation>A&amp;lle ersetzen</translation>
+    </message>
+    <message>
+        <source>&amp;Go To</source>
+        <translation>&amp;Springen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Go to Line</source>
+        <translation>Gehe zu Zeile</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>Ersetzen</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Type a line number, or a line and a column as in 120:5.</source>
+        <translation>Geben Sie eine Zeilennummer ein, oder Zeile und Spalte wie in 120:5.</translation>
+    </message>
+    <message>
+        <source>Searching…</source>
+        <translation>Suche läuft…</translation>
+    </message>
+    <message>
+        <source>The search was cancelled.</source>
+        <translation>Die Suche wurde abgebrochen.</translation>
+    </message>
+    <message>
+        <source>The text changed during the search; search again.</source>
+        <translation>Der Text hat sich während der Suche geändert; bitte erneut suchen.</translation>
+    </message>
+    <message>
+        <source>Replacements made: %1.</source>
+        <translation>Ersetzungen: %1.</translation>
+    </message>
+    <message>
+        <source>Passed the end of the text; went on from the start.</source>
+        <translation>Ende des Textes erreicht; am Anfang fortgesetzt.</translation>
+    </message>
+    <message>
+        <source>Passed the start of the text; went on from the end.</source>
+        <translation>Anfang des Textes erreicht; am Ende fortgesetzt.</translation>
+    </message>
+    <message>
+        <source>The file&apos;s character set, %1, has no “%2”, so the text read from it cannot hold “%3”.</source>
+        <translation>Der Zeichensatz der Datei, %1, kennt kein „%2“; der aus ihr gelesene Text kann „%3“ daher nicht enthalten.</translation>
+    </message>
+    <message>
+        <source>“%1” was not found.</source>
+        <translation>„%1“ wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>No matches.</source>
+        <translation>Keine Treffer.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 so far</source>
+        <translation>%1 von bisher %2</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>%1 matches so far</source>
+        <translation>bisher %1 Treffer</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>%1 Treffer</translation>
     </message>
 </context>
 <context>
@@ -432,6 +570,26 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>The text cannot be written in the character set of “%1” (%2).</source>
         <translation>Der Text kann nicht im Zeichensatz von „%1“ (%2) geschrieben werden.</translation>
     </message>
+    <message>
+        <source>Find…</source>
+        <translation>Suchen…</translation>
+    </message>
+    <message>
+        <source>Find Next</source>
+        <translation>Weitersuchen</translation>
+    </message>
+    <message>
+        <source>Find Previous</source>
+        <translation>Rückwärts suchen</translation>
+    </message>
+    <message>
+        <source>Replace…</source>
+        <translation>Ersetzen…</translation>
+    </message>
+    <message>
+        <source>Go to Line…</source>
+        <translation>Gehe zu Zeile…</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::HelpViewer</name>
@@ -492,6 +650,14 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>No help viewer is available.</source>
         <translation>Es ist kein Hilfeanzeiger verfügbar.</translation>
+    </message>
+    <message>
+        <source>This picture cannot be shown</source>
+        <translation>Dieses Bild kann nicht gezeigt werden</translation>
+    </message>
+    <message>
+        <source>No picture is selected. Click a picture file in the list to see it here, then click it here to see it at its natural size.</source>
+        <translation>Es ist kein Bild gewählt. Klicken Sie in der Liste auf eine Bilddatei, um sie hier zu sehen, und dann hier, um sie in natürlicher Größe zu sehen.</translation>
     </message>
 </context>
 <context>
@@ -617,10 +783,6 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <translation>Die Datei „%1“ konnte nicht gelesen werden: %2.</translation>
     </message>
     <message>
-        <source>the picture is %1 × %2 pixels, more than the %3 megapixels (at most %4 pixels a side) this program shows</source>
-        <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel (höchstens %4 Pixel je Seite), die dieses Programm anzeigt</translation>
-    </message>
-    <message>
         <source>its header claims %1 × %2 pixels, far more than its %3 bytes can hold</source>
         <translation>ihr Kopf gibt %1 × %2 Pixel an, weit mehr, als ihre %3 Bytes fassen können</translation>
     </message>
@@ -643,6 +805,14 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>its %1 data is damaged or ends early</source>
         <translation>ihre %1-Daten sind beschädigt oder enden vorzeitig</translation>
+    </message>
+    <message>
+        <source>the picture is %1 × %2 pixels, and this program shows at most %3 pixels a side</source>
+        <translation>das Bild hat %1 × %2 Pixel, und dieses Programm zeigt höchstens %3 Pixel an einer Seite</translation>
+    </message>
+    <message>
+        <source>the picture is %1 × %2 pixels, more than the %3 megapixels this program shows</source>
+        <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel, die dieses Programm zeigt</translation>
     </message>
 </context>
 <context>

@@ -244,7 +244,9 @@ TEST_F(MainWindowTest, ClickingAFileRecordsItAndDispatchesIt) {
   EXPECT_TRUE(fakes().messageBox.calls.empty());
 }
 
-TEST_F(MainWindowTest, ABrokenPictureIsReportedByNameAndThePreviewIsKept) {
+// After a failure the box must not go on showing the picture before it, and a
+// click on it must not report the failed file again.
+TEST_F(MainWindowTest, ABrokenPictureIsReportedByNameAndLeavesAPlaceholder) {
   tmp.write(QStringLiteral("broken.gif"), "GIF89a\x01");
   Ostrel_View& w = main();
   w.File1->Refresh();
@@ -253,6 +255,17 @@ TEST_F(MainWindowTest, ABrokenPictureIsReportedByNameAndThePreviewIsKept) {
   ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
   EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("broken.gif")));
   EXPECT_EQ(fakes().messageBox.calls[0].title, QStringLiteral("Ostrel_Viewer"));
+  EXPECT_TRUE(w.Image1->picture().isNull());
+  EXPECT_EQ(w.Image1->placeholder(), QStringLiteral("This picture cannot be shown"));
+
+  w.Image1_Click();
+  ASSERT_EQ(fakes().messageBox.calls.size(), 2u);
+  EXPECT_TRUE(
+      fakes().messageBox.calls[1].prompt.startsWith(QStringLiteral("No picture is selected")));
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
+
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  EXPECT_TRUE(w.Image1->placeholder().isEmpty());
   EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));
 }
 
@@ -266,10 +279,15 @@ TEST_F(MainWindowTest, PreviewClickOpensTheViewerOnTheLastClickedPicture) {
   EXPECT_EQ(form<Form1>().Image1->picture().naturalSize(), QSize(40, 30));
 }
 
-TEST_F(MainWindowTest, PreviewClickBeforeAnyFileNamesLabel1AndLeavesNoViewer) {
+// Before any picture file the box holds the program icon: a click on it says
+// so in plain words, never naming a control.
+TEST_F(MainWindowTest, PreviewClickBeforeAnyPictureSaysNoneIsSelected) {
+  ASSERT_TRUE(main().File1->clickName(QStringLiteral("a.txt")));
   Form::runHandler([this] { main().Image1_Click(); });
   ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
-  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(tmp.file(QStringLiteral("Label1"))));
+  const QString prompt = fakes().messageBox.calls[0].prompt;
+  EXPECT_TRUE(prompt.startsWith(QStringLiteral("No picture is selected"))) << qPrintable(prompt);
+  EXPECT_FALSE(prompt.contains(QStringLiteral("Label1")));
   EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
 }
 

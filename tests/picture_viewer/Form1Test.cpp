@@ -170,6 +170,21 @@ TEST_F(Form1Test, ShrinkingKeepsOffsetAndThumbs) {
   EXPECT_EQ(f.HScroll1->Max(), -163);  // R(150 - 300 - 12.75)
 }
 
+// Enlarging shortens the ranges; a thumb pushed back by that takes the
+// picture with it instead of leaving a band of background.
+TEST_F(Form1Test, AThumbMovedByARangeChangeMovesThePicture) {
+  Form1& f = open(QStringLiteral("big.bmp"), QSize(600, 600));
+  drag(f.HScroll1, f.HScroll1->Max());
+  drag(f.VScroll1, f.VScroll1->Max());
+  f.resize(f.width() + 100, f.height() + 80);
+  ASSERT_TRUE(f.HScroll1->isVisible());
+  ASSERT_TRUE(f.VScroll1->isVisible());
+  EXPECT_EQ(f.HScroll1->Value(), f.HScroll1->Max());
+  EXPECT_EQ(f.VScroll1->Value(), f.VScroll1->Max());
+  EXPECT_FLOAT_EQ(f.Image1->Left(), float(f.HScroll1->Value()));
+  EXPECT_FLOAT_EQ(f.Image1->Top(), float(f.VScroll1->Value()));
+}
+
 TEST_F(Form1Test, AShortWindowKeepsTheLastValidBarHeight) {
   Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
   f.resize(200, 5);

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <functional>
 
@@ -133,6 +135,42 @@ TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10Points) {
   form<Ostrel_View>().File1->clickName(QStringLiteral("b.txt"));
   EXPECT_EQ(form<Form2>().Caption(), tmp.file("a.txt"));
   EXPECT_EQ(form<Form2>().Text1->Text(), QStringLiteral("hello\nworld"));
+}
+
+TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
+  Form2& w = open(QStringLiteral("a.txt"), "alpha\nbeta\ngamma beta\n");
+  w.Text1->setFocus();
+  QTest::keyClick(w.Text1, Qt::Key_F, Qt::ControlModifier);
+  FindDialog& d = w.findDialog();
+  ASSERT_TRUE(d.isVisible());
+  EXPECT_EQ(d.mode(), FindDialog::Mode::Find);
+  EXPECT_FALSE(d.geometry().intersects(w.geometry()) &&
+               d.geometry().contains(w.geometry().center()));
+  QTest::keyClick(d.findEdit(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(d.findEdit(), QStringLiteral("beta"));
+  QTest::keyClick(d.findEdit(), Qt::Key_Escape);
+  EXPECT_FALSE(d.isVisible());
+  // Back in the text, F3 finds with the window closed.
+  EXPECT_TRUE(w.Text1->hasFocus());
+  QTest::keyClick(w.Text1, Qt::Key_F3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Text1->hasSelection(); }, 10000));
+  EXPECT_EQ(w.Text1->anchorPosition(), 6);
+  QTest::keyClick(w.Text1, Qt::Key_H, Qt::ControlModifier);
+  EXPECT_EQ(d.mode(), FindDialog::Mode::Replace);
+  EXPECT_EQ(d.findEdit()->text(), QStringLiteral("beta"));
+  QTest::keyClick(d.findEdit(), Qt::Key_Escape);
+  QTest::keyClick(w.Text1, Qt::Key_G, Qt::ControlModifier);
+  EXPECT_EQ(d.mode(), FindDialog::Mode::GoToLine);
+  QTest::keyClicks(d.lineEdit(), QStringLiteral("3"));
+  QTest::keyClick(d.lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(w.Text1->cursorPosition(), 11);
+  std::unique_ptr<QMenu> menu(w.Text1->createContextMenu());
+  QStringList entries;
+  for (const QAction* a : menu->actions()) entries << a->text();
+  EXPECT_EQ(entries.mid(entries.size() - 3),
+            (QStringList{QString::fromUtf16(u"Find…"), QString::fromUtf16(u"Replace…"),
+                         QString::fromUtf16(u"Go to Line…")}))
+      << entries.join(u'|').toStdString();
 }
 
 TEST_F(Form2Test, FontButtonsSetAbsoluteSizes) {

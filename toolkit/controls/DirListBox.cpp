@@ -1,6 +1,7 @@
 #include "toolkit/controls/DirListBox.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <QCollator>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/controls/DriveListBox.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/forms/Form.h"
 
 namespace ostrel {
@@ -27,8 +29,8 @@ QList<Volume> knownVolumes() {
 
 // Opens the directory once to be sure it can be listed, and says why not.
 void checkReadable(const QString& path) {
-  const QString native = QDir::toNativeSeparators(path);
-  DIR* dir = ::opendir(QFile::encodeName(path).constData());
+  const QString native = FileNames::shown(path);
+  DIR* dir = ::opendir(FileNames::encode(path).constData());
   if (dir != nullptr) {
     ::closedir(dir);
     return;
@@ -51,6 +53,26 @@ void checkReadable(const QString& path) {
           .arg(native, QString::fromLocal8Bit(strerror(error))));
 }
 
+// The folders in `path`, hidden ones left out; a link to a folder counts as
+// one. Read through the bytes so a name that is not UTF-8 can be opened.
+QStringList subfoldersOf(const QString& path) {
+  QStringList names;
+  DIR* dir = ::opendir(FileNames::encode(path).constData());
+  if (dir == nullptr) return names;
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      isFolder = ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (isFolder) names.append(FileNames::decode(entry->d_name));
+  }
+  ::closedir(dir);
+  return names;
+}
+
 }  // namespace
 
 DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -60,7 +82,7 @@ DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
   // Folder icons at their design size; a screen of twice the pixels takes
   // the icon's larger drawing for the same size.
   setIconSize(QSize(16, 16));
-  path_ = QDir::cleanPath(QDir::currentPath());
+  path_ = FileNames::currentFolder();
   // The folder the program started in is its volume's current folder, for
   // as long as the user does not move on within that volume.
   lastVisited_[DriveListBox::volumeRootOf(path_, knownVolumes())] = path_;
@@ -149,7 +171,8 @@ void DirListBox::relist() {
   QStringList parts = path_.split(QLatin1Char('/'), Qt::SkipEmptyParts);
   QString walked = QStringLiteral("/");
   auto addRow = [this](const QIcon& icon, const QString& text, const QString& full, int depth) {
-    auto* item = new QListWidgetItem(icon, QString(depth * 2, QLatin1Char(' ')) + text, this);
+    auto* item = new QListWidgetItem(
+        icon, QString(depth * 2, QLatin1Char(' ')) + FileNames::visible(text), this);
     item->setData(Qt::UserRole, full);
   };
   addRow(open, QStringLiteral("/"), walked, 0);
@@ -159,7 +182,7 @@ void DirListBox::relist() {
     addRow(open, part, walked, depth++);
   }
   setCurrentRow(count() - 1);
-  QStringList subdirs = QDir(path_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+  QStringList subdirs = subfoldersOf(path_);
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   std::sort(subdirs.begin(), subdirs.end(), collator);

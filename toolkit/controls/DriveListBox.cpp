@@ -7,13 +7,14 @@
 #include <QStylePainter>
 
 #include "toolkit/Services.h"
+#include "toolkit/files/FileNames.h"
 
 namespace ostrel {
 
 DriveListBox::DriveListBox(QWidget* parent, const QString& name, ScaleMode mode)
     : QComboBox(parent), ControlGeometry(this, mode) {
   setObjectName(name);
-  relist(QDir::currentPath());
+  relist(FileNames::currentFolder());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
   connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::updateToolTip);
 }

@@ -45,7 +45,7 @@ FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
   setUniformItemSizes(true);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
-  path_ = QDir::cleanPath(QDir::currentPath());
+  path_ = FileNames::currentFolder();
   relist(false);
   connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
     select(index.row());

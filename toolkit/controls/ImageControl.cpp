@@ -22,10 +22,26 @@ ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, 
 
 void ImageControl::setPicture(const Picture& picture) {
   picture_ = picture;
+  placeholder_.clear();
   cache_ = QImage();
   toldPartsLeftOut_ = false;
   if (sizing_ == Sizing::Natural) takeNaturalSize();
   update();
+}
+
+void ImageControl::setPlaceholder(const QString& text) {
+  setPicture(Picture());
+  placeholder_ = text;
+  update();
+}
+
+void ImageControl::paintPlaceholder(QPainter& painter) const {
+  const QRect frame = rect().adjusted(0, 0, -1, -1);
+  painter.fillRect(rect(), palette().color(QPalette::Base));
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(frame);
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawText(frame.adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, placeholder_);
 }
 
 void ImageControl::takeNaturalSize() {
@@ -79,7 +95,14 @@ void ImageControl::tellIfPartsLeftOut() {
 }
 
 void ImageControl::paintEvent(QPaintEvent* event) {
-  if (picture_.isNull() || width() <= 0 || height() <= 0) return;
+  if (width() <= 0 || height() <= 0) return;
+  if (picture_.isNull()) {
+    if (!placeholder_.isEmpty()) {
+      QPainter painter(this);
+      paintPlaceholder(painter);
+    }
+    return;
+  }
   QPainter painter(this);
   if (picture_.isDrawing() && qint64(width()) * height() > kLargestDrawingCache) {
     // Too big to keep as pixels: play the records for the exposed part only.

@@ -24,6 +24,10 @@ class ImageControl : public QWidget, public ControlGeometry {
 
   const Picture& picture() const { return picture_; }
   void setPicture(const Picture& picture);
+  // Shows a short text in a frame instead of a picture (picture() is then
+  // null), for a picture that cannot be shown.
+  void setPlaceholder(const QString& text);
+  const QString& placeholder() const { return placeholder_; }
   Sizing sizing() const { return sizing_; }
 
  signals:
@@ -38,10 +42,12 @@ class ImageControl : public QWidget, public ControlGeometry {
 
  private:
   const QImage& rendered();
+  void paintPlaceholder(QPainter& painter) const;
   void takeNaturalSize();
 
   Sizing sizing_;
   Picture picture_;
+  QString placeholder_;
   QImage cache_;     // a drawing rendered once at the control's size
   qreal ratio_ = 1;  // the device pixel ratio the natural size was taken at
   bool pressed_ = false;

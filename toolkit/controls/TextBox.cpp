@@ -337,7 +337,17 @@ QMenu* TextBox::createContextMenu() {
   add(tr("Delete"), &TextBox::deleteSelection, hasSelection());
   menu->addSeparator();
   add(tr("Select All"), &TextBox::selectAll, document_->length() > 0);
+  if (extendMenu_) extendMenu_(menu);
   return menu;
+}
+
+void TextBox::setContextMenuExtension(std::function<void(QMenu*)> extend) {
+  extendMenu_ = std::move(extend);
+}
+
+void TextBox::setHighlighter(Highlighter highlighter) {
+  highlighter_ = std::move(highlighter);
+  viewport()->update();
 }
 
 void TextBox::contextMenuEvent(QContextMenuEvent* event) {
@@ -504,6 +514,17 @@ void TextBox::paintLine(QPainter& painter, qint64 line, const QPalette& pal) {
   const qreal top = static_cast<qreal>((line - topLine_) * h);
   const QPointF at(entry.x - geometry_.contentX() + kMargin, top + shift);
   QList<QTextLayout::FormatRange> formats;
+  if (highlighter_) {
+    QColor found = pal.highlight().color();
+    found.setAlpha(96);
+    for (const auto& [start, length] : highlighter_(entry.layout->text())) {
+      QTextLayout::FormatRange range;
+      range.start = start;
+      range.length = length;
+      range.format.setBackground(found);
+      formats.append(range);
+    }
+  }
   const qint64 from = qMax(selFrom, entry.start);
   const qint64 to = qMin(selTo, entry.start + entry.length);
   if (to > from) {

@@ -79,6 +79,13 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
 
   // The menu the right mouse button shows; the caller owns it.
   QMenu* createContextMenu();
+  // Adds the owner's entries to that menu.
+  void setContextMenuExtension(std::function<void(QMenu*)> extend);
+
+  // Ranges (start, length) of a line's text in view to mark as found, in
+  // the highlight colour, lighter than the selection.
+  using Highlighter = std::function<QList<QPair<int, int>>(QStringView text)>;
+  void setHighlighter(Highlighter highlighter);
 
  signals:
   void textChanged();
@@ -133,6 +140,8 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   bool caretShown_ = true;
   QBasicTimer blink_;
   TextBoxMouse mouse_{*this};
+  std::function<void(QMenu*)> extendMenu_;
+  Highlighter highlighter_;
 };
 
 }  // namespace ostrel

@@ -1,6 +1,11 @@
 #include "toolkit/files/FileNames.h"
 
+#include <unistd.h>
+
 #include <QDir>
+#include <cerrno>
+#include <climits>
+#include <vector>
 
 #include "toolkit/files/Utf8.h"
 
@@ -78,6 +83,15 @@ QString FileNames::visible(QStringView text) {
 
 QString FileNames::shown(QStringView name) {
   return QDir::toNativeSeparators(visible(name));
+}
+
+QString FileNames::currentFolder() {
+  std::vector<char> buffer(PATH_MAX);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return QDir::cleanPath(QDir::currentPath());
+    buffer.resize(buffer.size() * 2);
+  }
+  return QDir::cleanPath(decode(QByteArrayView(buffer.data())));
 }
 
 }  // namespace ostrel

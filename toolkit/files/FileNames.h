@@ -23,6 +23,9 @@ class FileNames {
   static QString shown(QStringView name);
   // Only the bytes made visible; the rest as it is.
   static QString visible(QStringView text);
+  // The process's current folder, every byte kept (QDir::currentPath()
+  // would turn a byte that is not UTF-8 into U+FFFD).
+  static QString currentFolder();
 };
 
 }  // namespace ostrel

@@ -64,30 +64,6 @@ bool validUtf32(QByteArrayView bytes, bool bigEndian) {
   return true;
 }
 
-QString decodeUtf16(QByteArrayView bytes, bool bigEndian) {
-  QString text(bytes.size() / 2, Qt::Uninitialized);
-  auto* out = reinterpret_cast<char16_t*>(text.data());
-  const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-    *out++ = bigEndian ? char16_t((u[i] << 8) | u[i + 1]) : char16_t((u[i + 1] << 8) | u[i]);
-  }
-  return text;
-}
-
-QString decodeUtf32(QByteArrayView bytes, bool bigEndian) {
-  QString text;
-  text.reserve(bytes.size() / 4);
-  for (qsizetype i = 0; i + 3 < bytes.size(); i += 4) {
-    const quint32 code = CodeUnits::load32(bytes.data() + i, bigEndian);
-    if (!CodeUnits::isCodePoint(code)) {
-      text.append(QChar(kReplacement));
-    } else {
-      text.append(QChar::fromUcs4(code));
-    }
-  }
-  return text;
-}
-
 void appendUtf16(QStringView text, bool bigEndian, QByteArray& out) {
   const qsizetype from = out.size();
   out.resize(from + text.size() * 2);
@@ -357,6 +333,11 @@ QString TextCodec::name() const {
   return {};
 }
 
+bool TextCodec::isUnicode() const {
+  return encoding_ != Encoding::Windows1252 && encoding_ != Encoding::SingleByte &&
+         encoding_ != Encoding::MultiByte;
+}
+
 QByteArray TextCodec::byteOrderMarkBytes() const {
   if (bom_ == ByteOrderMark::Absent) return {};
   switch (encoding_) {
@@ -382,30 +363,55 @@ const TextCodec::ByteTable* TextCodec::byteTable() const {
 QString TextCodec::decode(QByteArrayView bytes) const {
   const QByteArray mark = byteOrderMarkBytes();
   if (!mark.isEmpty() && bytes.startsWith(mark)) bytes = bytes.sliced(mark.size());
+  QString text;
+  appendDecoded(bytes, text);
+  return text;
+}
+
+void TextCodec::appendDecoded(QByteArrayView bytes, QString& out) const {
+  const qsizetype from = out.size();
+  const auto unitsAt = [&out, from] { return reinterpret_cast<char16_t*>(out.data()) + from; };
   switch (encoding_) {
     case Encoding::Utf8: {
-      QString text(bytes.size(), Qt::Uninitialized);
-      text.truncate(Utf8::decodeInto(bytes, reinterpret_cast<char16_t*>(text.data())));
-      return text;
+      out.resize(from + bytes.size());
+      out.truncate(from + Utf8::decodeInto(bytes, unitsAt()));
+      return;
     }
     case Encoding::Utf16LE:
-    case Encoding::Utf16BE:
-      return decodeUtf16(bytes, encoding_ == Encoding::Utf16BE);
+    case Encoding::Utf16BE: {
+      const bool big = encoding_ == Encoding::Utf16BE;
+      const qsizetype units = bytes.size() / 2;
+      out.resize(from + units);
+      char16_t* o = unitsAt();
+      for (qsizetype i = 0; i < units; ++i) o[i] = CodeUnits::load16(bytes.data() + 2 * i, big);
+      return;
+    }
     case Encoding::Utf32LE:
-    case Encoding::Utf32BE:
-      return decodeUtf32(bytes, encoding_ == Encoding::Utf32BE);
+    case Encoding::Utf32BE: {
+      const bool big = encoding_ == Encoding::Utf32BE;
+      out.resize(from + bytes.size() / 2);
+      char16_t* o = unitsAt();
+      char16_t* const first = o;
+      for (qsizetype i = 0; i + 3 < bytes.size(); i += 4) {
+        const quint32 code = CodeUnits::load32(bytes.data() + i, big);
+        o += CodeUnits::isCodePoint(code) ? CodeUnits::store(code, o)
+                                          : CodeUnits::store(kReplacement, o);
+      }
+      out.truncate(from + (o - first));
+      return;
+    }
     case Encoding::MultiByte: {
       QStringDecoder decoder(declaredName_.constData(), QStringConverter::Flag::Stateless);
-      return decoder.decode(bytes);
+      out.append(decoder.decode(bytes));
+      return;
     }
     case Encoding::Windows1252:
     case Encoding::SingleByte:
       break;
   }
-  QString text(bytes.size(), Qt::Uninitialized);
-  auto* out = reinterpret_cast<char16_t*>(text.data());
-  for (const char byte : bytes) *out++ = table_->chars[static_cast<unsigned char>(byte)];
-  return text;
+  out.resize(from + bytes.size());
+  char16_t* o = unitsAt();
+  for (const char byte : bytes) *o++ = table_->chars[static_cast<unsigned char>(byte)];
 }
 
 std::optional<QByteArray> TextCodec::encode(QStringView text) const {

@@ -53,6 +53,8 @@ class TextCodec {
   // For the user: "UTF-8", "UTF-8 with BOM", "UTF-16 LE", "windows-1251
   // (declared)"...
   QString name() const;
+  // True for the encodings that hold every character.
+  bool isUnicode() const;
 
   // The mark as this codec writes it, empty without one.
   QByteArray byteOrderMarkBytes() const;
@@ -62,6 +64,12 @@ class TextCodec {
   // A whole file: the mark (when the codec has one and the bytes start with
   // it) is skipped.
   QString decode(QByteArrayView bytes) const;
+  // Bytes without a mark, appended to out: the one decoder of each encoding,
+  // for whole files and for any stretch of one that does not split a
+  // character. What cannot be read (a malformed or cut UTF-8 sequence, a
+  // UTF-32 value that is no character) becomes U+FFFD; an incomplete last
+  // unit of UTF-16 or UTF-32 is left out.
+  void appendDecoded(QByteArrayView bytes, QString& out) const;
   // A whole file, the mark first; nothing when a character has no bytes in
   // this codec's character set.
   std::optional<QByteArray> encode(QStringView text) const;

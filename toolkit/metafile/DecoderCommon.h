@@ -6,10 +6,13 @@
 #include <QRectF>
 #include <QString>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/FileNames.h"
+#include "toolkit/metafile/GdiNames.h"
+#include "toolkit/metafile/GdiObject.h"
 #include "toolkit/picture/PictureLimits.h"
 
 // What the WMF and EMF decoders share: how a file is refused and how a colour
@@ -41,11 +44,44 @@ inline QRectF rowsFromBottom(QRectF src, const QImage& image) {
 
 // A COLORREF: 0x00BBGGRR, or 0x0100iiii for an entry of the selected palette.
 inline QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
-  if ((ref >> 24) == 1) {
-    const uint32_t index = ref & 0xFFFF;
+  if ((ref >> gdi::kColorRefKindShift) == gdi::kColorRefPaletteIndex) {
+    const uint32_t index = ref & gdi::kColorRefIndexMask;
     return index < palette.size() ? QColor(palette[index]) : QColor(Qt::black);
   }
   return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+}
+
+// A LOGFONT's face name: UTF-16 in EMF, 8-bit in WMF; it ends at its NUL or
+// at the end of the field.
+inline QString faceName(const uint16_t (&name)[U_LF_FACESIZE]) {
+  QString face;
+  for (const uint16_t c : name) {
+    if (c == 0) break;
+    face.append(QChar(c));
+  }
+  return face;
+}
+inline QString faceName(const char (&name)[U_LF_FACESIZE]) {
+  return QString::fromLatin1(name, qsizetype(strnlen(name, sizeof name)));
+}
+
+// A LOGFONT as either format stores it (EMF's U_LOGFONT, WMF's LogFont16):
+// the same fields under the same names, in sizes of their own.
+template <typename LogFont>
+GdiFont fontOf(const LogFont& lf) {
+  GdiFont f;
+  f.height = lf.lfHeight;
+  f.width = lf.lfWidth;
+  f.escapement = lf.lfEscapement;
+  f.orientation = lf.lfOrientation;
+  f.weight = lf.lfWeight;
+  f.italic = lf.lfItalic;
+  f.underline = lf.lfUnderline;
+  f.strikeOut = lf.lfStrikeOut;
+  f.charSet = lf.lfCharSet;
+  f.pitchAndFamily = lf.lfPitchAndFamily;
+  f.face = faceName(lf.lfFaceName);
+  return f;
 }
 
 }  // namespace ostrel::metafile

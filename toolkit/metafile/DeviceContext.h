@@ -9,22 +9,23 @@
 #include <optional>
 #include <vector>
 
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiObject.h"
 
 namespace ostrel {
 
 enum class MapMode {
-  Text = 1,
-  LoMetric = 2,
-  HiMetric = 3,
-  LoEnglish = 4,
-  HiEnglish = 5,
-  Twips = 6,
-  Isotropic = 7,
-  Anisotropic = 8
+  Text = U_MM_TEXT,
+  LoMetric = U_MM_LOMETRIC,
+  HiMetric = U_MM_HIMETRIC,
+  LoEnglish = U_MM_LOENGLISH,
+  HiEnglish = U_MM_HIENGLISH,
+  Twips = U_MM_TWIPS,
+  Isotropic = U_MM_ISOTROPIC,
+  Anisotropic = U_MM_ANISOTROPIC
 };
-enum class BkMode { Transparent = 1, Opaque = 2 };
-enum class ArcDirection { CounterClockwise = 1, Clockwise = 2 };
+enum class BkMode { Transparent = U_TRANSPARENT, Opaque = U_OPAQUE };
+enum class ArcDirection { CounterClockwise = U_AD_COUNTERCLOCKWISE, Clockwise = U_AD_CLOCKWISE };
 
 // What SaveDC saves: the whole drawing state of a GDI device context. The
 // selected pen, brush and font are copies, so deleting a selected object (which
@@ -45,10 +46,10 @@ struct DeviceContext {
   QColor textColor = Qt::black;
   QColor bkColor = Qt::white;
   BkMode bkMode = BkMode::Opaque;
-  int rop2 = 13;  // R2_COPYPEN
+  int rop2 = U_R2_COPYPEN;
   Qt::FillRule fillRule = Qt::OddEvenFill;
   uint32_t textAlign = 0;
-  int stretchBltMode = 1;
+  int stretchBltMode = U_BLACKONWHITE;
   ArcDirection arcDirection = ArcDirection::CounterClockwise;
   double miterLimit = 10;
   int textCharExtra = 0;

@@ -1,10 +1,9 @@
 #include "toolkit/metafile/DibDecoder.h"
 
-#include <uemf.h>
-
 #include <algorithm>
 #include <cstddef>
 
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/RecordReader.h"
 #include "toolkit/metafile/WmfRecords.h"
 #include "toolkit/picture/BmpDecoder.h"
@@ -14,8 +13,6 @@
 namespace ostrel {
 
 namespace {
-
-constexpr uint32_t kBiJpeg = 4, kBiPng = 5;
 
 BmpDecoder::DibOptions optionsFor(bool palColors, const std::vector<QRgb>& palette,
                                   DibAlpha alpha) {
@@ -53,7 +50,7 @@ bool embedsPicture(QByteArrayView info) {
   const RecordReader r(info.data(), uint32_t(std::min<qsizetype>(info.size(), UINT32_MAX)));
   const auto h = r.as<U_BITMAPINFOHEADER>(0, offsetof(U_BITMAPINFOHEADER, biSizeImage));
   return r.ok() && h.biSize >= sizeof(U_BITMAPINFOHEADER) &&
-         (h.biCompression == kBiJpeg || h.biCompression == kBiPng);
+         (h.biCompression == U_BI_JPEG || h.biCompression == U_BI_PNG);
 }
 
 QImage embeddedPicture(QByteArrayView bits) {

@@ -1,8 +1,6 @@
 #include "toolkit/metafile/EmfDecoder.h"
 
-#include <uemf.h>
 #include <uemf_safe.h>
-#include <upmf.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +12,7 @@
 #include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
 
@@ -24,12 +23,6 @@ namespace {
 using metafile::colorOf;
 using metafile::fail;
 
-constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
-constexpr uint32_t kEmfPlusSignature = 0x2B464D45;  // "EMF+"
-constexpr uint16_t kEmfPlusHeader = 0x4001;         // EMF+ header record type
-constexpr uint32_t kEtoNoRect = 0x100, kEtoSmallChars = 0x200, kEtoGlyphIndex = 0x10,
-                   kEtoPdy = 0x2000;
-
 // Record types U_emf_record_safe cannot check (it prints a warning for them
 // instead); none of them is drawn. The text records are left out too: the
 // library refuses common, valid ANSI text records, and their strings and
@@ -39,23 +32,23 @@ bool libraryChecks(uint32_t type) {
   switch (type) {
     case U_EMR_EXTTEXTOUTA:
     case U_EMR_EXTTEXTOUTW:
-    case 69:
-    case 96:
-    case 97:
-    case 102:
-    case 103:
-    case 105:
-    case 106:
-    case 107:
-    case 109:
-    case 110:
-    case 111:
-    case 112:
-    case 113:
-    case 117:
-    case 119:
-    case 120:
-    case 121:
+    case U_EMR_UNDEF69:
+    case U_EMR_POLYTEXTOUTA:
+    case U_EMR_POLYTEXTOUTW:
+    case U_EMR_GLSRECORD:
+    case U_EMR_GLSBOUNDEDRECORD:
+    case U_EMR_DRAWESCAPE:
+    case U_EMR_EXTESCAPE:
+    case U_EMR_UNDEF107:
+    case U_EMR_FORCEUFIMAPPING:
+    case U_EMR_NAMEDESCAPE:
+    case U_EMR_COLORCORRECTPALETTE:
+    case U_EMR_SETICMPROFILEA:
+    case U_EMR_SETICMPROFILEW:
+    case U_EMR_UNDEF117:
+    case U_EMR_SETLINKEDUFIS:
+    case U_EMR_SETTEXTJUSTIFICATION:
+    case U_EMR_COLORMATCHTOTARGETW:
       return false;
     default:
       return true;
@@ -170,11 +163,15 @@ bool handled(uint32_t type) {
   }
 }
 
+// Records that put something on the page (rather than set state up).
 bool draws(uint32_t type) {
-  return (type >= 2 && type <= 8) || type == 15 || (type >= 41 && type <= 47) ||
-         (type >= 53 && type <= 56) || (type >= 62 && type <= 64) || (type >= 71 && type <= 74) ||
-         (type >= 76 && type <= 81) || (type >= 83 && type <= 92) || type == 96 || type == 97 ||
-         type == 108 || type == 114 || type == 116 || type == 118;
+  auto within = [type](uint32_t first, uint32_t last) { return type >= first && type <= last; };
+  return within(U_EMR_POLYBEZIER, U_EMR_POLYPOLYGON) || type == U_EMR_SETPIXELV ||
+         within(U_EMR_ANGLEARC, U_EMR_PIE) || within(U_EMR_EXTFLOODFILL, U_EMR_POLYDRAW) ||
+         within(U_EMR_FILLPATH, U_EMR_STROKEPATH) || within(U_EMR_FILLRGN, U_EMR_PAINTRGN) ||
+         within(U_EMR_BITBLT, U_EMR_STRETCHDIBITS) || within(U_EMR_EXTTEXTOUTA, U_EMR_POLYDRAW16) ||
+         type == U_EMR_POLYTEXTOUTA || type == U_EMR_POLYTEXTOUTW || type == U_EMR_SMALLTEXTOUT ||
+         type == U_EMR_ALPHABLEND || type == U_EMR_TRANSPARENTBLT || type == U_EMR_GRADIENTFILL;
 }
 
 // COLORREF as the 32-bit value GDI keeps: red in the low byte.
@@ -362,25 +359,9 @@ QTransform transformOf(const U_XFORM& x) {
 
 // EXTCREATEFONTINDIRECTW holds a LOGFONT, or a longer structure that begins
 // with one; only the LOGFONT is read.
-GdiFont fontOf(const RecordReader& r) {
+GdiFont logFontIn(const RecordReader& r) {
   static_assert(offsetof(U_LOGFONT_PANOSE, elfLogFont) == 0);
-  const auto lf = r.as<U_LOGFONT>(offsetof(U_EMREXTCREATEFONTINDIRECTW, elfw));
-  GdiFont f;
-  f.height = lf.lfHeight;
-  f.width = lf.lfWidth;
-  f.escapement = lf.lfEscapement;
-  f.orientation = lf.lfOrientation;
-  f.weight = lf.lfWeight;
-  f.italic = lf.lfItalic;
-  f.underline = lf.lfUnderline;
-  f.strikeOut = lf.lfStrikeOut;
-  f.charSet = lf.lfCharSet;
-  f.pitchAndFamily = lf.lfPitchAndFamily;
-  for (const uint16_t c : lf.lfFaceName) {
-    if (c == 0) break;
-    f.face.append(QChar(c));
-  }
-  return f;
+  return metafile::fontOf(r.as<U_LOGFONT>(offsetof(U_EMREXTCREATEFONTINDIRECTW, elfw)));
 }
 
 QString utf16At(const RecordReader& r, uint64_t off, uint32_t count) {
@@ -397,6 +378,15 @@ class EmfPlayback {
   void record(uint32_t type, const RecordReader& r);
 
  private:
+  // One handler per family of records; each says whether it knew the record.
+  bool stateRecord(uint32_t type, const RecordReader& r);
+  bool clipRecord(uint32_t type, const RecordReader& r);
+  bool objectRecord(uint32_t type, const RecordReader& r);
+  bool drawingRecord(uint32_t type, const RecordReader& r);
+  bool pathRecord(uint32_t type);
+  bool bitmapRecord(uint32_t type, const RecordReader& r);
+  bool textRecord(uint32_t type, const RecordReader& r);
+  void gradientFill(const RecordReader& r);
   QImage bitmap(uint32_t type, const RecordReader& r, DibAlpha alpha);
   void text(const RecordReader& r, bool wide);
   void smallText(const RecordReader& r);
@@ -430,7 +420,7 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
   run.reference = pointOf(emrtext.ptlReference);
   run.options = options;
   uint64_t offDxAt = sizeof(U_EMREXTTEXTOUTW);
-  if (!(options & kEtoNoRect)) {
+  if (!(options & U_ETO_NO_RECT)) {
     run.rect = edgesOf(r.as<U_RECTL>(offDxAt));
     offDxAt += sizeof(U_RECTL);
     if (run.rect->isNull()) run.rect.reset();
@@ -443,8 +433,8 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
     run.text = FontMapper::decodeAnsi(QByteArray(r.data() + offString, count), p_.dc().font);
     run.ansi = true;
   }
-  if (options & kEtoGlyphIndex) run.text.clear();  // glyph numbers of an unknown font
-  const uint32_t step = (options & kEtoPdy) ? 8 : 4;
+  if (options & U_ETO_GLYPH_INDEX) run.text.clear();  // glyph numbers of an unknown font
+  const uint32_t step = (options & U_ETO_PDY) ? 8 : 4;
   if (offDx != 0 && r.has(offDx, uint64_t(count) * step)) {
     run.dx.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
@@ -465,18 +455,18 @@ void EmfPlayback::smallText(const RecordReader& r) {
   const uint32_t count = std::min<uint32_t>(rec.cChars, 65536);
   run.options = rec.fuOptions;
   uint64_t at = sizeof(U_EMRSMALLTEXTOUT);
-  if (!(run.options & kEtoNoRect)) {
+  if (!(run.options & U_ETO_NO_RECT)) {
     run.rect = edgesOf(r.as<U_RECTL>(at));
     at += sizeof(U_RECTL);
   }
-  if (run.options & kEtoSmallChars) {
+  if (run.options & U_ETO_SMALL_CHARS) {
     if (!r.has(at, count)) return;
     run.text = FontMapper::decodeAnsi(QByteArray(r.data() + at, count), p_.dc().font);
     run.ansi = true;
   } else {
     run.text = utf16At(r, at, count);
   }
-  if (run.options & kEtoGlyphIndex) run.text.clear();
+  if (run.options & U_ETO_GLYPH_INDEX) run.text.clear();
   p_.textOut(run);
 }
 
@@ -514,7 +504,7 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
       if (image.isNull()) return;
       // Source rows count from the bottom of the bitmap.
       const QRectF flipped = metafile::rowsFromBottom(src, image);
-      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, rop3::kSrcCopyCode);
+      p_.stretchBlt(QRectF(dest, src.size()), image, flipped, U_SRCCOPY);
       break;
     }
     case U_EMR_STRETCHDIBITS: {
@@ -553,7 +543,265 @@ void EmfPlayback::blt(uint32_t type, const RecordReader& r) {
   }
 }
 
-void EmfPlayback::record(uint32_t type, const RecordReader& r) {
+// Mapping, drawing modes, colours, the saved contexts and the world transform.
+bool EmfPlayback::stateRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
+    case U_EMR_SETWINDOWEXTEX:
+      p_.setWindowExt(sizeOf(r.as<U_EMRSETWINDOWEXTEX>().szlExtent));
+      break;
+    case U_EMR_SETWINDOWORGEX:
+      p_.setWindowOrg(pointOf(r.as<U_EMRSETWINDOWORGEX>().ptlOrigin));
+      break;
+    case U_EMR_SETVIEWPORTEXTEX:
+      p_.setViewportExt(sizeOf(r.as<U_EMRSETVIEWPORTEXTEX>().szlExtent));
+      break;
+    case U_EMR_SETVIEWPORTORGEX:
+      p_.setViewportOrg(pointOf(r.as<U_EMRSETVIEWPORTORGEX>().ptlOrigin));
+      break;
+    case U_EMR_SETBRUSHORGEX:
+      p_.setBrushOrigin(pointOf(r.as<U_EMRSETBRUSHORGEX>().ptlOrigin));
+      break;
+    case U_EMR_SETMAPMODE: {
+      const uint32_t m = r.as<U_EMRSETMAPMODE>().iMode;
+      if (m >= U_MM_MIN && m <= U_MM_MAX) p_.setMapMode(MapMode(m));
+      break;
+    }
+    case U_EMR_SETBKMODE:
+      p_.setBkMode(r.as<U_EMRSETBKMODE>().iMode == U_TRANSPARENT ? BkMode::Transparent
+                                                                 : BkMode::Opaque);
+      break;
+    case U_EMR_SETPOLYFILLMODE:
+      p_.setFillRule(r.as<U_EMRSETPOLYFILLMODE>().iMode == U_WINDING ? Qt::WindingFill
+                                                                     : Qt::OddEvenFill);
+      break;
+    case U_EMR_SETROP2:
+      p_.setRop2(int(r.as<U_EMRSETROP2>().iMode & gdi::kRop2Mask));
+      break;
+    case U_EMR_SETSTRETCHBLTMODE:
+      p_.setStretchBltMode(int(r.as<U_EMRSETSTRETCHBLTMODE>().iMode));
+      break;
+    case U_EMR_SETTEXTALIGN:
+      p_.setTextAlign(r.as<U_EMRSETTEXTALIGN>().iMode);
+      break;
+    case U_EMR_SETTEXTCOLOR:
+      p_.setTextColor(colorOf(colorRef(r.as<U_EMRSETTEXTCOLOR>().crColor), palette()));
+      break;
+    case U_EMR_SETBKCOLOR:
+      p_.setBkColor(colorOf(colorRef(r.as<U_EMRSETBKCOLOR>().crColor), palette()));
+      break;
+    case U_EMR_MOVETOEX:
+      p_.moveTo(pointOf(r.as<U_EMRMOVETOEX>().ptl));
+      break;
+    case U_EMR_SCALEVIEWPORTEXTEX: {
+      const auto rec = r.as<U_EMRSCALEVIEWPORTEXTEX>();
+      p_.scaleViewportExt(rec.xNum, rec.xDenom, rec.yNum, rec.yDenom);
+      break;
+    }
+    case U_EMR_SCALEWINDOWEXTEX: {
+      const auto rec = r.as<U_EMRSCALEWINDOWEXTEX>();
+      p_.scaleWindowExt(rec.xNum, rec.xDenom, rec.yNum, rec.yDenom);
+      break;
+    }
+    case U_EMR_SAVEDC:
+      p_.saveDC();
+      break;
+    case U_EMR_RESTOREDC:
+      p_.restoreDC(r.as<U_EMRRESTOREDC>().iRelative);
+      break;
+    case U_EMR_SETWORLDTRANSFORM:
+      p_.modifyWorldTransform(transformOf(r.as<U_EMRSETWORLDTRANSFORM>().xform),
+                              WorldTransformOp::Set);
+      break;
+    case U_EMR_MODIFYWORLDTRANSFORM: {
+      const auto rec = r.as<U_EMRMODIFYWORLDTRANSFORM>();
+      if (rec.iMode >= U_MWT_IDENTITY && rec.iMode <= gdi::kMwtSet)
+        p_.modifyWorldTransform(transformOf(rec.xform), WorldTransformOp(rec.iMode));
+      break;
+    }
+    case U_EMR_SETARCDIRECTION:
+      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == U_AD_CLOCKWISE
+                             ? ArcDirection::Clockwise
+                             : ArcDirection::CounterClockwise);
+      break;
+    case U_EMR_SETMITERLIMIT: {
+      // Written as an integer by some programs and as a float by others.
+      const uint32_t raw = r.as<U_EMRSETMITERLIMIT>().eMiterLimit;
+      const double limit = raw < 1000 ? double(raw) : double(std::bit_cast<float>(raw));
+      if (std::isfinite(limit) && limit >= 1 && limit < 1000) p_.setMiterLimit(limit);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Clipping, and the records that paint regions.
+bool EmfPlayback::clipRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
+    case U_EMR_OFFSETCLIPRGN:
+      p_.offsetClipRegion(pointOf(r.as<U_EMROFFSETCLIPRGN>().ptlOffset));
+      break;
+    case U_EMR_SETMETARGN:
+      p_.setMetaRegion();
+      break;
+    case U_EMR_EXCLUDECLIPRECT:
+      p_.excludeClipRect(edgesOf(r.as<U_EMREXCLUDECLIPRECT>().rclClip));
+      break;
+    case U_EMR_INTERSECTCLIPRECT:
+      p_.intersectClipRect(edgesOf(r.as<U_EMRINTERSECTCLIPRECT>().rclClip));
+      break;
+    case U_EMR_SELECTCLIPPATH: {
+      const uint32_t mode = r.as<U_EMRSELECTCLIPPATH>().iMode;
+      if (mode >= U_RGN_MIN && mode <= U_RGN_MAX) p_.selectClipPath(RegionOp(mode));
+      break;
+    }
+    case U_EMR_FILLRGN: {
+      const auto rec = r.as<U_EMRFILLRGN>(0, offsetof(U_EMRFILLRGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRFILLRGN, RgnData), rec.cbRgnData);
+      const GdiBrush* brush = brushAt(rec.ihBrush);
+      if (region && brush) p_.fillRegion(*region, *brush);
+      break;
+    }
+    case U_EMR_FRAMERGN: {
+      const auto rec = r.as<U_EMRFRAMERGN>(0, offsetof(U_EMRFRAMERGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRFRAMERGN, RgnData), rec.cbRgnData);
+      const GdiBrush* brush = brushAt(rec.ihBrush);
+      if (region && brush) p_.frameRegion(*region, *brush, sizeOf(rec.szlStroke));
+      break;
+    }
+    case U_EMR_INVERTRGN:
+    case U_EMR_PAINTRGN: {
+      // PAINTRGN has INVERTRGN's layout.
+      const auto rec = r.as<U_EMRINVERTRGN>(0, offsetof(U_EMRINVERTRGN, RgnData));
+      const auto region = regionOf(r, offsetof(U_EMRINVERTRGN, RgnData), rec.cbRgnData);
+      if (!region) break;
+      if (type == U_EMR_INVERTRGN)
+        p_.invertRegion(*region);
+      else
+        p_.fillRegion(*region, p_.dc().brush);
+      break;
+    }
+    case U_EMR_EXTSELECTCLIPRGN: {
+      const auto rec = r.as<U_EMREXTSELECTCLIPRGN>(0, offsetof(U_EMREXTSELECTCLIPRGN, RgnData));
+      if (rec.iMode < U_RGN_MIN || rec.iMode > U_RGN_MAX) break;
+      p_.selectClipRegion(rec.cbRgnData
+                              ? regionOf(r, offsetof(U_EMREXTSELECTCLIPRGN, RgnData), rec.cbRgnData)
+                              : std::nullopt,
+                          RegionOp(rec.iMode));
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Pens, brushes, fonts and palettes: made, selected and deleted.
+bool EmfPlayback::objectRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
+    case U_EMR_SELECTOBJECT: {
+      const uint32_t index = r.as<U_EMRSELECTOBJECT>().ihObject;
+      if (gdi::isStockObject(index))
+        p_.selectStockObject(gdi::stockIndex(index));
+      else
+        p_.selectObject(index);
+      break;
+    }
+    case U_EMR_CREATEPEN: {
+      const auto rec = r.as<U_EMRCREATEPEN>();
+      GdiPen pen;
+      pen.style = rec.lopn.lopnStyle;
+      pen.width = rec.lopn.lopnWidth.x;
+      pen.color = colorOf(colorRef(rec.lopn.lopnColor), palette());
+      p_.createObject(rec.ihPen, pen);
+      break;
+    }
+    case U_EMR_EXTCREATEPEN: {
+      // The pen's fixed part, then its dash lengths.
+      constexpr uint64_t dashesAt =
+          offsetof(U_EMREXTCREATEPEN, elp) + offsetof(U_EXTLOGPEN, elpStyleEntry);
+      const auto rec = r.as<U_EMREXTCREATEPEN>(0, dashesAt);
+      GdiPen pen;
+      pen.style = rec.elp.elpPenStyle;
+      pen.width = rec.elp.elpWidth;
+      if ((pen.style & U_PS_TYPE_MASK) == U_PS_COSMETIC) pen.width = 0;  // one pixel
+      pen.color = colorOf(colorRef(rec.elp.elpColor), palette());
+      if (rec.elp.elpBrushStyle == U_BS_NULL)
+        pen.style = (pen.style & ~U_PS_STYLE_MASK) | U_PS_NULL;
+      const uint32_t entries = std::min<uint32_t>(rec.elp.elpNumEntries, 64);
+      for (uint32_t i = 0; i < entries && r.has(dashesAt + 4 * i, 4); ++i)
+        pen.dashes.push_back(r.u32(dashesAt + 4 * i));
+      p_.createObject(rec.ihPen, pen);
+      break;
+    }
+    case U_EMR_CREATEBRUSHINDIRECT: {
+      const auto rec = r.as<U_EMRCREATEBRUSHINDIRECT>();
+      GdiBrush b;
+      const uint32_t style = rec.lb.lbStyle;
+      b.color = colorOf(colorRef(rec.lb.lbColor), palette());
+      b.hatch = rec.lb.lbHatch;
+      b.kind = style == U_BS_NULL      ? BrushKind::Null
+               : style == U_BS_HATCHED ? BrushKind::Hatched
+                                       : BrushKind::Solid;
+      p_.createObject(rec.ihBrush, b);
+      break;
+    }
+    case U_EMR_CREATEMONOBRUSH:
+    case U_EMR_CREATEDIBPATTERNBRUSHPT: {
+      GdiBrush b;
+      b.kind = BrushKind::Pattern;
+      b.pattern = bitmap(type, r, DibAlpha::Ignore);
+      b.monochrome = type == U_EMR_CREATEMONOBRUSH;
+      if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
+      static_assert(offsetof(U_EMRCREATEMONOBRUSH, ihBrush) ==
+                    offsetof(U_EMRCREATEDIBPATTERNBRUSHPT, ihBrush));
+      p_.createObject(r.as<U_EMRCREATEMONOBRUSH>().ihBrush, b);
+      break;
+    }
+    case U_EMR_DELETEOBJECT:
+      p_.deleteObject(r.as<U_EMRDELETEOBJECT>().ihObject);
+      break;
+    case U_EMR_SELECTPALETTE: {
+      const uint32_t index = r.as<U_EMRSELECTPALETTE>().ihPal;
+      if (gdi::isStockObject(index))
+        p_.selectStockObject(gdi::stockIndex(U_DEFAULT_PALETTE));
+      else
+        p_.selectObject(index);
+      break;
+    }
+    case U_EMR_CREATEPALETTE: {
+      constexpr uint64_t entriesAt =
+          offsetof(U_EMRCREATEPALETTE, lgpl) + offsetof(U_LOGPALETTE, palPalEntry);
+      const auto rec = r.as<U_EMRCREATEPALETTE>(0, entriesAt);
+      GdiPalette pal;
+      const uint32_t n = rec.lgpl.palNumEntries;
+      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
+        pal.entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
+      p_.createObject(rec.ihPal, pal);
+      break;
+    }
+    case U_EMR_SETPALETTEENTRIES: {
+      constexpr uint64_t entriesAt = offsetof(U_EMRSETPALETTEENTRIES, aPalEntries);
+      const auto rec = r.as<U_EMRSETPALETTEENTRIES>(0, entriesAt);
+      std::vector<QRgb> entries;
+      const uint32_t n = std::min<uint32_t>(rec.cEntries, 4096);
+      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
+        entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
+      p_.setPaletteEntries(rec.ihPal, rec.iStart, entries);
+      break;
+    }
+    case U_EMR_EXTCREATEFONTINDIRECTW:
+      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, logFontIn(r));
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Lines, curves and shapes.
+bool EmfPlayback::drawingRecord(uint32_t type, const RecordReader& r) {
   switch (type) {
     case U_EMR_POLYBEZIER:
       p_.polyBezier(polyPoints(r, true));
@@ -613,152 +861,11 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.polyDraw(pts, kinds);
       break;
     }
-    case U_EMR_SETWINDOWEXTEX:
-      p_.setWindowExt(sizeOf(r.as<U_EMRSETWINDOWEXTEX>().szlExtent));
-      break;
-    case U_EMR_SETWINDOWORGEX:
-      p_.setWindowOrg(pointOf(r.as<U_EMRSETWINDOWORGEX>().ptlOrigin));
-      break;
-    case U_EMR_SETVIEWPORTEXTEX:
-      p_.setViewportExt(sizeOf(r.as<U_EMRSETVIEWPORTEXTEX>().szlExtent));
-      break;
-    case U_EMR_SETVIEWPORTORGEX:
-      p_.setViewportOrg(pointOf(r.as<U_EMRSETVIEWPORTORGEX>().ptlOrigin));
-      break;
-    case U_EMR_SETBRUSHORGEX:
-      p_.setBrushOrigin(pointOf(r.as<U_EMRSETBRUSHORGEX>().ptlOrigin));
-      break;
     case U_EMR_SETPIXELV: {
       const auto rec = r.as<U_EMRSETPIXELV>();
       p_.setPixel(pointOf(rec.ptlPixel), colorOf(colorRef(rec.crColor), palette()));
       break;
     }
-    case U_EMR_SETMAPMODE: {
-      const uint32_t m = r.as<U_EMRSETMAPMODE>().iMode;
-      if (m >= 1 && m <= 8) p_.setMapMode(MapMode(m));
-      break;
-    }
-    case U_EMR_SETBKMODE:
-      p_.setBkMode(r.as<U_EMRSETBKMODE>().iMode == 1 ? BkMode::Transparent : BkMode::Opaque);
-      break;
-    case U_EMR_SETPOLYFILLMODE:
-      p_.setFillRule(r.as<U_EMRSETPOLYFILLMODE>().iMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
-      break;
-    case U_EMR_SETROP2:
-      p_.setRop2(int(r.as<U_EMRSETROP2>().iMode & 0xFF));
-      break;
-    case U_EMR_SETSTRETCHBLTMODE:
-      p_.setStretchBltMode(int(r.as<U_EMRSETSTRETCHBLTMODE>().iMode));
-      break;
-    case U_EMR_SETTEXTALIGN:
-      p_.setTextAlign(r.as<U_EMRSETTEXTALIGN>().iMode);
-      break;
-    case U_EMR_SETTEXTCOLOR:
-      p_.setTextColor(colorOf(colorRef(r.as<U_EMRSETTEXTCOLOR>().crColor), palette()));
-      break;
-    case U_EMR_SETBKCOLOR:
-      p_.setBkColor(colorOf(colorRef(r.as<U_EMRSETBKCOLOR>().crColor), palette()));
-      break;
-    case U_EMR_OFFSETCLIPRGN:
-      p_.offsetClipRegion(pointOf(r.as<U_EMROFFSETCLIPRGN>().ptlOffset));
-      break;
-    case U_EMR_MOVETOEX:
-      p_.moveTo(pointOf(r.as<U_EMRMOVETOEX>().ptl));
-      break;
-    case U_EMR_SETMETARGN:
-      p_.setMetaRegion();
-      break;
-    case U_EMR_EXCLUDECLIPRECT:
-      p_.excludeClipRect(edgesOf(r.as<U_EMREXCLUDECLIPRECT>().rclClip));
-      break;
-    case U_EMR_INTERSECTCLIPRECT:
-      p_.intersectClipRect(edgesOf(r.as<U_EMRINTERSECTCLIPRECT>().rclClip));
-      break;
-    case U_EMR_SCALEVIEWPORTEXTEX: {
-      const auto rec = r.as<U_EMRSCALEVIEWPORTEXTEX>();
-      p_.scaleViewportExt(rec.xNum, rec.xDenom, rec.yNum, rec.yDenom);
-      break;
-    }
-    case U_EMR_SCALEWINDOWEXTEX: {
-      const auto rec = r.as<U_EMRSCALEWINDOWEXTEX>();
-      p_.scaleWindowExt(rec.xNum, rec.xDenom, rec.yNum, rec.yDenom);
-      break;
-    }
-    case U_EMR_SAVEDC:
-      p_.saveDC();
-      break;
-    case U_EMR_RESTOREDC:
-      p_.restoreDC(r.as<U_EMRRESTOREDC>().iRelative);
-      break;
-    case U_EMR_SETWORLDTRANSFORM:
-      p_.modifyWorldTransform(transformOf(r.as<U_EMRSETWORLDTRANSFORM>().xform),
-                              WorldTransformOp::Set);
-      break;
-    case U_EMR_MODIFYWORLDTRANSFORM: {
-      const auto rec = r.as<U_EMRMODIFYWORLDTRANSFORM>();
-      if (rec.iMode >= 1 && rec.iMode <= 4)
-        p_.modifyWorldTransform(transformOf(rec.xform), WorldTransformOp(rec.iMode));
-      break;
-    }
-    case U_EMR_SELECTOBJECT: {
-      const uint32_t index = r.as<U_EMRSELECTOBJECT>().ihObject;
-      if (index & 0x80000000)
-        p_.selectStockObject(index & 0x7FFFFFFF);
-      else
-        p_.selectObject(index);
-      break;
-    }
-    case U_EMR_CREATEPEN: {
-      const auto rec = r.as<U_EMRCREATEPEN>();
-      GdiPen pen;
-      pen.style = rec.lopn.lopnStyle;
-      pen.width = rec.lopn.lopnWidth.x;
-      pen.color = colorOf(colorRef(rec.lopn.lopnColor), palette());
-      p_.createObject(rec.ihPen, pen);
-      break;
-    }
-    case U_EMR_EXTCREATEPEN: {
-      // The pen's fixed part, then its dash lengths.
-      constexpr uint64_t dashesAt =
-          offsetof(U_EMREXTCREATEPEN, elp) + offsetof(U_EXTLOGPEN, elpStyleEntry);
-      const auto rec = r.as<U_EMREXTCREATEPEN>(0, dashesAt);
-      GdiPen pen;
-      pen.style = rec.elp.elpPenStyle;
-      pen.width = rec.elp.elpWidth;
-      if ((pen.style & 0xF0000) == 0) pen.width = 0;  // cosmetic: one pixel
-      pen.color = colorOf(colorRef(rec.elp.elpColor), palette());
-      if (rec.elp.elpBrushStyle == 1) pen.style = (pen.style & ~0xFu) | 5;
-      const uint32_t entries = std::min<uint32_t>(rec.elp.elpNumEntries, 64);
-      for (uint32_t i = 0; i < entries && r.has(dashesAt + 4 * i, 4); ++i)
-        pen.dashes.push_back(r.u32(dashesAt + 4 * i));
-      p_.createObject(rec.ihPen, pen);
-      break;
-    }
-    case U_EMR_CREATEBRUSHINDIRECT: {
-      const auto rec = r.as<U_EMRCREATEBRUSHINDIRECT>();
-      GdiBrush b;
-      const uint32_t style = rec.lb.lbStyle;
-      b.color = colorOf(colorRef(rec.lb.lbColor), palette());
-      b.hatch = rec.lb.lbHatch;
-      b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
-      p_.createObject(rec.ihBrush, b);
-      break;
-    }
-    case U_EMR_CREATEMONOBRUSH:
-    case U_EMR_CREATEDIBPATTERNBRUSHPT: {
-      GdiBrush b;
-      b.kind = BrushKind::Pattern;
-      b.pattern = bitmap(type, r, DibAlpha::Ignore);
-      b.monochrome = type == U_EMR_CREATEMONOBRUSH;
-      if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
-      static_assert(offsetof(U_EMRCREATEMONOBRUSH, ihBrush) ==
-                    offsetof(U_EMRCREATEDIBPATTERNBRUSHPT, ihBrush));
-      p_.createObject(r.as<U_EMRCREATEMONOBRUSH>().ihBrush, b);
-      break;
-    }
-    case U_EMR_DELETEOBJECT:
-      p_.deleteObject(r.as<U_EMRDELETEOBJECT>().ihObject);
-      break;
     case U_EMR_ANGLEARC: {
       const auto rec = r.as<U_EMRANGLEARC>();
       p_.angleArc(pointOf(rec.ptlCenter), rec.nRadius, rec.eStartAngle, rec.eSweepAngle);
@@ -787,50 +894,18 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
       p_.arc(edgesOf(rec.rclBox), pointOf(rec.ptlStart), pointOf(rec.ptlEnd), shape);
       break;
     }
-    case U_EMR_SELECTPALETTE: {
-      const uint32_t index = r.as<U_EMRSELECTPALETTE>().ihPal;
-      if (index & 0x80000000)
-        p_.selectStockObject(15);
-      else
-        p_.selectObject(index);
-      break;
-    }
-    case U_EMR_CREATEPALETTE: {
-      constexpr uint64_t entriesAt =
-          offsetof(U_EMRCREATEPALETTE, lgpl) + offsetof(U_LOGPALETTE, palPalEntry);
-      const auto rec = r.as<U_EMRCREATEPALETTE>(0, entriesAt);
-      GdiPalette pal;
-      const uint32_t n = rec.lgpl.palNumEntries;
-      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
-        pal.entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
-      p_.createObject(rec.ihPal, pal);
-      break;
-    }
-    case U_EMR_SETPALETTEENTRIES: {
-      constexpr uint64_t entriesAt = offsetof(U_EMRSETPALETTEENTRIES, aPalEntries);
-      const auto rec = r.as<U_EMRSETPALETTEENTRIES>(0, entriesAt);
-      std::vector<QRgb> entries;
-      const uint32_t n = std::min<uint32_t>(rec.cEntries, 4096);
-      for (uint32_t i = 0; i < n && r.has(entriesAt + 4 * i, 4); ++i)
-        entries.push_back(rgbOf(r.as<PaletteEntry>(entriesAt + 4 * i)));
-      p_.setPaletteEntries(rec.ihPal, rec.iStart, entries);
-      break;
-    }
     case U_EMR_LINETO:
       p_.lineTo(pointOf(r.as<U_EMRLINETO>().ptl));
       break;
-    case U_EMR_SETARCDIRECTION:
-      p_.setArcDirection(r.as<U_EMRSETARCDIRECTION>().iArcDirection == 2
-                             ? ArcDirection::Clockwise
-                             : ArcDirection::CounterClockwise);
-      break;
-    case U_EMR_SETMITERLIMIT: {
-      // Written as an integer by some programs and as a float by others.
-      const uint32_t raw = r.as<U_EMRSETMITERLIMIT>().eMiterLimit;
-      const double limit = raw < 1000 ? double(raw) : double(std::bit_cast<float>(raw));
-      if (std::isfinite(limit) && limit >= 1 && limit < 1000) p_.setMiterLimit(limit);
-      break;
-    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Paths: collected, then drawn or made the clip.
+bool EmfPlayback::pathRecord(uint32_t type) {
+  switch (type) {
     case U_EMR_BEGINPATH:
       p_.beginPath();
       break;
@@ -855,49 +930,18 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_WIDENPATH:
       p_.widenPath();
       break;
-    case U_EMR_SELECTCLIPPATH: {
-      const uint32_t mode = r.as<U_EMRSELECTCLIPPATH>().iMode;
-      if (mode >= 1 && mode <= 5) p_.selectClipPath(RegionOp(mode));
-      break;
-    }
     case U_EMR_ABORTPATH:
       p_.abortPath();
       break;
-    case U_EMR_FILLRGN: {
-      const auto rec = r.as<U_EMRFILLRGN>(0, offsetof(U_EMRFILLRGN, RgnData));
-      const auto region = regionOf(r, offsetof(U_EMRFILLRGN, RgnData), rec.cbRgnData);
-      const GdiBrush* brush = brushAt(rec.ihBrush);
-      if (region && brush) p_.fillRegion(*region, *brush);
-      break;
-    }
-    case U_EMR_FRAMERGN: {
-      const auto rec = r.as<U_EMRFRAMERGN>(0, offsetof(U_EMRFRAMERGN, RgnData));
-      const auto region = regionOf(r, offsetof(U_EMRFRAMERGN, RgnData), rec.cbRgnData);
-      const GdiBrush* brush = brushAt(rec.ihBrush);
-      if (region && brush) p_.frameRegion(*region, *brush, sizeOf(rec.szlStroke));
-      break;
-    }
-    case U_EMR_INVERTRGN:
-    case U_EMR_PAINTRGN: {
-      // PAINTRGN has INVERTRGN's layout.
-      const auto rec = r.as<U_EMRINVERTRGN>(0, offsetof(U_EMRINVERTRGN, RgnData));
-      const auto region = regionOf(r, offsetof(U_EMRINVERTRGN, RgnData), rec.cbRgnData);
-      if (!region) break;
-      if (type == U_EMR_INVERTRGN)
-        p_.invertRegion(*region);
-      else
-        p_.fillRegion(*region, p_.dc().brush);
-      break;
-    }
-    case U_EMR_EXTSELECTCLIPRGN: {
-      const auto rec = r.as<U_EMREXTSELECTCLIPRGN>(0, offsetof(U_EMREXTSELECTCLIPRGN, RgnData));
-      if (rec.iMode < 1 || rec.iMode > 5) break;
-      p_.selectClipRegion(rec.cbRgnData
-                              ? regionOf(r, offsetof(U_EMREXTSELECTCLIPRGN, RgnData), rec.cbRgnData)
-                              : std::nullopt,
-                          RegionOp(rec.iMode));
-      break;
-    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Bitmaps and gradients.
+bool EmfPlayback::bitmapRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
     case U_EMR_BITBLT:
     case U_EMR_STRETCHBLT:
     case U_EMR_MASKBLT:
@@ -907,9 +951,18 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_TRANSPARENTBLT:
       blt(type, r);
       break;
-    case U_EMR_EXTCREATEFONTINDIRECTW:
-      p_.createObject(r.as<U_EMREXTCREATEFONTINDIRECTW>().ihFont, fontOf(r));
+    case U_EMR_GRADIENTFILL:
+      gradientFill(r);
       break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Text output.
+bool EmfPlayback::textRecord(uint32_t type, const RecordReader& r) {
+  switch (type) {
     case U_EMR_EXTTEXTOUTA:
       text(r, false);
       break;
@@ -919,44 +972,52 @@ void EmfPlayback::record(uint32_t type, const RecordReader& r) {
     case U_EMR_SMALLTEXTOUT:
       smallText(r);
       break;
-    case U_EMR_GRADIENTFILL: {
-      // The fixed part, the vertices, then the triangles or rectangles
-      // naming them.
-      const auto rec = r.as<U_EMRGRADIENTFILL>();
-      const uint32_t nVer = rec.nTriVert, nObj = rec.nGradObj, mode = rec.ulMode;
-      constexpr uint64_t verticesAt = sizeof(U_EMRGRADIENTFILL);
-      if (!r.has(verticesAt, uint64_t(nVer) * sizeof(U_TRIVERTEX))) break;
-      std::vector<GdiPlayer::Vertex> v;
-      v.reserve(nVer);
-      for (uint32_t i = 0; i < nVer; ++i) {
-        const auto t = r.as<U_TRIVERTEX>(verticesAt + sizeof(U_TRIVERTEX) * uint64_t(i));
-        v.push_back({QPointF(t.x, t.y), QColor(t.Red >> 8, t.Green >> 8, t.Blue >> 8)});
-      }
-      const uint64_t objAt = verticesAt + sizeof(U_TRIVERTEX) * uint64_t(nVer);
-      if (mode == U_GRADIENT_FILL_TRIANGLE) {
-        std::vector<std::array<uint32_t, 3>> tris;
-        for (uint32_t i = 0; i < nObj; ++i) {
-          const uint64_t at = objAt + sizeof(U_GRADIENT3) * uint64_t(i);
-          if (!r.has(at, sizeof(U_GRADIENT3))) break;
-          const auto g = r.as<U_GRADIENT3>(at);
-          tris.push_back({g.Vertex1, g.Vertex2, g.Vertex3});
-        }
-        p_.gradientFillTriangle(v, tris);
-      } else {
-        std::vector<std::pair<uint32_t, uint32_t>> rects;
-        for (uint32_t i = 0; i < nObj; ++i) {
-          const uint64_t at = objAt + sizeof(U_GRADIENT4) * uint64_t(i);
-          if (!r.has(at, sizeof(U_GRADIENT4))) break;
-          const auto g = r.as<U_GRADIENT4>(at);
-          rects.emplace_back(g.UpperLeft, g.LowerRight);
-        }
-        p_.gradientFillRect(v, rects, mode == U_GRADIENT_FILL_RECT_V);
-      }
-      break;
-    }
     default:
-      break;
+      return false;
   }
+  return true;
+}
+
+void EmfPlayback::gradientFill(const RecordReader& r) {
+  // The fixed part, the vertices, then the triangles or rectangles
+  // naming them.
+  const auto rec = r.as<U_EMRGRADIENTFILL>();
+  const uint32_t nVer = rec.nTriVert, nObj = rec.nGradObj, mode = rec.ulMode;
+  constexpr uint64_t verticesAt = sizeof(U_EMRGRADIENTFILL);
+  if (!r.has(verticesAt, uint64_t(nVer) * sizeof(U_TRIVERTEX))) return;
+  std::vector<GdiPlayer::Vertex> v;
+  v.reserve(nVer);
+  for (uint32_t i = 0; i < nVer; ++i) {
+    const auto t = r.as<U_TRIVERTEX>(verticesAt + sizeof(U_TRIVERTEX) * uint64_t(i));
+    v.push_back({QPointF(t.x, t.y), QColor(t.Red >> 8, t.Green >> 8, t.Blue >> 8)});
+  }
+  const uint64_t objAt = verticesAt + sizeof(U_TRIVERTEX) * uint64_t(nVer);
+  if (mode == U_GRADIENT_FILL_TRIANGLE) {
+    std::vector<std::array<uint32_t, 3>> tris;
+    for (uint32_t i = 0; i < nObj; ++i) {
+      const uint64_t at = objAt + sizeof(U_GRADIENT3) * uint64_t(i);
+      if (!r.has(at, sizeof(U_GRADIENT3))) break;
+      const auto g = r.as<U_GRADIENT3>(at);
+      tris.push_back({g.Vertex1, g.Vertex2, g.Vertex3});
+    }
+    p_.gradientFillTriangle(v, tris);
+  } else {
+    std::vector<std::pair<uint32_t, uint32_t>> rects;
+    for (uint32_t i = 0; i < nObj; ++i) {
+      const uint64_t at = objAt + sizeof(U_GRADIENT4) * uint64_t(i);
+      if (!r.has(at, sizeof(U_GRADIENT4))) break;
+      const auto g = r.as<U_GRADIENT4>(at);
+      rects.emplace_back(g.UpperLeft, g.LowerRight);
+    }
+    p_.gradientFillRect(v, rects, mode == U_GRADIENT_FILL_RECT_V);
+  }
+}
+
+// Each family's handler takes the records it knows and leaves the rest.
+void EmfPlayback::record(uint32_t type, const RecordReader& r) {
+  if (stateRecord(type, r) || clipRecord(type, r) || objectRecord(type, r)) return;
+  if (drawingRecord(type, r) || pathRecord(type) || bitmapRecord(type, r)) return;
+  textRecord(type, r);
 }
 
 }  // namespace
@@ -969,7 +1030,7 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   static_assert(kMinHeader == 88);
   const auto header = h.as<U_EMRHEADER>(0, kMinHeader);
   if (data.size() < kMinHeader || header.emr.iType != U_EMR_HEADER ||
-      header.dSignature != kEmfSignature)
+      header.dSignature != U_ENHMETA_SIGNATURE)
     fail(fileName,
          QCoreApplication::translate("MetafileReader", "it is not an enhanced metafile."));
   const uint32_t headerSize = header.emr.nSize;
@@ -1043,11 +1104,11 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
       // header; the first record of an EMF+ file is its header record.
       const RecordReader comment(rec, size);
       constexpr uint64_t plusAt = offsetof(U_EMRCOMMENT_EMFPLUS, Data);
-      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == kEmfPlusSignature) {
+      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == U_EMR_COMMENT_EMFPLUSRECORD) {
         const auto plus = comment.as<U_PMF_CMN_HDR>(plusAt);
-        if (plus.Type == kEmfPlusHeader) {
+        if (plus.Type == gdi::kEmfPlusHeader) {
           emfPlusHeader = true;
-          emfPlusDual = plus.Flags & 1;
+          emfPlusDual = plus.Flags & gdi::kEmfPlusDual;
         }
       }
     }

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <array>
 
+#include "toolkit/metafile/GdiNames.h"
+
 namespace ostrel {
 
 namespace {
@@ -37,31 +39,31 @@ constexpr std::array<char16_t, 224> kSymbol = {
 
 const char* codecForCharset(uint8_t charSet) {
   switch (charSet) {
-    case 128:
+    case U_SHIFTJIS_CHARSET:
       return "Shift_JIS";
-    case 129:
+    case U_HANGEUL_CHARSET:
       return "windows-949";
-    case 134:
+    case U_GB2312_CHARSET:
       return "GBK";
-    case 136:
+    case U_CHINESEBIG5_CHARSET:
       return "Big5";
-    case 161:
+    case U_GREEK_CHARSET:
       return "windows-1253";
-    case 162:
+    case U_TURKISH_CHARSET:
       return "windows-1254";
-    case 163:
+    case gdi::kVietnameseCharset:
       return "windows-1258";
-    case 177:
+    case U_HEBREW_CHARSET:
       return "windows-1255";
-    case 178:
+    case U_ARABIC_CHARSET:
       return "windows-1256";
-    case 186:
+    case U_BALTIC_CHARSET:
       return "windows-1257";
-    case 204:
+    case U_RUSSIAN_CHARSET:
       return "windows-1251";
-    case 222:
+    case U_THAI_CHARSET:
       return "windows-874";
-    case 238:
+    case U_EE_CHARSET:
       return "windows-1250";
     default:
       return nullptr;
@@ -72,7 +74,7 @@ const char* codecForCharset(uint8_t charSet) {
 
 bool FontMapper::isSymbolFont(const GdiFont& font) {
   const QString f = font.face.toLower();
-  return font.charSet == 2 || f == QLatin1String("symbol") ||
+  return font.charSet == U_SYMBOL_CHARSET || f == QLatin1String("symbol") ||
          f.startsWith(QLatin1String("wingdings")) || f.startsWith(QLatin1String("webdings")) ||
          f == QLatin1String("mt extra");
 }
@@ -119,10 +121,10 @@ QString FontMapper::familyFor(const GdiFont& font) {
   if (isSymbolFont(font)) return QStringLiteral("DejaVu Sans");
   if (f.isEmpty()) {
     // No name: the pitch and family bits say which kind of face was meant.
-    const int family = font.pitchAndFamily & 0xF0;
-    if ((font.pitchAndFamily & 0x03) == 1 || family == 0x30)
+    const int family = font.pitchAndFamily & gdi::kFamilyMask;
+    if ((font.pitchAndFamily & gdi::kPitchMask) == U_FIXED_PITCH || family == U_FF_MODERN)
       return QStringLiteral("Liberation Mono");
-    if (family == 0x10) return QStringLiteral("Liberation Serif");
+    if (family == U_FF_ROMAN) return QStringLiteral("Liberation Serif");
     return QStringLiteral("Liberation Sans");
   }
   return font.face;  // installed under its own name, or fontconfig's nearest match
@@ -145,7 +147,7 @@ QString FontMapper::decodeAnsi(const QByteArray& bytes, const GdiFont& font) {
 
 QString FontMapper::mapSymbols(const QString& text, const GdiFont& font) {
   const bool symbol = font.face.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0 ||
-                      (font.charSet == 2 && font.face.isEmpty());
+                      (font.charSet == U_SYMBOL_CHARSET && font.face.isEmpty());
   QString out = text;
   for (QChar& c : out) {
     char16_t u = c.unicode();

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "toolkit/metafile/GdiNames.h"
+
 namespace ostrel {
 
 // The graphics objects a metafile creates and selects. They keep the values
@@ -20,7 +22,7 @@ struct GdiPen {
   double width = 0;    // logical units; 0 means one device pixel
   QColor color = Qt::black;
   std::vector<double> dashes;  // PS_USERSTYLE entries, logical units
-  bool isNull() const { return (style & 0x0F) == 5; }
+  bool isNull() const { return (style & U_PS_STYLE_MASK) == U_PS_NULL; }
 };
 
 enum class BrushKind { Solid, Null, Hatched, Pattern };
@@ -38,7 +40,7 @@ struct GdiFont {
   int32_t width = 0;
   int32_t escapement = 0;  // tenths of a degree, counter-clockwise
   int32_t orientation = 0;
-  int32_t weight = 400;
+  int32_t weight = U_FW_NORMAL;
   bool italic = false;
   bool underline = false;
   bool strikeOut = false;

@@ -16,9 +16,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr uint32_t kTaUpdateCp = 1;
-constexpr uint32_t kEtoOpaque = 2, kEtoClipped = 4;
-
 bool axisAligned(const QTransform& t) {
   return std::abs(t.m12()) < 1e-9 && std::abs(t.m21()) < 1e-9;
 }
@@ -40,8 +37,52 @@ double metricUnitMm(MapMode mode) {
   }
 }
 
+// The painter's anti-aliasing and composition mode for one drawing call:
+// changed through this guard, they are back as they were when it goes, on
+// every way out of the call.
+class PainterModes {
+ public:
+  explicit PainterModes(QPainter& painter)
+      : painter_(painter),
+        antialiased_(painter.testRenderHint(QPainter::Antialiasing)),
+        mode_(painter.compositionMode()) {}
+  ~PainterModes() {
+    painter_.setCompositionMode(mode_);
+    painter_.setRenderHint(QPainter::Antialiasing, antialiased_);
+  }
+  PainterModes(const PainterModes&) = delete;
+  PainterModes& operator=(const PainterModes&) = delete;
+
+  void setAntialiasing(bool on) { painter_.setRenderHint(QPainter::Antialiasing, on); }
+  void setComposition(QPainter::CompositionMode mode) { painter_.setCompositionMode(mode); }
+
+ private:
+  QPainter& painter_;
+  bool antialiased_;
+  QPainter::CompositionMode mode_;
+};
+
 QColor invertedColor(QColor c) {
   return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+}
+
+Qt::BrushStyle hatchStyle(uint32_t hatch) {
+  switch (hatch) {
+    case U_HS_HORIZONTAL:
+      return Qt::HorPattern;
+    case U_HS_VERTICAL:
+      return Qt::VerPattern;
+    case U_HS_FDIAGONAL:
+      return Qt::FDiagPattern;
+    case U_HS_BDIAGONAL:
+      return Qt::BDiagPattern;
+    case U_HS_CROSS:
+      return Qt::CrossPattern;
+    case U_HS_DIAGCROSS:
+      return Qt::DiagCrossPattern;
+    default:
+      return Qt::SolidPattern;
+  }
 }
 
 }  // namespace
@@ -110,6 +151,10 @@ QTransform GdiPlayer::pageTransform() const {
 
 QTransform GdiPlayer::logicalToDevice() const {
   return dc_.world * pageTransform();
+}
+
+QTransform GdiPlayer::logicalToOutput() const {
+  return logicalToDevice() * setup_.deviceToOutput;
 }
 
 double GdiPlayer::outputScale() const {
@@ -244,53 +289,50 @@ void GdiPlayer::selectStockObject(uint32_t stock) {
     p.color = c;
     return p;
   };
+  using gdi::stockIndex;
   switch (stock) {
-    case 0:
+    case stockIndex(U_WHITE_BRUSH):
+    case gdi::kStockDcBrush:
       dc_.brush = brush(BrushKind::Solid, Qt::white);
       break;
-    case 1:
+    case stockIndex(U_LTGRAY_BRUSH):
       dc_.brush = brush(BrushKind::Solid, QColor(192, 192, 192));
       break;
-    case 2:
+    case stockIndex(U_GRAY_BRUSH):
       dc_.brush = brush(BrushKind::Solid, QColor(128, 128, 128));
       break;
-    case 3:
+    case stockIndex(U_DKGRAY_BRUSH):
       dc_.brush = brush(BrushKind::Solid, QColor(64, 64, 64));
       break;
-    case 4:
+    case stockIndex(U_BLACK_BRUSH):
       dc_.brush = brush(BrushKind::Solid, Qt::black);
       break;
-    case 5:
+    case stockIndex(U_NULL_BRUSH):
       dc_.brush = brush(BrushKind::Null, Qt::black);
       break;
-    case 6:
-      dc_.pen = pen(0, Qt::white);
+    case stockIndex(U_WHITE_PEN):
+      dc_.pen = pen(U_PS_SOLID, Qt::white);
       break;
-    case 7:
-      dc_.pen = pen(0, Qt::black);
+    case stockIndex(U_BLACK_PEN):
+    case gdi::kStockDcPen:
+      dc_.pen = pen(U_PS_SOLID, Qt::black);
       break;
-    case 8:
-      dc_.pen = pen(5, Qt::black);
+    case stockIndex(U_NULL_PEN):
+      dc_.pen = pen(U_PS_NULL, Qt::black);
       break;
-    case 10:
-    case 11:
-    case 16:
+    case stockIndex(U_OEM_FIXED_FONT):
+    case stockIndex(U_ANSI_FIXED_FONT):
+    case stockIndex(U_SYSTEM_FIXED_FONT):
       dc_.font = GdiFont{.height = 12, .face = QStringLiteral("Courier New")};
       break;
-    case 12:
-    case 13:
-    case 14:
-    case 17:
+    case stockIndex(U_ANSI_VAR_FONT):
+    case stockIndex(U_SYSTEM_FONT):
+    case stockIndex(U_DEVICE_DEFAULT_FONT):
+    case stockIndex(U_DEFAULT_GUI_FONT):
       dc_.font = GdiFont{.height = -11, .face = QStringLiteral("Arial")};
       break;
-    case 15:
+    case stockIndex(U_DEFAULT_PALETTE):
       dc_.palette.clear();
-      break;
-    case 18:
-      dc_.brush = brush(BrushKind::Solid, Qt::white);
-      break;
-    case 19:
-      dc_.pen = pen(0, Qt::black);
       break;
     default:
       break;
@@ -317,12 +359,9 @@ void GdiPlayer::setPaletteEntries(uint32_t index, uint32_t start,
 
 QPen GdiPlayer::qtPen() const {
   const GdiPen& p = dc_.pen;
-  const uint32_t style = p.style & 0x0F;
-  if (style == 5) return Qt::NoPen;
-  QColor color = p.color;
-  if (dc_.rop2 == 1) color = Qt::black;
-  if (dc_.rop2 == 16) color = Qt::white;
-  if (dc_.rop2 == 4) color = invertedColor(color);
+  const uint32_t style = p.style & U_PS_STYLE_MASK;
+  if (style == U_PS_NULL) return Qt::NoPen;
+  const QColor color = mixedColor(p.color);
 
   const QTransform t = logicalToDevice();
   const double scale = std::hypot(t.m11(), t.m12());
@@ -338,21 +377,21 @@ QPen GdiPlayer::qtPen() const {
   } else {
     pen.setWidthF(deviceWidth);
   }
-  switch (p.style & 0xF00) {
-    case 0x100:
+  switch (p.style & U_PS_ENDCAP_MASK) {
+    case U_PS_ENDCAP_SQUARE:
       pen.setCapStyle(Qt::SquareCap);
       break;
-    case 0x200:
+    case U_PS_ENDCAP_FLAT:
       pen.setCapStyle(Qt::FlatCap);
       break;
     default:
       pen.setCapStyle(Qt::RoundCap);
   }
-  switch (p.style & 0xF000) {
-    case 0x1000:
+  switch (p.style & U_PS_JOIN_MASK) {
+    case U_PS_JOIN_BEVEL:
       pen.setJoinStyle(Qt::BevelJoin);
       break;
-    case 0x2000:
+    case U_PS_JOIN_MITER:
       pen.setJoinStyle(Qt::MiterJoin);
       pen.setMiterLimit(dc_.miterLimit);
       break;
@@ -362,22 +401,22 @@ QPen GdiPlayer::qtPen() const {
   // GDI's dash lengths, in pen widths (pixels for the one-pixel pens).
   QList<qreal> dashes;
   switch (style) {
-    case 1:
+    case U_PS_DASH:
       dashes = {18, 6};
       break;
-    case 2:
+    case U_PS_DOT:
       dashes = {3, 3};
       break;
-    case 3:
+    case U_PS_DASHDOT:
       dashes = {9, 6, 3, 6};
       break;
-    case 4:
+    case U_PS_DASHDOTDOT:
       dashes = {9, 3, 3, 3, 3, 3};
       break;
-    case 8:
+    case U_PS_ALTERNATE:
       dashes = {1, 1};
       break;
-    case 7:
+    case U_PS_USERSTYLE:
       for (double d : p.dashes)
         dashes.append(std::max(0.1, hairline || p.width <= 0 ? d * scale : d / p.width));
       if (dashes.size() % 2) dashes.append(dashes.back());
@@ -395,22 +434,30 @@ QPen GdiPlayer::qtPen() const {
   return pen;
 }
 
+// The colour a pen or brush leaves under the mix modes that ignore or
+// invert it.
+QColor GdiPlayer::mixedColor(QColor color) const {
+  switch (dc_.rop2) {
+    case U_R2_BLACK:
+      return Qt::black;
+    case U_R2_WHITE:
+      return Qt::white;
+    case U_R2_NOTCOPYPEN:
+      return invertedColor(color);
+    default:
+      return color;
+  }
+}
+
 QBrush GdiPlayer::qtBrush(const GdiBrush& b) const {
-  QColor color = b.color;
-  if (dc_.rop2 == 1) color = Qt::black;
-  if (dc_.rop2 == 16) color = Qt::white;
-  if (dc_.rop2 == 4) color = invertedColor(color);
+  const QColor color = mixedColor(b.color);
   switch (b.kind) {
     case BrushKind::Null:
       return Qt::NoBrush;
     case BrushKind::Solid:
       return QBrush(color);
-    case BrushKind::Hatched: {
-      static const Qt::BrushStyle kHatch[] = {Qt::HorPattern,   Qt::VerPattern,
-                                              Qt::FDiagPattern, Qt::BDiagPattern,
-                                              Qt::CrossPattern, Qt::DiagCrossPattern};
-      return QBrush(color, b.hatch < 6 ? kHatch[b.hatch] : Qt::SolidPattern);
-    }
+    case BrushKind::Hatched:
+      return QBrush(color, hatchStyle(b.hatch));
     case BrushKind::Pattern: {
       if (b.pattern.isNull()) return QBrush(color);
       if (!b.monochrome) return QBrush(b.pattern);
@@ -427,33 +474,33 @@ QBrush GdiPlayer::qtBrush(const GdiBrush& b) const {
   return QBrush(color);
 }
 
-void GdiPlayer::setCompositionForRop2() {
+QPainter::CompositionMode GdiPlayer::compositionForRop2() const {
   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
   if (rasterOps_) {
     switch (dc_.rop2) {
-      case 6:
+      case U_R2_NOT:
         mode = QPainter::RasterOp_NotDestination;
         break;
-      case 7:
+      case U_R2_XORPEN:
         mode = QPainter::CompositionMode_Difference;  // XOR, alpha-safe (see stretchBlt)
         break;
-      case 9:
+      case U_R2_MASKPEN:
         mode = QPainter::CompositionMode_Multiply;  // AND
         break;
-      case 10:
+      case U_R2_NOTXORPEN:
         mode = QPainter::RasterOp_NotSourceXorDestination;
         break;
-      case 15:
+      case U_R2_MERGEPEN:
         mode = QPainter::CompositionMode_Screen;  // OR
         break;
-      case 3:
+      case U_R2_MASKNOTPEN:
         mode = QPainter::RasterOp_NotSourceAndDestination;
         break;
       default:
         break;
     }
   }
-  painter_.setCompositionMode(mode);
+  return mode;
 }
 
 void GdiPlayer::applyClip() {
@@ -508,18 +555,18 @@ void GdiPlayer::drawDeviceShape(const QPainterPath& device, bool fill, bool stro
     path_.addPath(device);
     return;
   }
-  if (dc_.rop2 == 11) return;  // R2_NOP
+  if (dc_.rop2 == U_R2_NOP) return;
   if (!spendOnDevice(device, fill)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
-  setCompositionForRop2();
+  PainterModes modes(painter_);
+  modes.setComposition(compositionForRop2());
   if (fill) {
     QPainterPath p = device;
     p.setFillRule(dc_.fillRule);
     fillDevice(p, dc_.brush);
   }
   if (stroke) strokeDevice(device);
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void GdiPlayer::drawShape(const QPainterPath& logical, bool fill, bool stroke) {
@@ -631,20 +678,20 @@ void GdiPlayer::polyDraw(const QPolygonF& points, const std::vector<uint8_t>& ty
   if (!inPath_ || path_.elementCount() == 0) target.moveTo(t.map(cp));
   QPointF figureStart = cp;
   for (qsizetype i = 0; i < points.size() && i < qsizetype(types.size()); ++i) {
-    const uint8_t type = types[i] & 0x06;
-    if (type == 6) {
+    const uint8_t type = types[i] & gdi::kPointTypeMask;
+    if (type == U_PT_MOVETO) {
       target.moveTo(t.map(points[i]));
       figureStart = points[i];
       cp = points[i];
-    } else if (type == 2) {
+    } else if (type == U_PT_LINETO) {
       target.lineTo(t.map(points[i]));
       cp = points[i];
-    } else if (type == 4 && i + 2 < points.size()) {
+    } else if (type == U_PT_BEZIERTO && i + 2 < points.size()) {
       target.cubicTo(t.map(points[i]), t.map(points[i + 1]), t.map(points[i + 2]));
       cp = points[i + 2];
       i += 2;
     }
-    if (types[std::min<size_t>(i, types.size() - 1)] & 1) {
+    if (types[std::min<size_t>(i, types.size() - 1)] & U_PT_CLOSEFIGURE) {
       target.closeSubpath();
       cp = figureStart;
     }
@@ -772,21 +819,21 @@ void GdiPlayer::setPixel(QPointF p, QColor c) {
 // ---------------------------------------------------------------- text
 
 void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
-  if (inPath_ || (run.text.isEmpty() && !(run.options & kEtoOpaque))) return;
+  if (inPath_ || (run.text.isEmpty() && !(run.options & U_ETO_OPAQUE))) return;
   if (!spend(QRectF())) return;
   const QTransform l2d = logicalToDevice();
   const uint32_t align = dc_.textAlign;
-  const QPointF ref = (align & kTaUpdateCp) ? dc_.currentPosition : run.reference;
+  const QPointF ref = (align & U_TA_UPDATECP) ? dc_.currentPosition : run.reference;
 
   applyClip();
   painter_.save();
   painter_.setTransform(setup_.deviceToOutput);
-  if ((run.options & kEtoClipped) && run.rect) {
+  if ((run.options & U_ETO_CLIPPED) && run.rect) {
     QPainterPath clip;
     clip.addPolygon(l2d.map(QPolygonF(run.rect->normalized())));
     painter_.setClipPath(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
   }
-  if ((run.options & kEtoOpaque) && run.rect) {
+  if ((run.options & U_ETO_OPAQUE) && run.rect) {
     QPainterPath box;
     box.addPolygon(l2d.map(QPolygonF(run.rect->normalized())));
     painter_.fillPath(box, dc_.bkColor);
@@ -794,11 +841,11 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
 
   const TextLayout layout(run, dc_, l2d, ref);
   const QTransform toOutput = layout.toDevice() * setup_.deviceToOutput;
-  if (dc_.bkMode == BkMode::Opaque && !(run.options & kEtoOpaque) && layout.hasText()) {
+  if (dc_.bkMode == BkMode::Opaque && !(run.options & U_ETO_OPAQUE) && layout.hasText()) {
     painter_.setTransform(toOutput);
     painter_.fillRect(layout.cell(), dc_.bkColor);
   }
-  if (dc_.rop2 != 11) {
+  if (dc_.rop2 != U_R2_NOP) {
     painter_.setFont(layout.font());
     painter_.setPen(dc_.textColor);
     for (const TextLayout::Glyph& g : layout.glyphs()) {
@@ -809,7 +856,7 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
   }
   painter_.restore();
 
-  if (updateCurrentPosition && (align & kTaUpdateCp) && l2d.isInvertible())
+  if (updateCurrentPosition && (align & U_TA_UPDATECP) && l2d.isInvertible())
     dc_.currentPosition = l2d.inverted().map(layout.endDevice());
 }
 
@@ -957,7 +1004,7 @@ void GdiPlayer::selectClipRegion(const std::optional<QRegion>& deviceRegion, Reg
 
 void GdiPlayer::offsetClipRegion(QPointF logicalOffset) {
   if (!dc_.clip) return;
-  const QTransform t = logicalToDevice() * setup_.deviceToOutput;
+  const QTransform t = logicalToOutput();
   const QPointF d = t.map(logicalOffset) - t.map(QPointF(0, 0));
   if (std::abs(d.x()) > 1e6 || std::abs(d.y()) > 1e6) return;
   dc_.clip->translate(int(std::lround(d.x())), int(std::lround(d.y())));
@@ -985,8 +1032,10 @@ void GdiPlayer::fillRegion(const QRegion& logical, const GdiBrush& brush) {
 void GdiPlayer::frameRegion(const QRegion& logical, const GdiBrush& brush, QSizeF stroke) {
   if (inPath_) return;
   // The frame is the region minus itself shrunk by the stroke size.
-  const int w = std::max(1, int(std::abs(stroke.width()))),
-            h = std::max(1, int(std::abs(stroke.height())));
+  // Strokes wider than any region are as good as the region's own width.
+  constexpr double kWidest = 1 << 24;
+  const int w = std::max(1, int(std::min(std::abs(stroke.width()), kWidest))),
+            h = std::max(1, int(std::min(std::abs(stroke.height()), kWidest)));
   QRegion inner = logical.translated(w, 0)
                       .intersected(logical.translated(-w, 0))
                       .intersected(logical.translated(0, h))
@@ -1002,9 +1051,9 @@ void GdiPlayer::invertRegion(const QRegion& logical) {
   if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
-  painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
+  PainterModes modes(painter_);
+  modes.setComposition(QPainter::RasterOp_NotDestination);
   painter_.fillPath(dev, Qt::black);
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -1013,7 +1062,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   // dest is in logical units; a negative extent mirrors the bitmap, as in GDI.
   QRectF s = src.normalized().intersected(QRectF(image.rect()));
   if (s.isEmpty() || dest.width() == 0 || dest.height() == 0) return;
-  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
+  const QTransform toOutput = logicalToOutput();
   const QRectF target = dest.normalized();
   if (!spend(toOutput.mapRect(target))) return;
   const QRect whole = s.toAlignedRect();
@@ -1024,7 +1073,8 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
   QImage part = whole == image.rect() ? image : image.copy(whole);
   if (mirrorX || mirrorY) part = part.mirrored(mirrorX, mirrorY);
   // Antialiased edges would let the paper show through between tiled bitmaps.
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   const QPainter::CompositionMode mode = painter_.compositionMode();
   if (mode < QPainter::RasterOp_SourceOrDestination) {
     painter_.setTransform(toOutput);
@@ -1035,10 +1085,7 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
     QRect out = toOutput.mapRect(target).toAlignedRect();
     if (painter_.device())
       out &= QRect(0, 0, painter_.device()->width(), painter_.device()->height());
-    if (out.isEmpty()) {
-      painter_.setRenderHint(QPainter::Antialiasing, true);
-      return;
-    }
+    if (out.isEmpty()) return;
     QImage placed(out.size(), QImage::Format_ARGB32_Premultiplied);
     placed.fill(Qt::transparent);
     {
@@ -1050,25 +1097,24 @@ void GdiPlayer::drawImageDevice(const QRectF& dest, const QImage& image, const Q
     painter_.setTransform(QTransform());
     painter_.drawImage(out.topLeft(), placed);
   }
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRectF& sourceRect,
                            uint32_t rop) {
   if (inPath_) return;
-  const uint32_t op = rop >> 16;
-  if (source.isNull() || op == rop3::PatCopy || op == rop3::PatInvert || op == rop3::DstInvert ||
-      op == rop3::Blackness || op == rop3::Whiteness) {
+  const uint32_t op = gdi::rop3::indexOf(rop);
+  if (source.isNull() || op == gdi::rop3::PatCopy || op == gdi::rop3::PatInvert ||
+      op == gdi::rop3::DstInvert || op == gdi::rop3::Blackness || op == gdi::rop3::Whiteness) {
     patBlt(dest, rop);
     return;
   }
-  if (op == rop3::Dest) return;
+  if (op == gdi::rop3::Dest) return;
   applyClip();
   // The transparent-bitmap idiom: an AND mask, then the picture XORed or ORed
   // onto the same place. Drawing the picture through the mask gives what the
   // idiom means even when the picture is not black outside the mask.
   const QTransform toDevice = logicalToDevice();
-  if ((op == rop3::SrcInvert || op == rop3::SrcPaint) && !andMask_.isNull() &&
+  if ((op == gdi::rop3::SrcInvert || op == gdi::rop3::SrcPaint) && !andMask_.isNull() &&
       dest == andMaskDest_ && toDevice == andMaskTransform_) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     QImage masked = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_ARGB32);
@@ -1085,7 +1131,7 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
     }
   }
   andMask_ = QImage();
-  if (op == rop3::SrcAnd) {
+  if (op == gdi::rop3::SrcAnd) {
     const QRectF s = sourceRect.normalized().intersected(QRectF(source.rect()));
     andMask_ = source.copy(s.toAlignedRect()).convertToFormat(QImage::Format_RGB32);
     andMaskDest_ = dest;
@@ -1097,29 +1143,29 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
   // for black-and-white masks on paper, and they keep working on a
   // transparent canvas, where bitwise operations would wipe the alpha out.
   switch (op) {
-    case rop3::SrcAnd:
+    case gdi::rop3::SrcAnd:
       mode = QPainter::CompositionMode_Multiply;
       break;
-    case rop3::SrcPaint:
+    case gdi::rop3::SrcPaint:
       mode = QPainter::CompositionMode_Screen;
       break;
-    case rop3::SrcInvert:
+    case gdi::rop3::SrcInvert:
       mode = QPainter::CompositionMode_Difference;
       break;
-    case rop3::SrcErase:
+    case gdi::rop3::SrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_SourceAndNotDestination;
       break;
-    case rop3::NotSrcErase:
+    case gdi::rop3::NotSrcErase:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceAndNotDestination;
       break;
-    case rop3::MergePaint:
+    case gdi::rop3::MergePaint:
       if (rasterOps_) mode = QPainter::RasterOp_NotSourceOrDestination;
       break;
-    case rop3::NotSrcCopy:
+    case gdi::rop3::NotSrcCopy:
       image = source.convertToFormat(QImage::Format_RGB32);
       image.invertPixels();
       break;
-    case rop3::Dspdxax: {
+    case gdi::rop3::Dspdxax: {
       // DSPDxax: the brush shows where the source is white, the destination elsewhere.
       QImage mask = source.convertToFormat(QImage::Format_ARGB32);
       const QRgb brush = dc_.brush.color.rgb();
@@ -1134,9 +1180,9 @@ void GdiPlayer::stretchBlt(const QRectF& dest, const QImage& source, const QRect
     default:
       break;
   }
-  painter_.setCompositionMode(mode);
+  PainterModes modes(painter_);
+  modes.setComposition(mode);
   drawImageDevice(dest, image, sourceRect);
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void GdiPlayer::alphaBlend(const QRectF& dest, const QImage& source, const QRectF& sourceRect,
@@ -1164,41 +1210,40 @@ void GdiPlayer::transparentBlt(const QRectF& dest, const QImage& source, const Q
 
 void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop) {
   if (inPath_) return;
-  const uint32_t op = rop >> 16;
+  const uint32_t op = gdi::rop3::indexOf(rop);
   QPainterPath p;
   p.addRect(dest.normalized());
   const QPainterPath dev = logicalToDevice().map(p);
   if (!spendOnDevice(dev, true)) return;
   applyClip();
   painter_.setTransform(setup_.deviceToOutput);
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   switch (op) {
-    case rop3::Blackness:
+    case gdi::rop3::Blackness:
       painter_.fillPath(dev, Qt::black);
       break;
-    case rop3::Whiteness:
+    case gdi::rop3::Whiteness:
       painter_.fillPath(dev, Qt::white);
       break;
-    case rop3::DstInvert:
+    case gdi::rop3::DstInvert:
       if (rasterOps_) {
-        painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
+        modes.setComposition(QPainter::RasterOp_NotDestination);
         painter_.fillPath(dev, Qt::black);
       }
       break;
-    case rop3::PatInvert:
+    case gdi::rop3::PatInvert:
       if (rasterOps_) {
-        painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        modes.setComposition(QPainter::RasterOp_SourceXorDestination);
         painter_.fillPath(dev, qtBrush(dc_.brush));
       }
       break;
-    case rop3::Dest:
+    case gdi::rop3::Dest:
       break;
     default:
       fillDevice(dev, dc_.brush);
       break;
   }
-  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
@@ -1206,9 +1251,10 @@ void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
                                  bool vertical) {
   if (inPath_) return;
   applyClip();
-  painter_.setTransform(logicalToDevice() * setup_.deviceToOutput);
-  painter_.setRenderHint(QPainter::Antialiasing, false);
-  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
+  const QTransform toOutput = logicalToOutput();
+  painter_.setTransform(toOutput);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   for (const auto& [a, b] : rects) {
     if (a >= v.size() || b >= v.size()) continue;
     const QRectF r = QRectF(v[a].point, v[b].point).normalized();
@@ -1219,15 +1265,16 @@ void GdiPlayer::gradientFillRect(const std::vector<Vertex>& v,
     g.setColorAt(1, v[b].color);
     painter_.fillRect(r, g);
   }
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
                                      const std::vector<std::array<uint32_t, 3>>& triangles) {
   if (inPath_) return;
   applyClip();
-  painter_.setTransform(logicalToDevice() * setup_.deviceToOutput);
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  const QTransform toOutput = logicalToOutput();
+  painter_.setTransform(toOutput);
+  PainterModes modes(painter_);
+  modes.setAntialiasing(false);
   painter_.setPen(Qt::NoPen);
   // Gouraud shading, approximated by flat sub-triangles with interpolated colour.
   constexpr int kSteps = 8;
@@ -1238,7 +1285,6 @@ void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
         float(a.color.greenF() * t + b.color.greenF() * u + c.color.greenF() * w),
         float(a.color.blueF() * t + b.color.blueF() * u + c.color.blueF() * w));
   };
-  const QTransform toOutput = logicalToDevice() * setup_.deviceToOutput;
   for (const auto& tri : triangles) {
     if (tri[0] >= v.size() || tri[1] >= v.size() || tri[2] >= v.size()) continue;
     const Vertex &a = v[tri[0]], &b = v[tri[1]], &c = v[tri[2]];
@@ -1260,7 +1306,6 @@ void GdiPlayer::gradientFillTriangle(const std::vector<Vertex>& v,
       }
     }
   }
-  painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 }  // namespace ostrel

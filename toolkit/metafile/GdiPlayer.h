@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRectF>
@@ -14,36 +15,23 @@
 #include "toolkit/metafile/DeviceContext.h"
 #include "toolkit/metafile/GdiObject.h"
 
-class QPainter;
-
 namespace ostrel {
 
 enum class ArcShape { Arc, ArcTo, Chord, Pie };
-enum class RegionOp { And = 1, Or = 2, Xor = 3, Diff = 4, Copy = 5 };
-enum class WorldTransformOp { Identity = 1, LeftMultiply = 2, RightMultiply = 3, Set = 4 };
+enum class RegionOp {
+  And = U_RGN_AND,
+  Or = U_RGN_OR,
+  Xor = U_RGN_XOR,
+  Diff = U_RGN_DIFF,
+  Copy = U_RGN_COPY
+};
+enum class WorldTransformOp {
+  Identity = U_MWT_IDENTITY,
+  LeftMultiply = U_MWT_LEFTMULTIPLY,
+  RightMultiply = U_MWT_RIGHTMULTIPLY,
+  Set = gdi::kMwtSet
+};
 enum class PathDraw { Fill, Stroke, StrokeAndFill };
-
-// The ternary raster operations the player knows, by the index GDI keeps in
-// bits 16..23 of a raster-operation code (S source, D destination, P brush).
-namespace rop3 {
-inline constexpr uint32_t Blackness = 0x00;
-inline constexpr uint32_t NotSrcErase = 0x11;  // not (S or D)
-inline constexpr uint32_t NotSrcCopy = 0x33;   // not S
-inline constexpr uint32_t SrcErase = 0x44;     // S and not D
-inline constexpr uint32_t DstInvert = 0x55;    // not D
-inline constexpr uint32_t PatInvert = 0x5A;    // P xor D
-inline constexpr uint32_t SrcInvert = 0x66;    // S xor D
-inline constexpr uint32_t SrcAnd = 0x88;       // S and D
-inline constexpr uint32_t Dest = 0xAA;         // D, nothing drawn
-inline constexpr uint32_t MergePaint = 0xBB;   // not S or D
-inline constexpr uint32_t SrcCopy = 0xCC;      // S
-inline constexpr uint32_t Dspdxax = 0xE2;      // P where S is white, D elsewhere
-inline constexpr uint32_t SrcPaint = 0xEE;     // S or D
-inline constexpr uint32_t PatCopy = 0xF0;      // P
-inline constexpr uint32_t Whiteness = 0xFF;
-// The full code of SRCCOPY, as records carry it.
-inline constexpr uint32_t kSrcCopyCode = 0x00CC0020;
-}  // namespace rop3
 
 // Where the picture's device space lands and how the context starts out.
 struct PlaybackSetup {
@@ -189,6 +177,7 @@ class GdiPlayer {
 
  private:
   QTransform pageTransform() const;
+  QTransform logicalToOutput() const;
   bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
   bool spendOnDevice(const QPainterPath& device, bool filled);
   void applyClip();
@@ -200,7 +189,8 @@ class GdiPlayer {
   void fillDevice(const QPainterPath& device, const GdiBrush& brush);
   QPen qtPen() const;
   QBrush qtBrush(const GdiBrush& brush) const;
-  void setCompositionForRop2();
+  QColor mixedColor(QColor color) const;
+  QPainter::CompositionMode compositionForRop2() const;
   QRectF gdiRectDevice(const QRectF& edges, bool stroked) const;
   void boxShape(const QRectF& edges, bool ellipse);
   void drawGlyphs(const QString& s, const QFont& font, int pixelSize);

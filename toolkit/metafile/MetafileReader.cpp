@@ -1,13 +1,12 @@
 #include "toolkit/metafile/MetafileReader.h"
 
-#include <uemf.h>
-
 #include <QCoreApplication>
 #include <cstddef>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/FileNames.h"
 #include "toolkit/metafile/EmfDecoder.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/MetafileDrawing.h"
 #include "toolkit/metafile/RecordReader.h"
 #include "toolkit/metafile/WmfDecoder.h"
@@ -15,8 +14,6 @@
 namespace ostrel {
 
 namespace {
-
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;  // first field of a placeable WMF
 
 // The start of a WMF header: where the file was kept (1 in memory, 2 on
 // disk), the header's size in 16-bit words and the version.
@@ -29,14 +26,15 @@ struct WmfHeaderStart {
 MetafileKind sniffMetafile(const QByteArray& data) {
   const RecordReader r(data.constData(), uint32_t(std::min<qsizetype>(data.size(), 64)));
   const uint32_t first = r.u32(0);
-  if (first == kPlaceableKey) return MetafileKind::PlaceableWmf;
+  if (first == gdi::kPlaceableKey) return MetafileKind::PlaceableWmf;
   // An EMF opens with its header record; only its type and signature are read.
   if (first == U_EMR_HEADER &&
       r.as<U_EMRHEADER>(0, offsetof(U_EMRHEADER, nVersion)).dSignature == U_ENHMETA_SIGNATURE)
     return MetafileKind::Emf;
   const auto wmf = r.as<WmfHeaderStart>();
-  if (r.ok() && (wmf.type == 1 || wmf.type == 2) && wmf.headerWords == 9 &&
-      (wmf.version == 0x300 || wmf.version == 0x100))
+  if (r.ok() && (wmf.type == U_MEMORYMETAFILE || wmf.type == U_DISKMETAFILE) &&
+      wmf.headerWords == gdi::kWmfHeaderWords &&
+      (wmf.version == U_METAVERSION300 || wmf.version == U_METAVERSION100))
     return MetafileKind::Wmf;
   return MetafileKind::None;
 }

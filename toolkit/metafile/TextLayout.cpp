@@ -5,13 +5,10 @@
 #include <cmath>
 
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
 
 namespace ostrel {
-
-namespace {
-constexpr uint32_t kTaRight = 2, kTaCenter = 6, kTaBottom = 8, kTaBaseline = 24;
-}  // namespace
 
 TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTransform& l2d,
                        QPointF reference)
@@ -26,7 +23,7 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const QFontMetricsF fm(font_);
   if (f.width != 0) {
     const double avg = fm.averageCharWidth() * k_;
-    if (avg > 0) stretch_ = std::clamp(std::abs(f.width) * sx / avg, 0.05, 20.0);
+    if (avg > 0) stretch_ = std::clamp(std::abs(double(f.width)) * sx / avg, 0.05, 20.0);
   }
 
   // Advances along the baseline in device pixels.
@@ -40,19 +37,20 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
     width_ += advance_[size_t(i)];
   }
 
-  double angle = -f.escapement / 10.0;
+  // In double: the escapement may be INT32_MIN, which has no negative int.
+  double angle = -double(f.escapement) / 10.0;
   double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
   if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
 
-  if ((align_ & kTaCenter) == kTaCenter)
+  if ((align_ & U_TA_CENTER) == U_TA_CENTER)
     x0_ = -width_ / 2;
-  else if (align_ & kTaRight)
+  else if (align_ & U_TA_RIGHT)
     x0_ = -width_;
   baseline_ = ascent_;
-  if ((align_ & kTaBaseline) == kTaBaseline)
+  if ((align_ & U_TA_BASELINE) == U_TA_BASELINE)
     baseline_ = 0;
-  else if (align_ & kTaBottom)
+  else if (align_ & U_TA_BOTTOM)
     baseline_ = -descent_;
 
   const QPointF devRef = l2d.map(reference);
@@ -67,7 +65,8 @@ void TextLayout::sizeFont(const GdiFont& f, double sy) {
   px = std::clamp(px, 0.01, 20000.0);
   font_ = QFont(FontMapper::familyFor(f));
   font_.setKerning(false);
-  font_.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
+  font_.setWeight(
+      QFont::Weight(std::clamp(f.weight == U_FW_DONTCARE ? U_FW_NORMAL : f.weight, 1, 1000)));
   font_.setItalic(f.italic);
   font_.setUnderline(f.underline);
   font_.setStrikeOut(f.strikeOut);
@@ -114,7 +113,7 @@ void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool cha
 
 QPointF TextLayout::endDevice() const {
   double move = 0;
-  if ((align_ & kTaCenter) != kTaCenter) move = (align_ & kTaRight) ? -width_ : width_;
+  if ((align_ & U_TA_CENTER) != U_TA_CENTER) move = (align_ & U_TA_RIGHT) ? -width_ : width_;
   return toDevice_.map(QPointF(move, 0));
 }
 

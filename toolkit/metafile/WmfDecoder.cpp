@@ -1,7 +1,5 @@
 #include "toolkit/metafile/WmfDecoder.h"
 
-#include <uwmf.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/metafile/RecordReader.h"
 #include "toolkit/metafile/WmfRecords.h"
@@ -21,9 +20,6 @@ namespace {
 
 using metafile::colorOf;
 using metafile::fail;
-
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr uint16_t kEtoOpaque = 2, kEtoClipped = 4, kEtoPdy = 0x2000;
 
 QPointF toPoint(wmf::PointYX p) {
   return QPointF(p.x, p.y);
@@ -119,8 +115,6 @@ QRegion regionIn(const RecordReader& r) {
   return region;
 }
 
-constexpr uint16_t kDibPalColors = 1;
-
 // The bitmap-less BitBlt and StretchBlt (a fill by rop alone) is told apart
 // by its size only.
 bool withoutBitmap(uint8_t fn, const RecordReader& r) {
@@ -174,7 +168,7 @@ std::optional<Blt> bltOf(uint8_t fn, const RecordReader& r) {
       // Copies the bitmap unscaled, always as SRCCOPY.
       const auto b = r.as<wmf::SetDibToDev>();
       const QRectF src(b.srcX, b.srcY, b.width, b.height);
-      return Blt{QRectF(QPointF(b.destX, b.destY), src.size()), src, rop3::kSrcCopyCode};
+      return Blt{QRectF(QPointF(b.destX, b.destY), src.size()), src, U_SRCCOPY};
     }
     default:
       return std::nullopt;
@@ -225,11 +219,11 @@ std::optional<BitmapPlace> bitmapPlaceOf(uint8_t fn, const RecordReader& r) {
 bool usesPaletteColours(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_STRETCHDIB:
-      return r.as<wmf::StretchDib>().colorUsage == kDibPalColors;
+      return r.as<wmf::StretchDib>().colorUsage == U_DIB_PAL_COLORS;
     case U_WMR_SETDIBTODEV:
-      return r.as<wmf::SetDibToDev>().colorUsage == kDibPalColors;
+      return r.as<wmf::SetDibToDev>().colorUsage == U_DIB_PAL_COLORS;
     case U_WMR_DIBCREATEPATTERNBRUSH:
-      return r.as<wmf::DibCreatePatternBrush>().colorUsage == kDibPalColors;
+      return r.as<wmf::DibCreatePatternBrush>().colorUsage == U_DIB_PAL_COLORS;
     default:
       return false;
   }
@@ -258,6 +252,13 @@ class WmfPlayback {
   void record(uint8_t fn, const RecordReader& r);
 
  private:
+  // One handler per family of records; each says whether it knew the record.
+  bool stateRecord(uint8_t fn, const RecordReader& r);
+  bool clipRecord(uint8_t fn, const RecordReader& r);
+  bool objectRecord(uint8_t fn, const RecordReader& r);
+  bool drawingRecord(uint8_t fn, const RecordReader& r);
+  bool bitmapRecord(uint8_t fn, const RecordReader& r);
+  bool textRecord(uint8_t fn, const RecordReader& r);
   QImage bitmap(uint8_t fn, const RecordReader& r) {
     const auto dib = bitmapIn(fn, r);
     return dib ? bitmaps_.image(*dib, palette(), DibAlpha::Ignore) : QImage();
@@ -301,26 +302,27 @@ void WmfPlayback::blt(uint8_t fn, const RecordReader& r) {
   }
 }
 
-void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
+// Mapping, drawing modes, colours and the saved contexts.
+bool WmfPlayback::stateRecord(uint8_t fn, const RecordReader& r) {
   switch (fn) {
     case U_WMR_SETBKCOLOR:
       p_.setBkColor(oneColor(r));
       break;
     case U_WMR_SETBKMODE:
-      p_.setBkMode(oneValue(r) == 1 ? BkMode::Transparent : BkMode::Opaque);
+      p_.setBkMode(oneValue(r) == U_TRANSPARENT ? BkMode::Transparent : BkMode::Opaque);
       break;
     case U_WMR_SETMAPMODE: {
       // Programs showing a WMF set an anisotropic mapping onto their window
       // first; the file's own map mode only decides whether the aspect is kept.
       const uint16_t m = oneValue(r);
-      p_.setMapMode(m == 7 ? MapMode::Isotropic : MapMode::Anisotropic);
+      p_.setMapMode(m == U_MM_ISOTROPIC ? MapMode::Isotropic : MapMode::Anisotropic);
       break;
     }
     case U_WMR_SETROP2:
-      p_.setRop2(oneValue(r) & 0xFF);
+      p_.setRop2(oneValue(r) & gdi::kRop2Mask);
       break;
     case U_WMR_SETPOLYFILLMODE:
-      p_.setFillRule(oneValue(r) == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+      p_.setFillRule(oneValue(r) == U_WINDING ? Qt::WindingFill : Qt::OddEvenFill);
       break;
     case U_WMR_SETSTRETCHBLTMODE:
       p_.setStretchBltMode(oneValue(r));
@@ -359,127 +361,35 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.scaleViewportExt(s.xNum, s.xDenom, s.yNum, s.yDenom);
       break;
     }
-    case U_WMR_LINETO:
-      p_.lineTo(onePoint(r));
-      break;
     case U_WMR_MOVETO:
       p_.moveTo(onePoint(r));
       break;
+    case U_WMR_SAVEDC:
+      p_.saveDC();
+      break;
+    case U_WMR_RESTOREDC:
+      p_.restoreDC(static_cast<int16_t>(oneValue(r)));
+      break;
+    case U_WMR_SETTEXTALIGN:
+      p_.setTextAlign(oneValue(r));
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Clipping, and the records that paint regions.
+bool WmfPlayback::clipRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
     case U_WMR_EXCLUDECLIPRECT:
       p_.excludeClipRect(oneRect(r));
       break;
     case U_WMR_INTERSECTCLIPRECT:
       p_.intersectClipRect(oneRect(r));
       break;
-    case U_WMR_ARC:
-    case U_WMR_PIE:
-    case U_WMR_CHORD: {
-      const auto a = r.as<wmf::Arc>();
-      const ArcShape shape = fn == U_WMR_ARC   ? ArcShape::Arc
-                             : fn == U_WMR_PIE ? ArcShape::Pie
-                                               : ArcShape::Chord;
-      p_.arc(toRect(a.box), toPoint(a.start), toPoint(a.end), shape);
-      break;
-    }
-    case U_WMR_ELLIPSE:
-      p_.ellipse(oneRect(r));
-      break;
-    case U_WMR_RECTANGLE:
-      p_.rectangle(oneRect(r));
-      break;
-    case U_WMR_ROUNDRECT: {
-      const auto rr = r.as<wmf::RoundRect>();
-      p_.roundRect(toRect(rr.rect), QSizeF(rr.cornerWidth, rr.cornerHeight));
-      break;
-    }
-    case U_WMR_PATBLT: {
-      const auto pb = r.as<wmf::PatBlt>();
-      p_.patBlt(QRectF(pb.x, pb.y, pb.width, pb.height),
-                wholeField(r, offsetof(wmf::PatBlt, rop), pb.rop));
-      break;
-    }
-    case U_WMR_SAVEDC:
-      p_.saveDC();
-      break;
-    case U_WMR_SETPIXEL: {
-      const auto px = r.as<wmf::SetPixel>();
-      p_.setPixel(toPoint(px.point),
-                  colorOf(wholeField(r, offsetof(wmf::SetPixel, color), px.color), palette()));
-      break;
-    }
     case U_WMR_OFFSETCLIPRGN:
       p_.offsetClipRegion(onePoint(r));
-      break;
-    case U_WMR_TEXTOUT: {
-      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
-      constexpr uint64_t textAt = sizeof(wmf::TextOut);
-      if (!r.has(textAt, count)) break;
-      TextRun run;
-      run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
-      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
-      run.ansi = true;
-      p_.textOut(run);
-      break;
-    }
-    case U_WMR_EXTTEXTOUT: {
-      const auto e = r.as<wmf::ExtTextOut>();
-      TextRun run;
-      run.reference = toPoint(e.reference);
-      const int count = std::max<int>(0, e.length);
-      run.options = e.options;
-      uint64_t at = sizeof(wmf::ExtTextOut);
-      if (run.options & (kEtoOpaque | kEtoClipped)) {
-        run.rect = toRect(r.as<wmf::RectLTRB>(at));
-        at += sizeof(wmf::RectLTRB);
-      }
-      if (!r.has(at, count)) break;
-      const QByteArray bytes(r.data() + at, count);
-      run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
-      run.ansi = true;
-      const uint64_t dxAt = at + ((count + 1) & ~1);
-      // 16-bit advances: x alone, or x and y.
-      const int step = (run.options & kEtoPdy) ? 4 : 2;
-      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
-        run.dx.reserve(count);
-        for (int i = 0; i < count; ++i) {
-          run.dx.push_back(r.i16(dxAt + step * i));
-          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
-        }
-      }
-      p_.textOut(run);
-      break;
-    }
-    case U_WMR_BITBLT:
-    case U_WMR_DIBBITBLT:
-    case U_WMR_STRETCHBLT:
-    case U_WMR_DIBSTRETCHBLT:
-    case U_WMR_STRETCHDIB:
-    case U_WMR_SETDIBTODEV:
-      blt(fn, r);
-      break;
-    case U_WMR_POLYGON:
-      p_.polygon(pointList(r));
-      break;
-    case U_WMR_POLYLINE:
-      p_.polyline(pointList(r));
-      break;
-    case U_WMR_POLYPOLYGON: {
-      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
-      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
-      if (!r.has(countsAt, uint64_t(n) * sizeof(uint16_t))) break;
-      std::vector<QPolygonF> polys;
-      uint64_t at = countsAt + uint64_t(n) * sizeof(uint16_t);
-      for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t count = r.u16(countsAt + i * sizeof(uint16_t));
-        if (!r.has(at, uint64_t(count) * sizeof(wmf::PointXY))) break;
-        polys.push_back(pointsAt(r, at, count));
-        at += uint64_t(count) * sizeof(wmf::PointXY);
-      }
-      p_.polyPolygon(polys);
-      break;
-    }
-    case U_WMR_RESTOREDC:
-      p_.restoreDC(static_cast<int16_t>(oneValue(r)));
       break;
     case U_WMR_FILLREGION: {
       const auto fr = r.as<wmf::FillRegion>();
@@ -513,12 +423,18 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
         p_.selectClipRegion(std::nullopt, RegionOp::Copy);
       break;
     }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Pens, brushes, fonts, palettes and regions: made, selected and deleted.
+bool WmfPlayback::objectRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
     case U_WMR_SELECTOBJECT:
     case U_WMR_SELECTPALETTE:
       p_.selectObject(oneValue(r));
-      break;
-    case U_WMR_SETTEXTALIGN:
-      p_.setTextAlign(oneValue(r));
       break;
     case U_WMR_DELETEOBJECT:
       p_.deleteObject(oneValue(r));
@@ -562,24 +478,10 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.addObject(pen);
       break;
     }
-    case U_WMR_CREATEFONTINDIRECT: {
-      const auto lf = r.as<wmf::CreateFontIndirect>();
-      GdiFont f;
-      f.height = lf.height;
-      f.width = lf.width;
-      f.escapement = lf.escapement;
-      f.orientation = lf.orientation;
-      f.weight = lf.weight;
-      f.italic = lf.italic;
-      f.underline = lf.underline;
-      f.strikeOut = lf.strikeOut;
-      f.charSet = lf.charSet;
-      f.pitchAndFamily = lf.pitchAndFamily;
-      // The face ends at its NUL or at the record's end, past which as() reads zeros.
-      f.face = QString::fromLatin1(lf.face, qsizetype(qstrnlen(lf.face, sizeof lf.face)));
-      p_.addObject(f);
+    case U_WMR_CREATEFONTINDIRECT:
+      // A face cut short with the record ends there: as() reads zeros past the end.
+      p_.addObject(metafile::fontOf(r.as<wmf::CreateFontIndirect>().font));
       break;
-    }
     case U_WMR_CREATEBRUSHINDIRECT: {
       const auto lb = r.as<wmf::CreateBrushIndirect>();
       GdiBrush b;
@@ -587,7 +489,9 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       b.color =
           colorOf(wholeField(r, offsetof(wmf::CreateBrushIndirect, color), lb.color), palette());
       b.hatch = lb.hatch;
-      b.kind = style == 1 ? BrushKind::Null : style == 2 ? BrushKind::Hatched : BrushKind::Solid;
+      b.kind = style == U_BS_NULL      ? BrushKind::Null
+               : style == U_BS_HATCHED ? BrushKind::Hatched
+                                       : BrushKind::Solid;
       p_.addObject(b);
       break;
     }
@@ -599,8 +503,147 @@ void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
       p_.addObject(GdiPlaceholder{});
       break;
     default:
-      break;
+      return false;
   }
+  return true;
+}
+
+// Lines, curves and shapes.
+bool WmfPlayback::drawingRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_LINETO:
+      p_.lineTo(onePoint(r));
+      break;
+    case U_WMR_ARC:
+    case U_WMR_PIE:
+    case U_WMR_CHORD: {
+      const auto a = r.as<wmf::Arc>();
+      const ArcShape shape = fn == U_WMR_ARC   ? ArcShape::Arc
+                             : fn == U_WMR_PIE ? ArcShape::Pie
+                                               : ArcShape::Chord;
+      p_.arc(toRect(a.box), toPoint(a.start), toPoint(a.end), shape);
+      break;
+    }
+    case U_WMR_ELLIPSE:
+      p_.ellipse(oneRect(r));
+      break;
+    case U_WMR_RECTANGLE:
+      p_.rectangle(oneRect(r));
+      break;
+    case U_WMR_ROUNDRECT: {
+      const auto rr = r.as<wmf::RoundRect>();
+      p_.roundRect(toRect(rr.rect), QSizeF(rr.cornerWidth, rr.cornerHeight));
+      break;
+    }
+    case U_WMR_SETPIXEL: {
+      const auto px = r.as<wmf::SetPixel>();
+      p_.setPixel(toPoint(px.point),
+                  colorOf(wholeField(r, offsetof(wmf::SetPixel, color), px.color), palette()));
+      break;
+    }
+    case U_WMR_POLYGON:
+      p_.polygon(pointList(r));
+      break;
+    case U_WMR_POLYLINE:
+      p_.polyline(pointList(r));
+      break;
+    case U_WMR_POLYPOLYGON: {
+      const uint32_t n = r.as<wmf::PolyPolygon>().polygonCount;
+      constexpr uint64_t countsAt = sizeof(wmf::PolyPolygon);
+      if (!r.has(countsAt, uint64_t(n) * sizeof(uint16_t))) break;
+      std::vector<QPolygonF> polys;
+      uint64_t at = countsAt + uint64_t(n) * sizeof(uint16_t);
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t count = r.u16(countsAt + i * sizeof(uint16_t));
+        if (!r.has(at, uint64_t(count) * sizeof(wmf::PointXY))) break;
+        polys.push_back(pointsAt(r, at, count));
+        at += uint64_t(count) * sizeof(wmf::PointXY);
+      }
+      p_.polyPolygon(polys);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Bitmaps and fills by raster operation.
+bool WmfPlayback::bitmapRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_PATBLT: {
+      const auto pb = r.as<wmf::PatBlt>();
+      p_.patBlt(QRectF(pb.x, pb.y, pb.width, pb.height),
+                wholeField(r, offsetof(wmf::PatBlt, rop), pb.rop));
+      break;
+    }
+    case U_WMR_BITBLT:
+    case U_WMR_DIBBITBLT:
+    case U_WMR_STRETCHBLT:
+    case U_WMR_DIBSTRETCHBLT:
+    case U_WMR_STRETCHDIB:
+    case U_WMR_SETDIBTODEV:
+      blt(fn, r);
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Text output.
+bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
+  switch (fn) {
+    case U_WMR_TEXTOUT: {
+      const int count = std::max<int>(0, r.as<wmf::TextOut>().length);
+      constexpr uint64_t textAt = sizeof(wmf::TextOut);
+      if (!r.has(textAt, count)) break;
+      TextRun run;
+      run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
+      run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
+      run.ansi = true;
+      p_.textOut(run);
+      break;
+    }
+    case U_WMR_EXTTEXTOUT: {
+      const auto e = r.as<wmf::ExtTextOut>();
+      TextRun run;
+      run.reference = toPoint(e.reference);
+      const int count = std::max<int>(0, e.length);
+      run.options = e.options;
+      uint64_t at = sizeof(wmf::ExtTextOut);
+      if (run.options & (U_ETO_OPAQUE | U_ETO_CLIPPED)) {
+        run.rect = toRect(r.as<wmf::RectLTRB>(at));
+        at += sizeof(wmf::RectLTRB);
+      }
+      if (!r.has(at, count)) break;
+      const QByteArray bytes(r.data() + at, count);
+      run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
+      run.ansi = true;
+      const uint64_t dxAt = at + ((count + 1) & ~1);
+      // 16-bit advances: x alone, or x and y.
+      const int step = (run.options & U_ETO_PDY) ? 4 : 2;
+      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
+        run.dx.reserve(count);
+        for (int i = 0; i < count; ++i) {
+          run.dx.push_back(r.i16(dxAt + step * i));
+          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
+        }
+      }
+      p_.textOut(run);
+      break;
+    }
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Each family's handler takes the records it knows and leaves the rest.
+void WmfPlayback::record(uint8_t fn, const RecordReader& r) {
+  if (stateRecord(fn, r) || clipRecord(fn, r) || objectRecord(fn, r)) return;
+  if (drawingRecord(fn, r) || bitmapRecord(fn, r)) return;
+  textRecord(fn, r);
 }
 
 struct Bounds {
@@ -682,6 +725,37 @@ void addBounds(uint8_t fn, const RecordReader& r, Bounds& b, double fontHeight) 
   }
 }
 
+// The size on screen of a WMF without a placeable header, from the frame of
+// its window or drawing (logical units) and its map mode.
+QSizeF bareNaturalSize(const QRectF& frame, int mapMode) {
+  const QRectF n = frame.normalized();
+  // A bare WMF does not say what its units are. Metric map modes say so
+  // themselves; otherwise the units are taken as screen pixels, unless the
+  // frame is far bigger than a screen, which is how twips (1440 per inch)
+  // pictures look.
+  double perInch = 96;
+  switch (mapMode) {
+    case U_MM_LOMETRIC:
+      perInch = 254;
+      break;
+    case U_MM_HIMETRIC:
+      perInch = 2540;
+      break;
+    case U_MM_LOENGLISH:
+      perInch = 100;
+      break;
+    case U_MM_HIENGLISH:
+      perInch = 1000;
+      break;
+    case U_MM_TWIPS:
+      perInch = 1440;
+      break;
+    default:
+      if (std::max(n.width(), n.height()) > 4000) perInch = 1440;
+  }
+  return QSizeF(n.width() / perInch * 96, n.height() / perInch * 96);
+}
+
 }  // namespace
 
 MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileName) {
@@ -696,7 +770,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   QRectF bbox;
   double unitsPerInch = 0;
   const auto placeable = h.as<wmf::PlaceableHeader>();
-  if (placeable.key == kPlaceableKey) {
+  if (placeable.key == gdi::kPlaceableKey) {
     if (total < sizeof(wmf::PlaceableHeader) + sizeof(wmf::FileHeader))
       fail(fileName, QCoreApplication::translate("MetafileReader", "the file is too short."));
     bbox = toRect(placeable.bounds).normalized();
@@ -705,8 +779,10 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     offset = sizeof(wmf::PlaceableHeader);
   }
   const auto header = h.as<wmf::FileHeader>(offset);
-  if (!h.has(offset, sizeof header) || (header.type != 1 && header.type != 2) ||
-      header.headerWords != 9 || (header.version != 0x300 && header.version != 0x100))
+  if (!h.has(offset, sizeof header) ||
+      (header.type != U_MEMORYMETAFILE && header.type != U_DISKMETAFILE) ||
+      header.headerWords != gdi::kWmfHeaderWords ||
+      (header.version != U_METAVERSION300 && header.version != U_METAVERSION100))
     fail(fileName, QCoreApplication::translate("MetafileReader", "it is not a Windows metafile."));
   offset += sizeof header;
 
@@ -724,11 +800,11 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     const uint32_t words = head.size;
     const uint16_t function = head.function;
     const uint64_t size = uint64_t(words) * 2;
-    if (words < 3 || offset + size > total) {
+    if (words < sizeof(wmf::RecordHeader) / 2 || offset + size > total) {
       c.truncated = true;
       break;
     }
-    if (function == 0) break;                                     // end of file record
+    if (function == U_WMR_EOF) break;
     if (c.records.size() >= MetafileContent::kMaxRecords) break;  // the rest is left out
     const char* rec = data.constData() + offset;
     if (U_WMRRECSAFE_get(rec, data.constData() + total) == 0) {
@@ -736,7 +812,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       offset += uint32_t(size);
       continue;
     }
-    const uint8_t fn = function & 0xFF;
+    const uint8_t fn = function & U_WMR_MASK;
     const RecordReader r(rec, uint32_t(size));
     const auto dib = bitmapIn(fn, r);
     if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
@@ -751,11 +827,12 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       mapMode = oneValue(r);
     } else {
       if (fn == U_WMR_CREATEFONTINDIRECT) {
-        const int16_t height = r.as<wmf::CreateFontIndirect>().height;
+        const int16_t height = r.as<wmf::CreateFontIndirect>().font.lfHeight;
         if (height != 0) fontHeight = std::abs(height);
       }
       addBounds(fn, r, bounds, fontHeight);
-      if (fn != U_WMR_SAVEDC && fn < 0xF0 && fn != U_WMR_SELECTOBJECT) sawDrawing = true;
+      if (fn != U_WMR_SAVEDC && fn < gdi::kWmfFirstObjectRecord && fn != U_WMR_SELECTOBJECT)
+        sawDrawing = true;
     }
     c.records.push_back({function, offset, uint32_t(size)});
     offset += uint32_t(size);
@@ -782,32 +859,7 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
     } else {
       frame = QRectF(0, 0, 100, 100);
     }
-    const QRectF n = frame.normalized();
-    // A bare WMF does not say what its units are. Metric map modes say so
-    // themselves; otherwise the units are taken as screen pixels, unless the
-    // frame is far bigger than a screen, which is how twips (1440 per inch)
-    // pictures look.
-    double perInch = 96;
-    switch (mapMode) {
-      case 2:
-        perInch = 254;
-        break;
-      case 3:
-        perInch = 2540;
-        break;
-      case 4:
-        perInch = 100;
-        break;
-      case 5:
-        perInch = 1000;
-        break;
-      case 6:
-        perInch = 1440;
-        break;
-      default:
-        if (std::max(n.width(), n.height()) > 4000) perInch = 1440;
-    }
-    natural = QSizeF(n.width() / perInch * 96, n.height() / perInch * 96);
+    natural = bareNaturalSize(frame, mapMode);
   }
   const double over = std::max(natural.width(), natural.height()) / MetafileContent::kMaxSide;
   if (over > 1) natural /= over;
@@ -830,7 +882,7 @@ void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCach
   WmfPlayback playback(player, bitmaps);
   const char* base = content.data.constData();
   for (const MetafileRecord& rec : content.records)
-    playback.record(rec.type & 0xFF, RecordReader(base + rec.offset, rec.size));
+    playback.record(rec.type & U_WMR_MASK, RecordReader(base + rec.offset, rec.size));
 }
 
 }  // namespace ostrel

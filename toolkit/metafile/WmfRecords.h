@@ -344,22 +344,29 @@ struct CreateBrushIndirect {
 };
 static_assert(sizeof(CreateBrushIndirect) == 14);
 
+// LOGFONT with 16-bit sizes and an 8-bit face name; its members keep
+// LOGFONT's names, as EMF's U_LOGFONT does.
+struct LogFont16 {
+  int16_t lfHeight;
+  int16_t lfWidth;
+  int16_t lfEscapement;
+  int16_t lfOrientation;
+  int16_t lfWeight;
+  uint8_t lfItalic;
+  uint8_t lfUnderline;
+  uint8_t lfStrikeOut;
+  uint8_t lfCharSet;
+  uint8_t lfOutPrecision;
+  uint8_t lfClipPrecision;
+  uint8_t lfQuality;
+  uint8_t lfPitchAndFamily;
+  char lfFaceName[32];  // NUL-terminated, often cut short with the record
+};
+static_assert(sizeof(LogFont16) == 50);
+
 struct CreateFontIndirect {
   RecordHeader header;
-  int16_t height;
-  int16_t width;
-  int16_t escapement;
-  int16_t orientation;
-  int16_t weight;
-  uint8_t italic;
-  uint8_t underline;
-  uint8_t strikeOut;
-  uint8_t charSet;
-  uint8_t outPrecision;
-  uint8_t clipPrecision;
-  uint8_t quality;
-  uint8_t pitchAndFamily;
-  char face[32];  // NUL-terminated, often cut short with the record
+  LogFont16 font;
 };
 static_assert(sizeof(CreateFontIndirect) == 56);
 

@@ -7,8 +7,6 @@
 
 namespace ostrel {
 
-namespace {}  // namespace
-
 void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
   if (width <= 0 || height <= 0) {
     throw DecodeFailure(
@@ -18,16 +16,25 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
             .arg(width)
             .arg(height));
   }
-  if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels) {
+  if (width > kMaxSide || height > kMaxSide) {
+    throw DecodeFailure(
+        err::OutOfMemory,
+        QCoreApplication::translate("ostrel::PictureLoader",
+                                    "the picture is %1 × %2 pixels, and this program shows at "
+                                    "most %3 pixels a side")
+            .arg(width)
+            .arg(height)
+            .arg(kMaxSide));
+  }
+  if (width * height > kMaxPixels) {
     throw DecodeFailure(
         err::OutOfMemory,
         QCoreApplication::translate("ostrel::PictureLoader",
                                     "the picture is %1 × %2 pixels, more than the %3 megapixels "
-                                    "(at most %4 pixels a side) this program shows")
+                                    "this program shows")
             .arg(width)
             .arg(height)
-            .arg(kMaxPixels / 1000000)
-            .arg(kMaxSide));
+            .arg(kMaxPixels / 1000000));
   }
   const qint64 decoded = width * height * 4;
   if (decoded > kTrustedDecodedBytes && decoded / kMaxExpansion > qMax<qint64>(dataBytes, 1)) {

@@ -29,6 +29,10 @@ namespace {
 constexpr qsizetype kChunk = 64 * 1024;
 constexpr qint64 kWriteChunk = 1024 * 1024;
 constexpr qint64 kEncodeUnits = 64 * 1024;
+// Changes longer than this find their line ends by scanning the whole text
+// once, which is cheaper than decoding the change into one string.
+constexpr qint64 kRescanAbove = 4 * 1024 * 1024;
+constexpr qint64 kRescanChunk = 1024 * 1024;
 // The longest removal that joins a run of Backspaces or Deletes (one character).
 constexpr qint64 kDeletionRun = 64;
 
@@ -63,8 +67,9 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
                   .arg(FileNames::shown(fileName), reason));
   };
   try {
-    document->original_ =
-        std::make_unique<TextSource>(std::move(bytes), codec, document->breaks_, progress);
+    auto source = std::make_shared<TextSource>(std::move(bytes), codec, progress);
+    document->lineEnds_ = source->takeLineEnds();
+    document->original_ = std::move(source);
   } catch (const std::bad_alloc&) {
     throw refuse(
         QCoreApplication::translate("TextDocument", "there is not enough memory to hold it"));
@@ -82,25 +87,27 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
 qint64 TextDocument::lineStart(qint64 line) const {
   if (line <= 0) return 0;
   line = qMin(line, lineCount() - 1);
-  return breaks_[line - 1] >> 2;
+  return lineEnds_.at(line - 1).next;
 }
 
 qint64 TextDocument::lineLength(qint64 line) const {
   line = qBound<qint64>(0, line, lineCount() - 1);
-  const qint64 end = line < static_cast<qint64>(breaks_.size())
-                         ? (breaks_[line] >> 2) - (breaks_[line] & 3)
-                         : length_;
+  qint64 end = length_;
+  if (line < lineEnds_.count()) {
+    const LineIndex::End lineEnd = lineEnds_.at(line);
+    end = lineEnd.next - lineEnd.length;
+  }
   return end - lineStart(line);
 }
 
 qint64 TextDocument::lineEndLength(qint64 line) const {
-  if (line < 0 || line >= static_cast<qint64>(breaks_.size())) return 0;
-  return breaks_[line] & 3;
+  if (line < 0 || line >= lineEnds_.count()) return 0;
+  return lineEnds_.at(line).length;
 }
 
 qint64 TextDocument::lineAt(qint64 position) const {
   position = qBound<qint64>(0, position, length_);
-  return std::upper_bound(breaks_.begin(), breaks_.end(), (position << 2) | 3) - breaks_.begin();
+  return lineEnds_.endsUpTo(position);
 }
 
 std::size_t TextDocument::pieceIndexAt(qint64 position) const {
@@ -171,6 +178,11 @@ void TextDocument::splitAt(qint64 position) {
 
 std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 length) const {
   std::vector<Piece> out;
+  appendPiecesIn(position, length, out);
+  return out;
+}
+
+void TextDocument::appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const {
   for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
     const qint64 offset = position - pieceStarts_[i];
     const qint64 take = qMin(length, pieces_[i].length - offset);
@@ -178,7 +190,6 @@ std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 
     position += take;
     length -= take;
   }
-  return out;
 }
 
 void TextDocument::replacePieces(qint64 position, qint64 removeLength,
@@ -193,18 +204,23 @@ void TextDocument::replacePieces(qint64 position, qint64 removeLength,
   while (last < pieces_.size() && pieceStarts_[last] < position + removeLength) ++last;
   if (removed) removed->assign(pieces_.begin() + first, pieces_.begin() + last);
   pieces_.erase(pieces_.begin() + first, pieces_.begin() + last);
-  std::size_t at = first;
+  const auto continues = [](const Piece& before, const Piece& piece) {
+    return before.source == piece.source && before.start + before.length == piece.start;
+  };
+  // Typing extends the piece before it, so a typed line stays one piece.
+  std::vector<Piece> merged;
+  merged.reserve(pieces.size());
   for (const Piece& piece : pieces) {
     if (piece.length == 0) continue;
-    // Typing extends the piece before it, so a typed line stays one piece.
-    if (at > 0 && pieces_[at - 1].source == piece.source &&
-        pieces_[at - 1].start + pieces_[at - 1].length == piece.start) {
-      pieces_[at - 1].length += piece.length;
-      continue;
+    Piece* before = merged.empty() ? (first > 0 ? &pieces_[first - 1] : nullptr) : &merged.back();
+    if (before && continues(*before, piece)) {
+      before->length += piece.length;
+    } else {
+      merged.push_back(piece);
     }
-    pieces_.insert(pieces_.begin() + at, piece);
-    ++at;
   }
+  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(first), merged.begin(),
+                 merged.end());
   length_ += insertLength - removeLength;
   renumberPieces(first == 0 ? 0 : first - 1);
 }
@@ -230,36 +246,22 @@ std::vector<TextDocument::Piece> TextDocument::addText(const QString& text) {
 TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, qint64 inserted) {
   // A line end after position - 1 may have changed; those up to the first
   // character after the inserted text too (a CR before an LF joins it).
-  const auto first = static_cast<std::size_t>(
-      std::lower_bound(breaks_.begin(), breaks_.end(), position << 2) - breaks_.begin());
-  const auto last = static_cast<std::size_t>(
-      std::lower_bound(breaks_.begin(), breaks_.end(), (position + removed + 2) << 2) -
-      breaks_.begin());
+  const qint64 first = lineEnds_.firstEndFrom(position);
+  const qint64 last = lineEnds_.firstEndFrom(position + removed + 2);
   const qint64 from = qMax<qint64>(0, position - 2);
   const qint64 to = qMin(length_, position + inserted + 2);
   const QString around = text(from, to - from);
   const auto at = [&](qint64 p) { return around[p - from]; };
-  std::vector<qint64> found;
+  std::vector<LineIndex::End> found;
   for (qint64 p = qMax<qint64>(1, position); p <= qMin(length_, position + inserted + 1); ++p) {
     const QChar before = at(p - 1);
     if (before == u'\n') {
-      found.push_back((p << 2) | (p >= 2 && at(p - 2) == u'\r' ? 2 : 1));
+      found.push_back({p, p >= 2 && at(p - 2) == u'\r' ? 2 : 1});
     } else if (before == u'\r' && (p == length_ || at(p) != u'\n')) {
-      found.push_back((p << 2) | 1);
+      found.push_back({p, 1});
     }
   }
-  const qint64 shift = (inserted - removed) * 4;
-  for (std::size_t i = last; i < breaks_.size(); ++i) breaks_[i] += shift;
-  const std::size_t kept = qMin(found.size(), last - first);
-  std::copy(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(kept),
-            breaks_.begin() + static_cast<std::ptrdiff_t>(first));
-  if (found.size() > kept) {
-    breaks_.insert(breaks_.begin() + static_cast<std::ptrdiff_t>(first + kept),
-                   found.begin() + static_cast<std::ptrdiff_t>(kept), found.end());
-  } else {
-    breaks_.erase(breaks_.begin() + static_cast<std::ptrdiff_t>(first + kept),
-                  breaks_.begin() + static_cast<std::ptrdiff_t>(last));
-  }
+  lineEnds_.replace(first, last, found, inserted - removed);
   return {position,
           removed,
           inserted,
@@ -268,10 +270,105 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
           static_cast<qint64>(found.size())};
 }
 
+TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed, qint64 inserted) {
+  const qint64 before = lineEnds_.count();
+  LineIndex ends;
+  QString chunk;
+  qint64 at = 0;
+  // A CR waits for the next unit: an LF makes the two one line end. The
+  // position after the waiting CR, or 0.
+  qint64 cr = 0;
+  for (const Piece& piece : pieces_) {
+    for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
+      chunk.clear();
+      appendPieceText(piece, offset, qMin(kRescanChunk, piece.length - offset), chunk);
+      const char16_t* units = reinterpret_cast<const char16_t*>(chunk.utf16());
+      const qsizetype n = chunk.size();
+      for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = units[i];
+        if (cr > 0) {
+          ends.append(c == u'\n' ? cr + 1 : cr, c == u'\n' ? 2 : 1);
+          cr = 0;
+          if (c == u'\n') continue;
+        }
+        if (c == u'\n') {
+          ends.append(at + i + 1, 1);
+        } else if (c == u'\r') {
+          cr = at + i + 1;
+        }
+      }
+      at += n;
+    }
+  }
+  if (cr > 0) ends.append(cr, 1);
+  lineEnds_ = std::move(ends);
+  return {position, removed, inserted, 0, before, lineEnds_.count()};
+}
+
+TextSnapshot TextDocument::snapshot() const {
+  return {original_, added_, pieces_};
+}
+
+void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& with) {
+  if (ranges.empty()) return;
+  const qint64 first = ranges.front().position;
+  const qint64 end = ranges.back().position + ranges.back().length;
+  // What could be redone is gone now; its pieces are let go before the new ones are made.
+  redo_.clear();
+  const std::vector<Piece> replacement = addText(with);
+  auto step = std::make_unique<Step>();
+  step->position = first;
+  step->removedLength = end - first;
+  step->stateBefore = state_;
+  splitAt(first);
+  splitAt(end);
+  step->removed = piecesIn(first, end - first);
+  // The new table is made whole and takes the old one's place, so there is
+  // never more than one large copy.
+  std::vector<Piece> table;
+  table.reserve(pieces_.size() + ranges.size() * 2 + 1);
+  std::size_t i = 0;
+  for (; i < pieces_.size() && pieceStarts_[i] < first; ++i) table.push_back(pieces_[i]);
+  qint64 kept = first;
+  qint64 inserted = 0;
+  for (const Range& range : ranges) {
+    if (range.position > kept) {
+      appendPiecesIn(kept, range.position - kept, table);
+      inserted += range.position - kept;
+    }
+    table.insert(table.end(), replacement.begin(), replacement.end());
+    inserted += with.size();
+    kept = range.position + range.length;
+  }
+  while (i < pieces_.size() && pieceStarts_[i] < end) ++i;
+  table.insert(table.end(), pieces_.begin() + static_cast<std::ptrdiff_t>(i), pieces_.end());
+  pieces_.swap(table);
+  table = {};
+  length_ += inserted - (end - first);
+  renumberPieces(0);
+  step->insertedLength = inserted;
+  const Change change = end - first > kRescanAbove || inserted > kRescanAbove
+                            ? rebuildLines(first, end - first, inserted)
+                            : updateLines(first, end - first, inserted);
+  step->stateAfter = ++nextState_;
+  state_ = step->stateAfter;
+  undo_.push_back(std::move(step));
+  run_ = Run::None;
+  ++revision_;
+  if (listener_) listener_(change);
+}
+
 void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                              qint64 insertLength) {
   replacePieces(position, removeLength, pieces, insertLength, nullptr);
-  const Change change = updateLines(position, removeLength, insertLength);
+  // Undoing a Replace All leaves a table a fraction of the size it was.
+  if (pieces_.capacity() > 4 * pieces_.size() + 4096) {
+    pieces_.shrink_to_fit();
+    pieceStarts_.shrink_to_fit();
+  }
+  const Change change = removeLength > kRescanAbove || insertLength > kRescanAbove
+                            ? rebuildLines(position, removeLength, insertLength)
+                            : updateLines(position, removeLength, insertLength);
   ++revision_;
   if (listener_) listener_(change);
 }

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "toolkit/files/TextCodec.h"
+#include "toolkit/text/LineIndex.h"
+#include "toolkit/text/TextSnapshot.h"
 
 namespace ostrel {
 
@@ -69,7 +71,7 @@ class TextDocument {
 
   qint64 length() const { return length_; }
   // At least 1: an empty text is one empty line.
-  qint64 lineCount() const { return static_cast<qint64>(breaks_.size()) + 1; }
+  qint64 lineCount() const { return lineEnds_.count() + 1; }
   qint64 lineStart(qint64 line) const;
   qint64 lineLength(qint64 line) const;
   // 0 (the last line), 1 or 2.
@@ -87,6 +89,10 @@ class TextDocument {
 
   // The one edit. Positions inside a surrogate pair move to its start.
   void replace(qint64 position, qint64 removeLength, const QString& insert);
+  // Replaces every range (in order, none overlapping) with the same text, as
+  // one undo step. The text between them stays where it is stored, so this
+  // costs the number of ranges, not the length of the text.
+  void replaceAll(const std::vector<Range>& ranges, const QString& with);
   // Typing coalesces: single-character inserts at the running position form
   // one undo step, and so do removals of one character before it (Backspace)
   // or at it (Delete), until a line end is typed, an edit of another kind or
@@ -117,20 +123,19 @@ class TextDocument {
   // True when write would succeed with codec (checks only what may fail).
   bool canEncode(const TextCodec& codec) const;
 
+  // The text as it stands now, for reading on another thread.
+  TextSnapshot snapshot() const;
+
   // One listener (the widget), called after every change.
   void setChangeListener(std::function<void(const Change&)> listener) {
     listener_ = std::move(listener);
   }
 
  private:
-  struct Piece {
-    int source;  // kOriginal or an index into added_
-    qint64 start;
-    qint64 length;
-  };
+  using Piece = TextPiece;
   struct Step;
 
-  static constexpr int kOriginal = -1;
+  static constexpr int kOriginal = TextPiece::kOriginal;
 
   std::size_t pieceIndexAt(qint64 position) const;
   void splitAt(qint64 position);
@@ -139,12 +144,15 @@ class TextDocument {
   void replacePieces(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                      qint64 insertLength, std::vector<Piece>* removed);
   std::vector<Piece> piecesIn(qint64 position, qint64 length) const;
+  void appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const;
   std::vector<Piece> addText(const QString& text);
   void appendPieceText(const Piece& piece, qint64 offset, qint64 length, QString& out) const;
   qint64 snapToCharacter(qint64 position) const;
   // Brings the line index up to date after [position, position + removed)
   // became inserted units.
   Change updateLines(qint64 position, qint64 removed, qint64 inserted);
+  // Finds every line end afresh, for changes too large to look at piecewise.
+  Change rebuildLines(qint64 position, qint64 removed, qint64 inserted);
   void renumberPieces(std::size_t from);
   void applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                  qint64 insertLength);
@@ -153,16 +161,14 @@ class TextDocument {
 
   TextCodec codec_;
   TextCodec loadedCodec_;
-  std::unique_ptr<TextSource> original_;
+  std::shared_ptr<const TextSource> original_;
   // Added text in chunks that never move, so pieces may point into them;
   // typing goes into the open one, a large paste is a chunk of its own.
   std::vector<QString> added_;
   int openChunk_ = -1;
   std::vector<Piece> pieces_;
   std::vector<qint64> pieceStarts_;
-  // One entry per line end: the position after it (the next line's start)
-  // shifted left by two, with the line end's length in the low two bits.
-  std::vector<qint64> breaks_;
+  LineIndex lineEnds_;
   qint64 length_ = 0;
 
   std::vector<std::unique_ptr<Step>> undo_;

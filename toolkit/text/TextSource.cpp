@@ -27,8 +27,8 @@ void report(const TextSource::Progress& progress, qint64 done, qint64 total) {
   }
 }
 
-void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
-  if (static_cast<qint64>(breaks.size()) >= kMaxLineEnds) {
+void addLineEnd(LineIndex& ends, qint64 next, int length) {
+  if (ends.count() >= kMaxLineEnds) {
     // The reason only: the document names the file.
     throw ToolkitError(
         err::OutOfMemory,
@@ -36,7 +36,7 @@ void addBreak(std::vector<qint64>& breaks, qint64 next, int length) {
                                     "it has more than %1 lines, the most the text window can hold")
             .arg(kMaxLineEnds));
   }
-  breaks.push_back((next << 2) | length);
+  ends.append(next, length);
 }
 
 int unitsOf(quint32 code) {
@@ -50,70 +50,74 @@ int utf8Length(unsigned char lead) {
   return 4;
 }
 
+// Whether codec gives these very bytes back. A declared set of several bytes
+// a character is tried on its decoded text, which the caller made.
+bool givesBytesBack(const QByteArray& bytes, const TextCodec& codec, const QString& decoded) {
+  using E = TextCodec::Encoding;
+  const QByteArray mark = codec.byteOrderMarkBytes();
+  if (!mark.isEmpty() && !bytes.startsWith(mark)) return false;
+  const QByteArrayView body = QByteArrayView(bytes).sliced(mark.size());
+  switch (codec.encoding()) {
+    case E::Utf8:
+      return Utf8::isValid(body);
+    case E::Utf16LE:
+    case E::Utf16BE:
+      return body.size() % 2 == 0;
+    case E::Utf32LE:
+    case E::Utf32BE:
+      return TextCodec::detect(bytes) == codec;
+    case E::MultiByte:
+      return codec.encodeFragment(decoded) == bytes;
+    case E::Windows1252:
+    case E::SingleByte:
+      return true;
+  }
+  return true;
+}
+
 }  // namespace
 
-TextSource::TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
-                       const Progress& progress)
+TextSource::TextSource(QByteArray bytes, TextCodec codec, const Progress& progress)
     : bytes_(std::move(bytes)), codec_(std::move(codec)) {
   using E = TextCodec::Encoding;
-  const qint64 size = bytes_.size();
+  if (codec_.encoding() == E::MultiByte) decoded_ = codec_.decode(bytes_);
   // Bytes that do not fit the codec given are read as they would be detected,
   // so that they still come back unchanged.
-  const auto fits = [&] {
-    const QByteArray mark = codec_.byteOrderMarkBytes();
-    if (!mark.isEmpty() && !bytes_.startsWith(mark)) return false;
-    const QByteArrayView body = QByteArrayView(bytes_).sliced(mark.size());
-    switch (codec_.encoding()) {
-      case E::Utf8:
-        return Utf8::isValid(body);
-      case E::Utf16LE:
-      case E::Utf16BE:
-        return body.size() % 2 == 0;
-      case E::Utf32LE:
-      case E::Utf32BE:
-        return TextCodec::detect(bytes_) == codec_;
-      case E::MultiByte:
-        decoded_ = codec_.decode(bytes_);
-        return codec_.encodeFragment(decoded_) == bytes_;
-      default:
-        return true;
-    }
-  };
-  if (!fits()) {
+  if (!givesBytesBack(bytes_, codec_, decoded_)) {
     decoded_.clear();
     codec_ = TextCodec::detect(bytes_);
   }
   const qint64 mark = codec_.byteOrderMarkBytes().size();
   body_ = bytes_.constData() + mark;
-  bodySize_ = size - mark;
+  bodySize_ = bytes_.size() - mark;
 
   switch (codec_.encoding()) {
     case E::Utf8:
       countUtf8();
-      scanBytes(breaks, progress);
+      lineEnds_ = scanBytes(progress);
       break;
     case E::Windows1252:
     case E::SingleByte:
-      mode_ = Mode::Table;
+      positions_ = Positions::ByteEach;
       length_ = bodySize_;
-      scanBytes(breaks, progress);
+      lineEnds_ = scanBytes(progress);
       break;
     case E::Utf16LE:
     case E::Utf16BE:
-      mode_ = codec_.encoding() == E::Utf16LE ? Mode::Utf16LE : Mode::Utf16BE;
+      positions_ = Positions::TwoBytesEach;
       length_ = bodySize_ / 2;
-      scanUnits(breaks, progress);
+      lineEnds_ = scanUnits(progress);
       break;
     case E::Utf32LE:
     case E::Utf32BE:
-      mode_ = codec_.encoding() == E::Utf32LE ? Mode::Utf32LE : Mode::Utf32BE;
+      positions_ = Positions::Counted;
       countUtf32();
-      scanUnits(breaks, progress);
+      lineEnds_ = scanUnits(progress);
       break;
     case E::MultiByte:
-      mode_ = Mode::Decoded;
+      positions_ = Positions::Decoded;
       length_ = decoded_.size();
-      scanUnits(breaks, progress);
+      lineEnds_ = scanUnits(progress);
       break;
   }
 }
@@ -129,16 +133,16 @@ void TextSource::countUtf8() {
   length_ = units;
   if (length_ == bodySize_) {
     // Nothing beyond ASCII: a unit a byte.
-    mode_ = Mode::Ascii;
+    positions_ = Positions::ByteEach;
     checkpoints_.clear();
     checkpoints_.shrink_to_fit();
   } else {
-    mode_ = Mode::Utf8;
+    positions_ = Positions::Counted;
   }
 }
 
 void TextSource::countUtf32() {
-  const bool big = mode_ == Mode::Utf32BE;
+  const bool big = bigEndian();
   qint64 units = 0;
   for (qint64 at = 0; at + 3 < bodySize_; at += 4) {
     if (at % kBlock == 0) checkpoints_.push_back(units);
@@ -147,10 +151,11 @@ void TextSource::countUtf32() {
   length_ = units;
 }
 
-void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress) const {
+LineIndex TextSource::scanBytes(const Progress& progress) const {
+  LineIndex ends;
   int lf = '\n';
   int cr = '\r';
-  if (mode_ == Mode::Table) {
+  if (codec_.byteTable() != nullptr) {
     lf = codec_.byteFor(u'\n');
     cr = codec_.byteFor(u'\r');
   }
@@ -160,19 +165,17 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
     const void* at = std::memchr(from, byte, static_cast<std::size_t>(end - from));
     return at ? static_cast<const char*>(at) : end;
   };
-  // The index grows by doubling, which at its last step holds it about three
-  // times over; room for what the first megabyte promises spares most of that.
+  // Room for the blocks the first megabyte promises.
   const qint64 sample = qMin<qint64>(bodySize_, 1024 * 1024);
   if (sample > 0 && lf >= 0) {
     const qint64 inSample = std::count(body_, body_ + sample, static_cast<char>(lf));
-    breaks.reserve(static_cast<std::size_t>(
-        qMin(kMaxLineEnds, inSample * (bodySize_ / sample) + inSample / 8 + 16)));
+    ends.reserve(qMin(kMaxLineEnds, inSample * (bodySize_ / sample) + inSample / 8 + 16));
   }
   // UTF-8 positions are counted up to each line end from the one before.
   const char* counted = body_;
   qint64 units = 0;
   const auto unitOf = [&](const char* p) {
-    if (mode_ != Mode::Utf8) return static_cast<qint64>(p - body_);
+    if (positions_ == Positions::ByteEach) return static_cast<qint64>(p - body_);
     units += Utf8::countUnits(counted, p);
     counted = p;
     return units;
@@ -185,7 +188,7 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
     if (p == end) break;
     const char* after = p + 1;
     if (p == nextCr && after < end && static_cast<unsigned char>(*after) == lf) ++after;
-    addBreak(breaks, unitOf(after), static_cast<int>(after - p));
+    addLineEnd(ends, unitOf(after), static_cast<int>(after - p));
     if (nextLf < after) nextLf = find(lf, after);
     if (nextCr < after) nextCr = find(cr, after);
     if (after - reported >= kProgressStep) {
@@ -193,16 +196,19 @@ void TextSource::scanBytes(std::vector<qint64>& breaks, const Progress& progress
       report(progress, after - body_, bodySize_);
     }
   }
+  return ends;
 }
 
-void TextSource::scanUnits(std::vector<qint64>& breaks, const Progress& progress) const {
-  const bool big = mode_ == Mode::Utf16BE || mode_ == Mode::Utf32BE;
-  const bool wide = mode_ == Mode::Utf32LE || mode_ == Mode::Utf32BE;
-  const qint64 step = wide ? 4 : (mode_ == Mode::Decoded ? 1 : 2);
-  const qint64 count = mode_ == Mode::Decoded ? length_ : bodySize_ / step;
+LineIndex TextSource::scanUnits(const Progress& progress) const {
+  LineIndex ends;
+  const bool big = bigEndian();
+  const bool wide = positions_ == Positions::Counted;
+  const bool decodedWhole = positions_ == Positions::Decoded;
+  const qint64 step = wide ? 4 : (decodedWhole ? 1 : 2);
+  const qint64 count = decodedWhole ? length_ : bodySize_ / step;
   const auto* decoded = reinterpret_cast<const char16_t*>(decoded_.utf16());
   const auto codeAt = [&](qint64 i) -> quint32 {
-    if (mode_ == Mode::Decoded) return decoded[i];
+    if (decodedWhole) return decoded[i];
     if (wide) return CodeUnits::load32(body_ + i * 4, big);
     return CodeUnits::load16(body_ + i * 2, big);
   };
@@ -211,41 +217,38 @@ void TextSource::scanUnits(std::vector<qint64>& breaks, const Progress& progress
     const quint32 c = codeAt(i);
     units += wide ? unitsOf(c) : 1;
     if (c == u'\n') {
-      addBreak(breaks, units, 1);
+      addLineEnd(ends, units, 1);
     } else if (c == u'\r') {
       if (i + 1 < count && codeAt(i + 1) == u'\n') {
         ++i;
         ++units;
-        addBreak(breaks, units, 2);
+        addLineEnd(ends, units, 2);
       } else {
-        addBreak(breaks, units, 1);
+        addLineEnd(ends, units, 1);
       }
     }
     if ((i & (kProgressStep - 1)) == 0 && i > 0) report(progress, i * step, count * step);
   }
+  return ends;
 }
 
 qint64 TextSource::byteOffsetOf(qint64 position, int* unitsBefore) const {
   *unitsBefore = 0;
-  switch (mode_) {
-    case Mode::Table:
-    case Mode::Ascii:
+  switch (positions_) {
+    case Positions::ByteEach:
       return position;
-    case Mode::Utf16LE:
-    case Mode::Utf16BE:
+    case Positions::TwoBytesEach:
       return position * 2;
-    case Mode::Decoded:
+    case Positions::Decoded:
       return -1;
-    case Mode::Utf8:
-    case Mode::Utf32LE:
-    case Mode::Utf32BE:
+    case Positions::Counted:
       break;
   }
   if (position >= length_) return bodySize_;
   const auto block = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), position) - 1;
   qint64 at = (block - checkpoints_.begin()) * kBlock;
   qint64 units = *block;
-  if (mode_ == Mode::Utf8) {
+  if (codec_.encoding() == TextCodec::Encoding::Utf8) {
     while (at < bodySize_ && !Utf8::startsCharacter(body_[at])) ++at;
     for (;;) {
       if (units + 8 <= position && at + 8 <= bodySize_ && CodeUnits::isAsciiWord(body_ + at)) {
@@ -263,7 +266,7 @@ qint64 TextSource::byteOffsetOf(qint64 position, int* unitsBefore) const {
       at += utf8Length(lead);
     }
   }
-  const bool big = mode_ == Mode::Utf32BE;
+  const bool big = bigEndian();
   for (;;) {
     const int n = unitsOf(CodeUnits::load32(body_ + at, big));
     if (units + n > position) {
@@ -279,28 +282,13 @@ void TextSource::appendText(qint64 position, qint64 length, QString& out) const 
   position = qBound<qint64>(0, position, length_);
   length = qBound<qint64>(0, length, length_ - position);
   if (length == 0) return;
-  if (mode_ == Mode::Decoded) {
+  if (positions_ == Positions::Decoded) {
     out.append(QStringView(decoded_).sliced(position, length));
     return;
   }
-  const qsizetype from = out.size();
-  if (mode_ == Mode::Ascii) {
-    out.append(QLatin1StringView(body_ + position, length));
-    return;
-  }
-  if (mode_ == Mode::Table) {
-    out.resize(from + length);
-    auto* o = reinterpret_cast<char16_t*>(out.data()) + from;
-    const TextCodec::ByteTable& table = *codec_.byteTable();
-    for (qint64 i = 0; i < length; ++i)
-      *o++ = table[static_cast<unsigned char>(body_[position + i])];
-    return;
-  }
-  if (mode_ == Mode::Utf16LE || mode_ == Mode::Utf16BE) {
-    out.resize(from + length);
-    auto* o = reinterpret_cast<char16_t*>(out.data()) + from;
-    const bool big = mode_ == Mode::Utf16BE;
-    for (qint64 i = 0; i < length; ++i) *o++ = CodeUnits::load16(body_ + (position + i) * 2, big);
+  if (positions_ != Positions::Counted) {
+    const qint64 width = positions_ == Positions::TwoBytesEach ? 2 : 1;
+    codec_.appendDecoded(QByteArrayView(body_ + position * width, length * width), out);
     return;
   }
   // UTF-8 and UTF-32: decode whole characters from the one holding position,
@@ -308,29 +296,70 @@ void TextSource::appendText(qint64 position, qint64 length, QString& out) const 
   int before = 0;
   const qint64 at = byteOffsetOf(position, &before);
   const qint64 wanted = length + before;
+  // A unit takes at most three bytes of UTF-8 (one more character may
+  // straddle the end), or four of UTF-32.
+  const bool utf8 = codec_.encoding() == TextCodec::Encoding::Utf8;
+  const qint64 window = qMin(bodySize_ - at, utf8 ? wanted * 3 + 4 : wanted * 4);
   QString units;
-  if (mode_ == Mode::Utf8) {
-    // A unit takes at most three bytes; one more character may straddle.
-    const qint64 window = qMin(bodySize_ - at, wanted * 3 + 4);
-    units.resize(window);
-    units.truncate(Utf8::decodeInto(QByteArrayView(body_ + at, window),
-                                    reinterpret_cast<char16_t*>(units.data())));
-  } else {
-    const qint64 window = qMin(bodySize_ - at, wanted * 4);
-    units.resize(window / 2);
-    auto* o = reinterpret_cast<char16_t*>(units.data());
-    char16_t* const first = o;
-    const bool big = mode_ == Mode::Utf32BE;
-    for (qint64 i = 0; i + 3 < window && o - first < wanted; i += 4) {
-      o += CodeUnits::store(CodeUnits::load32(body_ + at + i, big), o);
-    }
-    units.truncate(o - first);
-  }
+  codec_.appendDecoded(QByteArrayView(body_ + at, window), units);
   out.append(QStringView(units).sliced(before, qMin<qint64>(length, units.size() - before)));
 }
 
+TextSource::Storage TextSource::storage() const {
+  using E = TextCodec::Encoding;
+  if (positions_ == Positions::Decoded) return Storage::Decoded;
+  switch (codec_.encoding()) {
+    case E::Utf8:
+      return Storage::Utf8;
+    case E::Utf16LE:
+      return Storage::Utf16LE;
+    case E::Utf16BE:
+      return Storage::Utf16BE;
+    case E::Utf32LE:
+      return Storage::Utf32LE;
+    case E::Utf32BE:
+      return Storage::Utf32BE;
+    case E::Windows1252:
+    case E::SingleByte:
+      return Storage::Table;
+    case E::MultiByte:
+      break;
+  }
+  return Storage::Decoded;
+}
+
+qint64 TextSource::byteOffsetOf(qint64 position) const {
+  int before = 0;
+  return byteOffsetOf(position, &before);
+}
+
+qint64 TextSource::positionOfByte(qint64 offset) const {
+  offset = qBound<qint64>(0, offset, bodySize_);
+  switch (positions_) {
+    case Positions::ByteEach:
+      return offset;
+    case Positions::TwoBytesEach:
+      return offset / 2;
+    case Positions::Decoded:
+      return -1;
+    case Positions::Counted:
+      break;
+  }
+  if (offset >= bodySize_) return length_;
+  const qint64 block = offset / kBlock;
+  qint64 units = checkpoints_[static_cast<std::size_t>(block)];
+  if (codec_.encoding() == TextCodec::Encoding::Utf8) {
+    return units + Utf8::countUnits(body_ + block * kBlock, body_ + offset);
+  }
+  const bool big = bigEndian();
+  for (qint64 at = block * kBlock; at < offset; at += 4) {
+    units += unitsOf(CodeUnits::load32(body_ + at, big));
+  }
+  return units;
+}
+
 QByteArrayView TextSource::bytesOf(qint64 position, qint64 length) const {
-  if (mode_ == Mode::Decoded) {
+  if (positions_ == Positions::Decoded) {
     if (position == 0 && length == length_) return {body_, bodySize_};
     return {};
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/files/TextCodec.h"
+#include "toolkit/text/LineIndex.h"
 
 namespace ostrel {
 
@@ -22,11 +23,12 @@ class TextSource {
  public:
   using Progress = std::function<bool(qint64 done, qint64 total)>;
 
-  // Appends to breaks, for each line end, the position after it shifted left
-  // by two with the line end's length (1 or 2) in the low bits. Throws
-  // ToolkitError when progress cancels or the line index would not fit.
-  TextSource(QByteArray bytes, TextCodec codec, std::vector<qint64>& breaks,
-             const Progress& progress);
+  // Finds the line ends as it goes. Throws ToolkitError when progress
+  // cancels or the line index would not fit.
+  TextSource(QByteArray bytes, TextCodec codec, const Progress& progress);
+
+  // The line ends found at load, handed over once.
+  LineIndex takeLineEnds() { return std::move(lineEnds_); }
 
   qint64 length() const { return length_; }
   const TextCodec& codec() const { return codec_; }
@@ -41,11 +43,30 @@ class TextSource {
   // The whole file as read, the byte-order mark included.
   const QByteArray& bytes() const { return bytes_; }
 
- private:
-  enum class Mode { Table, Ascii, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Decoded };
+  // How the units are stored, for those who search the bytes themselves.
+  enum class Storage { Table, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Decoded };
+  Storage storage() const;
+  // The bytes after the byte-order mark.
+  QByteArrayView body() const { return {body_, bodySize_}; }
+  // The byte offset in the body where the character holding position starts.
+  qint64 byteOffsetOf(qint64 position) const;
+  // The unit position of the character starting at offset in the body.
+  qint64 positionOfByte(qint64 offset) const;
 
-  void scanBytes(std::vector<qint64>& breaks, const Progress& progress) const;
-  void scanUnits(std::vector<qint64>& breaks, const Progress& progress) const;
+ private:
+  // How a unit position finds its bytes: one byte a unit (a byte table, or
+  // UTF-8 holding nothing beyond ASCII), two (UTF-16), through the counts
+  // kept every 4 KiB (other UTF-8, UTF-32), or not at all (a multi-byte set,
+  // decoded whole).
+  enum class Positions { ByteEach, TwoBytesEach, Counted, Decoded };
+
+  bool bigEndian() const {
+    return codec_.encoding() == TextCodec::Encoding::Utf16BE ||
+           codec_.encoding() == TextCodec::Encoding::Utf32BE;
+  }
+
+  LineIndex scanBytes(const Progress& progress) const;
+  LineIndex scanUnits(const Progress& progress) const;
   void countUtf8();
   void countUtf32();
   // The byte offset (within the body) where the character holding unit
@@ -54,13 +75,14 @@ class TextSource {
 
   QByteArray bytes_;
   TextCodec codec_;
-  Mode mode_ = Mode::Ascii;
+  Positions positions_ = Positions::ByteEach;
   const char* body_ = nullptr;  // after the byte-order mark
   qint64 bodySize_ = 0;
   qint64 length_ = 0;
   // Units before each 4 KiB block of the body (UTF-8 and UTF-32).
   std::vector<qint64> checkpoints_;
   QString decoded_;
+  LineIndex lineEnds_;
 };
 
 }  // namespace ostrel

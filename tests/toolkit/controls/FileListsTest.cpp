@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
@@ -18,6 +20,7 @@
 #include "toolkit/controls/DriveListBox.h"
 #include "toolkit/controls/FileListBox.h"
 #include "toolkit/controls/FilePattern.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/files/FullName.h"
 
 namespace ostrel {
@@ -138,6 +141,49 @@ TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfolders) {
   // Rows of the design height: the folder icons' larger drawings are for
   // screens of twice the pixels, not for larger rows.
   EXPECT_LE(dirs.visualItemRect(dirs.item(0)).height(), 20);
+}
+
+TEST_F(FileListBoxTest, AFolderWhoseNameIsNotUtf8CanBeOpenedAndListed) {
+  // "bad\xFFname" and a link to it: both listed, shown with the byte
+  // visible, and opened with every byte kept.
+  const QByteArray base = FileNames::encode(QDir::cleanPath(tmp.path()));
+  const QByteArray bad = base + "/bad\xFFname";
+  ASSERT_EQ(::mkdir(bad.constData(), 0755), 0);
+  ASSERT_EQ(::symlink(bad.constData(), (base + "/link").constData()), 0);
+  const int fd = ::open((bad + "/inside.txt").constData(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+
+  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
+  dirs.setPath(tmp.path());
+  QStringList shown;
+  QString target;
+  for (int i = 0; i < dirs.count(); ++i) {
+    shown << dirs.item(i)->text().trimmed();
+    if (dirs.item(i)->text().contains(QStringLiteral("\\xFF"))) {
+      target = dirs.item(i)->data(Qt::UserRole).toString();
+    }
+  }
+  EXPECT_TRUE(shown.contains(QStringLiteral("bad\\xFFname"))) << shown.join(u'|').toStdString();
+  EXPECT_TRUE(shown.contains(QStringLiteral("link")));
+  ASSERT_FALSE(target.isEmpty());
+  EXPECT_EQ(FileNames::encode(target), bad);
+
+  dirs.setPath(target);
+  EXPECT_EQ(FileNames::encode(dirs.Path()), bad);
+  FileListBox files(nullptr, QStringLiteral("File1"));
+  files.setPattern(QStringLiteral("*.txt"));
+  files.setPath(dirs.Path());
+  EXPECT_EQ(files.names(), QStringList{QStringLiteral("inside.txt")});
+
+  // Started inside such a folder, every list starts there.
+  const QByteArray before = FileNames::encode(FileNames::currentFolder());
+  ASSERT_EQ(::chdir(bad.constData()), 0);
+  DirListBox started(nullptr, QStringLiteral("Dir1"));
+  FileListBox startedFiles(nullptr, QStringLiteral("File1"));
+  ASSERT_EQ(::chdir(before.constData()), 0);
+  EXPECT_EQ(FileNames::encode(started.Path()), bad);
+  EXPECT_EQ(FileNames::encode(startedFiles.Path()), bad);
 }
 
 TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {

@@ -25,7 +25,7 @@ bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
 EmfBuilder& redBrush(EmfBuilder& b, uint32_t color = kRed) {
   b.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, color, 0});
   b.add(U_EMR_SELECTOBJECT, {1});
-  b.add(U_EMR_SELECTOBJECT, {0x80000008});  // NULL_PEN
+  b.add(U_EMR_SELECTOBJECT, {U_NULL_PEN});
   return b;
 }
 
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MappingCase{"text mode", {}, {10, 10, 20, 20}, {15, 15}, {40, 40}},
                       // Ten logical units per pixel shrink; a viewport ten times the window grows.
                       MappingCase{"anisotropic scale up",
-                                  {{U_EMR_SETMAPMODE, {8}},
+                                  {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}},
                                    {U_EMR_SETWINDOWEXTEX, {10, 10}},
                                    {U_EMR_SETVIEWPORTEXTEX, {100, 100}}},
                                   {5, 5, 4, 4},
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {30, 30}},
                       // y pointing up: logical y 10..40 lands 60..90 pixels down.
                       MappingCase{"y flipped",
-                                  {{U_EMR_SETMAPMODE, {8}},
+                                  {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}},
                                    {U_EMR_SETWINDOWEXTEX, {100, 100}},
                                    {U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)}},
                                    {U_EMR_SETVIEWPORTORGEX, {0, 100}}},
@@ -131,12 +131,12 @@ TEST(EmfPlayback, ClipRegionClipsAndResets) {
 
 TEST(EmfPlayback, SaveAndRestoreBringBackTheBrush) {
   EmfBuilder b;
-  b.add(U_EMR_SELECTOBJECT, {0x80000008})
+  b.add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_SAVEDC, QByteArray())
-      .add(U_EMR_SELECTOBJECT, {0x80000004})  // BLACK_BRUSH
+      .add(U_EMR_SELECTOBJECT, {U_BLACK_BRUSH})
       .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
       .add(U_EMR_RESTOREDC, {uint32_t(-1)})
-      .add(U_EMR_SELECTOBJECT, {0x80000008})
+      .add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_RECTANGLE, {50, 0, 100, 100});  // white stock brush again
   const QImage img = B::render(b.finish());
   EXPECT_TRUE(isColor(img, 25, 50, qRgb(0, 0, 0)));
@@ -206,7 +206,7 @@ TEST(EmfPlayback, PaletteEntriesKeepTheirByteOrder) {
       .add(U_EMR_SETPALETTEENTRIES, {1, 1, 1, kGreen})  // entry 1 becomes green
       .add(U_EMR_SELECTPALETTE, {1})
       .add(U_EMR_CREATEBRUSHINDIRECT, {3, 0, kPaletteIndex | 1, 0})
-      .add(U_EMR_SELECTOBJECT, {0x80000008})  // NULL_PEN
+      .add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_SELECTOBJECT, {2})
       .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
       .add(U_EMR_SELECTOBJECT, {3})
@@ -243,7 +243,7 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
   for (bool flip : {false, true}) {
     EmfBuilder b;
     if (flip) {
-      b.add(U_EMR_SETMAPMODE, {8})
+      b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
           .add(U_EMR_SETWINDOWEXTEX, {100, 100})
           .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
           .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
@@ -310,6 +310,82 @@ TEST(EmfPlayback, PaintsStretchedIntoTheTarget) {
   const QImage img = B::render(b.finish(), QSize(200, 100));
   EXPECT_TRUE(isColor(img, 90, 40, qRgb(255, 0, 0)));
   EXPECT_TRUE(isColor(img, 110, 40, qRgb(255, 255, 255)));
+}
+
+// Each stock brush by its name, drawn after a red brush was selected: a
+// wrong index shows the red or another grey.
+struct StockBrushCase {
+  const char* name;
+  uint32_t stock;
+  QRgb expected;
+};
+
+class EmfStockBrush : public ::testing::TestWithParam<StockBrushCase> {};
+
+TEST_P(EmfStockBrush, SelectsTheNamedBrush) {
+  const StockBrushCase& c = GetParam();
+  EmfBuilder b;
+  redBrush(b).add(U_EMR_SELECTOBJECT, {c.stock}).add(U_EMR_RECTANGLE, {10, 10, 90, 90});
+  EXPECT_TRUE(isColor(B::render(b.finish()), 50, 50, c.expected, 8)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stock, EmfStockBrush,
+    ::testing::Values(StockBrushCase{"white", U_WHITE_BRUSH, qRgb(255, 255, 255)},
+                      StockBrushCase{"light grey", U_LTGRAY_BRUSH, qRgb(192, 192, 192)},
+                      StockBrushCase{"grey", U_GRAY_BRUSH, qRgb(128, 128, 128)},
+                      StockBrushCase{"dark grey", U_DKGRAY_BRUSH, qRgb(64, 64, 64)},
+                      StockBrushCase{"black", U_BLACK_BRUSH, qRgb(0, 0, 0)},
+                      StockBrushCase{"null", U_NULL_BRUSH, qRgb(255, 255, 255)},
+                      StockBrushCase{"DC brush", U_STOCK_OBJECT | 18, qRgb(255, 255, 255)}));
+
+// A bitmap-less BITBLT (a fill by raster operation alone) changes the
+// painter's composition and anti-aliasing for itself only: what is drawn
+// next is neither combined with the page nor drawn with jagged edges.
+TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
+  constexpr uint32_t kOne = 0x3F800000;  // 1.0f
+  EmfBuilder b;
+  // BITBLT without a bitmap: bounds, destination, DSTINVERT, source corner,
+  // identity source transform, background colour, no bitmap.
+  QByteArray fill = B::words32({0, 0, 100, 100, 0, 0, 60, 100, U_DSTINVERT, 0, 0});
+  fill += B::words32({kOne, 0, 0, kOne, 0, 0});
+  fill += B::words32({0, U_DIB_RGB_COLORS, 0, 0, 0, 0});
+  b.add(U_EMR_BITBLT, fill);
+  // A region painted with the brush (no shape sets a composition of its
+  // own), then an ellipse.
+  redBrush(b)
+      .add(U_EMR_PAINTRGN, {70, 10, 90, 30, 48, 32, 1, 1, 16, 70, 10, 90, 30, 70, 10, 90, 30})
+      .add(U_EMR_ELLIPSE, {60, 40, 95, 90});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 10, 10, qRgb(0, 0, 0)));  // white paper inverted
+  EXPECT_TRUE(isColor(img, 80, 20, qRgb(255, 0, 0), 8));
+  EXPECT_TRUE(isColor(img, 80, 65, qRgb(255, 0, 0), 8));
+  // Along the ellipse's curved edge pixels lie between red and white.
+  int blended = 0;
+  for (int y = 40; y < 90; ++y)
+    for (int x = 60; x < 100; ++x) {
+      const QRgb c = img.pixel(x, y);
+      blended += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
+    }
+  EXPECT_GT(blended, 10);
+}
+
+// Sizes and angles at the ends of their 32-bit range: a font whose width and
+// escapement are INT32_MIN, a region framed with such a stroke. The sanitizer
+// build traps on any arithmetic that overflows on them.
+TEST(EmfPlayback, ExtremeFontAndStrokeValuesDrawSafely) {
+  constexpr auto kMin = uint32_t(INT32_MIN);
+  QByteArray font = B::words32({2, uint32_t(-30), kMin, kMin, kMin, 400});
+  font.resize(4 + 92, '\0');
+  EmfBuilder b;
+  redBrush(b)
+      .add(U_EMR_EXTCREATEFONTINDIRECTW, font)
+      .add(U_EMR_SELECTOBJECT, {2})
+      .add(U_EMR_EXTTEXTOUTW, textRecord(20, 20, QStringLiteral("W")))
+      .add(U_EMR_FRAMERGN,
+           {10, 10, 90, 90, 48, 1, kMin, kMin, 32, 1, 1, 16, 10, 10, 90, 90, 10, 10, 90, 90});
+  const QImage img = B::render(b.finish());
+  EXPECT_TRUE(isColor(img, 12, 50, qRgb(255, 0, 0)));  // the frame's left edge
 }
 
 }  // namespace

@@ -112,6 +112,23 @@ TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
   EXPECT_EQ(tooBig.Number(), err::OutOfMemory);
   EXPECT_TRUE(tooBig.Description().contains("70000")) << qPrintable(tooBig.Description());
 
+  // The refusal names the limit the picture breaks, not another one.
+  struct Case {
+    int width, height;
+    const char* names;
+    const char* notNames;
+  };
+  for (const Case& c : {Case{1, 1000000, "65535 pixels a side", "megapixels"},
+                        Case{20000, 20000, "268 megapixels", "a side"}}) {
+    test::BmpBuilder b;
+    b.width = c.width;
+    b.height = c.height;
+    b.pixels = QByteArray(64, '\0');
+    const QString message = errorFor(write("limit.bmp", b.build())).Description();
+    EXPECT_TRUE(message.contains(QLatin1String(c.names))) << qPrintable(message);
+    EXPECT_FALSE(message.contains(QLatin1String(c.notNames))) << qPrintable(message);
+  }
+
   const ToolkitError gif = errorFor(write("bad.gif", QByteArray("GIF89a\x10\0\x10\0\0\0\0,", 14)));
   EXPECT_TRUE(gif.Description().contains("GIF")) << qPrintable(gif.Description());
 }

@@ -1,0 +1,254 @@
+// Finding in a large text beside GNU grep counting the same fixed string in
+// the same file, in the same run: Find next of a literal 90 % into the file,
+// counting a common word with and without case, a regular expression over
+// the whole text, Replace All of a word with about 500,000 matches (and its
+// undo, with the program's peak memory beside the open's), and Go to line
+// 1,000,000 to the repaint. grep reads the file from the page cache each
+// time; the text window has it loaded already. Run with
+// --benchmark_min_time=0 ; OSTREL_BENCH_MB sets the file's size (default 100).
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <random>
+
+#include "toolkit/controls/TextBox.h"
+#include "toolkit/files/TextCodec.h"
+#include "toolkit/files/TextFileReader.h"
+#include "toolkit/text/TextDocument.h"
+#include "toolkit/text/TextSearch.h"
+
+namespace {
+
+using ostrel::TextSearch;
+
+const QString kRare = QStringLiteral("zebracorn");
+const QString kCommon = QStringLiteral("the");
+const QString kReplaced = QStringLiteral("whale");
+
+QTemporaryDir& folder() {
+  static QTemporaryDir dir;
+  return dir;
+}
+
+qint64 megabytes() {
+  bool ok = false;
+  const int mb = qEnvironmentVariableIntValue("OSTREL_BENCH_MB", &ok);
+  return ok && mb > 0 ? mb : 100;
+}
+
+// Lines of words of English prose, "whale" in two lines of seven and
+// "zebracorn" once, 90 % of the way in.
+QString fileName() {
+  const QString name = folder().filePath(QStringLiteral("prose.txt"));
+  if (QFile::exists(name)) return name;
+  static const char* const words[] = {
+      "the",   "sea",     "ship",  "and",     "of",      "a",    "captain", "to",   "in",
+      "that",  "his",     "The",   "it",      "was",     "with", "sailors", "upon", "deck",
+      "wind",  "harbour", "long",  "voyage",  "THE",     "rope", "mast",    "boat", "whaling",
+      "storm", "oil",     "night", "morning", "Ishmael", "by",   "from",    "at",   "all"};
+  std::mt19937 random(42);
+  const qint64 size = megabytes() * 1024 * 1024;
+  QByteArray bytes;
+  bytes.reserve(size + 256);
+  bool rarePlaced = false;
+  for (qint64 line = 0; bytes.size() < size; ++line) {
+    for (int w = 0; w < 12; ++w) {
+      if (w == 6 && line % 7 < 2) {
+        bytes += "whale ";
+      } else {
+        bytes += words[random() % std::size(words)];
+        bytes += ' ';
+      }
+    }
+    if (!rarePlaced && bytes.size() >= size * 9 / 10) {
+      bytes += "zebracorn ";
+      rarePlaced = true;
+    }
+    bytes += "\r\n";
+  }
+  QFile f(name);
+  if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+  return name;
+}
+
+void resetPeakMemory() {
+  malloc_trim(0);
+  QFile reset(QStringLiteral("/proc/self/clear_refs"));
+  if (reset.open(QIODevice::WriteOnly)) reset.write("5");
+}
+
+double peakMiB() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
+  }
+  return 0;
+}
+
+std::unique_ptr<ostrel::TextDocument> open() {
+  const QString name = fileName();
+  QByteArray bytes = ostrel::TextFileReader::readAll(name);
+  const ostrel::TextCodec codec = ostrel::TextCodec::detectFile(bytes, name);
+  return ostrel::TextDocument::fromBytes(std::move(bytes), codec);
+}
+
+ostrel::TextDocument& document() {
+  static std::unique_ptr<ostrel::TextDocument> loaded = open();
+  return *loaded;
+}
+
+// grep -c -F (and more options) on the file, the whole process.
+void grepCount(benchmark::State& state, const QStringList& options, const QString& needle) {
+  const QString name = fileName();
+  for (auto _ : state) {
+    QProcess grep;
+    grep.start(QStringLiteral("grep"), QStringList{QStringLiteral("-c")} + options +
+                                           QStringList{QStringLiteral("--"), needle, name});
+    grep.waitForFinished(-1);
+    state.counters["lines"] = grep.readAllStandardOutput().trimmed().toDouble();
+  }
+}
+
+qint64 countMatches(const TextSearch& search) {
+  const ostrel::TextDocument& d = document();
+  qint64 found = 0;
+  search.forEach(d.snapshot(), 0, d.length(), [&found](const TextSearch::Match&) {
+    ++found;
+    return true;
+  });
+  return found;
+}
+
+void BM_Open(benchmark::State& state) {
+  fileName();
+  for (auto _ : state) {
+    resetPeakMemory();
+    const auto d = open();
+    state.counters["peak_MiB"] = peakMiB();
+    benchmark::DoNotOptimize(d->length());
+  }
+}
+
+void BM_GrepFindRare(benchmark::State& state) {
+  grepCount(state, {QStringLiteral("-F")}, kRare);
+}
+
+void BM_FindNextRare(benchmark::State& state) {
+  const ostrel::TextDocument& d = document();
+  const TextSearch search(kRare, {true, false, false});
+  for (auto _ : state) {
+    const TextSearch::Result found = search.findNext(d.snapshot(), 0, d.length());
+    state.counters["at_MB"] = found.match ? found.match->position / 1e6 : -1;
+  }
+}
+
+void BM_GrepCountCommon(benchmark::State& state) {
+  grepCount(state, {QStringLiteral("-F")}, kCommon);
+}
+
+void BM_CountCommon(benchmark::State& state) {
+  const TextSearch search(kCommon, {true, false, false});
+  for (auto _ : state) state.counters["matches"] = static_cast<double>(countMatches(search));
+}
+
+void BM_GrepCountCommonAnyCase(benchmark::State& state) {
+  grepCount(state, {QStringLiteral("-F"), QStringLiteral("-i")}, kCommon);
+}
+
+void BM_CountCommonAnyCase(benchmark::State& state) {
+  const TextSearch search(kCommon, {false, false, false});
+  for (auto _ : state) state.counters["matches"] = static_cast<double>(countMatches(search));
+}
+
+void BM_CountExpression(benchmark::State& state) {
+  const TextSearch search(QStringLiteral("\\bwh[a-z]+e\\b"), {true, false, true});
+  for (auto _ : state) state.counters["matches"] = static_cast<double>(countMatches(search));
+}
+
+// Replace All: the matches found, the pieces built, the lines found again.
+void BM_ReplaceAll(benchmark::State& state) {
+  ostrel::TextDocument& d = document();
+  const TextSearch search(kReplaced, {true, true, false});
+  for (auto _ : state) {
+    resetPeakMemory();
+    std::vector<ostrel::TextDocument::Range> ranges;
+    search.forEach(d.snapshot(), 0, d.length(), [&ranges](const TextSearch::Match& m) {
+      ranges.push_back({m.position, m.length});
+      return true;
+    });
+    d.replaceAll(ranges, QStringLiteral("orca"));
+    state.counters["matches"] = static_cast<double>(ranges.size());
+    state.counters["peak_MiB"] = peakMiB();
+    state.PauseTiming();
+    // Back to the text as loaded, with nothing held for redo.
+    d.undo();
+    d.clearUndo();
+    state.ResumeTiming();
+  }
+}
+
+void BM_ReplaceAllUndo(benchmark::State& state) {
+  ostrel::TextDocument& d = document();
+  const TextSearch search(kReplaced, {true, true, false});
+  std::vector<ostrel::TextDocument::Range> ranges;
+  search.forEach(d.snapshot(), 0, d.length(), [&ranges](const TextSearch::Match& m) {
+    ranges.push_back({m.position, m.length});
+    return true;
+  });
+  for (auto _ : state) {
+    state.PauseTiming();
+    d.replaceAll(ranges, QStringLiteral("orca"));
+    state.ResumeTiming();
+    d.undo();
+  }
+}
+
+// Go to line 1,000,000 (and back to line 10, untimed), to the repainted view.
+void BM_GoToLine(benchmark::State& state) {
+  ostrel::TextBox box(nullptr, QStringLiteral("Text1"));
+  box.setFontSize(10);
+  box.resize(640, 400);
+  box.setDocument(open());
+  box.show();
+  box.viewport()->repaint();
+  QCoreApplication::processEvents();
+  const ostrel::TextDocument& d = box.document();
+  for (auto _ : state) {
+    box.setCursorPosition(d.lineStart(999999));
+    box.ensureCursorVisible();
+    box.viewport()->repaint();
+    state.PauseTiming();
+    box.setCursorPosition(d.lineStart(9));
+    box.ensureCursorVisible();
+    box.viewport()->repaint();
+    state.ResumeTiming();
+  }
+}
+
+BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2);
+BENCHMARK(BM_GrepFindRare)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FindNextRare)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_GrepCountCommon)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_CountCommon)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_GrepCountCommonAnyCase)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_CountCommonAnyCase)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_CountExpression)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_ReplaceAll)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_ReplaceAllUndo)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_GoToLine)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(2);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,302 @@
+#include "toolkit/text/TextSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "toolkit/text/TextDocument.h"
+
+namespace ostrel {
+namespace {
+
+using Encoding = TextCodec::Encoding;
+using Mark = TextCodec::ByteOrderMark;
+using Match = TextSearch::Match;
+using Options = TextSearch::Options;
+
+std::vector<Match> allMatches(const TextDocument& document, const QString& needle,
+                              const Options& options) {
+  std::vector<Match> found;
+  TextSearch(needle, options)
+      .forEach(document.snapshot(), 0, document.length(), [&](const Match& m) {
+        found.push_back(m);
+        return true;
+      });
+  return found;
+}
+
+bool isWord(QChar c) {
+  return c.isLetterOrNumber() || c == u'_';
+}
+
+// The plain way: the whole text decoded, searched unit by unit.
+std::vector<Match> expectedMatches(const QString& text, const QString& needle,
+                                   const Options& options) {
+  std::vector<Match> found;
+  const Qt::CaseSensitivity cs = options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+  for (qsizetype i = 0;;) {
+    const qsizetype at = text.indexOf(needle, i, cs);
+    if (at < 0) return found;
+    const qsizetype end = at + needle.size();
+    const bool whole = !options.wholeWords ||
+                       ((at == 0 || !isWord(text[at - 1]) || !isWord(needle.front())) &&
+                        (end == text.size() || !isWord(text[end]) || !isWord(needle.back())));
+    if (whole) {
+      found.push_back({at, needle.size()});
+      i = end;
+    } else {
+      i = at + 1;
+    }
+  }
+}
+
+std::unique_ptr<TextDocument> load(const QByteArray& bytes, const TextCodec& codec) {
+  return TextDocument::fromBytes(bytes, codec);
+}
+
+std::unique_ptr<TextDocument> loadText(const QString& text, const TextCodec& codec) {
+  return load(codec.encode(text).value(), codec);
+}
+
+TextCodec windows1251() {
+  return TextCodec::named("windows-1251").value();
+}
+
+QByteArray written(const TextDocument& document) {
+  QByteArray out;
+  EXPECT_TRUE(document.write(document.codec(), [&](QByteArrayView b) { out.append(b); }));
+  return out;
+}
+
+// ------------------------------------------------------------ literals
+
+struct EncodingCase {
+  const char* name;
+  TextCodec codec;
+};
+
+void PrintTo(const EncodingCase& encoding, std::ostream* out) {
+  *out << encoding.name;
+}
+
+class EveryEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(EveryEncoding, FindsWhatTheDecodedTextHoldsInEveryCaseAndWordRule) {
+  const TextCodec codec = GetParam().codec;
+  const QString text =
+      QString::fromUtf16(u"Привет, мир! привет\r\nПРИВЕТствие hello Hello HELLO_x\nhello\rПривет");
+  const auto document = loadText(text, codec);
+  for (const QString& needle : {QString::fromUtf16(u"привет"), QStringLiteral("hello"),
+                                QStringLiteral("o\r\nП"), QString::fromUtf16(u"т\nh")}) {
+    for (const bool matchCase : {false, true}) {
+      for (const bool wholeWords : {false, true}) {
+        const Options options{matchCase, wholeWords, false};
+        EXPECT_EQ(allMatches(*document, needle, options), expectedMatches(text, needle, options))
+            << GetParam().name << " " << needle.toStdString() << " case " << matchCase << " words "
+            << wholeWords;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Text, EveryEncoding,
+    ::testing::Values(EncodingCase{"utf8", TextCodec(Encoding::Utf8, Mark::Absent)},
+                      EncodingCase{"utf8bom", TextCodec(Encoding::Utf8, Mark::Present)},
+                      EncodingCase{"utf16le", TextCodec(Encoding::Utf16LE, Mark::Present)},
+                      EncodingCase{"utf16be", TextCodec(Encoding::Utf16BE, Mark::Present)},
+                      EncodingCase{"utf32be", TextCodec(Encoding::Utf32BE, Mark::Present)},
+                      EncodingCase{"windows1251", windows1251()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextSearch, FindsMatchesAtTheVeryStartAndEnd) {
+  const auto document =
+      loadText(QStringLiteral("abc middle abc"), TextCodec(Encoding::Utf8, Mark::Absent));
+  EXPECT_EQ(allMatches(*document, QStringLiteral("abc"), {true, false, false}),
+            (std::vector<Match>{{0, 3}, {11, 3}}));
+  EXPECT_EQ(allMatches(*document, QStringLiteral("abc middle abc"), {true, false, false}),
+            (std::vector<Match>{{0, 14}}));
+  EXPECT_TRUE(allMatches(*document, QStringLiteral("abc middle abcd"), {}).empty());
+}
+
+TEST(TextSearch, WindowsCodePageFoldsCaseThroughItsOwnTable) {
+  // 0xC4 0xE4 are Ä ä in windows-1252; the same bytes in UTF-8 are not valid.
+  const QByteArray bytes("gr\xC4\x42 and gr\xE4\x62 and GR\xC4\x42");
+  const auto document = load(bytes, TextCodec::detect(bytes));
+  ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
+  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"GRäB"), {}).size(), 3u);
+  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"grÄB"), {true, false, false}),
+            (std::vector<Match>{{0, 4}}));
+}
+
+TEST(TextSearch, Utf8FoldingMatchesCharactersOfOtherByteLengths) {
+  // The Kelvin sign folds to k: three bytes matching one.
+  const QString text = QString::fromUtf16(u"ok \u212A OK ok");
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  EXPECT_EQ(allMatches(*document, QStringLiteral("k"), {}),
+            (std::vector<Match>{{1, 1}, {3, 1}, {6, 1}, {9, 1}}));
+  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"\u212A"), {}).size(), 4u);
+}
+
+TEST(TextSearch, MatchesRunAcrossThePiecesEditsLeave) {
+  const auto document =
+      loadText(QStringLiteral("edle one needle two"), TextCodec(Encoding::Utf8, Mark::Absent));
+  // Typed "ne" before the loaded "edle"; a typed "d" inside the loaded "needle".
+  document->replace(0, 0, QStringLiteral("ne"));
+  document->replace(14, 1, QStringLiteral("d"));
+  ASSERT_EQ(document->toString(), QStringLiteral("needle one needle two"));
+  for (const bool matchCase : {false, true}) {
+    EXPECT_EQ(allMatches(*document, QStringLiteral("needle"), {matchCase, true, false}),
+              (std::vector<Match>{{0, 6}, {11, 6}}));
+  }
+  EXPECT_EQ(allMatches(*document, QStringLiteral("e o"), {}), (std::vector<Match>{{5, 3}}));
+}
+
+TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
+  std::mt19937 random(7);
+  const QString base = QString::fromUtf16(u"the cat sat; Thé Cät\r\nthe end\n");
+  const auto document = loadText(base.repeated(40), TextCodec(Encoding::Utf8, Mark::Absent));
+  const QString inserts[] = {QStringLiteral("th"), QStringLiteral("e "), QStringLiteral("t"),
+                             QString::fromUtf16(u"é"), QStringLiteral("\r\n")};
+  for (int round = 0; round < 60; ++round) {
+    const auto at = static_cast<qint64>(random() % static_cast<unsigned>(document->length()));
+    document->replace(at, random() % 3, inserts[random() % std::size(inserts)]);
+    const QString text = document->toString();
+    for (const QString& needle : {QStringLiteral("the"), QString::fromUtf16(u"thé c")}) {
+      for (const bool matchCase : {false, true}) {
+        const Options options{matchCase, round % 2 == 0, false};
+        ASSERT_EQ(allMatches(*document, needle, options), expectedMatches(text, needle, options))
+            << "round " << round;
+      }
+    }
+  }
+}
+
+TEST(TextSearch, NextAndPreviousStopAtTheirLimits) {
+  const auto document =
+      loadText(QStringLiteral("ab ab ab"), TextCodec(Encoding::Utf8, Mark::Absent));
+  const TextSearch search(QStringLiteral("ab"), {});
+  const TextSnapshot text = document->snapshot();
+  EXPECT_EQ(search.findNext(text, 1, 8).match, (Match{3, 2}));
+  EXPECT_FALSE(search.findNext(text, 7, 8).match);
+  EXPECT_EQ(search.findPrevious(text, 0, 6).match, (Match{3, 2}));
+  EXPECT_EQ(search.findPrevious(text, 0, 3).match, (Match{0, 2}));
+  EXPECT_FALSE(search.findPrevious(text, 0, 0).match);
+}
+
+TEST(TextSearch, NeedleTheCharacterSetCannotHoldIsNamed) {
+  const TextCodec latin(Encoding::Windows1252, Mark::Absent);
+  EXPECT_EQ(TextSearch(QString::fromUtf16(u"abЖc"), {}).unencodable(latin),
+            QString::fromUtf16(u"Ж"));
+  EXPECT_EQ(TextSearch(QString::fromUtf16(u"abЖc"), {}).unencodable(windows1251()), QString());
+  // Without case, a character with a case the set holds is fine: ſ folds to s.
+  EXPECT_EQ(TextSearch(QString::fromUtf16(u"\u017F"), {}).unencodable(latin), QString());
+  EXPECT_EQ(TextSearch(QString::fromUtf16(u"\u0130x"), {true, false, false}).unencodable(latin),
+            QString::fromUtf16(u"\u0130"));
+  EXPECT_EQ(TextSearch(QString::fromUtf16(u"Ж"), {})
+                .unencodable(TextCodec(Encoding::Utf16BE, Mark::Present)),
+            QString());
+  // Typed text can still hold it.
+  const auto document = load("abc", latin);
+  document->replace(3, 0, QString::fromUtf16(u"Ж"));
+  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"ж"), {}), (std::vector<Match>{{3, 1}}));
+}
+
+// ------------------------------------------------------------ expressions
+
+TEST(TextSearch, ExpressionsMatchLineByLine) {
+  const auto document = loadText(QStringLiteral("alpha 12\r\nbeta 345\rgamma\n6789"),
+                                 TextCodec(Encoding::Utf8, Mark::Absent));
+  EXPECT_EQ(allMatches(*document, QStringLiteral("\\d+$"), {false, false, true}),
+            (std::vector<Match>{{6, 2}, {15, 3}, {25, 4}}));
+  EXPECT_EQ(allMatches(*document, QStringLiteral("^[a-z]+"), {true, false, true}),
+            (std::vector<Match>{{0, 5}, {10, 4}, {19, 5}}));
+  // \s+ would swallow the line end; a line's own match is what counts.
+  EXPECT_EQ(allMatches(*document, QStringLiteral("2\\s+b"), {false, false, true}),
+            std::vector<Match>{});
+  EXPECT_EQ(allMatches(*document, QStringLiteral("BETA"), {false, true, true}),
+            (std::vector<Match>{{10, 4}}));
+  EXPECT_EQ(allMatches(*document, QStringLiteral("et"), {false, true, true}), std::vector<Match>{});
+}
+
+TEST(TextSearch, InvalidExpressionIsAProblemNotAnEmptyResult) {
+  EXPECT_FALSE(TextSearch(QStringLiteral("(unclosed"), {false, false, true}).problem().isEmpty());
+  EXPECT_FALSE(TextSearch(QString(), {}).problem().isEmpty());
+  EXPECT_TRUE(TextSearch(QStringLiteral("(closed)"), {false, false, true}).problem().isEmpty());
+}
+
+TEST(TextSearch, LongExpressionSearchReportsProgressAndCancels) {
+  const QByteArray line("some words on a line 42\n");
+  const auto document = load(line.repeated(400000), TextCodec(Encoding::Utf8, Mark::Absent));
+  int calls = 0;
+  qint64 lastDone = -1;
+  int found = 0;
+  const auto outcome = TextSearch(QStringLiteral("\\d+"), {false, false, true})
+                           .forEach(
+                               document->snapshot(), 0, document->length(),
+                               [&](const Match&) {
+                                 ++found;
+                                 return true;
+                               },
+                               [&](qint64 done, qint64 total) {
+                                 EXPECT_GT(done, lastDone);
+                                 EXPECT_EQ(total, document->length());
+                                 lastDone = done;
+                                 return ++calls < 3;
+                               });
+  EXPECT_EQ(outcome, TextSearch::Outcome::Cancelled);
+  EXPECT_EQ(calls, 3);
+  EXPECT_GT(found, 0);
+  EXPECT_LT(found, 400000);
+}
+
+// ------------------------------------------------------------ replacing
+
+// Small and large enough to have its line ends found afresh.
+class ReplaceAll : public ::testing::TestWithParam<int> {};
+
+TEST_P(ReplaceAll, IsOneStepUndoneAndRedoneByteForByte) {
+  const QByteArray original =
+      QByteArray("cat\r\ncat dog\rcat\ncatcat ").repeated(GetParam()) + "cat";
+  const auto document = load(original, windows1251());
+  const std::vector<Match> matches = allMatches(*document, QStringLiteral("cat"), {});
+  std::vector<TextDocument::Range> ranges;
+  for (const Match& m : matches) ranges.push_back({m.position, m.length});
+  document->replaceAll(ranges, QString::fromUtf16(u"кот\n"));
+
+  QByteArray replaced = original;
+  replaced.replace("cat", "\xEA\xEE\xF2\n");
+  EXPECT_EQ(written(*document), replaced);
+  EXPECT_EQ(document->lineCount(), document->toString().count(u'\n') +
+                                       document->toString().count(u'\r') -
+                                       document->toString().count(QStringLiteral("\r\n")) + 1);
+  ASSERT_TRUE(document->undo());
+  EXPECT_EQ(written(*document), original);
+  EXPECT_FALSE(document->canUndo());
+  EXPECT_FALSE(document->isModified());
+  ASSERT_TRUE(document->redo());
+  EXPECT_EQ(written(*document), replaced);
+}
+
+INSTANTIATE_TEST_SUITE_P(Text, ReplaceAll, ::testing::Values(50, 200000));
+
+TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdges) {
+  // A CR before a match meets an LF the replacement starts with.
+  const auto document = load("a\rXb\nX\nc", TextCodec(Encoding::Utf8, Mark::Absent));
+  document->replaceAll({{2, 1}, {5, 1}}, QStringLiteral("\n"));
+  EXPECT_EQ(document->toString(), QStringLiteral("a\r\nb\n\n\nc"));
+  EXPECT_EQ(document->lineCount(), 5);
+  EXPECT_EQ(document->lineStart(1), 3);
+  EXPECT_EQ(document->lineEndLength(0), 2);
+}
+
+TEST(TextSearch, ReplacedTextTheCharacterSetCannotHoldIsKeptForTheSaveQuestion) {
+  const TextCodec latin(Encoding::Windows1252, Mark::Absent);
+  const auto document = load("x y x", latin);
+  document->replaceAll({{0, 1}, {4, 1}}, QString::fromUtf16(u"Ж"));
+  EXPECT_EQ(document->toString(), QString::fromUtf16(u"Ж y Ж"));
+  EXPECT_FALSE(document->canEncode(latin));
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+#include "toolkit/text/TextSearch.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QThread;
+
+namespace ostrel {
+
+class TextBox;
+
+// The small window beside a text box that finds, replaces and goes to a
+// line: modeless, placed beside its owner, closed with Esc. Every search
+// runs on a thread of its own over a snapshot of the text, so the owner
+// stays answerable; a search that takes longer than a moment shows its
+// progress and a Cancel button. While the window is open the matches in the
+// box's view are highlighted and the window counts them ("3 of 1,204"),
+// the count growing as the search goes on.
+//
+// What was searched for, and how, is remembered while the program runs.
+class FindDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum class Mode { Find, Replace, GoToLine };
+
+  FindDialog(TextBox* box, QWidget* owner);
+  ~FindDialog() override;
+
+  // Shows the window in mode, the text to find chosen (the box's selection
+  // when it is short and on one line).
+  void open(Mode mode);
+  Mode mode() const { return mode_; }
+
+  // As the buttons do; the search itself finishes later (see busy()).
+  void findNext();
+  void findPrevious();
+  void replace();
+  void replaceAll();
+  void goToLine();
+  void cancel();
+
+  // True while a search started by one of the above still runs.
+  bool busy() const;
+  // The line under the buttons: the count, or what went wrong.
+  QString status() const;
+
+  QLineEdit* findEdit() const { return findEdit_; }
+  QLineEdit* replaceEdit() const { return replaceEdit_; }
+  QLineEdit* lineEdit() const { return lineEdit_; }
+  QCheckBox* matchCase() const { return matchCase_; }
+  QCheckBox* wholeWords() const { return wholeWords_; }
+  QCheckBox* regularExpression() const { return regularExpression_; }
+  QCheckBox* wrapAround() const { return wrapAround_; }
+  QProgressBar* progress() const { return progress_; }
+  QPushButton* cancelButton() const { return cancelButton_; }
+
+  // "line" or "line:column", counted from 1; nothing for anything else.
+  struct LinePosition {
+    qint64 line;
+    qint64 column;
+  };
+  static std::optional<LinePosition> parseLinePosition(const QString& text);
+
+ signals:
+  // A search started by a button finished (found or not).
+  void searchFinished();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  struct Job;
+  enum class Direction { Forward, Backward };
+
+  TextSearch currentSearch() const;
+  // A search is given the needle's problems first; false when one was shown.
+  bool checkNeedle(const TextSearch& search);
+  void find(Direction direction);
+  void startJob(std::shared_ptr<Job> job);
+  void finishJob(const std::shared_ptr<Job>& job);
+  void stopJob(std::shared_ptr<Job>& job);
+  void select(const TextSearch::Match& match);
+  void notFound(const TextSearch& search);
+  void restartCount();
+  void showCount();
+  void remember();
+  void updateHighlighter();
+  void setMode(Mode mode);
+  void setStatus(const QString& text);
+
+  QPointer<TextBox> box_;
+  Mode mode_ = Mode::Find;
+  bool placed_ = false;
+
+  QLineEdit* findEdit_;
+  QLineEdit* replaceEdit_;
+  QLineEdit* lineEdit_;
+  QLabel* findLabel_;
+  QLabel* replaceLabel_;
+  QLabel* lineLabel_;
+  QCheckBox* matchCase_;
+  QCheckBox* wholeWords_;
+  QCheckBox* regularExpression_;
+  QCheckBox* wrapAround_;
+  QPushButton* findNextButton_;
+  QPushButton* findPreviousButton_;
+  QPushButton* replaceButton_;
+  QPushButton* replaceAllButton_;
+  QPushButton* goButton_;
+  QPushButton* closeButton_;
+  QLabel* status_;
+  QProgressBar* progress_;
+  QPushButton* cancelButton_;
+
+  // The search a button started, and the count that runs beside it.
+  std::shared_ptr<Job> job_;
+  std::shared_ptr<Job> count_;
+  // Looks at the running searches' progress now and then.
+  QTimer poll_;
+  QElapsedTimer started_;
+  QTimer countDelay_;
+  qint64 total_ = -1;
+  qint64 before_ = 0;
+  bool selectionIsMatch_ = false;
+  bool counting_ = false;
+  QString message_;
+};
+
+}  // namespace ostrel
