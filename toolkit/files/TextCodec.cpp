@@ -333,6 +333,11 @@ QString TextCodec::name() const {
   return {};
 }
 
+bool TextCodec::isUnicode() const {
+  return encoding_ != Encoding::Windows1252 && encoding_ != Encoding::SingleByte &&
+         encoding_ != Encoding::MultiByte;
+}
+
 QByteArray TextCodec::byteOrderMarkBytes() const {
   if (bom_ == ByteOrderMark::Absent) return {};
   switch (encoding_) {
