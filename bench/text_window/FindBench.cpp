@@ -43,7 +43,7 @@ qint64 megabytes() {
 // Lines of words of English prose, "whale" in two lines of seven and
 // "zebracorn" once, 90 % of the way in.
 QString fileName() {
-  const QString name = folder().filePath(QStringLiteral("prose.txt"));
+  QString name = folder().filePath(QStringLiteral("prose.txt"));
   if (QFile::exists(name)) return name;
   static const char* const words[] = {
       "the",   "sea",     "ship",  "and",     "of",      "a",    "captain", "to",   "in",
