@@ -180,7 +180,7 @@ QString hugeRleFile() {
     for (quint32 v : {1u, quint32(rows.size()), 2835u, 2835u, 4u, 0u}) put32(v);
     for (quint32 c : {0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFFFFu}) put32(c);
     file.append(rows);
-    const QString path = dir.filePath(QStringLiteral("huge-rle.bmp"));
+    QString path = dir.filePath(QStringLiteral("huge-rle.bmp"));
     QFile f(path);
     if (f.open(QIODevice::WriteOnly)) f.write(file);
     return path;
