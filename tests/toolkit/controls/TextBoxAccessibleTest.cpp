@@ -1,3 +1,4 @@
+#include "tests/support/ShowFocused.h"
 #include "toolkit/controls/TextBoxAccessible.h"
 
 #include <gtest/gtest.h>
@@ -79,11 +80,7 @@ void record(QAccessibleEvent* event) {
 class TextBoxAccessibleTest : public ::testing::Test {
  public:
   void SetUp() override {
-    box.resize(400, 200);
-    box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    QApplication::setActiveWindow(&box);
-    box.setFocus();
+    ASSERT_TRUE(test::showFocused(box));
     // As when a screen reader runs: the platform's accessibility is on.
     QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
     listenedTo() = &box;

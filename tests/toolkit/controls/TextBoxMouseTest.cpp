@@ -1,3 +1,4 @@
+#include "tests/support/ShowFocused.h"
 #include "toolkit/controls/TextBoxMouse.h"
 
 #include <gtest/gtest.h>
@@ -34,11 +35,7 @@ Qt::DropAction dropOn(QWidget* viewport, QPoint at, const QMimeData* data,
 class TextBoxMouseTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    box.resize(400, 200);
-    box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    QApplication::setActiveWindow(&box);
-    box.setFocus();
+    ASSERT_TRUE(test::showFocused(box));
     saved = TextBoxMouse::primary();
     TextBoxMouse::primary() = {[] { return true; }, [this] { return primary; },
                                [this](const QString& text) { primary = text; }};

@@ -1,3 +1,4 @@
+#include "tests/support/ShowFocused.h"
 #include "toolkit/controls/TextBox.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A box on screen, as the user has it, with the keyboard focus.
 class TextBoxTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    box.resize(400, 200);
-    box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    QApplication::setActiveWindow(&box);
-    box.setFocus();
-  }
+  void SetUp() override { ASSERT_TRUE(test::showFocused(box)); }
   void keys(const QString& text) { QTest::keyClicks(&box, text); }
   void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QTest::keyClick(&box, k, mods);
