@@ -27,6 +27,62 @@ namespace {
 
 enum class Compression { Rgb, Rle8, Rle4, Rle24, BitFields, Jpeg, Png, Huffman1D };
 
+// A bitmap file starts with a file header; its one field read here says
+// where the pixels start.
+constexpr qint64 kFileHeaderBytes = 14;
+constexpr qint64 kPixelOffsetField = 10;
+
+// The kinds of bitmap header, told apart by the length their first field
+// states.
+namespace header_bytes {
+constexpr quint32 kCore = 12;  // OS/2 1.x
+constexpr quint32 kInfo = 40;
+constexpr quint32 kInfoRgbMasks = 52;   // the info header with the RGB masks inside
+constexpr quint32 kInfoRgbaMasks = 56;  // ... and the alpha mask
+constexpr quint32 kV4 = 108;
+constexpr quint32 kV5 = 124;
+constexpr quint32 kOs2Least = 16;  // OS/2 2.x, which may stop after any field
+constexpr quint32 kOs2Most = 64;
+}  // namespace header_bytes
+
+// Where the fields lie in the header.
+namespace field {
+constexpr qint64 kCoreWidth = 4;  // 16-bit fields of the OS/2 1.x header
+constexpr qint64 kCoreHeight = 6;
+constexpr qint64 kCoreBitCount = 10;
+constexpr qint64 kWidth = 4;
+constexpr qint64 kHeight = 8;
+constexpr qint64 kBitCount = 14;
+constexpr qint64 kCompression = 16;
+constexpr qint64 kImageBytes = 20;
+constexpr qint64 kColorsUsed = 32;
+constexpr qint64 kRedMask = 40;
+constexpr qint64 kGreenMask = 44;
+constexpr qint64 kBlueMask = 48;
+constexpr qint64 kAlphaMask = 52;
+}  // namespace field
+
+// Compression codes as stored. An OS/2 2.x header gives 3 and 4 other
+// meanings: Huffman 1D and 24-bit RLE.
+namespace stored {
+constexpr quint32 kRgb = 0;
+constexpr quint32 kRle8 = 1;
+constexpr quint32 kRle4 = 2;
+constexpr quint32 kBitFields = 3;
+constexpr quint32 kJpeg = 4;
+constexpr quint32 kPng = 5;
+constexpr quint32 kAlphaBitFields = 6;
+}  // namespace stored
+
+// What follows a zero count in run-length data.
+enum RleEscape { kEndOfLine = 0, kEndOfBitmap = 1, kDelta = 2 };
+
+// Does the (possibly cut short) header of hs bytes hold the 32-bit field at
+// offset?
+constexpr bool holds(quint32 hs, qint64 offset) {
+  return hs >= offset + 4;
+}
+
 // The facts of a bitmap header, whatever its generation.
 struct Header {
   qint64 width = 0;
@@ -74,46 +130,46 @@ bool validBpp(int bpp) {
 Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder::DibOptions& opts) {
   using Layout = BmpDecoder::Layout;
   Header h;
-  const qint64 base = layout == Layout::File ? 14 : 0;
+  const qint64 base = layout == Layout::File ? kFileHeaderBytes : 0;
   const quint32 hs = r.u32(base);
   quint32 compression = 0;
   quint32 colorsUsed = 0;
   qint64 maskBytes = 0;
   bool os2 = false;
-  if (hs == 12) {
+  namespace hb = header_bytes;
+  if (hs == hb::kCore) {
     // OS/2 1.x core header: 16-bit unsigned sizes, three-byte palette entries.
-    h.width = r.u16(base + 4);
-    h.height = r.u16(base + 6);
-    h.bpp = r.u16(base + 10);
+    h.width = r.u16(base + field::kCoreWidth);
+    h.height = r.u16(base + field::kCoreHeight);
+    h.bpp = r.u16(base + field::kCoreBitCount);
     h.paletteEntryBytes = 3;
-  } else if (hs == 40 || hs == 52 || hs == 56 || hs == 108 || hs == 124) {
+  } else if (hs == hb::kInfo || hs == hb::kInfoRgbMasks || hs == hb::kInfoRgbaMasks ||
+             hs == hb::kV4 || hs == hb::kV5) {
     r.need(base + hs);
-    h.width = r.i32(base + 4);
-    h.height = r.i32(base + 8);
-    h.bpp = r.u16(base + 14);
-    compression = r.u32(base + 16);
-    h.payloadBytes = r.u32(base + 20);
-    colorsUsed = r.u32(base + 32);
-    if (compression == 3 || compression == 6) {
-      if (hs >= 52) {
-        h.masks = {r.u32(base + 40), r.u32(base + 44), r.u32(base + 48), 0};
-      } else {
-        // Plain info header: the masks follow it, where the palette would be.
-        maskBytes = compression == 6 ? 16 : 12;
-        h.masks = {r.u32(base + 40), r.u32(base + 44), r.u32(base + 48), 0};
-      }
-      if (compression == 6 || hs >= 56) h.masks[3] = r.u32(base + 52);
+    h.width = r.i32(base + field::kWidth);
+    h.height = r.i32(base + field::kHeight);
+    h.bpp = r.u16(base + field::kBitCount);
+    compression = r.u32(base + field::kCompression);
+    h.payloadBytes = r.u32(base + field::kImageBytes);
+    colorsUsed = r.u32(base + field::kColorsUsed);
+    if (compression == stored::kBitFields || compression == stored::kAlphaBitFields) {
+      const bool withAlpha = compression == stored::kAlphaBitFields;
+      // A plain info header is followed by the masks, where the palette
+      // would be: three of them, or four with alpha.
+      if (hs == hb::kInfo) maskBytes = withAlpha ? 16 : 12;
+      h.masks = {r.u32(base + field::kRedMask), r.u32(base + field::kGreenMask),
+                 r.u32(base + field::kBlueMask), 0};
+      if (withAlpha || hs >= hb::kInfoRgbaMasks) h.masks[3] = r.u32(base + field::kAlphaMask);
     }
-  } else if (hs >= 16 && hs <= 64) {
-    // OS/2 2.x header, which may be cut short after any field.
+  } else if (hs >= hb::kOs2Least && hs <= hb::kOs2Most) {
     os2 = true;
     r.need(base + hs);
-    h.width = r.i32(base + 4);
-    h.height = r.i32(base + 8);
-    h.bpp = r.u16(base + 14);
-    compression = hs >= 20 ? r.u32(base + 16) : 0;
-    h.payloadBytes = hs >= 24 ? r.u32(base + 20) : 0;
-    colorsUsed = hs >= 36 ? r.u32(base + 32) : 0;
+    h.width = r.i32(base + field::kWidth);
+    h.height = r.i32(base + field::kHeight);
+    h.bpp = r.u16(base + field::kBitCount);
+    compression = holds(hs, field::kCompression) ? r.u32(base + field::kCompression) : 0;
+    h.payloadBytes = holds(hs, field::kImageBytes) ? r.u32(base + field::kImageBytes) : 0;
+    colorsUsed = holds(hs, field::kColorsUsed) ? r.u32(base + field::kColorsUsed) : 0;
   } else {
     fail(QCoreApplication::translate("ostrel::PictureLoader",
                                      "its bitmap header is of no known kind (%1 bytes long)")
@@ -121,25 +177,25 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder:
   }
 
   switch (compression) {
-    case 0:
+    case stored::kRgb:
       h.compression = Compression::Rgb;
       break;
-    case 1:
+    case stored::kRle8:
       h.compression = Compression::Rle8;
       break;
-    case 2:
+    case stored::kRle4:
       h.compression = Compression::Rle4;
       break;
-    case 3:
+    case stored::kBitFields:
       h.compression = os2 ? Compression::Huffman1D : Compression::BitFields;
       break;
-    case 4:
+    case stored::kJpeg:
       h.compression = os2 ? Compression::Rle24 : Compression::Jpeg;
       break;
-    case 5:
+    case stored::kPng:
       h.compression = Compression::Png;
       break;
-    case 6:
+    case stored::kAlphaBitFields:
       h.compression = Compression::BitFields;
       break;
     default:
@@ -187,8 +243,8 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder:
     if (h.bpp == 32 && layout == Layout::IconEntry) h.masks[3] = 0xFF000000u;
     // A V4/V5 header states its alpha mask even without bit fields; writers
     // that fill it in mean it.
-    if (h.bpp == 32 && hs >= 108 && h.compression == Compression::Rgb) {
-      const quint32 alpha = r.u32(base + 52);
+    if (h.bpp == 32 && hs >= header_bytes::kV4 && h.compression == Compression::Rgb) {
+      const quint32 alpha = r.u32(base + field::kAlphaMask);
       if (alpha == 0xFF000000u) h.masks[3] = alpha;
     }
   }
@@ -209,7 +265,7 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder:
   const qint64 computedOffset = h.paletteStart + declaredPalette * h.paletteEntryBytes;
   h.bitsOffset = computedOffset;
   if (layout == Layout::File) {
-    const qint64 declared = r.u32(10);
+    const qint64 declared = r.u32(kPixelOffsetField);
     if (declared >= h.paletteStart && declared < r.size()) {
       h.bitsOffset = declared;
     } else if (declared >= r.size() && computedOffset >= r.size()) {
@@ -531,13 +587,13 @@ class Decoder {
         continue;
       }
       switch (code) {
-        case 0:  // end of line
+        case kEndOfLine:
           x = 0;
           ++y;
           break;
-        case 1:  // end of bitmap
+        case kEndOfBitmap:
           return;
-        case 2:  // delta: the skipped pixels keep the gap colour
+        case kDelta:  // the skipped pixels keep the gap colour
           if (pos + 2 > end) return;
           x += d[pos];
           y += d[pos + 1];
