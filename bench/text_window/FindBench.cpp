@@ -7,7 +7,6 @@
 // time; the text window has it loaded already. Run with
 // --benchmark_min_time=0 ; OSTREL_BENCH_MB sets the file's size (default 100).
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <QApplication>
 #include <QFile>
@@ -15,6 +14,7 @@
 #include <QTemporaryDir>
 #include <random>
 
+#include "bench/support/PeakMemory.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/files/TextCodec.h"
 #include "toolkit/files/TextFileReader.h"
@@ -75,21 +75,6 @@ QString fileName() {
   return name;
 }
 
-void resetPeakMemory() {
-  malloc_trim(0);
-  QFile reset(QStringLiteral("/proc/self/clear_refs"));
-  if (reset.open(QIODevice::WriteOnly)) reset.write("5");
-}
-
-double peakMiB() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
-  }
-  return 0;
-}
-
 std::unique_ptr<ostrel::TextDocument> open() {
   const QString name = fileName();
   QByteArray bytes = ostrel::TextFileReader::readAll(name);
@@ -127,9 +112,9 @@ qint64 countMatches(const TextSearch& search) {
 void BM_Open(benchmark::State& state) {
   fileName();
   for (auto _ : state) {
-    resetPeakMemory();
+    ostrel::bench::PeakMemory::reset();
     const auto d = open();
-    state.counters["peak_MiB"] = peakMiB();
+    state.counters["peak_MiB"] = ostrel::bench::PeakMemory::mebibytes();
     benchmark::DoNotOptimize(d->length());
   }
 }
@@ -175,7 +160,7 @@ void BM_ReplaceAll(benchmark::State& state) {
   ostrel::TextDocument& d = document();
   const TextSearch search(kReplaced, {true, true, false});
   for (auto _ : state) {
-    resetPeakMemory();
+    ostrel::bench::PeakMemory::reset();
     std::vector<ostrel::TextDocument::Range> ranges;
     search.forEach(d.snapshot(), 0, d.length(), [&ranges](const TextSearch::Match& m) {
       ranges.push_back({m.position, m.length});
@@ -183,7 +168,7 @@ void BM_ReplaceAll(benchmark::State& state) {
     });
     d.replaceAll(ranges, QStringLiteral("orca"));
     state.counters["matches"] = static_cast<double>(ranges.size());
-    state.counters["peak_MiB"] = peakMiB();
+    state.counters["peak_MiB"] = ostrel::bench::PeakMemory::mebibytes();
     state.PauseTiming();
     // Back to the text as loaded, with nothing held for redo.
     d.undo();

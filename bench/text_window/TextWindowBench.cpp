@@ -5,7 +5,6 @@
 // before the benchmark). Run with --benchmark_min_time=0 ; OSTREL_BENCH_MB
 // sets the large file's size (default 100).
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <QApplication>
 #include <QFile>
@@ -13,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
+#include "bench/support/PeakMemory.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/files/SafeFileWriter.h"
 #include "toolkit/files/TextCodec.h"
@@ -50,23 +50,6 @@ QString fileFor(Shape shape) {
   return name;
 }
 
-void resetPeakMemory() {
-  // What earlier benchmarks freed goes back to the system first, or it would
-  // count as this one's.
-  malloc_trim(0);
-  QFile reset(QStringLiteral("/proc/self/clear_refs"));
-  if (reset.open(QIODevice::WriteOnly)) reset.write("5");
-}
-
-double peakMiB() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
-  }
-  return 0;
-}
-
 // The window's load step: read, pick the encoding, index the lines, show.
 std::unique_ptr<ostrel::TextBox> openTextBox(const QString& name) {
   auto box = std::make_unique<ostrel::TextBox>(nullptr, QStringLiteral("Text1"));
@@ -100,10 +83,10 @@ void measureOpen(benchmark::State& state, Shape shape, Open open) {
   const QString name = fileFor(shape);
   double peak = 0;
   for (auto _ : state) {
-    resetPeakMemory();
+    ostrel::bench::PeakMemory::reset();
     auto widget = open(name);
     benchmark::DoNotOptimize(widget.get());
-    peak = qMax(peak, peakMiB());
+    peak = qMax(peak, ostrel::bench::PeakMemory::mebibytes());
   }
   state.counters["peak_MiB"] = peak;
 }
