@@ -43,6 +43,7 @@ std::shared_ptr<const Animation> GifAnimation::decode(QByteArrayView data, const
   animation->frames.append({reader.screen(), delayMs(reader)});
   qint64 bytes = reader.screen().sizeInBytes();
   reader.setWorkLimit(reader.work() + budget.work);
+  reader.setRemovedImagesShown(true);
 
   bool failed = false;
   while (!reader.cutShort() && readLaterFrame(reader, failed)) {

@@ -11,7 +11,8 @@ namespace ostrel {
 // Decodes every frame of a GIF, as GifReader composes them. The first frame
 // is exactly what GifDecoder gives, and fails as it does; a later frame that
 // is damaged or cut short ends the animation with the frames before it (a cut
-// frame is kept as far as it was drawn).
+// frame is kept as far as it was drawn). After the first frame, an image
+// without a delay that is cleared or replaced after it is a frame of its own.
 //
 // Each frame stays for its graphic control delay, at least kMinimumDelayMs.
 // The loop extension's count says how often the frames play: 0 for ever, n

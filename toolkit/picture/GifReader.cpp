@@ -395,7 +395,8 @@ GifReader::Step GifReader::readImage() {
   }
   if (!drawn) fail(damaged());
   // A frame ends with the first image shown for a while.
-  if (control_.present && control_.delay > 0) {
+  const bool removed = control_.disposal == 2 || control_.disposal == 3;
+  if (control_.present && (control_.delay > 0 || (removedImagesShown_ && removed))) {
     frameDelay_ = control_.delay;
     control_ = Control{};
     return Step::FrameDone;

@@ -41,6 +41,11 @@ class GifReader {
   // Before drawing an image that would take the work past limit, the reader
   // stops as if the file ended there (limitReached() is then true).
   void setWorkLimit(qint64 limit) { workLimit_ = limit; }
+  // Whether an image without a delay that asks to be cleared or replaced
+  // after it (disposal 2 or 3) ends a frame too: it can only have been
+  // meant to be seen on its own. Off for the first frame, which the preview
+  // shows as the file's still picture.
+  void setRemovedImagesShown(bool shown) { removedImagesShown_ = shown; }
   bool limitReached() const { return limitReached_; }
 
  private:
@@ -92,6 +97,7 @@ class GifReader {
   bool ended_ = false;
   bool cutShort_ = false;
   bool limitReached_ = false;
+  bool removedImagesShown_ = false;
   int frameDelay_ = 0;
   int loopCount_ = -1;
   qint64 work_ = 0;

@@ -58,6 +58,13 @@ TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
   shortData.images.append({.width = 2, .indexes = {"\x00\x00", 2}, .delay = 10});
   shortData.images.append({.width = 2, .indexes = {"\x01", 1}, .delay = 10});
 
+  GifBuilder wiped{1, 1, {R, G, B}};  // without a delay, but taken away after it
+  wiped.images.append({.indexes = {"\x00", 1}, .delay = 10});
+  wiped.images.append({.indexes = {"\x01", 1}, .delay = 0, .disposal = 2});
+  wiped.images.append({.indexes = {"\x02", 1}, .delay = 0, .disposal = 3});
+  wiped.images.append({.indexes = {"\x00", 1}, .delay = 0, .disposal = 1});
+  wiped.images.append({.indexes = {"\x01", 1}, .delay = 10});
+
   const struct {
     const char* name;
     GifBuilder gif;
@@ -72,6 +79,7 @@ TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
       {"interlaced", interlaced, {{R, _, _}, {R, B, G}}},
       {"clipped", clipped, {{R, R}, {R, G}}},
       {"data ending early", shortData, {{R, R}, {G, R}}},
+      {"taken away", wiped, {{R}, {G}, {B}, {G}}},
   };
   for (const auto& c : cases) {
     const QByteArray bytes = c.gif.build();
