@@ -59,7 +59,7 @@ std::shared_ptr<const Animation> GifAnimation::decode(QByteArrayView data, const
     animation->frames.append({reader.screen(), delayMs(reader)});
     bytes += frameBytes;
   }
-  if (failed || reader.limitReached()) animation->cut = true;
+  if (failed || reader.limitReached() || reader.cutShort()) animation->cut = true;
   const int loops = reader.loopCount();
   animation->plays = loops < 0 ? 1 : loops == 0 ? 0 : loops + 1;
   return animation;

@@ -153,6 +153,10 @@ TEST(GifAnimation, AFaultAfterTheFirstFrameEndsTheAnimationThere) {
   const auto animation = GifAnimation::decode(damaged);
   EXPECT_EQ(animation->frames.size(), 1);
   EXPECT_TRUE(animation->cut);
+  // A file cut inside a later image keeps that frame as far as it came.
+  const auto cut = GifAnimation::decode(bytes.left(bytes.lastIndexOf(',') + 12));
+  EXPECT_EQ(cut->frames.size(), 2);
+  EXPECT_TRUE(cut->cut);
   // In the first frame it is the preview's failure.
   EXPECT_THROW(GifAnimation::decode(bytes.left(bytes.indexOf(',') + 12)), DecodeFailure);
 }
