@@ -214,7 +214,7 @@ void Ostrel_View::openViewer(const PictureLoader::Result& result) {
     // The same decode the load step took, while the file is unchanged.
     Ostrel_View& main = form<Ostrel_View>();
     const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
-    form<Form1>().Image1->setPicture(pictures.natural(name));
+    form<Form1>().showPicture(pictures.natural(name));
     pictures.forgetNatural();
     form<Form1>().Show();
   } catch (const ToolkitError&) {

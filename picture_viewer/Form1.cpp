@@ -1,5 +1,7 @@
 #include "picture_viewer/Form1.h"
 
+#include <QHideEvent>
+
 #include "main_window/Ostrel_View.h"
 #include "toolkit/Icons.h"
 #include "toolkit/Services.h"
@@ -31,6 +33,8 @@ Form1::Form1() : Form(ScaleMode::Points) {
   on(HScroll1, &ScrollBar::Scroll, [this] { HScroll1_Scroll(); });
   on(VScroll1, &ScrollBar::Scroll, [this] { VScroll1_Scroll(); });
   on(Image1, &ImageControl::Click, [this] { Image1_Click(); });
+  frameTimer_.setSingleShot(true);
+  on(&frameTimer_, &QTimer::timeout, [this] { FrameTimer_Timer(); });
 }
 
 void Form1::Form_Load() {
@@ -42,9 +46,50 @@ void Form1::Form_Load() {
   setStartUpPosition(StartUpPosition::UnderOwner, &main);
   const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
   // The opener assigns the same decode again right after this step.
-  Image1->setPicture(services().pictures->natural(name));
+  showPicture(services().pictures->natural(name));
   setRanges();
   applyFitRule();
+}
+
+void Form1::showPicture(const Picture& picture) {
+  frameTimer_.stop();
+  Image1->setPicture(picture);
+  const Animation* animation = picture.animation();
+  playsLeft_ = !animation ? 0 : animation->plays == 0 ? -1 : animation->plays;
+  if (isVisible()) startFrameTimer();
+}
+
+void Form1::startFrameTimer() {
+  const Animation* animation = Image1->picture().animation();
+  if (!animation || playsLeft_ == 0) return;
+  frameTimer_.start(animation->frames[Image1->frameShown()].delayMs);
+}
+
+void Form1::FrameTimer_Timer() {
+  const Animation* animation = Image1->picture().animation();
+  if (!animation || playsLeft_ == 0 || !isVisible()) return;
+  int next = Image1->frameShown() + 1;
+  if (next >= animation->frames.size()) {
+    // Once the plays are over the last frame stays.
+    if (playsLeft_ > 0 && --playsLeft_ == 0) {
+      frameTimer_.stop();
+      return;
+    }
+    next = 0;
+  }
+  Image1->showFrame(next);
+  frameTimer_.start(animation->frames[next].delayMs);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  Form::showEvent(event);
+  if (!frameTimer_.isActive()) startFrameTimer();
+}
+
+void Form1::hideEvent(QHideEvent* event) {
+  // Hidden or unloaded, the window does no work.
+  frameTimer_.stop();
+  Form::hideEvent(event);
 }
 
 void Form1::Form_Resize() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QTimer>
+
 #include "picture_viewer/ViewerLayout.h"
 #include "toolkit/controls/ImageControl.h"
 #include "toolkit/controls/ScrollBar.h"
@@ -10,7 +12,8 @@ namespace ostrel {
 // The picture viewer: one picture at its natural size, in points, with a
 // horizontal and a vertical bar that move it when their thumbs are dragged.
 // It reads the picture's name from the main window when it loads; a click on
-// the picture or on the empty interior closes it.
+// the picture or on the empty interior closes it. A moving picture plays
+// while the window is shown, each frame for its delay.
 class Form1 : public Form {
   Q_OBJECT
 
@@ -25,6 +28,12 @@ class Form1 : public Form {
   void VScroll1_Scroll();
   void Image1_Click();
 
+  // Shows picture from its first frame, playing its frames if it has them.
+  void showPicture(const Picture& picture);
+  // The frame timer's step: the next frame, or the end of the plays.
+  void FrameTimer_Timer();
+  bool playing() const { return frameTimer_.isActive(); }
+
   // Points per bar step (1 unless the picture is too large for the bar's
   // 16-bit range).
   int horizontalUnit() const { return hScale_.unit; }
@@ -34,13 +43,18 @@ class Form1 : public Form {
   void Form_Load() override;
   void Form_Resize() override;
   void Form_Click() override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void applyFitRule();
   void setRanges();
+  void startFrameTimer();
 
   ViewerLayout::BarScale hScale_;
   ViewerLayout::BarScale vScale_;
+  QTimer frameTimer_;
+  int playsLeft_ = 0;  // -1: for ever
 };
 
 }  // namespace ostrel

@@ -9,6 +9,7 @@
 #include "picture_viewer/Form1.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
+#include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/forms/FormSet.h"
 
@@ -215,6 +216,65 @@ TEST_F(Form1Test, ClicksOnThePictureAndBesideItClose) {
   Form1& g = open(QStringLiteral("small.bmp"), QSize(100, 80));
   QTest::mouseClick(g.Image1, Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_FALSE(viewerLoaded());
+}
+
+// Two frames of 20 ms: red, then green.
+TEST_F(Form1Test, AMovingPicturePlaysWhileShownAndStopsWithTheWindow) {
+  // The frames shown at each step of the timer while it runs (ten at most).
+  const struct {
+    const char* name;
+    int loops;  // the file's loop count, -1: none
+    QList<int> shown;
+  } cases[] = {
+      {"once.gif", -1, {1, 1}},  // stopped on the last frame
+      {"twice.gif", 1, {1, 0, 1, 1}},
+      {"ever.gif", 0, {1, 0, 1, 0, 1, 0, 1, 0, 1, 0}},
+  };
+  for (const auto& c : cases) {
+    test::GifBuilder gif{40, 30, {0xFFFF0000, 0xFF00FF00}};
+    gif.loops = c.loops;
+    gif.images.append({.width = 40, .height = 30, .indexes = QByteArray(1200, '\0'), .delay = 2});
+    gif.images.append({.width = 40, .height = 30, .indexes = QByteArray(1200, '\1'), .delay = 2});
+    test::writeFile(tmp.file(QString::fromLatin1(c.name)), gif.build());
+    select(QString::fromLatin1(c.name));
+    form<Ostrel_View>().Image1_Click();
+    Form1& f = form<Form1>();
+    ASSERT_TRUE(f.isVisible()) << c.name;
+    EXPECT_EQ(f.Image1->frameShown(), 0) << c.name;
+    const float width = f.Image1->Width();
+    QList<int> shown;
+    while (f.playing() && shown.size() < 10) {
+      f.FrameTimer_Timer();
+      shown << f.Image1->frameShown();
+    }
+    EXPECT_EQ(shown, c.shown) << c.name;
+    EXPECT_FLOAT_EQ(f.Image1->Width(), width) << c.name;
+  }
+  // Once stopped, a late step changes nothing.
+  select(QStringLiteral("once.gif"));
+  form<Ostrel_View>().Image1_Click();
+  Form1& f = form<Form1>();
+  f.FrameTimer_Timer();
+  f.FrameTimer_Timer();
+  f.FrameTimer_Timer();
+  EXPECT_EQ(f.Image1->frameShown(), 1);
+  EXPECT_FALSE(f.playing());
+  // The timer itself moves the frames on, and the control paints the one shown.
+  select(QStringLiteral("ever.gif"));
+  form<Ostrel_View>().Image1_Click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return f.Image1->frameShown() == 1; }, 2000));
+  EXPECT_EQ(f.Image1->grab().toImage().pixel(5, 5), 0xFF00FF00);
+  // Another picture stops it; so does closing the window.
+  writePicture(QStringLiteral("still.bmp"), QSize(40, 30));
+  select(QStringLiteral("still.bmp"));
+  form<Ostrel_View>().Image1_Click();
+  EXPECT_FALSE(f.playing());
+  select(QStringLiteral("ever.gif"));
+  form<Ostrel_View>().Image1_Click();
+  EXPECT_TRUE(f.playing());
+  QTest::mouseClick(f.Image1, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(viewerLoaded());
+  EXPECT_FALSE(f.playing());
 }
 
 TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {

@@ -22,10 +22,17 @@ ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, 
 
 void ImageControl::setPicture(const Picture& picture) {
   picture_ = picture;
+  frame_ = 0;
   placeholder_.clear();
   cache_ = QImage();
   toldPartsLeftOut_ = false;
   if (sizing_ == Sizing::Natural) takeNaturalSize();
+  update();
+}
+
+void ImageControl::showFrame(int index) {
+  if (index == frame_) return;
+  frame_ = index;
   update();
 }
 
@@ -78,7 +85,7 @@ const QImage& ImageControl::rendered() {
     }
     return cache_;
   }
-  return picture_.image();
+  return picture_.frame(frame_);
 }
 
 void ImageControl::tellIfPartsLeftOut() {

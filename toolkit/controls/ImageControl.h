@@ -29,6 +29,10 @@ class ImageControl : public QWidget, public ControlGeometry {
   void setPlaceholder(const QString& text);
   const QString& placeholder() const { return placeholder_; }
   Sizing sizing() const { return sizing_; }
+  // Which frame of a moving picture is shown (0 after setPicture); the size
+  // stays, all frames being the picture's size.
+  void showFrame(int index);
+  int frameShown() const { return frame_; }
 
  signals:
   void Click();
@@ -50,6 +54,7 @@ class ImageControl : public QWidget, public ControlGeometry {
   QString placeholder_;
   QImage cache_;     // a drawing rendered once at the control's size
   qreal ratio_ = 1;  // the device pixel ratio the natural size was taken at
+  int frame_ = 0;
   bool pressed_ = false;
   // Whether the user has been told that this picture was drawn in part.
   bool toldPartsLeftOut_ = false;

@@ -25,6 +25,18 @@ Picture Picture::fromDrawing(std::shared_ptr<const Drawing> drawing) {
   return p;
 }
 
+Picture Picture::fromAnimation(std::shared_ptr<const Animation> animation) {
+  if (!animation || animation->frames.isEmpty()) return {};
+  Picture p = fromImage(animation->frames.first().image);
+  if (animation->frames.size() > 1) p.animation_ = std::move(animation);
+  return p;
+}
+
+const QImage& Picture::frame(int index) const {
+  if (!animation_ || index < 0 || index >= animation_->frames.size()) return image_;
+  return animation_->frames[index].image;
+}
+
 bool Picture::isNull() const {
   return drawing_ == nullptr && image_.isNull();
 }

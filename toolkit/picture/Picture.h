@@ -4,6 +4,7 @@
 #include <QSize>
 #include <memory>
 
+#include "toolkit/picture/Animation.h"
 #include "toolkit/picture/Drawing.h"
 
 class QPainter;
@@ -20,6 +21,9 @@ class Picture {
   // that (a preview decode); empty means the image's own size.
   static Picture fromImage(QImage image, QSize naturalSize);
   static Picture fromDrawing(std::shared_ptr<const Drawing> drawing);
+  // A moving picture: image() is its first frame, and it keeps the others
+  // when there are more.
+  static Picture fromAnimation(std::shared_ptr<const Animation> animation);
 
   bool isNull() const;
   bool isDrawing() const { return drawing_ != nullptr; }
@@ -45,11 +49,16 @@ class Picture {
 
   const QImage& image() const { return image_; }
   const Drawing* drawing() const { return drawing_.get(); }
+  // Null unless the picture has more than one frame.
+  const Animation* animation() const { return animation_.get(); }
+  // Frame index of a moving picture; image() for any other.
+  const QImage& frame(int index) const;
 
  private:
   QImage image_;
   QSize natural_;
   std::shared_ptr<const Drawing> drawing_;
+  std::shared_ptr<const Animation> animation_;
   QString fileName_;
 };
 

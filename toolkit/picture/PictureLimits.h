@@ -38,6 +38,12 @@ class PictureLimits {
   static constexpr qint64 kMaxDrawingWork = qint64(4) * 4096 * 4096;
   static constexpr qint64 kFillPixelsPerWork = 8;
   static constexpr qint64 kDrawingCallWork = 64;
+  // A moving picture at natural size keeps every frame whole, four bytes a
+  // pixel: at most this many bytes and frames of them, and this many pixels
+  // drawn after the first frame (about half a second of decoding).
+  static constexpr qint64 kMaxAnimationBytes = qint64(128) * 1024 * 1024;
+  static constexpr int kMaxAnimationFrames = 5000;
+  static constexpr qint64 kMaxAnimationWork = qint64(128) * 1024 * 1024;
   // QImageReader's own budget, raised so a 50-megapixel photo opens.
   static constexpr int kReaderAllocationLimitMB = 1024;
 

@@ -11,6 +11,7 @@
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/DecodeRunner.h"
+#include "toolkit/picture/GifAnimation.h"
 #include "toolkit/picture/GifDecoder.h"
 #include "toolkit/picture/IconDecoder.h"
 #include "toolkit/picture/JpegDecoder.h"
@@ -66,7 +67,9 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
     case PictureFormat::Jpeg:
       return JpegDecoder::decode(data, previewPixels);
     case PictureFormat::Gif:
-      return Picture::fromImage(GifDecoder::decode(data));
+      // Only the viewer plays a moving picture; a preview is its first frame.
+      return previewPixels.isEmpty() ? Picture::fromAnimation(GifAnimation::decode(data))
+                                     : Picture::fromImage(GifDecoder::decode(data));
     case PictureFormat::Png:
       return Picture::fromImage(QtImageDecoder::decode(data, "png"));
     case PictureFormat::Icon:

@@ -30,7 +30,8 @@ class DecodeRunner;
 // thread, and answers through a callback.
 class PictureLoader {
  public:
-  // The whole picture at its natural size.
+  // The whole picture at its natural size; a moving GIF with its frames
+  // (Picture::animation()).
   static Picture load(const QString& fullName);
 
   // A picture good for showing at about previewPixels: photos are decoded

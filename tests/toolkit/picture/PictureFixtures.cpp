@@ -115,6 +115,11 @@ QByteArray GifBuilder::build() const {
   b.append(global.isEmpty() ? '\0' : char(0xF1));  // a table of 4 entries
   b.append('\0').append('\0');
   if (!global.isEmpty()) putTable(b, global);
+  if (loops >= 0) {
+    b.append("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16);
+    put16(b, quint16(loops));
+    b.append('\0');
+  }
   for (const Image& image : images) {
     if (image.delay >= 0 || image.transparent >= 0) {
       b.append("\x21\xF9\x04", 3);

@@ -44,6 +44,7 @@ struct GifBuilder {
   int height = 1;
   QList<QRgb> global;
   QList<Image> images;
+  int loops = -1;  // the loop extension's count; -1: none
 
   QByteArray build() const;
 };
