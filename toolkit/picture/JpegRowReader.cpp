@@ -166,9 +166,7 @@ JpegRowReader::Colours JpegRowReader::colours() const {
 
 QSize JpegRowReader::scaledSize(int num, int denom) const {
   // libjpeg rounds a scaled size up.
-  auto scaled = [&](JDIMENSION side) {
-    return int((qint64(side) * num + denom - 1) / denom);
-  };
+  auto scaled = [&](JDIMENSION side) { return int((qint64(side) * num + denom - 1) / denom); };
   return {scaled(state_->info.image_width), scaled(state_->info.image_height)};
 }
 
@@ -177,12 +175,11 @@ bool JpegRowReader::decode(QImage& image, int num, int denom) {
   s.info.scale_num = unsigned(num);
   s.info.scale_denom = unsigned(denom);
   const Colours c = colours();
-  const J_COLOR_SPACE space = c == Colours::Gray                          ? JCS_GRAYSCALE
+  const J_COLOR_SPACE space = c == Colours::Gray                         ? JCS_GRAYSCALE
                               : c == Colours::Cmyk || c == Colours::Ycck ? JCS_CMYK
-                                                                          : kRgb32Space;
+                                                                         : kRgb32Space;
   uchar* bits = image.bits();
-  const Step step =
-      decodeStep(s, bits, image.bytesPerLine(), image.width(), image.height(), space);
+  const Step step = decodeStep(s, bits, image.bytesPerLine(), image.width(), image.height(), space);
   if (step == Step::Cancelled) throw DecodeCancel::Cancelled{};
   return step == Step::Done;
 }
