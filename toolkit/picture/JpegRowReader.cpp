@@ -63,8 +63,10 @@ void onOutput(j_common_ptr /*info*/) {}
 
 void onMessage(j_common_ptr info, int level) {
   if (level >= 0) return;  // trace output
-  ++info->err->num_warnings;
-  if (info->err->msg_code == JWRN_JPEG_EOF) stateOf(info).endedEarly = true;
+  JpegRowReader::State& s = stateOf(info);
+  // The first warning is the one a refused header is reported by.
+  if (info->err->num_warnings++ == 0) (*info->err->format_message)(info, s.message);
+  if (info->err->msg_code == JWRN_JPEG_EOF) s.endedEarly = true;
 }
 
 void onProgress(j_common_ptr info) {
@@ -89,7 +91,9 @@ bool headerStep(JpegRowReader::State& s) {
   s.info.progress = &s.progress;
   jpeg_mem_src(&s.info, s.bytes, s.size);
   jpeg_read_header(&s.info, TRUE);
-  return true;
+  // Junk between the markers already: Qt's reader gets the file, as it did
+  // when libturbojpeg refused such headers.
+  return s.errors.num_warnings == 0;
 }
 
 Step decodeStep(JpegRowReader::State& s, unsigned char* bits, qsizetype stride, int width,

@@ -25,7 +25,8 @@ class JpegRowReader {
   JpegRowReader(const JpegRowReader&) = delete;
   JpegRowReader& operator=(const JpegRowReader&) = delete;
 
-  // False when libjpeg-turbo refuses the header; error() says why.
+  // False when libjpeg-turbo refuses the header or warns about it; error()
+  // says why.
   bool readHeader();
   QSize storedSize() const;
   Colours colours() const;
