@@ -96,10 +96,9 @@ void Ostrel_View::Dir1_Change() {
 
 void Ostrel_View::Command1_Click() {
   // No decode outlives the program's windows.
-  for (auto purpose : {PictureLoader::Purpose::Preview, PictureLoader::Purpose::Viewer,
-                       PictureLoader::Purpose::Prefetch}) {
-    services().pictures->cancel(purpose);
-  }
+  services().pictures->cancel(PictureLoader::Purpose::Preview);
+  services().pictures->cancel(PictureLoader::Purpose::Viewer);
+  services().pictures->forgetPrefetched();
   Unload<Form1>();
   Unload<Form2>();
   Unload(*this);
@@ -187,6 +186,8 @@ void Ostrel_View::Image1_PictureArrived(const PictureLoader::Result& result) {
 void Ostrel_View::showCannotPreview() {
   Image1->setPlaceholder(tr("This picture cannot be shown"));
   previewShowsPicture_ = false;
+  // No picture to browse on from: its neighbours' previews are not kept.
+  services().pictures->forgetPrefetched();
 }
 
 void Ostrel_View::Image1_Click() {
@@ -217,6 +218,8 @@ void Ostrel_View::openViewer(const PictureLoader::Result& result) {
     form<Form1>().showPicture(pictures.natural(name));
     pictures.forgetNatural();
     form<Form1>().Show();
+    // Looking at one picture, not browsing: the neighbours' previews go.
+    pictures.forgetPrefetched();
   } catch (const ToolkitError&) {
     // The viewer is not left open on a stale or empty picture.
     pictures.forgetNatural();

@@ -331,7 +331,9 @@ TEST_F(PreviewLoadingTest, ANewerClickDropsTheOlderResult) {
   EXPECT_TRUE(main().Image1->picture().naturalSize() != QSize(40, 30)) << "shown before decoded";
   decoder().finishAll();
   EXPECT_EQ(shown(), QColor(Qt::blue));
-  // Delivered in the other order, the older result still loses.
+  // Delivered in the other order, the older result still loses (with no
+  // neighbour decoded ahead, both clicks decode).
+  fakes().pictures->forgetPrefetched();
   ASSERT_TRUE(click("c.bmp"));
   ASSERT_TRUE(click("red.bmp"));
   ASSERT_GE(decoder().waiting.size(), 2u);
@@ -404,6 +406,32 @@ TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
   EXPECT_EQ(shown(), QColor(Qt::red));
   decoder().finishAll();
   EXPECT_EQ(shown(), QColor(Qt::yellow));
+}
+
+// Down onto the neighbour the prefetch worker is decoding: the preview takes
+// that decode's result instead of decoding the file a second time.
+TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
+  ASSERT_TRUE(click("c.bmp"));
+  decoder().finishNext();
+  ASSERT_EQ(shown(), QColor(Qt::green));
+  ASSERT_EQ(decoder().waiting.size(), 1u);
+  ASSERT_EQ(decoder().waiting.front().job.fullName, tmp.file(QStringLiteral("red.bmp")));
+  PictureLoader& pictures = *fakes().pictures;
+  const int started = pictures.decodesStarted();
+  const int decoded = decoder().decodes;
+  ASSERT_TRUE(click("red.bmp"));
+  EXPECT_EQ(pictures.decodesStarted(), started) << "a second decode of red.bmp";
+  decoder().finishNext();
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  EXPECT_EQ(decoder().decodes - decoded, 1);
+  // Back to c.bmp while its prefetch runs, and that prefetch is cancelled:
+  // the preview decodes for itself.
+  ASSERT_FALSE(decoder().waiting.empty());
+  ASSERT_EQ(decoder().waiting.front().job.fullName, tmp.file(QStringLiteral("c.bmp")));
+  ASSERT_TRUE(click("c.bmp"));
+  pictures.cancel(PictureLoader::Purpose::Prefetch);
+  decoder().finishAll();
+  EXPECT_EQ(shown(), QColor(Qt::green)) << "the preview waiting for a cancelled prefetch";
 }
 
 TEST(FileDispatchTest, NeighbourPicturesSkipOtherFiles) {

@@ -34,6 +34,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # dpkg-shlibdeps must have found the Qt libraries the program links.
 grep -q 'libqt6widgets6' <<<"$(field Depends)" || fail "Depends lacks Qt Widgets: '$(field Depends)'"
 grep -q 'libturbojpeg' <<<"$(field Depends)" || fail "Depends lacks libturbojpeg: '$(field Depends)'"
+grep -q 'libjpeg62-turbo' <<<"$(field Depends)" || fail "Depends lacks libjpeg62-turbo: '$(field Depends)'"
 for recommended in qt6-wayland qt6-translations-l10n; do
   grep -qw "$recommended" <<<"$(field Recommends)" ||
     fail "Recommends lacks $recommended: '$(field Recommends)'"

@@ -14,8 +14,12 @@ DecodeCancel::Scope::~Scope() {
   current = previous_;
 }
 
+bool DecodeCancel::requested() noexcept {
+  return current != nullptr && current->load(std::memory_order_relaxed);
+}
+
 void DecodeCancel::poll() {
-  if (current != nullptr && current->load(std::memory_order_relaxed)) throw Cancelled{};
+  if (requested()) throw Cancelled{};
 }
 
 }  // namespace ostrel

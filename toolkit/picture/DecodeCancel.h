@@ -26,6 +26,8 @@ class DecodeCancel {
 
   // Throws Cancelled when the calling thread's decode has been cancelled.
   static void poll();
+  // Whether it has been, for code that cannot throw (libjpeg's callbacks).
+  static bool requested() noexcept;
 };
 
 }  // namespace ostrel

@@ -4,27 +4,19 @@
 
 #include <QCoreApplication>
 #include <QTransform>
-#include <memory>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
+#include "toolkit/picture/JpegRowReader.h"
 #include "toolkit/picture/PictureLimits.h"
 #include "toolkit/picture/QtImageDecoder.h"
 
 namespace ostrel {
 
 namespace {
-
-struct TjDestroy {
-  void operator()(void* handle) const { tjDestroy(handle); }
-};
-using TjHandle = std::unique_ptr<void, TjDestroy>;
-
-// Pixel layout matching QImage::Format_RGB32 (0xffRRGGBB in native order).
-constexpr int kRgb32PixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB;
 
 // libjpeg-turbo hands CMYK over as stored; Adobe writers store it inverted.
 void cmykToRgb(QImage& image, bool inverted) {
@@ -111,55 +103,34 @@ QImage JpegDecoder::orient(QImage image, int orientation) {
 
 Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
   const JpegHeaderInfo info = JpegHeaderInfo::scan(data);
-  TjHandle tj(tjInitDecompress());
-  if (!tj)
-    throw DecodeFailure(
-        err::OutOfMemory,
-        QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  const auto size = static_cast<unsigned long>(data.size());
-  int width = 0, height = 0, subsampling = 0, colorspace = 0;
-  if (tjDecompressHeader3(tj.get(), bytes, size, &width, &height, &subsampling, &colorspace) != 0) {
-    return decodeWithQt(data, previewPixels, info,
-                        QString::fromLocal8Bit(tjGetErrorStr2(tj.get())));
-  }
-  PictureLimits::check(width, height, data.size());
-  const QSize stored(width, height);
+  JpegRowReader reader(data);
+  if (!reader.readHeader()) return decodeWithQt(data, previewPixels, info, reader.error());
+  const QSize stored = reader.storedSize();
+  PictureLimits::check(stored.width(), stored.height(), data.size());
   const QSize natural = info.swapsSides() ? stored.transposed() : stored;
-  // The decode is one call: a cancelled one stops before it starts.
   DecodeCancel::poll();
 
-  tjscalingfactor factor{1, 1};
-  if (!previewPixels.isEmpty()) {
-    const Scale s =
-        scaleFor(stored, info.swapsSides() ? previewPixels.transposed() : previewPixels);
-    factor = {s.num, s.denom};
-  }
-  const int w = TJSCALED(width, factor);
-  const int h = TJSCALED(height, factor);
+  Scale scale;
+  if (!previewPixels.isEmpty())
+    scale = scaleFor(stored, info.swapsSides() ? previewPixels.transposed() : previewPixels);
+  const QSize size = reader.scaledSize(scale.num, scale.denom);
 
-  const bool gray = colorspace == TJCS_GRAY;
-  const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+  const JpegRowReader::Colours colours = reader.colours();
+  const bool gray = colours == JpegRowReader::Colours::Gray;
   // CMYK has four bytes a pixel like RGB32: decode into the picture's own
   // buffer and convert in place.
-  QImage image =
-      ImageAllocator::create(w, h, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+  QImage image = ImageAllocator::create(size.width(), size.height(),
+                                        gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
   if (image.isNull())
     throw DecodeFailure(
         err::OutOfMemory,
         QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
-  const int pixelFormat = gray ? TJPF_GRAY : cmyk ? TJPF_CMYK : kRgb32PixelFormat;
-  // Scans beyond libjpeg-turbo's sane limit mean a file built to stall us.
-  const int flags = TJFLAG_LIMITSCANS;
-  if (tjDecompress2(tj.get(), bytes, size, image.bits(), w, int(image.bytesPerLine()), h,
-                    pixelFormat, flags) != 0 &&
-      tjGetErrorCode(tj.get()) == TJERR_FATAL) {
-    // Warnings (a file that ends early, a bad Huffman code) leave a picture
-    // shown as far as it decodes; a fatal error gets a second opinion.
-    return decodeWithQt(data, previewPixels, info,
-                        QString::fromLocal8Bit(tjGetErrorStr2(tj.get())));
-  }
-  if (cmyk) cmykToRgb(image, info.adobe || colorspace == TJCS_YCCK);
+  // A fatal error gets a second opinion; rows a damaged or short file never
+  // reaches stay black.
+  if (!reader.decode(image, scale.num, scale.denom))
+    return decodeWithQt(data, previewPixels, info, reader.error());
+  if (colours == JpegRowReader::Colours::Cmyk || colours == JpegRowReader::Colours::Ycck)
+    cmykToRgb(image, info.adobe || colours == JpegRowReader::Colours::Ycck);
   return Picture::fromImage(orient(std::move(image), info.orientation), natural);
 }
 

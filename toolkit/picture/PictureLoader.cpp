@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/FileNames.h"
@@ -156,15 +157,31 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
   const QPointer<QObject> guard(context);
   const Stamp stamp = Stamp::of(fullName);
   if (purpose == Purpose::Preview) {
+    takeover_.reset();
     if (std::optional<Picture> kept = takePrefetched(stamp, pixels)) {
       runner_->stop(lane);
       current_[lane] = 0;
       if (guard) done(Result{fullName, *kept, std::nullopt});
       return;
     }
+    if (prefetching_ && prefetching_->stamp == stamp && prefetching_->pixels == pixels) {
+      // Half done already: the preview takes that decode's result.
+      runner_->stop(lane);
+      takeover_ = Waiter{id, stamp, pixels, guard, std::move(done)};
+      return;
+    }
+    // Moved on past the neighbours: their decodes would only slow this one
+    // down. The preview's arrival prefetches afresh.
+    cancel(Purpose::Prefetch);
   }
+  startDecode(purpose, id, stamp, pixels, guard, std::move(done));
+}
+
+void PictureLoader::startDecode(Purpose purpose, quint64 id, const Stamp& stamp, QSize pixels,
+                                const QPointer<QObject>& guard, Done done) {
+  const int lane = int(purpose);
   ++decodesStarted_;
-  runner_->start({id, lane, fullName, pixels},
+  runner_->start({id, lane, stamp.fullName, pixels},
                  [this, id, lane, purpose, stamp, guard,
                   done = std::move(done)](const DecodeRunner::Outcome& outcome) {
                    if (current_[lane] != id) return;
@@ -179,7 +196,17 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
 void PictureLoader::cancel(Purpose purpose) {
   current_[int(purpose)] = 0;
   runner_->stop(int(purpose));
-  if (purpose == Purpose::Prefetch) prefetchQueue_.clear();
+  if (purpose == Purpose::Preview) takeover_.reset();
+  if (purpose != Purpose::Prefetch) return;
+  prefetchQueue_.clear();
+  prefetching_.reset();
+  // A preview that waited for the cancelled decode decodes for itself.
+  if (std::optional<Waiter> waiter = std::exchange(takeover_, std::nullopt)) {
+    if (current_[int(Purpose::Preview)] == waiter->id) {
+      startDecode(Purpose::Preview, waiter->id, waiter->stamp, waiter->pixels, waiter->guard,
+                  std::move(waiter->done));
+    }
+  }
 }
 
 void PictureLoader::prefetch(const QStringList& fullNames, QSize pixels) {
@@ -187,6 +214,11 @@ void PictureLoader::prefetch(const QStringList& fullNames, QSize pixels) {
   prefetchQueue_ = fullNames;
   prefetchPixels_ = pixels;
   startNextPrefetch();
+}
+
+void PictureLoader::forgetPrefetched() {
+  cancel(Purpose::Prefetch);
+  prefetched_.clear();
 }
 
 void PictureLoader::startNextPrefetch() {
@@ -199,20 +231,34 @@ void PictureLoader::startNextPrefetch() {
     if (held || stamp.size < 0) continue;
     const quint64 id = nextId_++;
     current_[lane] = id;
+    prefetching_ = Kept{stamp, prefetchPixels_, {}, 0};
     ++decodesStarted_;
-    runner_->start(
-        {id, lane, stamp.fullName, prefetchPixels_},
-        [this, id, lane, stamp, pixels = prefetchPixels_](const DecodeRunner::Outcome& outcome) {
-          if (current_[lane] != id) return;
-          current_[lane] = 0;
-          if (!outcome.error) {
-            const qint64 bytes = std::max<qint64>(outcome.picture.image().sizeInBytes(), 4096);
-            keepPrefetched(Kept{stamp, pixels, outcome.picture, bytes});
-          }
-          startNextPrefetch();
-        });
+    runner_->start({id, lane, stamp.fullName, prefetchPixels_},
+                   [this, id, lane, decoded = *prefetching_](const DecodeRunner::Outcome& outcome) {
+                     if (current_[lane] != id) return;
+                     current_[lane] = 0;
+                     prefetching_.reset();
+                     prefetchDone(decoded, outcome);
+                   });
     return;
   }
+}
+
+void PictureLoader::prefetchDone(const Kept& decoded, const DecodeRunner::Outcome& outcome) {
+  std::optional<Waiter> waiter = std::exchange(takeover_, std::nullopt);
+  const int previewLane = int(Purpose::Preview);
+  if (waiter && current_[previewLane] == waiter->id) {
+    // Handed over, not kept, as a prefetched picture taken by a preview.
+    current_[previewLane] = 0;
+    if (waiter->guard) {
+      waiter->done(Result{decoded.stamp.fullName, outcome.picture, outcome.error});
+    }
+  } else if (!outcome.error) {
+    const qint64 bytes = std::max<qint64>(outcome.picture.image().sizeInBytes(), 4096);
+    keepPrefetched(Kept{decoded.stamp, decoded.pixels, outcome.picture, bytes});
+  }
+  // The preview's arrival may have started a prefetch of its own neighbours.
+  if (current_[int(Purpose::Prefetch)] == 0) startNextPrefetch();
 }
 
 void PictureLoader::keepPrefetched(Kept kept) {

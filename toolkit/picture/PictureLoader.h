@@ -12,11 +12,10 @@
 #include <optional>
 
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeRunner.h"
 #include "toolkit/picture/Picture.h"
 
 namespace ostrel {
-
-class DecodeRunner;
 
 // The program's one picture loader: a full file name in, a Picture out. The
 // format is decided by content (BMP, header-less DIB, JPEG, GIF, ICO/CUR, PNG,
@@ -72,8 +71,13 @@ class PictureLoader {
   void cancel(Purpose purpose);
 
   // Decodes these files at pixels in the background for a later preview
-  // request, replacing any earlier prefetch.
+  // request, replacing any earlier prefetch. A preview request for the file
+  // being prefetched at its size waits for that decode instead of starting
+  // another; one that must decode for itself stops the prefetch.
   void prefetch(const QStringList& fullNames, QSize pixels);
+  // Stops prefetching and lets the prefetched pictures go, for when no
+  // preview is being browsed (the viewer shows a picture, the box is empty).
+  void forgetPrefetched();
 
   // The natural-size picture of fullName: the one a Viewer request has just
   // delivered when the file has not changed since, decoded now (and not
@@ -101,7 +105,19 @@ class PictureLoader {
     qint64 bytes = 0;
   };
 
+  // A preview request waiting for the prefetch decode of its file.
+  struct Waiter {
+    quint64 id = 0;
+    Stamp stamp;
+    QSize pixels;
+    QPointer<QObject> guard;
+    Done done;
+  };
+
+  void startDecode(Purpose purpose, quint64 id, const Stamp& stamp, QSize pixels,
+                   const QPointer<QObject>& guard, Done done);
   void startNextPrefetch();
+  void prefetchDone(const Kept& decoded, const DecodeRunner::Outcome& outcome);
   void keepPrefetched(Kept kept);
   std::optional<Picture> takePrefetched(const Stamp& stamp, QSize pixels);
 
@@ -111,6 +127,8 @@ class PictureLoader {
   int decodesStarted_ = 0;
   QStringList prefetchQueue_;
   QSize prefetchPixels_;
+  std::optional<Kept> prefetching_;  // the file the prefetch worker decodes
+  std::optional<Waiter> takeover_;
   std::list<Kept> prefetched_;  // newest first
   std::optional<Kept> natural_;
 };

@@ -5,15 +5,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
+#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
+#include "toolkit/picture/JpegRowReader.h"
 
 namespace ostrel {
 namespace {
@@ -96,11 +101,125 @@ TEST(JpegDecoder, GrayscaleAndCmyk) {
   EXPECT_EQ(colourAt(p.image(), 8, 8), QStringLiteral("red"));
 }
 
+// A noisy picture compressed by libturbojpeg with the given subsampling and
+// flags (progressive or not).
+QByteArray turboJpeg(int width, int height, int subsampling, int flags, int quality = 90) {
+  std::vector<unsigned char> rgb(size_t(width) * height * 3);
+  quint32 seed = 12345;
+  for (size_t i = 0; i < rgb.size(); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    rgb[i] = (i % 3 == 0) ? (seed >> 24) : ((i / 3) % size_t(width)) & 0xFF;
+  }
+  tjhandle tj = tjInitCompress();
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  const int rc = tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &out, &size, subsampling,
+                             quality, flags);
+  QByteArray jpeg =
+      rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
+  tjFree(out);
+  tjDestroy(tj);
+  return jpeg;
+}
+
+struct SameAsTurboCase {
+  const char* name;
+  int subsampling;
+  int flags;
+  QSize preview;  // empty: natural size
+};
+
+class JpegSameAsTurbo : public ::testing::TestWithParam<SameAsTurboCase> {};
+
+// The row decode sets libjpeg up as one libturbojpeg call did: the same DCT,
+// upsampling and scaling, so the same pixels.
+TEST_P(JpegSameAsTurbo, RowDecodeGivesTheSamePixelsAsOneLibturbojpegCall) {
+  const SameAsTurboCase& c = GetParam();
+  const QByteArray jpeg = turboJpeg(203, 149, c.subsampling, c.flags);
+  ASSERT_FALSE(jpeg.isEmpty());
+  const QImage ours = JpegDecoder::decode(jpeg, c.preview).image();
+
+  const JpegDecoder::Scale s =
+      c.preview.isEmpty() ? JpegDecoder::Scale{} : JpegDecoder::scaleFor({203, 149}, c.preview);
+  const tjscalingfactor f{s.num, s.denom};
+  const bool gray = c.subsampling == TJSAMP_GRAY;
+  QImage theirs(TJSCALED(203, f), TJSCALED(149, f),
+                gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+  tjhandle tj = tjInitDecompress();
+  ASSERT_EQ(
+      tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                    static_cast<unsigned long>(jpeg.size()), theirs.bits(), theirs.width(),
+                    int(theirs.bytesPerLine()), theirs.height(), gray ? TJPF_GRAY : TJPF_BGRX, 0),
+      0);
+  tjDestroy(tj);
+  ASSERT_EQ(ours.size(), theirs.size());
+  ASSERT_EQ(ours.format(), theirs.format());
+  EXPECT_TRUE(ours == theirs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, JpegSameAsTurbo,
+    ::testing::Values(SameAsTurboCase{"Full444", TJSAMP_444, 0, {}},
+                      SameAsTurboCase{"Full420", TJSAMP_420, 0, {}},
+                      SameAsTurboCase{"Half422", TJSAMP_422, 0, {100, 70}},
+                      SameAsTurboCase{"Eighth420", TJSAMP_420, 0, {25, 18}},
+                      SameAsTurboCase{"ProgressiveFull", TJSAMP_420, TJFLAG_PROGRESSIVE, {}},
+                      SameAsTurboCase{
+                          "ProgressiveQuarter", TJSAMP_420, TJFLAG_PROGRESSIVE, {50, 37}},
+                      SameAsTurboCase{"GrayHalf", TJSAMP_GRAY, 0, {100, 70}}),
+    [](const ::testing::TestParamInfo<SameAsTurboCase>& info) { return info.param.name; });
+
+// The cancel comes from another thread once the first rows are out; the
+// decode leaves between two calls for rows, so every row is either whole or
+// untouched, and the caller gets no picture.
+TEST(JpegRowReader, ACancelMidwayStopsAtARowBoundaryAndDeliversNothing) {
+  const QByteArray jpeg = turboJpeg(4000, 3000, TJSAMP_444, 0, 95);
+  ASSERT_FALSE(jpeg.isEmpty());
+  JpegRowReader reader(jpeg);
+  ASSERT_TRUE(reader.readHeader());
+  QImage image(reader.scaledSize(1, 1), QImage::Format_RGB32);
+  // No decoded pixel has a zero alpha byte: the rows left are told by it.
+  constexpr uint kUntouched = 0x00123456u;
+  uint* firstPixel = reinterpret_cast<uint*>(image.bits());
+  std::fill_n(firstPixel, image.sizeInBytes() / 4, kUntouched);  // fill() would set the alpha
+  std::atomic<bool> cancelled{false};
+  std::thread watcher([&] {
+    const std::atomic_ref<uint> first(*firstPixel);
+    while (first.load(std::memory_order_relaxed) == kUntouched) std::this_thread::yield();
+    cancelled = true;
+  });
+  {
+    const DecodeCancel::Scope scope(&cancelled);
+    EXPECT_THROW(reader.decode(image, 1, 1), DecodeCancel::Cancelled);
+  }
+  watcher.join();
+  int whole = 0;
+  auto lastOfRow = [&](int y) {
+    return reinterpret_cast<const uint*>(image.constScanLine(y))[image.width() - 1];
+  };
+  while (whole < image.height() && lastOfRow(whole) != kUntouched) ++whole;
+  EXPECT_GT(whole, 0);
+  EXPECT_LT(whole, image.height()) << "the decode ran to its end";
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* row = reinterpret_cast<const uint*>(image.constScanLine(y));
+    const bool left = y >= whole;
+    const bool even = std::all_of(row, row + image.width(),
+                                  [&](uint pixel) { return (pixel == kUntouched) == left; });
+    ASSERT_TRUE(even) << "row " << y << " half written; " << whole << " rows whole";
+  }
+  // Through the decoder, a cancelled decode throws: no picture at all.
+  const std::atomic<bool> already{true};
+  const DecodeCancel::Scope scope(&already);
+  EXPECT_THROW(JpegDecoder::decode(jpeg, QSize(137, 113)), DecodeCancel::Cancelled);
+}
+
 TEST(JpegDecoder, TruncatedFileShowsWhatDecodesAndGarbageIsRefused) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(256, 256), 90);
   const Picture p = JpegDecoder::decode(jpeg.left(jpeg.size() / 2), QSize());
   EXPECT_EQ(p.naturalSize(), QSize(256, 256));
   EXPECT_EQ(colourAt(p.image(), 5, 5), QStringLiteral("red"));
+  // Below the end of the data: black, not the flat grey of empty blocks.
+  for (int x : {5, 128, 250}) EXPECT_EQ(p.image().pixel(x, 250) & 0xFFFFFFu, 0u) << x;
 
   try {
     JpegDecoder::decode(QByteArray("\xFF\xD8\xFF\xE0 this is no picture at all", 31), QSize());
