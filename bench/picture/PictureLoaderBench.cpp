@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/support/PeakMemory.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/PictureLoader.h"
 
@@ -188,15 +189,6 @@ QString hugeRleFile() {
   return name;
 }
 
-long statusKb(const char* key) {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n')) {
-    if (line.startsWith(key)) return line.mid(qstrlen(key) + 1).trimmed().split(' ')[0].toLong();
-  }
-  return 0;
-}
-
 // Peak memory above the resident set before the step, in MiB.
 template <typename Step>
 void measurePeak(benchmark::State& state, Step step) {
@@ -206,11 +198,11 @@ void measurePeak(benchmark::State& state, Step step) {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
     clear.close();
-    const long before = statusKb("VmRSS:");
+    const long before = ostrel::bench::PeakMemory::statusKilobytes("VmRSS");
     state.ResumeTiming();
     step();
     state.PauseTiming();
-    peak = std::max(peak, (statusKb("VmHWM:") - before) / 1024.0);
+    peak = std::max(peak, (ostrel::bench::PeakMemory::statusKilobytes("VmHWM") - before) / 1024.0);
     state.ResumeTiming();
   }
   state.counters["peak_MiB"] = peak;

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "app/QtServices.h"
+#include "bench/support/PeakMemory.h"
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
 #include "toolkit/Services.h"
@@ -59,16 +60,6 @@ class Fixture {
   }
   QTemporaryDir dir_;
 };
-
-// Kilobytes from /proc/self/status ("VmHWM", "VmRSS").
-long statusKb(const char* key) {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n')) {
-    if (line.startsWith(key)) return line.mid(qstrlen(key) + 1).trimmed().split(' ')[0].toLong();
-  }
-  return 0;
-}
 
 void resetPeak() {
   QFile f(QStringLiteral("/proc/self/clear_refs"));
@@ -129,7 +120,7 @@ void BM_OpenToFirstPaint(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     closeViewer();
-    const long before = statusKb("VmRSS:");
+    const long before = bench::PeakMemory::statusKilobytes("VmRSS");
     resetPeak();
     state.ResumeTiming();
 
@@ -145,7 +136,7 @@ void BM_OpenToFirstPaint(benchmark::State& state) {
     while (counter.paints == 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
     state.PauseTiming();
-    peakMb = qMax(peakMb, (statusKb("VmHWM:") - before) / 1024.0);
+    peakMb = qMax(peakMb, (bench::PeakMemory::statusKilobytes("VmHWM") - before) / 1024.0);
     state.ResumeTiming();
   }
   state.counters["peak_MB"] = peakMb;
@@ -161,7 +152,7 @@ void BM_LoadStepToFirstPaint(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     closeViewer();
-    const long before = statusKb("VmRSS:");
+    const long before = bench::PeakMemory::statusKilobytes("VmRSS");
     resetPeak();
     state.ResumeTiming();
 
@@ -172,7 +163,7 @@ void BM_LoadStepToFirstPaint(benchmark::State& state) {
     while (counter.paints == 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 
     state.PauseTiming();
-    peakMb = qMax(peakMb, (statusKb("VmHWM:") - before) / 1024.0);
+    peakMb = qMax(peakMb, (bench::PeakMemory::statusKilobytes("VmHWM") - before) / 1024.0);
     state.ResumeTiming();
   }
   state.counters["peak_MB"] = peakMb;

@@ -15,10 +15,15 @@ void PeakMemory::reset() {
 }
 
 double PeakMemory::mebibytes() {
+  return double(statusKilobytes("VmHWM")) / 1024;
+}
+
+qint64 PeakMemory::statusKilobytes(const char* field) {
   QFile status(QStringLiteral("/proc/self/status"));
   if (!status.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray key = QByteArray(field) + ':';
   for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
+    if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ')[0].toLongLong();
   }
   return 0;
 }

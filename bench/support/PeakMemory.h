@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 namespace ostrel::bench {
 
 // The process's peak resident memory, as the kernel keeps it, for the
@@ -11,6 +13,8 @@ class PeakMemory {
   static void reset();
   // The peak since the last reset(), in MiB (0 where the kernel does not say).
   static double mebibytes();
+  // A field of /proc/self/status in kB ("VmHWM", "VmRSS"; 0 where missing).
+  static qint64 statusKilobytes(const char* field);
 };
 
 }  // namespace ostrel::bench
