@@ -408,6 +408,22 @@ TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
   EXPECT_EQ(shown(), QColor(Qt::yellow));
 }
 
+// The viewer showing a picture lets the neighbours' previews go: the next
+// key decodes afresh.
+TEST_F(PreviewLoadingTest, TheViewerLetsTheNeighboursPreviewsGo) {
+  ASSERT_TRUE(click("c.bmp"));
+  decoder().finishAll();
+  ASSERT_EQ(shown(), QColor(Qt::green));
+  decoder().holding = false;
+  main().Image1_Click();
+  ASSERT_TRUE(form<Form1>().isVisible());
+  decoder().holding = true;
+  const int started = fakes().pictures->decodesStarted();
+  ASSERT_TRUE(click("red.bmp"));
+  EXPECT_EQ(fakes().pictures->decodesStarted(), started + 1) << "red.bmp's preview was kept";
+  EXPECT_EQ(shown(), QColor(Qt::green));
+}
+
 // Down onto the neighbour the prefetch worker is decoding: the preview takes
 // that decode's result instead of decoding the file a second time.
 TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
