@@ -197,27 +197,34 @@ TEST_F(FileListBoxTest, AFolderWhoseNameIsNotUtf8CanBeOpenedAndListed) {
   EXPECT_EQ(FileNames::encode(startedFiles.Path()), bad);
 }
 
+// The start volume keeps the folder the program started in.
 TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
+  TempDir start;
   TempDir media;
-  TempDir home;
   fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
                           {QDir::cleanPath(media.path()), QStringLiteral("usb"), true},
                           {QStringLiteral("/nonexistent-volume"), QStringLiteral("cd"), false}};
   QDir(media.path()).mkdir(QStringLiteral("pics"));
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(start.path()));
   DirListBox dirs(nullptr, QStringLiteral("Dir1"));
-  const QString usb = DriveListBox::designation(fakes().volumes.list[1]);
-  dirs.setPath(usb);
+  QDir::setCurrent(before);
+  const QString startDir = QDir::cleanPath(start.path());
+  const QString pics = QDir::cleanPath(media.file(QStringLiteral("pics")));
+  EXPECT_EQ(dirs.Path(), startDir);
+  const auto drive = [&](int i) {
+    dirs.setPath(DriveListBox::designation(fakes().volumes.list[i]));
+  };
+  drive(1);
   EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.path()));
-  dirs.setPath(media.file(QStringLiteral("pics")));
-  dirs.setPath(home.path());
-  dirs.setPath(usb);
-  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
-  EXPECT_EQ(
-      test::errorNumber([&] { dirs.setPath(DriveListBox::designation(fakes().volumes.list[2])); }),
-      err::DeviceUnavailable);
-  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
-  EXPECT_EQ(DriveListBox::volumeRootOf(media.file(QStringLiteral("pics")), fakes().volumes.list),
-            QDir::cleanPath(media.path()));
+  dirs.setPath(pics);
+  drive(0);
+  EXPECT_EQ(dirs.Path(), startDir);
+  drive(1);
+  EXPECT_EQ(dirs.Path(), pics);
+  EXPECT_EQ(test::errorNumber([&] { drive(2); }), err::DeviceUnavailable);
+  EXPECT_EQ(dirs.Path(), pics);
+  EXPECT_EQ(DriveListBox::volumeRootOf(pics, fakes().volumes.list), QDir::cleanPath(media.path()));
 }
 
 // Sends the events a real double-click makes on a row: press, release,
@@ -319,23 +326,6 @@ TEST_F(DirListOpenTest, EnterOpensTheCurrentRowAndASingleClickOpensNothing) {
   QTest::keyClick(&dirs, Qt::Key_Return);
   EXPECT_EQ(dirs.Path(), work());
   EXPECT_EQ(changes.count(), 1);
-}
-
-TEST(DriveListTest, TheStartVolumeKeepsTheFolderTheProgramStartedIn) {
-  TempDir start;
-  TempDir media;
-  const QString before = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(start.path()));
-  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
-                          {QDir::cleanPath(media.path()), QStringLiteral("usb"), true}};
-  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
-  QDir::setCurrent(before);
-  const QString startDir = QDir::cleanPath(start.path());
-  EXPECT_EQ(dirs.Path(), startDir);
-  dirs.setPath(DriveListBox::designation(fakes().volumes.list[1]));
-  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.path()));
-  dirs.setPath(DriveListBox::designation(fakes().volumes.list[0]));
-  EXPECT_EQ(dirs.Path(), startDir);
 }
 
 TEST(DriveListTest, OpeningTheListReadsTheVolumesAfreshKeepingTheSelection) {
