@@ -99,20 +99,6 @@ TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLi
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("next  -- x"));
 }
 
-TEST_F(TextCursorTest, UpAndDownKeepTheColumnAcrossShortLines) {
-  setText(u"abcdef\nab\n\nabcdefgh");
-  cursor.setPosition(5);
-  cursor.move(Motion::Down, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 9);
-  cursor.move(Motion::Down, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 10);
-  cursor.move(Motion::Down, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 16);
-  cursor.move(Motion::Right, Selection::Collapse);
-  cursor.move(Motion::Up, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 10) << "a sideways move sets a new column";
-}
-
 TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   setText(u"hello world");
   cursor.setPosition(5);
