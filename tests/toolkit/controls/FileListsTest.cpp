@@ -121,42 +121,34 @@ TEST_F(FileListBoxTest, AMissingFolderRaisesPathNotFoundAndKeepsTheList) {
   EXPECT_EQ(list.names(), before);
 }
 
-TEST_F(FileListBoxTest, AScreenReaderHearsEachFolderByNameWithItsLevel) {
-  QDir(tmp.path()).mkdir(QStringLiteral("sub folder"));
-  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
-  dirs.setPath(tmp.path());
-  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&dirs);
-  ASSERT_NE(list, nullptr);
-  const QStringList parts = QDir::cleanPath(tmp.path()).split(u'/', Qt::SkipEmptyParts);
-  QStringList names{QStringLiteral("/")};
-  names << parts << QStringLiteral("folder.txt") << QStringLiteral("sub folder");
-  ASSERT_EQ(list->childCount(), names.size());
-  for (int i = 0; i < list->childCount(); ++i) {
-    QAccessibleInterface* row = list->child(i);
-    EXPECT_EQ(row->text(QAccessible::Name), names[i]) << i;
-    const int level = static_cast<int>(qMin<qsizetype>(i, parts.size() + 1)) + 1;
-    EXPECT_EQ(row->text(QAccessible::Description), QStringLiteral("Level %1").arg(level)) << i;
-  }
-}
-
-TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfolders) {
-  QDir(tmp.path()).mkdir(QStringLiteral("Zeta"));
-  QDir(tmp.path()).mkdir(QStringLiteral("alpha"));
-  QDir(tmp.path()).mkdir(QStringLiteral(".secret"));
+TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfoldersByNameAndLevel) {
+  for (const char* sub : {"Zeta", "alpha", ".secret"})
+    QDir(tmp.path()).mkdir(QString::fromLatin1(sub));
   DirListBox dirs(nullptr, QStringLiteral("Dir1"));
   QSignalSpy changes(&dirs, &DirListBox::Change);
   dirs.setPath(tmp.path());
   EXPECT_EQ(changes.count(), 1);
+  dirs.setPath(tmp.path());  // no change, no event
+  EXPECT_EQ(changes.count(), 1);
   QStringList rows;
   for (int i = 0; i < dirs.count(); ++i) rows << dirs.item(i)->data(Qt::UserRole).toString();
   const QString root = QDir::cleanPath(tmp.path());
+  const QStringList parts = root.split(u'/', Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), parts.size() + 4);
   EXPECT_EQ(rows.first(), QStringLiteral("/"));
-  const int here = static_cast<int>(rows.indexOf(root));
-  ASSERT_GE(here, 0);
-  EXPECT_EQ(rows.mid(here + 1),
+  EXPECT_EQ(rows[parts.size()], root);
+  EXPECT_EQ(rows.mid(parts.size() + 1),
             (QStringList{root + "/alpha", root + "/folder.txt", root + "/Zeta"}));
-  dirs.setPath(tmp.path());  // no change, no event
-  EXPECT_EQ(changes.count(), 1);
+  // Each heard by its name with its level.
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&dirs);
+  ASSERT_EQ(list->childCount(), rows.size());
+  for (int i = 0; i < list->childCount(); ++i) {
+    const QString name = i == 0 ? QStringLiteral("/") : rows[i].section(u'/', -1);
+    EXPECT_EQ(list->child(i)->text(QAccessible::Name), name) << i;
+    const int level = static_cast<int>(qMin<qsizetype>(i, parts.size() + 1)) + 1;
+    EXPECT_EQ(list->child(i)->text(QAccessible::Description),
+              QStringLiteral("Level %1").arg(level));
+  }
   // Rows of the design height: the folder icons' larger drawings are for
   // screens of twice the pixels, not for larger rows.
   EXPECT_LE(dirs.visualItemRect(dirs.item(0)).height(), 20);
@@ -205,27 +197,34 @@ TEST_F(FileListBoxTest, AFolderWhoseNameIsNotUtf8CanBeOpenedAndListed) {
   EXPECT_EQ(FileNames::encode(startedFiles.Path()), bad);
 }
 
+// The start volume keeps the folder the program started in.
 TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
+  TempDir start;
   TempDir media;
-  TempDir home;
   fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
                           {QDir::cleanPath(media.path()), QStringLiteral("usb"), true},
                           {QStringLiteral("/nonexistent-volume"), QStringLiteral("cd"), false}};
   QDir(media.path()).mkdir(QStringLiteral("pics"));
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(start.path()));
   DirListBox dirs(nullptr, QStringLiteral("Dir1"));
-  const QString usb = DriveListBox::designation(fakes().volumes.list[1]);
-  dirs.setPath(usb);
+  QDir::setCurrent(before);
+  const QString startDir = QDir::cleanPath(start.path());
+  const QString pics = QDir::cleanPath(media.file(QStringLiteral("pics")));
+  EXPECT_EQ(dirs.Path(), startDir);
+  const auto drive = [&](int i) {
+    dirs.setPath(DriveListBox::designation(fakes().volumes.list[i]));
+  };
+  drive(1);
   EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.path()));
-  dirs.setPath(media.file(QStringLiteral("pics")));
-  dirs.setPath(home.path());
-  dirs.setPath(usb);
-  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
-  EXPECT_EQ(
-      test::errorNumber([&] { dirs.setPath(DriveListBox::designation(fakes().volumes.list[2])); }),
-      err::DeviceUnavailable);
-  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.file(QStringLiteral("pics"))));
-  EXPECT_EQ(DriveListBox::volumeRootOf(media.file(QStringLiteral("pics")), fakes().volumes.list),
-            QDir::cleanPath(media.path()));
+  dirs.setPath(pics);
+  drive(0);
+  EXPECT_EQ(dirs.Path(), startDir);
+  drive(1);
+  EXPECT_EQ(dirs.Path(), pics);
+  EXPECT_EQ(test::errorNumber([&] { drive(2); }), err::DeviceUnavailable);
+  EXPECT_EQ(dirs.Path(), pics);
+  EXPECT_EQ(DriveListBox::volumeRootOf(pics, fakes().volumes.list), QDir::cleanPath(media.path()));
 }
 
 // Sends the events a real double-click makes on a row: press, release,
@@ -327,23 +326,6 @@ TEST_F(DirListOpenTest, EnterOpensTheCurrentRowAndASingleClickOpensNothing) {
   QTest::keyClick(&dirs, Qt::Key_Return);
   EXPECT_EQ(dirs.Path(), work());
   EXPECT_EQ(changes.count(), 1);
-}
-
-TEST(DriveListTest, TheStartVolumeKeepsTheFolderTheProgramStartedIn) {
-  TempDir start;
-  TempDir media;
-  const QString before = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(start.path()));
-  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
-                          {QDir::cleanPath(media.path()), QStringLiteral("usb"), true}};
-  DirListBox dirs(nullptr, QStringLiteral("Dir1"));
-  QDir::setCurrent(before);
-  const QString startDir = QDir::cleanPath(start.path());
-  EXPECT_EQ(dirs.Path(), startDir);
-  dirs.setPath(DriveListBox::designation(fakes().volumes.list[1]));
-  EXPECT_EQ(dirs.Path(), QDir::cleanPath(media.path()));
-  dirs.setPath(DriveListBox::designation(fakes().volumes.list[0]));
-  EXPECT_EQ(dirs.Path(), startDir);
 }
 
 TEST(DriveListTest, OpeningTheListReadsTheVolumesAfreshKeepingTheSelection) {

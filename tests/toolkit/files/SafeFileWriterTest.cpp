@@ -107,13 +107,13 @@ TEST_F(SafeFileWriterTest, RefusalsLeaveTheOldFileAsItWas) {
   EXPECT_TRUE(failureWriting(name, "x", &number).contains(QStringLiteral("read-only")));
   EXPECT_EQ(number, err::PermissionDenied);
   EXPECT_EQ(tmp.read(name), QByteArray("precious"));
-  failureWriting(tmp.file("gone/a.txt"), "x", &number);
-  EXPECT_EQ(number, err::PathNotFound);
   QDir(tmp.path()).mkdir(QStringLiteral("d.txt"));
-  failureWriting(tmp.file("d.txt"), "x", &number);
-  EXPECT_EQ(number, err::PathFileAccess);
-  failureWriting(QStringLiteral("/dev/null"), "x", &number);
-  EXPECT_EQ(number, err::PathFileAccess);
+  for (const auto& [target, expected] : {std::pair{tmp.file("gone/a.txt"), err::PathNotFound},
+                                         {tmp.file("d.txt"), err::PathFileAccess},
+                                         {QStringLiteral("/dev/null"), err::PathFileAccess}}) {
+    failureWriting(target, "x", &number);
+    EXPECT_EQ(number, expected) << qPrintable(target);
+  }
 }
 
 struct DiskFault {
@@ -256,23 +256,14 @@ TEST_F(SafeFileWriterTest, AFullTmpfsRefusesBeforeAByteIsLost) {
     QByteArray path;
     ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
   } unmount{QFile::encodeName(mount)};
-  const auto make = [](const QString& name, const QByteArray& bytes) {
-    QFile file(name);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return name;
-  };
-  const auto link = [](const QString& from, const QString& to) {
-    ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
-  };
   const QByteArray old(100 * 1024, 'o');
-  const QString plain = make(mount + "/a.txt", old);
-  const QString linked = make(mount + "/h1.txt", old);
-  link(linked, mount + "/h2.txt");
+  const QString plain = tmp.write("small/a.txt", old);
+  const QString linked = tmp.write("small/h1.txt", old);
   // A sparse file claims room it does not hold.
-  const QString sparse = make(mount + "/sparse.txt", "s");
+  const QString sparse = tmp.write("small/sparse.txt", "s");
   ::truncate(QFile::encodeName(sparse).constData(), 1024 * 1024);
-  link(sparse, mount + "/s2.txt");
+  for (const auto& [name, link] : {std::pair{linked, "small/h2.txt"}, {sparse, "small/s2.txt"}})
+    ::link(QFile::encodeName(name).constData(), QFile::encodeName(tmp.file(link)).constData());
   for (const QString& name : {plain, linked, sparse}) {
     const QByteArray before = tmp.read(name);
     const QString message = failureWriting(name, QByteArray(1024 * 1024, 'n'));

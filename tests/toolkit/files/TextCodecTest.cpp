@@ -100,11 +100,7 @@ TEST(TextCodecMarks, ReadUtf16AndUtf32AndWriteThemBackWithTheirMark) {
 
 TEST(TextCodecMarks, FallBackWhenTheBytesDoNotFitTheMark) {
   // An odd byte cannot be UTF-16: read one character a byte, all kept.
-  EXPECT_EQ(TextCodec::detect(raw("\xFF\xFE"
-                                  "A",
-                                  3))
-                .encoding(),
-            Encoding::Windows1252);
+  EXPECT_EQ(TextCodec::detect("\xFF\xFE\x41").encoding(), Encoding::Windows1252);
   // Past U+10FFFF is no UTF-32; the same mark starts UTF-16 LE.
   EXPECT_EQ(TextCodec::detect(raw("\xFF\xFE\0\0\0\0\x11\0", 8)).encoding(), Encoding::Utf16LE);
   EXPECT_EQ(TextCodec::detect(QByteArray("\xEF\xBB\xBFok")).name(),
@@ -143,33 +139,30 @@ TEST(TextCodecDeclared, APageChoosesItsCharacterSet) {
 }
 
 TEST(TextCodecDeclared, ADeclarationGivesWayToWhatTheBytesSay) {
-  const QByteArray cyrillic = page("<meta charset=windows-1251>", "\xCF\xF0\xE8");
-  // A mark wins over the declaration.
-  EXPECT_EQ(TextCodec::detectFile("\xEF\xBB\xBF" + page("<meta charset=windows-1251>", "x"),
-                                  QStringLiteral("a.html"))
-                .encoding(),
-            Encoding::Utf8);
-  // Not a page: no declaration is looked for.
-  EXPECT_EQ(
-      TextCodec::detectFile("notes <meta charset=windows-1251> \xCF\xF0", QStringLiteral("a.txt"))
-          .encoding(),
-      Encoding::Windows1252);
-  // UTF-8 declared on bytes that are not UTF-8; a name nobody knows.
-  EXPECT_EQ(TextCodec::detectFile(page("<meta charset=utf-8>", "\xCF\xF0"), QStringLiteral("a.htm"))
-                .encoding(),
-            Encoding::Windows1252);
-  EXPECT_EQ(
-      TextCodec::detectFile(page("<meta charset=x-no-such-set>", "ok"), QStringLiteral("a.htm"))
-          .encoding(),
-      Encoding::Utf8);
-  // Only the first 1024 bytes count.
-  EXPECT_EQ(
-      TextCodec::detectFile(page(QByteArray(1100, ' ') + "<meta charset=windows-1251>", "\xCF"),
-                            QStringLiteral("a.htm"))
-          .encoding(),
-      Encoding::Windows1252);
-  EXPECT_EQ(TextCodec::detectFile(cyrillic, QStringLiteral("A.HTML")).encoding(),
-            Encoding::SingleByte);
+  const QByteArray declared = "<meta charset=windows-1251>";
+  const struct {
+    const char* why;
+    QByteArray bytes;
+    const char* fileName;
+    Encoding expected;
+  } cases[] = {
+      {"declared", page(declared, "\xCF\xF0\xE8"), "A.HTML", Encoding::SingleByte},
+      {"a mark wins", "\xEF\xBB\xBF" + page(declared, "x"), "a.html", Encoding::Utf8},
+      {"not a page", "notes " + declared + " \xCF\xF0", "a.txt", Encoding::Windows1252},
+      {"UTF-8 that is not", page("<meta charset=utf-8>", "\xCF\xF0"), "a.htm",
+       Encoding::Windows1252},
+      {"unknown name", page("<meta charset=x-no-such-set>", "ok"), "a.htm", Encoding::Utf8},
+      {"past 1024 bytes", page(QByteArray(1100, ' ') + declared, "\xCF"), "a.htm",
+       Encoding::Windows1252},
+      // A lead byte with nothing after it does not decode.
+      {"cut multi-byte", page("<meta charset=\"Shift_JIS\">", "\x93"), "a.htm",
+       Encoding::Windows1252},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TextCodec::detectFile(c.bytes, QString::fromLatin1(c.fileName)).encoding(),
+              c.expected)
+        << c.why;
+  }
 }
 
 TEST(TextCodecDeclared, SingleByteSetsGiveBackEveryByte) {
@@ -195,12 +188,6 @@ TEST(TextCodecDeclared, MultiByteSetsAreUsedOnlyWhenTheyGiveTheBytesBack) {
   EXPECT_TRUE(text.contains(QString::fromUtf16(u"\u65E5\u672C")));
   EXPECT_EQ(codec.encode(text), japanese);
   EXPECT_FALSE(codec.encodeFragment(QString::fromUtf16(u"\u0E01")).has_value());  // Thai
-  // A lead byte with nothing after it does not decode: the bytes are read as
-  // Windows-1252 instead.
-  EXPECT_EQ(
-      TextCodec::detectFile(page("<meta charset=\"Shift_JIS\">", "\x93"), QStringLiteral("a.htm"))
-          .encoding(),
-      Encoding::Windows1252);
 }
 
 TEST(LineEnds, NewLinesTakeTheMostFrequentAndPastedOnesAreConverted) {

@@ -37,45 +37,6 @@ class TextCursorTest : public ::testing::Test {
   TextCursor cursor{&document};
 };
 
-struct ClusterCase {
-  const char* name;
-  const char16_t* text;
-  std::vector<qint64> stops;
-};
-
-class TextCursorClusters : public TextCursorTest,
-                           public ::testing::WithParamInterface<ClusterCase> {};
-
-// What a reader sees as one character is one step, one Delete, one Shift+Right.
-TEST_P(TextCursorClusters, MoveSelectAndDeleteWholeCharacters) {
-  setText(GetParam().text);
-  EXPECT_EQ(stops(), GetParam().stops);
-  cursor.setPosition(0);
-  cursor.move(Motion::Right, Selection::Extend);
-  EXPECT_EQ(cursor.selectionEnd(), GetParam().stops.front());
-  cursor.setPosition(0);
-  cursor.deleteNext();
-  EXPECT_EQ(document.length(), QString::fromUtf16(GetParam().text).size() - GetParam().stops[0]);
-  // Left comes back over the same stops.
-  setText(GetParam().text);
-  cursor.setPosition(document.length());
-  cursor.move(Motion::Left, Selection::Collapse);
-  const auto& s = GetParam().stops;
-  EXPECT_EQ(cursor.position(), s.size() > 1 ? s[s.size() - 2] : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, TextCursorClusters,
-    ::testing::Values(ClusterCase{"combining_acute", u"e\u0301x", {2, 3}},
-                      ClusterCase{"two_marks", u"a\u0301\u0323b", {3, 4}},
-                      ClusterCase{"flag", u"\U0001F1E9\U0001F1EAz", {4, 5}},
-                      ClusterCase{"skin_tone", u"\U0001F44D\U0001F3FDz", {4, 5}},
-                      ClusterCase{
-                          "zwj_family", u"\U0001F468\u200D\U0001F469\u200D\U0001F467z", {8, 9}},
-                      ClusterCase{"hangul_jamo", u"\u1100\u1161\u11A8z", {3, 4}},
-                      ClusterCase{"crlf_is_one_step", u"a\r\nb", {1, 3, 4}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(TextCursorTest, BackspaceTakesOneCodePointButALineEndOrAPairWhole) {
   setText(u"e\u0301\r\n\U0001F600");
   cursor.setPosition(document.length());
@@ -136,20 +97,6 @@ TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLi
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello world\r\n"));
   cursor.selectLineAt(15);
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("next  -- x"));
-}
-
-TEST_F(TextCursorTest, UpAndDownKeepTheColumnAcrossShortLines) {
-  setText(u"abcdef\nab\n\nabcdefgh");
-  cursor.setPosition(5);
-  cursor.move(Motion::Down, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 9);
-  cursor.move(Motion::Down, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 10);
-  cursor.move(Motion::Down, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 16);
-  cursor.move(Motion::Right, Selection::Collapse);
-  cursor.move(Motion::Up, Selection::Collapse);
-  EXPECT_EQ(cursor.position(), 10) << "a sideways move sets a new column";
 }
 
 TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {

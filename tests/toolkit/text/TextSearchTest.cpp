@@ -109,49 +109,43 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodingCase{"windows1251", windows1251()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TextSearch, FindsMatchesAtTheVeryStartAndEnd) {
-  const auto document =
-      loadText(QStringLiteral("abc middle abc"), TextCodec(Encoding::Utf8, Mark::Absent));
-  EXPECT_EQ(allMatches(*document, QStringLiteral("abc"), {true, false, false}),
-            (std::vector<Match>{{0, 3}, {11, 3}}));
-  EXPECT_EQ(allMatches(*document, QStringLiteral("abc middle abc"), {true, false, false}),
-            (std::vector<Match>{{0, 14}}));
-  EXPECT_TRUE(allMatches(*document, QStringLiteral("abc middle abcd"), {}).empty());
-}
-
-TEST(TextSearch, WindowsCodePageFoldsCaseThroughItsOwnTable) {
-  // 0xC4 0xE4 are Ä ä in windows-1252; the same bytes in UTF-8 are not valid.
-  const QByteArray bytes("gr\xC4\x42 and gr\xE4\x62 and GR\xC4\x42");
-  const auto document = load(bytes, TextCodec::detect(bytes));
-  ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
-  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"GRäB"), {}).size(), 3u);
-  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"grÄB"), {true, false, false}),
-            (std::vector<Match>{{0, 4}}));
-}
-
-TEST(TextSearch, Utf8FoldingMatchesCharactersOfOtherByteLengths) {
-  // The Kelvin sign folds to k: three bytes matching one.
-  const QString text = QString::fromUtf16(u"ok \u212A OK ok");
-  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
-  EXPECT_EQ(allMatches(*document, QStringLiteral("k"), {}),
-            (std::vector<Match>{{1, 1}, {3, 1}, {6, 1}, {9, 1}}));
-  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"\u212A"), {}).size(), 4u);
-}
-
-TEST(TextSearch, MatchesRunAcrossThePiecesEditsLeave) {
-  const auto document =
-      loadText(QStringLiteral("edle one needle two"), TextCodec(Encoding::Utf8, Mark::Absent));
-  // Typed "ne" before the loaded "edle"; a typed "d" inside the loaded "needle".
-  document->replace(0, 0, QStringLiteral("ne"));
-  document->replace(14, 1, QStringLiteral("d"));
-  ASSERT_EQ(document->toString(), QStringLiteral("needle one needle two"));
-  for (const bool matchCase : {false, true}) {
-    EXPECT_EQ(allMatches(*document, QStringLiteral("needle"), {matchCase, true, false}),
-              (std::vector<Match>{{0, 6}, {11, 6}}));
+// Matches at the very ends; case folded through a code page's own table
+// (0xC4 0xE4 are Ä ä in windows-1252, not UTF-8) and across byte
+// lengths (the Kelvin sign folds to k: three bytes matching one);
+// expressions line by line, a line end never part of a match.
+TEST(TextSearch, FindsEachMatchOfItsRules) {
+  const QByteArray ends = "abc middle abc";
+  const QByteArray latin = "gr\xC4\x42 and gr\xE4\x62 and GR\xC4\x42";
+  const QByteArray kelvin = QString::fromUtf16(u"ok \u212A OK ok").toUtf8();
+  const QByteArray lines = "alpha 12\r\nbeta 345\rgamma\n6789";
+  const struct {
+    QByteArray bytes;
+    const char16_t* needle;
+    Options options;
+    std::vector<Match> expected;
+  } cases[] = {
+      {ends, u"abc", {true, false, false}, {{0, 3}, {11, 3}}},
+      {ends, u"abc middle abc", {true, false, false}, {{0, 14}}},
+      {ends, u"abc middle abcd", {}, {}},
+      {latin, u"GR\u00E4B", {}, {{0, 4}, {9, 4}, {18, 4}}},
+      {latin, u"gr\u00C4B", {true, false, false}, {{0, 4}}},
+      {kelvin, u"k", {}, {{1, 1}, {3, 1}, {6, 1}, {9, 1}}},
+      {kelvin, u"\u212A", {}, {{1, 1}, {3, 1}, {6, 1}, {9, 1}}},
+      {lines, u"\\d+$", {false, false, true}, {{6, 2}, {15, 3}, {25, 4}}},
+      {lines, u"^[a-z]+", {true, false, true}, {{0, 5}, {10, 4}, {19, 5}}},
+      {lines, u"2\\s+b", {false, false, true}, {}},
+      {lines, u"BETA", {false, true, true}, {{10, 4}}},
+      {lines, u"et", {false, true, true}, {}},
+  };
+  for (const auto& c : cases) {
+    const auto document = load(c.bytes, TextCodec::detect(c.bytes));
+    EXPECT_EQ(allMatches(*document, QString::fromUtf16(c.needle), c.options), c.expected)
+        << QString::fromUtf16(c.needle).toStdString();
   }
-  EXPECT_EQ(allMatches(*document, QStringLiteral("e o"), {}), (std::vector<Match>{{5, 3}}));
+  EXPECT_EQ(TextCodec::detect(latin).encoding(), Encoding::Windows1252);
 }
 
+// Edits leave the text in pieces: matches run across them.
 TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
   std::mt19937 random(7);
   const QString base = QString::fromUtf16(u"the cat sat; Thé Cät\r\nthe end\n");
@@ -203,21 +197,6 @@ TEST(TextSearch, NeedleTheCharacterSetCannotHoldIsNamed) {
 }
 
 // ------------------------------------------------------------ expressions
-
-TEST(TextSearch, ExpressionsMatchLineByLine) {
-  const auto document = loadText(QStringLiteral("alpha 12\r\nbeta 345\rgamma\n6789"),
-                                 TextCodec(Encoding::Utf8, Mark::Absent));
-  EXPECT_EQ(allMatches(*document, QStringLiteral("\\d+$"), {false, false, true}),
-            (std::vector<Match>{{6, 2}, {15, 3}, {25, 4}}));
-  EXPECT_EQ(allMatches(*document, QStringLiteral("^[a-z]+"), {true, false, true}),
-            (std::vector<Match>{{0, 5}, {10, 4}, {19, 5}}));
-  // \s+ would swallow the line end; a line's own match is what counts.
-  EXPECT_EQ(allMatches(*document, QStringLiteral("2\\s+b"), {false, false, true}),
-            std::vector<Match>{});
-  EXPECT_EQ(allMatches(*document, QStringLiteral("BETA"), {false, true, true}),
-            (std::vector<Match>{{10, 4}}));
-  EXPECT_EQ(allMatches(*document, QStringLiteral("et"), {false, true, true}), std::vector<Match>{});
-}
 
 TEST(TextSearch, InvalidExpressionIsAProblemNotAnEmptyResult) {
   EXPECT_FALSE(TextSearch(QStringLiteral("(unclosed"), {false, false, true}).problem().isEmpty());
