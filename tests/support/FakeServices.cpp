@@ -8,33 +8,29 @@
 
 namespace ostrel::test {
 
-namespace {
-
-// The next scripted answer, or none when the script has run dry.
-template <typename T>
-T next(std::deque<T>& answers, T none) {
-  if (answers.empty()) return none;
-  T answer = std::move(answers.front());
-  answers.pop_front();
-  return answer;
-}
-
-}  // namespace
-
 int FakeMessageBox::show(QWidget*, const QString& prompt, int style, const QString& title) {
   calls.push_back({prompt, style, title});
-  return next(answers, int(mb::Ok));
+  if (answers.empty()) return mb::Ok;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
 }
 
 std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&,
                                                  const QString& initialName) {
   ++saveCalls;
   lastInitialName = initialName;
-  return next(saveAnswers, std::optional<QString>());
+  if (saveAnswers.empty()) return std::nullopt;
+  auto answer = saveAnswers.front();
+  saveAnswers.pop_front();
+  return answer;
 }
 
 bool FakeDialogs::printSetup(QWidget*, QPrinter&) {
-  return next(printAnswers, false);
+  if (printAnswers.empty()) return false;
+  const bool answer = printAnswers.front();
+  printAnswers.pop_front();
+  return answer;
 }
 
 bool FakeHelp::WinHelp(QWidget*, const QString& helpFile, unsigned command, const QString& key) {
