@@ -32,24 +32,17 @@ namespace {
 QPalette darkPalette() {
   QPalette p;
   const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
-  p.setColor(QPalette::Window, window);
-  p.setColor(QPalette::WindowText, text);
-  p.setColor(QPalette::Base, base);
-  p.setColor(QPalette::AlternateBase, window);
-  p.setColor(QPalette::Text, text);
-  p.setColor(QPalette::Button, window);
-  p.setColor(QPalette::ButtonText, text);
-  p.setColor(QPalette::BrightText, Qt::red);
-  p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
-  p.setColor(QPalette::HighlightedText, Qt::black);
-  p.setColor(QPalette::Light, window.lighter(160));
-  p.setColor(QPalette::Midlight, window.lighter(130));
-  p.setColor(QPalette::Mid, window.darker(130));
-  p.setColor(QPalette::Dark, window.darker(160));
-  p.setColor(QPalette::Shadow, Qt::black);
-  p.setColor(QPalette::ToolTipBase, base);
-  p.setColor(QPalette::ToolTipText, text);
-  p.setColor(QPalette::PlaceholderText, text.darker(150));
+  using R = QPalette;
+  // clang-format off
+  const std::pair<QPalette::ColorRole, QColor> roles[] = {
+      {R::Window, window}, {R::WindowText, text}, {R::Base, base}, {R::AlternateBase, window},
+      {R::Text, text}, {R::Button, window}, {R::ButtonText, text}, {R::BrightText, Qt::red},
+      {R::Highlight, QColor(0x2a, 0x82, 0xda)}, {R::HighlightedText, Qt::black},
+      {R::Light, window.lighter(160)}, {R::Midlight, window.lighter(130)},
+      {R::Mid, window.darker(130)}, {R::Dark, window.darker(160)}, {R::Shadow, Qt::black},
+      {R::ToolTipBase, base}, {R::ToolTipText, text}, {R::PlaceholderText, text.darker(150)}};
+  // clang-format on
+  for (const auto& [role, colour] : roles) p.setColor(role, colour);
   return p;
 }
 

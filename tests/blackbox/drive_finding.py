@@ -17,8 +17,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (TIMEOUT, TITLE, EXIT_BUTTON, FILE_LIST, SAVE_BUTTON,  # noqa: E402
-                           TEXT_BOX, Failure, centre, expect, run)
+from drive_program import (TIMEOUT, TITLE, FIRST_ROW, IN_TEXT, SAVE_BUTTON,  # noqa: E402
+                           centre, exit_program, expect, run, wait_for_bytes)
 
 NAME = "big.txt"
 WORD = b"quokka"
@@ -39,25 +39,12 @@ def make_folder(folder):
         f.write(contents())
 
 
-def wait_for_size_and_bytes(path, want):
-    deadline = time.monotonic() + TIMEOUT * 2
-    got = b""
-    while time.monotonic() < deadline:
-        if os.path.getsize(path) == len(want):
-            with open(path, "rb") as f:
-                got = f.read()
-            if got == want:
-                break
-        time.sleep(0.3)
-    return got
-
-
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.click(main, *FIRST_ROW)
     editor = desktop.wait_window(f"{NAME.replace('.', '[.]')}$", "for the 100 MB text file")
     time.sleep(1.0)
-    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.click(editor, *IN_TEXT)
     desktop.keys(editor, "ctrl+f")
     finder = desktop.wait_window("^Find$", "for the find window after Ctrl+F")
     desktop.type(finder, WORD.decode())
@@ -72,11 +59,10 @@ def drive(desktop, program, folder):
     desktop.click(editor, *centre(SAVE_BUTTON))
     path = os.path.join(folder, NAME)
     want = contents().replace(WORD, TYPED) + b"\r\n"
-    got = wait_for_size_and_bytes(path, want)
+    got = wait_for_bytes(path, want, TIMEOUT * 2)
     expect(got == want, "Save writes the typed word in place of the one found, every other "
            f"byte as it was ({len(got)} bytes, {len(want)} wanted)")
-    desktop.click(main, *centre(EXIT_BUTTON))
-    program.wait(timeout=TIMEOUT)
+    exit_program(desktop, main, program)
 
 
 if __name__ == "__main__":

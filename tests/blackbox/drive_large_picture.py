@@ -12,13 +12,12 @@ start.
 
 import os
 import struct
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (TIMEOUT, TITLE, ABOUT_BUTTON, EXIT_BUTTON, FILE_LIST,  # noqa: E402
-                           Failure, centre, expect, run)
+from drive_program import (TITLE, ABOUT_BUTTON, FIRST_ROW, centre, exit_program,  # noqa: E402
+                           expect, poll, run)
 
 SLOWDOWN = float(os.environ.get("OSTREL_BLACKBOX_SLOWDOWN", "1"))
 ABOUT_WITHIN = 0.3 * SLOWDOWN
@@ -51,20 +50,15 @@ def make_folder(folder):
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
     # The only file is the first row of the list.
-    desktop.point(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.point(main, *FIRST_ROW)
     desktop.xdotool("click", 1)
     desktop.point(main, *centre(ABOUT_BUTTON))
     clicked = time.monotonic()
     desktop.xdotool("click", 1)
-    about = None
-    while time.monotonic() - clicked < TIMEOUT:
-        found = desktop.windows(f"^About {TITLE}$")
-        if found:
-            about = found[-1]
-            break
-        time.sleep(0.01)
+    found = poll(lambda: desktop.windows(f"^About {TITLE}$"), step=0.01)
     waited = time.monotonic() - clicked
-    expect(about is not None, "About opens after a click on the huge picture")
+    expect(found, "About opens after a click on the huge picture")
+    about = found[-1]
     print(f"About answered {waited * 1000:.0f} ms after its click")
     expect(waited <= ABOUT_WITHIN,
            f"About opens within {ABOUT_WITHIN:.2f} s of its click while the picture decodes "
@@ -72,12 +66,7 @@ def drive(desktop, program, folder):
     desktop.keys(about, "Escape")
     desktop.wait_gone(about, "the About window after Esc")
 
-    desktop.click(main, *centre(EXIT_BUTTON))
-    try:
-        status = program.wait(timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        raise Failure("the program is still running after Exit")
-    expect(status == 0, f"Exit ends the program with status 0 (got {status})")
+    exit_program(desktop, main, program)
 
 
 if __name__ == "__main__":

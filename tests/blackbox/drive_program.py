@@ -32,12 +32,29 @@ ABOUT_BUTTON = (8, 272, 81, 17)  # Command2
 HELP_BUTTON = (104, 272, 81, 17)  # Command3
 EXIT_BUTTON = (200, 272, 81, 17)  # Command1
 TEXT_BOX = (8, 32)  # Form2.Text1
+FIRST_ROW = (FILE_LIST[0] + 30, FILE_LIST[1] + 6)  # the file list's first row
+IN_TEXT = (TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)  # inside the text box
 CLOSE_BUTTON = (8, 8, 57, 17)  # Form2.Command1
 SAVE_BUTTON = (136, 8, 65, 17)  # Form2.Command4
 
 
 class Failure(Exception):
     pass
+
+
+def poll(get, ok=bool, timeout=TIMEOUT, step=0.1):
+    """Calls get() until ok(value) or the time-out; returns the last value."""
+    deadline = time.monotonic() + timeout
+    value = get()
+    while not ok(value) and time.monotonic() < deadline:
+        time.sleep(step)
+        value = get()
+    return value
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def centre(box):
@@ -89,24 +106,19 @@ class Desktop:
         out = self.xdotool("search", "--onlyvisible", "--name", title_regex, check=False)
         return [w for w in out.split() if w]
 
+    def visible(self, window):
+        return window in self.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
+
     def wait_window(self, title_regex, what):
-        deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
-            found = self.windows(title_regex)
-            if found:
-                time.sleep(0.3)  # let it finish its first layout
-                return found[-1]
-            time.sleep(0.1)
-        raise Failure(f"no window {what} (title matching {title_regex!r}) appeared")
+        found = poll(lambda: self.windows(title_regex))
+        if not found:
+            raise Failure(f"no window {what} (title matching {title_regex!r}) appeared")
+        time.sleep(0.3)  # let it finish its first layout
+        return found[-1]
 
     def wait_gone(self, window, what):
-        deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
-            out = self.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
-            if window not in out:
-                return
-            time.sleep(0.1)
-        raise Failure(f"{what} is still shown")
+        if poll(lambda: self.visible(window), lambda shown: not shown):
+            raise Failure(f"{what} is still shown")
 
     def title(self, window):
         return self.xdotool("getwindowname", window).rstrip("\n")
@@ -172,16 +184,10 @@ def make_folder(folder):
         img.save(gif)
 
 
-def wait_for_bytes(path, want):
-    deadline = time.monotonic() + TIMEOUT
-    got = b""
-    while time.monotonic() < deadline:
-        with open(path, "rb") as f:
-            got = f.read()
-        if got == want:
-            break
-        time.sleep(0.2)
-    return got
+def wait_for_bytes(path, want, timeout=TIMEOUT):
+    """The file's bytes once they are want (read only once its size is), or at the time-out."""
+    return poll(lambda: read(path) if os.path.getsize(path) == len(want) else b"",
+                lambda got: got == want, timeout, 0.2) or read(path)
 
 
 def expect(condition, message):
@@ -191,19 +197,27 @@ def expect(condition, message):
 
 
 def wait_title(desktop, window, want, what):
-    deadline = time.monotonic() + TIMEOUT
-    while desktop.title(window) != want and time.monotonic() < deadline:
-        time.sleep(0.1)
-    expect(desktop.title(window) == want, f"{what} (title {desktop.title(window)!r})")
+    title = poll(lambda: desktop.title(window), lambda t: t == want)
+    expect(title == want, f"{what} (title {title!r})")
 
 
 def wait_followed(desktop, window, book):
     """Waits for a topic other than the book's first, named before the book."""
-    deadline = time.monotonic() + TIMEOUT
-    while desktop.title(window) == book and time.monotonic() < deadline:
-        time.sleep(0.1)
-    title = desktop.title(window)
+    title = poll(lambda: desktop.title(window), lambda t: t != book)
     expect(title.endswith(f" - {book}"), f"the index opens a topic ({title!r})")
+
+
+def exit_program(desktop, main, program, how=None, what="Exit ends the program"):
+    """Clicks Exit (or does how()) and expects the program to end with status 0."""
+    if how is None:
+        desktop.click(main, *centre(EXIT_BUTTON))
+    else:
+        how()
+    try:
+        status = program.wait(timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the program is still running ({what})")
+    expect(status == 0, f"{what} with status 0 (got {status})")
 
 
 def overlap(a, b):
@@ -219,7 +233,7 @@ def drive(desktop, program, folder):
     expect(desktop.on_screen(main), "the main window opens inside the screen")
 
     # The first row of the file list is a.txt (names in order): a click opens it.
-    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.click(main, *FIRST_ROW)
     text_path = os.path.join(folder, "a.txt")
     editor = desktop.wait_window("a\\.txt$", "for the text file")
     expect(desktop.title(editor) == text_path,
@@ -228,7 +242,7 @@ def drive(desktop, program, folder):
     expect(desktop.on_screen(editor),
            f"the text window opens inside the screen (at {desktop.geometry(editor)})")
 
-    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.click(editor, *IN_TEXT)
     desktop.keys(editor, "ctrl+Home")
     desktop.type(editor, "New ")
     desktop.click(editor, *centre(SAVE_BUTTON))
@@ -262,7 +276,7 @@ def drive(desktop, program, folder):
     desktop.keys(main, "Down")
     utf16_path = os.path.join(folder, "c.txt")
     editor = desktop.wait_window("c\\.txt$", "for the UTF-16 file")
-    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.click(editor, *IN_TEXT)
     desktop.keys(editor, "ctrl+End")
     desktop.type(editor, " ok")
     desktop.click(editor, *centre(SAVE_BUTTON))
@@ -283,12 +297,7 @@ def drive(desktop, program, folder):
     desktop.wait_gone(about, "the About window after Esc")
     print("ok: Esc closes About")
 
-    desktop.click(main, *centre(EXIT_BUTTON))
-    try:
-        status = program.wait(timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        raise Failure("the program is still running after Exit")
-    expect(status == 0, f"Exit ends the program with status 0 (got {status})")
+    exit_program(desktop, main, program)
 
 
 def drive_help(desktop, main):

@@ -15,8 +15,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (TIMEOUT, TITLE, CLOSE_BUTTON, EXIT_BUTTON, FILE_LIST,  # noqa: E402
-                           SAVE_BUTTON, TEXT_BOX, Failure, centre, expect, run, wait_for_bytes)
+from drive_program import (TITLE, CLOSE_BUTTON, FIRST_ROW, IN_TEXT,  # noqa: E402
+                           SAVE_BUTTON, Failure, centre, exit_program, expect, poll, read, run,
+                           wait_for_bytes)
 
 ODD_NAME = b"bad\xffname.txt"
 THEIRS = b"written by another program\n"
@@ -31,25 +32,22 @@ def make_folder(folder):
 
 def wait_question(desktop, main):
     """The message box: a window with the program's title that is not the main window."""
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        boxes = [w for w in desktop.windows(f"^{TITLE}$") if w != main]
-        if boxes:
-            time.sleep(0.3)
-            return boxes[-1]
-        time.sleep(0.1)
-    raise Failure("Save asked nothing about the other program's change")
+    boxes = poll(lambda: [w for w in desktop.windows(f"^{TITLE}$") if w != main])
+    if not boxes:
+        raise Failure("Save asked nothing about the other program's change")
+    time.sleep(0.3)
+    return boxes[-1]
 
 
 def type_at_end(desktop, editor, text):
-    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.click(editor, *IN_TEXT)
     desktop.keys(editor, "ctrl+End")
     desktop.type(editor, text)
 
 
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.click(main, *FIRST_ROW)
     path = os.path.join(folder, "a.txt")
     editor = desktop.wait_window("a\\.txt$", "for the text file")
     type_at_end(desktop, editor, "mine")
@@ -61,8 +59,7 @@ def drive(desktop, program, folder):
     desktop.keys(box, "Escape")
     desktop.wait_gone(box, "the question after Cancel")
     time.sleep(0.5)
-    with open(path, "rb") as f:
-        expect(f.read() == THEIRS, "Cancel leaves the other program's bytes on disk untouched")
+    expect(read(path) == THEIRS, "Cancel leaves the other program's bytes on disk untouched")
 
     desktop.click(editor, *centre(SAVE_BUTTON))
     box = wait_question(desktop, main)
@@ -74,7 +71,7 @@ def drive(desktop, program, folder):
     desktop.wait_gone(editor, "the text window after Close")
 
     # The next row is the name that is not UTF-8.
-    desktop.xdotool("mousemove", "--sync", "--window", main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.point(main, *FIRST_ROW)
     desktop.keys(main, "Down")
     editor = desktop.wait_window("bad.xFFname\\.txt$", "for the file whose name is not UTF-8")
     want_title = os.path.join(folder, "bad\\xFFname.txt")
@@ -86,8 +83,7 @@ def drive(desktop, program, folder):
     got = wait_for_bytes(odd_path, b"odd!\r\n")
     expect(got == b"odd!\r\n", f"Save writes the file of that very name (it holds {got!r})")
 
-    desktop.click(main, *centre(EXIT_BUTTON))
-    program.wait(timeout=TIMEOUT)
+    exit_program(desktop, main, program)
 
 
 if __name__ == "__main__":

@@ -20,8 +20,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (SKIP, TIMEOUT, FILE_LIST, TEXT_BOX, EXIT_BUTTON,  # noqa: E402
-                           Failure, centre, expect, run)
+from drive_program import (SKIP, TIMEOUT, FIRST_ROW, IN_TEXT, Failure,  # noqa: E402
+                           exit_program, expect, run)
 
 TEXT = "hello world"
 NEEDED = ("dbus-daemon", "/usr/libexec/at-spi-bus-launcher", "/usr/libexec/at-spi2-registryd")
@@ -124,7 +124,7 @@ def drive(desktop, program, folder):
               for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
     expect(labels == ["Drives"], f"the drive list is labelled Drives (labels {labels})")
 
-    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.click(main, *FIRST_ROW)
     editor = desktop.wait_window("a\\.txt$", "for the text file")
     for name in ("12 point", "10 point"):
         reader.named(name, "push button")
@@ -136,7 +136,7 @@ def drive(desktop, program, folder):
     expect((words[0], words[1], words[2]) == ("world", 6, 11),
            f"the word at offset 7 is 'world' [6, 11) (got {tuple(words)})")
 
-    desktop.click(editor, TEXT_BOX[0] + 40, TEXT_BOX[1] + 10)
+    desktop.click(editor, *IN_TEXT)
     # The bridge sends an event kind only once it has learnt from the
     # registry that someone listens, and on a busy machine it can miss the
     # news; move the caret, registering again, until a move is heard.
@@ -189,8 +189,7 @@ def drive(desktop, program, folder):
            f"a selection set through the bus is heard ({events})")
     expect(box.queryText().getText(6, 9) == "wor", "and it covers the text asked for")
 
-    desktop.click(main, *centre(EXIT_BUTTON))
-    program.wait(timeout=TIMEOUT)
+    exit_program(desktop, main, program)
 
 
 if __name__ == "__main__":

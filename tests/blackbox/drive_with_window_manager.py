@@ -18,8 +18,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (SKIP, TIMEOUT, TITLE, CLOSE_BUTTON, FILE_LIST,  # noqa: E402
-                           Failure, centre, expect, run)
+from drive_program import (SKIP, TITLE, CLOSE_BUTTON, FIRST_ROW, centre,  # noqa: E402
+                           exit_program, expect, poll, run)
 
 DIR_LIST = (8, 32)  # Dir1's client-area corner
 ROW = 18  # Dir1's row height at the design font
@@ -34,13 +34,11 @@ def start_window_manager(desktop):
         sys.exit(SKIP)
     wm = subprocess.Popen([openbox, "--sm-disable"], env=desktop.env,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=desktop.env,
-                               capture_output=True, text=True)
-        if probe.returncode == 0 and "window id" in probe.stdout:
-            return wm
-        time.sleep(0.1)
+    probe = poll(lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                        env=desktop.env, capture_output=True, text=True),
+                 lambda p: p.returncode == 0 and "window id" in p.stdout)
+    if probe.returncode == 0 and "window id" in probe.stdout:
+        return wm
     wm.kill()
     print("SKIP: openbox did not start")
     sys.exit(SKIP)
@@ -60,11 +58,6 @@ def make_folders(top):
         open(os.path.join(work, f"z{i:06d}.txt"), "wb").close()
 
 
-def visible(desktop, window):
-    out = desktop.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
-    return window in out
-
-
 def drive(desktop, program, top):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
 
@@ -77,7 +70,7 @@ def drive(desktop, program, top):
     desktop.xdotool("click", "--repeat", 2, "--delay", 150, 1)
     time.sleep(3)  # the slow listing
     # The file list's first row now names the folder that opened.
-    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.click(main, *FIRST_ROW)
     editor = desktop.wait_window("a\\.txt$", "for the text file")
     want = os.path.join(top, "work", "a.txt")
     expect(desktop.title(editor) == want,
@@ -86,17 +79,13 @@ def drive(desktop, program, top):
 
     # 4. Minimised, then another text file clicked: the window comes back.
     desktop.xdotool("windowminimize", "--sync", editor)
-    deadline = time.monotonic() + TIMEOUT
-    while visible(desktop, editor) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    expect(not visible(desktop, editor), "the text window is minimised")
+    expect(not poll(lambda: desktop.visible(editor), lambda shown: not shown),
+           "the text window is minimised")
     desktop.xdotool("windowactivate", "--sync", main, check=False)
-    desktop.point(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    desktop.point(main, *FIRST_ROW)
     desktop.keys(main, "Down")  # the next file, z000000.txt
-    deadline = time.monotonic() + TIMEOUT
-    while not visible(desktop, editor) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    expect(visible(desktop, editor), "a click on another text file brings the minimised window back")
+    expect(poll(lambda: desktop.visible(editor)),
+           "a click on another text file brings the minimised window back")
     expect(desktop.title(editor) == want, "it still shows the file it loaded first")
 
     # 2. The main window closed by its close box; Save As; the text window closed.
@@ -111,16 +100,9 @@ def drive(desktop, program, top):
     copy = os.path.join(top, "copy.txt")
     desktop.type(dialog, copy)
     desktop.keys(dialog, "Return")
-    deadline = time.monotonic() + TIMEOUT
-    while not os.path.exists(copy) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    expect(os.path.exists(copy), "Save As wrote the chosen file")
-    desktop.click(editor, *centre(CLOSE_BUTTON))
-    try:
-        status = program.wait(timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        raise Failure("the program runs on with no window left")
-    expect(status == 0, f"closing the last window ends the program (status {status})")
+    expect(poll(lambda: os.path.exists(copy)), "Save As wrote the chosen file")
+    exit_program(desktop, main, program, lambda: desktop.click(editor, *centre(CLOSE_BUTTON)),
+                 "closing the last window ends the program")
     return {"copy.txt"}
 
 

@@ -285,16 +285,6 @@ TEST_F(MainWindowTest, ABrokenPictureIsReportedByNameAndLeavesAPlaceholder) {
   EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));
 }
 
-TEST_F(MainWindowTest, PreviewClickOpensTheViewerOnTheLastClickedPicture) {
-  Ostrel_View& w = main();
-  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
-  w.Image1_Click();
-  ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
-  EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
-  EXPECT_TRUE(form<Form1>().isVisible());
-  EXPECT_EQ(form<Form1>().Image1->picture().naturalSize(), QSize(40, 30));
-}
-
 // Before any picture file the box holds the program icon: a click on it says
 // so in plain words, never naming a control.
 TEST_F(MainWindowTest, PreviewClickBeforeAnyPictureSaysNoneIsSelected) {
@@ -378,12 +368,13 @@ TEST_F(PreviewLoadingTest, ExitWhileADecodeRunsEndsCleanly) {
   EXPECT_EQ(fakes().messageBox.calls.size(), 1u);  // the early click on the box alone
 }
 
-TEST_F(PreviewLoadingTest, TheViewerLoadStepAndTheOpenerShareOneDecode) {
+TEST_F(PreviewLoadingTest, PreviewClickOpensTheViewerOnTheLastPictureWithOneDecode) {
   decoder().holding = false;
   ASSERT_TRUE(click("red.bmp"));
   const int before = decoder().decodes;
   main().Image1_Click();
   ASSERT_TRUE(form<Form1>().isVisible());
+  EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
   EXPECT_EQ(form<Form1>().Image1->picture().naturalSize(), QSize(40, 30));
   EXPECT_EQ(decoder().decodes - before, 1);
   // A second click on the preview reads the file again, once.

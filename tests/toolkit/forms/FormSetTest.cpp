@@ -63,9 +63,12 @@ class FormSetTest : public ::testing::Test {
 
 TEST_F(FormSetTest, FirstReferenceLoadsOnceAndLaterReferencesShareTheInstance) {
   EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
+  EXPECT_EQ(loadedForm<Counted>(), nullptr);  // asking never loads one
+  EXPECT_EQ(Counted::constructed, 0);
   Counted& a = form<Counted>();
   Counted& b = form<Counted>();
   EXPECT_EQ(&a, &b);
+  EXPECT_EQ(loadedForm<Counted>(), &a);
   EXPECT_EQ(Counted::loads, 1);
   a.Show();
   a.Show();  // only brings it forward
@@ -78,6 +81,7 @@ TEST_F(FormSetTest, UnloadDiscardsControlValuesAndTheNextReferenceLoadsAfresh) {
   first->Button->setCaption(QStringLiteral("changed"));
   Unload<Counted>();
   EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
+  EXPECT_EQ(loadedForm<Counted>(), nullptr);
   flushDeletes();
   EXPECT_TRUE(first.isNull());
   Counted& second = form<Counted>();
@@ -86,19 +90,15 @@ TEST_F(FormSetTest, UnloadDiscardsControlValuesAndTheNextReferenceLoadsAfresh) {
   EXPECT_EQ(Counted::constructed, 2);
 }
 
-TEST_F(FormSetTest, UnloadOfAWindowNotLoadedDoesNothing) {
-  Unload<Counted>();
-  form<Other>();
-  Unload<Counted>();
-  EXPECT_EQ(fakes().process.ends, 0);
-  EXPECT_TRUE(FormSet::instance().isLoaded<Other>());
-}
-
 TEST_F(FormSetTest, ProgramEndsWhenTheLastLoadedWindowGoesAndAHiddenOneKeepsItAlive) {
+  Unload<Counted>();  // not loaded: nothing happens
+  EXPECT_EQ(fakes().process.ends, 0);
   form<Counted>().Show();
   form<Other>();  // loaded, never shown
   Unload<Counted>();
+  Unload<Counted>();
   EXPECT_EQ(fakes().process.ends, 0);
+  EXPECT_TRUE(FormSet::instance().isLoaded<Other>());
   Unload<Other>();
   EXPECT_EQ(fakes().process.ends, 1);
   EXPECT_EQ(fakes().process.lastExitCode, 0);
@@ -161,16 +161,6 @@ TEST_F(FormSetTest, AFrameLearntAfterTheFirstDisplayLaysTheWindowOutAgain) {
   QMoveEvent framed(QPoint(1, 20), QPoint(0, 0));
   QApplication::sendEvent(&f, &framed);
   EXPECT_FLOAT_EQ(f.widthAtLastResize, (533 + 2) * 15);
-}
-
-TEST_F(FormSetTest, LoadedFormNeverLoadsAClosedWindow) {
-  EXPECT_EQ(loadedForm<Counted>(), nullptr);
-  EXPECT_EQ(Counted::constructed, 0);
-  Counted& f = form<Counted>();
-  EXPECT_EQ(loadedForm<Counted>(), &f);
-  Unload(f);
-  EXPECT_EQ(loadedForm<Counted>(), nullptr);
-  EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
 }
 
 TEST_F(FormSetTest, ClickOnTheInteriorButNotOnAControlIsTheFormsClick) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 namespace ostrel {
 namespace {
 
@@ -76,21 +74,6 @@ TEST(HelpBookTest, ToleratesBomCrLfAndEmptyFiles) {
   EXPECT_TRUE(HelpBook::parse({}).isEmpty());
   EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").isEmpty());
   EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").index().isEmpty());
-}
-
-// The help file we ship: every topic has keywords and the windows and
-// commands a user asks about can be found.
-TEST(HelpBookTest, ShippedHelpFileCoversTheProgram) {
-  QFile file(QStringLiteral(OSTREL_SOURCE_DIR "/resources/help/OSTREL_VIEWER.HLP"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const HelpBook book = HelpBook::parse(file.readAll());
-  ASSERT_GE(book.topics().size(), 6);
-  for (const auto& topic : book.topics())
-    EXPECT_FALSE(topic.keywords.isEmpty()) << topic.title.toStdString();
-  for (const char* word : {"drive list", "directory list", "file list", "file types", "preview",
-                           "About", "Help", "Exit", "picture viewer", "scroll bars", "text window",
-                           "Save", "Save As", "Print", "12-point", "10-point", "BMP", "HTML"})
-    EXPECT_GE(book.findTopic(QString::fromUtf8(word)), 0) << word;
 }
 
 }  // namespace

@@ -60,9 +60,7 @@ TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarro
   EXPECT_EQ(indexRows(viewer), (QStringList{"Save", "Save As"}));
   EXPECT_EQ(viewer->currentTopic(), 1);
   EXPECT_TRUE(topicText(viewer).contains(QStringLiteral("Text window")));
-  QTest::keyClick(filter, Qt::Key_Backspace);
-  QTest::keyClick(filter, Qt::Key_Backspace);
-  QTest::keyClick(filter, Qt::Key_Backspace);
+  for (int i = 0; i < 3; ++i) QTest::keyClick(filter, Qt::Key_Backspace);
   EXPECT_EQ(indexRows(viewer).size(), 6);
 }
 

@@ -14,13 +14,6 @@ namespace {
 using B = MetafileBuilder;
 constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000;
 
-bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
-  const QRgb c = img.pixel(x, y);
-  return std::abs(qRed(c) - qRed(want)) <= tolerance &&
-         std::abs(qGreen(c) - qGreen(want)) <= tolerance &&
-         std::abs(qBlue(c) - qBlue(want)) <= tolerance;
-}
-
 // A solid brush in slot 1, selected, and the null pen.
 EmfBuilder& redBrush(EmfBuilder& b, uint32_t color = kRed) {
   b.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, color, 0});
@@ -32,14 +25,13 @@ EmfBuilder& redBrush(EmfBuilder& b, uint32_t color = kRed) {
 TEST(EmfPlayback, RectangleIsRedAndWhereItShouldBe) {
   EmfBuilder b;
   redBrush(b).add(U_EMR_RECTANGLE, {10, 20, 50, 60});
-  const QImage img = B::render(b.finish());
-  ASSERT_EQ(img.size(), QSize(100, 100));
-  EXPECT_TRUE(isColor(img, 30, 40, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 11, 21, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 5, 40, qRgb(255, 255, 255)));
-  EXPECT_TRUE(isColor(img, 30, 70, qRgb(255, 255, 255)));
-  // GDI leaves out the right and bottom edges of a pen-less rectangle.
-  EXPECT_TRUE(isColor(img, 50, 40, qRgb(255, 255, 255)));
+  // GDI leaves out the right and bottom edges of a pen-less rectangle (50, 40).
+  const QImage img = expectPixels(b.finish(), {{30, 40, kRedPx},
+                                               {11, 21, kRedPx},
+                                               {5, 40, kWhitePx},
+                                               {30, 70, kWhitePx},
+                                               {50, 40, kWhitePx}});
+  EXPECT_EQ(img.size(), QSize(100, 100));
 }
 
 struct MappingCase {
@@ -52,7 +44,7 @@ struct MappingCase {
 
 class EmfMapping : public ::testing::TestWithParam<MappingCase> {};
 
-TEST_P(EmfMapping, MappingPlacesTheRectangle) {
+TEST_P(EmfMapping, MappingAndClippingPlaceTheRectangle) {
   const MappingCase& c = GetParam();
   EmfBuilder b;
   for (const auto& [type, params] : c.setup) {
@@ -62,9 +54,8 @@ TEST_P(EmfMapping, MappingPlacesTheRectangle) {
   }
   redBrush(b).add(U_EMR_RECTANGLE, {uint32_t(c.logical.left()), uint32_t(c.logical.top()),
                                     uint32_t(c.logical.right()), uint32_t(c.logical.bottom())});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, c.inside.x(), c.inside.y(), qRgb(255, 0, 0))) << c.name;
-  EXPECT_TRUE(isColor(img, c.outside.x(), c.outside.y(), qRgb(255, 255, 255))) << c.name;
+  expectPixels(b.finish(),
+               {{c.inside.x(), c.inside.y(), kRedPx}, {c.outside.x(), c.outside.y(), kWhitePx}});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,21 +90,18 @@ INSTANTIATE_TEST_SUITE_P(
                                     {0x40000000, 0, 0, 0x40000000, 0, 0}}},  // 2.0f
                                   {10, 10, 40, 40},
                                   {70, 70},
-                                  {10, 10}}),
+                                  {10, 10}},
+                      MappingCase{"clip rectangle",
+                                  {{U_EMR_INTERSECTCLIPRECT, {0, 0, 50, 100}}},
+                                  {0, 0, 100, 100},
+                                  {25, 50},
+                                  {75, 50}}),
     [](const auto& info) {
       std::string n = info.param.name;
       for (char& ch : n)
         if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
       return n;
     });
-
-TEST(EmfPlayback, ClipRectangleClips) {
-  EmfBuilder b;
-  redBrush(b).add(U_EMR_INTERSECTCLIPRECT, {0, 0, 50, 100}).add(U_EMR_RECTANGLE, {0, 0, 100, 100});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 25, 50, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
-}
 
 TEST(EmfPlayback, ClipRegionClipsAndResets) {
   QByteArray region = B::words32({48, 5});                // cbRgnData, RGN_COPY
@@ -123,10 +111,7 @@ TEST(EmfPlayback, ClipRegionClipsAndResets) {
   redBrush(b).add(U_EMR_EXTSELECTCLIPRGN, region).add(U_EMR_RECTANGLE, {0, 0, 100, 50});
   b.add(U_EMR_EXTSELECTCLIPRGN, {0, 5});  // no data + RGN_COPY: clipping off
   b.add(U_EMR_RECTANGLE, {0, 60, 100, 100});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 80, 25, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 20, 25, qRgb(255, 255, 255)));
-  EXPECT_TRUE(isColor(img, 20, 80, qRgb(255, 0, 0)));
+  expectPixels(b.finish(), {{80, 25, kRedPx}, {20, 25, kWhitePx}, {20, 80, kRedPx}});
 }
 
 TEST(EmfPlayback, SaveAndRestoreBringBackTheBrush) {
@@ -138,9 +123,7 @@ TEST(EmfPlayback, SaveAndRestoreBringBackTheBrush) {
       .add(U_EMR_RESTOREDC, {uint32_t(-1)})
       .add(U_EMR_SELECTOBJECT, {U_NULL_PEN})
       .add(U_EMR_RECTANGLE, {50, 0, 100, 100});  // white stock brush again
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 25, 50, qRgb(0, 0, 0)));
-  EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
+  expectPixels(b.finish(), {{25, 50, kBlackPx}, {75, 50, kWhitePx}});
 }
 
 // Two same-direction squares, one inside the other, as one polypolygon.
@@ -151,9 +134,8 @@ TEST(EmfPlayback, PolyFillModeDecidesTheHole) {
     redBrush(b).add(U_EMR_SETPOLYFILLMODE, {mode});
     b.add(U_EMR_POLYPOLYGON, {0,  0,  100, 100, 2,  8,  4,  4,  10, 10, 90, 10,
                               90, 90, 10,  90,  30, 30, 70, 30, 70, 70, 30, 70});
-    const QImage img = B::render(b.finish());
-    EXPECT_TRUE(isColor(img, 20, 50, qRgb(255, 0, 0))) << mode;
-    EXPECT_TRUE(isColor(img, 50, 50, holeColor)) << mode;
+    SCOPED_TRACE(mode);
+    expectPixels(b.finish(), {{20, 50, kRedPx}, {50, 50, holeColor}});
   }
 }
 
@@ -168,9 +150,7 @@ TEST(EmfPlayback, FilledPathIsDrawn) {
       .add(U_EMR_CLOSEFIGURE, QByteArray())
       .add(U_EMR_ENDPATH, QByteArray())
       .add(U_EMR_FILLPATH, {0, 0, 100, 100});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 50, 50, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 10, 10, qRgb(255, 255, 255)));
+  expectPixels(b.finish(), {{50, 50, kRedPx}, {10, 10, kWhitePx}});
 }
 
 // StretchDIBits: a 2 x 2 bitmap stretched over 40 x 40 pixels at (20, 30).
@@ -186,13 +166,12 @@ TEST(EmfPlayback, BitmapLandsAtItsDestination) {
   body += dib;
   EmfBuilder b;
   b.add(U_EMR_STRETCHDIBITS, body);
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 30, 40, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 50, 40, qRgb(0, 255, 0)));
-  EXPECT_TRUE(isColor(img, 30, 60, qRgb(0, 0, 255)));
-  EXPECT_TRUE(isColor(img, 50, 60, qRgb(0, 0, 0)));
-  EXPECT_TRUE(isColor(img, 10, 10, qRgb(255, 255, 255)));
-  EXPECT_TRUE(isColor(img, 70, 80, qRgb(255, 255, 255)));
+  expectPixels(b.finish(), {{30, 40, kRedPx},
+                            {50, 40, qRgb(0, 255, 0)},
+                            {30, 60, qRgb(0, 0, 255)},
+                            {50, 60, kBlackPx},
+                            {10, 10, kWhitePx},
+                            {70, 80, kWhitePx}});
 }
 
 // Palette entries are stored red, green, blue, flags; brushes given as
@@ -211,9 +190,7 @@ TEST(EmfPlayback, PaletteEntriesKeepTheirByteOrder) {
       .add(U_EMR_RECTANGLE, {0, 0, 50, 100})
       .add(U_EMR_SELECTOBJECT, {3})
       .add(U_EMR_RECTANGLE, {50, 0, 100, 100});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 25, 50, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 75, 50, qRgb(0, 255, 0)));
+  expectPixels(b.finish(), {{25, 50, kRedPx}, {75, 50, qRgb(0, 255, 0)}});
 }
 
 QByteArray fontRecord(int height, int escapement) {
@@ -289,7 +266,7 @@ TEST(EmfPlayback, UnknownRecordsAreSkippedAndCounted) {
   const auto* m = dynamic_cast<const MetafileDrawing*>(drawing.get());
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->unsupportedRecords(), 1);
-  EXPECT_TRUE(isColor(B::render(data), 50, 50, qRgb(255, 0, 0)));
+  expectPixels(data, {{50, 50, kRedPx}});
 }
 
 TEST(EmfPlayback, BadObjectIndexesAreIgnored) {
@@ -299,17 +276,14 @@ TEST(EmfPlayback, BadObjectIndexesAreIgnored) {
       .add(U_EMR_CREATEBRUSHINDIRECT, {0x7FFFFFFF, 0, kRed, 0})
       .add(U_EMR_RESTOREDC, {uint32_t(-50)})
       .add(U_EMR_RECTANGLE, {0, 0, 100, 100});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 50, 50, qRgb(255, 255, 255)));
-  EXPECT_TRUE(isColor(img, 0, 50, qRgb(0, 0, 0)));  // black outline of the default pen
+  // black outline of the default pen
+  expectPixels(b.finish(), {{50, 50, kWhitePx}, {0, 50, kBlackPx}});
 }
 
 TEST(EmfPlayback, PaintsStretchedIntoTheTarget) {
   EmfBuilder b;
   redBrush(b).add(U_EMR_RECTANGLE, {0, 0, 50, 50});
-  const QImage img = B::render(b.finish(), QSize(200, 100));
-  EXPECT_TRUE(isColor(img, 90, 40, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 110, 40, qRgb(255, 255, 255)));
+  expectPixels(b.finish(), {{90, 40, kRedPx}, {110, 40, kWhitePx}}, QSize(200, 100));
 }
 
 // Each stock brush by its name, drawn after a red brush was selected: a
@@ -326,7 +300,8 @@ TEST_P(EmfStockBrush, SelectsTheNamedBrush) {
   const StockBrushCase& c = GetParam();
   EmfBuilder b;
   redBrush(b).add(U_EMR_SELECTOBJECT, {c.stock}).add(U_EMR_RECTANGLE, {10, 10, 90, 90});
-  EXPECT_TRUE(isColor(B::render(b.finish()), 50, 50, c.expected, 8)) << c.name;
+  SCOPED_TRACE(c.name);
+  expectPixels(b.finish(), {{50, 50, c.expected}}, {}, 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -356,10 +331,9 @@ TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
   redBrush(b)
       .add(U_EMR_PAINTRGN, {70, 10, 90, 30, 48, 32, 1, 1, 16, 70, 10, 90, 30, 70, 10, 90, 30})
       .add(U_EMR_ELLIPSE, {60, 40, 95, 90});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 10, 10, qRgb(0, 0, 0)));  // white paper inverted
-  EXPECT_TRUE(isColor(img, 80, 20, qRgb(255, 0, 0), 8));
-  EXPECT_TRUE(isColor(img, 80, 65, qRgb(255, 0, 0), 8));
+  // The white paper inverted, the region and the ellipse red.
+  const QImage img =
+      expectPixels(b.finish(), {{10, 10, kBlackPx}, {80, 20, kRedPx}, {80, 65, kRedPx}}, {}, 8);
   // Along the ellipse's curved edge pixels lie between red and white.
   int blended = 0;
   for (int y = 40; y < 90; ++y)
@@ -384,8 +358,8 @@ TEST(EmfPlayback, ExtremeFontAndStrokeValuesDrawSafely) {
       .add(U_EMR_EXTTEXTOUTW, textRecord(20, 20, QStringLiteral("W")))
       .add(U_EMR_FRAMERGN,
            {10, 10, 90, 90, 48, 1, kMin, kMin, 32, 1, 1, 16, 10, 10, 90, 90, 10, 10, 90, 90});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 12, 50, qRgb(255, 0, 0)));  // the frame's left edge
+  // the frame's left edge
+  expectPixels(b.finish(), {{12, 50, kRedPx}});
 }
 
 }  // namespace

@@ -136,6 +136,11 @@ TEST(MetafileBudget, OneBitmapRepeatedIsDecodedOnce) {
 }
 
 TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
+  WmfBuilder atBudget(true, 400, 300);
+  atBudget.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
+               wmfDibStretchBlt(rleDib(kBombWidth, kBombHeight), {0, 0, 400, 300}));
+  EXPECT_TRUE(refusal(atBudget.finish()).isEmpty());
+
   EmfBuilder emf(400, 300);
   for (int i = 0; i < 300; ++i)
     emf.add(U_EMR_STRETCHDIBITS,
@@ -151,45 +156,29 @@ TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
   }
 }
 
-TEST(MetafileBudget, ABitmapAsLargeAsTheBudgetLoads) {
-  WmfBuilder wmf(true, 400, 300);
-  wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
-          wmfDibStretchBlt(rleDib(kBombWidth, kBombHeight), {0, 0, 400, 300}));
-  EXPECT_TRUE(refusal(wmf.finish()).isEmpty());
-}
-
-TEST(MetafileBudget, StretchingPastThePaintedBudgetLeavesTheRestOut) {
-  // A 1000 x 1000 frame covered again and again by a stretched 3 x 3 bitmap.
+// A 1000 x 1000 frame covered again and again by a stretched 3 x 3 bitmap,
+// or filled over and over, then a flood of tiny calls: each stops where the
+// budget ends, and what came first is drawn.
+TEST(MetafileBudget, StretchesFillsAndCallsPastTheBudgetAreLeftOut) {
   constexpr int kSide = 1000;
-  constexpr qint64 kCovers = PictureLimits::kMaxDrawingWork / (qint64(kSide) * kSide);
-  EmfBuilder emf(kSide, kSide);
-  for (qint64 i = 0; i < kCovers + 20; ++i)
-    emf.add(U_EMR_STRETCHDIBITS, stretchDiBits(rleDib(3, 3), {0, 0, kSide, kSide}));
-  const Painted p = paint(emf.finish(), {kSide, kSide});
-  EXPECT_LE(p.work.work, PictureLimits::kMaxDrawingWork);
-  EXPECT_GE(p.work.leftOut, 20);
-  EXPECT_EQ(p.image.pixel(kSide / 2, kSide / 2), qRgb(255, 0, 0));  // the first ones are drawn
-}
-
-TEST(MetafileBudget, FillsAndCallsCountTowardsTheBudget) {
-  // The whole frame filled over and over, then a flood of tiny rectangles:
-  // both stop where the budget ends, and what came first is drawn.
-  constexpr int kSide = 1000;
-  constexpr qint64 kCovers =
-      PictureLimits::kMaxDrawingWork * PictureLimits::kFillPixelsPerWork / (qint64(kSide) * kSide);
-  EmfBuilder fills(kSide, kSide);
+  constexpr qint64 kArea = qint64(kSide) * kSide;
+  EmfBuilder stretches(kSide, kSide), fills(kSide, kSide);
+  for (qint64 i = 0; i < PictureLimits::kMaxDrawingWork / kArea + 20; ++i)
+    stretches.add(U_EMR_STRETCHDIBITS, stretchDiBits(rleDib(3, 3), {0, 0, kSide, kSide}));
   fills.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, 0x0000FF, 0}).add(U_EMR_SELECTOBJECT, {1});
-  for (qint64 i = 0; i < kCovers + 20; ++i) fills.add(U_EMR_RECTANGLE, {0, 0, kSide, kSide});
-  const Painted filled = paint(fills.finish(), {kSide, kSide});
-  EXPECT_LE(filled.work.work, PictureLimits::kMaxDrawingWork);
-  EXPECT_GE(filled.work.leftOut, 20);
-  EXPECT_EQ(filled.image.pixel(kSide / 2, kSide / 2), qRgb(255, 0, 0));
-
+  for (qint64 i = 0;
+       i < PictureLimits::kMaxDrawingWork * PictureLimits::kFillPixelsPerWork / kArea + 20; ++i)
+    fills.add(U_EMR_RECTANGLE, {0, 0, kSide, kSide});
+  for (const EmfBuilder* emf : {&stretches, &fills}) {
+    const Painted p = paint(emf->finish(), {kSide, kSide});
+    EXPECT_LE(p.work.work, PictureLimits::kMaxDrawingWork);
+    EXPECT_GE(p.work.leftOut, 20);
+    EXPECT_EQ(p.image.pixel(kSide / 2, kSide / 2), qRgb(255, 0, 0));
+  }
   constexpr qint64 kCalls = PictureLimits::kMaxDrawingWork / PictureLimits::kDrawingCallWork;
   EmfBuilder calls(10, 10);
   for (qint64 i = 0; i < kCalls + 100; ++i) calls.add(U_EMR_SETPIXELV, {1, 1, 0x0000FF});
-  const Painted called = paint(calls.finish(), {10, 10});
-  EXPECT_EQ(called.work.leftOut, 100);
+  EXPECT_EQ(paint(calls.finish(), {10, 10}).work.leftOut, 100);
 }
 
 TEST(DibCache, CountsEachDistinctBitmapOnce) {

@@ -81,28 +81,13 @@ QByteArray EmfBuilder::finish() const {
   body += MetafileBuilder::words32({0, 16, 20});
   // 96 dpi reference device: 960 pixels over 254 mm.
   const uint32_t frameW = uint32_t(width_ * 2540 / 96), frameH = uint32_t(height_ * 2540 / 96);
-  QByteArray header = MetafileBuilder::words32({1,
-                                                88,
-                                                0,
-                                                0,
-                                                uint32_t(width_ - 1),
-                                                uint32_t(height_ - 1),
-                                                0,
-                                                0,
-                                                frameW - 1,
-                                                frameH - 1,
-                                                0x464D4520,
-                                                0x10000,
-                                                uint32_t(88 + body.size()),
-                                                uint32_t(count_ + 1),
-                                                16,
-                                                0,
-                                                0,
-                                                0,
-                                                960,
-                                                960,
-                                                254,
-                                                254});
+  // Type, size, bounds, frame, signature, version, bytes, records, handles,
+  // reserved, description, palette, device size in pixels and millimetres.
+  QByteArray header = MetafileBuilder::words32(
+      {1, 88, 0, 0, uint32_t(width_ - 1), uint32_t(height_ - 1), 0, 0, frameW - 1, frameH - 1});
+  header += MetafileBuilder::words32(
+      {0x464D4520, 0x10000, uint32_t(88 + body.size()), uint32_t(count_ + 1), 16, 0});
+  header += MetafileBuilder::words32({0, 0, 960, 960, 254, 254});
   return header + body;
 }
 

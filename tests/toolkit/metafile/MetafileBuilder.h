@@ -1,9 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 
 namespace ostrel::test {
@@ -21,6 +24,32 @@ class MetafileBuilder {
   // Renders a metafile onto white paper at size (natural size when empty).
   static QImage render(const QByteArray& data, QSize size = {});
 };
+
+// Whether the pixel is within tolerance of want in each channel.
+inline bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
+  const QRgb c = img.pixel(x, y);
+  return std::abs(qRed(c) - qRed(want)) <= tolerance &&
+         std::abs(qGreen(c) - qGreen(want)) <= tolerance &&
+         std::abs(qBlue(c) - qBlue(want)) <= tolerance;
+}
+
+// A pixel of a render and the colour it must have.
+struct Probe {
+  int x, y;
+  QRgb want;
+};
+inline constexpr QRgb kRedPx = 0xFFFF0000, kWhitePx = 0xFFFFFFFF, kBlackPx = 0xFF000000;
+
+// Renders data onto white paper (at its natural size when size is empty)
+// and expects each probe's colour, within tolerance.
+inline QImage expectPixels(const QByteArray& data, std::initializer_list<Probe> probes,
+                           QSize size = {}, int tolerance = 40) {
+  const QImage img = MetafileBuilder::render(data, size);
+  for (const Probe& p : probes)
+    EXPECT_TRUE(isColor(img, p.x, p.y, p.want, tolerance))
+        << "at " << p.x << "," << p.y << ": " << std::hex << img.pixel(p.x, p.y);
+  return img;
+}
 
 // An EMF under construction. The reference device has 96 pixels per inch and
 // the frame is 0..w, 0..h pixels, so device pixels and picture pixels agree.

@@ -11,13 +11,6 @@ namespace {
 
 using B = MetafileBuilder;
 
-bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 40) {
-  const QRgb c = img.pixel(x, y);
-  return std::abs(qRed(c) - qRed(want)) <= tolerance &&
-         std::abs(qGreen(c) - qGreen(want)) <= tolerance &&
-         std::abs(qBlue(c) - qBlue(want)) <= tolerance;
-}
-
 // Brush 0 red, pen 1 null, both selected (WMF objects take the lowest free slot).
 WmfBuilder& redBrushNullPen(WmfBuilder& b) {
   b.add(0x02FC, {0, 0x00FF, 0x0000, 0});  // CreateBrushIndirect solid red
@@ -35,9 +28,7 @@ TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
   const auto drawing = readMetafile(data, QStringLiteral("x.wmf"));
   EXPECT_NEAR(drawing->naturalSize().width(), 192, 0.5);
   EXPECT_NEAR(drawing->naturalSize().height(), 96, 0.5);
-  const QImage img = B::render(data);
-  EXPECT_TRUE(isColor(img, 40, 50, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 150, 50, qRgb(255, 255, 255)));
+  expectPixels(data, {{40, 50, kRedPx}, {150, 50, kWhitePx}});
 }
 
 TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
@@ -45,9 +36,7 @@ TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x0103, {8}).add(0x020B, {0, 0}).add(0x020C, {10, 10});
   redBrushNullPen(b).add(0x041B, {5, 5, 0, 0});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 40, 40, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 60, 60, qRgb(255, 255, 255)));
+  expectPixels(b.finish(), {{40, 40, kRedPx}, {60, 60, kWhitePx}});
 }
 
 TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
@@ -57,9 +46,7 @@ TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
   const QByteArray data = b.finish();
   const auto drawing = readMetafile(data, QStringLiteral("x.wmf"));
   EXPECT_EQ(drawing->naturalSize().toSize(), QSize(200, 80));
-  const QImage img = B::render(data);
-  EXPECT_TRUE(isColor(img, 150, 40, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 50, 40, qRgb(255, 255, 255)));
+  expectPixels(data, {{150, 40, kRedPx}, {50, 40, kWhitePx}});
 }
 
 TEST(WmfPlayback, PolygonAndTextDraw) {
@@ -73,8 +60,7 @@ TEST(WmfPlayback, PolygonAndTextDraw) {
   text += "Hi";
   text += B::words16({5, 5});  // y, x
   b.add(0x0521, text);
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 50, 80, qRgb(255, 0, 0)));
+  const QImage img = expectPixels(b.finish(), {{50, 80, kRedPx}});
   int ink = 0;
   for (int y = 5; y < 40; ++y)
     for (int x = 5; x < 50; ++x) ink += qGray(img.pixel(x, y)) < 100;
@@ -88,9 +74,7 @@ TEST(WmfPlayback, ClipRegionObjectClips) {
   b.add(0x012C, {0});  // SelectClipRegion
   b.add(0x02FC, {0, 0x00FF, 0x0000, 0}).add(0x012D, {1});
   b.add(0x041B, {100, 100, 0, 0});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 25, 50, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 75, 50, qRgb(255, 255, 255)));
+  expectPixels(b.finish(), {{25, 50, kRedPx}, {75, 50, kWhitePx}});
 }
 
 TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
@@ -109,11 +93,9 @@ TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
   b.add(0x0B41, {0x0021, 0x00F0, 0, 0, 0, 0, 0, 50, 50, 0, 50});
   // BitBlt BLACKNESS onto x 0..50, y 50..100.
   b.add(0x0922, {0x0042, 0x0000, 0, 0, 0, 50, 50, 50, 0});
-  const QImage img = B::render(b.finish());
-  EXPECT_TRUE(isColor(img, 25, 25, qRgb(255, 0, 0)));
-  EXPECT_TRUE(isColor(img, 75, 25, qRgb(0, 0, 255)));
-  EXPECT_TRUE(isColor(img, 25, 75, qRgb(0, 0, 0)));
-  EXPECT_TRUE(isColor(img, 75, 75, qRgb(255, 255, 255)));
+  expectPixels(
+      b.finish(),
+      {{25, 25, kRedPx}, {75, 25, qRgb(0, 0, 255)}, {25, 75, kBlackPx}, {75, 75, kWhitePx}});
 }
 
 TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
@@ -121,7 +103,7 @@ TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
   b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
   b.add(0x02FA, {5, 0, 0, 0, 0}).add(0x012D, {1});
   b.add(0x041B, {100, 100, 0, 0});
-  EXPECT_TRUE(isColor(B::render(b.finish()), 50, 50, qRgb(0, 0, 0)));
+  expectPixels(b.finish(), {{50, 50, kBlackPx}});
 }
 
 }  // namespace

@@ -15,10 +15,6 @@ using Image = GifBuilder::Image;
 constexpr QRgb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF,
                kClear = 0x00000000;
 
-QRgb at(const QImage& image, int x, int y) {
-  return image.pixel(x, y);
-}
-
 // The reason of the failure, or "" when the GIF decoded.
 QString failure(const QByteArray& bytes, int* number = nullptr) {
   try {
@@ -35,10 +31,10 @@ TEST(GifDecoder, TheScreenStartsTransparentAndImagesLandWhereTheySay) {
   gif.images.append({.left = 1, .top = 1, .width = 2, .height = 1, .indexes = {"\x00\x01", 2}});
   const QImage image = GifDecoder::decode(gif.build());
   ASSERT_EQ(image.size(), QSize(3, 2));
-  EXPECT_EQ(at(image, 0, 0), kClear);
-  EXPECT_EQ(at(image, 0, 1), kClear);
-  EXPECT_EQ(at(image, 1, 1), kRed);
-  EXPECT_EQ(at(image, 2, 1), kGreen);
+  EXPECT_EQ(image.pixel(0, 0), kClear);
+  EXPECT_EQ(image.pixel(0, 1), kClear);
+  EXPECT_EQ(image.pixel(1, 1), kRed);
+  EXPECT_EQ(image.pixel(2, 1), kGreen);
 }
 
 // A picture of more colours than one table holds is several images with no
@@ -49,12 +45,12 @@ TEST(GifDecoder, TheFirstFrameIsEveryImageUpToTheFirstShownForAWhile) {
   gif.images.append({.width = 1, .local = {kRed}, .indexes = {"\x00", 1}});
   gif.images.append({.left = 1, .local = {kBlue}, .indexes = {"\x00", 1}, .delay = 0});
   const QImage image = GifDecoder::decode(gif.build());
-  EXPECT_EQ(at(image, 0, 0), kRed);
-  EXPECT_EQ(at(image, 1, 0), kBlue);
+  EXPECT_EQ(image.pixel(0, 0), kRed);
+  EXPECT_EQ(image.pixel(1, 0), kBlue);
   GifBuilder animated{1, 1, {kRed, kGreen}};
   animated.images.append({.indexes = {"\x00", 1}, .delay = 10});
   animated.images.append({.indexes = {"\x01", 1}, .delay = 10});
-  EXPECT_EQ(at(GifDecoder::decode(animated.build()), 0, 0), kRed);
+  EXPECT_EQ(GifDecoder::decode(animated.build()).pixel(0, 0), kRed);
 }
 
 TEST(GifDecoder, DisposalActsBeforeTheNextImageNotOnTheLastOne) {
@@ -63,29 +59,29 @@ TEST(GifDecoder, DisposalActsBeforeTheNextImageNotOnTheLastOne) {
   cleared.images.append({.width = 2, .indexes = {"\x00\x00", 2}, .delay = 0, .disposal = 2});
   cleared.images.append({.left = 1, .indexes = {"\x01", 1}});
   QImage image = GifDecoder::decode(cleared.build());
-  EXPECT_EQ(at(image, 0, 0), kClear);
-  EXPECT_EQ(at(image, 1, 0), kGreen);
+  EXPECT_EQ(image.pixel(0, 0), kClear);
+  EXPECT_EQ(image.pixel(1, 0), kGreen);
   // ...restore to previous puts back what the image covered...
   GifBuilder restored{2, 1, {kRed, kGreen}};
   restored.images.append({.width = 2, .indexes = {"\x00\x00", 2}});
   restored.images.append({.indexes = {"\x01", 1}, .delay = 0, .disposal = 3});
   restored.images.append({.left = 1, .indexes = {"\x01", 1}});
   image = GifDecoder::decode(restored.build());
-  EXPECT_EQ(at(image, 0, 0), kRed);
-  EXPECT_EQ(at(image, 1, 0), kGreen);
+  EXPECT_EQ(image.pixel(0, 0), kRed);
+  EXPECT_EQ(image.pixel(1, 0), kGreen);
   // ...and an image that asks to be cleared after it is still shown.
   GifBuilder single{1, 1, {kRed}};
   single.images.append({.indexes = {"\x00", 1}, .delay = 0, .disposal = 2});
-  EXPECT_EQ(at(GifDecoder::decode(single.build()), 0, 0), kRed);
+  EXPECT_EQ(GifDecoder::decode(single.build()).pixel(0, 0), kRed);
 }
 
 TEST(GifDecoder, TransparentIndexesAndShortDataLeaveTheScreenShowing) {
   GifBuilder gif{3, 1, {kRed, kGreen}};
   gif.images.append({.width = 3, .indexes = {"\x01\x00", 2}, .transparent = 1});
   const QImage image = GifDecoder::decode(gif.build());
-  EXPECT_EQ(at(image, 0, 0), kClear);  // transparent index
-  EXPECT_EQ(at(image, 1, 0), kRed);
-  EXPECT_EQ(at(image, 2, 0), kClear);  // the data ended before this pixel
+  EXPECT_EQ(image.pixel(0, 0), kClear);  // transparent index
+  EXPECT_EQ(image.pixel(1, 0), kRed);
+  EXPECT_EQ(image.pixel(2, 0), kClear);  // the data ended before this pixel
 }
 
 TEST(GifDecoder, InterlacedRowsComeInTheirFourPasses) {
@@ -93,11 +89,11 @@ TEST(GifDecoder, InterlacedRowsComeInTheirFourPasses) {
   GifBuilder gif{1, 5, {kRed, kGreen, kBlue, kWhite}};
   gif.images.append({.height = 5, .indexes = {"\x00\x01\x02\x03\x03", 5}, .interlaced = true});
   const QImage image = GifDecoder::decode(gif.build());
-  EXPECT_EQ(at(image, 0, 0), kRed);
-  EXPECT_EQ(at(image, 0, 4), kGreen);
-  EXPECT_EQ(at(image, 0, 2), kBlue);
-  EXPECT_EQ(at(image, 0, 1), kWhite);
-  EXPECT_EQ(at(image, 0, 3), kWhite);
+  EXPECT_EQ(image.pixel(0, 0), kRed);
+  EXPECT_EQ(image.pixel(0, 4), kGreen);
+  EXPECT_EQ(image.pixel(0, 2), kBlue);
+  EXPECT_EQ(image.pixel(0, 1), kWhite);
+  EXPECT_EQ(image.pixel(0, 3), kWhite);
 }
 
 TEST(GifDecoder, ImagesPastTheScreenAreClippedAndAnEmptyScreenTakesTheImageSize) {
@@ -105,20 +101,20 @@ TEST(GifDecoder, ImagesPastTheScreenAreClippedAndAnEmptyScreenTakesTheImageSize)
   gif.images.append({.width = 3, .height = 2, .indexes = {"\x01\x00\x00\x00\x00\x00", 6}});
   QImage image = GifDecoder::decode(gif.build());
   ASSERT_EQ(image.size(), QSize(1, 1));
-  EXPECT_EQ(at(image, 0, 0), kGreen);
+  EXPECT_EQ(image.pixel(0, 0), kGreen);
 
   GifBuilder unsized{0, 0, {kRed}};
   unsized.images.append({.left = 1, .width = 1, .indexes = {"\x00", 1}});
   image = GifDecoder::decode(unsized.build());
   ASSERT_EQ(image.size(), QSize(2, 1));
-  EXPECT_EQ(at(image, 1, 0), kRed);
+  EXPECT_EQ(image.pixel(1, 0), kRed);
 }
 
 TEST(GifDecoder, AGifThatEndsProperlyWithNoImageIsAnEmptyScreen) {
   GifBuilder gif{2, 2, {kRed}};
   QImage image = GifDecoder::decode(gif.build());
   ASSERT_EQ(image.size(), QSize(2, 2));
-  EXPECT_EQ(at(image, 1, 1), kClear);
+  EXPECT_EQ(image.pixel(1, 1), kClear);
   // An image of no size, even one written with no data at all.
   GifBuilder empty{2, 2, {kRed}};
   empty.images.append({.width = 0, .height = 0});

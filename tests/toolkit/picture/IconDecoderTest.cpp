@@ -14,11 +14,8 @@ namespace {
 
 // A square bitmap icon entry of one colour, at 8 or 32 bits per pixel.
 QByteArray dibEntry(int side, int bpp, QRgb colour) {
-  test::BmpBuilder b;
-  b.fileHeader = false;
-  b.width = side;
-  b.height = side * 2;
-  b.bitsPerPixel = quint16(bpp);
+  test::BmpBuilder b{
+      .width = side, .height = side * 2, .bitsPerPixel = quint16(bpp), .fileHeader = false};
   const int stride = ((side * bpp + 31) / 32) * 4;
   if (bpp == 8) {
     b.palette = {colour};

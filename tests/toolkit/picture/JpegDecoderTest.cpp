@@ -83,13 +83,8 @@ TEST(JpegDecoder, GrayscaleAndCmyk) {
   EXPECT_NEAR(qGray(p.image().pixel(3, 3)), 200, 2);
 
   // Adobe CMYK is stored inverted: 255 - ink. Pure red is C=0 M=Y=255 K=0.
-  std::vector<unsigned char> cmyk(16 * 16 * 4);
-  for (size_t i = 0; i < cmyk.size(); i += 4) {
-    cmyk[i] = 255;
-    cmyk[i + 1] = 0;
-    cmyk[i + 2] = 0;
-    cmyk[i + 3] = 255;
-  }
+  std::vector<unsigned char> cmyk;
+  for (int i = 0; i < 16 * 16; ++i) cmyk.insert(cmyk.end(), {255, 0, 0, 255});
   tjhandle tj = tjInitCompress();
   unsigned char* out = nullptr;
   unsigned long size = 0;

@@ -38,8 +38,7 @@ class PictureLoaderTest : public ::testing::Test {
 
 TEST_F(PictureLoaderTest, ContentDecidesTheFormatNotTheName) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(40, 20));
-  test::BmpBuilder bmp;
-  bmp.pixels = QByteArray("\xFF\0\0\0\xFF\0\0\0\0\0\xFF\xFF\xFF\xFF\0\0", 16);
+  test::BmpBuilder bmp{.pixels = {"\xFF\0\0\0\xFF\0\0\0\0\0\xFF\xFF\xFF\xFF\0\0", 16}};
   for (const QString& name :
        {QStringLiteral("photo.bmp"), QStringLiteral("photo.GIF"), QStringLiteral("photo")}) {
     const Picture p = PictureLoader::load(write(name, jpeg));
@@ -134,9 +133,7 @@ TEST_F(PictureLoaderTest, UnreadableFileIsPermissionDenied) {
 }
 
 TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
-  test::BmpBuilder huge;
-  huge.width = 70000;
-  huge.pixels = QByteArray(64, '\0');
+  const test::BmpBuilder huge{.width = 70000, .pixels = QByteArray(64, '\0')};
   const ToolkitError tooBig = errorFor(write("huge.bmp", huge.build()));
   EXPECT_EQ(tooBig.Number(), err::OutOfMemory);
   EXPECT_TRUE(tooBig.Description().contains("70000")) << qPrintable(tooBig.Description());
@@ -151,10 +148,7 @@ TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
        {Case{1, 1000000, "65535 pixels a side", "megapixels"},
         Case{20000, 20000, "268 megapixels", "a side"},
         Case{10000, 10000, "83 megapixels this program shows at natural size", "a side"}}) {
-    test::BmpBuilder b;
-    b.width = c.width;
-    b.height = c.height;
-    b.pixels = QByteArray(120000, '\0');
+    const test::BmpBuilder b{.width = c.width, .height = c.height, .pixels = QByteArray(120000, 0)};
     const QString message = errorFor(write("limit.bmp", b.build())).Description();
     EXPECT_TRUE(message.contains(QLatin1String(c.names))) << qPrintable(message);
     EXPECT_FALSE(message.contains(QLatin1String(c.notNames))) << qPrintable(message);

@@ -124,18 +124,6 @@ TEST(RegistryFileTest, NamesIgnoreCaseAndParentsExist) {
   EXPECT_EQ(dataOf(file, "HKLM\\software\\maker\\product", "VERSION"), QByteArray("1\0", 2));
 }
 
-TEST(RegistryFileTest, DeletionsRemoveValuesAndKeys) {
-  const RegistryFile file = RegistryFile::parse(
-      "REGEDIT4\n"
-      "[HKEY_CURRENT_USER\\A]\n\"keep\"=\"1\"\n\"drop\"=\"2\"\n\"drop\"=-\n"
-      "[HKEY_CURRENT_USER\\B\\C]\n\"x\"=\"1\"\n"
-      "[-HKEY_CURRENT_USER\\B]\n\"orphan\"=\"1\"\n");
-  EXPECT_TRUE(file.value(QStringLiteral("HKEY_CURRENT_USER\\A"), QStringLiteral("keep")));
-  EXPECT_FALSE(file.value(QStringLiteral("HKEY_CURRENT_USER\\A"), QStringLiteral("drop")));
-  EXPECT_FALSE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\B")));
-  EXPECT_FALSE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\B\\C")));
-}
-
 // A 60 KB line naming a key 30000 levels deep took 2.3 GB to parse, each of
 // its parents stored as a path of its own. Found writing the registry fuzz
 // target.
@@ -150,9 +138,12 @@ TEST(RegistryFileTest, DeepKeyIsStoredOnceNotOncePerParent) {
   EXPECT_FALSE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\b")));
 }
 
-TEST(RegistryFileTest, DeletingAKeyKeepsItsParentAndItsNeighbours) {
+TEST(RegistryFileTest, DeletionsRemoveValuesAndKeysButNotParentsOrNeighbours) {
   const RegistryFile file = RegistryFile::parse(
       "REGEDIT4\n"
+      "[HKEY_CURRENT_USER\\A]\n\"keep\"=\"1\"\n\"drop\"=\"2\"\n\"drop\"=-\n"
+      "[HKEY_CURRENT_USER\\B\\C]\n\"x\"=\"1\"\n"
+      "[-HKEY_CURRENT_USER\\B]\n\"orphan\"=\"1\"\n"
       "[HKEY_CURRENT_USER\\P\\Gone\\Deeper]\n[HKEY_CURRENT_USER\\P\\Gone!]\n"
       "[HKEY_CURRENT_USER\\P\\Gone2]\n[-HKEY_CURRENT_USER\\P\\GONE]\n"
       "[HKEY_CURRENT_USER\\Q\\Only]\n[-HKEY_CURRENT_USER\\Q\\Only]\n"
@@ -166,6 +157,10 @@ TEST(RegistryFileTest, DeletingAKeyKeepsItsParentAndItsNeighbours) {
   EXPECT_TRUE(has("HKEY_CURRENT_USER\\Q"));  // its only child gone, it stays
   EXPECT_FALSE(has("HKEY_CURRENT_USER\\Q\\Only"));
   EXPECT_FALSE(has("HKEY_CURRENT_USER\\Never"));
+  EXPECT_TRUE(file.value(QStringLiteral("HKEY_CURRENT_USER\\A"), QStringLiteral("keep")));
+  EXPECT_FALSE(file.value(QStringLiteral("HKEY_CURRENT_USER\\A"), QStringLiteral("drop")));
+  EXPECT_FALSE(has("HKEY_CURRENT_USER\\B"));
+  EXPECT_FALSE(has("HKEY_CURRENT_USER\\B\\C"));
 }
 
 TEST(RegistryFileTest, ReadsWineFiles) {
