@@ -231,10 +231,6 @@ def key(m):
     return (m["file"], m["line"], m["kind"], m["mutated"])
 
 
-def load(path):
-    return {key(m): m for m in json.loads(path.read_text())["mutants"]}
-
-
 def stop(*_):
     raise KeyboardInterrupt()
 
@@ -263,7 +259,8 @@ def main():
     out = Path(args.out)
     earlier_run = json.loads(out.read_text()) if args.resume and out.exists() else {}
     earlier = {key(m): m for m in earlier_run.get("mutants", [])}
-    previous = load(Path(args.only_killed)) if args.only_killed else {}
+    killed_run = json.loads(Path(args.only_killed).read_text()) if args.only_killed else {}
+    previous = {key(m): m for m in killed_run.get("mutants", [])}
 
     build_dir = Path(args.build_dir).resolve()
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
