@@ -305,6 +305,7 @@ def main():
         print(f"{result['id']:4} {result['status']:10} {result['total_s']:6}s "
               f"{result['file']}:{result['line']} {result['kind']}", flush=True)
         save(out, meta, results)
+    save(out, meta, results)
     print(summary(results))
     return 0
 
