@@ -6,7 +6,8 @@ Usage: take-screenshots.py PATH/TO/ostrel_viewer OUTPUT-FOLDER
 For each of scale 1, 1.5 and 2, without a window manager and under openbox:
 the main window previewing a picture, the text window, the help viewer and
 About open together, the whole screen as root-<desktop>-<scale>.png. At
-scale 1 without a window manager each window also on its own, and the main
+scale 1 without a window manager each window also on its own; under openbox
+the main window, text window and picture viewer as they open; and the main
 window once more in German. Look at them before copying any to docs/.
 """
 
@@ -17,8 +18,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "blackbox"))
-from drive_program import (ABOUT_BUTTON, FILE_LIST, HELP_BUTTON, TITLE, centre,  # noqa: E402
-                           make_folder, run)
+from drive_program import (ABOUT_BUTTON, FILE_LIST, HELP_BUTTON, PREVIEW, TITLE,  # noqa: E402
+                           centre, make_folder, run)
 from drive_with_window_manager import start_window_manager  # noqa: E402
 
 
@@ -31,13 +32,15 @@ def scenes(out, name, each_window):
         main = desktop.wait_window(f"^{TITLE}$", "for the main window")
         desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
         editor = desktop.wait_window("a\\.txt$", "for the text window")
+        if each_window:  # before the help viewer covers it
+            time.sleep(0.5)
+            shoot(desktop, editor, os.path.join(out, "text-window.png"))
         desktop.keys(main, "Down")  # the picture, into the preview
         desktop.click(main, *centre(HELP_BUTTON))
         helper = desktop.wait_window(f"^{TITLE} Help$", "for the help viewer")
         if each_window:
             desktop.keys(main, "shift+Tab", "shift+Tab")  # the focus to the folder list
-            for window, file in ((main, "main-window"), (editor, "text-window"),
-                                 (helper, "help-viewer")):
+            for window, file in ((main, "main-window"), (helper, "help-viewer")):
                 shoot(desktop, window, os.path.join(out, f"{file}.png"))
         desktop.click(main, *centre(ABOUT_BUTTON))
         about = desktop.wait_window(f"^About {TITLE}$", "for About")
@@ -45,6 +48,22 @@ def scenes(out, name, each_window):
         shoot(desktop, "root", os.path.join(out, f"root-{name}.png"))
         if each_window:
             shoot(desktop, about, os.path.join(out, "about-window.png"))
+        program.kill()
+    return steps
+
+
+def side_by_side(out):
+    """The main window, the text window and the picture viewer as they open."""
+    def steps(desktop, program, folder):
+        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+        desktop.wait_window("a\\.txt$", "for the text window")
+        desktop.keys(main, "Down")  # the picture, into the preview
+        time.sleep(1)
+        desktop.click(main, *centre(PREVIEW))
+        desktop.wait_window("b\\.gif$", "for the picture viewer")
+        time.sleep(1)
+        shoot(desktop, "root", os.path.join(out, "windows-side-by-side.png"))
         program.kill()
     return steps
 
@@ -62,6 +81,7 @@ def main():
             each = desktop == "bare" and scale == "1"
             run(__doc__, "ostrel-shots-", make_folder,
                 scenes(out, f"{desktop}-{scale}", each), helper)
+    run(__doc__, "ostrel-shots-", make_folder, side_by_side(out), start_window_manager)
     os.environ["LANGUAGE"] = "de"
     sys.argv = [sys.argv[0], binary, "1"]
 

@@ -168,6 +168,13 @@ void Form2::offerReload() {
   }
 }
 
+bool Form2::isLoadedFile(const QString& fileName) const {
+  if (fileName == loadedFile_) return true;
+  const std::optional<FileIdentity> chosen = FileIdentity::of(fileName);
+  const std::optional<FileIdentity> loaded = FileIdentity::of(loadedFile_);
+  return chosen && loaded && chosen->samePlaceAs(*loaded);
+}
+
 bool Form2::mayReplaceChangesOnDisk() {
   if (loadedIdentity_.compareWith(loadedFile_, FileIdentity::Look::Thorough) !=
       FileIdentity::OnDisk::Changed) {
@@ -221,7 +228,9 @@ void Form2::Command5_Click() {
     if (e.Number() == err::DialogCancelled) return;
     throw;
   }
-  if (!writeTextTo(CommonDialog1->FileName())) return;
+  const QString chosen = CommonDialog1->FileName();
+  if (isLoadedFile(chosen) && !mayReplaceChangesOnDisk()) return;
+  if (!writeTextTo(chosen)) return;
   // The main window may have been closed while the text window stayed.
   if (Ostrel_View* main = loadedForm<Ostrel_View>()) main->File1->Refresh();
 }

@@ -56,6 +56,8 @@ class Form2 : public Form {
   void loadFile(const QString& fullName);
   // True when the file on disk is as loaded, or the user agreed to replace
   // what another program wrote.
+  // Whether fileName is the loaded file, by its name or through a link.
+  bool isLoadedFile(const QString& fileName) const;
   bool mayReplaceChangesOnDisk();
   void offerReload();
 

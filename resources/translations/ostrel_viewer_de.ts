@@ -285,6 +285,10 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and no copy of your text could be written. Your text is still in this window: save it under another name on another disk.</source>
         <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden, und keine Kopie Ihres Textes konnte geschrieben werden. Ihr Text ist noch in diesem Fenster: Speichern Sie ihn unter einem anderen Namen auf einem anderen Datenträger.</translation>
     </message>
+    <message>
+        <source>the system reports error %1</source>
+        <translation>das System meldet den Fehler %1</translation>
+    </message>
 </context>
 <context>
     <name>TextCodec</name>

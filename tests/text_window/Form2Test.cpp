@@ -280,6 +280,12 @@ TEST_P(Form2OtherProgram, SaveAsksBeforeReplacingItsChangeAndCancelKeepsIt) {
   EXPECT_EQ(tmp.read(name), QByteArray("mine!\r\n"));
   w.Command4->click();  // the file is ours again: no question
   EXPECT_EQ(boxes().size(), 2U);
+  GetParam().does(name);  // Save As onto the same file asks the same
+  test::fakes().messageBox.answers = {mb::Cancel};
+  test::fakes().dialogs.saveAnswers = {name};
+  w.Command5->click();
+  EXPECT_EQ(boxes().size(), 3U);
+  EXPECT_EQ(tmp.read(name), theirs);
 }
 
 void writeFile(const QString& name, const QByteArray& bytes) {
@@ -355,11 +361,12 @@ QByteArray readRaw(const QByteArray& name) {
 }
 
 TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
-  const QByteArray folder = QFile::encodeName(tmp.path()) + '/';
+  const QByteArray folder = QFile::encodeName(tmp.path()) + "/in\xFE/";
+  ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
   writeRaw(folder + "bad\xFFname.txt", "text");
   writeRaw(folder + "pic\xFF.bmp", bitmap());
   Ostrel_View& main = form<Ostrel_View>();
-  main.Dir1->setPath(tmp.path());
+  main.Dir1->setPath(FileNames::decode(folder.chopped(1)));
   const QString text = FileNames::decode("bad\xFFname.txt");
   const int row = static_cast<int>(main.File1->names().indexOf(text));
   ASSERT_GE(row, 0);
@@ -370,7 +377,7 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
 
   ASSERT_TRUE(main.File1->clickName(text));
   Form2& w = form<Form2>();
-  EXPECT_EQ(w.windowTitle(), tmp.path() + QStringLiteral("/bad\\xFFname.txt"));
+  EXPECT_EQ(w.windowTitle(), tmp.path() + QStringLiteral("/in\\xFE/bad\\xFFname.txt"));
   typeAtEnd(w, QStringLiteral("!"));
   w.Command4->click();
   EXPECT_EQ(readRaw(folder + "bad\xFFname.txt"), QByteArray("text!\r\n"));
@@ -380,8 +387,12 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
   w.Command5->click();
   EXPECT_TRUE(boxes().empty());
   EXPECT_EQ(readRaw(folder + "bad\xFFname.txt"), QByteArray("text!?\r\n"));
+  // A new name in the folder as shown: that folder, bytes and all.
+  test::fakes().dialogs.saveAnswers = {tmp.path() + QStringLiteral("/in\\xFE/new.txt")};
+  w.Command5->click();
+  EXPECT_EQ(readRaw(folder + "new.txt"), QByteArray("text!?\r\n"));
   main.File1->Refresh();
-  EXPECT_EQ(main.File1->ListCount(), 2) << "nothing else was created";
+  EXPECT_EQ(main.File1->ListCount(), 3) << "nothing else was created";
 }
 
 TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesSaveAlone) {

@@ -24,12 +24,22 @@ CommonDialog::Result CommonDialog::ShowSave() {
     throw ToolkitError(err::DeviceUnavailable, tr("No file dialog is available."));
   }
   // The dialog shows a name's bytes that are not UTF-8 as \xFF; confirmed as
-  // shown, the name is the one it was given, bytes and all.
+  // shown, the name is the one it was given, bytes and all, and a new name
+  // in the shown folder keeps the folder's own bytes.
   const QString shown = FileNames::visible(fileName_);
   const std::optional<QString> chosen =
       services().dialogs->saveFileName(owner_, dialogTitle_, shown);
   if (!chosen || chosen->isEmpty()) return cancelled();
-  if (*chosen != shown) fileName_ = *chosen;
+  if (*chosen == shown) return Result::Confirmed;
+  const qsizetype slash = fileName_.lastIndexOf(u'/');
+  const QString folder = fileName_.left(slash + 1);
+  const QString shownFolder = FileNames::visible(folder);
+  if (slash >= 0 && chosen->startsWith(shownFolder) &&
+      !chosen->sliced(shownFolder.size()).contains(u'/')) {
+    fileName_ = folder + chosen->sliced(shownFolder.size());
+  } else {
+    fileName_ = *chosen;
+  }
   return Result::Confirmed;
 }
 

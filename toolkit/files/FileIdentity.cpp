@@ -32,8 +32,11 @@ std::optional<FileIdentity> FileIdentity::of(const QString& name) {
 }
 
 bool FileIdentity::sameStatusAs(const FileIdentity& other) const {
-  return device_ == other.device_ && inode_ == other.inode_ && size_ == other.size_ &&
-         modifiedNs_ == other.modifiedNs_;
+  return samePlaceAs(other) && size_ == other.size_ && modifiedNs_ == other.modifiedNs_;
+}
+
+bool FileIdentity::samePlaceAs(const FileIdentity& other) const {
+  return device_ == other.device_ && inode_ == other.inode_;
 }
 
 FileIdentity::OnDisk FileIdentity::compareWith(const QString& name, Look look) const {

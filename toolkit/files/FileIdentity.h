@@ -35,6 +35,8 @@ class FileIdentity {
 
   // Same place, size and time: nothing has written the file in between.
   bool sameStatusAs(const FileIdentity& other) const;
+  // The same file, whatever was written to it.
+  bool samePlaceAs(const FileIdentity& other) const;
 
   // What has become of this file at name.
   OnDisk compareWith(const QString& name, Look look) const;

@@ -51,6 +51,10 @@ QString reasonFor(int error) {
     case ENOMEM:
       return QCoreApplication::translate("SafeFileWriter", "there is not enough memory");
     default:
+      // A number the C library has no words for is given as a number.
+      if (::strerrordesc_np(error) == nullptr)
+        return QCoreApplication::translate("SafeFileWriter", "the system reports error %1")
+            .arg(error);
       return QCoreApplication::translate("SafeFileWriter", "the system reports \"%1\"")
           .arg(QString::fromLocal8Bit(std::strerror(error)));
   }
@@ -251,6 +255,16 @@ void rewriteInPlace(const Save& save, mode_t mode) {
   if (fd.get() < 0) failUnchanged(save, errno);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) failUnchanged(save, errno);
+  // A write, a cut or a reservation by a user clears the set-ID bits; they
+  // are set again however the rewrite ends, the old bytes put back or not.
+  struct ModeKept {
+    int fd;
+    mode_t mode;
+    ~ModeKept() {
+      struct stat now {};
+      if (::fstat(fd, &now) == 0 && (now.st_mode & 07777) != mode) ::fchmod(fd, mode);
+    }
+  } const modeKept{fd.get(), mode};
   QByteArray original;
   try {
     original.resize(static_cast<qsizetype>(info.st_size));
@@ -282,8 +296,6 @@ void rewriteInPlace(const Save& save, mode_t mode) {
     if (putContent(fd.get(), original)) failUnchanged(save, error);
     failDamaged(save, error, rescueCopy(save));
   }
-  // A write by the owner clears the set-ID bits; the owner may set them again.
-  if (::fstat(fd.get(), &info) == 0 && (info.st_mode & 07777) != mode) ::fchmod(fd.get(), mode);
 }
 
 // Refuses what cannot be replaced by a text file: a folder, a device, a

@@ -1,6 +1,7 @@
 #include "toolkit/picture/PictureLimits.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
@@ -22,9 +23,9 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
         QCoreApplication::translate("ostrel::PictureLoader",
                                     "the picture is %1 × %2 pixels, and this program shows at "
                                     "most %3 pixels a side")
-            .arg(width)
-            .arg(height)
-            .arg(kMaxSide));
+            .arg(QLocale().toString(width))
+            .arg(QLocale().toString(height))
+            .arg(QLocale().toString(kMaxSide)));
   }
   if (width * height > kMaxPixels) {
     throw DecodeFailure(
@@ -32,8 +33,8 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
         QCoreApplication::translate("ostrel::PictureLoader",
                                     "the picture is %1 × %2 pixels, more than the %3 megapixels "
                                     "this program shows")
-            .arg(width)
-            .arg(height)
+            .arg(QLocale().toString(width))
+            .arg(QLocale().toString(height))
             .arg(kMaxPixels / 1000000));
   }
   const qint64 decoded = width * height * 4;

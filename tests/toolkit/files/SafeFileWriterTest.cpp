@@ -151,7 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DiskFault{"device", EIO, "the device reported an error", err::PathFileAccess},
                       DiskFault{"read_only", EROFS, "the file system is read-only",
                                 err::PermissionDenied},
-                      DiskFault{"permission", EACCES, "permission", err::PermissionDenied}),
+                      DiskFault{"permission", EACCES, "permission", err::PermissionDenied},
+                      DiskFault{"unnamed", 4000, "error 4000", err::PathFileAccess}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SafeFileWriterTest, InPlaceNothingIsCutWhenTheRoomCannotBeReserved) {
@@ -236,8 +237,12 @@ TEST_F(SafeFileWriterTest, AUserKeepsTheGroupAndTheOwnerTheyMayNotGive) {
     SafeFileWriter::write(others, "theirs");
     ::chmod(folder.constData(), 0555);  // a folder nobody may write: in place
     SafeFileWriter::write(own, "in place");
+    ::chmod(QFile::encodeName(own).constData(), 04755);  // its set-ID bit outlives a failure
+    fillDiskAfter(3, ENOSPC, 1);
+    EXPECT_FALSE(failureWriting(own, "cut short").isEmpty());
   }
   ::chmod(folder.constData(), 0755);
+  EXPECT_EQ(statOf(own).st_mode & 07777, 04755U);
   EXPECT_EQ(statOf(own).st_gid, 50U);
   EXPECT_EQ(statOf(others).st_uid, 0U);
   EXPECT_EQ(tmp.read(own), QByteArray("in place"));

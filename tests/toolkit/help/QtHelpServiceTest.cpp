@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -105,6 +106,10 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   QTest::keyClick(index, Qt::Key_Left, Qt::AltModifier);
   EXPECT_EQ(viewer->currentTopic(), 0);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
+  emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
+  QTest::mouseClick(viewer->findChild<QAbstractButton*>(QStringLiteral("helpBack")),
+                    Qt::LeftButton);
+  EXPECT_EQ(viewer->currentTopic(), 0);
   QTest::keyClick(browser, Qt::Key_Backspace);  // nothing further back
   EXPECT_EQ(viewer->currentTopic(), 0);
 

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <chrono>
 
@@ -133,10 +134,12 @@ TEST_F(PictureLoaderTest, UnreadableFileIsPermissionDenied) {
 }
 
 TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));  // numbers grouped
   const test::BmpBuilder huge{.width = 70000, .pixels = QByteArray(64, '\0')};
   const ToolkitError tooBig = errorFor(write("huge.bmp", huge.build()));
   EXPECT_EQ(tooBig.Number(), err::OutOfMemory);
-  EXPECT_TRUE(tooBig.Description().contains("70000")) << qPrintable(tooBig.Description());
+  EXPECT_TRUE(tooBig.Description().contains("70,000")) << qPrintable(tooBig.Description());
 
   // The refusal names the limit the picture breaks, not another one.
   struct Case {
@@ -145,7 +148,7 @@ TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
     const char* notNames;
   };
   for (const Case& c :
-       {Case{1, 1000000, "65535 pixels a side", "megapixels"},
+       {Case{1, 1000000, "65,535 pixels a side", "megapixels"},
         Case{20000, 20000, "268 megapixels", "a side"},
         Case{10000, 10000, "83 megapixels this program shows at natural size", "a side"}}) {
     const test::BmpBuilder b{.width = c.width, .height = c.height, .pixels = QByteArray(120000, 0)};
@@ -156,6 +159,7 @@ TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
 
   const ToolkitError gif = errorFor(write("bad.gif", QByteArray("GIF89a\x10\0\x10\0\0\0\0,", 14)));
   EXPECT_TRUE(gif.Description().contains("GIF")) << qPrintable(gif.Description());
+  QLocale::setDefault(before);
 }
 
 }  // namespace
