@@ -56,6 +56,16 @@ class TextBoxMouseTest : public ::testing::Test {
     QApplication::sendEvent(box.viewport(), &move);
     QTest::mouseRelease(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(from));
   }
+  // A drag ending in a drop on the box at position.
+  TextBoxMouse::DragRunner dropAt(qint64 position, Qt::KeyboardModifiers modifiers,
+                                  QString* dragged = nullptr) {
+    return [=, this](QWidget*, QMimeData* data) {
+      if (dragged != nullptr) *dragged = data->text();
+      const Qt::DropAction done = dropOn(box.viewport(), at(position), data, modifiers);
+      delete data;
+      return done;
+    };
+  }
 
   TextBox box{nullptr, QStringLiteral("Text1")};
   QString primary;
@@ -67,12 +77,7 @@ TEST_F(TextBoxMouseTest, ASelectionDraggedInTheBoxMovesOrWithCtrlCopiesAsOneStep
   box.setCursorPosition(0);
   box.setCursorPosition(4, TextBox::Selection::Extend);
   QString dragged;
-  dragSelection(1, [&](QWidget*, QMimeData* data) {
-    dragged = data->text();
-    const Qt::DropAction done = dropOn(box.viewport(), at(13), data, Qt::NoModifier);
-    delete data;
-    return done;
-  });
+  dragSelection(1, dropAt(13, Qt::NoModifier, &dragged));
   EXPECT_EQ(dragged, QStringLiteral("one "));
   EXPECT_EQ(box.Text(), QStringLiteral("two threeone "));
   EXPECT_EQ(box.selectedText(), QStringLiteral("one ")) << "the moved text stays selected";
@@ -81,11 +86,7 @@ TEST_F(TextBoxMouseTest, ASelectionDraggedInTheBoxMovesOrWithCtrlCopiesAsOneStep
 
   box.setCursorPosition(4);
   box.setCursorPosition(7, TextBox::Selection::Extend);
-  dragSelection(5, [&](QWidget*, QMimeData* data) {
-    const Qt::DropAction done = dropOn(box.viewport(), at(0), data, Qt::ControlModifier);
-    delete data;
-    return done;
-  });
+  dragSelection(5, dropAt(0, Qt::ControlModifier));
   EXPECT_EQ(box.Text(), QStringLiteral("twoone two three"));
 }
 
