@@ -116,17 +116,23 @@ TEST_F(TextBoxTest, ShiftKeysSelectAndTheClipboardKeysCutCopyAndPaste) {
 }
 
 TEST_F(TextBoxTest, ABigPasteIsOneUndoStepAndComesBackWhole) {
-  const QString big = QString(1'000'000, QLatin1Char('x')) + QStringLiteral("\r\nend");
-  box.setText(QStringLiteral("before|after"));
-  box.setCursorPosition(7);
+  QString big;
+  for (int i = 0; i < 200000; ++i) big += QStringLiteral("line %1\n").arg(i);
+  box.setText(QStringLiteral("start\nend"));
+  box.setCursorPosition(6);
   QApplication::clipboard()->setText(big);
   box.paste();
-  EXPECT_EQ(box.Text(), QStringLiteral("before|") + big + QStringLiteral("after"));
-  EXPECT_EQ(box.cursorPosition(), 7 + big.size());
+  const QString pasted = QStringLiteral("start\n") + big + QStringLiteral("end");
+  EXPECT_EQ(box.Text(), pasted);
+  EXPECT_EQ(box.cursorPosition(), 6 + big.size());
+  EXPECT_EQ(box.document().lineText(100001), QStringLiteral("line 100000"));
   box.undo();
-  EXPECT_EQ(box.Text(), QStringLiteral("before|after"));
+  EXPECT_EQ(box.Text(), QStringLiteral("start\nend"));
+  EXPECT_EQ(box.document().lineCount(), 2);
+  EXPECT_EQ(box.document().lineText(1), QStringLiteral("end"));
   box.redo();
-  EXPECT_EQ(box.document().length(), 12 + big.size());
+  EXPECT_EQ(box.Text(), pasted);
+  EXPECT_EQ(box.document().lineCount(), 200002);
 }
 
 TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
@@ -175,7 +181,7 @@ TEST_F(TextBoxTest, UpAndDownKeepTheExactColumnOnLongLines) {
   }
 }
 
-TEST_F(TextBoxTest, DownKeepsTheColumnAndPagesMoveTheView) {
+TEST_F(TextBoxTest, CtrlEndAndPagesMoveTheView) {
   QString text;
   for (int i = 0; i < 5000; ++i)
     text += QStringLiteral("line %1\n").arg(i, 4, 10, QLatin1Char('0'));
@@ -188,10 +194,6 @@ TEST_F(TextBoxTest, DownKeepsTheColumnAndPagesMoveTheView) {
   EXPECT_LT(box.firstVisibleLine(), top);
   key(Qt::Key_Home, Qt::ControlModifier);
   EXPECT_EQ(box.firstVisibleLine(), 0);
-  box.setCursorPosition(7);  // "line 00|00"
-  key(Qt::Key_Down);
-  key(Qt::Key_Down);
-  EXPECT_EQ(box.cursorPosition(), 2 * 10 + 7);
 }
 
 TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
