@@ -238,6 +238,19 @@ TEST(TextDocumentUndo, ModifiedFollowsTheSavedState) {
   EXPECT_TRUE(document->isModified());
 }
 
+TEST(TextDocumentUndo, ALargePasteIsUndoneAndRedoneWhole) {
+  std::unique_ptr<TextDocument> document = load("start\nend");
+  QString paste;
+  for (int i = 0; i < 200000; ++i) paste += QStringLiteral("line %1\n").arg(i);
+  document->replace(6, 0, paste);
+  EXPECT_EQ(document->lineText(100001), QStringLiteral("line 100000"));
+  document->undo();
+  expectHolds(*document, QStringLiteral("start\nend"));
+  document->redo();
+  EXPECT_EQ(document->text(6, paste.size()), paste);
+  EXPECT_EQ(document->lineCount(), 200002);
+}
+
 struct Faithful {
   const char* name;
   QByteArray bytes;
