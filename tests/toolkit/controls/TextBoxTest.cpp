@@ -63,42 +63,34 @@ TEST_F(TextBoxTest, LinesTheUserTypesOrPastesTakeTheTextsOwnLineEnd) {
   EXPECT_EQ(box.cursorPosition(), 7);
 }
 
-TEST_F(TextBoxTest, KeysStepOverLineEndsAndSurrogatePairsWhole) {
-  box.setText(QString::fromUtf16(u"ab\r\n\U0001F600c\rd"));
+// A surrogate pair, Backspace at a line start and runs of Backspace go
+// through the stock-editor and screen-reader tests; CR LF and Tab are ours.
+TEST_F(TextBoxTest, KeysStepOverALineEndWholeAndTabTypesATab) {
+  box.setText(QStringLiteral("ab\r\nc\rd"));
   key(Qt::Key_End);
   key(Qt::Key_Right);
   EXPECT_EQ(box.cursorPosition(), 4) << "CR LF is one step";
-  key(Qt::Key_Right);
-  EXPECT_EQ(box.cursorPosition(), 6) << "a pair is one character";
-  key(Qt::Key_Backspace);
-  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
-  key(Qt::Key_Backspace);
-  EXPECT_EQ(box.Text(), QStringLiteral("abc\rd")) << "Backspace at a line start joins the lines";
   key(Qt::Key_End);
   key(Qt::Key_Delete);
-  EXPECT_EQ(box.Text(), QStringLiteral("abcd"));
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd")) << "Delete at a lone CR joins the lines";
   key(Qt::Key_Home);
   key(Qt::Key_Tab);
-  EXPECT_EQ(box.Text(), QStringLiteral("\tabcd")) << "Tab types a tab";
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\n\tcd"));
   EXPECT_TRUE(box.hasFocus());
-  // Every step back, one at a time; then forward again.
   key(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("abcd"));
-  for (int guard = 0; guard < 10 && box.document().canUndo(); ++guard) {
-    key(Qt::Key_Z, Qt::ControlModifier);
-  }
-  EXPECT_EQ(box.Text(), QString::fromUtf16(u"ab\r\n\U0001F600c\rd"));
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd"));
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
   key(Qt::Key_Y, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("abc\rd")) << "the two Backspaces are one run";
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd"));
 }
 
-TEST_F(TextBoxTest, ShiftKeysSelectAndTheClipboardKeysCutCopyAndPaste) {
+// Selecting by Shift keys and copy and paste by keys go through the random
+// mix against the stock editor; cut and select-all are ours.
+TEST_F(TextBoxTest, CutPasteAndSelectAllByKeys) {
   box.setText(QStringLiteral("one two\nthree"));
-  key(Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
-  EXPECT_EQ(box.selectedText(), QStringLiteral("one "));
-  key(Qt::Key_Down, Qt::ShiftModifier);
-  EXPECT_EQ(box.selectedText(), QStringLiteral("one two\nthre"));
-  key(Qt::Key_End, Qt::ShiftModifier);
+  key(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(box.selectedText(), box.Text());
   key(Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"));
   EXPECT_EQ(box.Text(), QString());
@@ -106,33 +98,11 @@ TEST_F(TextBoxTest, ShiftKeysSelectAndTheClipboardKeysCutCopyAndPaste) {
   key(Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(box.Text(), QStringLiteral("one two\nthreeone two\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
-  key(Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(box.selectedText(), box.Text());
   key(Qt::Key_Left);
   EXPECT_EQ(box.cursorPosition(), 0) << "Left ends a selection at its start";
   EXPECT_FALSE(box.hasSelection());
   key(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(box.Text(), QStringLiteral("one two\nthree"));
-}
-
-TEST_F(TextBoxTest, ABigPasteIsOneUndoStepAndComesBackWhole) {
-  QString big;
-  for (int i = 0; i < 200000; ++i) big += QStringLiteral("line %1\n").arg(i);
-  box.setText(QStringLiteral("start\nend"));
-  box.setCursorPosition(6);
-  QApplication::clipboard()->setText(big);
-  box.paste();
-  const QString pasted = QStringLiteral("start\n") + big + QStringLiteral("end");
-  EXPECT_EQ(box.Text(), pasted);
-  EXPECT_EQ(box.cursorPosition(), 6 + big.size());
-  EXPECT_EQ(box.document().lineText(100001), QStringLiteral("line 100000"));
-  box.undo();
-  EXPECT_EQ(box.Text(), QStringLiteral("start\nend"));
-  EXPECT_EQ(box.document().lineCount(), 2);
-  EXPECT_EQ(box.document().lineText(1), QStringLiteral("end"));
-  box.redo();
-  EXPECT_EQ(box.Text(), pasted);
-  EXPECT_EQ(box.document().lineCount(), 200002);
 }
 
 TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
