@@ -31,40 +31,28 @@ QByteArray written(const TextDocument& document) {
   return written(document, document.codec());
 }
 
-// The line index a QString gives when split the plain way.
-struct Lines {
-  std::vector<qint64> starts{0};
-  std::vector<qint64> endLengths;
-};
-
-Lines linesOf(const QString& text) {
-  Lines lines;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] != u'\r' && text[i] != u'\n') continue;
-    const int length = text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
-    lines.endLengths.push_back(length);
-    i += length - 1;
-    lines.starts.push_back(i + 1);
-  }
-  lines.endLengths.push_back(0);
-  return lines;
-}
-
-// Compares everything the document says about its text with the text itself.
+// Compares everything the document says about its text with the text itself,
+// split into lines the plain way.
 void expectHolds(const TextDocument& document, const QString& text) {
   ASSERT_EQ(document.toString(), text);
   ASSERT_EQ(document.length(), text.size());
-  const Lines lines = linesOf(text);
-  ASSERT_EQ(document.lineCount(), static_cast<qint64>(lines.starts.size()));
-  for (std::size_t line = 0; line < lines.starts.size(); ++line) {
-    const qint64 start = lines.starts[line];
-    const qint64 end = line + 1 < lines.starts.size() ? lines.starts[line + 1] : text.size();
+  qint64 line = 0;
+  for (qint64 start = 0;; ++line) {
+    qint64 end = start;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+    const qint64 endLength = end == text.size()                                    ? 0
+                             : text[end] == u'\r' && text.mid(end + 1, 1) == u"\n" ? 2
+                                                                                   : 1;
+    ASSERT_LT(line, document.lineCount());
     ASSERT_EQ(document.lineStart(line), start) << "line " << line;
-    ASSERT_EQ(document.lineEndLength(line), lines.endLengths[line]) << "line " << line;
-    ASSERT_EQ(document.lineLength(line), end - start - lines.endLengths[line]) << "line " << line;
-    ASSERT_EQ(document.lineAt(start), static_cast<qint64>(line));
-    if (end > start) ASSERT_EQ(document.lineAt(end - 1), static_cast<qint64>(line));
+    ASSERT_EQ(document.lineEndLength(line), endLength) << "line " << line;
+    ASSERT_EQ(document.lineLength(line), end - start) << "line " << line;
+    ASSERT_EQ(document.lineAt(start), line);
+    if (end + endLength > start) ASSERT_EQ(document.lineAt(end + endLength - 1), line);
+    if (endLength == 0) break;
+    start = end + endLength;
   }
+  ASSERT_EQ(document.lineCount(), line + 1);
 }
 
 QString randomInsert(std::mt19937& random) {
