@@ -83,16 +83,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLine) {
   setText(u"hello world\r\nnext  -- x");
-  cursor.selectWordAt(19);  // between spaces and punctuation: one mark of it
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("-"));
-  cursor.selectWordAt(4);  // inside
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
-  cursor.selectWordAt(5);  // right after it: a click on the right half of its last letter
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
-  cursor.selectWordAt(6);
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
-  cursor.selectWordAt(11);  // at the line's end: its last word
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
+  // Between spaces and punctuation: one mark of it; inside a word; right after
+  // it (a click on the right half of its last letter); at the line's end.
+  for (const auto& [at, word] :
+       {std::pair{19, "-"}, {4, "hello"}, {5, "hello"}, {6, "world"}, {11, "world"}}) {
+    cursor.selectWordAt(at);
+    EXPECT_EQ(cursor.selectedText(), QString::fromLatin1(word)) << at;
+  }
   cursor.selectLineAt(3);
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello world\r\n"));
   cursor.selectLineAt(15);
