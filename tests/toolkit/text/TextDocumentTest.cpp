@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <random>
+#include <string_view>
 
 #include "tests/support/ErrorNumber.h"
 #include "tests/support/Sanitizers.h"
@@ -13,6 +14,7 @@
 namespace ostrel {
 namespace {
 
+using namespace std::literals;
 using Encoding = TextCodec::Encoding;
 using Mark = TextCodec::ByteOrderMark;
 
@@ -241,7 +243,7 @@ TEST(TextDocumentUndo, ALargePasteIsUndoneAndRedoneWhole) {
 
 struct Faithful {
   const char* name;
-  QByteArray bytes;
+  std::string_view data;
 };
 
 class TextDocumentBytes : public ::testing::TestWithParam<Faithful> {};
@@ -249,7 +251,7 @@ class TextDocumentBytes : public ::testing::TestWithParam<Faithful> {};
 // What was read comes back byte for byte, unedited or after an edit that was
 // undone; an edit in the middle leaves the bytes around it as they were.
 TEST_P(TextDocumentBytes, ComeBackAsRead) {
-  const QByteArray& bytes = GetParam().bytes;
+  const QByteArray bytes(GetParam().data.data(), static_cast<qsizetype>(GetParam().data.size()));
   std::unique_ptr<TextDocument> document = load(bytes);
   EXPECT_EQ(written(*document), bytes);
   const qint64 middle = document->length() / 2;
@@ -261,22 +263,16 @@ TEST_P(TextDocumentBytes, ComeBackAsRead) {
   EXPECT_EQ(written(*document), bytes);
 }
 
-QByteArray bytes(const char* data, int size) {
-  return QByteArray(data, size);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Files, TextDocumentBytes,
-    ::testing::Values(Faithful{"nul_and_eof_mark", bytes("a\0b\x1A"
-                                                         "c\r\n",
-                                                         7)},
-                      Faithful{"lone_cr_and_mixed_ends", "a\rb\r\nc\nd\n\r"},
-                      Faithful{"invalid_utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"},
-                      Faithful{"bom", "\xEF\xBB\xBFhi\r\nthere"},
-                      Faithful{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi"},
-                      Faithful{"utf16le", bytes("\xFF\xFEh\0i\0\r\0\n\0\x3D\xD8", 12)},
-                      Faithful{"utf16be", bytes("\xFE\xFF\0h\0i\0\n", 8)},
-                      Faithful{"utf32le", bytes("\xFF\xFE\0\0h\0\0\0\x00\xF6\x01\0", 12)}),
+    ::testing::Values(Faithful{"nul_and_eof_mark", "a\0b\x1A\x63\r\n"sv},
+                      Faithful{"lone_cr_and_mixed_ends", "a\rb\r\nc\nd\n\r"sv},
+                      Faithful{"invalid_utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"sv},
+                      Faithful{"bom", "\xEF\xBB\xBFhi\r\nthere"sv},
+                      Faithful{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi"sv},
+                      Faithful{"utf16le", "\xFF\xFEh\0i\0\r\0\n\0\x3D\xD8"sv},
+                      Faithful{"utf16be", "\xFE\xFF\0h\0i\0\n"sv},
+                      Faithful{"utf32le", "\xFF\xFE\0\0h\0\0\0\x00\xF6\x01\0"sv}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextDocumentBytes, TextReplacedWholeIsWrittenAsItIsNow) {
