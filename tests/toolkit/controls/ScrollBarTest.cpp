@@ -41,21 +41,15 @@ class ScrollBarTest : public ::testing::Test {
   ScrollBar* bar;
 };
 
-TEST_F(ScrollBarTest, NegativeMaxKeepsItsWholeRange) {
+TEST_F(ScrollBarTest, ANegativeMaxKeepsItsWholeSixteenBitRangeAndBeyondIsAnOverflow) {
   bar->setMax(-79);
   EXPECT_EQ(bar->Max(), -79);
-  for (int v : {0, -1, -40, -79}) {
-    bar->setValue(v);
-    EXPECT_EQ(bar->Value(), v);
-  }
   // Beyond either end the value is pulled back into the range.
-  bar->setValue(5);
-  EXPECT_EQ(bar->Value(), 0);
-  bar->setValue(-100);
-  EXPECT_EQ(bar->Value(), -79);
-}
-
-TEST_F(ScrollBarTest, SixteenBitLimitsAreOverflowErrors) {
+  for (const auto& [set, read] :
+       {std::pair{0, 0}, {-1, -1}, {-40, -40}, {-79, -79}, {5, 0}, {-100, -79}}) {
+    bar->setValue(set);
+    EXPECT_EQ(bar->Value(), read) << set;
+  }
   bar->setMax(-32768);
   bar->setValue(-32768);
   EXPECT_EQ(bar->Value(), -32768);
@@ -113,44 +107,35 @@ TEST_F(ScrollBarTest, ValueZeroIsAtTheLeftAndDraggingRightGoesTowardsANegativeMa
   EXPECT_EQ(change.count(), 1);  // once, at the end of the drag
 }
 
-TEST_F(ScrollBarTest, ArrowsTrackAndKeysStepByOneWithoutScroll) {
-  bar->setMax(-79);
-  QSignalSpy scroll(bar, &ScrollBar::Scroll);
-  QSignalSpy change(bar, &ScrollBar::Change);
-  const int y = bar->height() / 2;
-
-  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, y));  // right arrow
-  EXPECT_EQ(bar->Value(), -1);
-  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() * 3 / 4, y));  // track
-  EXPECT_EQ(bar->Value(), -2);
-  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, y));  // left arrow
-  EXPECT_EQ(bar->Value(), -1);
-
-  bar->setFocus();
-  QTest::keyClick(bar, Qt::Key_Right);
-  EXPECT_EQ(bar->Value(), -2);
-  QTest::keyClick(bar, Qt::Key_Left);
-  EXPECT_EQ(bar->Value(), -1);
-
-  EXPECT_EQ(scroll.count(), 0);
-  EXPECT_EQ(change.count(), 5);
-}
-
-TEST(ScrollBarVertical, DownArrowAndKeyGoTowardsANegativeMax) {
-  QWidget window;
-  window.resize(200, 300);
-  auto* bar = new ScrollBar(&window, QStringLiteral("VScroll1"), ScrollBar::Orientation::Vertical,
-                            ScaleMode::Points);
-  bar->Move(100, 0, 12.75F, 168.75F);
-  window.show();
-  bar->setMax(-56);
-  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 3));
-  EXPECT_EQ(bar->Value(), -1);
-  bar->setFocus();
-  QTest::keyClick(bar, Qt::Key_Down);
-  EXPECT_EQ(bar->Value(), -2);
-  QTest::keyClick(bar, Qt::Key_Up);
-  EXPECT_EQ(bar->Value(), -1);
+TEST_F(ScrollBarTest, ArrowsTrackAndKeysStepByOneWithoutScrollInEitherOrientation) {
+  auto* vertical = new ScrollBar(&window, QStringLiteral("VScroll1"),
+                                 ScrollBar::Orientation::Vertical, ScaleMode::Points);
+  vertical->Move(250, 0, 12.75F, 168.75F);
+  vertical->show();
+  for (ScrollBar* b : {bar, vertical}) {
+    b->setMax(-79);
+    QSignalSpy scroll(b, &ScrollBar::Scroll);
+    QSignalSpy change(b, &ScrollBar::Change);
+    const bool across = b == bar;
+    // Points along the bar: the far arrow, the track, the near arrow.
+    const auto along = [&](int fromStart) {
+      return across ? QPoint(fromStart, b->height() / 2) : QPoint(b->width() / 2, fromStart);
+    };
+    const int length = across ? b->width() : b->height();
+    QTest::mouseClick(b, Qt::LeftButton, {}, along(length - 3));
+    EXPECT_EQ(b->Value(), -1);
+    QTest::mouseClick(b, Qt::LeftButton, {}, along(length * 3 / 4));
+    EXPECT_EQ(b->Value(), -2);
+    QTest::mouseClick(b, Qt::LeftButton, {}, along(3));
+    EXPECT_EQ(b->Value(), -1);
+    b->setFocus();
+    QTest::keyClick(b, across ? Qt::Key_Right : Qt::Key_Down);
+    EXPECT_EQ(b->Value(), -2);
+    QTest::keyClick(b, across ? Qt::Key_Left : Qt::Key_Up);
+    EXPECT_EQ(b->Value(), -1);
+    EXPECT_EQ(scroll.count(), 0);
+    EXPECT_EQ(change.count(), 5);
+  }
 }
 
 }  // namespace

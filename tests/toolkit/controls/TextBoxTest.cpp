@@ -63,42 +63,34 @@ TEST_F(TextBoxTest, LinesTheUserTypesOrPastesTakeTheTextsOwnLineEnd) {
   EXPECT_EQ(box.cursorPosition(), 7);
 }
 
-TEST_F(TextBoxTest, KeysStepOverLineEndsAndSurrogatePairsWhole) {
-  box.setText(QString::fromUtf16(u"ab\r\n\U0001F600c\rd"));
+// A surrogate pair, Backspace at a line start and runs of Backspace go
+// through the stock-editor and screen-reader tests; CR LF and Tab are ours.
+TEST_F(TextBoxTest, KeysStepOverALineEndWholeAndTabTypesATab) {
+  box.setText(QStringLiteral("ab\r\nc\rd"));
   key(Qt::Key_End);
   key(Qt::Key_Right);
   EXPECT_EQ(box.cursorPosition(), 4) << "CR LF is one step";
-  key(Qt::Key_Right);
-  EXPECT_EQ(box.cursorPosition(), 6) << "a pair is one character";
-  key(Qt::Key_Backspace);
-  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
-  key(Qt::Key_Backspace);
-  EXPECT_EQ(box.Text(), QStringLiteral("abc\rd")) << "Backspace at a line start joins the lines";
   key(Qt::Key_End);
   key(Qt::Key_Delete);
-  EXPECT_EQ(box.Text(), QStringLiteral("abcd"));
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd")) << "Delete at a lone CR joins the lines";
   key(Qt::Key_Home);
   key(Qt::Key_Tab);
-  EXPECT_EQ(box.Text(), QStringLiteral("\tabcd")) << "Tab types a tab";
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\n\tcd"));
   EXPECT_TRUE(box.hasFocus());
-  // Every step back, one at a time; then forward again.
   key(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("abcd"));
-  for (int guard = 0; guard < 10 && box.document().canUndo(); ++guard) {
-    key(Qt::Key_Z, Qt::ControlModifier);
-  }
-  EXPECT_EQ(box.Text(), QString::fromUtf16(u"ab\r\n\U0001F600c\rd"));
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd"));
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
   key(Qt::Key_Y, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("abc\rd")) << "the two Backspaces are one run";
+  EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd"));
 }
 
-TEST_F(TextBoxTest, ShiftKeysSelectAndTheClipboardKeysCutCopyAndPaste) {
+// Selecting by Shift keys and copy and paste by keys go through the random
+// mix against the stock editor; cut and select-all are ours.
+TEST_F(TextBoxTest, CutPasteAndSelectAllByKeys) {
   box.setText(QStringLiteral("one two\nthree"));
-  key(Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
-  EXPECT_EQ(box.selectedText(), QStringLiteral("one "));
-  key(Qt::Key_Down, Qt::ShiftModifier);
-  EXPECT_EQ(box.selectedText(), QStringLiteral("one two\nthre"));
-  key(Qt::Key_End, Qt::ShiftModifier);
+  key(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(box.selectedText(), box.Text());
   key(Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"));
   EXPECT_EQ(box.Text(), QString());
@@ -106,27 +98,11 @@ TEST_F(TextBoxTest, ShiftKeysSelectAndTheClipboardKeysCutCopyAndPaste) {
   key(Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(box.Text(), QStringLiteral("one two\nthreeone two\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
-  key(Qt::Key_C, Qt::ControlModifier);
-  EXPECT_EQ(box.selectedText(), box.Text());
   key(Qt::Key_Left);
   EXPECT_EQ(box.cursorPosition(), 0) << "Left ends a selection at its start";
   EXPECT_FALSE(box.hasSelection());
   key(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(box.Text(), QStringLiteral("one two\nthree"));
-}
-
-TEST_F(TextBoxTest, ABigPasteIsOneUndoStepAndComesBackWhole) {
-  const QString big = QString(1'000'000, QLatin1Char('x')) + QStringLiteral("\r\nend");
-  box.setText(QStringLiteral("before|after"));
-  box.setCursorPosition(7);
-  QApplication::clipboard()->setText(big);
-  box.paste();
-  EXPECT_EQ(box.Text(), QStringLiteral("before|") + big + QStringLiteral("after"));
-  EXPECT_EQ(box.cursorPosition(), 7 + big.size());
-  box.undo();
-  EXPECT_EQ(box.Text(), QStringLiteral("before|after"));
-  box.redo();
-  EXPECT_EQ(box.document().length(), 12 + big.size());
 }
 
 TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
@@ -175,7 +151,7 @@ TEST_F(TextBoxTest, UpAndDownKeepTheExactColumnOnLongLines) {
   }
 }
 
-TEST_F(TextBoxTest, DownKeepsTheColumnAndPagesMoveTheView) {
+TEST_F(TextBoxTest, CtrlEndAndPagesMoveTheView) {
   QString text;
   for (int i = 0; i < 5000; ++i)
     text += QStringLiteral("line %1\n").arg(i, 4, 10, QLatin1Char('0'));
@@ -188,10 +164,6 @@ TEST_F(TextBoxTest, DownKeepsTheColumnAndPagesMoveTheView) {
   EXPECT_LT(box.firstVisibleLine(), top);
   key(Qt::Key_Home, Qt::ControlModifier);
   EXPECT_EQ(box.firstVisibleLine(), 0);
-  box.setCursorPosition(7);  // "line 00|00"
-  key(Qt::Key_Down);
-  key(Qt::Key_Down);
-  EXPECT_EQ(box.cursorPosition(), 2 * 10 + 7);
 }
 
 TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
@@ -240,13 +212,10 @@ TEST_F(TextBoxTest, PaintsInThePalettesColoursAndSelectedLineEndsSelected) {
   box.setText(QStringLiteral("MMMM"));
   QImage image = box.viewport()->grab().toImage();
   EXPECT_EQ(image.pixelColor(image.width() - 2, image.height() - 2), QColor(20, 20, 30));
+  const QImage glyphs = image.copy(box.rectAt(0, 4));
   bool light = false;
-  const QRect text = box.rectAt(0, 4);
-  for (int x = text.left(); x < text.right() && !light; ++x) {
-    for (int y = text.top(); y < text.bottom() && !light; ++y) {
-      light = image.pixelColor(x, y).lightness() > 200;
-    }
-  }
+  for (int i = 0; i < glyphs.width() * glyphs.height(); ++i)
+    light = light || glyphs.pixelColor(i % glyphs.width(), i / glyphs.width()).lightness() > 200;
   EXPECT_TRUE(light) << "the text is drawn in the palette's text colour";
 
   box.setText(QStringLiteral("ab\ncd\nlast"));

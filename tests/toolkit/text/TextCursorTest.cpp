@@ -83,16 +83,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLine) {
   setText(u"hello world\r\nnext  -- x");
-  cursor.selectWordAt(19);  // between spaces and punctuation: one mark of it
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("-"));
-  cursor.selectWordAt(4);  // inside
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
-  cursor.selectWordAt(5);  // right after it: a click on the right half of its last letter
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
-  cursor.selectWordAt(6);
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
-  cursor.selectWordAt(11);  // at the line's end: its last word
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
+  // Between spaces and punctuation: one mark of it; inside a word; right after
+  // it (a click on the right half of its last letter); at the line's end.
+  for (const auto& [at, word] :
+       {std::pair{19, "-"}, {4, "hello"}, {5, "hello"}, {6, "world"}, {11, "world"}}) {
+    cursor.selectWordAt(at);
+    EXPECT_EQ(cursor.selectedText(), QString::fromLatin1(word)) << at;
+  }
   cursor.selectLineAt(3);
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello world\r\n"));
   cursor.selectLineAt(15);
@@ -110,23 +107,13 @@ TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   document.undo();
   EXPECT_EQ(document.toString(), QStringLiteral("hello world"));
   EXPECT_FALSE(document.canUndo());
-  // Typing, then Backspace over it: two steps.
-  cursor.setPosition(11);
-  cursor.insertText(QStringLiteral("!"));
-  cursor.insertText(QStringLiteral("?"));
-  cursor.deletePrevious();
-  cursor.deletePrevious();
-  cursor.deletePrevious();
-  EXPECT_EQ(document.toString(), QStringLiteral("hello worl"));
-  document.undo();
-  EXPECT_EQ(document.toString(), QStringLiteral("hello world!?"));
   // A move between deletions starts a new step.
   cursor.setPosition(0);
   cursor.deleteNext();
   cursor.setPosition(3);
   cursor.deleteNext();
   document.undo();
-  EXPECT_EQ(document.toString(), QStringLiteral("ello world!?"));
+  EXPECT_EQ(document.toString(), QStringLiteral("ello world"));
 }
 
 TEST_F(TextCursorTest, EditsElsewhereKeepTheSelectionOnItsText) {

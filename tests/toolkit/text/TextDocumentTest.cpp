@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <random>
+#include <string_view>
 
 #include "tests/support/ErrorNumber.h"
 #include "tests/support/Sanitizers.h"
@@ -13,6 +14,7 @@
 namespace ostrel {
 namespace {
 
+using namespace std::literals;
 using Encoding = TextCodec::Encoding;
 using Mark = TextCodec::ByteOrderMark;
 
@@ -31,55 +33,36 @@ QByteArray written(const TextDocument& document) {
   return written(document, document.codec());
 }
 
-// The line index a QString gives when split the plain way.
-struct Lines {
-  std::vector<qint64> starts{0};
-  std::vector<qint64> endLengths;
-};
-
-Lines linesOf(const QString& text) {
-  Lines lines;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    if (text[i] != u'\r' && text[i] != u'\n') continue;
-    const int length = text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
-    lines.endLengths.push_back(length);
-    i += length - 1;
-    lines.starts.push_back(i + 1);
-  }
-  lines.endLengths.push_back(0);
-  return lines;
-}
-
-// Compares everything the document says about its text with the text itself.
+// Compares everything the document says about its text with the text itself,
+// split into lines the plain way.
 void expectHolds(const TextDocument& document, const QString& text) {
   ASSERT_EQ(document.toString(), text);
   ASSERT_EQ(document.length(), text.size());
-  const Lines lines = linesOf(text);
-  ASSERT_EQ(document.lineCount(), static_cast<qint64>(lines.starts.size()));
-  for (std::size_t line = 0; line < lines.starts.size(); ++line) {
-    const qint64 start = lines.starts[line];
-    const qint64 end = line + 1 < lines.starts.size() ? lines.starts[line + 1] : text.size();
+  qint64 line = 0;
+  for (qint64 start = 0;; ++line) {
+    qint64 end = start;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+    const qint64 endLength = end == text.size()                                    ? 0
+                             : text[end] == u'\r' && text.mid(end + 1, 1) == u"\n" ? 2
+                                                                                   : 1;
+    ASSERT_LT(line, document.lineCount());
     ASSERT_EQ(document.lineStart(line), start) << "line " << line;
-    ASSERT_EQ(document.lineEndLength(line), lines.endLengths[line]) << "line " << line;
-    ASSERT_EQ(document.lineLength(line), end - start - lines.endLengths[line]) << "line " << line;
-    ASSERT_EQ(document.lineAt(start), static_cast<qint64>(line));
-    if (end > start) ASSERT_EQ(document.lineAt(end - 1), static_cast<qint64>(line));
+    ASSERT_EQ(document.lineEndLength(line), endLength) << "line " << line;
+    ASSERT_EQ(document.lineLength(line), end - start) << "line " << line;
+    ASSERT_EQ(document.lineAt(start), line);
+    if (end + endLength > start) ASSERT_EQ(document.lineAt(end + endLength - 1), line);
+    if (endLength == 0) break;
+    start = end + endLength;
   }
+  ASSERT_EQ(document.lineCount(), line + 1);
 }
 
 QString randomInsert(std::mt19937& random) {
-  static const QString parts[] = {QStringLiteral("a"),
-                                  QStringLiteral("\r"),
-                                  QStringLiteral("\n"),
-                                  QStringLiteral("\r\n"),
-                                  QStringLiteral("word "),
-                                  QString::fromUtf16(u"\u00E9"),
-                                  QString::fromUtf16(u"\U0001F600"),
-                                  QStringLiteral("\r\n\r"),
-                                  QStringLiteral("\n\n")};
+  static const QStringList parts =
+      QString::fromUtf16(u"a|\r|\n|\r\n|word |\u00E9|\U0001F600|\r\n\r|\n\n").split(u'|');
   QString text;
   const int count = static_cast<int>(random() % 4);
-  for (int i = 0; i < count; ++i) text += parts[random() % std::size(parts)];
+  for (int i = 0; i < count; ++i) text += parts[random() % parts.size()];
   return text;
 }
 
@@ -125,6 +108,16 @@ void editAtRandom(const QByteArray& bytes, unsigned seed) {
 QByteArray utf16(const QString& text, bool bigEndian) {
   const TextCodec codec(bigEndian ? Encoding::Utf16BE : Encoding::Utf16LE, Mark::Present);
   return *codec.encode(text);
+}
+
+// The text now, then after each of `count` undos.
+QStringList undone(TextDocument& document, int count) {
+  QStringList states{document.toString()};
+  for (int i = 0; i < count; ++i) {
+    document.undo();
+    states << document.toString();
+  }
+  return states;
 }
 
 TEST(TextDocumentEdits, MatchAPlainStringAcrossPiecesAndUndoBackToTheBytes) {
@@ -176,20 +169,12 @@ TEST(TextDocumentUndo, TypingIsOneStepUntilTheCaretMovesOrALineEndIsTyped) {
   for (const char* c : {"a", "b", "c"})
     document->replace(document->length(), 0, QString::fromLatin1(c));
   document->replace(3, 1, QString());  // a backspace at the running position
-  EXPECT_EQ(document->toString(), QStringLiteral("xab"));
   document->replace(3, 0, QStringLiteral("\n"));
   document->replace(4, 0, QStringLiteral("d"));
   document->breakUndoCoalescing();
   document->replace(5, 0, QStringLiteral("e"));
-  EXPECT_EQ(document->toString(), QStringLiteral("xab\nde"));
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("xab\nd"));
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("xab\n"));
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("xab"));
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("xabc")) << "the Backspace is a step of its own";
+  EXPECT_EQ(undone(*document, 4), (QStringList{"xab\nde", "xab\nd", "xab\n", "xab", "xabc"}))
+      << "the Backspace is a step of its own";
   const auto range = document->undo();
   EXPECT_EQ(document->toString(), QStringLiteral("x"));
   ASSERT_TRUE(range.has_value());
@@ -219,13 +204,9 @@ TEST(TextDocumentUndo, BackspaceAndDeleteRunsAreStepsOfTheirOwn) {
   document->replace(11, 0, QStringLiteral("!"));
   for (qint64 at = 11; at >= 9; --at) document->replace(at, 1, QString());  // Backspace
   for (int i = 0; i < 2; ++i) document->replace(4, 1, QString());           // Delete
-  EXPECT_EQ(document->toString(), QStringLiteral("hellwor"));
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("hello wor")) << "not joined to the Backspaces";
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("hello world!"));
-  document->undo();
-  EXPECT_EQ(document->toString(), QStringLiteral("hello world"));
+  EXPECT_EQ(undone(*document, 3),
+            (QStringList{"hellwor", "hello wor", "hello world!", "hello world"}))
+      << "the Deletes not joined to the Backspaces";
   EXPECT_FALSE(document->canUndo());
 }
 
@@ -262,7 +243,7 @@ TEST(TextDocumentUndo, ALargePasteIsUndoneAndRedoneWhole) {
 
 struct Faithful {
   const char* name;
-  QByteArray bytes;
+  std::string_view data;
 };
 
 class TextDocumentBytes : public ::testing::TestWithParam<Faithful> {};
@@ -270,7 +251,7 @@ class TextDocumentBytes : public ::testing::TestWithParam<Faithful> {};
 // What was read comes back byte for byte, unedited or after an edit that was
 // undone; an edit in the middle leaves the bytes around it as they were.
 TEST_P(TextDocumentBytes, ComeBackAsRead) {
-  const QByteArray& bytes = GetParam().bytes;
+  const QByteArray bytes(GetParam().data.data(), static_cast<qsizetype>(GetParam().data.size()));
   std::unique_ptr<TextDocument> document = load(bytes);
   EXPECT_EQ(written(*document), bytes);
   const qint64 middle = document->length() / 2;
@@ -282,22 +263,16 @@ TEST_P(TextDocumentBytes, ComeBackAsRead) {
   EXPECT_EQ(written(*document), bytes);
 }
 
-QByteArray bytes(const char* data, int size) {
-  return QByteArray(data, size);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Files, TextDocumentBytes,
-    ::testing::Values(Faithful{"nul_and_eof_mark", bytes("a\0b\x1A"
-                                                         "c\r\n",
-                                                         7)},
-                      Faithful{"lone_cr_and_mixed_ends", "a\rb\r\nc\nd\n\r"},
-                      Faithful{"invalid_utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"},
-                      Faithful{"bom", "\xEF\xBB\xBFhi\r\nthere"},
-                      Faithful{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi"},
-                      Faithful{"utf16le", bytes("\xFF\xFEh\0i\0\r\0\n\0\x3D\xD8", 12)},
-                      Faithful{"utf16be", bytes("\xFE\xFF\0h\0i\0\n", 8)},
-                      Faithful{"utf32le", bytes("\xFF\xFE\0\0h\0\0\0\x00\xF6\x01\0", 12)}),
+    ::testing::Values(Faithful{"nul_and_eof_mark", "a\0b\x1A\x63\r\n"sv},
+                      Faithful{"lone_cr_and_mixed_ends", "a\rb\r\nc\nd\n\r"sv},
+                      Faithful{"invalid_utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"sv},
+                      Faithful{"bom", "\xEF\xBB\xBFhi\r\nthere"sv},
+                      Faithful{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi"sv},
+                      Faithful{"utf16le", "\xFF\xFEh\0i\0\r\0\n\0\x3D\xD8"sv},
+                      Faithful{"utf16be", "\xFE\xFF\0h\0i\0\n"sv},
+                      Faithful{"utf32le", "\xFF\xFE\0\0h\0\0\0\x00\xF6\x01\0"sv}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextDocumentBytes, TextReplacedWholeIsWrittenAsItIsNow) {
