@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImageWriter>
-
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
@@ -70,11 +67,7 @@ TEST(BmpDecoder, AlphaBitFieldsKeepAlphaButAllZeroAlphaMeansOpaque) {
 QByteArray png(QSize size, QRgb colour) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter(&buffer, "png").write(image);
-  return bytes;
+  return test::encode(image, "png");
 }
 
 // Every depth, header, compression and layout, each read at the pixels a
@@ -194,12 +187,7 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
 
 TEST(BmpDecoder, SixtyFourBitIsLinearLightFixedPoint) {
   // B, G, R, A as 2.13 fixed point: 1.0 = 8192; 0.5 linear is sRGB 188.
-  QByteArray px;
-  for (quint16 v : {quint16(0), quint16(4096), quint16(8192), quint16(8192)}) {
-    px.append(char(v & 0xFF)).append(char(v >> 8));
-  }
-  BmpBuilder b = make(64, px + px + px + px);
-  const QImage image = decode(b);
+  const QImage image = decode(make(64, QByteArray::fromHex("0000001000200020").repeated(4)));
   EXPECT_EQ(qRed(image.pixel(0, 0)), 255);
   EXPECT_NEAR(qGreen(image.pixel(0, 0)), 188, 1);
   EXPECT_EQ(qBlue(image.pixel(0, 0)), 0);

@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <vector>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
@@ -59,6 +57,33 @@ INSTANTIATE_TEST_SUITE_P(
       return "Orientation" + std::to_string(info.param.orientation);
     });
 
+// The pixels compressed by libturbojpeg; empty when it fails.
+QByteArray compress(const QByteArray& pixels, int width, int height, int format, int subsampling,
+                    int flags, int quality) {
+  tjhandle tj = tjInitCompress();
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  const int rc = tjCompress2(tj, reinterpret_cast<const unsigned char*>(pixels.constData()), width,
+                             0, height, format, &out, &size, subsampling, quality, flags);
+  const QByteArray jpeg =
+      rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
+  tjFree(out);
+  tjDestroy(tj);
+  return jpeg;
+}
+
+// A noisy picture compressed by libturbojpeg with the given subsampling and
+// flags (progressive or not).
+QByteArray turboJpeg(int width, int height, int subsampling, int flags, int quality = 90) {
+  QByteArray rgb(qsizetype(width) * height * 3, '\0');
+  quint32 seed = 12345;
+  for (qsizetype i = 0; i < rgb.size(); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    rgb[i] = char((i % 3 == 0) ? (seed >> 24) : ((i / 3) % width) & 0xFF);
+  }
+  return compress(rgb, width, height, TJPF_RGB, subsampling, flags, quality);
+}
+
 TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(800, 600), 90);
   Picture p = JpegDecoder::decode(jpeg, QSize(100, 75));
@@ -83,38 +108,11 @@ TEST(JpegDecoder, GrayscaleAndCmyk) {
   EXPECT_NEAR(qGray(p.image().pixel(3, 3)), 200, 2);
 
   // Adobe CMYK is stored inverted: 255 - ink. Pure red is C=0 M=Y=255 K=0.
-  std::vector<unsigned char> cmyk;
-  for (int i = 0; i < 16 * 16; ++i) cmyk.insert(cmyk.end(), {255, 0, 0, 255});
-  tjhandle tj = tjInitCompress();
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  ASSERT_EQ(tjCompress2(tj, cmyk.data(), 16, 0, 16, TJPF_CMYK, &out, &size, TJSAMP_444, 95, 0), 0);
-  const QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
-  tjFree(out);
-  tjDestroy(tj);
+  const QByteArray cmyk = QByteArray::fromHex("ff0000ff").repeated(16 * 16);
+  const QByteArray jpeg = compress(cmyk, 16, 16, TJPF_CMYK, TJSAMP_444, 0, 95);
+  ASSERT_FALSE(jpeg.isEmpty());
   p = JpegDecoder::decode(jpeg, QSize());
   EXPECT_EQ(colourAt(p.image(), 8, 8), QStringLiteral("red"));
-}
-
-// A noisy picture compressed by libturbojpeg with the given subsampling and
-// flags (progressive or not).
-QByteArray turboJpeg(int width, int height, int subsampling, int flags, int quality = 90) {
-  std::vector<unsigned char> rgb(size_t(width) * height * 3);
-  quint32 seed = 12345;
-  for (size_t i = 0; i < rgb.size(); ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    rgb[i] = (i % 3 == 0) ? (seed >> 24) : ((i / 3) % size_t(width)) & 0xFF;
-  }
-  tjhandle tj = tjInitCompress();
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  const int rc = tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &out, &size, subsampling,
-                             quality, flags);
-  QByteArray jpeg =
-      rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
-  tjFree(out);
-  tjDestroy(tj);
-  return jpeg;
 }
 
 struct SameAsTurboCase {
