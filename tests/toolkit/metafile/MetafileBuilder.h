@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
+#include <vector>
 
 namespace ostrel::test {
 
@@ -42,7 +43,7 @@ inline constexpr QRgb kRedPx = 0xFFFF0000, kWhitePx = 0xFFFFFFFF, kBlackPx = 0xF
 
 // Renders data onto white paper (at its natural size when size is empty)
 // and expects each probe's colour, within tolerance.
-inline QImage expectPixels(const QByteArray& data, std::initializer_list<Probe> probes,
+inline QImage expectPixels(const QByteArray& data, const std::vector<Probe>& probes,
                            QSize size = {}, int tolerance = 40) {
   const QImage img = MetafileBuilder::render(data, size);
   for (const Probe& p : probes)
