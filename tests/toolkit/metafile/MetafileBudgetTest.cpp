@@ -198,14 +198,12 @@ TEST(DibCache, DecodesSameBytesOnceButPaletteBitmapsEveryTime) {
   EXPECT_EQ(first.cacheKey(), again.cacheKey());
   EXPECT_EQ(cache.decodedCount(), 1);
   // With DIB_PAL_COLORS the colours come from the palette selected at the time.
-  QByteArray indexed = dib;
-  const std::vector<QRgb> blue{qRgb(0, 0, 255)}, green{qRgb(0, 255, 0)};
-  EXPECT_EQ(
-      cache.image({DibRef::Form::Packed, indexed, {}, true}, blue, DibAlpha::Ignore).pixel(0, 0),
-      qRgb(0, 0, 255));
-  EXPECT_EQ(
-      cache.image({DibRef::Form::Packed, indexed, {}, true}, green, DibAlpha::Ignore).pixel(0, 0),
-      qRgb(0, 255, 0));
+  auto withPalette = [&](QRgb colour) {
+    return cache.image({DibRef::Form::Packed, dib, {}, true}, {colour}, DibAlpha::Ignore)
+        .pixel(0, 0);
+  };
+  EXPECT_EQ(withPalette(qRgb(0, 0, 255)), qRgb(0, 0, 255));
+  EXPECT_EQ(withPalette(qRgb(0, 255, 0)), qRgb(0, 255, 0));
   EXPECT_EQ(cache.decodedCount(), 3);
   EXPECT_EQ(cache.claimedTotal(), 2 * DibCache::kMinPixelsPerBitmap);
 }
