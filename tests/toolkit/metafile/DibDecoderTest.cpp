@@ -14,11 +14,8 @@ namespace {
 using B = MetafileBuilder;
 
 QByteArray header(int w, int h, int bits, uint32_t compression = 0, uint32_t used = 0) {
-  QByteArray out = B::words32({40, uint32_t(w), uint32_t(h)});
-  B::put16(out, 1);
-  B::put16(out, uint16_t(bits));
-  out += B::words32({compression, 0, 0, 0, used, 0});
-  return out;
+  return B::words32(
+      {40, uint32_t(w), uint32_t(h), 1 | uint32_t(bits) << 16, compression, 0, 0, 0, used, 0});
 }
 
 QImage decode(const QByteArray& dib, DibAlpha alpha = DibAlpha::Ignore) {

@@ -57,17 +57,15 @@ QByteArray clipRegion() {
 QByteArray fontRecord(int height, int escapement) {
   QByteArray f =
       B::words32({1, uint32_t(height), 0, uint32_t(escapement), uint32_t(escapement), 700});
-  f += QByteArray(8, '\0');
-  for (QChar c : QStringLiteral("Arial")) B::put16(f, c.unicode());
+  f += QByteArray(8, '\0') + B::utf16(QStringLiteral("Arial"));
   f.resize(4 + 92, '\0');
   return f;
 }
 
 QByteArray textRecord(int x, int y, const QString& text) {
-  QByteArray t = B::words32(
-      {0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60, 0x100, 0});
-  for (QChar c : text) B::put16(t, c.unicode());
-  return t;
+  return B::words32(
+             {0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60, 0x100, 0}) +
+         B::utf16(text);
 }
 
 // Ink rows of a 'T': the bar at the top is wide, the stem below is narrow.

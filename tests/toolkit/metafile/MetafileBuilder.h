@@ -15,19 +15,20 @@ namespace ostrel::test {
 // Packs little-endian values: the byte-level fixtures the metafile tests write.
 class MetafileBuilder {
  public:
-  static void put16(QByteArray& out, uint16_t v) { out.append(char(v)).append(char(v >> 8)); }
-  static void put32(QByteArray& out, uint32_t v) {
-    put16(out, uint16_t(v));
-    put16(out, uint16_t(v >> 16));
-  }
   static QByteArray words32(std::initializer_list<uint32_t> values) {
     QByteArray out;
-    for (uint32_t v : values) put32(out, v);
+    for (uint32_t v : values)
+      for (int shift : {0, 8, 16, 24}) out.append(char(v >> shift));
     return out;
   }
   static QByteArray words16(std::initializer_list<int> values) {
     QByteArray out;
-    for (int v : values) put16(out, uint16_t(v));
+    for (int v : values) out.append(char(v)).append(char(v >> 8));
+    return out;
+  }
+  static QByteArray utf16(const QString& text) {
+    QByteArray out;
+    for (QChar c : text) out.append(char(c.unicode())).append(char(c.unicode() >> 8));
     return out;
   }
   // A bottom-up 24-bit BITMAPINFOHEADER plus pixels for image (RGB32).
