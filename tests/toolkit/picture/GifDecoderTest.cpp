@@ -35,54 +35,10 @@ QString failure(const QByteArray& bytes, int* number = nullptr) {
   return {};
 }
 
-// The still picture is the first frame: every image up to the first shown
-// for a while (a picture of more colours than one table holds is several
-// images with no delay between them). Disposal acts before the next image,
-// not on the last one.
-TEST(GifDecoder, TheFirstFrameIsComposedOnATransparentScreen) {
-  // clang-format off
-  const struct {
-    const char* name;
-    GifBuilder gif;
-    int width;
-    QList<QRgb> pixels;
-  } cases[] = {
-      {"images land where they say", {3, 2, {R, G}, {{.left = 1, .top = 1, .width = 2, .indexes = {"\x00\x01", 2}}}},
-       3, {_, _, _, _, R, G}},
-      {"tiles without delay", {2, 1, {}, {{.local = {R}, .indexes = {"\x00", 1}},
-                                          {.left = 1, .local = {B}, .indexes = {"\x00", 1}, .delay = 0}}},
-       2, {R, B}},
-      {"animated: the first frame", {1, 1, {R, G}, {{.indexes = {"\x00", 1}, .delay = 10},
-                                                    {.indexes = {"\x01", 1}, .delay = 10}}},
-       1, {R}},
-      {"restore to background clears before the next image",
-       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 0, .disposal = 2},
-                       {.left = 1, .indexes = {"\x01", 1}}}},
-       2, {_, G}},
-      {"restore to previous puts back what the image covered",
-       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}},
-                       {.indexes = {"\x01", 1}, .delay = 0, .disposal = 3},
-                       {.left = 1, .indexes = {"\x01", 1}}}},
-       2, {R, G}},
-      {"the last image is shown though it asks to be cleared",
-       {1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 0, .disposal = 2}}}, 1, {R}},
-      {"transparent index, then data ending early",
-       {3, 1, {R, G}, {{.width = 3, .indexes = {"\x01\x00", 2}, .transparent = 1}}}, 3, {_, R, _}},
-      {"interlaced rows in four passes: 0, 4, 2, 1, 3",
-       {1, 5, {R, G, B, W}, {{.height = 5, .indexes = {"\x00\x01\x02\x03\x03", 5}, .interlaced = true}}},
-       1, {R, W, B, W, G}},
-      {"clipped to the screen",
-       {1, 1, {R, G}, {{.width = 3, .height = 2, .indexes = {"\x01\x00\x00\x00\x00\x00", 6}}}}, 1, {G}},
-      {"an empty screen takes the image size",
-       {0, 0, {R}, {{.left = 1, .width = 1, .indexes = {"\x00", 1}}}}, 2, {_, R}},
-      {"no image at all", {2, 2, {R}}, 2, {_, _, _, _}},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    const QImage image = GifDecoder::decode(c.gif.build());
-    EXPECT_EQ(image.width(), c.width) << c.name;
-    EXPECT_EQ(pixelsOf(image), c.pixels) << c.name;
-  }
+TEST(GifDecoder, AGifWithNoImageOrAnEmptyOneIsAnEmptyScreen) {
+  const QImage image = GifDecoder::decode(GifBuilder{2, 2, {R}}.build());
+  EXPECT_EQ(image.size(), QSize(2, 2));
+  EXPECT_EQ(pixelsOf(image), QList<QRgb>({_, _, _, _}));
   // An image of no size, even one written with no data at all.
   QByteArray bytes = GifBuilder{2, 2, {R}, {{.width = 0, .height = 0}}}.build();
   bytes.remove(bytes.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
@@ -126,13 +82,43 @@ GifBuilder disposedAs(int disposal) {
            {.left = 1, .indexes = {"\x01", 1}, .delay = 10}}};
 }
 
+// Frames start on a transparent screen. The still picture is the first frame:
+// every image up to the first shown for a while (a picture of more colours
+// than one table holds is several images with no delay between them).
+// Disposal acts before the next image, not on the last one.
 TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
   // clang-format off
   const struct {
     const char* name;
     GifBuilder gif;
     QList<QList<QRgb>> frames;
+    int width = 0;  // 0: the screen's
   } cases[] = {
+      {"images land where they say", {3, 2, {R, G}, {{.left = 1, .top = 1, .width = 2, .indexes = {"\x00\x01", 2}}}},
+       {{_, _, _, _, R, G}}},
+      {"tiles without delay", {2, 1, {}, {{.local = {R}, .indexes = {"\x00", 1}},
+                                          {.left = 1, .local = {B}, .indexes = {"\x00", 1}, .delay = 0}}},
+       {{R, B}}},
+      {"restore to background clears before the next image",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 0, .disposal = 2},
+                       {.left = 1, .indexes = {"\x01", 1}}}},
+       {{_, G}}},
+      {"restore to previous puts back what the image covered",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}},
+                       {.indexes = {"\x01", 1}, .delay = 0, .disposal = 3},
+                       {.left = 1, .indexes = {"\x01", 1}}}},
+       {{R, G}}},
+      {"the last image is shown though it asks to be cleared",
+       {1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 0, .disposal = 2}}}, {{R}}},
+      {"transparent index, then data ending early",
+       {3, 1, {R, G}, {{.width = 3, .indexes = {"\x01\x00", 2}, .transparent = 1}}}, {{_, R, _}}},
+      {"interlaced rows in four passes: 0, 4, 2, 1, 3",
+       {1, 5, {R, G, B, W}, {{.height = 5, .indexes = {"\x00\x01\x02\x03\x03", 5}, .interlaced = true}}},
+       {{R, W, B, W, G}}},
+      {"clipped to the screen",
+       {1, 1, {R, G}, {{.width = 3, .height = 2, .indexes = {"\x01\x00\x00\x00\x00\x00", 6}}}}, {{G}}},
+      {"an empty screen takes the image size",
+       {0, 0, {R}, {{.left = 1, .width = 1, .indexes = {"\x00", 1}}}}, {{_, R}}, 2},
       {"keep", disposedAs(0), {{B, B}, {R, B}, {R, G}}},
       {"keep, said so", disposedAs(1), {{B, B}, {R, B}, {R, G}}},
       {"restore to background", disposedAs(2), {{B, B}, {R, B}, {_, G}}},
@@ -172,8 +158,10 @@ TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
     const QByteArray bytes = c.gif.build();
     const auto animation = GifAnimation::decode(bytes);
     ASSERT_EQ(animation->frames.size(), c.frames.size()) << c.name;
-    for (qsizetype i = 0; i < c.frames.size(); ++i)
+    for (qsizetype i = 0; i < c.frames.size(); ++i) {
+      EXPECT_EQ(animation->frames[i].image.width(), c.width ? c.width : c.gif.width) << c.name;
       EXPECT_EQ(pixelsOf(animation->frames[i].image), c.frames[i]) << c.name << ", frame " << i;
+    }
     // The viewer starts on what the preview shows.
     EXPECT_EQ(animation->frames[0].image, GifDecoder::decode(bytes)) << c.name;
   }
