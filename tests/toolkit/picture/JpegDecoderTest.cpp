@@ -246,14 +246,11 @@ TEST(JpegHeaderInfo, OrientationIsReadOnlyFromSoundExifData) {
   const QByteArray exif("Exif\0\0II\x2A\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x03\0\0\0", 28);
   EXPECT_EQ(JpegHeaderInfo::orientationFromExif(exif), 3);
   EXPECT_EQ(JpegHeaderInfo::orientationFromExif(exif.left(20)), 1) << "entry cut short";
-  QByteArray farIfd = exif;
-  farIfd[10] = '\x7F';  // IFD offset far past the end
-  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(farIfd), 1);
-  QByteArray manyEntries = exif;
-  manyEntries[14] = '\xFF';
-  manyEntries[15] = '\xFF';  // 65535 entries claimed, one present...
-  manyEntries[16] = '\x11';  // ...and that one not the orientation
-  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(manyEntries), 1);
+  // An IFD offset far past the end; 65535 entries claimed, one present and
+  // that one not the orientation.
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(QByteArray(exif).replace(10, 1, "\x7F")), 1);
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(QByteArray(exif).replace(14, 3, "\xFF\xFF\x11")),
+            1);
 }
 
 }  // namespace
