@@ -14,86 +14,73 @@ namespace {
 using B = MetafileBuilder;
 
 QByteArray header(int w, int h, int bits, uint32_t compression = 0, uint32_t used = 0) {
-  QByteArray out = B::words32({40, uint32_t(w), uint32_t(h)});
-  B::put16(out, 1);
-  B::put16(out, uint16_t(bits));
-  out += B::words32({compression, 0, 0, 0, used, 0});
-  return out;
+  return B::words32(
+      {40, uint32_t(w), uint32_t(h), 1 | uint32_t(bits) << 16, compression, 0, 0, 0, used, 0});
 }
 
 QImage decode(const QByteArray& dib, DibAlpha alpha = DibAlpha::Ignore) {
   return DibDecoder::decodePacked(dib.constData(), uint32_t(dib.size()), false, {}, alpha);
 }
 
-TEST(DibDecoder, OneBitUsesTheColourTableBottomUp) {
-  QByteArray dib = header(2, 2, 1) + B::words32({0x000000FF, 0x0000FF00});  // red, green (BGRA)
-  dib += B::words32({0x80, 0x40});  // bottom row: 1 0 ; top row: 0 1
-  const QImage img = decode(dib);
-  ASSERT_EQ(img.size(), QSize(2, 2));
-  EXPECT_EQ(img.pixel(0, 1), qRgb(0, 255, 0));
-  EXPECT_EQ(img.pixel(1, 1), qRgb(0, 0, 255));
-  EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 255));
-  EXPECT_EQ(img.pixel(1, 0), qRgb(0, 255, 0));
-}
-
-TEST(DibDecoder, TopDownAndPaletteIndexes) {
-  QByteArray dib = header(1, -2, 8, 0, 2) + B::words16({1, 0});  // DIB_PAL_COLORS indexes
-  dib += B::words32({0, 1});
-  const QImage img = DibDecoder::decodePacked(dib.constData(), uint32_t(dib.size()), true,
-                                              {qRgb(1, 2, 3), qRgb(9, 8, 7)}, DibAlpha::Ignore);
-  ASSERT_EQ(img.size(), QSize(1, 2));
-  EXPECT_EQ(img.pixel(0, 0), qRgb(9, 8, 7));
-  EXPECT_EQ(img.pixel(0, 1), qRgb(1, 2, 3));
-}
-
-TEST(DibDecoder, SixteenBitDefaultsToFiveFiveFive) {
-  EXPECT_EQ(decode(header(1, 1, 16) + B::words32({0x7C00})).pixel(0, 0), qRgb(255, 0, 0));
-}
-
-TEST(DibDecoder, Rle8Expands) {
-  QByteArray dib = header(4, 1, 8, 1, 2) + B::words32({0x00FF0000, 0x000000FF});
-  dib += QByteArray::fromHex("030101000001");  // 3 x index 1, 1 x index 0, end
-  const QImage img = decode(dib);
-  ASSERT_EQ(img.width(), 4);
-  EXPECT_EQ(img.pixel(2, 0), qRgb(0, 0, 255));
-  EXPECT_EQ(img.pixel(3, 0), qRgb(255, 0, 0));
-}
-
-struct BadDib {
-  const char* name;
-  QByteArray data;
-};
-
-TEST(DibDecoder, BadHeadersGiveNoImage) {
-  const BadDib cases[] = {
-      {"empty", QByteArray()},
-      {"short header", header(4, 4, 24).left(20)},
-      {"huge", header(100000, 100000, 24)},
-      {"zero width", header(0, 4, 24)},
-      {"odd depth", header(4, 4, 7)},
-      {"unknown header size", B::words32({77, 4, 4, 0x180001})},
+// Each packed DIB decoded at the pixels a wrong reading would change; an
+// empty size: no image.
+TEST(DibDecoder, PackedBitmapsDecodeOrGiveNoImage) {
+  struct Probe {
+    int x, y;
+    QRgb want;
   };
+  const QByteArray png = [] {
+    QImage picture(2, 1, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return bytes;
+  }();
+  const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
+  // clang-format off
+  const struct {
+    const char* name;
+    QByteArray dib;
+    QSize size;
+    std::vector<Probe> probes;
+    std::vector<QRgb> palette = {};  // given: DIB_PAL_COLORS
+  } cases[] = {
+      // Colour table blue, green (BGRA); bottom row 1 0, top row 0 1.
+      {"one bit, bottom up", header(2, 2, 1) + B::words32({0x000000FF, 0x0000FF00, 0x80, 0x40}),
+       {2, 2}, {{0, 1, green}, {1, 1, blue}, {0, 0, blue}, {1, 0, green}}},
+      {"top down, palette indexes", header(1, -2, 8, 0, 2) + B::words16({1, 0}) + B::words32({0, 1}),
+       {1, 2}, {{0, 0, qRgb(9, 8, 7)}, {0, 1, qRgb(1, 2, 3)}}, {qRgb(1, 2, 3), qRgb(9, 8, 7)}},
+      {"16 bits default to 5-5-5", header(1, 1, 16) + B::words32({0x7C00}), {1, 1}, {{0, 0, red}}},
+      // 3 x index 1, 1 x index 0, end.
+      {"RLE8 expands", header(4, 1, 8, 1, 2) + B::words32({0x00FF0000, 0x000000FF}) + QByteArray::fromHex("030101000001"),
+       {4, 1}, {{2, 0, blue}, {3, 0, red}}},
+      {"short pixel data leaves rows white", header(1, 2, 24) + QByteArray::fromHex("0000ff00"),
+       {1, 2}, {{0, 1, red}, {0, 0, qRgb(255, 255, 255)}}},
+      {"embedded PNG is decoded from its data", header(2, 1, 0, 5) + png, {2, 1}, {{1, 0, blue}}},
+      // Wider than the metafile decoder's old 32768-pixel side, within a file's.
+      {"a bitmap file's limits", header(40000, 1, 24) + QByteArray(120000, '\x7f'), {40000, 1}, {}},
+      {"empty", QByteArray(), {}, {}},
+      {"short header", header(4, 4, 24).left(20), {}, {}},
+      {"huge", header(100000, 100000, 24), {}, {}},
+      {"zero width", header(0, 4, 24), {}, {}},
+      {"odd depth", header(4, 4, 7), {}, {}},
+      {"unknown header size", B::words32({77, 4, 4, 0x180001}), {}, {}},
+  };
+  // clang-format on
   for (const auto& c : cases) {
-    const QImage img = decode(c.data);
-    EXPECT_TRUE(img.isNull()) << c.name;
+    SCOPED_TRACE(c.name);
+    const QImage img = DibDecoder::decodePacked(c.dib.constData(), uint32_t(c.dib.size()),
+                                                !c.palette.empty(), c.palette, DibAlpha::Ignore);
+    EXPECT_EQ(img.isNull(), c.size.isEmpty());
+    if (!c.size.isEmpty()) {
+      ASSERT_EQ(img.size(), c.size);
+    }
+    for (const Probe& p : c.probes) EXPECT_EQ(img.pixel(p.x, p.y), p.want) << p.x << "," << p.y;
   }
-}
-
-TEST(DibDecoder, ShortPixelDataLeavesRowsWhite) {
-  QByteArray dib = header(1, 2, 24) + QByteArray::fromHex("0000ff00");  // only the bottom row
-  const QImage img = decode(dib);
-  ASSERT_EQ(img.size(), QSize(1, 2));
-  EXPECT_EQ(img.pixel(0, 1), qRgb(255, 0, 0));
-  EXPECT_EQ(img.pixel(0, 0), qRgb(255, 255, 255));
-}
-
-TEST(DibDecoder, LimitsAreThoseOfBitmapFiles) {
-  // Wider than the metafile decoder's old 32768-pixel side, within a file's.
-  QByteArray wide = header(40000, 1, 24) + QByteArray(120000, '\x7f');
-  const QImage img = decode(wide);
-  EXPECT_EQ(img.size(), QSize(40000, 1));
   // 32 megapixels from a few bytes of RLE: a bomb for files and records alike.
-  QByteArray bomb = header(8192, 4096, 8, 1, 1) + B::words32({0, 0x01000000});
+  const QByteArray bomb = header(8192, 4096, 8, 1, 1) + B::words32({0, 0x01000000});
   EXPECT_TRUE(decode(bomb).isNull());
   EXPECT_THROW(BmpDecoder::decode(bomb, BmpDecoder::Layout::Headerless), DecodeFailure);
 }
@@ -119,19 +106,6 @@ TEST(DibDecoder, Bitmap16RowsRunTopDown) {
   EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 0));
   EXPECT_EQ(img.pixel(1, 1), qRgb(255, 255, 255));
   EXPECT_TRUE(DibDecoder::decodeBitmap16(header.left(9), bits).isNull());
-}
-
-TEST(DibDecoder, EmbeddedPngIsDecodedFromItsData) {
-  QImage picture(2, 1, QImage::Format_RGB32);
-  picture.fill(qRgb(0, 0, 255));
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  picture.save(&buffer, "PNG");
-  const QByteArray dib = header(2, 1, 0, 5) + png;  // BI_PNG
-  const QImage img = decode(dib);
-  ASSERT_EQ(img.size(), QSize(2, 1));
-  EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 255));
 }
 
 }  // namespace

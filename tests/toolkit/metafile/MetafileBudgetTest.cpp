@@ -25,66 +25,50 @@ constexpr uint32_t kSrcCopy = 0x00CC0020;
 // Small ones are filled with it, large ones hold nothing but the
 // end-of-bitmap code (their pixels stay paper).
 QByteArray rleDib(int width, int height, uint32_t colour = 0xFF0000) {
-  QByteArray pixels;
-  if (width <= 255 && height <= 16) {
-    for (int y = 0; y < height; ++y) {
-      pixels.append(char(width));  // a run of width pixels of index 0,
-      pixels.append('\0');
-      pixels.append(2, '\0');  // then the end of the row
-    }
-  }
+  QByteArray pixels;  // runs of width pixels of index 0, each row ended
+  if (width <= 255 && height <= 16)
+    pixels = (QByteArray(1, char(width)) + QByteArray(3, '\0')).repeated(height);
   pixels += QByteArray::fromHex("0001");
-  QByteArray dib = B::words32({40, uint32_t(width), uint32_t(height)});
-  B::put16(dib, 1);
-  B::put16(dib, 8);
-  dib += B::words32({1, uint32_t(pixels.size()), 0, 0, 1, 0, colour});
-  return dib + pixels;
+  return B::words32({40, uint32_t(width), uint32_t(height), 0x80001, 1, uint32_t(pixels.size()), 0,
+                     0, 1, 0, colour}) +
+         pixels;
 }
 
-int dibWidth(const QByteArray& dib) {
-  return int(qFromLittleEndian<quint32>(dib.constData() + 4));
-}
-int dibHeight(const QByteArray& dib) {
-  return int(qFromLittleEndian<quint32>(dib.constData() + 8));
+QSize dibSize(const QByteArray& dib) {
+  return {int(qFromLittleEndian<quint32>(dib.constData() + 4)),
+          int(qFromLittleEndian<quint32>(dib.constData() + 8))};
 }
 
 // EMR_STRETCHDIBITS of the whole bitmap onto dest.
 QByteArray stretchDiBits(const QByteArray& dib, QRect dest) {
   constexpr uint32_t kFixed = 80, kHeader = 44;
-  QByteArray body = B::words32({0, 0, uint32_t(dest.width()), uint32_t(dest.height())});
-  body += B::words32({uint32_t(dest.x()), uint32_t(dest.y()), 0, 0, uint32_t(dibWidth(dib)),
-                      uint32_t(dibHeight(dib)), kFixed, kHeader, kFixed + kHeader,
-                      uint32_t(dib.size()) - kHeader, 0, kSrcCopy, uint32_t(dest.width()),
-                      uint32_t(dest.height())});
-  return body + dib;
+  const QSize s = dibSize(dib);
+  const uint32_t x = dest.x(), y = dest.y(), w = dest.width(), h = dest.height();
+  return B::words32({0, 0, w, h, x, y, 0, 0, uint32_t(s.width()), uint32_t(s.height()), kFixed,
+                     kHeader, kFixed + kHeader, uint32_t(dib.size()) - kHeader, 0, kSrcCopy, w,
+                     h}) +
+         dib;
 }
 
 // EMR_STRETCHBLT of the whole bitmap onto dest, identity source transform.
 QByteArray stretchBlt(const QByteArray& dib, QRect dest) {
-  constexpr uint32_t kFixed = 108, kHeader = 44;
-  QByteArray body = B::words32({0, 0, uint32_t(dest.width()), uint32_t(dest.height()),
-                                uint32_t(dest.x()), uint32_t(dest.y()), uint32_t(dest.width()),
-                                uint32_t(dest.height()), kSrcCopy, 0, 0});
-  const float xform[] = {1, 0, 0, 1, 0, 0};
-  body.append(reinterpret_cast<const char*>(xform), sizeof xform);
-  body +=
-      B::words32({0xFFFFFF, 0, kFixed, kHeader, kFixed + kHeader, uint32_t(dib.size()) - kHeader,
-                  uint32_t(dibWidth(dib)), uint32_t(dibHeight(dib))});
-  return body + dib;
+  constexpr uint32_t kFixed = 108, kHeader = 44, kOne = 0x3F800000;  // 1.0f
+  const QSize s = dibSize(dib);
+  const uint32_t x = dest.x(), y = dest.y(), w = dest.width(), h = dest.height();
+  return B::words32({0, 0, w, h, x, y, w, h, kSrcCopy, 0, 0}) +
+         B::words32({kOne, 0, 0, kOne, 0, 0, 0xFFFFFF, 0, kFixed, kHeader, kFixed + kHeader}) +
+         B::words32({uint32_t(dib.size()) - kHeader, uint32_t(s.width()), uint32_t(s.height())}) +
+         dib;
 }
 
-// META_STRETCHDIB and META_DIBSTRETCHBLT of the whole bitmap onto dest.
-QByteArray wmfStretchDib(const QByteArray& dib, QRect dest) {
-  QByteArray p = B::words32({kSrcCopy});
-  p += B::words16(
-      {0, dibHeight(dib), dibWidth(dib), 0, 0, dest.height(), dest.width(), dest.y(), dest.x()});
-  return p + dib;
-}
-QByteArray wmfDibStretchBlt(const QByteArray& dib, QRect dest) {
-  QByteArray p = B::words32({kSrcCopy});
-  p += B::words16(
-      {dibHeight(dib), dibWidth(dib), 0, 0, dest.height(), dest.width(), dest.y(), dest.x()});
-  return p + dib;
+// META_STRETCHDIB (with its colour usage word) or META_DIBSTRETCHBLT of the
+// whole bitmap onto dest.
+QByteArray wmfStretch(const QByteArray& dib, QRect dest, bool stretchDib) {
+  const QSize s = dibSize(dib);
+  return B::words32({kSrcCopy}) + (stretchDib ? B::words16({0}) : QByteArray()) +
+         B::words16(
+             {s.height(), s.width(), 0, 0, dest.height(), dest.width(), dest.y(), dest.x()}) +
+         dib;
 }
 
 struct Painted {
@@ -127,7 +111,7 @@ TEST(MetafileBudget, OneBitmapRepeatedIsDecodedOnce) {
   for (int i = 0; i < 300; ++i) blt.add(U_EMR_STRETCHBLT, stretchBlt(dib, {0, 0, 400, 300}));
   WmfBuilder wmf(true, 400, 300);
   for (int i = 0; i < 60; ++i)
-    wmf.add(U_WMR_STRETCHDIB | 0x0F00, wmfStretchDib(dib, {0, 0, 400, 300}));
+    wmf.add(U_WMR_STRETCHDIB | 0x0F00, wmfStretch(dib, {0, 0, 400, 300}, true));
   for (const QByteArray& data : {emf.finish(), blt.finish(), wmf.finish()}) {
     const Painted p = paint(data, {200, 150});
     EXPECT_LE(p.work.bitmapsDecoded, 1);
@@ -138,7 +122,7 @@ TEST(MetafileBudget, OneBitmapRepeatedIsDecodedOnce) {
 TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
   WmfBuilder atBudget(true, 400, 300);
   atBudget.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
-               wmfDibStretchBlt(rleDib(kBombWidth, kBombHeight), {0, 0, 400, 300}));
+               wmfStretch(rleDib(kBombWidth, kBombHeight), {0, 0, 400, 300}, false));
   EXPECT_TRUE(refusal(atBudget.finish()).isEmpty());
 
   EmfBuilder emf(400, 300);
@@ -147,8 +131,8 @@ TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
             stretchDiBits(rleDib(kBombWidth - i, kBombHeight), {0, 0, 40, 30}));
   WmfBuilder wmf(true, 400, 300);
   wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
-          wmfDibStretchBlt(rleDib(kBombWidth, kBombHeight), {0, 0, 4, 3}));
-  wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00, wmfDibStretchBlt(rleDib(1, 1), {0, 0, 4, 3}));
+          wmfStretch(rleDib(kBombWidth, kBombHeight), {0, 0, 4, 3}, false));
+  wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00, wmfStretch(rleDib(1, 1), {0, 0, 4, 3}, false));
   for (const QByteArray& data : {emf.finish(), wmf.finish()}) {
     const QString message = refusal(data);
     EXPECT_TRUE(message.contains(QStringLiteral("bomb.emf"))) << message.toStdString();
@@ -214,14 +198,12 @@ TEST(DibCache, DecodesSameBytesOnceButPaletteBitmapsEveryTime) {
   EXPECT_EQ(first.cacheKey(), again.cacheKey());
   EXPECT_EQ(cache.decodedCount(), 1);
   // With DIB_PAL_COLORS the colours come from the palette selected at the time.
-  QByteArray indexed = dib;
-  const std::vector<QRgb> blue{qRgb(0, 0, 255)}, green{qRgb(0, 255, 0)};
-  EXPECT_EQ(
-      cache.image({DibRef::Form::Packed, indexed, {}, true}, blue, DibAlpha::Ignore).pixel(0, 0),
-      qRgb(0, 0, 255));
-  EXPECT_EQ(
-      cache.image({DibRef::Form::Packed, indexed, {}, true}, green, DibAlpha::Ignore).pixel(0, 0),
-      qRgb(0, 255, 0));
+  auto withPalette = [&](QRgb colour) {
+    return cache.image({DibRef::Form::Packed, dib, {}, true}, {colour}, DibAlpha::Ignore)
+        .pixel(0, 0);
+  };
+  EXPECT_EQ(withPalette(qRgb(0, 0, 255)), qRgb(0, 0, 255));
+  EXPECT_EQ(withPalette(qRgb(0, 255, 0)), qRgb(0, 255, 0));
   EXPECT_EQ(cache.decodedCount(), 3);
   EXPECT_EQ(cache.claimedTotal(), 2 * DibCache::kMinPixelsPerBitmap);
 }

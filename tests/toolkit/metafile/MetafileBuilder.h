@@ -8,16 +8,29 @@
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
+#include <vector>
 
 namespace ostrel::test {
 
 // Packs little-endian values: the byte-level fixtures the metafile tests write.
 class MetafileBuilder {
  public:
-  static void put16(QByteArray& out, uint16_t v);
-  static void put32(QByteArray& out, uint32_t v);
-  static QByteArray words32(std::initializer_list<uint32_t> values);
-  static QByteArray words16(std::initializer_list<int> values);
+  static QByteArray words32(std::initializer_list<uint32_t> values) {
+    QByteArray out;
+    for (uint32_t v : values)
+      for (int shift : {0, 8, 16, 24}) out.append(char(v >> shift));
+    return out;
+  }
+  static QByteArray words16(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values) out.append(char(v)).append(char(v >> 8));
+    return out;
+  }
+  static QByteArray utf16(const QString& text) {
+    QByteArray out;
+    for (QChar c : text) out.append(char(c.unicode())).append(char(c.unicode() >> 8));
+    return out;
+  }
   // A bottom-up 24-bit BITMAPINFOHEADER plus pixels for image (RGB32).
   static QByteArray dib24(const QImage& image);
 
@@ -42,7 +55,7 @@ inline constexpr QRgb kRedPx = 0xFFFF0000, kWhitePx = 0xFFFFFFFF, kBlackPx = 0xF
 
 // Renders data onto white paper (at its natural size when size is empty)
 // and expects each probe's colour, within tolerance.
-inline QImage expectPixels(const QByteArray& data, std::initializer_list<Probe> probes,
+inline QImage expectPixels(const QByteArray& data, const std::vector<Probe>& probes,
                            QSize size = {}, int tolerance = 40) {
   const QImage img = MetafileBuilder::render(data, size);
   for (const Probe& p : probes)
@@ -55,9 +68,11 @@ inline QImage expectPixels(const QByteArray& data, std::initializer_list<Probe> 
 // the frame is 0..w, 0..h pixels, so device pixels and picture pixels agree.
 class EmfBuilder {
  public:
-  explicit EmfBuilder(int widthPx = 100, int heightPx = 100);
+  explicit EmfBuilder(int widthPx = 100, int heightPx = 100) : width_(widthPx), height_(heightPx) {}
   EmfBuilder& add(uint32_t type, const QByteArray& body);
-  EmfBuilder& add(uint32_t type, std::initializer_list<uint32_t> params);
+  EmfBuilder& add(uint32_t type, std::initializer_list<uint32_t> params) {
+    return add(type, MetafileBuilder::words32(params));
+  }
   QByteArray finish() const;  // with EOF and the header's counts filled in
 
  private:
@@ -70,8 +85,11 @@ class EmfBuilder {
 class WmfBuilder {
  public:
   // placeable: bbox 0..w, 0..h in units of unitsPerInch.
-  WmfBuilder(bool placeable, int w = 100, int h = 100, int unitsPerInch = 96);
-  WmfBuilder& add(uint16_t function, std::initializer_list<int> params);
+  WmfBuilder(bool placeable, int w = 100, int h = 100, int unitsPerInch = 96)
+      : placeable_(placeable), w_(w), h_(h), inch_(unitsPerInch) {}
+  WmfBuilder& add(uint16_t function, std::initializer_list<int> params) {
+    return add(function, MetafileBuilder::words16(params));
+  }
   WmfBuilder& add(uint16_t function, const QByteArray& params);
   QByteArray finish() const;
 

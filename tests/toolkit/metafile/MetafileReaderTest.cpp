@@ -53,37 +53,29 @@ void expectRejected(const QByteArray& data, const char* why) {
   }
 }
 
+// The bytes with the 32-bit words at the offset replaced.
+QByteArray patched(QByteArray data, int at, std::initializer_list<uint32_t> words) {
+  return data.replace(at, int(words.size() * 4), B::words32(words));
+}
+
 TEST(MetafileReader, RejectsBrokenFiles) {
-  const QByteArray emf = simpleEmf();
-  const QByteArray wmf = simpleWmf(true);
+  const QByteArray emf = simpleEmf(), wmf = simpleWmf(true);
   expectRejected(QByteArray(), "empty");
   expectRejected(QByteArray(300, 'x'), "not a metafile");
   expectRejected(emf.left(60), "EMF header cut short");
   expectRejected(emf.left(emf.size() - 30), "EMF cut inside a record");
   expectRejected(wmf.left(wmf.size() - 7), "WMF cut inside a record");
-
-  QByteArray zero = emf;
-  zero.replace(92, 4, B::words32({0}));  // first record after the header: size 0
-  expectRejected(zero, "zero-size EMF record");
-  QByteArray wmfZero = wmf;
-  wmfZero.replace(22 + 18, 4, B::words32({0}));
-  expectRejected(wmfZero, "zero-size WMF record");
-  QByteArray huge = emf;
-  huge.replace(92, 4, B::words32({0x7FFFFFF0}));
-  expectRejected(huge, "record past the end");
-  QByteArray noFrame = emf;
-  noFrame.replace(8, 32, B::words32({10, 10, 0, 0, 10, 10, 0, 0}));
-  expectRejected(noFrame, "no size");
+  // The first record after the header.
+  expectRejected(patched(emf, 92, {0}), "zero-size EMF record");
+  expectRejected(patched(wmf, 22 + 18, {0}), "zero-size WMF record");
+  expectRejected(patched(emf, 92, {0x7FFFFFF0}), "record past the end");
+  expectRejected(patched(emf, 8, {10, 10, 0, 0, 10, 10, 0, 0}), "no size");
 }
 
 TEST(MetafileReader, EmfPlusOnlyFilesSaySo) {
   EmfBuilder b;
   // EMF+ header record (type 0x4001) with the dual flag clear, in a comment.
-  QByteArray plus = B::words32({28, 0x2B464D45});
-  B::put16(plus, 0x4001);
-  B::put16(plus, 0);
-  plus += B::words32({28, 16, 0xDBC01002, 0, 96, 96});
-  b.add(U_EMR_COMMENT, plus);
+  b.add(U_EMR_COMMENT, {28, 0x2B464D45, 0x4001, 28, 16, 0xDBC01002, 0, 96, 96});
   try {
     readMetafile(b.finish(), QStringLiteral("plus.emf"));
     ADD_FAILURE() << "loaded";
@@ -93,9 +85,8 @@ TEST(MetafileReader, EmfPlusOnlyFilesSaySo) {
 }
 
 TEST(MetafileReader, GiantFrameIsCapped) {
-  QByteArray emf = simpleEmf();
-  emf.replace(24, 16, B::words32({0, 0, 0x7FFFFFF0, 0x3FFFFFF0}));
-  const auto drawing = readMetafile(emf, QStringLiteral("giant.emf"));
+  const auto drawing = readMetafile(patched(simpleEmf(), 24, {0, 0, 0x7FFFFFF0, 0x3FFFFFF0}),
+                                    QStringLiteral("giant.emf"));
   EXPECT_LE(drawing->naturalSize().width(), 16384);
   EXPECT_LE(drawing->naturalSize().height(), 16384);
   EXPECT_GT(drawing->naturalSize().height(), 100);

@@ -20,10 +20,7 @@ DeviceContext context(uint32_t align = 0, int escapement = 0) {
 }
 
 TextRun run(const QString& text, std::vector<double> dx = {}) {
-  TextRun r;
-  r.text = text;
-  r.dx = std::move(dx);
-  return r;
+  return {.text = text, .dx = std::move(dx)};
 }
 
 TEST(TextLayout, AlignmentPlacesTheCellAroundTheReference) {
@@ -58,9 +55,8 @@ TEST(TextLayout, SpacingArraysPlaceEachCharacterAndSkipSpaces) {
   EXPECT_DOUBLE_EQ(layout.glyphs()[1].origin.x(), 20);
   EXPECT_DOUBLE_EQ(layout.width(), 30);
 
-  TextRun climbing = run(QStringLiteral("ab"), {10, 10});
-  climbing.dy = {4, 4};
-  const TextLayout up(climbing, context(kTaBaseline), QTransform(), QPointF(0, 0));
+  const TextLayout up({.text = QStringLiteral("ab"), .dx = {10, 10}, .dy = {4, 4}},
+                      context(kTaBaseline), QTransform(), QPointF(0, 0));
   EXPECT_DOUBLE_EQ(up.glyphs()[1].origin.y(), -4);  // y up in the record, down on screen
 }
 

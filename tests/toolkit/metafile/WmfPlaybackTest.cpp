@@ -15,9 +15,7 @@ using B = MetafileBuilder;
 WmfBuilder& redBrushNullPen(WmfBuilder& b) {
   b.add(0x02FC, {0, 0x00FF, 0x0000, 0});  // CreateBrushIndirect solid red
   b.add(0x02FA, {5, 0, 0, 0, 0});         // CreatePenIndirect PS_NULL
-  b.add(0x012D, {0});
-  b.add(0x012D, {1});
-  return b;
+  return b.add(0x012D, {0}).add(0x012D, {1});
 }
 
 TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
@@ -56,10 +54,7 @@ TEST(WmfPlayback, PolygonAndTextDraw) {
   font += QByteArray("Arial");
   font.resize(50, '\0');
   b.add(0x02FB, font).add(0x012D, {2});
-  QByteArray text = B::words16({2});
-  text += "Hi";
-  text += B::words16({5, 5});  // y, x
-  b.add(0x0521, text);
+  b.add(0x0521, B::words16({2}) + "Hi" + B::words16({5, 5}));  // length, text, y, x
   const QImage img = expectPixels(b.finish(), {{50, 80, kRedPx}});
   int ink = 0;
   for (int y = 5; y < 40; ++y)

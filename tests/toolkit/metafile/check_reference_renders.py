@@ -1,19 +1,15 @@
 #!/usr/bin/python3
 """Holds the renders of two corpus metafiles to reference renders of them.
 
-usage: check_reference_renders.py PICTURE2PNG [CORPUS_DIR]
+usage: check_reference_renders.py PICTURE2PNG [CORPUS_DIR]  ($OSTREL_CORPUS wins)
+Exit 77 (skipped) without the corpus, its compare_renders.py, Pillow or numpy;
+1 when a render strays from its reference.
 
-The corpus comes from $OSTREL_CORPUS, else CORPUS_DIR. Exit 77 (skipped)
-when it, its compare_renders.py or Pillow and numpy are missing; 1 when a
-render strays from its reference; 0 otherwise.
-
-- Pillow's drawing.wmf draws a circle that runs past the right and bottom of
-  the frame its placeable header and its window both declare (0..1369). The
-  picture is that frame, so the circle is cut there, as LibreOffice cuts it;
-  Pillow's own reference instead fits the drawing's ink into the picture.
-- wmf2svg's fulltest EMF draws fifteen panels in four rows across its whole
-  frame; the SVG render of the same tool places every panel, the fourth row
-  included, where the file puts it (its PNG render lacks the fourth row).
+- Pillow's drawing.wmf draws a circle past the frame its placeable header and
+  window both declare (0..1369): the picture is that frame, so the circle is
+  cut there, as LibreOffice's reference render cuts it.
+- wmf2svg's fulltest EMF draws fifteen panels in four rows; the tool's SVG
+  render places every panel where the file puts it (its PNG lacks a row).
 """
 import os
 import re
@@ -27,8 +23,7 @@ SKIP = 77
 
 def render(tool, src, out):
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    run = subprocess.run([tool, str(src), str(out)], env=env, capture_output=True, text=True,
-                         timeout=60)
+    run = subprocess.run([tool, str(src), str(out)], env=env, capture_output=True, text=True, timeout=60)
     if run.returncode != 0:
         raise RuntimeError(f"{src.name}: picture2png failed: {run.stderr.strip()}")
 
@@ -44,13 +39,10 @@ def svg_panels(svg_text):
 
 
 def dark_near(pixels, size, x, y, reach=3):
-    w, h = size
-    for dy in range(-reach, reach + 1):
-        for dx in range(-reach, reach + 1):
-            px, py = int(round(x)) + dx, int(round(y)) + dy
-            if 0 <= px < w and 0 <= py < h and sum(pixels[px, py][:3]) < 3 * 128:
-                return True
-    return False
+    near = [(int(round(x)) + dx, int(round(y)) + dy) for dy in range(-reach, reach + 1)
+            for dx in range(-reach, reach + 1)]
+    return any(0 <= px < size[0] and 0 <= py < size[1] and sum(pixels[px, py][:3]) < 3 * 128
+               for px, py in near)
 
 
 def check_panels(image_path, svg_path):
@@ -80,8 +72,7 @@ def main():
         print(f"no corpus at {corpus}: skipped")
         return SKIP
     try:
-        import numpy  # noqa: F401
-        import PIL  # noqa: F401
+        import numpy, PIL  # noqa: F401,E401
     except ImportError:
         print("python3-pil or python3-numpy missing: skipped")
         return SKIP

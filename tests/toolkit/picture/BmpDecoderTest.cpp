@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImageWriter>
-
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
@@ -35,27 +32,12 @@ int failureNumber(const QByteArray& bytes, Layout layout = Layout::File) {
   return 0;
 }
 
-BmpBuilder make(quint16 bpp, QByteArray pixels, QList<QRgb> palette = {}, qint32 height = 2) {
-  BmpBuilder b;
-  b.bitsPerPixel = bpp;
-  b.height = height;
-  b.pixels = std::move(pixels);
-  b.palette = std::move(palette);
-  return b;
-}
-
-BmpBuilder withHeader(BmpBuilder b, quint32 headerSize, quint32 compression = 0,
-                      QList<quint32> masks = {}) {
-  b.headerSize = headerSize;
-  b.compression = compression;
-  b.masks = std::move(masks);
-  return b;
-}
-
 TEST(BmpDecoder, AlphaBitFieldsKeepAlphaButAllZeroAlphaMeansOpaque) {
-  BmpBuilder b =
-      withHeader(make(32, QByteArray("\0\0\xFF\x80\0\0\xFF\x00\0\0\xFF\xFF\0\0\xFF\x40", 16)), 124,
-                 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000});
+  BmpBuilder b{.headerSize = 124,
+               .bitsPerPixel = 32,
+               .compression = 3,
+               .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+               .pixels = {"\0\0\xFF\x80\0\0\xFF\x00\0\0\xFF\xFF\0\0\xFF\x40", 16}};
   QImage image = decode(b);
   EXPECT_TRUE(image.hasAlphaChannel());
   EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0x80);
@@ -70,11 +52,7 @@ TEST(BmpDecoder, AlphaBitFieldsKeepAlphaButAllZeroAlphaMeansOpaque) {
 QByteArray png(QSize size, QRgb colour) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter(&buffer, "png").write(image);
-  return bytes;
+  return test::encode(image, "png");
 }
 
 // Every depth, header, compression and layout, each read at the pixels a
@@ -112,23 +90,23 @@ TEST(BmpDecoder, EveryLayoutPutsItsPixelsWhereTheyBelong) {
   // clang-format off
   const Case cases[] = {
       // 2 x 2 bitmaps, bottom row first.
-      {"one bit", make(1, QByteArray("\x40\0\0\0\x80\0\0\0", 8), {kRed, kBlue}),
+      {"one bit", {.bitsPerPixel = 1, .palette = {kRed, kBlue}, .pixels = {"\x40\0\0\0\x80\0\0\0", 8}},
        Layout::File, {2, 2}, {{0, 0, kBlue}, {1, 0, kRed}, {0, 1, kRed}, {1, 1, kBlue}}},
-      {"four bits, top down", make(4, QByteArray("\x01\0\0\0\x23\0\0\0", 8), {kRed, kGreen, kBlue, kWhite}, -2),
+      {"four bits, top down", {.height = -2, .bitsPerPixel = 4, .palette = {kRed, kGreen, kBlue, kWhite}, .pixels = {"\x01\0\0\0\x23\0\0\0", 8}},
        Layout::File, {2, 2}, {{0, 0, kRed}, {1, 0, kGreen}, {0, 1, kBlue}, {1, 1, kWhite}}},
-      {"eight bits, an index beyond the palette is black", make(8, QByteArray("\x00\x01\0\0\x01\x07\0\0", 8), {kRed, kGreen}),
+      {"eight bits, an index beyond the palette is black", {.bitsPerPixel = 8, .palette = {kRed, kGreen}, .pixels = {"\x00\x01\0\0\x01\x07\0\0", 8}},
        Layout::File, {2, 2}, {{0, 0, kGreen}, {1, 0, kBlack}, {0, 1, kRed}, {1, 1, kGreen}}},
-      {"24 bits", make(24, rgb),
+      {"24 bits", {.pixels = rgb},
        Layout::File, {2, 2}, {{0, 0, kRed}, {1, 0, kWhite}, {0, 1, kBlue}, {1, 1, kGreen}}},
-      {"16 bits default to 5-5-5", make(16, QByteArray("\x00\x7C\xE0\x03\x1F\x00\xFF\x7F", 8)),
+      {"16 bits default to 5-5-5", {.bitsPerPixel = 16, .pixels = {"\x00\x7C\xE0\x03\x1F\x00\xFF\x7F", 8}},
        Layout::File, {2, 2}, {{0, 0, kBlue}, {1, 0, kWhite}, {0, 1, kRed}, {1, 1, kGreen}}},
       {"16 bits, 5-6-5 bit fields",
-       withHeader(make(16, QByteArray("\x00\xF8\xE0\x07\x1F\x00\xFF\xFF", 8)), 40, 3, {0xF800, 0x07E0, 0x001F}),
+       {.bitsPerPixel = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}, .pixels = {"\x00\xF8\xE0\x07\x1F\x00\xFF\xFF", 8}},
        Layout::File, {2, 2}, {{0, 0, kBlue}, {1, 0, kWhite}, {0, 1, kRed}, {1, 1, kGreen}}},
-      {"32 bits ignore junk alpha", make(32, QByteArray("\0\0\xFF\x12\0\xFF\0\x34\xFF\0\0\0\xFF\xFF\xFF\x56", 16)),
+      {"32 bits ignore junk alpha", {.bitsPerPixel = 32, .pixels = {"\0\0\xFF\x12\0\xFF\0\x34\xFF\0\0\0\xFF\xFF\xFF\x56", 16}},
        Layout::File, {2, 2}, {{0, 0, kBlue}, {1, 0, kWhite}, {0, 1, kRed}, {1, 1, kGreen}}},
       {"32 bits, swapped masks",
-       withHeader(make(32, QByteArray("\xFF\0\0\0\0\xFF\0\0\0\0\xFF\0\0\0\0\0", 16)), 40, 3, {0xFF, 0xFF00, 0xFF0000}),
+       {.bitsPerPixel = 32, .compression = 3, .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = {"\xFF\0\0\0\0\xFF\0\0\0\0\xFF\0\0\0\0\0", 16}},
        Layout::File, {2, 2}, {{0, 0, kBlue}, {1, 0, kBlack}, {0, 1, kRed}, {1, 1, kGreen}}},
       {"OS/2 core header: 16-bit sizes, three-byte palette entries",
        {.headerSize = 12, .bitsPerPixel = 8, .palette = {kRed, kGreen}, .pixels = eight},
@@ -194,12 +172,8 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
 
 TEST(BmpDecoder, SixtyFourBitIsLinearLightFixedPoint) {
   // B, G, R, A as 2.13 fixed point: 1.0 = 8192; 0.5 linear is sRGB 188.
-  QByteArray px;
-  for (quint16 v : {quint16(0), quint16(4096), quint16(8192), quint16(8192)}) {
-    px.append(char(v & 0xFF)).append(char(v >> 8));
-  }
-  BmpBuilder b = make(64, px + px + px + px);
-  const QImage image = decode(b);
+  const QImage image =
+      decode({.bitsPerPixel = 64, .pixels = QByteArray::fromHex("0000001000200020").repeated(4)});
   EXPECT_EQ(qRed(image.pixel(0, 0)), 255);
   EXPECT_NEAR(qGreen(image.pixel(0, 0)), 188, 1);
   EXPECT_EQ(qBlue(image.pixel(0, 0)), 0);
@@ -207,9 +181,9 @@ TEST(BmpDecoder, SixtyFourBitIsLinearLightFixedPoint) {
 
 TEST(BmpDecoder, IconEntryUsesTheAndMaskForTransparency) {
   // 2 x 2 at 24 bits (stored height 4), mask bit set for the bottom-left pixel.
-  BmpBuilder b = make(24, QByteArray(16, '\xFF') + QByteArray("\x80\0\0\0\x00\0\0\0", 8));
-  b.fileHeader = false;
-  b.height = 4;
+  const BmpBuilder b{.height = 4,
+                     .pixels = QByteArray(16, '\xFF') + QByteArray("\x80\0\0\0\x00\0\0\0", 8),
+                     .fileHeader = false};
   const QImage image = decode(b, Layout::IconEntry);
   ASSERT_EQ(image.size(), QSize(2, 2));
   EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0);

@@ -5,6 +5,8 @@
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/GifAnimation.h"
+#include "toolkit/picture/Picture.h"
 
 namespace ostrel {
 namespace {
@@ -12,8 +14,15 @@ namespace {
 using test::GifBuilder;
 using Image = GifBuilder::Image;
 
-constexpr QRgb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF,
-               kClear = 0x00000000;
+constexpr QRgb R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF, W = 0xFFFFFFFF, _ = 0;
+
+// A frame's pixels, row by row.
+QList<QRgb> pixelsOf(const QImage& image) {
+  QList<QRgb> pixels;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) pixels << image.pixel(x, y);
+  return pixels;
+}
 
 // The reason of the failure, or "" when the GIF decoded.
 QString failure(const QByteArray& bytes, int* number = nullptr) {
@@ -26,109 +35,18 @@ QString failure(const QByteArray& bytes, int* number = nullptr) {
   return {};
 }
 
-TEST(GifDecoder, TheScreenStartsTransparentAndImagesLandWhereTheySay) {
-  GifBuilder gif{3, 2, {kRed, kGreen}};
-  gif.images.append({.left = 1, .top = 1, .width = 2, .height = 1, .indexes = {"\x00\x01", 2}});
-  const QImage image = GifDecoder::decode(gif.build());
-  ASSERT_EQ(image.size(), QSize(3, 2));
-  EXPECT_EQ(image.pixel(0, 0), kClear);
-  EXPECT_EQ(image.pixel(0, 1), kClear);
-  EXPECT_EQ(image.pixel(1, 1), kRed);
-  EXPECT_EQ(image.pixel(2, 1), kGreen);
-}
-
-// A picture of more colours than one table holds is several images with no
-// delay between them: all of them make the first frame, which ends with the
-// first image shown for a while.
-TEST(GifDecoder, TheFirstFrameIsEveryImageUpToTheFirstShownForAWhile) {
-  GifBuilder gif{2, 1};
-  gif.images.append({.width = 1, .local = {kRed}, .indexes = {"\x00", 1}});
-  gif.images.append({.left = 1, .local = {kBlue}, .indexes = {"\x00", 1}, .delay = 0});
-  const QImage image = GifDecoder::decode(gif.build());
-  EXPECT_EQ(image.pixel(0, 0), kRed);
-  EXPECT_EQ(image.pixel(1, 0), kBlue);
-  GifBuilder animated{1, 1, {kRed, kGreen}};
-  animated.images.append({.indexes = {"\x00", 1}, .delay = 10});
-  animated.images.append({.indexes = {"\x01", 1}, .delay = 10});
-  EXPECT_EQ(GifDecoder::decode(animated.build()).pixel(0, 0), kRed);
-}
-
-TEST(GifDecoder, DisposalActsBeforeTheNextImageNotOnTheLastOne) {
-  // Restore to background clears the area before the next image...
-  GifBuilder cleared{2, 1, {kRed, kGreen}};
-  cleared.images.append({.width = 2, .indexes = {"\x00\x00", 2}, .delay = 0, .disposal = 2});
-  cleared.images.append({.left = 1, .indexes = {"\x01", 1}});
-  QImage image = GifDecoder::decode(cleared.build());
-  EXPECT_EQ(image.pixel(0, 0), kClear);
-  EXPECT_EQ(image.pixel(1, 0), kGreen);
-  // ...restore to previous puts back what the image covered...
-  GifBuilder restored{2, 1, {kRed, kGreen}};
-  restored.images.append({.width = 2, .indexes = {"\x00\x00", 2}});
-  restored.images.append({.indexes = {"\x01", 1}, .delay = 0, .disposal = 3});
-  restored.images.append({.left = 1, .indexes = {"\x01", 1}});
-  image = GifDecoder::decode(restored.build());
-  EXPECT_EQ(image.pixel(0, 0), kRed);
-  EXPECT_EQ(image.pixel(1, 0), kGreen);
-  // ...and an image that asks to be cleared after it is still shown.
-  GifBuilder single{1, 1, {kRed}};
-  single.images.append({.indexes = {"\x00", 1}, .delay = 0, .disposal = 2});
-  EXPECT_EQ(GifDecoder::decode(single.build()).pixel(0, 0), kRed);
-}
-
-TEST(GifDecoder, TransparentIndexesAndShortDataLeaveTheScreenShowing) {
-  GifBuilder gif{3, 1, {kRed, kGreen}};
-  gif.images.append({.width = 3, .indexes = {"\x01\x00", 2}, .transparent = 1});
-  const QImage image = GifDecoder::decode(gif.build());
-  EXPECT_EQ(image.pixel(0, 0), kClear);  // transparent index
-  EXPECT_EQ(image.pixel(1, 0), kRed);
-  EXPECT_EQ(image.pixel(2, 0), kClear);  // the data ended before this pixel
-}
-
-TEST(GifDecoder, InterlacedRowsComeInTheirFourPasses) {
-  // Rows in data order for 5 rows: 0, 4, 2, 1, 3.
-  GifBuilder gif{1, 5, {kRed, kGreen, kBlue, kWhite}};
-  gif.images.append({.height = 5, .indexes = {"\x00\x01\x02\x03\x03", 5}, .interlaced = true});
-  const QImage image = GifDecoder::decode(gif.build());
-  EXPECT_EQ(image.pixel(0, 0), kRed);
-  EXPECT_EQ(image.pixel(0, 4), kGreen);
-  EXPECT_EQ(image.pixel(0, 2), kBlue);
-  EXPECT_EQ(image.pixel(0, 1), kWhite);
-  EXPECT_EQ(image.pixel(0, 3), kWhite);
-}
-
-TEST(GifDecoder, ImagesPastTheScreenAreClippedAndAnEmptyScreenTakesTheImageSize) {
-  GifBuilder gif{1, 1, {kRed, kGreen}};
-  gif.images.append({.width = 3, .height = 2, .indexes = {"\x01\x00\x00\x00\x00\x00", 6}});
-  QImage image = GifDecoder::decode(gif.build());
-  ASSERT_EQ(image.size(), QSize(1, 1));
-  EXPECT_EQ(image.pixel(0, 0), kGreen);
-
-  GifBuilder unsized{0, 0, {kRed}};
-  unsized.images.append({.left = 1, .width = 1, .indexes = {"\x00", 1}});
-  image = GifDecoder::decode(unsized.build());
-  ASSERT_EQ(image.size(), QSize(2, 1));
-  EXPECT_EQ(image.pixel(1, 0), kRed);
-}
-
-TEST(GifDecoder, AGifThatEndsProperlyWithNoImageIsAnEmptyScreen) {
-  GifBuilder gif{2, 2, {kRed}};
-  QImage image = GifDecoder::decode(gif.build());
-  ASSERT_EQ(image.size(), QSize(2, 2));
-  EXPECT_EQ(image.pixel(1, 1), kClear);
-  // An image of no size, even one written with no data at all.
-  GifBuilder empty{2, 2, {kRed}};
-  empty.images.append({.width = 0, .height = 0});
-  QByteArray bytes = empty.build();
-  bytes.remove(bytes.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
-  image = GifDecoder::decode(bytes);
+TEST(GifDecoder, AGifWithNoImageOrAnEmptyOneIsAnEmptyScreen) {
+  const QImage image = GifDecoder::decode(GifBuilder{2, 2, {R}}.build());
   EXPECT_EQ(image.size(), QSize(2, 2));
+  EXPECT_EQ(pixelsOf(image), QList<QRgb>({_, _, _, _}));
+  // An image of no size, even one written with no data at all.
+  QByteArray bytes = GifBuilder{2, 2, {R}, {{.width = 0, .height = 0}}}.build();
+  bytes.remove(bytes.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
+  EXPECT_EQ(GifDecoder::decode(bytes).size(), QSize(2, 2));
 }
 
 TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
-  GifBuilder good{1, 1, {kRed}};
-  good.images.append({.indexes = {"\x00", 1}});
-  const QByteArray bytes = good.build();
-
+  const QByteArray bytes = GifBuilder{1, 1, {R}, {{.indexes = {"\x00", 1}}}}.build();
   int number = 0;
   EXPECT_EQ(failure(bytes.left(10)), "the GIF header ends early");
   // Cut inside the image data, and cut before any image.
@@ -136,9 +54,8 @@ TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
   EXPECT_EQ(number, err::InvalidPicture);
   EXPECT_EQ(failure(bytes.left(bytes.indexOf(",") + 4)), "the GIF data ends early");
   // A colour index with no colour table to look it up in.
-  GifBuilder tableless{1, 1};
-  tableless.images.append({.indexes = {"\x00", 1}});
-  EXPECT_EQ(failure(tableless.build()), "the GIF data is damaged");
+  EXPECT_EQ(failure(GifBuilder{1, 1, {}, {{.indexes = {"\x00", 1}}}}.build()),
+            "the GIF data is damaged");
   // A code the table does not hold yet: 7 right after a clear.
   QByteArray badCode = bytes;
   const qsizetype data = badCode.indexOf(",") + 10;  // code size, then the block
@@ -148,14 +65,168 @@ TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
   QByteArray badSize = bytes;
   badSize[data] = char(0x40);
   EXPECT_EQ(failure(badSize), "the GIF data is damaged");
+  // An image too large for its bytes.
+  const GifBuilder huge{1, 1, {R}, {{.width = 65535, .height = 65535, .indexes = {"\x00", 1}}}};
+  EXPECT_FALSE(failure(huge.build(), &number).isEmpty());
+  EXPECT_EQ(number, err::OutOfMemory);
 }
 
-TEST(GifDecoder, AnImageTooLargeForItsBytesIsRefusedAsTooLarge) {
-  GifBuilder gif{1, 1, {kRed}};
-  gif.images.append({.width = 65535, .height = 65535, .indexes = {"\x00", 1}});
-  int number = 0;
-  EXPECT_FALSE(failure(gif.build(), &number).isEmpty());
-  EXPECT_EQ(number, err::OutOfMemory);
+// Three frames on a 2 x 1 screen: blue, then red on the left with the
+// disposal asked for, then green on the right.
+GifBuilder disposedAs(int disposal) {
+  return {2,
+          1,
+          {R, G, B},
+          {{.width = 2, .indexes = {"\x02\x02", 2}, .delay = 10},
+           {.indexes = {"\x00", 1}, .delay = 10, .disposal = disposal},
+           {.left = 1, .indexes = {"\x01", 1}, .delay = 10}}};
+}
+
+// Frames start on a transparent screen. The still picture is the first frame:
+// every image up to the first shown for a while (a picture of more colours
+// than one table holds is several images with no delay between them).
+// Disposal acts before the next image, not on the last one.
+TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
+  // clang-format off
+  const struct {
+    const char* name;
+    GifBuilder gif;
+    QList<QList<QRgb>> frames;
+    int width = 0;  // 0: the screen's
+  } cases[] = {
+      {"images land where they say", {3, 2, {R, G}, {{.left = 1, .top = 1, .width = 2, .indexes = {"\x00\x01", 2}}}},
+       {{_, _, _, _, R, G}}},
+      {"tiles without delay", {2, 1, {}, {{.local = {R}, .indexes = {"\x00", 1}},
+                                          {.left = 1, .local = {B}, .indexes = {"\x00", 1}, .delay = 0}}},
+       {{R, B}}},
+      {"restore to background clears before the next image",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 0, .disposal = 2},
+                       {.left = 1, .indexes = {"\x01", 1}}}},
+       {{_, G}}},
+      {"restore to previous puts back what the image covered",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}},
+                       {.indexes = {"\x01", 1}, .delay = 0, .disposal = 3},
+                       {.left = 1, .indexes = {"\x01", 1}}}},
+       {{R, G}}},
+      {"the last image is shown though it asks to be cleared",
+       {1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 0, .disposal = 2}}}, {{R}}},
+      {"transparent index, then data ending early",
+       {3, 1, {R, G}, {{.width = 3, .indexes = {"\x01\x00", 2}, .transparent = 1}}}, {{_, R, _}}},
+      {"interlaced rows in four passes: 0, 4, 2, 1, 3",
+       {1, 5, {R, G, B, W}, {{.height = 5, .indexes = {"\x00\x01\x02\x03\x03", 5}, .interlaced = true}}},
+       {{R, W, B, W, G}}},
+      {"clipped to the screen",
+       {1, 1, {R, G}, {{.width = 3, .height = 2, .indexes = {"\x01\x00\x00\x00\x00\x00", 6}}}}, {{G}}},
+      {"an empty screen takes the image size",
+       {0, 0, {R}, {{.left = 1, .width = 1, .indexes = {"\x00", 1}}}}, {{_, R}}, 2},
+      {"keep", disposedAs(0), {{B, B}, {R, B}, {R, G}}},
+      {"keep, said so", disposedAs(1), {{B, B}, {R, B}, {R, G}}},
+      {"restore to background", disposedAs(2), {{B, B}, {R, B}, {_, G}}},
+      {"restore to previous", disposedAs(3), {{B, B}, {R, B}, {B, G}}},
+      {"tiles: an image without a delay is part of the next frame",
+       {2, 1, {}, {{.local = {R}, .indexes = {"\x00", 1}},
+                   {.left = 1, .local = {B}, .indexes = {"\x00", 1}, .delay = 5},
+                   {.local = {W}, .indexes = {"\x00", 1}, .delay = 0},
+                   {.left = 1, .local = {G}, .indexes = {"\x00", 1}, .delay = 5}}},
+       {{R, B}, {W, G}}},
+      {"the transparent index shows the frame before",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 10},
+                       {.width = 2, .indexes = {"\x01\x00", 2}, .transparent = 0, .delay = 10}}},
+       {{R, R}, {G, R}}},
+      {"interlaced: rows 0, 2, 1",
+       {1, 3, {R, G, B}, {{.indexes = {"\x00", 1}, .delay = 10},
+                          {.height = 3, .indexes = {"\x00\x01\x02", 3}, .interlaced = true, .delay = 10}}},
+       {{R, _, _}, {R, B, G}}},
+      {"clipped past the right edge",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 10},
+                       {.left = 1, .width = 3, .indexes = {"\x01\x01\x01", 3}, .delay = 10}}},
+       {{R, R}, {R, G}}},
+      {"data ending early",
+       {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 10},
+                       {.width = 2, .indexes = {"\x01", 1}, .delay = 10}}},
+       {{R, R}, {G, R}}},
+      {"without a delay, but taken away after it",
+       {1, 1, {R, G, B}, {{.indexes = {"\x00", 1}, .delay = 10},
+                          {.indexes = {"\x01", 1}, .delay = 0, .disposal = 2},
+                          {.indexes = {"\x02", 1}, .delay = 0, .disposal = 3},
+                          {.indexes = {"\x00", 1}, .delay = 0, .disposal = 1},
+                          {.indexes = {"\x01", 1}, .delay = 10}}},
+       {{R}, {G}, {B}, {G}}},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const QByteArray bytes = c.gif.build();
+    const auto animation = GifAnimation::decode(bytes);
+    ASSERT_EQ(animation->frames.size(), c.frames.size()) << c.name;
+    for (qsizetype i = 0; i < c.frames.size(); ++i) {
+      EXPECT_EQ(animation->frames[i].image.width(), c.width ? c.width : c.gif.width) << c.name;
+      EXPECT_EQ(pixelsOf(animation->frames[i].image), c.frames[i]) << c.name << ", frame " << i;
+    }
+    // The viewer starts on what the preview shows.
+    EXPECT_EQ(animation->frames[0].image, GifDecoder::decode(bytes)) << c.name;
+  }
+}
+
+TEST(GifAnimation, DelaysHaveAMinimumAndTheLoopExtensionCountsRepeats) {
+  GifBuilder gif{1, 1, {R, G}};
+  for (int delay : {1, 2, 3, 50}) gif.images.append({.indexes = {"\x00", 1}, .delay = delay});
+  gif.images.append({.indexes = {"\x01", 1}});  // after the last delay: a frame of its own
+  const auto animation = GifAnimation::decode(gif.build());
+  QList<int> delays;
+  for (const Animation::Frame& frame : animation->frames) delays << frame.delayMs;
+  EXPECT_EQ(delays, QList<int>({20, 20, 30, 500, 20}));
+  EXPECT_FALSE(animation->cut);
+  for (const auto& [loops, plays] : {std::pair{-1, 1}, {0, 0}, {1, 2}, {65535, 65536}}) {
+    gif.loops = loops;
+    EXPECT_EQ(GifAnimation::decode(gif.build())->plays, plays) << loops;
+  }
+}
+
+TEST(GifAnimation, WhatTheBudgetDoesNotHoldIsLeftOut) {
+  GifBuilder gif{2, 1, {R, G}};
+  for (int i = 0; i < 6; ++i)
+    gif.images.append({.width = 2, .indexes = QByteArray(2, char(i % 2)), .delay = 10});
+  const QByteArray bytes = gif.build();
+  const qint64 frameBytes = GifDecoder::decode(bytes).sizeInBytes();
+  const struct {
+    const char* name;
+    GifAnimation::Budget budget;
+    qsizetype frames;
+  } cases[] = {
+      {"all fit", {}, 6},
+      {"frame count", {.frames = 4}, 4},
+      {"bytes", {.bytes = 3 * frameBytes + 1}, 3},
+      {"work", {.work = 3 * 2}, 4},  // the first frame is not counted
+      {"no room at all", {.bytes = 0, .work = 0}, 1},
+  };
+  for (const auto& c : cases) {
+    const auto animation = GifAnimation::decode(bytes, c.budget);
+    EXPECT_EQ(animation->frames.size(), c.frames) << c.name;
+    EXPECT_EQ(animation->cut, c.frames < 6) << c.name;
+  }
+  // A single frame left is a still picture.
+  const Picture still = Picture::fromAnimation(GifAnimation::decode(bytes, {.frames = 1}));
+  EXPECT_EQ(still.animation(), nullptr);
+  EXPECT_EQ(still.image().pixel(0, 0), R);
+  EXPECT_NE(Picture::fromAnimation(GifAnimation::decode(bytes)).animation(), nullptr);
+}
+
+TEST(GifAnimation, AFaultAfterTheFirstFrameEndsTheAnimationThere) {
+  const QByteArray bytes =
+      GifBuilder{
+          1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 10}, {.indexes = {"\x00", 1}, .delay = 10}}}
+          .build();
+  QByteArray damaged = bytes;
+  damaged[damaged.lastIndexOf(',') + 12] = char(0x3C);  // a code the table does not hold
+  const auto animation = GifAnimation::decode(damaged);
+  EXPECT_EQ(animation->frames.size(), 1);
+  EXPECT_TRUE(animation->cut);
+  // A file cut inside a later image keeps that frame as far as it came.
+  const auto cut = GifAnimation::decode(bytes.left(bytes.lastIndexOf(',') + 12));
+  EXPECT_EQ(cut->frames.size(), 2);
+  EXPECT_TRUE(cut->cut);
+  // In the first frame it is the preview's failure.
+  EXPECT_THROW(GifAnimation::decode(bytes.left(bytes.indexOf(',') + 12)), DecodeFailure);
 }
 
 }  // namespace

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImageWriter>
+#include <QtEndian>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
@@ -12,53 +11,42 @@
 namespace ostrel {
 namespace {
 
-// A square bitmap icon entry of one colour, at 8 or 32 bits per pixel.
+QByteArray le32(quint32 v) {
+  v = qToLittleEndian(v);
+  return QByteArray(reinterpret_cast<const char*>(&v), 4);
+}
+
+// A square bitmap icon entry of one colour, at 8 or 32 bits per pixel, its
+// AND mask showing every pixel.
 QByteArray dibEntry(int side, int bpp, QRgb colour) {
-  test::BmpBuilder b{
-      .width = side, .height = side * 2, .bitsPerPixel = quint16(bpp), .fileHeader = false};
-  const int stride = ((side * bpp + 31) / 32) * 4;
-  if (bpp == 8) {
-    b.palette = {colour};
-    b.pixels = QByteArray(stride * side, '\0');
-  } else {
-    QByteArray px;
-    for (int i = 0; i < side * side; ++i) {
-      px.append(char(qBlue(colour))).append(char(qGreen(colour))).append(char(qRed(colour)));
-      px.append(char(qAlpha(colour)));
-    }
-    b.pixels = px;
-  }
-  b.pixels += QByteArray(((side + 31) / 32) * 4 * side, '\0');  // AND mask: all shown
-  return b.build();
+  const QByteArray pixels = bpp == 8 ? QByteArray(((side * 8 + 31) / 32) * 4 * side, '\0')
+                                     : le32(colour).repeated(side * side);
+  return test::BmpBuilder{.width = side,
+                          .height = side * 2,
+                          .bitsPerPixel = quint16(bpp),
+                          .palette = bpp == 8 ? QList<QRgb>{colour} : QList<QRgb>{},
+                          .pixels = pixels + QByteArray(((side + 31) / 32) * 4 * side, '\0'),
+                          .fileHeader = false}
+      .build();
 }
 
 QByteArray pngEntry(int side, QRgb colour) {
   QImage image(side, side, QImage::Format_ARGB32);
   image.fill(colour);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter(&buffer, "png").write(image);
-  return png;
+  return test::encode(image, "png");
 }
 
-// An ICO (type 1) or CUR (type 2) file holding the entries in order.
+// An ICO (type 1) or CUR (type 2) file holding the entries in order, the
+// first listed firstListed times in the directory.
 QByteArray iconFile(const QList<QByteArray>& entries, quint16 type = 1,
-                    bool understateSizes = false) {
-  QByteArray dir("\0\0", 2);
-  dir.append(char(type)).append('\0').append(char(entries.size())).append('\0');
-  QByteArray body;
-  int offset = 6 + 16 * int(entries.size());
+                    bool understateSizes = false, int firstListed = 1) {
+  const int count = int(entries.size()) + firstListed - 1;
+  QByteArray dir = QByteArray("\0\0", 2) + le32(type | (count << 16)), body;
   for (const QByteArray& e : entries) {
-    QByteArray entry(16, '\0');
-    const quint32 size = understateSizes ? 8 : quint32(e.size());
-    for (int i = 0; i < 4; ++i) {
-      entry[8 + i] = char((size >> (8 * i)) & 0xFF);
-      entry[12 + i] = char((offset >> (8 * i)) & 0xFF);
-    }
-    dir += entry;
+    const QByteArray listing = QByteArray(8, '\0') + le32(understateSizes ? 8 : quint32(e.size())) +
+                               le32(quint32(6 + 16 * count + body.size()));
+    dir += body.isEmpty() ? listing.repeated(firstListed) : listing;
     body += e;
-    offset += int(e.size());
   }
   return dir + body;
 }
@@ -106,30 +94,11 @@ TEST(IconDecoder, BrokenEntryGivesWayToTheNextBest) {
 // target.
 TEST(IconDecoder, ImageListedManyTimesIsTriedOnce) {
   const QByteArray damaged = pngEntry(64, 0xFF00FF00).left(60);
-  const QByteArray good = dibEntry(16, 8, 0xFF0000FF);
-  QByteArray file = iconFile({damaged, good});
-  const qsizetype damagedAt = 6 + 2 * 16;
-  // Make it 200 listings: the first entry's 16 bytes again and again, the
-  // image offsets moved past the longer directory.
-  const QByteArray listing = file.mid(6, 16);
-  QByteArray dir("\0\0\1\0", 4);
-  const int count = 200;
-  dir.append(char(count & 0xFF)).append(char(count >> 8));
-  const qsizetype shift = (count - 2) * 16;
-  auto listed = [&](QByteArray entry, qsizetype at) {
-    const quint32 offset = quint32(at + shift);
-    for (int i = 0; i < 4; ++i) entry[12 + i] = char((offset >> (8 * i)) & 0xFF);
-    return entry;
-  };
-  for (int i = 0; i < count - 1; ++i) dir += listed(listing, damagedAt);
-  dir += listed(file.mid(6 + 16, 16), damagedAt + damaged.size());
-  file = dir + file.mid(damagedAt);
-
+  const QByteArray file = iconFile({damaged, dibEntry(16, 8, 0xFF0000FF)}, 1, false, 199);
   const std::vector<qsizetype> tried = IconDecoder::candidates(file);
   ASSERT_EQ(tried.size(), 2U);
-  EXPECT_EQ(tried[0], damagedAt + shift);  // the larger, tried first
-  const QImage image = IconDecoder::decode(file);
-  EXPECT_EQ(image.size(), QSize(16, 16));
+  EXPECT_EQ(tried[0], 6 + 200 * 16);  // the larger, tried first
+  EXPECT_EQ(IconDecoder::decode(file).size(), QSize(16, 16));
 }
 
 // A PNG entry whose header claims 2^32 - 1 pixels a side: the entry's area

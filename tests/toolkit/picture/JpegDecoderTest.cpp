@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <vector>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
@@ -25,39 +23,56 @@ namespace {
 
 using test::colourAt;
 
-// Where the stored picture's top-left (red) quadrant and top-right (green)
-// quadrant end up once each EXIF orientation is applied.
-struct OrientationCase {
-  int orientation;
-  const char* topLeft;
-  const char* topRight;
-};
-
-class JpegOrientation : public ::testing::TestWithParam<OrientationCase> {};
-
-TEST_P(JpegOrientation, PictureIsTurnedUprightAndNaturalSizeFollows) {
-  const OrientationCase& c = GetParam();
-  const QByteArray jpeg = test::withExifOrientation(test::makeJpeg(test::quadrants(64, 32)),
-                                                    c.orientation, c.orientation % 2 == 0);
-  const Picture picture = JpegDecoder::decode(jpeg, QSize());
-  const QImage image = picture.image();
-  const QSize expected = c.orientation >= 5 ? QSize(32, 64) : QSize(64, 32);
-  EXPECT_EQ(image.size(), expected);
-  EXPECT_EQ(picture.naturalSize(), expected);
-  EXPECT_EQ(colourAt(image, 2, 2), QString::fromLatin1(c.topLeft));
-  EXPECT_EQ(colourAt(image, image.width() - 3, 2), QString::fromLatin1(c.topRight));
+// The pixels compressed by libturbojpeg; empty when it fails.
+QByteArray compress(const QByteArray& pixels, int width, int height, int format, int subsampling,
+                    int flags, int quality) {
+  tjhandle tj = tjInitCompress();
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  const int rc = tjCompress2(tj, reinterpret_cast<const unsigned char*>(pixels.constData()), width,
+                             0, height, format, &out, &size, subsampling, quality, flags);
+  const QByteArray jpeg =
+      rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
+  tjFree(out);
+  tjDestroy(tj);
+  return jpeg;
 }
 
-// quadrants: red top-left, green top-right, blue bottom-right, white bottom-left.
-INSTANTIATE_TEST_SUITE_P(
-    AllEight, JpegOrientation,
-    ::testing::Values(OrientationCase{1, "red", "green"}, OrientationCase{2, "green", "red"},
-                      OrientationCase{3, "blue", "white"}, OrientationCase{4, "white", "blue"},
-                      OrientationCase{5, "red", "white"}, OrientationCase{6, "white", "red"},
-                      OrientationCase{7, "blue", "green"}, OrientationCase{8, "green", "blue"}),
-    [](const ::testing::TestParamInfo<OrientationCase>& info) {
-      return "Orientation" + std::to_string(info.param.orientation);
-    });
+// A noisy picture compressed by libturbojpeg with the given subsampling and
+// flags (progressive or not).
+QByteArray turboJpeg(int width, int height, int subsampling, int flags, int quality = 90) {
+  QByteArray rgb(qsizetype(width) * height * 3, '\0');
+  quint32 seed = 12345;
+  for (qsizetype i = 0; i < rgb.size(); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    rgb[i] = char((i % 3 == 0) ? (seed >> 24) : ((i / 3) % width) & 0xFF);
+  }
+  return compress(rgb, width, height, TJPF_RGB, subsampling, flags, quality);
+}
+
+// Where the stored picture's top-left (red) quadrant and top-right (green)
+// quadrant end up once each EXIF orientation is applied (quadrants: red
+// top-left, green top-right, blue bottom-right, white bottom-left).
+TEST(JpegDecoder, EachOrientationIsTurnedUprightAndNaturalSizeFollows) {
+  const QByteArray stored = test::makeJpeg(test::quadrants(64, 32));
+  const struct {
+    int orientation;
+    const char *topLeft, *topRight;
+  } cases[] = {{1, "red", "green"},  {2, "green", "red"}, {3, "blue", "white"},
+               {4, "white", "blue"}, {5, "red", "white"}, {6, "white", "red"},
+               {7, "blue", "green"}, {8, "green", "blue"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.orientation);
+    const Picture picture = JpegDecoder::decode(
+        test::withExifOrientation(stored, c.orientation, c.orientation % 2 == 0), QSize());
+    const QImage image = picture.image();
+    const QSize expected = c.orientation >= 5 ? QSize(32, 64) : QSize(64, 32);
+    EXPECT_EQ(image.size(), expected);
+    EXPECT_EQ(picture.naturalSize(), expected);
+    EXPECT_EQ(colourAt(image, 2, 2), QString::fromLatin1(c.topLeft));
+    EXPECT_EQ(colourAt(image, image.width() - 3, 2), QString::fromLatin1(c.topRight));
+  }
+}
 
 TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
   const QByteArray jpeg = test::makeJpeg(test::quadrants(800, 600), 90);
@@ -83,86 +98,51 @@ TEST(JpegDecoder, GrayscaleAndCmyk) {
   EXPECT_NEAR(qGray(p.image().pixel(3, 3)), 200, 2);
 
   // Adobe CMYK is stored inverted: 255 - ink. Pure red is C=0 M=Y=255 K=0.
-  std::vector<unsigned char> cmyk;
-  for (int i = 0; i < 16 * 16; ++i) cmyk.insert(cmyk.end(), {255, 0, 0, 255});
-  tjhandle tj = tjInitCompress();
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  ASSERT_EQ(tjCompress2(tj, cmyk.data(), 16, 0, 16, TJPF_CMYK, &out, &size, TJSAMP_444, 95, 0), 0);
-  const QByteArray jpeg(reinterpret_cast<const char*>(out), qsizetype(size));
-  tjFree(out);
-  tjDestroy(tj);
+  const QByteArray cmyk = QByteArray::fromHex("ff0000ff").repeated(16 * 16);
+  const QByteArray jpeg = compress(cmyk, 16, 16, TJPF_CMYK, TJSAMP_444, 0, 95);
+  ASSERT_FALSE(jpeg.isEmpty());
   p = JpegDecoder::decode(jpeg, QSize());
   EXPECT_EQ(colourAt(p.image(), 8, 8), QStringLiteral("red"));
 }
 
-// A noisy picture compressed by libturbojpeg with the given subsampling and
-// flags (progressive or not).
-QByteArray turboJpeg(int width, int height, int subsampling, int flags, int quality = 90) {
-  std::vector<unsigned char> rgb(size_t(width) * height * 3);
-  quint32 seed = 12345;
-  for (size_t i = 0; i < rgb.size(); ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    rgb[i] = (i % 3 == 0) ? (seed >> 24) : ((i / 3) % size_t(width)) & 0xFF;
-  }
-  tjhandle tj = tjInitCompress();
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  const int rc = tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &out, &size, subsampling,
-                             quality, flags);
-  QByteArray jpeg =
-      rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
-  tjFree(out);
-  tjDestroy(tj);
-  return jpeg;
-}
-
-struct SameAsTurboCase {
-  const char* name;
-  int subsampling;
-  int flags;
-  QSize preview;  // empty: natural size
-};
-
-class JpegSameAsTurbo : public ::testing::TestWithParam<SameAsTurboCase> {};
-
 // The row decode sets libjpeg up as one libturbojpeg call did: the same DCT,
-// upsampling and scaling, so the same pixels.
-TEST_P(JpegSameAsTurbo, RowDecodeGivesTheSamePixelsAsOneLibturbojpegCall) {
-  const SameAsTurboCase& c = GetParam();
-  const QByteArray jpeg = turboJpeg(203, 149, c.subsampling, c.flags);
-  ASSERT_FALSE(jpeg.isEmpty());
-  const QImage ours = JpegDecoder::decode(jpeg, c.preview).image();
-
-  const JpegDecoder::Scale s =
-      c.preview.isEmpty() ? JpegDecoder::Scale{} : JpegDecoder::scaleFor({203, 149}, c.preview);
-  const tjscalingfactor f{s.num, s.denom};
-  const bool gray = c.subsampling == TJSAMP_GRAY;
-  QImage theirs(TJSCALED(203, f), TJSCALED(149, f),
-                gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
-  tjhandle tj = tjInitDecompress();
-  ASSERT_EQ(
-      tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.constData()),
-                    static_cast<unsigned long>(jpeg.size()), theirs.bits(), theirs.width(),
-                    int(theirs.bytesPerLine()), theirs.height(), gray ? TJPF_GRAY : TJPF_BGRX, 0),
-      0);
-  tjDestroy(tj);
-  ASSERT_EQ(ours.size(), theirs.size());
-  ASSERT_EQ(ours.format(), theirs.format());
-  EXPECT_TRUE(ours == theirs);
+// upsampling and scaling, so the same pixels, for every layout.
+TEST(JpegDecoder, RowDecodeGivesTheSamePixelsAsOneLibturbojpegCall) {
+  const struct {
+    const char* name;
+    int subsampling;
+    int flags;
+    QSize preview;  // empty: natural size
+  } cases[] = {{"full 4:4:4", TJSAMP_444, 0, {}},
+               {"full 4:2:0", TJSAMP_420, 0, {}},
+               {"half 4:2:2", TJSAMP_422, 0, {100, 70}},
+               {"eighth 4:2:0", TJSAMP_420, 0, {25, 18}},
+               {"progressive full", TJSAMP_420, TJFLAG_PROGRESSIVE, {}},
+               {"progressive quarter", TJSAMP_420, TJFLAG_PROGRESSIVE, {50, 37}},
+               {"gray half", TJSAMP_GRAY, 0, {100, 70}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QByteArray jpeg = turboJpeg(203, 149, c.subsampling, c.flags);
+    ASSERT_FALSE(jpeg.isEmpty());
+    const QImage ours = JpegDecoder::decode(jpeg, c.preview).image();
+    const JpegDecoder::Scale s =
+        c.preview.isEmpty() ? JpegDecoder::Scale{} : JpegDecoder::scaleFor({203, 149}, c.preview);
+    const tjscalingfactor f{s.num, s.denom};
+    const bool gray = c.subsampling == TJSAMP_GRAY;
+    QImage theirs(TJSCALED(203, f), TJSCALED(149, f),
+                  gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    tjhandle tj = tjInitDecompress();
+    ASSERT_EQ(
+        tjDecompress2(tj, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                      static_cast<unsigned long>(jpeg.size()), theirs.bits(), theirs.width(),
+                      int(theirs.bytesPerLine()), theirs.height(), gray ? TJPF_GRAY : TJPF_BGRX, 0),
+        0);
+    tjDestroy(tj);
+    ASSERT_EQ(ours.size(), theirs.size());
+    ASSERT_EQ(ours.format(), theirs.format());
+    EXPECT_TRUE(ours == theirs);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, JpegSameAsTurbo,
-    ::testing::Values(SameAsTurboCase{"Full444", TJSAMP_444, 0, {}},
-                      SameAsTurboCase{"Full420", TJSAMP_420, 0, {}},
-                      SameAsTurboCase{"Half422", TJSAMP_422, 0, {100, 70}},
-                      SameAsTurboCase{"Eighth420", TJSAMP_420, 0, {25, 18}},
-                      SameAsTurboCase{"ProgressiveFull", TJSAMP_420, TJFLAG_PROGRESSIVE, {}},
-                      SameAsTurboCase{
-                          "ProgressiveQuarter", TJSAMP_420, TJFLAG_PROGRESSIVE, {50, 37}},
-                      SameAsTurboCase{"GrayHalf", TJSAMP_GRAY, 0, {100, 70}}),
-    [](const ::testing::TestParamInfo<SameAsTurboCase>& info) { return info.param.name; });
 
 // The cancel comes from another thread once the first rows are out; the
 // decode leaves between two calls for rows, so every row is either whole or
@@ -266,14 +246,11 @@ TEST(JpegHeaderInfo, OrientationIsReadOnlyFromSoundExifData) {
   const QByteArray exif("Exif\0\0II\x2A\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x03\0\0\0", 28);
   EXPECT_EQ(JpegHeaderInfo::orientationFromExif(exif), 3);
   EXPECT_EQ(JpegHeaderInfo::orientationFromExif(exif.left(20)), 1) << "entry cut short";
-  QByteArray farIfd = exif;
-  farIfd[10] = '\x7F';  // IFD offset far past the end
-  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(farIfd), 1);
-  QByteArray manyEntries = exif;
-  manyEntries[14] = '\xFF';
-  manyEntries[15] = '\xFF';  // 65535 entries claimed, one present...
-  manyEntries[16] = '\x11';  // ...and that one not the orientation
-  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(manyEntries), 1);
+  // An IFD offset far past the end; 65535 entries claimed, one present and
+  // that one not the orientation.
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(QByteArray(exif).replace(10, 1, "\x7F")), 1);
+  EXPECT_EQ(JpegHeaderInfo::orientationFromExif(QByteArray(exif).replace(14, 3, "\xFF\xFF\x11")),
+            1);
 }
 
 }  // namespace

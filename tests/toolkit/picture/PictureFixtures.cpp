@@ -5,64 +5,42 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
-#include <QtEndian>
 #include <algorithm>
+#include <initializer_list>
 
 namespace ostrel::test {
 
 namespace {
 
-void put16(QByteArray& b, quint16 v) {
-  b.append(char(v & 0xFF)).append(char(v >> 8));
-}
-void put32(QByteArray& b, quint32 v) {
-  put16(b, quint16(v & 0xFFFF));
-  put16(b, quint16(v >> 16));
+// Little-endian values of the given width in bytes.
+void put(QByteArray& b, int bytes, std::initializer_list<qint64> values) {
+  for (qint64 v : values)
+    for (int i = 0; i < bytes; ++i) b.append(char((v >> (8 * i)) & 0xFF));
 }
 
 }  // namespace
 
 QByteArray BmpBuilder::build() const {
   QByteArray info;
-  put32(info, headerSize);
+  put(info, 4, {headerSize});
   if (headerSize == 12) {
-    put16(info, quint16(width));
-    put16(info, quint16(height));
-    put16(info, 1);
-    put16(info, bitsPerPixel);
+    put(info, 2, {width, height, 1, bitsPerPixel});
   } else {
-    put32(info, quint32(width));
-    put32(info, quint32(height));
-    put16(info, 1);
-    put16(info, bitsPerPixel);
-    put32(info, compression);
-    put32(info, quint32(pixels.size()));
-    put32(info, 2835);
-    put32(info, 2835);
-    put32(info, quint32(palette.size()));
-    put32(info, 0);
-    if (headerSize > 40) {
-      for (int i = 0; i < 4 && info.size() < int(headerSize); ++i) {
-        put32(info, i < masks.size() ? masks[i] : 0);
-      }
-    }
+    put(info, 4, {width, height});
+    put(info, 2, {1, bitsPerPixel});
+    put(info, 4, {compression, pixels.size(), 2835, 2835, palette.size(), 0});
+    for (int i = 0; headerSize > 40 && i < 4 && info.size() < int(headerSize); ++i)
+      put(info, 4, {i < masks.size() ? masks[i] : 0});
     info.resize(headerSize, '\0');
   }
-  if (headerSize == 40) {
-    for (quint32 m : masks) put32(info, m);
-  }
-  for (QRgb c : palette) {
-    info.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
-    if (headerSize != 12) info.append('\0');
-  }
+  if (headerSize == 40)
+    for (quint32 m : masks) put(info, 4, {m});
+  for (QRgb c : palette) put(info, headerSize == 12 ? 3 : 4, {c & 0xFFFFFF});
   QByteArray out;
   if (fileHeader) {
-    const quint32 offset =
-        bitsOffsetOverride >= 0 ? quint32(bitsOffsetOverride) : quint32(14 + info.size());
     out.append("BM");
-    put32(out, quint32(14 + info.size() + pixels.size()));
-    put32(out, 0);
-    put32(out, offset);
+    put(out, 4, {14 + info.size() + pixels.size(), 0});
+    put(out, 4, {bitsOffsetOverride >= 0 ? bitsOffsetOverride : 14 + info.size()});
   }
   return out + info + pixels;
 }
@@ -83,12 +61,7 @@ QByteArray gifData(const QByteArray& indexes) {
   int bits = 0;
   auto putCode = [&](int code) {
     acc |= quint32(code) << bits;
-    bits += 3;
-    while (bits >= 8) {
-      codes.append(char(acc & 0xFF));
-      acc >>= 8;
-      bits -= 8;
-    }
+    for (bits += 3; bits >= 8; bits -= 8, acc >>= 8) codes.append(char(acc & 0xFF));
   };
   for (char index : indexes) {
     putCode(4);
@@ -96,42 +69,36 @@ QByteArray gifData(const QByteArray& indexes) {
   }
   putCode(5);
   if (bits > 0) codes.append(char(acc & 0xFF));
-  QByteArray b;
-  b.append(char(2));  // minimum code size
+  QByteArray b(1, char(2));  // minimum code size
   for (int at = 0; at < codes.size(); at += 255) {
     const QByteArray block = codes.mid(at, 255);
     b.append(char(block.size())).append(block);
   }
-  b.append('\0');
-  return b;
+  return b.append('\0');
 }
 
 }  // namespace
 
 QByteArray GifBuilder::build() const {
   QByteArray b("GIF89a");
-  put16(b, quint16(width));
-  put16(b, quint16(height));
+  put(b, 2, {width, height});
   b.append(global.isEmpty() ? '\0' : char(0xF1));  // a table of 4 entries
   b.append('\0').append('\0');
   if (!global.isEmpty()) putTable(b, global);
   if (loops >= 0) {
     b.append("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16);
-    put16(b, quint16(loops));
+    put(b, 2, {loops});
     b.append('\0');
   }
   for (const Image& image : images) {
     if (image.delay >= 0 || image.transparent >= 0) {
       b.append("\x21\xF9\x04", 3);
       b.append(char((image.disposal << 2) | (image.transparent >= 0 ? 1 : 0)));
-      put16(b, quint16(std::max(0, image.delay)));
+      put(b, 2, {std::max(0, image.delay)});
       b.append(char(std::max(0, image.transparent))).append('\0');
     }
     b.append(',');
-    put16(b, quint16(image.left));
-    put16(b, quint16(image.top));
-    put16(b, quint16(image.width));
-    put16(b, quint16(image.height));
+    put(b, 2, {image.left, image.top, image.width, image.height});
     b.append(char((image.local.isEmpty() ? 0 : 0x81) | (image.interlaced ? 0x40 : 0)));
     if (!image.local.isEmpty()) putTable(b, image.local);
     b.append(gifData(image.indexes));
@@ -139,47 +106,24 @@ QByteArray GifBuilder::build() const {
   return b + ';';
 }
 
-QByteArray makeJpeg(const QImage& image, int quality) {
+QByteArray encode(const QImage& image, const char* format, int quality) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "jpeg");
+  QImageWriter writer(&buffer, format);
   writer.setQuality(quality);
   writer.write(image);
   return bytes;
 }
 
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian) {
-  QByteArray tiff;
-  auto p16 = [&](quint16 v) {
-    if (bigEndian)
-      tiff.append(char(v >> 8)).append(char(v & 0xFF));
-    else
-      put16(tiff, v);
-  };
-  auto p32 = [&](quint32 v) {
-    if (bigEndian) {
-      p16(quint16(v >> 16));
-      p16(quint16(v & 0xFFFF));
-    } else {
-      put32(tiff, v);
-    }
-  };
-  tiff.append(bigEndian ? "MM" : "II");
-  p16(42);
-  p32(8);
-  p16(1);       // one entry
-  p16(0x0112);  // orientation
-  p16(3);       // SHORT
-  p32(1);
-  p16(quint16(orientation));
-  p16(0);
-  p32(0);  // no next IFD
-  const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-  QByteArray segment("\xFF\xE1", 2);
-  segment.append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xFF));
-  segment += payload;
-  return jpeg.left(2) + segment + jpeg.mid(2);
+  // APP1: "Exif", a TIFF header, one IFD entry (orientation, SHORT, one
+  // value) and no next IFD.
+  const char* tiff = bigEndian ? "4d4d002a00000008000101120003000000010000000000000000"
+                               : "49492a0008000000010012010300010000000000000000000000";
+  QByteArray app1 = QByteArray::fromHex(QByteArray("ffe10022457869660000") + tiff);
+  app1[10 + (bigEndian ? 19 : 18)] = char(orientation);
+  return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
 QImage quadrants(int width, int height) {
@@ -194,28 +138,19 @@ QImage quadrants(int width, int height) {
 }
 
 QString colourAt(const QImage& image, int x, int y) {
+  // The nearest of the quadrant colours, so JPEG noise does not matter.
   const QColor c = image.pixelColor(x, y);
-  // Name the nearest of the quadrant colours so JPEG noise does not matter.
-  struct Named {
-    const char* name;
-    QColor colour;
+  const std::pair<const char*, QColor> names[] = {{"red", Qt::red},
+                                                  {"green", Qt::green},
+                                                  {"blue", Qt::blue},
+                                                  {"white", Qt::white},
+                                                  {"black", Qt::black}};
+  auto distance = [&](const auto& n) {
+    return qAbs(c.red() - n.second.red()) + qAbs(c.green() - n.second.green()) +
+           qAbs(c.blue() - n.second.blue());
   };
-  const Named names[] = {{"red", Qt::red},
-                         {"green", Qt::green},
-                         {"blue", Qt::blue},
-                         {"white", Qt::white},
-                         {"black", Qt::black}};
-  const char* best = "?";
-  int bestDistance = 1 << 30;
-  for (const Named& n : names) {
-    const int d = qAbs(c.red() - n.colour.red()) + qAbs(c.green() - n.colour.green()) +
-                  qAbs(c.blue() - n.colour.blue());
-    if (d < bestDistance) {
-      bestDistance = d;
-      best = n.name;
-    }
-  }
-  return QString::fromLatin1(best);
+  return QString::fromLatin1(
+      std::ranges::min(names, {}, [&](const auto& n) { return distance(n); }).first);
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -226,22 +161,19 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 QByteArray rleBitmap(int width, int height) {
   QByteArray rows;
   for (int y = 0; y < height; ++y) {
-    const char index = char(y * 4 / height);
-    for (int left = width; left > 0; left -= 255) {
-      rows.append(char(std::min(left, 255)));
-      rows.append(index);
-    }
+    for (int left = width; left > 0; left -= 255)
+      rows.append(char(std::min(left, 255))).append(char(y * 4 / height));
     rows.append("\0\0", 2);  // end of line
   }
   rows.append("\0\1", 2);  // end of bitmap
-  BmpBuilder b;
-  b.width = width;
-  b.height = height;
-  b.bitsPerPixel = 8;
-  b.compression = 1;
-  b.palette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
-  b.pixels = rows;
-  return b.build();
+  return BmpBuilder{
+      .width = width,
+      .height = height,
+      .bitsPerPixel = 8,
+      .compression = 1,
+      .palette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)},
+      .pixels = rows}
+      .build();
 }
 
 }  // namespace ostrel::test

@@ -49,8 +49,11 @@ struct GifBuilder {
   QByteArray build() const;
 };
 
-// A JPEG of the image through Qt's writer.
-QByteArray makeJpeg(const QImage& image, int quality = 95);
+// The image in a file format through Qt's writer.
+QByteArray encode(const QImage& image, const char* format, int quality = -1);
+inline QByteArray makeJpeg(const QImage& image, int quality = 95) {
+  return encode(image, "jpeg", quality);
+}
 
 // The JPEG with an APP1 EXIF segment holding orientation, right after SOI.
 QByteArray withExifOrientation(const QByteArray& jpeg, int orientation, bool bigEndian = false);

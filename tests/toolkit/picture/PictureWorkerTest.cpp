@@ -20,13 +20,10 @@ using Purpose = PictureLoader::Purpose;
 
 TEST(DecodeCancel, ACancelledDecodeStopsAtItsNextRowAndOnlyOnItsThread) {
   const QByteArray rle = test::rleBitmap(4000, 3000);
-  test::GifBuilder gif;
-  gif.width = gif.height = 2;
-  gif.global = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
-  gif.images = {{.width = 2, .height = 2, .indexes = QByteArray("\0\1\1\0", 4)}};
+  test::GifBuilder gif{2, 2, {qRgb(255, 0, 0), qRgb(0, 0, 255)}};
+  gif.images = {{.width = 2, .height = 2, .indexes = {"\0\1\1\0", 4}}};
   const QByteArray gifBytes = gif.build();
-  test::BmpBuilder plain;
-  plain.pixels = QByteArray(16, '\x40');
+  const test::BmpBuilder plain{.pixels = QByteArray(16, '\x40')};
 
   const std::atomic<bool> cancelled{true};
   std::thread other([&] {

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-#include <QImageWriter>
-
+#include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
 
@@ -14,11 +12,7 @@ namespace {
 QByteArray png(QSize size) {
   QImage image(size, QImage::Format_Mono);
   image.fill(0);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter(&buffer, "png").write(image);
-  return bytes;
+  return test::encode(image, "png");
 }
 
 TEST(QtImageDecoder, PngSizeComesFromTheHeaderChunk) {

@@ -1,11 +1,9 @@
 #!/usr/bin/python3
 """Runs the corpus score script over the raster formats and judges it.
 
-usage: run_corpus_score.py PICTURE2PNG [CORPUS_DIR]
-
-The corpus comes from $OSTREL_CORPUS, else CORPUS_DIR. Exit 77 (skipped) when
-it or Pillow is missing; 1 when a file crashed or hung or a good file did not
-load (apart from the known ones below); 0 otherwise.
+usage: run_corpus_score.py PICTURE2PNG [CORPUS_DIR]  ($OSTREL_CORPUS wins)
+Exit 77 (skipped) without the corpus or Pillow; 1 when a file crashed or hung
+or a good file did not load (apart from the known ones below).
 """
 import os
 import subprocess
@@ -37,8 +35,7 @@ def main():
         print(f"no corpus at {corpus}: skipped")
         return SKIP
     try:
-        import PIL  # noqa: F401
-        import numpy  # noqa: F401
+        import numpy, PIL  # noqa: F401,E401
     except ImportError:
         print("python3-pil or python3-numpy missing: skipped")
         return SKIP
@@ -47,12 +44,9 @@ def main():
     print(run.stdout)
     print(run.stderr, file=sys.stderr)
     failures = []
-    good_not_loaded = 0
-    known_seen = 0
+    good_not_loaded = known_seen = 0
     for line in run.stdout.splitlines():
-        words = line.split()
-        if not words:
-            continue
+        words = line.split() or [""]
         # The outcome table: "  gif   good   error   4". The listing below it
         # is cut after 60 lines, the table is not.
         if len(words) == 4 and words[1] == "good" and words[2] != "loaded":
