@@ -72,16 +72,17 @@ class TextCursor {
   void setPosition(qint64 position, Selection selection = Selection::Collapse);
   void select(qint64 anchor, qint64 position);
   // Moves as the key for motion does; Left/Right without Shift first
-  // collapse a selection to its side.
+  // collapse a selection to its side, and Up/Down with it go on to the
+  // text's start and end from the first and last line.
   void move(Motion motion, Selection selection);
   // Where motion would put the caret.
   qint64 target(Motion motion) const;
   // The column vertical moves keep is forgotten (the caret was placed).
   void forgetColumn() { wantedX_ = -1; }
 
-  // The word at position (the word, punctuation or spaces after it, unless
-  // spaces follow and a word or punctuation comes before), and the whole
-  // line with its line end.
+  // The word at position (the word or punctuation mark after it; in spaces
+  // or at the line's end, the one before them), and the whole line with its
+  // line end.
   void selectWordAt(qint64 position);
   void selectLineAt(qint64 position);
 
