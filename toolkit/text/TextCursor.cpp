@@ -7,7 +7,7 @@ namespace ostrel {
 
 namespace {
 // How far boundary searches look on each side: no character (cluster) is
-// longer, and a word longer than this is taken in pieces.
+// longer, and a word or sentence longer than this is taken in pieces.
 constexpr qint64 kClusterReach = 128;
 constexpr qint64 kWordReach = 1024;
 
@@ -89,21 +89,29 @@ qint64 TextCursor::previousCharacter(const TextDocument& d, qint64 position) {
   return position - (isPair(text, text.size() - 2) ? 2 : 1);
 }
 
+std::vector<TextCursor::Range> TextCursor::segmentsAround(const TextDocument& d, qint64 position,
+                                                          QTextBoundaryFinder::BoundaryType type) {
+  const Line line = lineOf(d, position);
+  const qint64 from = qBound(line.start, position - kWordReach, line.end);
+  const qint64 to = qBound(from, position + kWordReach, line.end);
+  std::vector<Range> found;
+  const QString text = d.text(from, to - from);
+  QTextBoundaryFinder finder(type, text);
+  qsizetype previous = 0;
+  for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+    found.push_back({from + previous, from + next});
+    previous = next;
+  }
+  return found;
+}
+
 TextCursor::Range TextCursor::segmentAt(const TextDocument& d, qint64 position) {
   const Line line = lineOf(d, position);
   if (position >= line.end) return {position, position};
-  const qint64 from = qMax(line.start, position - kWordReach);
-  const qint64 to = qMin(line.end, position + kWordReach);
-  const QString text = d.text(from, to - from);
-  QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
-  const auto at = static_cast<qsizetype>(position - from);
-  finder.setPosition(at);
-  qsizetype start = finder.isAtBoundary() ? at : finder.toPreviousBoundary();
-  finder.setPosition(at);
-  qsizetype end = finder.toNextBoundary();
-  if (start < 0) start = 0;
-  if (end < 0) end = text.size();
-  return {from + start, from + end};
+  for (const Range& segment : segmentsAround(d, position)) {
+    if (segment.start <= position && position < segment.end) return segment;
+  }
+  return {position, nextCharacter(d, position)};
 }
 
 TextCursor::Kind TextCursor::kindAt(const TextDocument& d, qint64 position, Range* segment) {

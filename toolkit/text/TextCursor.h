@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QTextBoundaryFinder>
 #include <QtGlobal>
+#include <vector>
 
 #include "toolkit/text/TextDocument.h"
 
@@ -100,8 +102,13 @@ class TextCursor {
   // Boundaries, the same for keys, mouse and screen readers.
   static qint64 nextCharacter(const TextDocument& document, qint64 position);
   static qint64 previousCharacter(const TextDocument& document, qint64 position);
-  // The segment of the word boundaries holding the character at position
-  // (a word, a run of spaces or one mark of punctuation); empty at a line's end.
+  // What the word (or sentence) boundaries cut position's line into near it,
+  // in order: words, runs of spaces, marks of punctuation. A word longer than
+  // the reach is taken in pieces.
+  static std::vector<Range> segmentsAround(
+      const TextDocument& document, qint64 position,
+      QTextBoundaryFinder::BoundaryType type = QTextBoundaryFinder::Word);
+  // The segment holding the character at position; empty at a line's end.
   static Range segmentAt(const TextDocument& document, qint64 position);
   static qint64 nextWord(const TextDocument& document, qint64 position);
   static qint64 previousWord(const TextDocument& document, qint64 position);
