@@ -91,8 +91,6 @@ TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLi
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello"));
   cursor.selectWordAt(6);
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
-  cursor.selectWordAt(18);  // in spaces: the word before them
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("next"));
   cursor.selectWordAt(11);  // at the line's end: its last word
   EXPECT_EQ(cursor.selectedText(), QStringLiteral("world"));
   cursor.selectLineAt(3);
