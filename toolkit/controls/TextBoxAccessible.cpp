@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "toolkit/controls/TextBox.h"
+#include "toolkit/text/TextCursor.h"
 #include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
 
 namespace {
-// How far around a position words and sentences are looked for, and how many
-// lines a search for the next or previous one crosses.
-constexpr qint64 kReach = 4096;
+// How many lines a search for the next or previous word or sentence crosses.
 constexpr qint64 kLinesCrossed = 256;
 // Around a character, enough for any cluster people write.
 constexpr qint64 kClusterReach = 32;
@@ -44,30 +43,19 @@ QAccessibleInterface* textBoxFactory(const QString& className, QObject* object) 
   return nullptr;
 }
 
-struct Segment {
-  qint64 start;
-  qint64 end;
-};
-
-// The Unicode words (or sentences) of line within kReach of around, as
-// positions in the text; runs of spaces left out.
-std::vector<Segment> segmentsOfLine(const TextDocument& d, qint64 line, qint64 around,
-                                    QTextBoundaryFinder::BoundaryType kind) {
-  const qint64 lineStart = d.lineStart(line);
-  const qint64 lineEnd = lineStart + d.lineLength(line);
-  const qint64 from = qMax(lineStart, around - kReach);
-  const qint64 to = qMin(lineEnd, around + kReach);
-  const QString text = d.text(from, to - from);
-  std::vector<Segment> found;
-  QTextBoundaryFinder finder(kind, text);
-  qsizetype previous = 0;
-  for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
-    const QStringView piece = QStringView(text).mid(previous, next - previous);
-    if (std::any_of(piece.begin(), piece.end(), [](QChar c) { return !c.isSpace(); })) {
-      found.push_back({from + previous, from + next});
-    }
-    previous = next;
-  }
+// The words (or sentences) around position, runs of spaces left out: what the
+// keys and the mouse take for words too.
+std::vector<TextCursor::Range> readable(const TextDocument& d, qint64 position,
+                                        QAccessible::TextBoundaryType type) {
+  std::vector<TextCursor::Range> found = TextCursor::segmentsAround(
+      d, position,
+      type == QAccessible::SentenceBoundary ? QTextBoundaryFinder::Sentence
+                                            : QTextBoundaryFinder::Word);
+  const auto spaces = [&](const TextCursor::Range& r) {
+    const QString text = d.text(r.start, r.end - r.start);
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+  };
+  found.erase(std::remove_if(found.begin(), found.end(), spaces), found.end());
   return found;
 }
 
@@ -79,10 +67,6 @@ qint64 pieceStart(const TextDocument& d, qint64 lineStart, qint64 lineEnd, qint6
   return at;
 }
 
-QTextBoundaryFinder::BoundaryType finderKind(QAccessible::TextBoundaryType type) {
-  return type == QAccessible::SentenceBoundary ? QTextBoundaryFinder::Sentence
-                                               : QTextBoundaryFinder::Word;
-}
 // Follows a box's caret and selection; a screen reader hears each change
 // once, as a stock text box tells it.
 class CaretFollower : public QObject {
@@ -267,10 +251,9 @@ TextBoxAccessible::Span TextBoxAccessible::spanAt(qint64 position,
     case QAccessible::SentenceBoundary: {
       // The one holding position; in the spaces after one, that one; in
       // spaces leading a line, the line's first.
-      const qint64 line = d.lineAt(position);
-      const std::vector<Segment> found = segmentsOfLine(d, line, position, finderKind(type));
-      const Segment* before = nullptr;
-      for (const Segment& s : found) {
+      const std::vector<TextCursor::Range> found = readable(d, position, type);
+      const TextCursor::Range* before = nullptr;
+      for (const TextCursor::Range& s : found) {
         if (s.start <= position && position < s.end) return {s.start, s.end};
         if (s.end <= position) before = &s;
       }
@@ -307,10 +290,10 @@ TextBoxAccessible::Span TextBoxAccessible::spanBefore(qint64 position,
       const qint64 line = d.lineAt(position);
       for (qint64 l = line; l >= qMax<qint64>(0, line - kLinesCrossed); --l) {
         const qint64 around = l == line ? at.start : d.lineStart(l) + d.lineLength(l);
-        const std::vector<Segment> found = segmentsOfLine(d, l, around, finderKind(type));
-        const auto last = std::find_if(found.rbegin(), found.rend(), [&](const Segment& s) {
-          return s.end <= at.start && s.start < at.start;
-        });
+        const std::vector<TextCursor::Range> found = readable(d, around, type);
+        const auto last = std::find_if(
+            found.rbegin(), found.rend(),
+            [&](const TextCursor::Range& s) { return s.end <= at.start && s.start < at.start; });
         if (last != found.rend()) return {last->start, last->end};
       }
       return {0, 0};
@@ -343,7 +326,7 @@ TextBoxAccessible::Span TextBoxAccessible::spanAfter(qint64 position,
       const qint64 last = qMin(d.lineCount() - 1, line + kLinesCrossed);
       for (qint64 l = line; l <= last; ++l) {
         const qint64 around = l == line ? from : d.lineStart(l);
-        for (const Segment& s : segmentsOfLine(d, l, around, finderKind(type))) {
+        for (const TextCursor::Range& s : readable(d, around, type)) {
           if (s.start >= from && s.end > from) return {s.start, s.end};
         }
       }

@@ -82,8 +82,11 @@ QRect TextBoxGeometry::rectAt(qint64 position, qint64 length) const {
                           ? xOf(qMin(position + length, box_.document_->lineStart(line) +
                                                             box_.document_->lineLength(line)))
                           : x + 1;
-  return {static_cast<int>(x - contentX()) + kMargin, static_cast<int>((line - box_.topLine_) * h),
-          qMax(1, static_cast<int>(right - x)), h};
+  // Rounded as the hit test rounds, so that a point on the rect's left edge
+  // finds position again.
+  const int left = qRound(x - contentX());
+  return {left + kMargin, static_cast<int>((line - box_.topLine_) * h),
+          qMax(1, qRound(right - contentX()) - left), h};
 }
 
 bool TextBoxGeometry::isRightToLeft(qint64 line) const {

@@ -1,12 +1,13 @@
 #include "toolkit/text/TextCursor.h"
 
 #include <QTextBoundaryFinder>
+#include <algorithm>
 
 namespace ostrel {
 
 namespace {
 // How far boundary searches look on each side: no character (cluster) is
-// longer, and a word longer than this is taken in pieces.
+// longer, and a word or sentence longer than this is taken in pieces.
 constexpr qint64 kClusterReach = 128;
 constexpr qint64 kWordReach = 1024;
 
@@ -20,6 +21,15 @@ Line lineOf(const TextDocument& d, qint64 position) {
   const qint64 line = d.lineAt(position);
   const qint64 start = d.lineStart(line);
   return {line, start, start + d.lineLength(line)};
+}
+
+// Punctuation and the symbols typed as such ($, +, ^), not pictures.
+bool isMark(const TextDocument& d, TextCursor::Range segment) {
+  const QString text = d.text(segment.start, segment.end - segment.start);
+  return std::all_of(text.begin(), text.end(), [](QChar c) {
+    return c.isPunct() || c.category() == QChar::Symbol_Math ||
+           c.category() == QChar::Symbol_Currency || c.category() == QChar::Symbol_Modifier;
+  });
 }
 
 bool isPair(const QString& text, qsizetype i) {
@@ -79,21 +89,29 @@ qint64 TextCursor::previousCharacter(const TextDocument& d, qint64 position) {
   return position - (isPair(text, text.size() - 2) ? 2 : 1);
 }
 
+std::vector<TextCursor::Range> TextCursor::segmentsAround(const TextDocument& d, qint64 position,
+                                                          QTextBoundaryFinder::BoundaryType type) {
+  const Line line = lineOf(d, position);
+  const qint64 from = qBound(line.start, position - kWordReach, line.end);
+  const qint64 to = qBound(from, position + kWordReach, line.end);
+  std::vector<Range> found;
+  const QString text = d.text(from, to - from);
+  QTextBoundaryFinder finder(type, text);
+  qsizetype previous = 0;
+  for (qsizetype next = finder.toNextBoundary(); next > 0; next = finder.toNextBoundary()) {
+    found.push_back({from + previous, from + next});
+    previous = next;
+  }
+  return found;
+}
+
 TextCursor::Range TextCursor::segmentAt(const TextDocument& d, qint64 position) {
   const Line line = lineOf(d, position);
   if (position >= line.end) return {position, position};
-  const qint64 from = qMax(line.start, position - kWordReach);
-  const qint64 to = qMin(line.end, position + kWordReach);
-  const QString text = d.text(from, to - from);
-  QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
-  const auto at = static_cast<qsizetype>(position - from);
-  finder.setPosition(at);
-  qsizetype start = finder.isAtBoundary() ? at : finder.toPreviousBoundary();
-  finder.setPosition(at);
-  qsizetype end = finder.toNextBoundary();
-  if (start < 0) start = 0;
-  if (end < 0) end = text.size();
-  return {from + start, from + end};
+  for (const Range& segment : segmentsAround(d, position)) {
+    if (segment.start <= position && position < segment.end) return segment;
+  }
+  return {position, nextCharacter(d, position)};
 }
 
 TextCursor::Kind TextCursor::kindAt(const TextDocument& d, qint64 position, Range* segment) {
@@ -205,7 +223,16 @@ void TextCursor::move(Motion motion, Selection selection) {
       (motion == Motion::Left || motion == Motion::Right)) {
     to = motion == Motion::Left ? selectionStart() : selectionEnd();
   }
-  const qreal keptX = vertical ? (wantedX_ >= 0 ? wantedX_ : xOf(position_)) : -1;
+  qreal keptX = vertical ? (wantedX_ >= 0 ? wantedX_ : xOf(position_)) : -1;
+  const qint64 line = document_->lineAt(position_);
+  if (selection == Selection::Extend && motion == Motion::Up && line == 0) {
+    to = 0;
+    keptX = -1;
+  } else if (selection == Selection::Extend && motion == Motion::Down &&
+             line == document_->lineCount() - 1) {
+    to = document_->length();
+    keptX = -1;
+  }
   setPosition(to, selection);
   wantedX_ = keptX;
 }
@@ -213,19 +240,25 @@ void TextCursor::move(Motion motion, Selection selection) {
 void TextCursor::selectWordAt(qint64 position) {
   const TextDocument& d = *document_;
   const Line line = lineOf(d, position);
-  if (line.end == line.start) {
-    setPosition(line.start);
+  Range word{position, position};
+  if (position < line.end && kindAt(d, position, &word) != Kind::Space) {
+    select(word.start, word.end);
     return;
   }
-  // What follows the position, unless that is spaces (or nothing) and a word
-  // or punctuation comes before it.
-  Range after{position, position};
-  Range before{position, position};
-  const Kind next = position < line.end ? kindAt(d, position, &after) : Kind::Space;
-  const Kind previous = position > line.start ? kindAt(d, position - 1, &before) : Kind::Space;
-  Range word = after;
-  if (next == Kind::Space && previous != Kind::Space) word = before;
-  if (position >= line.end && previous != Kind::Word) word = before;
+  // In spaces, or at the line's end: the word or punctuation mark before the
+  // spaces; nothing in spaces that lead the line, nor at the line's end after
+  // spaces or a mark.
+  qint64 at = position;
+  while (at > line.start && kindAt(d, at - 1, &word) == Kind::Space) at = word.start;
+  if (at == line.start) {
+    setPosition(position >= line.end ? position : line.start);
+    return;
+  }
+  const Kind before = kindAt(d, at - 1, &word);
+  if (position >= line.end && (at < position || (before == Kind::Other && isMark(d, word)))) {
+    setPosition(position);
+    return;
+  }
   select(word.start, word.end);
 }
 

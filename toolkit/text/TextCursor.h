@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QTextBoundaryFinder>
 #include <QtGlobal>
+#include <vector>
 
 #include "toolkit/text/TextDocument.h"
 
@@ -72,16 +74,17 @@ class TextCursor {
   void setPosition(qint64 position, Selection selection = Selection::Collapse);
   void select(qint64 anchor, qint64 position);
   // Moves as the key for motion does; Left/Right without Shift first
-  // collapse a selection to its side.
+  // collapse a selection to its side, and Up/Down with it go on to the
+  // text's start and end from the first and last line.
   void move(Motion motion, Selection selection);
   // Where motion would put the caret.
   qint64 target(Motion motion) const;
   // The column vertical moves keep is forgotten (the caret was placed).
   void forgetColumn() { wantedX_ = -1; }
 
-  // The word at position (the word, punctuation or spaces after it, unless
-  // spaces follow and a word or punctuation comes before), and the whole
-  // line with its line end.
+  // The word at position (the word or punctuation mark after it; in spaces
+  // or at the line's end, the one before them), and the whole line with its
+  // line end.
   void selectWordAt(qint64 position);
   void selectLineAt(qint64 position);
 
@@ -99,8 +102,13 @@ class TextCursor {
   // Boundaries, the same for keys, mouse and screen readers.
   static qint64 nextCharacter(const TextDocument& document, qint64 position);
   static qint64 previousCharacter(const TextDocument& document, qint64 position);
-  // The segment of the word boundaries holding the character at position
-  // (a word, a run of spaces or one mark of punctuation); empty at a line's end.
+  // What the word (or sentence) boundaries cut position's line into near it,
+  // in order: words, runs of spaces, marks of punctuation. A word longer than
+  // the reach is taken in pieces.
+  static std::vector<Range> segmentsAround(
+      const TextDocument& document, qint64 position,
+      QTextBoundaryFinder::BoundaryType type = QTextBoundaryFinder::Word);
+  // The segment holding the character at position; empty at a line's end.
   static Range segmentAt(const TextDocument& document, qint64 position);
   static qint64 nextWord(const TextDocument& document, qint64 position);
   static qint64 previousWord(const TextDocument& document, qint64 position);
