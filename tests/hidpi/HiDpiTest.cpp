@@ -132,25 +132,20 @@ TEST_F(HiDpiTest, PreviewIsDecodedForTheBoxDevicePixels) {
 }
 
 TEST_F(HiDpiTest, IconsHaveDrawingsForTwiceThePixels) {
-  struct Case {
+  const struct {
     const char* name;
     QIcon icon;
     QSize logical;
-  };
-  const Case cases[] = {
-      {"program", Icons::program(), {32, 32}},
-      {"program small", Icons::program(), {16, 16}},
-      {"viewer", Icons::viewer(), {32, 32}},
-      {"text window", Icons::textWindow(), {32, 32}},
-      {"anticlockwise arrow", Icons::arrowAnticlockwise(), {24, 23}},
-      {"clockwise arrow", Icons::arrowClockwise(), {24, 23}},
-      {"open folder", Icons::folderOpen(), {16, 16}},
-      {"closed folder", Icons::folderClosed(), {16, 16}},
-  };
-  for (const Case& c : cases) {
-    const QPixmap pixmap = c.icon.pixmap(c.logical, 2.0);
-    EXPECT_EQ(pixmap.size(), c.logical * 2) << c.name;
-  }
+  } cases[] = {{"program", Icons::program(), {32, 32}},
+               {"program small", Icons::program(), {16, 16}},
+               {"viewer", Icons::viewer(), {32, 32}},
+               {"text window", Icons::textWindow(), {32, 32}},
+               {"anticlockwise arrow", Icons::arrowAnticlockwise(), {24, 23}},
+               {"clockwise arrow", Icons::arrowClockwise(), {24, 23}},
+               {"open folder", Icons::folderOpen(), {16, 16}},
+               {"closed folder", Icons::folderClosed(), {16, 16}}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c.icon.pixmap(c.logical, 2.0).size(), c.logical * 2) << c.name;
   // The About window's icon: 32 logical pixels (480 twips) from the 64-pixel drawing.
   frmAbout& about = form<frmAbout>();
   EXPECT_EQ(about.picIcon->picture().image().size(), QSize(64, 64));

@@ -202,29 +202,15 @@ TEST(FileDispatchTest, TheLastThreeLettersDecide) {
     const char* name;
     FileAction action;
   };
-  const Case cases[] = {
-      {"photo.bmp", FileAction::PreviewPicture},
-      {"PHOTO.JPG", FileAction::PreviewPicture},
-      {"x.Dib", FileAction::PreviewPicture},
-      {"a.gif", FileAction::PreviewPicture},
-      {"a.ico", FileAction::PreviewPicture},
-      {"a.wmf", FileAction::PreviewPicture},
-      {"a.emf", FileAction::PreviewPicture},
-      {"a.txt", FileAction::OpenText},
-      {"a.doc", FileAction::OpenText},
-      {"a.BAT", FileAction::OpenText},
-      {"PAGE.HTML", FileAction::OpenText},
-      {"page.htm", FileAction::OpenText},
-      {"PIC.JPEG", FileAction::None},
-      {"README", FileAction::None},
-      {"nodotgif", FileAction::PreviewPicture},
-      {"xtml", FileAction::OpenText},
-      {"", FileAction::None},
-      {"gif", FileAction::PreviewPicture},
-  };
-  for (const Case& c : cases) {
+  constexpr FileAction P = FileAction::PreviewPicture, T = FileAction::OpenText,
+                       N = FileAction::None;
+  const Case cases[] = {{"photo.bmp", P}, {"PHOTO.JPG", P}, {"x.Dib", P},     {"a.gif", P},
+                        {"a.ico", P},     {"a.wmf", P},     {"a.emf", P},     {"a.txt", T},
+                        {"a.doc", T},     {"a.BAT", T},     {"PAGE.HTML", T}, {"page.htm", T},
+                        {"PIC.JPEG", N},  {"README", N},    {"nodotgif", P},  {"xtml", T},
+                        {"", N},          {"gif", P}};
+  for (const Case& c : cases)
     EXPECT_EQ(actionForFileName(QString::fromLatin1(c.name)), c.action) << c.name;
-  }
 }
 
 TEST_F(MainWindowTest, ClickingAFileRecordsItAndDispatchesIt) {

@@ -189,13 +189,10 @@ TEST_F(Form1Test, HugePictureScrollsToItsFarEdgeWithoutAnError) {
   EXPECT_TRUE(test::fakes().messageBox.calls.empty());
 }
 
-TEST_F(Form1Test, ClicksOnThePictureAndBesideItClose) {
+// A click on the picture closes it too (the moving picture's test clicks there).
+TEST_F(Form1Test, AClickBesideThePictureCloses) {
   Form1& f = open("small.bmp", QSize(100, 80));
-  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 200));  // beside the picture
-  EXPECT_FALSE(viewerLoaded());
-
-  Form1& g = open("small.bmp", QSize(100, 80));
-  QTest::mouseClick(g.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 200));
   EXPECT_FALSE(viewerLoaded());
 }
 
