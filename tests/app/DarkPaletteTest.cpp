@@ -17,7 +17,7 @@
 #include "about/frmAbout.h"
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MainWindowClicks.h"
 #include "text_window/Form2.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/forms/FormSet.h"
@@ -141,23 +141,15 @@ class DarkPaletteTest : public ::testing::Test {
 
 TEST_F(DarkPaletteTest, EveryWindowsTextsReadOnADarkTheme) {
   dir.write(QStringLiteral("notes.txt"), "Some text to read.\r\nA second line.\r\n");
-  Ostrel_View& main = form<Ostrel_View>();
-  main.Dir1->setPath(dir.path());
-  main.File1->Refresh();
-  EXPECT_GE(checkWindow(&main), 10);
-
-  ASSERT_TRUE(main.File1->clickName(QStringLiteral("notes.txt")));
+  test::clickFile(dir, QStringLiteral("notes.txt"));
+  EXPECT_GE(checkWindow(&form<Ostrel_View>()), 10);
   EXPECT_GE(checkWindow(&form<Form2>()), 6) << "the text box among them";
-
   EXPECT_GE(checkWindow(&form<frmAbout>()), 4);
 
   QImage picture(24, 16, QImage::Format_RGB32);
   picture.fill(Qt::darkGreen);
   ASSERT_TRUE(picture.save(dir.file(QStringLiteral("small.bmp"))));
-  main.File1->Refresh();
-  ASSERT_TRUE(main.File1->clickName(QStringLiteral("small.bmp")));
-  main.Image1_Click();
-  checkWindow(&form<Form1>());
+  checkWindow(&test::viewPicture(dir, QStringLiteral("small.bmp")));
 
   HelpViewer help(dir.file(QStringLiteral("BOOK.HLP")));
   help.setObjectName(QStringLiteral("HelpViewer"));

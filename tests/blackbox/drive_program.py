@@ -196,6 +196,24 @@ def expect(condition, message):
     print("ok:", message)
 
 
+def type_at(desktop, editor, key, text):
+    """Clicks into the text box, presses key to place the caret and types text."""
+    desktop.click(editor, *IN_TEXT)
+    desktop.keys(editor, key)
+    desktop.type(editor, text)
+
+
+def save_expecting(desktop, editor, path, want, what):
+    desktop.click(editor, *centre(SAVE_BUTTON))
+    got = wait_for_bytes(path, want)
+    expect(got == want, f"{what} {want!r} (file holds {got!r})")
+
+
+def close_text(desktop, editor, what="the text window"):
+    desktop.click(editor, *centre(CLOSE_BUTTON))
+    desktop.wait_gone(editor, f"{what} after Close")
+
+
 def wait_title(desktop, window, want, what):
     title = poll(lambda: desktop.title(window), lambda t: t == want)
     expect(title == want, f"{what} (title {title!r})")
@@ -242,16 +260,9 @@ def drive(desktop, program, folder):
     expect(desktop.on_screen(editor),
            f"the text window opens inside the screen (at {desktop.geometry(editor)})")
 
-    desktop.click(editor, *IN_TEXT)
-    desktop.keys(editor, "ctrl+Home")
-    desktop.type(editor, "New ")
-    desktop.click(editor, *centre(SAVE_BUTTON))
-    want = b"New first line\r\nsecond line\r\n"
-    got = wait_for_bytes(text_path, want)
-    expect(got == want, f"Save wrote {want!r} (file holds {got!r})")
-
-    desktop.click(editor, *centre(CLOSE_BUTTON))
-    desktop.wait_gone(editor, "the text window after Close")
+    type_at(desktop, editor, "ctrl+Home", "New ")
+    save_expecting(desktop, editor, text_path, b"New first line\r\nsecond line\r\n", "Save wrote")
+    close_text(desktop, editor)
 
     # Browsing by keyboard: down to the picture, back up to the text file,
     # whose window comes forward while the keys still move through the list.
@@ -260,8 +271,7 @@ def drive(desktop, program, folder):
     editor = desktop.wait_window("a\\.txt$", "for the text file reached by keyboard")
     expect(desktop.focused() == main, "a text file reached by keyboard leaves the focus in the list")
     desktop.keys(None, "Down")  # to the picture again
-    desktop.click(editor, *centre(CLOSE_BUTTON))
-    desktop.wait_gone(editor, "the text window after Close")
+    close_text(desktop, editor)
     desktop.click(main, *centre(PREVIEW))
     viewer = desktop.wait_window("^b\\.gif$", "for the picture viewer")
     expect(desktop.title(viewer) == "b.gif", "the picture viewer is titled b.gif")
@@ -276,15 +286,10 @@ def drive(desktop, program, folder):
     desktop.keys(main, "Down")
     utf16_path = os.path.join(folder, "c.txt")
     editor = desktop.wait_window("c\\.txt$", "for the UTF-16 file")
-    desktop.click(editor, *IN_TEXT)
-    desktop.keys(editor, "ctrl+End")
-    desktop.type(editor, " ok")
-    desktop.click(editor, *centre(SAVE_BUTTON))
-    want = (UTF16_TEXT + " ok\r\n").encode("utf-16-le")
-    got = wait_for_bytes(utf16_path, want)
-    expect(got == want, f"Save wrote the UTF-16 file as UTF-16 {want!r} (file holds {got!r})")
-    desktop.click(editor, *centre(CLOSE_BUTTON))
-    desktop.wait_gone(editor, "the UTF-16 text window after Close")
+    type_at(desktop, editor, "ctrl+End", " ok")
+    save_expecting(desktop, editor, utf16_path, (UTF16_TEXT + " ok\r\n").encode("utf-16-le"),
+                   "Save wrote the UTF-16 file as UTF-16")
+    close_text(desktop, editor, "the UTF-16 text window")
 
     drive_help(desktop, main)
 
@@ -350,15 +355,10 @@ def start_session_bus(home, runtime):
 
 
 def run(doc, prefix, make, drive_steps, start_helpers=None, screen=(1280, 1024), extra_env=None):
-    """Starts Xvfb (and whatever start_helpers(desktop) starts beside it) and a
-    private session bus, makes the listed folder with make(folder), runs the
-    program there with its home and runtime folders beside it, drives it with
-    drive_steps(desktop, program, folder) (which returns the names it had
-    the program save there, if any), checks that nothing else appeared in
-    the folder, and cleans up; returns the
-    exit code. A scale factor may follow the program on the command line.
-    extra_env is added to the program's environment; the session bus's
-    address is desktop.bus_address."""
+    """Runs the program on Xvfb (beside whatever start_helpers(desktop) starts)
+    and a private session bus, in a folder made by make(folder); drives it with
+    drive_steps(desktop, program, folder), which returns the names it saved
+    there, and checks nothing else appeared; returns the exit code."""
     if len(sys.argv) not in (2, 3):
         print(doc)
         return 2

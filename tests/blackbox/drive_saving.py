@@ -15,9 +15,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (TITLE, CLOSE_BUTTON, FIRST_ROW, IN_TEXT,  # noqa: E402
-                           SAVE_BUTTON, Failure, centre, exit_program, expect, poll, read, run,
-                           wait_for_bytes)
+from drive_program import (TITLE, FIRST_ROW, SAVE_BUTTON, Failure, centre,  # noqa: E402
+                           close_text, exit_program, expect, poll, read, run, save_expecting,
+                           type_at, wait_for_bytes)
 
 ODD_NAME = b"bad\xffname.txt"
 THEIRS = b"written by another program\n"
@@ -39,18 +39,12 @@ def wait_question(desktop, main):
     return boxes[-1]
 
 
-def type_at_end(desktop, editor, text):
-    desktop.click(editor, *IN_TEXT)
-    desktop.keys(editor, "ctrl+End")
-    desktop.type(editor, text)
-
-
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
     desktop.click(main, *FIRST_ROW)
     path = os.path.join(folder, "a.txt")
     editor = desktop.wait_window("a\\.txt$", "for the text file")
-    type_at_end(desktop, editor, "mine")
+    type_at(desktop, editor, "ctrl+End", "mine")
     with open(path, "wb") as f:
         f.write(THEIRS)
 
@@ -67,8 +61,7 @@ def drive(desktop, program, folder):
     want = b"first line\r\nmine\r\n"
     got = wait_for_bytes(path, want)
     expect(got == want, f"Save, confirmed, writes the window's text {want!r} (file holds {got!r})")
-    desktop.click(editor, *centre(CLOSE_BUTTON))
-    desktop.wait_gone(editor, "the text window after Close")
+    close_text(desktop, editor)
 
     # The next row is the name that is not UTF-8.
     desktop.point(main, *FIRST_ROW)
@@ -77,11 +70,9 @@ def drive(desktop, program, folder):
     want_title = os.path.join(folder, "bad\\xFFname.txt")
     expect(desktop.title(editor) == want_title,
            f"its caption shows the odd byte as \\xFF ({desktop.title(editor)!r})")
-    type_at_end(desktop, editor, "!")
-    desktop.click(editor, *centre(SAVE_BUTTON))
-    odd_path = os.fsencode(folder) + b"/" + ODD_NAME
-    got = wait_for_bytes(odd_path, b"odd!\r\n")
-    expect(got == b"odd!\r\n", f"Save writes the file of that very name (it holds {got!r})")
+    type_at(desktop, editor, "ctrl+End", "!")
+    save_expecting(desktop, editor, os.fsencode(folder) + b"/" + ODD_NAME, b"odd!\r\n",
+                   "Save writes the file of that very name")
 
     exit_program(desktop, main, program)
 

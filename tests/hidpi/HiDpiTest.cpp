@@ -9,7 +9,7 @@
 #include "about/frmAbout.h"
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/MainWindowClicks.h"
 #include "toolkit/Icons.h"
 #include "toolkit/controls/ImageControl.h"
 #include "toolkit/forms/FormSet.h"
@@ -48,20 +48,10 @@ class HiDpiTest : public ::testing::Test {
         << "QT_SCALE_FACTOR=2 was not taken";
   }
 
-  // The viewer opened on a picture of the given pixel size, as a click on the preview does.
+  // The viewer opened on a picture of the given pixel size.
   Form1& openViewer(QSize pixels) {
-    const QString name = QStringLiteral("p.bmp");
-    EXPECT_TRUE(checkerboard(pixels).save(tmp.file(name), "BMP"));
-    select(name);
-    form<Ostrel_View>().Image1_Click();
-    return form<Form1>();
-  }
-
-  void select(const QString& name) {
-    Ostrel_View& main = form<Ostrel_View>();
-    main.Dir1->setPath(tmp.path());
-    main.File1->Refresh();
-    ASSERT_TRUE(main.File1->clickName(name)) << name.toStdString();
+    EXPECT_TRUE(checkerboard(pixels).save(tmp.file(QStringLiteral("p.bmp")), "BMP"));
+    return test::viewPicture(tmp, QStringLiteral("p.bmp"));
   }
 
   test::TempDir tmp;
@@ -133,7 +123,7 @@ TEST_F(HiDpiTest, PreviewIsDecodedForTheBoxDevicePixels) {
   QImage photo(1600, 1200, QImage::Format_RGB32);
   photo.fill(Qt::darkGreen);
   ASSERT_TRUE(photo.save(tmp.file(QStringLiteral("photo.jpg")), "JPEG"));
-  select(QStringLiteral("photo.jpg"));
+  test::clickFile(tmp, QStringLiteral("photo.jpg"));
   const ImageControl& box = *form<Ostrel_View>().Image1;
   EXPECT_EQ(box.picture().naturalSize(), QSize(1600, 1200));
   // The box is 137 x 113 logical, 274 x 226 device pixels: an eighth (200 x 150)
@@ -142,25 +132,20 @@ TEST_F(HiDpiTest, PreviewIsDecodedForTheBoxDevicePixels) {
 }
 
 TEST_F(HiDpiTest, IconsHaveDrawingsForTwiceThePixels) {
-  struct Case {
+  const struct {
     const char* name;
     QIcon icon;
     QSize logical;
-  };
-  const Case cases[] = {
-      {"program", Icons::program(), {32, 32}},
-      {"program small", Icons::program(), {16, 16}},
-      {"viewer", Icons::viewer(), {32, 32}},
-      {"text window", Icons::textWindow(), {32, 32}},
-      {"anticlockwise arrow", Icons::arrowAnticlockwise(), {24, 23}},
-      {"clockwise arrow", Icons::arrowClockwise(), {24, 23}},
-      {"open folder", Icons::folderOpen(), {16, 16}},
-      {"closed folder", Icons::folderClosed(), {16, 16}},
-  };
-  for (const Case& c : cases) {
-    const QPixmap pixmap = c.icon.pixmap(c.logical, 2.0);
-    EXPECT_EQ(pixmap.size(), c.logical * 2) << c.name;
-  }
+  } cases[] = {{"program", Icons::program(), {32, 32}},
+               {"program small", Icons::program(), {16, 16}},
+               {"viewer", Icons::viewer(), {32, 32}},
+               {"text window", Icons::textWindow(), {32, 32}},
+               {"anticlockwise arrow", Icons::arrowAnticlockwise(), {24, 23}},
+               {"clockwise arrow", Icons::arrowClockwise(), {24, 23}},
+               {"open folder", Icons::folderOpen(), {16, 16}},
+               {"closed folder", Icons::folderClosed(), {16, 16}}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c.icon.pixmap(c.logical, 2.0).size(), c.logical * 2) << c.name;
   // The About window's icon: 32 logical pixels (480 twips) from the 64-pixel drawing.
   frmAbout& about = form<frmAbout>();
   EXPECT_EQ(about.picIcon->picture().image().size(), QSize(64, 64));

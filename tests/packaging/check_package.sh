@@ -110,15 +110,6 @@ fi
 extra=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [[ -z $extra ]] || fail "files outside /usr: $extra"
 
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$root/usr/share/applications/$app_id.desktop" ||
-    fail "desktop-file-validate"
-fi
-if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
-    fail "appstreamcli validate"
-fi
-
 # lintian: every tag it gives is shown; an error fails the package.
 if command -v lintian >/dev/null; then
   lintian_out=$(lintian --tag-display-limit 0 --display-info --pedantic "$deb" 2>&1 |

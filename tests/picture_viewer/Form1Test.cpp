@@ -8,6 +8,7 @@
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/MainWindowClicks.h"
 #include "tests/support/TempDir.h"
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
@@ -19,26 +20,20 @@ namespace {
 class Form1Test : public ::testing::Test {
  protected:
   // Writes a picture of the given pixel size (points are three quarters of that).
-  void writePicture(const QString& name, QSize pixels) {
+  void writePicture(const char* name, QSize pixels) {
     QImage image(pixels, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    ASSERT_TRUE(image.save(tmp.file(name))) << name.toStdString();
+    ASSERT_TRUE(image.save(tmp.file(QString::fromLatin1(name)))) << name;
   }
-
-  // Selects name in the main window, as a click in its file list would.
-  void select(const QString& name) {
-    Ostrel_View& main = form<Ostrel_View>();
-    main.Dir1->setPath(tmp.path());
-    main.File1->Refresh();
-    ASSERT_TRUE(main.File1->clickName(name)) << name.toStdString();
-  }
-
-  // Opens the viewer on name the way a click on the preview does.
-  Form1& open(const QString& name, QSize pixels) {
+  void select(const char* name) { test::clickFile(tmp, QString::fromLatin1(name)); }
+  Form1& view(const char* name) { return test::viewPicture(tmp, QString::fromLatin1(name)); }
+  Form1& open(const char* name, QSize pixels) {
     writePicture(name, pixels);
-    select(name);
-    form<Ostrel_View>().Image1_Click();
-    return form<Form1>();
+    return view(name);
+  }
+  static void unloadViewer() {
+    Unload<Form1>();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
   // What the bar does while its thumb is dragged to value (the slider under
@@ -55,10 +50,9 @@ class Form1Test : public ::testing::Test {
 };
 
 TEST_F(Form1Test, TheLoadStepMeasuresThePictureBeforeTheWindowShows) {
-  writePicture(QStringLiteral("a.bmp"), QSize(100, 80));
-  select(QStringLiteral("a.bmp"));
+  writePicture("a.bmp", QSize(100, 80));
+  select("a.bmp");
   Form1& f = form<Form1>();  // loaded, not shown yet
-  EXPECT_EQ(f.Caption(), QStringLiteral("Form1"));
   // Bottom to top: the picture under both bars.
   ASSERT_EQ(f.children().size(), 3);
   EXPECT_EQ(f.children()[0], f.Image1);
@@ -90,9 +84,8 @@ TEST_F(Form1Test, FirstDisplayShowsTheBarsThePictureNeeds) {
       {"big.bmp", {400, 300}, true, true, -79},
   };
   for (const auto& c : cases) {
-    Unload<Form1>();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Form1& f = open(QString::fromLatin1(c.name), c.pixels);
+    unloadViewer();
+    Form1& f = open(c.name, c.pixels);
     EXPECT_TRUE(f.isVisible()) << c.name;
     EXPECT_EQ(f.Caption(), QString::fromLatin1(c.name));
     EXPECT_EQ(f.HScroll1->isVisible(), c.hBar) << c.name;
@@ -116,7 +109,7 @@ TEST_F(Form1Test, FirstDisplayShowsTheBarsThePictureNeeds) {
 }
 
 TEST_F(Form1Test, OnlyThumbDragsMoveThePicture) {
-  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  Form1& f = open("big.bmp", QSize(400, 300));
   drag(f.HScroll1, -40);
   drag(f.VScroll1, -56);
   EXPECT_FLOAT_EQ(f.Image1->Left(), -40);
@@ -133,61 +126,51 @@ TEST_F(Form1Test, OnlyThumbDragsMoveThePicture) {
   EXPECT_FLOAT_EQ(f.Image1->Left(), -79);
 }
 
-TEST_F(Form1Test, EveryResizeReturnsANarrowTallPictureToTheCorner) {
-  Form1& f = open(QStringLiteral("tall.bmp"), QSize(200, 600));
-  drag(f.VScroll1, -50);
-  EXPECT_FLOAT_EQ(f.Image1->Top(), -50);
-  f.resize(f.width() + 10, f.height() - 10);
-  EXPECT_FLOAT_EQ(f.Image1->Top(), 0);
-  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
-  EXPECT_EQ(f.VScroll1->Value(), -50);
-  drag(f.VScroll1, -60);
-  EXPECT_FLOAT_EQ(f.Image1->Top(), -60);
-}
-
-TEST_F(Form1Test, WideningUntilThePictureFitsHidesTheBarAndResets) {
-  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 600));
-  drag(f.HScroll1, -20);
-  drag(f.VScroll1, -50);
-  f.resize(420, f.height());
-  EXPECT_FALSE(f.HScroll1->isVisible());
-  EXPECT_TRUE(f.VScroll1->isVisible());
-  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
-  EXPECT_FLOAT_EQ(f.Image1->Top(), 0);
-}
-
-TEST_F(Form1Test, ShrinkingKeepsOffsetAndThumbs) {
-  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
-  f.resize(380, 290);
-  drag(f.HScroll1, -10);
-  drag(f.VScroll1, -5);
-  f.resize(200, 150);
-  EXPECT_TRUE(f.HScroll1->isVisible());
-  EXPECT_TRUE(f.VScroll1->isVisible());
-  EXPECT_FLOAT_EQ(f.Image1->Left(), -10);
-  EXPECT_FLOAT_EQ(f.Image1->Top(), -5);
-  EXPECT_EQ(f.HScroll1->Value(), -10);
-  EXPECT_EQ(f.VScroll1->Value(), -5);
-  EXPECT_EQ(f.HScroll1->Max(), -163);  // R(150 - 300 - 12.75)
-}
-
-// Enlarging shortens the ranges; a thumb pushed back by that takes the
-// picture with it instead of leaving a band of background.
-TEST_F(Form1Test, AThumbMovedByARangeChangeMovesThePicture) {
-  Form1& f = open(QStringLiteral("big.bmp"), QSize(600, 600));
-  drag(f.HScroll1, f.HScroll1->Max());
-  drag(f.VScroll1, f.VScroll1->Max());
-  f.resize(f.width() + 100, f.height() + 80);
-  ASSERT_TRUE(f.HScroll1->isVisible());
-  ASSERT_TRUE(f.VScroll1->isVisible());
-  EXPECT_EQ(f.HScroll1->Value(), f.HScroll1->Max());
-  EXPECT_EQ(f.VScroll1->Value(), f.VScroll1->Max());
-  EXPECT_FLOAT_EQ(f.Image1->Left(), float(f.HScroll1->Value()));
-  EXPECT_FLOAT_EQ(f.Image1->Top(), float(f.VScroll1->Value()));
+// A resize that leaves a bar unneeded hides it and returns the picture to the
+// corner, as every resize does for a narrow tall picture (its thumb stays);
+// one that still needs the bars keeps offsets and thumbs; and a thumb pushed
+// back by a shorter range takes the picture with it, leaving no band of
+// background.
+TEST_F(Form1Test, EachResizeKeepsOrResetsTheOffsets) {
+  constexpr int kEnd = INT_MIN;  // the thumb dragged to the bar's end
+  const struct {
+    const char* what;
+    QSize pixels, first;  // first: a resize before the drags, if any
+    int h, v;             // the thumbs dragged to (0: not dragged)
+    QSize size;
+    bool hBar, vBar;
+    float left, top;
+    int hValue, vValue;
+  } cases[] = {
+      {"narrow tall", {200, 600}, {}, 0, -50, {322, 233}, false, true, 0, 0, 0, -50},
+      {"widened to fit", {400, 600}, {}, -20, -50, {420, 243}, false, true, 0, 0, 0, -50},
+      {"enlarged", {600, 600}, {}, kEnd, kEnd, {412, 323}, true, true, -154, -220, -154, -220},
+      {"shrunk", {400, 300}, {380, 290}, -10, -5, {200, 150}, true, true, -10, -5, -10, -5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    unloadViewer();
+    Form1& f = open("p.bmp", c.pixels);
+    if (c.first.isValid()) f.resize(c.first);
+    if (c.h) drag(f.HScroll1, c.h == kEnd ? f.HScroll1->Max() : c.h);
+    if (c.v) drag(f.VScroll1, c.v == kEnd ? f.VScroll1->Max() : c.v);
+    f.resize(c.size);
+    EXPECT_EQ(f.HScroll1->isVisible(), c.hBar);
+    EXPECT_EQ(f.VScroll1->isVisible(), c.vBar);
+    EXPECT_FLOAT_EQ(f.Image1->Left(), c.left);
+    EXPECT_FLOAT_EQ(f.Image1->Top(), c.top);
+    EXPECT_EQ(f.HScroll1->Value(), c.hValue);
+    EXPECT_EQ(f.VScroll1->Value(), c.vValue);
+    if (c.h == kEnd) EXPECT_EQ(f.HScroll1->Value(), f.HScroll1->Max());
+    if (c.v == kEnd) EXPECT_EQ(f.VScroll1->Value(), f.VScroll1->Max());
+    drag(f.VScroll1, -60);  // the thumb moves the picture again
+    EXPECT_FLOAT_EQ(f.Image1->Top(), -60);
+  }
+  EXPECT_EQ(form<Form1>().HScroll1->Max(), -163);  // R(150 - 300 - 12.75)
 }
 
 TEST_F(Form1Test, AShortWindowKeepsTheLastValidBarHeight) {
-  Form1& f = open(QStringLiteral("big.bmp"), QSize(400, 300));
+  Form1& f = open("big.bmp", QSize(400, 300));
   f.resize(200, 5);
   EXPECT_FLOAT_EQ(f.VScroll1->Height(), 169.5F);
   EXPECT_GE(f.VScroll1->height(), 0);
@@ -196,11 +179,9 @@ TEST_F(Form1Test, AShortWindowKeepsTheLastValidBarHeight) {
 }
 
 TEST_F(Form1Test, HugePictureScrollsToItsFarEdgeWithoutAnError) {
-  Form1& f = open(QStringLiteral("panorama.bmp"), QSize(50000, 10));
+  Form1& f = open("panorama.bmp", QSize(50000, 10));
   EXPECT_TRUE(f.isVisible());
   EXPECT_TRUE(f.HScroll1->isVisible());
-  EXPECT_EQ(f.horizontalUnit(), 2);
-  EXPECT_EQ(f.HScroll1->Max(), -18639);
   drag(f.HScroll1, -100);
   EXPECT_FLOAT_EQ(f.Image1->Left(), -200);
   drag(f.HScroll1, f.HScroll1->Max());
@@ -208,13 +189,10 @@ TEST_F(Form1Test, HugePictureScrollsToItsFarEdgeWithoutAnError) {
   EXPECT_TRUE(test::fakes().messageBox.calls.empty());
 }
 
-TEST_F(Form1Test, ClicksOnThePictureAndBesideItClose) {
-  Form1& f = open(QStringLiteral("small.bmp"), QSize(100, 80));
-  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 200));  // beside the picture
-  EXPECT_FALSE(viewerLoaded());
-
-  Form1& g = open(QStringLiteral("small.bmp"), QSize(100, 80));
-  QTest::mouseClick(g.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+// A click on the picture closes it too (the moving picture's test clicks there).
+TEST_F(Form1Test, AClickBesideThePictureCloses) {
+  Form1& f = open("small.bmp", QSize(100, 80));
+  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 200));
   EXPECT_FALSE(viewerLoaded());
 }
 
@@ -236,9 +214,7 @@ TEST_F(Form1Test, AMovingPicturePlaysWhileShownAndStopsWithTheWindow) {
     gif.images.append({.width = 40, .height = 30, .indexes = QByteArray(1200, '\0'), .delay = 2});
     gif.images.append({.width = 40, .height = 30, .indexes = QByteArray(1200, '\1'), .delay = 2});
     test::writeFile(tmp.file(QString::fromLatin1(c.name)), gif.build());
-    select(QString::fromLatin1(c.name));
-    form<Ostrel_View>().Image1_Click();
-    Form1& f = form<Form1>();
+    Form1& f = view(c.name);
     ASSERT_TRUE(f.isVisible()) << c.name;
     EXPECT_EQ(f.Image1->frameShown(), 0) << c.name;
     const float width = f.Image1->Width();
@@ -251,26 +227,21 @@ TEST_F(Form1Test, AMovingPicturePlaysWhileShownAndStopsWithTheWindow) {
     EXPECT_FLOAT_EQ(f.Image1->Width(), width) << c.name;
   }
   // Once stopped, a late step changes nothing.
-  select(QStringLiteral("once.gif"));
-  form<Ostrel_View>().Image1_Click();
-  Form1& f = form<Form1>();
+  Form1& f = view("once.gif");
   f.FrameTimer_Timer();
   f.FrameTimer_Timer();
   f.FrameTimer_Timer();
   EXPECT_EQ(f.Image1->frameShown(), 1);
   EXPECT_FALSE(f.playing());
   // The timer itself moves the frames on, and the control paints the one shown.
-  select(QStringLiteral("ever.gif"));
-  form<Ostrel_View>().Image1_Click();
+  view("ever.gif");
   EXPECT_TRUE(QTest::qWaitFor([&] { return f.Image1->frameShown() == 1; }, 2000));
   EXPECT_EQ(f.Image1->grab().toImage().pixel(5, 5), 0xFF00FF00);
   // Another picture stops it; so does closing the window.
-  writePicture(QStringLiteral("still.bmp"), QSize(40, 30));
-  select(QStringLiteral("still.bmp"));
-  form<Ostrel_View>().Image1_Click();
+  writePicture("still.bmp", QSize(40, 30));
+  view("still.bmp");
   EXPECT_FALSE(f.playing());
-  select(QStringLiteral("ever.gif"));
-  form<Ostrel_View>().Image1_Click();
+  view("ever.gif");
   EXPECT_TRUE(f.playing());
   QTest::mouseClick(f.Image1, Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(viewerLoaded());
@@ -278,14 +249,13 @@ TEST_F(Form1Test, AMovingPicturePlaysWhileShownAndStopsWithTheWindow) {
 }
 
 TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
-  Form1& f = open(QStringLiteral("small.bmp"), QSize(100, 80));
+  Form1& f = open("small.bmp", QSize(100, 80));
   EXPECT_FALSE(f.HScroll1->isVisible());
   EXPECT_FALSE(f.VScroll1->isVisible());
   // A large picture in the same, already loaded window: showing it again
   // is a resize step, so the bars come up for it without the user resizing.
-  writePicture(QStringLiteral("big.bmp"), QSize(800, 600));
-  select(QStringLiteral("big.bmp"));
-  form<Ostrel_View>().Image1_Click();
+  writePicture("big.bmp", QSize(800, 600));
+  view("big.bmp");
   EXPECT_EQ(&form<Form1>(), &f);
   EXPECT_EQ(f.Caption(), QStringLiteral("big.bmp"));
   EXPECT_FLOAT_EQ(f.Image1->Width(), 600);
@@ -296,8 +266,7 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
   // And back: a scrolled picture replaced by a small one returns to the corner.
   drag(f.HScroll1, -30);
   EXPECT_FLOAT_EQ(f.Image1->Left(), -30);
-  select(QStringLiteral("small.bmp"));
-  form<Ostrel_View>().Image1_Click();
+  view("small.bmp");
   EXPECT_FALSE(f.HScroll1->isVisible());
   EXPECT_FALSE(f.VScroll1->isVisible());
   EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
@@ -306,7 +275,7 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
 TEST_F(Form1Test, FirstPlacedBesideTheMainWindowClearOfTheTextWindowAndOnScreen) {
   Ostrel_View& main = form<Ostrel_View>();
   main.Show();
-  Form1& f = open(QStringLiteral("a.bmp"), QSize(100, 80));
+  Form1& f = open("a.bmp", QSize(100, 80));
   const QRect frame = f.frameGeometry();
   // The text window opens with its interior at 6165, 2205 twips.
   EXPECT_FALSE(frame.contains(QPoint(6165 / 15, 2205 / 15)));
@@ -314,11 +283,10 @@ TEST_F(Form1Test, FirstPlacedBesideTheMainWindowClearOfTheTextWindowAndOnScreen)
   EXPECT_NE(frame.topLeft(), main.frameGeometry().topLeft());
 
   // A main window dragged to the screen's edge still leaves the viewer on it.
-  Unload<Form1>();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  unloadViewer();
   const QRect screen = main.screen()->availableGeometry();
   main.move(screen.right() - 50, screen.bottom() - 50);
-  Form1& g = open(QStringLiteral("a.bmp"), QSize(100, 80));
+  Form1& g = open("a.bmp", QSize(100, 80));
   EXPECT_TRUE(screen.contains(g.frameGeometry()));
 }
 
@@ -339,17 +307,17 @@ TEST_F(Form1Test, FileInTheRootDirectoryGetsNoDoubledSeparator) {
 // A picture gone before the first open, or spoiled before a reopen of the
 // loaded viewer: reported by name, and no viewer is left open or stale.
 TEST_F(Form1Test, APictureThatCannotBeReadLeavesNoViewer) {
-  writePicture(QStringLiteral("gone.bmp"), QSize(40, 30));
-  select(QStringLiteral("gone.bmp"));
+  writePicture("gone.bmp", QSize(40, 30));
+  select("gone.bmp");
   QFile::remove(tmp.file(QStringLiteral("gone.bmp")));
   Form::runHandler([] { form<Ostrel_View>().Image1_Click(); });
   EXPECT_FALSE(viewerLoaded());
   ASSERT_EQ(test::fakes().messageBox.calls.size(), 1U);
   EXPECT_TRUE(test::fakes().messageBox.calls[0].prompt.contains(QStringLiteral("gone.bmp")));
 
-  open(QStringLiteral("big.bmp"), QSize(400, 300));
-  writePicture(QStringLiteral("next.bmp"), QSize(40, 30));
-  select(QStringLiteral("next.bmp"));
+  open("big.bmp", QSize(400, 300));
+  writePicture("next.bmp", QSize(40, 30));
+  select("next.bmp");
   tmp.write(QStringLiteral("next.bmp"), "not a picture at all");
   Form::runHandler([] { form<Ostrel_View>().Image1_Click(); });
   EXPECT_FALSE(viewerLoaded());

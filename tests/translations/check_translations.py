@@ -1,13 +1,11 @@
 #!/usr/bin/env python3
 """Every tr() string of the code has a finished translation in each .ts file.
 
-Runs scripts/update-translations.sh (lupdate over the real sources) on a
-temporary copy of each committed .ts, so a string added to the code since
-the last update shows up as unfinished, and then checks each message:
-finished, not empty, the same %1..%n place markers as its source, the same
-number of keyboard accelerators (&) and line breaks. lupdate's own
-complaint that a class calling tr() lacks Q_OBJECT fails too: such a string
-lands in a context the running program never asks for.
+lupdate (scripts/update-translations.sh) runs over the real sources on a copy
+of each committed .ts, so a string added since the last update shows up as
+unfinished. Each message must be finished, not empty, and keep its source's
+%n markers, & accelerators and line breaks; a tr() in a class without
+Q_OBJECT fails too (the running program never asks for its context).
 
 Usage: check_translations.py SOURCE_DIR
 """
@@ -56,11 +54,7 @@ def main():
         return 1
     failures = 0
     with tempfile.TemporaryDirectory() as tmp:
-        copies = []
-        for ts in committed:
-            copy = Path(tmp) / ts.name
-            shutil.copyfile(ts, copy)
-            copies.append(copy)
+        copies = [Path(shutil.copy(ts, tmp)) for ts in committed]
         run = subprocess.run(["bash", str(src / "scripts/update-translations.sh"), *map(str, copies)],
                              capture_output=True, text=True)
         output = run.stdout + run.stderr

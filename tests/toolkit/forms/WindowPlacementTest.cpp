@@ -56,13 +56,8 @@ TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreen) {
   };
   // clang-format on
   for (const Case& c : cases) {
-    WindowPlacement::Frames frames;
-    frames.window = c.window;
-    frames.owner = c.owner;
-    frames.available = c.available;
-    frames.minimum = c.minimum;
-    frames.titleHeight = 23;
-    const QRect got = WindowPlacement::firstFrame(c.position, frames);
+    const QRect got = WindowPlacement::firstFrame(
+        c.position, {c.window, c.owner, c.available, c.minimum, /*titleHeight=*/23});
     EXPECT_EQ(got, c.expected) << c.what;
     if (c.minimum != c.window.size()) EXPECT_TRUE(c.available.contains(got)) << c.what;
     if (c.position == StartUpPosition::BesideOwner && c.available.width() > 400) {

@@ -16,12 +16,11 @@
 namespace ostrel {
 namespace {
 
-// The text pdftotext reads from a PDF; pages end in a form feed.
-QString textOf(const QString& pdf) {
+// What pdftotext reads from a PDF with the given option; pages end in a form feed.
+QString pdftotext(const QString& option, const QString& pdf) {
   QProcess run;
-  run.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-  if (!run.waitForFinished(60000)) return {};
-  return QString::fromUtf8(run.readAllStandardOutput());
+  run.start(QStringLiteral("pdftotext"), {option, pdf, QStringLiteral("-")});
+  return run.waitForFinished(60000) ? QString::fromUtf8(run.readAllStandardOutput()) : QString();
 }
 
 class PrintingTest : public ::testing::Test {
@@ -44,30 +43,29 @@ class PrintingTest : public ::testing::Test {
   test::TempDir tmp;
 };
 
-QString numberedLines(int count) {
+TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWrappedAndPagedWithinTwoCentimetresAndNumbered) {
   QString text;
-  for (int i = 1; i <= count; ++i)
+  for (int i = 1; i <= 150; ++i)
     text += QStringLiteral("Line %1\r\n").arg(i, 3, 10, QLatin1Char('0'));
-  return text;
-}
+  QString longLine;
+  for (int i = 1; i <= 120; ++i) longLine += QStringLiteral("word%1 ").arg(i);
+  text += longLine + QStringLiteral("\rlast\n");
+  const QString pdf = print(text);
 
-TEST_F(PrintingTest, TheTextKeepsTwoCentimetresFromTheEdgesAndEveryPageHasItsNumberAtTheFoot) {
-  QProcess run;
-  run.start(QStringLiteral("pdftotext"),
-            {QStringLiteral("-bbox"), print(numberedLines(150)), QStringLiteral("-")});
-  ASSERT_TRUE(run.waitForFinished(60000));
-  const QString boxes = QString::fromUtf8(run.readAllStandardOutput());
-  const QStringList pages = boxes.split(QStringLiteral("<page "), Qt::SkipEmptyParts).mid(1);
+  // Every word two centimetres clear of the edges; the page number centred at the foot.
+  const QStringList pages = pdftotext(QStringLiteral("-bbox"), pdf)
+                                .split(QStringLiteral("<page "), Qt::SkipEmptyParts)
+                                .mid(1);
   ASSERT_GE(pages.size(), 3);
   const QRegularExpression size(QStringLiteral("width=\"([\\d.]+)\" height=\"([\\d.]+)\""));
-  const QRegularExpression word(QStringLiteral(
+  const QRegularExpression wordBox(QStringLiteral(
       "xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)<"));
   constexpr double kMargin = 20 / 25.4 * 72 - 1;  // 2 cm in points, less a rounding
   for (int p = 0; p < pages.size(); ++p) {
     const auto paper = size.match(pages[p]);
     const double width = paper.captured(1).toDouble(), height = paper.captured(2).toDouble();
     bool numbered = false;
-    for (auto it = word.globalMatch(pages[p]); it.hasNext();) {
+    for (auto it = wordBox.globalMatch(pages[p]); it.hasNext();) {
       const auto w = it.next();
       const double left = w.captured(1).toDouble(), top = w.captured(2).toDouble();
       const double right = w.captured(3).toDouble(), bottom = w.captured(4).toDouble();
@@ -81,14 +79,8 @@ TEST_F(PrintingTest, TheTextKeepsTwoCentimetresFromTheEdgesAndEveryPageHasItsNum
     }
     EXPECT_TRUE(numbered) << "page " << p + 1 << " has no number centred at its foot";
   }
-}
 
-TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWithLongLinesWrappedAndPagesBroken) {
-  QString text = numberedLines(150);
-  QString longLine;
-  for (int i = 1; i <= 120; ++i) longLine += QStringLiteral("word%1 ").arg(i);
-  text += longLine + QStringLiteral("\rlast\n");
-  const QString printed = textOf(print(text));
+  const QString printed = pdftotext(QStringLiteral("-layout"), pdf);
   EXPECT_GE(printed.count(QLatin1Char('\f')), 2) << "150 lines at 10 points need several pages";
   qsizetype at = 0;
   for (int i = 1; i <= 150; ++i) {
@@ -125,7 +117,8 @@ TEST_F(PrintingTest, ACancelledPrintStopsAtAPageAndLeavesNoDocument) {
             err::DialogCancelled);
   ASSERT_EQ(heard.size(), 2U);
   EXPECT_LT(heard[0], heard[1]);
-  EXPECT_TRUE(!QFile::exists(tmp.file("out.pdf")) || textOf(tmp.file("out.pdf")).isEmpty());
+  EXPECT_TRUE(!QFile::exists(tmp.file("out.pdf")) ||
+              pdftotext(QStringLiteral("-layout"), tmp.file("out.pdf")).isEmpty());
 }
 
 TEST(PrinterObject, EndDocSendsEverythingPrintedAsOneDocumentOnce) {

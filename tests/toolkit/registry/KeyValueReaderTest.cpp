@@ -24,49 +24,37 @@ class MakerKey {
   Registry registry_{store_};
 };
 
-struct Case {
-  const char* name;
-  const char* line;  // the value "v" as the file writes it
-  bool result;
-  QByteArray keyVal;  // KeyVal after the call, as UTF-8; it holds "before" going in
-};
-
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.name;
+TEST(GetKeyValueTest, ReadsOneValue) {
+  const QByteArray tooLong = R"("v"=")" + QByteArray(1100, 'x') + '"';
+  const QByteArray fits = R"("v"=")" + QByteArray(1023, 'y') + '"';  // 1024 with its zero
+  const struct {
+    const char* name;
+    QByteArray line;  // the value "v" as the file writes it
+    bool result;
+    QByteArray keyVal;  // KeyVal after the call, as UTF-8; it holds "before" going in
+  } cases[] = {{"text with zero", "\"v\"=\"Ostrel\"", true, "Ostrel"},
+               {"text without zero", "\"v\"=hex(1):4f,73,74", true, "Ost"},
+               {"only the last zero goes", "\"v\"=hex(1):41,00,00", true, QByteArray("A\0", 2)},
+               {"UTF-8 text", "\"v\"=\"Caf\xC3\xA9\"", true, "Caf\xC3\xA9"},
+               {"empty text", "\"v\"=\"\"", true, ""},
+               {"dword is unsigned decimal", "\"v\"=dword:ffffffff", true, "4294967295"},
+               {"dword with zero bytes", "\"v\"=dword:00000100", true, "256"},
+               {"binary leaves KeyVal", "\"v\"=hex:01,02", true, "before"},
+               {"no data bytes gives empty", "\"v\"=hex:", true, ""},
+               {"missing value", "\"other\"=\"x\"", false, ""},
+               {"larger than the buffer", tooLong, false, ""},
+               {"fills the buffer", fits, true, QByteArray(1023, 'y')}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakerKey fixture(c.line + "\n");
+    QString keyVal = QStringLiteral("before");
+    EXPECT_EQ(GetKeyValue(fixture.registry(), reg::LocalMachine, QStringLiteral("Software\\Maker"),
+                          QStringLiteral("v"), keyVal),
+              c.result);
+    EXPECT_EQ(keyVal, QString::fromUtf8(c.keyVal));
+    EXPECT_EQ(fixture.registry().openHandleCount(), 0);
+  }
 }
-
-class GetKeyValueTest : public ::testing::TestWithParam<Case> {};
-
-TEST_P(GetKeyValueTest, ReadsOneValue) {
-  const Case& c = GetParam();
-  MakerKey fixture(QByteArray(c.line) + "\n");
-  QString keyVal = QStringLiteral("before");
-  EXPECT_EQ(GetKeyValue(fixture.registry(), reg::LocalMachine, QStringLiteral("Software\\Maker"),
-                        QStringLiteral("v"), keyVal),
-            c.result);
-  EXPECT_EQ(keyVal, QString::fromUtf8(c.keyVal));
-  EXPECT_EQ(fixture.registry().openHandleCount(), 0);
-}
-
-const QByteArray kLong = R"("v"=")" + QByteArray(1100, 'x') + '"';
-const QByteArray kFits = R"("v"=")" + QByteArray(1023, 'y') + '"';  // 1024 with its zero
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, GetKeyValueTest,
-    ::testing::Values(Case{"TextWithZero", "\"v\"=\"Ostrel\"", true, "Ostrel"},
-                      Case{"TextWithoutZero", "\"v\"=hex(1):4f,73,74", true, "Ost"},
-                      Case{"OnlyTheLastZeroGoes", "\"v\"=hex(1):41,00,00", true,
-                           QByteArray("A\0", 2)},
-                      Case{"Utf8Text", "\"v\"=\"Caf\xC3\xA9\"", true, "Caf\xC3\xA9"},
-                      Case{"EmptyText", "\"v\"=\"\"", true, ""},
-                      Case{"DwordIsUnsignedDecimal", "\"v\"=dword:ffffffff", true, "4294967295"},
-                      Case{"DwordWithZeroBytes", "\"v\"=dword:00000100", true, "256"},
-                      Case{"BinaryLeavesKeyVal", "\"v\"=hex:01,02", true, "before"},
-                      Case{"NoDataBytesGivesEmpty", "\"v\"=hex:", true, ""},
-                      Case{"MissingValue", "\"other\"=\"x\"", false, ""},
-                      Case{"LargerThanTheBuffer", kLong.constData(), false, ""},
-                      Case{"FillsTheBuffer", kFits.constData(), true, QByteArray(1023, 'y')}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(GetKeyValueMissingKeyTest, FailsWithEmptyTextAndClosesTheZeroHandle) {
   MakerKey fixture("\"v\"=\"x\"\n");

@@ -42,6 +42,14 @@ class RegistryTest : public ::testing::Test {
     return data.left(size);
   }
 
+  reg::HKEY open(reg::HKEY root, const char* key) {  // "": the root itself
+    reg::HKEY handle = 0;
+    const QString name = *key ? QString::fromLatin1(key) : QString();
+    EXPECT_EQ(registry.RegOpenKeyExA(root, name, 0, reg::KeyAllAccess, &handle), reg::Success)
+        << key;
+    return handle;
+  }
+
   test::TempDir dir;
   WineRegistryStore store{dir.file(QStringLiteral("prefix"))};
   Registry registry{store};
@@ -82,10 +90,7 @@ TEST_F(RegistryTest, ResultCodes) {
 }
 
 TEST_F(RegistryTest, QueryReportsSizeAndMoreData) {
-  reg::HKEY key = 0;
-  ASSERT_EQ(registry.RegOpenKeyExA(reg::LocalMachine, QStringLiteral("Software\\Maker\\Viewer"), 0,
-                                   reg::KeyAllAccess, &key),
-            reg::Success);
+  const reg::HKEY key = open(reg::LocalMachine, "Software\\Maker\\Viewer");
   quint32 type = 0;
   quint32 size = 0;
   EXPECT_EQ(registry.RegQueryValueExA(key, QStringLiteral("Name"), nullptr, &type, nullptr, &size),
@@ -112,14 +117,9 @@ TEST_F(RegistryTest, QueryReportsSizeAndMoreData) {
 }
 
 TEST_F(RegistryTest, OpensRelativeToAnOpenKeyAndTheRootItself) {
-  reg::HKEY software = 0;
-  reg::HKEY viewer = 0;
-  reg::HKEY root = 0;
-  ASSERT_EQ(registry.RegOpenKeyExA(reg::LocalMachine, QStringLiteral("Software"), 0, 0, &software),
-            reg::Success);
-  ASSERT_EQ(registry.RegOpenKeyExA(software, QStringLiteral("Maker\\Viewer"), 0, 0, &viewer),
-            reg::Success);
-  ASSERT_EQ(registry.RegOpenKeyExA(reg::LocalMachine, QString(), 0, 0, &root), reg::Success);
+  const reg::HKEY software = open(reg::LocalMachine, "Software");
+  const reg::HKEY viewer = open(software, "Maker\\Viewer");
+  const reg::HKEY root = open(reg::LocalMachine, "");
   EXPECT_NE(software, viewer);
   quint32 size = 0;
   EXPECT_EQ(
