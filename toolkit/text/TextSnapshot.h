@@ -41,6 +41,10 @@ class TextSnapshot {
   std::size_t pieceIndexAt(qint64 position) const;
   // An added piece's units.
   QStringView addedText(const TextPiece& piece) const;
+  std::size_t addedCount() const { return added_.size(); }
+  const std::vector<TextPiece>& pieces() const { return pieces_; }
+  // Where each piece starts, and the end.
+  const std::vector<qint64>& starts() const { return starts_; }
 
  private:
   std::shared_ptr<const TextSource> original_;
