@@ -24,11 +24,7 @@ struct TextDocument::Step {
   // A step that put a whole table of pieces in place (Replace All) keeps
   // the table of its other side, and the line ends when they were all found
   // afresh; undoing and redoing it swaps them in.
-  struct Table {
-    std::vector<Piece> pieces;
-    std::vector<qint64> starts;
-  };
-  std::optional<Table> table;
+  std::shared_ptr<TextSnapshot::Table> table;
   std::optional<LineIndex> lines;
 };
 
@@ -136,9 +132,7 @@ std::optional<LineIndex> linesAfter(const TextSnapshot& text,
 
 }  // namespace
 
-TextDocument::TextDocument() {
-  pieceStarts_.push_back(0);
-}
+TextDocument::TextDocument() = default;
 
 TextDocument::~TextDocument() = default;
 
@@ -168,7 +162,7 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
   }
   document->codec_ = document->loadedCodec_ = document->original_->codec();
   document->length_ = document->original_->length();
-  if (document->length_ > 0) document->pieces_.push_back({kOriginal, 0, document->length_});
+  if (document->length_ > 0) document->table_->pieces.push_back({kOriginal, 0, document->length_});
   document->renumberPieces(0);
   return document;
 }
@@ -200,9 +194,10 @@ qint64 TextDocument::lineAt(qint64 position) const {
 }
 
 std::size_t TextDocument::pieceIndexAt(qint64 position) const {
-  const auto after = std::upper_bound(pieceStarts_.begin(), pieceStarts_.end(), position);
-  return after == pieceStarts_.begin() ? 0
-                                       : static_cast<std::size_t>(after - pieceStarts_.begin() - 1);
+  const auto after = std::upper_bound(table_->starts.begin(), table_->starts.end(), position);
+  return after == table_->starts.begin()
+             ? 0
+             : static_cast<std::size_t>(after - table_->starts.begin() - 1);
 }
 
 void TextDocument::appendPieceText(const Piece& piece, qint64 offset, qint64 length,
@@ -219,10 +214,10 @@ QString TextDocument::text(qint64 position, qint64 length) const {
   length = qBound<qint64>(0, length, length_ - position);
   QString out;
   out.reserve(length);
-  for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
-    const qint64 offset = position - pieceStarts_[i];
-    const qint64 take = qMin(length, pieces_[i].length - offset);
-    appendPieceText(pieces_[i], offset, take, out);
+  for (std::size_t i = pieceIndexAt(position); length > 0 && i < table_->pieces.size(); ++i) {
+    const qint64 offset = position - table_->starts[i];
+    const qint64 take = qMin(length, table_->pieces[i].length - offset);
+    appendPieceText(table_->pieces[i], offset, take, out);
     position += take;
     length -= take;
   }
@@ -243,26 +238,34 @@ qint64 TextDocument::snapToCharacter(qint64 position) const {
   return around[0].isHighSurrogate() && around[1].isLowSurrogate() ? position - 1 : position;
 }
 
+TextSnapshot::Table& TextDocument::ownTable() {
+  if (table_.use_count() > 1) table_ = std::make_shared<TextSnapshot::Table>(*table_);
+  return *table_;
+}
+
 void TextDocument::renumberPieces(std::size_t from) {
-  pieceStarts_.resize(pieces_.size() + 1);
-  qint64 at = from == 0 ? 0 : pieceStarts_[from - 1] + pieces_[from - 1].length;
-  for (std::size_t i = from; i < pieces_.size(); ++i) {
-    pieceStarts_[i] = at;
-    at += pieces_[i].length;
+  ownTable();
+  table_->starts.resize(table_->pieces.size() + 1);
+  qint64 at = from == 0 ? 0 : table_->starts[from - 1] + table_->pieces[from - 1].length;
+  for (std::size_t i = from; i < table_->pieces.size(); ++i) {
+    table_->starts[i] = at;
+    at += table_->pieces[i].length;
   }
-  pieceStarts_[pieces_.size()] = at;
+  table_->starts[table_->pieces.size()] = at;
 }
 
 void TextDocument::splitAt(qint64 position) {
-  if (pieces_.empty()) return;
+  ownTable();
+  if (table_->pieces.empty()) return;
   const std::size_t i = pieceIndexAt(position);
-  if (i >= pieces_.size()) return;
-  const qint64 offset = position - pieceStarts_[i];
-  if (offset <= 0 || offset >= pieces_[i].length) return;
-  const Piece tail{pieces_[i].source, pieces_[i].start + offset, pieces_[i].length - offset};
-  pieces_[i].length = offset;
-  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(i) + 1, tail);
-  pieceStarts_.insert(pieceStarts_.begin() + static_cast<std::ptrdiff_t>(i) + 1, position);
+  if (i >= table_->pieces.size()) return;
+  const qint64 offset = position - table_->starts[i];
+  if (offset <= 0 || offset >= table_->pieces[i].length) return;
+  const Piece tail{table_->pieces[i].source, table_->pieces[i].start + offset,
+                   table_->pieces[i].length - offset};
+  table_->pieces[i].length = offset;
+  table_->pieces.insert(table_->pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, tail);
+  table_->starts.insert(table_->starts.begin() + static_cast<std::ptrdiff_t>(i) + 1, position);
 }
 
 std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 length) const {
@@ -272,21 +275,23 @@ std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 
 }
 
 void TextDocument::appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const {
-  appendPieces(pieces_, pieceStarts_, position, length, out);
+  appendPieces(table_->pieces, table_->starts, position, length, out);
 }
 
 void TextDocument::replacePieces(qint64 position, qint64 removeLength,
                                  const std::vector<Piece>& pieces, qint64 insertLength,
                                  std::vector<Piece>* removed) {
+  ownTable();
   splitAt(position);
   splitAt(position + removeLength);
   const auto first = static_cast<std::size_t>(
-      std::lower_bound(pieceStarts_.begin(), pieceStarts_.begin() + pieces_.size(), position) -
-      pieceStarts_.begin());
+      std::lower_bound(table_->starts.begin(), table_->starts.begin() + table_->pieces.size(),
+                       position) -
+      table_->starts.begin());
   std::size_t last = first;
-  while (last < pieces_.size() && pieceStarts_[last] < position + removeLength) ++last;
-  if (removed) removed->assign(pieces_.begin() + first, pieces_.begin() + last);
-  pieces_.erase(pieces_.begin() + first, pieces_.begin() + last);
+  while (last < table_->pieces.size() && table_->starts[last] < position + removeLength) ++last;
+  if (removed) removed->assign(table_->pieces.begin() + first, table_->pieces.begin() + last);
+  table_->pieces.erase(table_->pieces.begin() + first, table_->pieces.begin() + last);
   const auto continues = [](const Piece& before, const Piece& piece) {
     return before.source == piece.source && before.start + before.length == piece.start;
   };
@@ -295,15 +300,16 @@ void TextDocument::replacePieces(qint64 position, qint64 removeLength,
   merged.reserve(pieces.size());
   for (const Piece& piece : pieces) {
     if (piece.length == 0) continue;
-    Piece* before = merged.empty() ? (first > 0 ? &pieces_[first - 1] : nullptr) : &merged.back();
+    Piece* before =
+        merged.empty() ? (first > 0 ? &table_->pieces[first - 1] : nullptr) : &merged.back();
     if (before && continues(*before, piece)) {
       before->length += piece.length;
     } else {
       merged.push_back(piece);
     }
   }
-  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(first), merged.begin(),
-                 merged.end());
+  table_->pieces.insert(table_->pieces.begin() + static_cast<std::ptrdiff_t>(first), merged.begin(),
+                        merged.end());
   length_ += insertLength - removeLength;
   renumberPieces(first == 0 ? 0 : first - 1);
 }
@@ -356,7 +362,7 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
 LineIndex TextDocument::scanLines() const {
   LineIndex::Scanner scanner;
   QString chunk;
-  for (const Piece& piece : pieces_) {
+  for (const Piece& piece : table_->pieces) {
     for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
       chunk.clear();
       appendPieceText(piece, offset, qMin(kRescanChunk, piece.length - offset), chunk);
@@ -375,7 +381,7 @@ TextDocument::Change TextDocument::takeLines(LineIndex lines, qint64 position, q
 }
 
 TextSnapshot TextDocument::snapshot() const {
-  return {original_, added_, pieces_};
+  return {original_, added_, table_};
 }
 
 void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& with) {
@@ -384,7 +390,7 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   const qint64 removed = ranges.back().position + ranges.back().length - first;
   // What could be redone is gone now; its pieces are let go before the new ones are made.
   redo_.clear();
-  std::vector<Piece> table = replacedTable(pieces_, pieceStarts_, ranges, addText(with));
+  std::vector<Piece> table = replacedTable(table_->pieces, table_->starts, ranges, addText(with));
   std::vector<qint64> starts = startsOf(table);
   const qint64 inserted = starts.back() - length_ + removed;
   commitTable(first, removed, inserted, std::move(table), std::move(starts), std::nullopt);
@@ -428,9 +434,9 @@ void TextDocument::commitTable(qint64 position, qint64 removed, qint64 inserted,
   step->insertedLength = inserted;
   step->stateBefore = state_;
   QString removedText = text(position, qMin(removed, kRemovedTextKept));
-  pieces_.swap(pieces);
-  pieceStarts_.swap(starts);
-  step->table = Step::Table{std::move(pieces), std::move(starts)};
+  step->table = std::make_shared<TextSnapshot::Table>(
+      TextSnapshot::Table{std::move(pieces), std::move(starts)});
+  table_.swap(step->table);
   length_ += inserted - removed;
   if (!lines && (removed > kRescanAbove || inserted > kRescanAbove)) lines = scanLines();
   const Change change =
@@ -448,8 +454,7 @@ void TextDocument::applyStep(Step& step, qint64 position, qint64 removeLength,
                              const std::vector<Piece>& pieces, qint64 insertLength) {
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   if (step.table) {
-    pieces_.swap(step.table->pieces);
-    pieceStarts_.swap(step.table->starts);
+    table_.swap(step.table);
     length_ += insertLength - removeLength;
   } else {
     replacePieces(position, removeLength, pieces, insertLength, nullptr);
@@ -571,7 +576,7 @@ bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArra
                                 const std::function<void(QByteArray&)>& flush) const {
   QByteArray scratch;
   QByteArray& bytes = out ? *out : scratch;
-  for (const Piece& piece : pieces_) {
+  for (const Piece& piece : table_->pieces) {
     if (piece.source == kOriginal && verbatim) {
       if (!out) continue;
       const QByteArrayView stored = original_->bytesOf(piece.start, piece.length);
@@ -633,8 +638,8 @@ bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteA
     }
   };
   QByteArray bytes = codec.byteOrderMarkBytes();
-  if (verbatim && pieces_.size() == 1 && pieces_[0].source == kOriginal && pieces_[0].start == 0 &&
-      pieces_[0].length == length_) {
+  if (verbatim && table_->pieces.size() == 1 && table_->pieces[0].source == kOriginal &&
+      table_->pieces[0].start == 0 && table_->pieces[0].length == length_) {
     // Unedited: the file as read, mark and all.
     const QByteArray& stored = original_->bytes();
     bytes.clear();

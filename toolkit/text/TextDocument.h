@@ -182,6 +182,8 @@ class TextDocument {
   // previous when given.
   Change takeLines(LineIndex lines, qint64 position, qint64 removed, qint64 inserted,
                    std::optional<LineIndex>* previous);
+  // The table, to change: a copy of it when a snapshot holds it.
+  TextSnapshot::Table& ownTable();
   void renumberPieces(std::size_t from);
   // Puts table (pieces and their starts) in place of the whole table, as
   // the step that replaced [position, position + removed) by inserted units.
@@ -199,8 +201,9 @@ class TextDocument {
   // typing goes into the open one, a large paste is a chunk of its own.
   std::vector<QString> added_;
   int openChunk_ = -1;
-  std::vector<Piece> pieces_;
-  std::vector<qint64> pieceStarts_;
+  // Shared with the snapshots taken since it last changed; copied before a
+  // change while one still holds it.
+  std::shared_ptr<TextSnapshot::Table> table_ = std::make_shared<TextSnapshot::Table>();
   LineIndex lineEnds_;
   qint64 length_ = 0;
 

@@ -171,6 +171,8 @@ TEST(TextSearch, NextAndPreviousStopAtTheirLimits) {
       loadText(QStringLiteral("ab ab ab"), TextCodec(Encoding::Utf8, Mark::Absent));
   const TextSearch search(QStringLiteral("ab"), {});
   const TextSnapshot text = document->snapshot();
+  // It keeps the text as it was when taken.
+  document->replace(2, 4, QStringLiteral("xy"));
   EXPECT_EQ(search.findNext(text, 1, 8).match, (Match{3, 2}));
   EXPECT_FALSE(search.findNext(text, 7, 8).match);
   EXPECT_EQ(search.findPrevious(text, 0, 6).match, (Match{3, 2}));
