@@ -307,7 +307,9 @@ void BM_WindowReplaceAll(benchmark::State& state) {
   for (auto _ : state) {
     double gap = 0;
     double later = 0;
+    ostrel::bench::PeakMemory::reset();
     const double ms = w.run([&] { w.dialog.replaceAll(); }, &gap, &later);
+    state.counters["peak_MiB"] = ostrel::bench::PeakMemory::mebibytes();
     state.SetIterationTime(ms / 1000);
     state.counters["max_gap_ms"] = gap;
     state.counters["recount_gap_ms"] = later;

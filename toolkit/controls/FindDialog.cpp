@@ -76,6 +76,7 @@ struct FindDialog::Job {
   bool wrapped = false;
   bool wasCancelled = false;
   std::vector<TextDocument::Range> ranges;
+  qint64 replacements = 0;
   // Replace All: the text it makes, worked out here too.
   std::optional<TextDocument::PreparedReplaceAll> replaced;
   QThread* thread = nullptr;
@@ -130,8 +131,9 @@ struct FindDialog::Job {
                              return true;
                            },
                            progress(0, 2)) == TextSearch::Outcome::Cancelled;
-        if (!wasCancelled && !ranges.empty()) {
-          replaced = TextDocument::prepareReplaceAll(text, ranges, with, progress(1, 2));
+        replacements = static_cast<qint64>(ranges.size());
+        if (!wasCancelled && replacements > 0) {
+          replaced = TextDocument::prepareReplaceAll(text, std::move(ranges), with, progress(1, 2));
           wasCancelled = !replaced;
         }
         break;
@@ -532,12 +534,11 @@ void FindDialog::finishJob(const std::shared_ptr<Job>& job) {
   } else if (!current) {
     setStatus(tr("The text changed during the search; search again."));
   } else if (job->kind == Job::Kind::ReplaceAll) {
-    if (job->ranges.empty()) {
+    if (job->replacements == 0) {
       notFound(job->search);
     } else {
       box_->document().replaceAll(std::move(*job->replaced));
-      setStatus(tr("Replacements made: %1.")
-                    .arg(QLocale().toString(static_cast<qint64>(job->ranges.size()))));
+      setStatus(tr("Replacements made: %1.").arg(QLocale().toString(job->replacements)));
     }
   } else if (job->match) {
     setStatus(job->wrapped ? (job->direction == Direction::Forward

@@ -397,22 +397,24 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
 }
 
 std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
-    const TextSnapshot& text, const std::vector<Range>& ranges, const QString& with,
+    const TextSnapshot& text, std::vector<Range> ranges, const QString& with,
     const Progress& progress) {
   PreparedReplaceAll prepared;
   if (ranges.empty()) return prepared;
   prepared.with = with;
   prepared.chunk = text.addedCount();
-  std::vector<Piece> replacement;
-  if (!with.isEmpty()) replacement.push_back({static_cast<int>(prepared.chunk), 0, with.size()});
-  prepared.pieces = replacedTable(text.pieces(), text.starts(), ranges, replacement);
-  prepared.starts = startsOf(prepared.pieces);
   prepared.position = ranges.front().position;
   prepared.removed = ranges.back().position + ranges.back().length - prepared.position;
-  prepared.inserted = prepared.starts.back() - text.length() + prepared.removed;
   std::optional<LineIndex> lines = linesAfter(text, ranges, with, progress);
   if (!lines) return std::nullopt;
   prepared.lines = std::move(*lines);
+  std::vector<Piece> replacement;
+  if (!with.isEmpty()) replacement.push_back({static_cast<int>(prepared.chunk), 0, with.size()});
+  prepared.pieces = replacedTable(text.pieces(), text.starts(), ranges, replacement);
+  // The ranges are let go before the starts are made.
+  ranges = {};
+  prepared.starts = startsOf(prepared.pieces);
+  prepared.inserted = prepared.starts.back() - text.length() + prepared.removed;
   return prepared;
 }
 

@@ -112,7 +112,7 @@ class TextDocument {
   };
   // Nothing when progress cancels.
   static std::optional<PreparedReplaceAll> prepareReplaceAll(const TextSnapshot& text,
-                                                             const std::vector<Range>& ranges,
+                                                             std::vector<Range> ranges,
                                                              const QString& with,
                                                              const Progress& progress = {});
   // Takes what was prepared, in no time; the document must still be as the
