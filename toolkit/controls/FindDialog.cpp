@@ -531,13 +531,13 @@ void FindDialog::finishJob(const std::shared_ptr<Job>& job) {
   const bool current = box_ && box_->document().revision() == job->revision;
   if (job->wasCancelled) {
     setStatus(tr("The search was cancelled."));
-  } else if (!current) {
+  } else if (!current ||
+             (job->replaced && !box_->document().replaceAll(std::move(*job->replaced)))) {
     setStatus(tr("The text changed during the search; search again."));
   } else if (job->kind == Job::Kind::ReplaceAll) {
     if (job->replacements == 0) {
       notFound(job->search);
     } else {
-      box_->document().replaceAll(std::move(*job->replaced));
       setStatus(tr("Replacements made: %1.").arg(QLocale().toString(job->replacements)));
     }
   } else if (job->match) {

@@ -400,9 +400,11 @@ std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
     const TextSnapshot& text, std::vector<Range> ranges, const QString& with,
     const Progress& progress) {
   PreparedReplaceAll prepared;
+  prepared.source = text.original();
+  prepared.length = text.length();
+  prepared.chunk = text.addedCount();
   if (ranges.empty()) return prepared;
   prepared.with = with;
-  prepared.chunk = text.addedCount();
   prepared.position = ranges.front().position;
   prepared.removed = ranges.back().position + ranges.back().length - prepared.position;
   std::optional<LineIndex> lines = linesAfter(text, ranges, with, progress);
@@ -418,13 +420,17 @@ std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
   return prepared;
 }
 
-void TextDocument::replaceAll(PreparedReplaceAll prepared) {
-  if (prepared.starts.empty()) return;
-  Q_ASSERT(added_.size() == prepared.chunk);
+bool TextDocument::replaceAll(PreparedReplaceAll prepared) {
+  if (original_.get() != prepared.source || length_ != prepared.length ||
+      added_.size() != prepared.chunk) {
+    return false;
+  }
+  if (prepared.starts.empty()) return true;
   redo_.clear();
   if (!prepared.with.isEmpty()) added_.push_back(std::move(prepared.with));
   commitTable(prepared.position, prepared.removed, prepared.inserted, std::move(prepared.pieces),
               std::move(prepared.starts), std::move(prepared.lines));
+  return true;
 }
 
 void TextDocument::commitTable(qint64 position, qint64 removed, qint64 inserted,

@@ -101,7 +101,10 @@ class TextDocument {
   // the table of pieces and the line ends of the text it makes.
   struct PreparedReplaceAll {
     QString with;
-    // Where with goes among the chunks of added text.
+    // The snapshot's loaded text and length, and where with goes among the
+    // chunks of added text.
+    const TextSource* source = nullptr;
+    qint64 length = 0;
     std::size_t chunk = 0;
     qint64 position = 0;
     qint64 removed = 0;
@@ -115,9 +118,9 @@ class TextDocument {
                                                              std::vector<Range> ranges,
                                                              const QString& with,
                                                              const Progress& progress = {});
-  // Takes what was prepared, in no time; the document must still be as the
-  // snapshot was (its revision unchanged).
-  void replaceAll(PreparedReplaceAll prepared);
+  // Takes what was prepared, in no time, when the document is still as the
+  // snapshot was (its revision unchanged); false for another document.
+  bool replaceAll(PreparedReplaceAll prepared);
   // Typing coalesces: single-character inserts at the running position form
   // one undo step, and so do removals of one character before it (Backspace)
   // or at it (Delete), until a line end is typed, an edit of another kind or

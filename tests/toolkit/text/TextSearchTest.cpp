@@ -283,7 +283,11 @@ TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdges) {
     const std::vector<TextDocument::Range> ranges{{2, 1}, {5, 1}};
     const QString with = QStringLiteral("\n");
     if (beforehand) {
-      document->replaceAll(*TextDocument::prepareReplaceAll(document->snapshot(), ranges, with));
+      auto prepared = *TextDocument::prepareReplaceAll(document->snapshot(), ranges, with);
+      // Not for another text.
+      EXPECT_FALSE(
+          load("a\rXb\nX\nc", TextCodec(Encoding::Utf8, Mark::Absent))->replaceAll(prepared));
+      EXPECT_TRUE(document->replaceAll(std::move(prepared)));
     } else {
       document->replaceAll(ranges, with);
     }
