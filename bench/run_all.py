@@ -14,7 +14,8 @@ import sys
 import tempfile
 
 BENCHES = ["picture/picture_bench", "picture_viewer/picture_viewer_bench",
-           "text_window/text_window_bench", "main_window/main_window_bench",
+           "text_window/text_window_bench", "text_window/text_find_bench",
+           "main_window/main_window_bench",
            "metafile/metafile_bench", "startup/startup_bench"]
 
 

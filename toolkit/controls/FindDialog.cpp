@@ -61,6 +61,8 @@ struct FindDialog::Job {
   bool wrap = false;
   // Count: the selection, whose place among the matches is counted.
   TextSearch::Match selection{0, 0};
+  // Replace All: what the matches become.
+  QString with;
 
   std::atomic<bool> cancelled{false};
   std::atomic<qint64> done{0};
@@ -74,12 +76,16 @@ struct FindDialog::Job {
   bool wrapped = false;
   bool wasCancelled = false;
   std::vector<TextDocument::Range> ranges;
+  qint64 replacements = 0;
+  // Replace All: the text it makes, worked out here too.
+  std::optional<TextDocument::PreparedReplaceAll> replaced;
   QThread* thread = nullptr;
 
-  TextSearch::Progress progress() {
-    return [this](qint64 d, qint64 t) {
-      done = d;
-      total = qMax<qint64>(1, t);
+  // For part of parts of the work, each as long.
+  TextSearch::Progress progress(int part = 0, int parts = 1) {
+    return [this, part, parts](qint64 d, qint64 t) {
+      done = part * t + d;
+      total = qMax<qint64>(1, parts * t);
       return !cancelled.load();
     };
   }
@@ -124,7 +130,12 @@ struct FindDialog::Job {
                              ranges.push_back({m.position, m.length});
                              return true;
                            },
-                           progress()) == TextSearch::Outcome::Cancelled;
+                           progress(0, 2)) == TextSearch::Outcome::Cancelled;
+        replacements = static_cast<qint64>(ranges.size());
+        if (!wasCancelled && replacements > 0) {
+          replaced = TextDocument::prepareReplaceAll(text, std::move(ranges), with, progress(1, 2));
+          wasCancelled = !replaced;
+        }
         break;
     }
   }
@@ -449,8 +460,10 @@ void FindDialog::replaceAll() {
   if (!checkNeedle(search)) return;
   remember();
   const TextDocument& document = box_->document();
-  startJob(std::make_shared<Job>(Job::Kind::ReplaceAll, search, document.snapshot(),
-                                 document.revision()));
+  auto job = std::make_shared<Job>(Job::Kind::ReplaceAll, search, document.snapshot(),
+                                   document.revision());
+  job->with = replaceEdit_->text();
+  startJob(job);
 }
 
 void FindDialog::goToLine() {
@@ -518,15 +531,14 @@ void FindDialog::finishJob(const std::shared_ptr<Job>& job) {
   const bool current = box_ && box_->document().revision() == job->revision;
   if (job->wasCancelled) {
     setStatus(tr("The search was cancelled."));
-  } else if (!current) {
+  } else if (!current ||
+             (job->replaced && !box_->document().replaceAll(std::move(*job->replaced)))) {
     setStatus(tr("The text changed during the search; search again."));
   } else if (job->kind == Job::Kind::ReplaceAll) {
-    if (job->ranges.empty()) {
+    if (job->replacements == 0) {
       notFound(job->search);
     } else {
-      box_->document().replaceAll(job->ranges, replaceEdit_->text());
-      setStatus(tr("Replacements made: %1.")
-                    .arg(QLocale().toString(static_cast<qint64>(job->ranges.size()))));
+      setStatus(tr("Replacements made: %1.").arg(QLocale().toString(job->replacements)));
     }
   } else if (job->match) {
     setStatus(job->wrapped ? (job->direction == Direction::Forward

@@ -86,6 +86,7 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   // the highlight colour, lighter than the selection.
   using Highlighter = std::function<QList<QPair<int, int>>(QStringView text)>;
   void setHighlighter(Highlighter highlighter);
+  const Highlighter& highlighter() const { return highlighter_; }
 
  signals:
   void textChanged();

@@ -76,6 +76,34 @@ void LineIndex::replace(qint64 first, qint64 last, const std::vector<End>& ends,
   joinSmallBlocksAround(from);
 }
 
+void LineIndex::Scanner::add(QStringView text) {
+  const char16_t* units = text.utf16();
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = units[i];
+    if (cr_ > 0) {
+      ends_.append(c == u'\n' ? cr_ + 1 : cr_, c == u'\n' ? 2 : 1);
+      cr_ = 0;
+      if (c == u'\n') continue;
+    }
+    if (c == u'\n') {
+      ends_.append(at_ + i + 1, 1);
+    } else if (c == u'\r') {
+      cr_ = at_ + i + 1;
+    }
+  }
+  at_ += n;
+}
+
+LineIndex LineIndex::Scanner::finish() {
+  if (cr_ > 0) ends_.append(cr_, 1);
+  cr_ = 0;
+  at_ = 0;
+  LineIndex found = std::move(ends_);
+  ends_ = LineIndex();
+  return found;
+}
+
 void LineIndex::joinSmallBlocksAround(std::size_t block) {
   // Edits in one place leave small pieces of blocks there; two neighbours
   // that fit one block become one.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringView>
 #include <QtGlobal>
 #include <vector>
 
@@ -36,6 +37,8 @@ class LineIndex {
     ++count_;
   }
 
+  class Scanner;
+
   // Ends [first, last) give way to ends (in order, positions after the
   // edit); the positions of those after them move by shift.
   void replace(qint64 first, qint64 last, const std::vector<End>& ends, qint64 shift);
@@ -64,6 +67,20 @@ class LineIndex {
 
   std::vector<Block> blocks_;
   qint64 count_ = 0;
+};
+
+// Finds the line ends of a text given part after part (a CR at the end of
+// one part and an LF at the start of the next are one line end).
+class LineIndex::Scanner {
+ public:
+  void add(QStringView units);
+  LineIndex finish();
+
+ private:
+  LineIndex ends_;
+  qint64 at_ = 0;
+  // The position after a CR that waits for the next unit, or 0.
+  qint64 cr_ = 0;
 };
 
 }  // namespace ostrel

@@ -21,6 +21,11 @@ struct TextDocument::Step {
   qint64 insertedLength = 0;
   quint64 stateBefore = 0;
   quint64 stateAfter = 0;
+  // A step that put a whole table of pieces in place (Replace All) keeps
+  // the table of its other side, and the line ends when they were all found
+  // afresh; undoing and redoing it swaps them in.
+  std::shared_ptr<TextSnapshot::Table> table;
+  std::optional<LineIndex> lines;
 };
 
 namespace {
@@ -50,11 +55,84 @@ bool isOneCharacter(const QString& text) {
   return text.size() == 1 || (text.size() == 2 && text[0].isHighSurrogate());
 }
 
+std::size_t pieceIndexIn(const std::vector<TextPiece>& pieces, const std::vector<qint64>& starts,
+                         qint64 position) {
+  const auto end = starts.begin() + static_cast<std::ptrdiff_t>(pieces.size());
+  const auto after = std::upper_bound(starts.begin(), end, position);
+  return after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
+}
+
+// Appends the pieces of [position, position + length) of a table to out.
+void appendPieces(const std::vector<TextPiece>& pieces, const std::vector<qint64>& starts,
+                  qint64 position, qint64 length, std::vector<TextPiece>& out) {
+  for (std::size_t i = pieceIndexIn(pieces, starts, position); length > 0 && i < pieces.size();
+       ++i) {
+    const qint64 offset = position - starts[i];
+    const qint64 take = qMin(length, pieces[i].length - offset);
+    out.push_back({pieces[i].source, pieces[i].start + offset, take});
+    position += take;
+    length -= take;
+  }
+}
+
+// The table after every range of one (pieces and their starts, the end
+// last) gave way to replacement.
+std::vector<TextPiece> replacedTable(const std::vector<TextPiece>& pieces,
+                                     const std::vector<qint64>& starts,
+                                     const std::vector<TextDocument::Range>& ranges,
+                                     const std::vector<TextPiece>& replacement) {
+  std::vector<TextPiece> table;
+  table.reserve(pieces.size() + ranges.size() * (1 + replacement.size()) + 2);
+  qint64 kept = 0;
+  for (const TextDocument::Range& range : ranges) {
+    appendPieces(pieces, starts, kept, range.position - kept, table);
+    table.insert(table.end(), replacement.begin(), replacement.end());
+    kept = range.position + range.length;
+  }
+  appendPieces(pieces, starts, kept, starts.back() - kept, table);
+  return table;
+}
+
+std::vector<qint64> startsOf(const std::vector<TextPiece>& pieces) {
+  std::vector<qint64> starts(pieces.size() + 1);
+  qint64 at = 0;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    starts[i] = at;
+    at += pieces[i].length;
+  }
+  starts.back() = at;
+  return starts;
+}
+
+// The line ends of text once every range gave way to with.
+std::optional<LineIndex> linesAfter(const TextSnapshot& text,
+                                    const std::vector<TextDocument::Range>& ranges,
+                                    const QString& with, const TextDocument::Progress& progress) {
+  LineIndex::Scanner scanner;
+  const qint64 length = text.length();
+  std::size_t r = 0;
+  // The text is taken in chunks from where the last one (or the range
+  // running past its end) ended.
+  for (qint64 from = 0; from < length;) {
+    const qint64 end = qMin(length, from + kRescanChunk);
+    const QString chunk = text.text(from, end - from);
+    qint64 at = from;
+    for (; r < ranges.size() && ranges[r].position < end && at < end; ++r) {
+      scanner.add(QStringView(chunk).sliced(at - from, ranges[r].position - at));
+      scanner.add(with);
+      at = ranges[r].position + ranges[r].length;
+    }
+    if (at < end) scanner.add(QStringView(chunk).sliced(at - from, end - at));
+    from = qMax(at, end);
+    if (progress && !progress(from, length)) return std::nullopt;
+  }
+  for (; r < ranges.size(); ++r) scanner.add(with);
+  return scanner.finish();
+}
+
 }  // namespace
 
-TextDocument::TextDocument() {
-  pieceStarts_.push_back(0);
-}
+TextDocument::TextDocument() = default;
 
 TextDocument::~TextDocument() = default;
 
@@ -84,7 +162,7 @@ std::unique_ptr<TextDocument> TextDocument::fromBytes(QByteArray bytes, const Te
   }
   document->codec_ = document->loadedCodec_ = document->original_->codec();
   document->length_ = document->original_->length();
-  if (document->length_ > 0) document->pieces_.push_back({kOriginal, 0, document->length_});
+  if (document->length_ > 0) document->table_->pieces.push_back({kOriginal, 0, document->length_});
   document->renumberPieces(0);
   return document;
 }
@@ -116,9 +194,10 @@ qint64 TextDocument::lineAt(qint64 position) const {
 }
 
 std::size_t TextDocument::pieceIndexAt(qint64 position) const {
-  const auto after = std::upper_bound(pieceStarts_.begin(), pieceStarts_.end(), position);
-  return after == pieceStarts_.begin() ? 0
-                                       : static_cast<std::size_t>(after - pieceStarts_.begin() - 1);
+  const auto after = std::upper_bound(table_->starts.begin(), table_->starts.end(), position);
+  return after == table_->starts.begin()
+             ? 0
+             : static_cast<std::size_t>(after - table_->starts.begin() - 1);
 }
 
 void TextDocument::appendPieceText(const Piece& piece, qint64 offset, qint64 length,
@@ -135,10 +214,10 @@ QString TextDocument::text(qint64 position, qint64 length) const {
   length = qBound<qint64>(0, length, length_ - position);
   QString out;
   out.reserve(length);
-  for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
-    const qint64 offset = position - pieceStarts_[i];
-    const qint64 take = qMin(length, pieces_[i].length - offset);
-    appendPieceText(pieces_[i], offset, take, out);
+  for (std::size_t i = pieceIndexAt(position); length > 0 && i < table_->pieces.size(); ++i) {
+    const qint64 offset = position - table_->starts[i];
+    const qint64 take = qMin(length, table_->pieces[i].length - offset);
+    appendPieceText(table_->pieces[i], offset, take, out);
     position += take;
     length -= take;
   }
@@ -159,26 +238,34 @@ qint64 TextDocument::snapToCharacter(qint64 position) const {
   return around[0].isHighSurrogate() && around[1].isLowSurrogate() ? position - 1 : position;
 }
 
+TextSnapshot::Table& TextDocument::ownTable() {
+  if (table_.use_count() > 1) table_ = std::make_shared<TextSnapshot::Table>(*table_);
+  return *table_;
+}
+
 void TextDocument::renumberPieces(std::size_t from) {
-  pieceStarts_.resize(pieces_.size() + 1);
-  qint64 at = from == 0 ? 0 : pieceStarts_[from - 1] + pieces_[from - 1].length;
-  for (std::size_t i = from; i < pieces_.size(); ++i) {
-    pieceStarts_[i] = at;
-    at += pieces_[i].length;
+  ownTable();
+  table_->starts.resize(table_->pieces.size() + 1);
+  qint64 at = from == 0 ? 0 : table_->starts[from - 1] + table_->pieces[from - 1].length;
+  for (std::size_t i = from; i < table_->pieces.size(); ++i) {
+    table_->starts[i] = at;
+    at += table_->pieces[i].length;
   }
-  pieceStarts_[pieces_.size()] = at;
+  table_->starts[table_->pieces.size()] = at;
 }
 
 void TextDocument::splitAt(qint64 position) {
-  if (pieces_.empty()) return;
+  ownTable();
+  if (table_->pieces.empty()) return;
   const std::size_t i = pieceIndexAt(position);
-  if (i >= pieces_.size()) return;
-  const qint64 offset = position - pieceStarts_[i];
-  if (offset <= 0 || offset >= pieces_[i].length) return;
-  const Piece tail{pieces_[i].source, pieces_[i].start + offset, pieces_[i].length - offset};
-  pieces_[i].length = offset;
-  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(i) + 1, tail);
-  pieceStarts_.insert(pieceStarts_.begin() + static_cast<std::ptrdiff_t>(i) + 1, position);
+  if (i >= table_->pieces.size()) return;
+  const qint64 offset = position - table_->starts[i];
+  if (offset <= 0 || offset >= table_->pieces[i].length) return;
+  const Piece tail{table_->pieces[i].source, table_->pieces[i].start + offset,
+                   table_->pieces[i].length - offset};
+  table_->pieces[i].length = offset;
+  table_->pieces.insert(table_->pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, tail);
+  table_->starts.insert(table_->starts.begin() + static_cast<std::ptrdiff_t>(i) + 1, position);
 }
 
 std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 length) const {
@@ -188,27 +275,23 @@ std::vector<TextDocument::Piece> TextDocument::piecesIn(qint64 position, qint64 
 }
 
 void TextDocument::appendPiecesIn(qint64 position, qint64 length, std::vector<Piece>& out) const {
-  for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
-    const qint64 offset = position - pieceStarts_[i];
-    const qint64 take = qMin(length, pieces_[i].length - offset);
-    out.push_back({pieces_[i].source, pieces_[i].start + offset, take});
-    position += take;
-    length -= take;
-  }
+  appendPieces(table_->pieces, table_->starts, position, length, out);
 }
 
 void TextDocument::replacePieces(qint64 position, qint64 removeLength,
                                  const std::vector<Piece>& pieces, qint64 insertLength,
                                  std::vector<Piece>* removed) {
+  ownTable();
   splitAt(position);
   splitAt(position + removeLength);
   const auto first = static_cast<std::size_t>(
-      std::lower_bound(pieceStarts_.begin(), pieceStarts_.begin() + pieces_.size(), position) -
-      pieceStarts_.begin());
+      std::lower_bound(table_->starts.begin(), table_->starts.begin() + table_->pieces.size(),
+                       position) -
+      table_->starts.begin());
   std::size_t last = first;
-  while (last < pieces_.size() && pieceStarts_[last] < position + removeLength) ++last;
-  if (removed) removed->assign(pieces_.begin() + first, pieces_.begin() + last);
-  pieces_.erase(pieces_.begin() + first, pieces_.begin() + last);
+  while (last < table_->pieces.size() && table_->starts[last] < position + removeLength) ++last;
+  if (removed) removed->assign(table_->pieces.begin() + first, table_->pieces.begin() + last);
+  table_->pieces.erase(table_->pieces.begin() + first, table_->pieces.begin() + last);
   const auto continues = [](const Piece& before, const Piece& piece) {
     return before.source == piece.source && before.start + before.length == piece.start;
   };
@@ -217,15 +300,16 @@ void TextDocument::replacePieces(qint64 position, qint64 removeLength,
   merged.reserve(pieces.size());
   for (const Piece& piece : pieces) {
     if (piece.length == 0) continue;
-    Piece* before = merged.empty() ? (first > 0 ? &pieces_[first - 1] : nullptr) : &merged.back();
+    Piece* before =
+        merged.empty() ? (first > 0 ? &table_->pieces[first - 1] : nullptr) : &merged.back();
     if (before && continues(*before, piece)) {
       before->length += piece.length;
     } else {
       merged.push_back(piece);
     }
   }
-  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(first), merged.begin(),
-                 merged.end());
+  table_->pieces.insert(table_->pieces.begin() + static_cast<std::ptrdiff_t>(first), merged.begin(),
+                        merged.end());
   length_ += insertLength - removeLength;
   renumberPieces(first == 0 ? 0 : first - 1);
 }
@@ -275,87 +359,97 @@ TextDocument::Change TextDocument::updateLines(qint64 position, qint64 removed, 
           static_cast<qint64>(found.size())};
 }
 
-TextDocument::Change TextDocument::rebuildLines(qint64 position, qint64 removed, qint64 inserted) {
-  const qint64 before = lineEnds_.count();
-  LineIndex ends;
+LineIndex TextDocument::scanLines() const {
+  LineIndex::Scanner scanner;
   QString chunk;
-  qint64 at = 0;
-  // A CR waits for the next unit: an LF makes the two one line end. The
-  // position after the waiting CR, or 0.
-  qint64 cr = 0;
-  for (const Piece& piece : pieces_) {
+  for (const Piece& piece : table_->pieces) {
     for (qint64 offset = 0; offset < piece.length; offset += kRescanChunk) {
       chunk.clear();
       appendPieceText(piece, offset, qMin(kRescanChunk, piece.length - offset), chunk);
-      const char16_t* units = reinterpret_cast<const char16_t*>(chunk.utf16());
-      const qsizetype n = chunk.size();
-      for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = units[i];
-        if (cr > 0) {
-          ends.append(c == u'\n' ? cr + 1 : cr, c == u'\n' ? 2 : 1);
-          cr = 0;
-          if (c == u'\n') continue;
-        }
-        if (c == u'\n') {
-          ends.append(at + i + 1, 1);
-        } else if (c == u'\r') {
-          cr = at + i + 1;
-        }
-      }
-      at += n;
+      scanner.add(chunk);
     }
   }
-  if (cr > 0) ends.append(cr, 1);
-  lineEnds_ = std::move(ends);
+  return scanner.finish();
+}
+
+TextDocument::Change TextDocument::takeLines(LineIndex lines, qint64 position, qint64 removed,
+                                             qint64 inserted, std::optional<LineIndex>* previous) {
+  const qint64 before = lineEnds_.count();
+  std::swap(lineEnds_, lines);
+  if (previous) *previous = std::move(lines);
   return {position, removed, inserted, 0, before, lineEnds_.count()};
 }
 
 TextSnapshot TextDocument::snapshot() const {
-  return {original_, added_, pieces_};
+  return {original_, added_, table_};
 }
 
 void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& with) {
   if (ranges.empty()) return;
   const qint64 first = ranges.front().position;
-  const qint64 end = ranges.back().position + ranges.back().length;
+  const qint64 removed = ranges.back().position + ranges.back().length - first;
   // What could be redone is gone now; its pieces are let go before the new ones are made.
   redo_.clear();
-  const std::vector<Piece> replacement = addText(with);
-  auto step = std::make_unique<Step>();
-  step->position = first;
-  step->removedLength = end - first;
-  step->stateBefore = state_;
-  QString removedText = text(first, qMin(end - first, kRemovedTextKept));
-  splitAt(first);
-  splitAt(end);
-  step->removed = piecesIn(first, end - first);
-  // The new table is made whole and takes the old one's place, so there is
-  // never more than one large copy.
-  std::vector<Piece> table;
-  table.reserve(pieces_.size() + ranges.size() * 2 + 1);
-  std::size_t i = 0;
-  for (; i < pieces_.size() && pieceStarts_[i] < first; ++i) table.push_back(pieces_[i]);
-  qint64 kept = first;
-  qint64 inserted = 0;
-  for (const Range& range : ranges) {
-    if (range.position > kept) {
-      appendPiecesIn(kept, range.position - kept, table);
-      inserted += range.position - kept;
-    }
-    table.insert(table.end(), replacement.begin(), replacement.end());
-    inserted += with.size();
-    kept = range.position + range.length;
+  std::vector<Piece> table = replacedTable(table_->pieces, table_->starts, ranges, addText(with));
+  std::vector<qint64> starts = startsOf(table);
+  const qint64 inserted = starts.back() - length_ + removed;
+  commitTable(first, removed, inserted, std::move(table), std::move(starts), std::nullopt);
+}
+
+std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
+    const TextSnapshot& text, std::vector<Range> ranges, const QString& with,
+    const Progress& progress) {
+  PreparedReplaceAll prepared;
+  prepared.source = text.original();
+  prepared.length = text.length();
+  prepared.chunk = text.addedCount();
+  if (ranges.empty()) return prepared;
+  prepared.with = with;
+  prepared.position = ranges.front().position;
+  prepared.removed = ranges.back().position + ranges.back().length - prepared.position;
+  std::optional<LineIndex> lines = linesAfter(text, ranges, with, progress);
+  if (!lines) return std::nullopt;
+  prepared.lines = std::move(*lines);
+  std::vector<Piece> replacement;
+  if (!with.isEmpty()) replacement.push_back({static_cast<int>(prepared.chunk), 0, with.size()});
+  prepared.pieces = replacedTable(text.pieces(), text.starts(), ranges, replacement);
+  // The ranges are let go before the starts are made.
+  ranges = {};
+  prepared.starts = startsOf(prepared.pieces);
+  prepared.inserted = prepared.starts.back() - text.length() + prepared.removed;
+  return prepared;
+}
+
+bool TextDocument::replaceAll(PreparedReplaceAll prepared) {
+  if (original_.get() != prepared.source || length_ != prepared.length ||
+      added_.size() != prepared.chunk) {
+    return false;
   }
-  while (i < pieces_.size() && pieceStarts_[i] < end) ++i;
-  table.insert(table.end(), pieces_.begin() + static_cast<std::ptrdiff_t>(i), pieces_.end());
-  pieces_.swap(table);
-  table = {};
-  length_ += inserted - (end - first);
-  renumberPieces(0);
+  if (prepared.starts.empty()) return true;
+  redo_.clear();
+  if (!prepared.with.isEmpty()) added_.push_back(std::move(prepared.with));
+  commitTable(prepared.position, prepared.removed, prepared.inserted, std::move(prepared.pieces),
+              std::move(prepared.starts), std::move(prepared.lines));
+  return true;
+}
+
+void TextDocument::commitTable(qint64 position, qint64 removed, qint64 inserted,
+                               std::vector<Piece> pieces, std::vector<qint64> starts,
+                               std::optional<LineIndex> lines) {
+  auto step = std::make_unique<Step>();
+  step->position = position;
+  step->removedLength = removed;
   step->insertedLength = inserted;
-  const Change change = end - first > kRescanAbove || inserted > kRescanAbove
-                            ? rebuildLines(first, end - first, inserted)
-                            : updateLines(first, end - first, inserted);
+  step->stateBefore = state_;
+  QString removedText = text(position, qMin(removed, kRemovedTextKept));
+  step->table = std::make_shared<TextSnapshot::Table>(
+      TextSnapshot::Table{std::move(pieces), std::move(starts)});
+  table_.swap(step->table);
+  length_ += inserted - removed;
+  if (!lines && (removed > kRescanAbove || inserted > kRescanAbove)) lines = scanLines();
+  const Change change =
+      lines ? takeLines(std::move(*lines), position, removed, inserted, &step->lines)
+            : updateLines(position, removed, inserted);
   step->stateAfter = ++nextState_;
   state_ = step->stateAfter;
   undo_.push_back(std::move(step));
@@ -364,18 +458,23 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
 
-void TextDocument::applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
-                             qint64 insertLength) {
+void TextDocument::applyStep(Step& step, qint64 position, qint64 removeLength,
+                             const std::vector<Piece>& pieces, qint64 insertLength) {
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
-  replacePieces(position, removeLength, pieces, insertLength, nullptr);
-  // Undoing a Replace All leaves a table a fraction of the size it was.
-  if (pieces_.capacity() > 4 * pieces_.size() + 4096) {
-    pieces_.shrink_to_fit();
-    pieceStarts_.shrink_to_fit();
+  if (step.table) {
+    table_.swap(step.table);
+    length_ += insertLength - removeLength;
+  } else {
+    replacePieces(position, removeLength, pieces, insertLength, nullptr);
   }
-  const Change change = removeLength > kRescanAbove || insertLength > kRescanAbove
-                            ? rebuildLines(position, removeLength, insertLength)
-                            : updateLines(position, removeLength, insertLength);
+  Change change{};
+  if (step.lines) {
+    change = takeLines(std::move(*step.lines), position, removeLength, insertLength, &step.lines);
+  } else if (removeLength > kRescanAbove || insertLength > kRescanAbove) {
+    change = takeLines(scanLines(), position, removeLength, insertLength, nullptr);
+  } else {
+    change = updateLines(position, removeLength, insertLength);
+  }
   ++revision_;
   if (listener_) listener_(withRemovedText(change, std::move(removedText)));
 }
@@ -449,8 +548,8 @@ std::optional<TextDocument::Range> TextDocument::undo() {
   run_ = Run::None;
   std::unique_ptr<Step> step = std::move(undo_.back());
   undo_.pop_back();
-  step->inserted = piecesIn(step->position, step->insertedLength);
-  applyStep(step->position, step->insertedLength, step->removed, step->removedLength);
+  if (!step->table) step->inserted = piecesIn(step->position, step->insertedLength);
+  applyStep(*step, step->position, step->insertedLength, step->removed, step->removedLength);
   state_ = step->stateBefore;
   const Range range{step->position, step->removedLength};
   redo_.push_back(std::move(step));
@@ -462,7 +561,7 @@ std::optional<TextDocument::Range> TextDocument::redo() {
   run_ = Run::None;
   std::unique_ptr<Step> step = std::move(redo_.back());
   redo_.pop_back();
-  applyStep(step->position, step->removedLength, step->inserted, step->insertedLength);
+  applyStep(*step, step->position, step->removedLength, step->inserted, step->insertedLength);
   state_ = step->stateAfter;
   const Range range{step->position, step->insertedLength};
   step->inserted.clear();
@@ -485,7 +584,7 @@ bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArra
                                 const std::function<void(QByteArray&)>& flush) const {
   QByteArray scratch;
   QByteArray& bytes = out ? *out : scratch;
-  for (const Piece& piece : pieces_) {
+  for (const Piece& piece : table_->pieces) {
     if (piece.source == kOriginal && verbatim) {
       if (!out) continue;
       const QByteArrayView stored = original_->bytesOf(piece.start, piece.length);
@@ -547,8 +646,8 @@ bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteA
     }
   };
   QByteArray bytes = codec.byteOrderMarkBytes();
-  if (verbatim && pieces_.size() == 1 && pieces_[0].source == kOriginal && pieces_[0].start == 0 &&
-      pieces_[0].length == length_) {
+  if (verbatim && table_->pieces.size() == 1 && table_->pieces[0].source == kOriginal &&
+      table_->pieces[0].start == 0 && table_->pieces[0].length == length_) {
     // Unedited: the file as read, mark and all.
     const QByteArray& stored = original_->bytes();
     bytes.clear();

@@ -97,6 +97,30 @@ class TextDocument {
   // one undo step. The text between them stays where it is stored, so this
   // costs the number of ranges, not the length of the text.
   void replaceAll(const std::vector<Range>& ranges, const QString& with);
+  // A Replace All worked out on another thread from a snapshot of the text:
+  // the table of pieces and the line ends of the text it makes.
+  struct PreparedReplaceAll {
+    QString with;
+    // The snapshot's loaded text and length, and where with goes among the
+    // chunks of added text.
+    const TextSource* source = nullptr;
+    qint64 length = 0;
+    std::size_t chunk = 0;
+    qint64 position = 0;
+    qint64 removed = 0;
+    qint64 inserted = 0;
+    std::vector<TextPiece> pieces;
+    std::vector<qint64> starts;
+    LineIndex lines;
+  };
+  // Nothing when progress cancels.
+  static std::optional<PreparedReplaceAll> prepareReplaceAll(const TextSnapshot& text,
+                                                             std::vector<Range> ranges,
+                                                             const QString& with,
+                                                             const Progress& progress = {});
+  // Takes what was prepared, in no time, when the document is still as the
+  // snapshot was (its revision unchanged); false for another document.
+  bool replaceAll(PreparedReplaceAll prepared);
   // Typing coalesces: single-character inserts at the running position form
   // one undo step, and so do removals of one character before it (Backspace)
   // or at it (Delete), until a line end is typed, an edit of another kind or
@@ -155,10 +179,20 @@ class TextDocument {
   // Brings the line index up to date after [position, position + removed)
   // became inserted units.
   Change updateLines(qint64 position, qint64 removed, qint64 inserted);
-  // Finds every line end afresh, for changes too large to look at piecewise.
-  Change rebuildLines(qint64 position, qint64 removed, qint64 inserted);
+  // Every line end found afresh, for changes too large to look at piecewise.
+  LineIndex scanLines() const;
+  // Makes lines the line ends after the change; those before it go to
+  // previous when given.
+  Change takeLines(LineIndex lines, qint64 position, qint64 removed, qint64 inserted,
+                   std::optional<LineIndex>* previous);
+  // The table, to change: a copy of it when a snapshot holds it.
+  TextSnapshot::Table& ownTable();
   void renumberPieces(std::size_t from);
-  void applyStep(qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
+  // Puts table (pieces and their starts) in place of the whole table, as
+  // the step that replaced [position, position + removed) by inserted units.
+  void commitTable(qint64 position, qint64 removed, qint64 inserted, std::vector<Piece> pieces,
+                   std::vector<qint64> starts, std::optional<LineIndex> lines);
+  void applyStep(Step& step, qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                  qint64 insertLength);
   bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
                     const std::function<void(QByteArray&)>& flush) const;
@@ -170,8 +204,9 @@ class TextDocument {
   // typing goes into the open one, a large paste is a chunk of its own.
   std::vector<QString> added_;
   int openChunk_ = -1;
-  std::vector<Piece> pieces_;
-  std::vector<qint64> pieceStarts_;
+  // Shared with the snapshots taken since it last changed; copied before a
+  // change while one still holds it.
+  std::shared_ptr<TextSnapshot::Table> table_ = std::make_shared<TextSnapshot::Table>();
   LineIndex lineEnds_;
   qint64 length_ = 0;
 

@@ -661,16 +661,21 @@ TextSearch::Result TextSearch::findPrevious(const TextSnapshot& text, qint64 fro
   // Windows of growing size, each searched forwards, from before backwards.
   Result result;
   qint64 window = kDecodeChunk;
-  qint64 end = qMin(before, text.length());
-  const qint64 total = end - from;
+  const qint64 last = qMin(before, text.length());
+  const qint64 total = last - from;
+  qint64 end = last;
+  // Within a window, progress counts on from the windows after it.
+  Progress within;
+  if (progress) within = [&](qint64 done, qint64) { return progress(last - end + done, total); };
   while (end > from) {
     const qint64 start = qMax(from, end - window);
-    const Outcome outcome = forEach(text, start, end,
-                                    [&](const Match& match) {
-                                      result.match = match;
-                                      return true;
-                                    },
-                                    {});
+    const Outcome outcome = forEach(
+        text, start, end,
+        [&](const Match& match) {
+          result.match = match;
+          return true;
+        },
+        within);
     if (outcome == Outcome::Cancelled) {
       result.cancelled = true;
       return result;
@@ -678,7 +683,7 @@ TextSearch::Result TextSearch::findPrevious(const TextSnapshot& text, qint64 fro
     if (result.match) return result;
     end = start;
     window = qMin<qint64>(window * 2, 64 * kDecodeChunk);
-    if (progress && !progress(before - end, total)) {
+    if (progress && !progress(last - end, total)) {
       result.cancelled = true;
       return result;
     }

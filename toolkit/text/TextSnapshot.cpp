@@ -7,21 +7,14 @@
 namespace ostrel {
 
 TextSnapshot::TextSnapshot(std::shared_ptr<const TextSource> original, std::vector<QString> added,
-                           std::vector<TextPiece> pieces)
-    : original_(std::move(original)), added_(std::move(added)), pieces_(std::move(pieces)) {
-  starts_.resize(pieces_.size() + 1);
-  qint64 at = 0;
-  for (std::size_t i = 0; i < pieces_.size(); ++i) {
-    starts_[i] = at;
-    at += pieces_[i].length;
-  }
-  starts_.back() = at;
-}
+                           std::shared_ptr<const Table> table)
+    : original_(std::move(original)), added_(std::move(added)), table_(std::move(table)) {}
 
 std::size_t TextSnapshot::pieceIndexAt(qint64 position) const {
-  if (pieces_.empty()) return 0;
-  const auto after = std::upper_bound(starts_.begin(), starts_.end() - 1, position);
-  return after == starts_.begin() ? 0 : static_cast<std::size_t>(after - starts_.begin() - 1);
+  if (pieceCount() == 0) return 0;
+  const std::vector<qint64>& starts = table_->starts;
+  const auto after = std::upper_bound(starts.begin(), starts.end() - 1, position);
+  return after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
 }
 
 QStringView TextSnapshot::addedText(const TextPiece& piece) const {
@@ -34,9 +27,9 @@ QString TextSnapshot::text(qint64 position, qint64 length) const {
   length = qBound<qint64>(0, length, this->length() - position);
   QString out;
   out.reserve(length);
-  for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieces_.size(); ++i) {
-    const TextPiece& piece = pieces_[i];
-    const qint64 offset = position - starts_[i];
+  for (std::size_t i = pieceIndexAt(position); length > 0 && i < pieceCount(); ++i) {
+    const TextPiece& piece = table_->pieces[i];
+    const qint64 offset = position - table_->starts[i];
     const qint64 take = qMin(length, piece.length - offset);
     if (piece.source == TextPiece::kOriginal) {
       original_->appendText(piece.start + offset, take, out);

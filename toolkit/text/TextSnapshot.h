@@ -26,27 +26,36 @@ struct TextPiece {
 // so the document may go on being edited, or be closed, meanwhile.
 class TextSnapshot {
  public:
+  // The pieces, and where each starts (the end last); shared, never changed
+  // once a snapshot holds it.
+  struct Table {
+    std::vector<TextPiece> pieces;
+    std::vector<qint64> starts{0};
+  };
+
   TextSnapshot() = default;
   TextSnapshot(std::shared_ptr<const TextSource> original, std::vector<QString> added,
-               std::vector<TextPiece> pieces);
+               std::shared_ptr<const Table> table);
 
-  qint64 length() const { return starts_.empty() ? 0 : starts_.back(); }
+  qint64 length() const { return table_ ? table_->starts.back() : 0; }
   QString text(qint64 position, qint64 length) const;
 
   const TextSource* original() const { return original_.get(); }
-  std::size_t pieceCount() const { return pieces_.size(); }
-  const TextPiece& piece(std::size_t i) const { return pieces_[i]; }
-  qint64 pieceStart(std::size_t i) const { return starts_[i]; }
+  std::size_t pieceCount() const { return table_ ? table_->pieces.size() : 0; }
+  const TextPiece& piece(std::size_t i) const { return table_->pieces[i]; }
+  qint64 pieceStart(std::size_t i) const { return table_->starts[i]; }
   // The piece holding position (the last one for the end).
   std::size_t pieceIndexAt(qint64 position) const;
   // An added piece's units.
   QStringView addedText(const TextPiece& piece) const;
+  std::size_t addedCount() const { return added_.size(); }
+  const std::vector<TextPiece>& pieces() const { return table_->pieces; }
+  const std::vector<qint64>& starts() const { return table_->starts; }
 
  private:
   std::shared_ptr<const TextSource> original_;
   std::vector<QString> added_;
-  std::vector<TextPiece> pieces_;
-  std::vector<qint64> starts_{0};
+  std::shared_ptr<const Table> table_;
 };
 
 }  // namespace ostrel

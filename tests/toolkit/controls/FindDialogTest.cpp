@@ -112,8 +112,11 @@ TEST_F(FindDialogTest, WithoutWrappingTheEndIsWhereItStops) {
 TEST_F(FindDialogTest, EscapeClosesAndTheTextIsRememberedForTheNextWindow) {
   FindDialog& d = open(FindDialog::Mode::Find);
   type(d.findEdit(), QStringLiteral("three"));
+  // Matches in view are marked while the window is open, and only then.
+  EXPECT_EQ(box->highlighter()(box->document().lineText(2)), (QList<QPair<int, int>>{{0, 5}}));
   press(Qt::Key_Escape);
   EXPECT_FALSE(d.isVisible());
+  EXPECT_FALSE(box->highlighter());
   dialog.reset();
   FindDialog& again = open(FindDialog::Mode::Find);
   EXPECT_EQ(again.findEdit()->text(), QStringLiteral("three"));

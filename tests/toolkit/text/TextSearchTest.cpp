@@ -171,6 +171,8 @@ TEST(TextSearch, NextAndPreviousStopAtTheirLimits) {
       loadText(QStringLiteral("ab ab ab"), TextCodec(Encoding::Utf8, Mark::Absent));
   const TextSearch search(QStringLiteral("ab"), {});
   const TextSnapshot text = document->snapshot();
+  // It keeps the text as it was when taken.
+  document->replace(2, 4, QStringLiteral("xy"));
   EXPECT_EQ(search.findNext(text, 1, 8).match, (Match{3, 2}));
   EXPECT_FALSE(search.findNext(text, 7, 8).match);
   EXPECT_EQ(search.findPrevious(text, 0, 6).match, (Match{3, 2}));
@@ -227,6 +229,13 @@ TEST(TextSearch, LongExpressionSearchReportsProgressAndCancels) {
   EXPECT_EQ(calls, 3);
   EXPECT_GT(found, 0);
   EXPECT_LT(found, 400000);
+  // Backwards too, inside the growing windows it searches one by one.
+  qint64 stoppedAt = 0;
+  const auto stop = [&](qint64 done, qint64) { return (stoppedAt = done) < 1536 * 1024; };
+  EXPECT_TRUE(TextSearch(QStringLiteral("\\d{3}"), {false, false, true})
+                  .findPrevious(document->snapshot(), 0, document->length(), stop)
+                  .cancelled);
+  EXPECT_LT(stoppedAt, 3 * 1024 * 1024);
 }
 
 // ------------------------------------------------------------ replacing
@@ -241,7 +250,13 @@ TEST_P(ReplaceAll, IsOneStepUndoneAndRedoneByteForByte) {
   const std::vector<Match> matches = allMatches(*document, QStringLiteral("cat"), {});
   std::vector<TextDocument::Range> ranges;
   for (const Match& m : matches) ranges.push_back({m.position, m.length});
-  document->replaceAll(ranges, QString::fromUtf16(u"кот\n"));
+  const QString with = QString::fromUtf16(u"кот\n");
+  // The large one worked out beforehand, as the find window does.
+  if (GetParam() > 1000) {
+    document->replaceAll(*TextDocument::prepareReplaceAll(document->snapshot(), ranges, with));
+  } else {
+    document->replaceAll(ranges, with);
+  }
 
   QByteArray replaced = original;
   replaced.replace("cat", "\xEA\xEE\xF2\n");
@@ -251,6 +266,7 @@ TEST_P(ReplaceAll, IsOneStepUndoneAndRedoneByteForByte) {
                                        document->toString().count(QStringLiteral("\r\n")) + 1);
   ASSERT_TRUE(document->undo());
   EXPECT_EQ(written(*document), original);
+  EXPECT_EQ(document->lineCount(), 3 * GetParam() + 1);
   EXPECT_FALSE(document->canUndo());
   EXPECT_FALSE(document->isModified());
   ASSERT_TRUE(document->redo());
@@ -260,13 +276,26 @@ TEST_P(ReplaceAll, IsOneStepUndoneAndRedoneByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Text, ReplaceAll, ::testing::Values(50, 200000));
 
 TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdges) {
-  // A CR before a match meets an LF the replacement starts with.
-  const auto document = load("a\rXb\nX\nc", TextCodec(Encoding::Utf8, Mark::Absent));
-  document->replaceAll({{2, 1}, {5, 1}}, QStringLiteral("\n"));
-  EXPECT_EQ(document->toString(), QStringLiteral("a\r\nb\n\n\nc"));
-  EXPECT_EQ(document->lineCount(), 5);
-  EXPECT_EQ(document->lineStart(1), 3);
-  EXPECT_EQ(document->lineEndLength(0), 2);
+  // A CR before a match meets an LF the replacement starts with; replaced
+  // at once, or worked out beforehand.
+  for (const bool beforehand : {false, true}) {
+    const auto document = load("a\rXb\nX\nc", TextCodec(Encoding::Utf8, Mark::Absent));
+    const std::vector<TextDocument::Range> ranges{{2, 1}, {5, 1}};
+    const QString with = QStringLiteral("\n");
+    if (beforehand) {
+      auto prepared = *TextDocument::prepareReplaceAll(document->snapshot(), ranges, with);
+      // Not for another text.
+      EXPECT_FALSE(
+          load("a\rXb\nX\nc", TextCodec(Encoding::Utf8, Mark::Absent))->replaceAll(prepared));
+      EXPECT_TRUE(document->replaceAll(std::move(prepared)));
+    } else {
+      document->replaceAll(ranges, with);
+    }
+    EXPECT_EQ(document->toString(), QStringLiteral("a\r\nb\n\n\nc"));
+    EXPECT_EQ(document->lineCount(), 5);
+    EXPECT_EQ(document->lineStart(1), 3);
+    EXPECT_EQ(document->lineEndLength(0), 2);
+  }
 }
 
 TEST(TextSearch, ReplacedTextTheCharacterSetCannotHoldIsKeptForTheSaveQuestion) {
