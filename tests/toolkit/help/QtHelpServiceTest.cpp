@@ -30,14 +30,18 @@ class QtHelpServiceTest : public ::testing::Test {
     return dir.write(QStringLiteral("HELP.HLP"), bytes);
   }
   const auto& boxes() { return test::fakes().messageBox.calls; }
+  template <class T>
+  static T* part(HelpViewer* viewer, const char* name) {
+    return viewer->findChild<T*>(QLatin1String(name));
+  }
   QStringList indexRows(HelpViewer* viewer) {
     QStringList rows;
-    auto* list = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
+    auto* list = part<QListWidget>(viewer, "helpIndex");
     for (int i = 0; i < list->count(); ++i) rows += list->item(i)->text();
     return rows;
   }
   QString topicText(HelpViewer* viewer) {
-    return viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"))->toPlainText();
+    return part<QTextBrowser>(viewer, "helpTopic")->toPlainText();
   }
 
   test::TempDir dir;
@@ -56,7 +60,7 @@ TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarro
   EXPECT_EQ(viewer->currentTopic(), 0);
   EXPECT_TRUE(boxes().empty());
   // Typing narrows the index and shows the first match.
-  auto* filter = viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter"));
+  auto* filter = part<QLineEdit>(viewer, "helpFilter");
   QTest::keyClicks(filter, QStringLiteral("sav"));
   EXPECT_EQ(indexRows(viewer), (QStringList{"Save", "Save As"}));
   EXPECT_EQ(viewer->currentTopic(), 1);
@@ -69,15 +73,14 @@ TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
   const QString file = writeBook();
   service.WinHelp(nullptr, file, help::PartialKey, QStringLiteral("scroll"));
   HelpViewer* viewer = service.viewerFor(file);
-  EXPECT_EQ(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter"))->text(),
-            QStringLiteral("scroll"));
+  EXPECT_EQ(part<QLineEdit>(viewer, "helpFilter")->text(), QStringLiteral("scroll"));
   EXPECT_EQ(viewer->currentTopic(), 2);
 
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Key, QStringLiteral("print")));
   EXPECT_EQ(service.viewerFor(file), viewer);  // the same window, reused
   EXPECT_EQ(viewer->currentTopic(), 1);
   // A link names its topic by keyword.
-  emit viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"))
+  emit part<QTextBrowser>(viewer, "helpTopic")
       ->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
   EXPECT_EQ(viewer->currentTopic(), 2);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Contents, QString()));
@@ -96,8 +99,8 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   EXPECT_FALSE(viewer->frameGeometry().intersects(owner.frameGeometry()));
   QApplication::setActiveWindow(viewer);
 
-  auto* browser = viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"));
-  auto* index = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
+  auto* browser = part<QTextBrowser>(viewer, "helpTopic");
+  auto* index = part<QListWidget>(viewer, "helpIndex");
   emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
   index->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Text window - Viewer Help"));
@@ -107,8 +110,7 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   EXPECT_EQ(viewer->currentTopic(), 0);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
   emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
-  QTest::mouseClick(viewer->findChild<QAbstractButton*>(QStringLiteral("helpBack")),
-                    Qt::LeftButton);
+  QTest::mouseClick(part<QAbstractButton>(viewer, "helpBack"), Qt::LeftButton);
   EXPECT_EQ(viewer->currentTopic(), 0);
   QTest::keyClick(browser, Qt::Key_Backspace);  // nothing further back
   EXPECT_EQ(viewer->currentTopic(), 0);
@@ -118,8 +120,7 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
     service.WinHelp(&owner, file, help::PartialKey, QString());
     viewer = service.viewerFor(file);
     QApplication::setActiveWindow(viewer);
-    QTest::keyClick(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter")), key.key(),
-                    key.keyboardModifiers());
+    QTest::keyClick(part<QLineEdit>(viewer, "helpFilter"), key.key(), key.keyboardModifiers());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(viewer) << key.toCombined();
   }
