@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
 #include <tuple>
 #include <utility>
 
@@ -125,11 +126,9 @@ TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10Points) {
   EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
   EXPECT_TRUE(w.isVisible());
   // A second text file only brings the window forward.
-  tmp.write("b.txt", "other");
-  form<Ostrel_View>().File1->Refresh();
-  form<Ostrel_View>().File1->clickName(QStringLiteral("b.txt"));
-  EXPECT_EQ(form<Form2>().Caption(), tmp.file("a.txt"));
-  EXPECT_EQ(form<Form2>().Text1->Text(), QStringLiteral("hello\nworld"));
+  Form2& again = open(QStringLiteral("b.txt"), "other");
+  EXPECT_EQ(again.Caption(), tmp.file("a.txt"));
+  EXPECT_EQ(again.Text1->Text(), QStringLiteral("hello\nworld"));
 }
 
 TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
@@ -211,16 +210,13 @@ TEST_F(Form2Test, CloseUnloadsWithoutAQuestion) {
 
 TEST_F(Form2Test, SaveWritesTheLoadedFileWhateverTheMainWindowShowsNow) {
   Form2& w = open(QStringLiteral("a.txt"), "a");
-  tmp.write("b.txt", "b");
-  Ostrel_View& main = form<Ostrel_View>();
-  main.File1->Refresh();
-  main.File1->clickName(QStringLiteral("b.txt"));
+  open(QStringLiteral("b.txt"), "b");
   typeAtEnd(w, QStringLiteral("1"));
   w.Command4->click();
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("a1\r\n"));
   EXPECT_EQ(tmp.read("b.txt"), QByteArray("b"));
   QDir(tmp.path()).mkdir(QStringLiteral("sub"));
-  main.Dir1->setPath(tmp.file("sub"));
+  form<Ostrel_View>().Dir1->setPath(tmp.file("sub"));
   typeAtEnd(w, QStringLiteral("2"));
   w.Command4->click();
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("a12\r\n"));
@@ -470,13 +466,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "<html><meta charset=\"windows-1251\">\xC0\xC1\r\n", "1251"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-qint64 statusKiB(const char* field) {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith(field))
-      return line.mid(qstrlen(field)).trimmed().split(' ')[0].toLongLong();
-  }
+qint64 statusKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(field.size()));
   return -1;
 }
 
