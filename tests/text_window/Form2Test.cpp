@@ -74,6 +74,15 @@ class Form2Test : public ::testing::Test {
       }
     }
   }
+  // Save, and what the file then holds.
+  QByteArray save(Form2& w, const QString& name) {
+    w.Command4->click();
+    return tmp.read(name);
+  }
+  static void saveAs(Form2& w, const QString& name) {
+    test::fakes().dialogs.saveAnswers = {name};
+    w.Command5->click();
+  }
   static std::vector<test::FakeMessageBox::Call>& boxes() { return test::fakes().messageBox.calls; }
 
   test::TempDir tmp;
@@ -89,17 +98,14 @@ class Form2RoundTrip : public Form2Test, public ::testing::WithParamInterface<By
 TEST_P(Form2RoundTrip, AnUneditedSaveWritesTheSameBytesAndOneLineEnd) {
   const QByteArray& bytes = GetParam().content;
   Form2& w = open(QStringLiteral("a.txt"), bytes);
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
+  EXPECT_EQ(save(w, "a.txt"), bytes + "\r\n");
   EXPECT_TRUE(boxes().empty());
   // Saved again from the same window: the same bytes.
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
+  EXPECT_EQ(save(w, "a.txt"), bytes + "\r\n");
   // Loaded afresh and saved again: two more bytes.
   Unload<Form2>();
   Form2& again = openExisting(QStringLiteral("a.txt"));
-  again.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n\r\n");
+  EXPECT_EQ(save(again, "a.txt"), bytes + "\r\n\r\n");
 }
 
 QByteArray every1252Byte() {
@@ -212,14 +218,12 @@ TEST_F(Form2Test, SaveWritesTheLoadedFileWhateverTheMainWindowShowsNow) {
   Form2& w = open(QStringLiteral("a.txt"), "a");
   open(QStringLiteral("b.txt"), "b");
   typeAtEnd(w, QStringLiteral("1"));
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("a1\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("a1\r\n"));
   EXPECT_EQ(tmp.read("b.txt"), QByteArray("b"));
   QDir(tmp.path()).mkdir(QStringLiteral("sub"));
   form<Ostrel_View>().Dir1->setPath(tmp.file("sub"));
   typeAtEnd(w, QStringLiteral("2"));
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("a12\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("a12\r\n"));
   EXPECT_TRUE(QDir(tmp.file("sub")).isEmpty());
 }
 
@@ -229,8 +233,7 @@ TEST_F(Form2Test, SaveAndSaveAsFailuresAreReportedWithTheFileNameAndTheTextStays
   typeAtEnd(w, QStringLiteral("new"));
   QFile::setPermissions(tmp.file("a.txt"), QFile::ReadOwner);
   w.Command4->click();
-  test::fakes().dialogs.saveAnswers = {tmp.file("gone/copy.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.file("gone/copy.txt"));
   ASSERT_EQ(boxes().size(), 2U);
   EXPECT_TRUE(boxes()[0].prompt.contains(QStringLiteral("“%1”").arg(tmp.file("a.txt"))));
   EXPECT_TRUE(boxes()[1].prompt.contains(QStringLiteral("“%1”").arg(tmp.file("gone/copy.txt"))));
@@ -269,14 +272,12 @@ TEST_P(Form2OtherProgram, SaveAsksBeforeReplacingItsChangeAndCancelKeepsIt) {
   EXPECT_EQ(boxes()[0].style & 7, mb::SaveCancel);
   EXPECT_EQ(tmp.read(name), theirs);
   test::fakes().messageBox.answers = {mb::Save};
-  w.Command4->click();
-  EXPECT_EQ(tmp.read(name), QByteArray("mine!\r\n"));
+  EXPECT_EQ(save(w, name), QByteArray("mine!\r\n"));
   w.Command4->click();  // the file is ours again: no question
   EXPECT_EQ(boxes().size(), 2U);
   GetParam().does(name);  // Save As onto the same file asks the same
   test::fakes().messageBox.answers = {mb::Cancel};
-  test::fakes().dialogs.saveAnswers = {name};
-  w.Command5->click();
+  saveAs(w, name);
   EXPECT_EQ(boxes().size(), 3U);
   EXPECT_EQ(tmp.read(name), theirs);
 }
@@ -369,8 +370,7 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
   EXPECT_TRUE(boxes().empty());
   EXPECT_EQ(readRaw(folder + "bad\xFFname.txt"), QByteArray("text!?\r\n"));
   // A new name in the folder as shown: that folder, bytes and all.
-  test::fakes().dialogs.saveAnswers = {tmp.path() + QStringLiteral("/in\\xFE/new.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.path() + QStringLiteral("/in\\xFE/new.txt"));
   EXPECT_EQ(readRaw(folder + "new.txt"), QByteArray("text!?\r\n"));
   main.File1->Refresh();
   EXPECT_EQ(main.File1->ListCount(), 3) << "nothing else was created";
@@ -378,8 +378,7 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
 
 TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesSaveAlone) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
-  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.file("copy.txt"));
   EXPECT_EQ(test::fakes().dialogs.lastInitialName, tmp.file("a.txt"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_TRUE(form<Ostrel_View>().File1->names().contains(QStringLiteral("copy.txt")));
@@ -392,8 +391,7 @@ TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesS
   w.Command5->click();
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_EQ(test::fakes().dialogs.saveCalls, 3);
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("text!\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("text!\r\n"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_TRUE(boxes().empty());
 }
@@ -401,8 +399,7 @@ TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesS
 TEST_F(Form2Test, SaveAsAfterTheMainWindowClosedBringsNothingBackAndTheProgramEndsWithTheWindow) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
   Unload<Ostrel_View>();  // its close box; the text window stays
-  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.file("copy.txt"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_FALSE(FormSet::instance().isLoaded<Ostrel_View>());
   EXPECT_EQ(test::fakes().process.ends, 0);
@@ -421,8 +418,7 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   EXPECT_EQ(boxes()[0].style, mb::YesNo | mb::Question);
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xE9"));
   test::fakes().messageBox.answers = {mb::Yes};
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xC3\xA9 \xE2\x98\x83\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("caf\xC3\xA9 \xE2\x98\x83\r\n"));
   w.Command4->click();  // now a UTF-8 file: no further question
   EXPECT_EQ(boxes().size(), 2U);
   EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
