@@ -29,6 +29,11 @@ class QtHelpServiceTest : public ::testing::Test {
   QString writeBook(const QByteArray& bytes = kBook) {
     return dir.write(QStringLiteral("HELP.HLP"), bytes);
   }
+  // Opens the index as the program's Help command does; it must open.
+  HelpViewer* index(const QString& file, QWidget* owner = nullptr) {
+    EXPECT_TRUE(service.WinHelp(owner, file, help::PartialKey, QString()));
+    return service.viewerFor(file);
+  }
   const auto& boxes() { return test::fakes().messageBox.calls; }
   template <class T>
   static T* part(HelpViewer* viewer, const char* name) {
@@ -50,8 +55,7 @@ class QtHelpServiceTest : public ::testing::Test {
 
 TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarrowsIt) {
   const QString file = writeBook();
-  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
-  HelpViewer* viewer = service.viewerFor(file);
+  HelpViewer* viewer = index(file);
   ASSERT_TRUE(viewer);
   EXPECT_TRUE(viewer->isVisible());
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
@@ -94,19 +98,18 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   QWidget owner;
   owner.setGeometry(20, 40, 288, 350);
   owner.show();
-  service.WinHelp(&owner, file, help::PartialKey, QString());
-  QPointer<HelpViewer> viewer = service.viewerFor(file);
+  QPointer<HelpViewer> viewer = index(file, &owner);
   EXPECT_FALSE(viewer->frameGeometry().intersects(owner.frameGeometry()));
   QApplication::setActiveWindow(viewer);
 
   auto* browser = part<QTextBrowser>(viewer, "helpTopic");
-  auto* index = part<QListWidget>(viewer, "helpIndex");
+  auto* list = part<QListWidget>(viewer, "helpIndex");
   emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
-  index->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
+  list->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Text window - Viewer Help"));
   QTest::keyClick(browser, Qt::Key_Backspace);
   EXPECT_EQ(viewer->currentTopic(), 2);
-  QTest::keyClick(index, Qt::Key_Left, Qt::AltModifier);
+  QTest::keyClick(list, Qt::Key_Left, Qt::AltModifier);
   EXPECT_EQ(viewer->currentTopic(), 0);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
   emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
@@ -117,8 +120,7 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
 
   for (const QKeyCombination key :
        {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
-    service.WinHelp(&owner, file, help::PartialKey, QString());
-    viewer = service.viewerFor(file);
+    viewer = index(file, &owner);
     QApplication::setActiveWindow(viewer);
     QTest::keyClick(part<QLineEdit>(viewer, "helpFilter"), key.key(), key.keyboardModifiers());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -128,25 +130,22 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
 
 TEST_F(QtHelpServiceTest, QuitClosesTheViewer) {
   const QString file = writeBook();
-  service.WinHelp(nullptr, file, help::PartialKey, QString());
-  QPointer<HelpViewer> viewer = service.viewerFor(file);
+  QPointer<HelpViewer> viewer = index(file);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Quit, QString()));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(viewer);
   EXPECT_FALSE(service.viewerFor(file));
   // Closed by its own close box, a later call opens a new one.
-  service.WinHelp(nullptr, file, help::PartialKey, QString());
-  service.viewerFor(file)->close();
+  index(file)->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
-  EXPECT_TRUE(service.viewerFor(file));
+  EXPECT_TRUE(index(file));
 }
 
 TEST_F(QtHelpServiceTest, EmptyBookSaysSo) {
   const QString file = writeBook("\xEF\xBB\xBF");
-  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
-  EXPECT_TRUE(topicText(service.viewerFor(file)).contains(QStringLiteral("no topics")));
-  EXPECT_TRUE(indexRows(service.viewerFor(file)).isEmpty());
+  HelpViewer* viewer = index(file);
+  EXPECT_TRUE(topicText(viewer).contains(QStringLiteral("no topics")));
+  EXPECT_TRUE(indexRows(viewer).isEmpty());
 }
 
 TEST_F(QtHelpServiceTest, FileProblemsAreReportedByTheViewerNotThrown) {
