@@ -244,7 +244,7 @@ TEST_F(Form2Test, SaveAndSaveAsFailuresAreReportedWithTheFileNameAndTheTextStays
 
 struct OtherProgram {
   const char* name;
-  std::function<void(const QString&)> does;
+  std::function<void(const test::TempDir&)> does;  // to a.txt
   bool asks;
 };
 
@@ -254,7 +254,7 @@ class Form2OtherProgram : public Form2Test, public ::testing::WithParamInterface
 TEST_P(Form2OtherProgram, SaveAsksBeforeReplacingItsChangeAndCancelKeepsIt) {
   Form2& w = open(QStringLiteral("a.txt"), "mine");
   const QString name = tmp.file("a.txt");
-  GetParam().does(name);
+  GetParam().does(tmp);
   const QByteArray theirs = tmp.read(name);
   typeAtEnd(w, QStringLiteral("!"));
   test::fakes().messageBox.answers = {mb::Cancel};
@@ -275,49 +275,43 @@ TEST_P(Form2OtherProgram, SaveAsksBeforeReplacingItsChangeAndCancelKeepsIt) {
   EXPECT_EQ(save(w, name), QByteArray("mine!\r\n"));
   w.Command4->click();  // the file is ours again: no question
   EXPECT_EQ(boxes().size(), 2U);
-  GetParam().does(name);  // Save As onto the same file asks the same
+  GetParam().does(tmp);  // Save As onto the same file asks the same
   test::fakes().messageBox.answers = {mb::Cancel};
   saveAs(w, name);
   EXPECT_EQ(boxes().size(), 3U);
   EXPECT_EQ(tmp.read(name), theirs);
 }
 
-void writeFile(const QString& name, const QByteArray& bytes) {
-  QFile file(name);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
-
+using Dir = const test::TempDir&;
 INSTANTIATE_TEST_SUITE_P(
     Changes, Form2OtherProgram,
     ::testing::Values(
-        OtherProgram{"adds_a_line", [](const QString& n) { writeFile(n, "mine\nand theirs\n"); },
-                     true},
+        OtherProgram{"adds_a_line", [](Dir d) { d.write("a.txt", "mine\nand theirs\n"); }, true},
         // Within one tick of the file system's clock: only the bytes tell.
-        OtherProgram{"same_size", [](const QString& n) { writeFile(n, "MINE"); }, true},
+        OtherProgram{"same_size", [](Dir d) { d.write("a.txt", "MINE"); }, true},
         OtherProgram{"replaced_by_rename",
-                     [](const QString& n) {
-                       writeFile(n + ".new", "other");
-                       QFile::remove(n);
-                       QFile::rename(n + ".new", n);
+                     [](Dir d) {
+                       const QString theirs = d.write("a.new", "other");
+                       QFile::remove(d.file("a.txt"));
+                       QFile::rename(theirs, d.file("a.txt"));
                      },
                      true},
-        OtherProgram{"same_bytes_rewritten", [](const QString& n) { writeFile(n, "mine"); }, false},
-        OtherProgram{"deleted", [](const QString& n) { QFile::remove(n); }, false}),
+        OtherProgram{"same_bytes_rewritten", [](Dir d) { d.write("a.txt", "mine"); }, false},
+        OtherProgram{"deleted", [](Dir d) { QFile::remove(d.file("a.txt")); }, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Form2Test, AnUneditedWindowOffersTheChangedFileWhenItIsActiveAgain) {
   Form2& w = open(QStringLiteral("a.txt"), "one");
   activate(w);
   EXPECT_TRUE(boxes().empty()) << "nothing changed: nothing to say";
-  writeFile(tmp.file("a.txt"), "two, longer");
+  tmp.write("a.txt", "two, longer");
   test::fakes().messageBox.answers = {mb::Yes};
   activate(w);
   ASSERT_EQ(boxes().size(), 1U);
   EXPECT_EQ(boxes()[0].style, mb::YesNo | mb::Question);
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("two, longer"));
 
-  writeFile(tmp.file("a.txt"), "three");
+  tmp.write("a.txt", "three");
   test::fakes().messageBox.answers = {mb::No};
   activate(w);
   activate(w);  // declined once: not asked again for the same change
@@ -325,7 +319,7 @@ TEST_F(Form2Test, AnUneditedWindowOffersTheChangedFileWhenItIsActiveAgain) {
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("two, longer"));
 
   typeAtEnd(w, QStringLiteral("!"));
-  writeFile(tmp.file("a.txt"), "four, four");
+  tmp.write("a.txt", "four, four");
   activate(w);  // edited text is not offered to be thrown away
   EXPECT_EQ(boxes().size(), 2U);
 }
