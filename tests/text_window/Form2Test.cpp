@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <QAccessible>
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -13,7 +12,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <string>
+#include <tuple>
+#include <utility>
 
 #include "main_window/Ostrel_View.h"
 #include "tests/support/FakeServices.h"
@@ -58,20 +63,25 @@ class Form2Test : public ::testing::Test {
   }
   static void typeAtEnd(Form2& w, const QString& text) {
     w.Text1->setCursorPosition(w.Text1->document().length());
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-      if (i > 0) QTest::keyClick(w.Text1, Qt::Key_Return);
-      // Keys for what a keyboard types; other characters as an input method gives them.
-      for (const QChar c : lines[i]) {
-        if (c.unicode() < 0x80) {
-          QTest::keyClick(w.Text1, c.toLatin1());
-        } else {
-          QInputMethodEvent event;
-          event.setCommitString(QString(c));
-          QCoreApplication::sendEvent(w.Text1, &event);
-        }
+    // Keys for what a keyboard types; other characters as an input method gives them.
+    for (const QChar c : text) {
+      if (c.unicode() < 0x80) {
+        QTest::keyClick(w.Text1, c.toLatin1());
+      } else {
+        QInputMethodEvent event;
+        event.setCommitString(QString(c));
+        QCoreApplication::sendEvent(w.Text1, &event);
       }
     }
+  }
+  // Save, and what the file then holds.
+  QByteArray save(Form2& w, const QString& name) {
+    w.Command4->click();
+    return tmp.read(name);
+  }
+  static void saveAs(Form2& w, const QString& name) {
+    test::fakes().dialogs.saveAnswers = {name};
+    w.Command5->click();
   }
   static std::vector<test::FakeMessageBox::Call>& boxes() { return test::fakes().messageBox.calls; }
 
@@ -88,17 +98,14 @@ class Form2RoundTrip : public Form2Test, public ::testing::WithParamInterface<By
 TEST_P(Form2RoundTrip, AnUneditedSaveWritesTheSameBytesAndOneLineEnd) {
   const QByteArray& bytes = GetParam().content;
   Form2& w = open(QStringLiteral("a.txt"), bytes);
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
+  EXPECT_EQ(save(w, "a.txt"), bytes + "\r\n");
   EXPECT_TRUE(boxes().empty());
   // Saved again from the same window: the same bytes.
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n");
+  EXPECT_EQ(save(w, "a.txt"), bytes + "\r\n");
   // Loaded afresh and saved again: two more bytes.
   Unload<Form2>();
   Form2& again = openExisting(QStringLiteral("a.txt"));
-  again.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), bytes + "\r\n\r\n");
+  EXPECT_EQ(save(again, "a.txt"), bytes + "\r\n\r\n");
 }
 
 QByteArray every1252Byte() {
@@ -125,11 +132,9 @@ TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10Points) {
   EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
   EXPECT_TRUE(w.isVisible());
   // A second text file only brings the window forward.
-  tmp.write("b.txt", "other");
-  form<Ostrel_View>().File1->Refresh();
-  form<Ostrel_View>().File1->clickName(QStringLiteral("b.txt"));
-  EXPECT_EQ(form<Form2>().Caption(), tmp.file("a.txt"));
-  EXPECT_EQ(form<Form2>().Text1->Text(), QStringLiteral("hello\nworld"));
+  Form2& again = open(QStringLiteral("b.txt"), "other");
+  EXPECT_EQ(again.Caption(), tmp.file("a.txt"));
+  EXPECT_EQ(again.Text1->Text(), QStringLiteral("hello\nworld"));
 }
 
 TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
@@ -167,13 +172,11 @@ TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
 
 TEST_F(Form2Test, FontButtonsSetAbsoluteSizesAndAreNamedForAScreenReader) {
   Form2& w = open(QStringLiteral("a.txt"), "x");
-  w.Command3->click();
-  w.Command3->click();
-  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 12);
-  w.Command2->click();
-  w.Command2->click();
-  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
-  for (const auto& [button, name] : {std::pair{w.Command3, "12 point"}, {w.Command2, "10 point"}}) {
+  for (const auto& [button, size, name] :
+       {std::tuple{w.Command3, 12, "12 point"}, {w.Command2, 10, "10 point"}}) {
+    button->click();
+    button->click();
+    EXPECT_FLOAT_EQ(w.Text1->FontSize(), size);
     EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
               QString::fromLatin1(name));
   }
@@ -182,24 +185,23 @@ TEST_F(Form2Test, FontButtonsSetAbsoluteSizesAndAreNamedForAScreenReader) {
 TEST_F(Form2Test, TheTextBoxFollowsTheWindowAndKeepsItsLastSizeWhenTooSmall) {
   Form2& w = open(QStringLiteral("a.txt"), "x");
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  // The design size with the usual frame; set outright, as frames differ.
-  w.setWidth(8115);
-  w.setHeight(7320);
-  QCoreApplication::processEvents();
-  ASSERT_FLOAT_EQ(w.Width(), 8115);
-  ASSERT_FLOAT_EQ(w.Height(), 7320);
-  EXPECT_FLOAT_EQ(w.Text1->Width(), 7715);
-  EXPECT_FLOAT_EQ(w.Text1->Height(), 6320);
-  w.setWidth(300);
-  w.setHeight(900);
-  QCoreApplication::processEvents();
-  EXPECT_FLOAT_EQ(w.Text1->Width(), 7715);
-  EXPECT_FLOAT_EQ(w.Text1->Height(), 6320);
-  w.setWidth(6000);
-  w.setHeight(4995);
-  QCoreApplication::processEvents();
-  EXPECT_FLOAT_EQ(w.Text1->Width(), 5600);
-  EXPECT_FLOAT_EQ(w.Text1->Height(), 3995);
+  // From the design size with the usual frame (set outright, as frames differ),
+  // through one too small, to one smaller than the design.
+  const struct {
+    float width, height, boxWidth, boxHeight;
+  } sizes[] = {{8115, 7320, 7715, 6320}, {300, 900, 7715, 6320}, {6000, 4995, 5600, 3995}};
+  for (const auto& s : sizes) {
+    SCOPED_TRACE(s.width);
+    w.setWidth(s.width);
+    w.setHeight(s.height);
+    QCoreApplication::processEvents();
+    if (s.width > 1000) {  // a size the window can take
+      ASSERT_FLOAT_EQ(w.Width(), s.width);
+      ASSERT_FLOAT_EQ(w.Height(), s.height);
+    }
+    EXPECT_FLOAT_EQ(w.Text1->Width(), s.boxWidth);
+    EXPECT_FLOAT_EQ(w.Text1->Height(), s.boxHeight);
+  }
 }
 
 TEST_F(Form2Test, CloseUnloadsWithoutAQuestion) {
@@ -214,19 +216,14 @@ TEST_F(Form2Test, CloseUnloadsWithoutAQuestion) {
 
 TEST_F(Form2Test, SaveWritesTheLoadedFileWhateverTheMainWindowShowsNow) {
   Form2& w = open(QStringLiteral("a.txt"), "a");
-  tmp.write("b.txt", "b");
-  Ostrel_View& main = form<Ostrel_View>();
-  main.File1->Refresh();
-  main.File1->clickName(QStringLiteral("b.txt"));
+  open(QStringLiteral("b.txt"), "b");
   typeAtEnd(w, QStringLiteral("1"));
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("a1\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("a1\r\n"));
   EXPECT_EQ(tmp.read("b.txt"), QByteArray("b"));
   QDir(tmp.path()).mkdir(QStringLiteral("sub"));
-  main.Dir1->setPath(tmp.file("sub"));
+  form<Ostrel_View>().Dir1->setPath(tmp.file("sub"));
   typeAtEnd(w, QStringLiteral("2"));
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("a12\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("a12\r\n"));
   EXPECT_TRUE(QDir(tmp.file("sub")).isEmpty());
 }
 
@@ -236,8 +233,7 @@ TEST_F(Form2Test, SaveAndSaveAsFailuresAreReportedWithTheFileNameAndTheTextStays
   typeAtEnd(w, QStringLiteral("new"));
   QFile::setPermissions(tmp.file("a.txt"), QFile::ReadOwner);
   w.Command4->click();
-  test::fakes().dialogs.saveAnswers = {tmp.file("gone/copy.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.file("gone/copy.txt"));
   ASSERT_EQ(boxes().size(), 2U);
   EXPECT_TRUE(boxes()[0].prompt.contains(QStringLiteral("“%1”").arg(tmp.file("a.txt"))));
   EXPECT_TRUE(boxes()[1].prompt.contains(QStringLiteral("“%1”").arg(tmp.file("gone/copy.txt"))));
@@ -248,7 +244,7 @@ TEST_F(Form2Test, SaveAndSaveAsFailuresAreReportedWithTheFileNameAndTheTextStays
 
 struct OtherProgram {
   const char* name;
-  std::function<void(const QString&)> does;
+  std::function<void(const test::TempDir&)> does;  // to a.txt
   bool asks;
 };
 
@@ -258,7 +254,7 @@ class Form2OtherProgram : public Form2Test, public ::testing::WithParamInterface
 TEST_P(Form2OtherProgram, SaveAsksBeforeReplacingItsChangeAndCancelKeepsIt) {
   Form2& w = open(QStringLiteral("a.txt"), "mine");
   const QString name = tmp.file("a.txt");
-  GetParam().does(name);
+  GetParam().does(tmp);
   const QByteArray theirs = tmp.read(name);
   typeAtEnd(w, QStringLiteral("!"));
   test::fakes().messageBox.answers = {mb::Cancel};
@@ -276,54 +272,46 @@ TEST_P(Form2OtherProgram, SaveAsksBeforeReplacingItsChangeAndCancelKeepsIt) {
   EXPECT_EQ(boxes()[0].style & 7, mb::SaveCancel);
   EXPECT_EQ(tmp.read(name), theirs);
   test::fakes().messageBox.answers = {mb::Save};
-  w.Command4->click();
-  EXPECT_EQ(tmp.read(name), QByteArray("mine!\r\n"));
+  EXPECT_EQ(save(w, name), QByteArray("mine!\r\n"));
   w.Command4->click();  // the file is ours again: no question
   EXPECT_EQ(boxes().size(), 2U);
-  GetParam().does(name);  // Save As onto the same file asks the same
+  GetParam().does(tmp);  // Save As onto the same file asks the same
   test::fakes().messageBox.answers = {mb::Cancel};
-  test::fakes().dialogs.saveAnswers = {name};
-  w.Command5->click();
+  saveAs(w, name);
   EXPECT_EQ(boxes().size(), 3U);
   EXPECT_EQ(tmp.read(name), theirs);
 }
 
-void writeFile(const QString& name, const QByteArray& bytes) {
-  QFile file(name);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
-
+using Dir = const test::TempDir&;
 INSTANTIATE_TEST_SUITE_P(
     Changes, Form2OtherProgram,
     ::testing::Values(
-        OtherProgram{"adds_a_line", [](const QString& n) { writeFile(n, "mine\nand theirs\n"); },
-                     true},
+        OtherProgram{"adds_a_line", [](Dir d) { d.write("a.txt", "mine\nand theirs\n"); }, true},
         // Within one tick of the file system's clock: only the bytes tell.
-        OtherProgram{"same_size", [](const QString& n) { writeFile(n, "MINE"); }, true},
+        OtherProgram{"same_size", [](Dir d) { d.write("a.txt", "MINE"); }, true},
         OtherProgram{"replaced_by_rename",
-                     [](const QString& n) {
-                       writeFile(n + ".new", "other");
-                       QFile::remove(n);
-                       QFile::rename(n + ".new", n);
+                     [](Dir d) {
+                       const QString theirs = d.write("a.new", "other");
+                       QFile::remove(d.file("a.txt"));
+                       QFile::rename(theirs, d.file("a.txt"));
                      },
                      true},
-        OtherProgram{"same_bytes_rewritten", [](const QString& n) { writeFile(n, "mine"); }, false},
-        OtherProgram{"deleted", [](const QString& n) { QFile::remove(n); }, false}),
+        OtherProgram{"same_bytes_rewritten", [](Dir d) { d.write("a.txt", "mine"); }, false},
+        OtherProgram{"deleted", [](Dir d) { QFile::remove(d.file("a.txt")); }, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Form2Test, AnUneditedWindowOffersTheChangedFileWhenItIsActiveAgain) {
   Form2& w = open(QStringLiteral("a.txt"), "one");
   activate(w);
   EXPECT_TRUE(boxes().empty()) << "nothing changed: nothing to say";
-  writeFile(tmp.file("a.txt"), "two, longer");
+  tmp.write("a.txt", "two, longer");
   test::fakes().messageBox.answers = {mb::Yes};
   activate(w);
   ASSERT_EQ(boxes().size(), 1U);
   EXPECT_EQ(boxes()[0].style, mb::YesNo | mb::Question);
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("two, longer"));
 
-  writeFile(tmp.file("a.txt"), "three");
+  tmp.write("a.txt", "three");
   test::fakes().messageBox.answers = {mb::No};
   activate(w);
   activate(w);  // declined once: not asked again for the same change
@@ -331,40 +319,28 @@ TEST_F(Form2Test, AnUneditedWindowOffersTheChangedFileWhenItIsActiveAgain) {
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("two, longer"));
 
   typeAtEnd(w, QStringLiteral("!"));
-  writeFile(tmp.file("a.txt"), "four, four");
+  tmp.write("a.txt", "four, four");
   activate(w);  // edited text is not offered to be thrown away
   EXPECT_EQ(boxes().size(), 2U);
 }
 
-QByteArray bitmap() {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImage(4, 3, QImage::Format_RGB32).save(&buffer, "BMP");
-  return bytes;
-}
-
 // Files named by bytes, where Qt's own names would lose them.
 void writeRaw(const QByteArray& name, const QByteArray& content) {
-  FILE* file = ::fopen(name.constData(), "wb");
-  ASSERT_NE(file, nullptr);
-  ::fwrite(content.constData(), 1, static_cast<size_t>(content.size()), file);
-  ::fclose(file);
+  std::ofstream(name.constData(), std::ios::binary).write(content.constData(), content.size());
 }
 QByteArray readRaw(const QByteArray& name) {
-  FILE* file = ::fopen(name.constData(), "rb");
-  if (file == nullptr) return {};
-  char got[64] = {};
-  const size_t n = ::fread(got, 1, sizeof got, file);
-  ::fclose(file);
-  return QByteArray(got, static_cast<qsizetype>(n));
+  std::ifstream in(name.constData(), std::ios::binary);
+  return QByteArray::fromStdString({std::istreambuf_iterator<char>(in), {}});
 }
 
 TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
   const QByteArray folder = QFile::encodeName(tmp.path()) + "/in\xFE/";
   ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
   writeRaw(folder + "bad\xFFname.txt", "text");
-  writeRaw(folder + "pic\xFF.bmp", bitmap());
+  QImage(4, 3, QImage::Format_RGB32).save(tmp.file("p.bmp"));
+  ASSERT_EQ(std::rename(QFile::encodeName(tmp.file("p.bmp")).constData(),
+                        (folder + "pic\xFF.bmp").constData()),
+            0);
   Ostrel_View& main = form<Ostrel_View>();
   main.Dir1->setPath(FileNames::decode(folder.chopped(1)));
   const QString text = FileNames::decode("bad\xFFname.txt");
@@ -388,8 +364,7 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
   EXPECT_TRUE(boxes().empty());
   EXPECT_EQ(readRaw(folder + "bad\xFFname.txt"), QByteArray("text!?\r\n"));
   // A new name in the folder as shown: that folder, bytes and all.
-  test::fakes().dialogs.saveAnswers = {tmp.path() + QStringLiteral("/in\\xFE/new.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.path() + QStringLiteral("/in\\xFE/new.txt"));
   EXPECT_EQ(readRaw(folder + "new.txt"), QByteArray("text!?\r\n"));
   main.File1->Refresh();
   EXPECT_EQ(main.File1->ListCount(), 3) << "nothing else was created";
@@ -397,8 +372,7 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
 
 TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesSaveAlone) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
-  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.file("copy.txt"));
   EXPECT_EQ(test::fakes().dialogs.lastInitialName, tmp.file("a.txt"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_TRUE(form<Ostrel_View>().File1->names().contains(QStringLiteral("copy.txt")));
@@ -411,8 +385,7 @@ TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesS
   w.Command5->click();
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_EQ(test::fakes().dialogs.saveCalls, 3);
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("text!\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("text!\r\n"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_TRUE(boxes().empty());
 }
@@ -420,8 +393,7 @@ TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesS
 TEST_F(Form2Test, SaveAsAfterTheMainWindowClosedBringsNothingBackAndTheProgramEndsWithTheWindow) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
   Unload<Ostrel_View>();  // its close box; the text window stays
-  test::fakes().dialogs.saveAnswers = {tmp.file("copy.txt")};
-  w.Command5->click();
+  saveAs(w, tmp.file("copy.txt"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_FALSE(FormSet::instance().isLoaded<Ostrel_View>());
   EXPECT_EQ(test::fakes().process.ends, 0);
@@ -440,8 +412,7 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   EXPECT_EQ(boxes()[0].style, mb::YesNo | mb::Question);
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xE9"));
   test::fakes().messageBox.answers = {mb::Yes};
-  w.Command4->click();
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("caf\xC3\xA9 \xE2\x98\x83\r\n"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("caf\xC3\xA9 \xE2\x98\x83\r\n"));
   w.Command4->click();  // now a UTF-8 file: no further question
   EXPECT_EQ(boxes().size(), 2U);
   EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
@@ -485,27 +456,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "<html><meta charset=\"windows-1251\">\xC0\xC1\r\n", "1251"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-qint64 statusKiB(const char* field) {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith(field))
-      return line.mid(qstrlen(field)).trimmed().split(' ')[0].toLongLong();
-  }
+qint64 statusKiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(field.size()));
   return -1;
 }
 
 TEST_F(Form2Test, A100MegabyteFileOpensWithoutHoldingItSeveralTimes) {
   if (test::kAddressSanitizer) GTEST_SKIP() << "peak memory is the sanitizer's under it";
   constexpr qint64 kSize = qint64(100) * 1024 * 1024;
-  {
-    QByteArray bytes;
-    bytes.reserve(kSize + 100);
-    for (int n = 0; bytes.size() < kSize; ++n) {
-      bytes += "Line " + QByteArray::number(n) + " of the sample text, with some words\r\n";
-    }
-    tmp.write("big.txt", bytes);
-  }
+  QByteArray bytes;
+  for (int n = 0; bytes.size() < kSize; ++n)
+    bytes += "Line " + QByteArray::number(n) + " of the sample text, with some words\r\n";
+  tmp.write("big.txt", std::exchange(bytes, {}));
   // The peak is measured from here (writing 5 resets it to what is in use now).
   QFile reset(QStringLiteral("/proc/self/clear_refs"));
   if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1) GTEST_SKIP() << "no clear_refs";

@@ -35,11 +35,7 @@ QByteArray allBytes() {
 INSTANTIATE_TEST_SUITE_P(
     Files, TextCodecRoundTrip,
     ::testing::Values(RoundTrip{"ascii", "plain text\r\n", Encoding::Utf8},
-                      RoundTrip{"nul_and_eof_mark",
-                                QByteArray("a\0b\x1A"
-                                           "c",
-                                           5),
-                                Encoding::Utf8},
+                      RoundTrip{"nul_and_eof_mark", QByteArray("a\0b\032c", 5), Encoding::Utf8},
                       RoundTrip{"utf8", "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80",
                                 Encoding::Utf8},
                       RoundTrip{"bom", "\xEF\xBB\xBFhi", Encoding::Utf8},
@@ -53,14 +49,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTrip{"empty", "", Encoding::Utf8}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TextCodec, ShowsWindows1252OneCharacterPerByte) {
+TEST(TextCodec, Windows1252ShowsOneCharacterPerByteAndRefusesCharactersItCannotHold) {
   const QByteArray bytes("\x80\x81\x8D\x8F\x90\x9D\x9F\xE9", 8);
-  const QString text = TextCodec::detect(bytes).decode(bytes);
-  EXPECT_EQ(text, QString::fromUtf16(u"\u20AC\u0081\u008D\u008F\u0090\u009D\u0178\u00E9"));
-}
-
-TEST(TextCodec, Windows1252RefusesCharactersItCannotHold) {
-  const TextCodec codec(Encoding::Windows1252, TextCodec::ByteOrderMark::Absent);
+  const TextCodec codec = TextCodec::detect(bytes);
+  EXPECT_EQ(codec.decode(bytes),
+            QString::fromUtf16(u"\u20AC\u0081\u008D\u008F\u0090\u009D\u0178\u00E9"));
   EXPECT_FALSE(codec.encode(QString::fromUtf16(u"snow \u2603")).has_value());
   EXPECT_FALSE(codec.encode(QString::fromUtf16(u"\u0080")).has_value());
   EXPECT_EQ(codec.encode(QString::fromUtf16(u"\u20AC")), QByteArray("\x80"));

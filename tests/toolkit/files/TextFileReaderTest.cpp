@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <fstream>
 
 #include "tests/support/OtherUser.h"
 #include "tests/support/TempDir.h"
@@ -32,10 +33,7 @@ TEST(TextFileReader, ReadsEveryByteEvenWhereTheNameIsNotUtf8) {
   EXPECT_EQ(TextFileReader::readAll(tmp.write("a.txt", bytes)), bytes);
   EXPECT_EQ(TextFileReader::readAll(tmp.write("e.txt", "")), QByteArray());
   const QByteArray name = QFile::encodeName(tmp.path()) + "/bad\xFFname.txt";
-  FILE* raw = ::fopen(name.constData(), "wb");
-  ASSERT_NE(raw, nullptr);
-  ::fputs("inside", raw);
-  ::fclose(raw);
+  std::ofstream(name.constData()) << "inside";
   EXPECT_EQ(TextFileReader::readAll(FileNames::decode(name)), QByteArray("inside"));
 }
 

@@ -30,20 +30,29 @@ const QByteArray kBook =
     "# Loose topic\n"
     "No keywords here.\n";
 
+// The same book, also with a byte order mark and CR LF line ends.
+QByteArray bomAndCrLf(QByteArray book) {
+  return "\xEF\xBB\xBF" + book.replace("\n", "\r\n");
+}
+
 TEST(HelpBookTest, SplitsTopicsKeywordsAndBodies) {
-  const HelpBook book = HelpBook::parse(kBook);
-  ASSERT_EQ(book.topics().size(), 3);
-  const auto& main = book.topics()[0];
-  EXPECT_EQ(main.title, QStringLiteral("Main window"));
-  EXPECT_EQ(main.keywords,
-            (QStringList{QStringLiteral("drive list"), QStringLiteral("directory list"),
-                         QStringLiteral("file list"), QStringLiteral("Main window")}));
-  EXPECT_TRUE(main.body.startsWith(QStringLiteral("The **main** window.")));
-  EXPECT_TRUE(main.body.contains(QStringLiteral("# not a topic inside a fence")));
-  EXPECT_TRUE(main.body.endsWith(QStringLiteral("```")));  // trailing blank lines dropped
-  EXPECT_TRUE(book.topics()[1].body.contains(QStringLiteral("K: a late K line")));
-  EXPECT_TRUE(book.markdownOf(1).startsWith(QStringLiteral("# Text window\n\nText body.")));
-  EXPECT_TRUE(book.markdownOf(7).isEmpty());
+  for (const QByteArray& bytes : {kBook, bomAndCrLf(kBook)}) {
+    SCOPED_TRACE(bytes.size());
+    const HelpBook book = HelpBook::parse(bytes);
+    ASSERT_EQ(book.topics().size(), 3);
+    const auto& main = book.topics()[0];
+    EXPECT_EQ(main.title, QStringLiteral("Main window"));
+    EXPECT_EQ(main.keywords,
+              (QStringList{QStringLiteral("drive list"), QStringLiteral("directory list"),
+                           QStringLiteral("file list"), QStringLiteral("Main window")}));
+    EXPECT_TRUE(main.body.startsWith(QStringLiteral("The **main** window.")));
+    EXPECT_TRUE(main.body.contains(QStringLiteral("# not a topic inside a fence")));
+    EXPECT_TRUE(main.body.endsWith(QStringLiteral("```")));  // trailing blank lines dropped
+    EXPECT_FALSE(main.body.contains(u'\r'));
+    EXPECT_TRUE(book.topics()[1].body.contains(QStringLiteral("K: a late K line")));
+    EXPECT_TRUE(book.markdownOf(1).startsWith(QStringLiteral("# Text window\n\nText body.")));
+    EXPECT_TRUE(book.markdownOf(7).isEmpty());
+  }
 }
 
 TEST(HelpBookTest, IndexIsSortedWithoutCaseAndFindTopicPrefersKeywordThenTitleThenPrefix) {
@@ -63,14 +72,7 @@ TEST(HelpBookTest, IndexIsSortedWithoutCaseAndFindTopicPrefersKeywordThenTitleTh
   EXPECT_EQ(book.findTopic(QString()), -1);
 }
 
-TEST(HelpBookTest, ToleratesBomCrLfAndEmptyFiles) {
-  QByteArray crlf = kBook;
-  crlf.replace("\n", "\r\n");
-  const HelpBook book = HelpBook::parse("\xEF\xBB\xBF" + crlf);
-  ASSERT_EQ(book.topics().size(), 3);
-  EXPECT_EQ(book.topics()[0].keywords.first(), QStringLiteral("drive list"));
-  EXPECT_FALSE(book.topics()[0].body.contains(u'\r'));
-
+TEST(HelpBookTest, AnEmptyFileOrOnlyAPreambleHasNoTopics) {
   EXPECT_TRUE(HelpBook::parse({}).isEmpty());
   EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").isEmpty());
   EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").index().isEmpty());

@@ -29,15 +29,24 @@ class QtHelpServiceTest : public ::testing::Test {
   QString writeBook(const QByteArray& bytes = kBook) {
     return dir.write(QStringLiteral("HELP.HLP"), bytes);
   }
+  // Opens the index as the program's Help command does; it must open.
+  HelpViewer* index(const QString& file, QWidget* owner = nullptr) {
+    EXPECT_TRUE(service.WinHelp(owner, file, help::PartialKey, QString()));
+    return service.viewerFor(file);
+  }
   const auto& boxes() { return test::fakes().messageBox.calls; }
+  template <class T>
+  static T* part(HelpViewer* viewer, const char* name) {
+    return viewer->findChild<T*>(QLatin1String(name));
+  }
   QStringList indexRows(HelpViewer* viewer) {
     QStringList rows;
-    auto* list = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
+    auto* list = part<QListWidget>(viewer, "helpIndex");
     for (int i = 0; i < list->count(); ++i) rows += list->item(i)->text();
     return rows;
   }
   QString topicText(HelpViewer* viewer) {
-    return viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"))->toPlainText();
+    return part<QTextBrowser>(viewer, "helpTopic")->toPlainText();
   }
 
   test::TempDir dir;
@@ -46,8 +55,7 @@ class QtHelpServiceTest : public ::testing::Test {
 
 TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarrowsIt) {
   const QString file = writeBook();
-  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
-  HelpViewer* viewer = service.viewerFor(file);
+  HelpViewer* viewer = index(file);
   ASSERT_TRUE(viewer);
   EXPECT_TRUE(viewer->isVisible());
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
@@ -56,7 +64,7 @@ TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarro
   EXPECT_EQ(viewer->currentTopic(), 0);
   EXPECT_TRUE(boxes().empty());
   // Typing narrows the index and shows the first match.
-  auto* filter = viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter"));
+  auto* filter = part<QLineEdit>(viewer, "helpFilter");
   QTest::keyClicks(filter, QStringLiteral("sav"));
   EXPECT_EQ(indexRows(viewer), (QStringList{"Save", "Save As"}));
   EXPECT_EQ(viewer->currentTopic(), 1);
@@ -69,15 +77,14 @@ TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
   const QString file = writeBook();
   service.WinHelp(nullptr, file, help::PartialKey, QStringLiteral("scroll"));
   HelpViewer* viewer = service.viewerFor(file);
-  EXPECT_EQ(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter"))->text(),
-            QStringLiteral("scroll"));
+  EXPECT_EQ(part<QLineEdit>(viewer, "helpFilter")->text(), QStringLiteral("scroll"));
   EXPECT_EQ(viewer->currentTopic(), 2);
 
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Key, QStringLiteral("print")));
   EXPECT_EQ(service.viewerFor(file), viewer);  // the same window, reused
   EXPECT_EQ(viewer->currentTopic(), 1);
   // A link names its topic by keyword.
-  emit viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"))
+  emit part<QTextBrowser>(viewer, "helpTopic")
       ->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
   EXPECT_EQ(viewer->currentTopic(), 2);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Contents, QString()));
@@ -91,35 +98,31 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
   QWidget owner;
   owner.setGeometry(20, 40, 288, 350);
   owner.show();
-  service.WinHelp(&owner, file, help::PartialKey, QString());
-  QPointer<HelpViewer> viewer = service.viewerFor(file);
+  QPointer<HelpViewer> viewer = index(file, &owner);
   EXPECT_FALSE(viewer->frameGeometry().intersects(owner.frameGeometry()));
   QApplication::setActiveWindow(viewer);
 
-  auto* browser = viewer->findChild<QTextBrowser*>(QStringLiteral("helpTopic"));
-  auto* index = viewer->findChild<QListWidget*>(QStringLiteral("helpIndex"));
+  auto* browser = part<QTextBrowser>(viewer, "helpTopic");
+  auto* list = part<QListWidget>(viewer, "helpIndex");
   emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
-  index->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
+  list->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Text window - Viewer Help"));
   QTest::keyClick(browser, Qt::Key_Backspace);
   EXPECT_EQ(viewer->currentTopic(), 2);
-  QTest::keyClick(index, Qt::Key_Left, Qt::AltModifier);
+  QTest::keyClick(list, Qt::Key_Left, Qt::AltModifier);
   EXPECT_EQ(viewer->currentTopic(), 0);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
   emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
-  QTest::mouseClick(viewer->findChild<QAbstractButton*>(QStringLiteral("helpBack")),
-                    Qt::LeftButton);
+  QTest::mouseClick(part<QAbstractButton>(viewer, "helpBack"), Qt::LeftButton);
   EXPECT_EQ(viewer->currentTopic(), 0);
   QTest::keyClick(browser, Qt::Key_Backspace);  // nothing further back
   EXPECT_EQ(viewer->currentTopic(), 0);
 
   for (const QKeyCombination key :
        {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
-    service.WinHelp(&owner, file, help::PartialKey, QString());
-    viewer = service.viewerFor(file);
+    viewer = index(file, &owner);
     QApplication::setActiveWindow(viewer);
-    QTest::keyClick(viewer->findChild<QLineEdit*>(QStringLiteral("helpFilter")), key.key(),
-                    key.keyboardModifiers());
+    QTest::keyClick(part<QLineEdit>(viewer, "helpFilter"), key.key(), key.keyboardModifiers());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(viewer) << key.toCombined();
   }
@@ -127,25 +130,22 @@ TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
 
 TEST_F(QtHelpServiceTest, QuitClosesTheViewer) {
   const QString file = writeBook();
-  service.WinHelp(nullptr, file, help::PartialKey, QString());
-  QPointer<HelpViewer> viewer = service.viewerFor(file);
+  QPointer<HelpViewer> viewer = index(file);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Quit, QString()));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(viewer);
   EXPECT_FALSE(service.viewerFor(file));
   // Closed by its own close box, a later call opens a new one.
-  service.WinHelp(nullptr, file, help::PartialKey, QString());
-  service.viewerFor(file)->close();
+  index(file)->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
-  EXPECT_TRUE(service.viewerFor(file));
+  EXPECT_TRUE(index(file));
 }
 
 TEST_F(QtHelpServiceTest, EmptyBookSaysSo) {
   const QString file = writeBook("\xEF\xBB\xBF");
-  EXPECT_TRUE(service.WinHelp(nullptr, file, help::PartialKey, QString()));
-  EXPECT_TRUE(topicText(service.viewerFor(file)).contains(QStringLiteral("no topics")));
-  EXPECT_TRUE(indexRows(service.viewerFor(file)).isEmpty());
+  HelpViewer* viewer = index(file);
+  EXPECT_TRUE(topicText(viewer).contains(QStringLiteral("no topics")));
+  EXPECT_TRUE(indexRows(viewer).isEmpty());
 }
 
 TEST_F(QtHelpServiceTest, FileProblemsAreReportedByTheViewerNotThrown) {
