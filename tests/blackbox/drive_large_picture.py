@@ -3,9 +3,11 @@
 
 Usage: drive_large_picture.py PATH/TO/ostrel_viewer [SCALE]
 
-The folder holds a 16384 x 16384 RLE bitmap of about 2 MB, made here. A click
-on it followed at once by a click on About must open About within 0.3 s: the
-picture is decoded beside the interface, not in its way. Exit then ends the
+The folder holds a 16384 x 16384 RLE bitmap of about 2 MB, made here, whose
+decode takes over a second. A click on it followed at once by a click on About
+must open About no more than 0.3 s later than About opens with nothing
+decoding (the time the X tools themselves take, measured first): the picture
+is decoded beside the interface, not in its way. Exit then ends the
 program while the decode may still run. Exit code 77 when no X server can
 start.
 """
@@ -47,24 +49,35 @@ def make_folder(folder):
         f.write(rle_bitmap(16384))
 
 
-def drive(desktop, program, folder):
-    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-    # The only file is the first row of the list.
-    desktop.point(main, *FIRST_ROW)
-    desktop.xdotool("click", 1)
+def open_about(desktop, main, what):
+    """Clicks About; the seconds until its window shows, and the window."""
     desktop.point(main, *centre(ABOUT_BUTTON))
     clicked = time.monotonic()
     desktop.xdotool("click", 1)
     found = poll(lambda: desktop.windows(f"^About {TITLE}$"), step=0.01)
     waited = time.monotonic() - clicked
-    expect(found, "About opens after a click on the huge picture")
-    about = found[-1]
-    print(f"About answered {waited * 1000:.0f} ms after its click")
-    expect(waited <= ABOUT_WITHIN,
-           f"About opens within {ABOUT_WITHIN:.2f} s of its click while the picture decodes "
-           f"(took {waited:.2f} s)")
+    expect(found, f"About opens {what}")
+    print(f"About answered {waited * 1000:.0f} ms after its click {what}")
+    return waited, found[-1]
+
+
+def close_about(desktop, about):
     desktop.keys(about, "Escape")
     desktop.wait_gone(about, "the About window after Esc")
+
+
+def drive(desktop, program, folder):
+    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+    usual, about = open_about(desktop, main, "with nothing decoding")
+    close_about(desktop, about)
+    # The only file is the first row of the list.
+    desktop.point(main, *FIRST_ROW)
+    desktop.xdotool("click", 1)
+    waited, about = open_about(desktop, main, "after a click on the huge picture")
+    expect(waited - usual <= ABOUT_WITHIN,
+           f"About opens within {ABOUT_WITHIN:.2f} s of its usual time while the picture "
+           f"decodes (took {waited:.2f} s, usually {usual:.2f} s)")
+    close_about(desktop, about)
 
     exit_program(desktop, main, program)
 
