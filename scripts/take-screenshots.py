@@ -59,7 +59,7 @@ def side_by_side(out):
         desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
         desktop.wait_window("a\\.txt$", "for the text window")
         desktop.keys(main, "Down")  # the picture, into the preview
-        time.sleep(1)
+        time.sleep(3)  # a click before the preview shows a picture opens no viewer
         desktop.click(main, *centre(PREVIEW))
         desktop.wait_window("b\\.gif$", "for the picture viewer")
         time.sleep(1)
