@@ -10,7 +10,9 @@ tests/ CMakeLists.txt declares), which then run; the file is put back byte for b
 failing, crashing or hanging run kills the mutant; one that does not build is not viable
 and left out of the rate. Results go to --out after every mutant. --only-killed FILE
 runs only the mutants killed in an earlier result and keeps its verdicts for the rest
-(fewer tests catch no more); --resume keeps the verdicts already in --out.
+(fewer tests catch no more); --resume keeps the verdicts already in --out. --folder F
+(repeatable) tries only the mutants of those folders, for a change to their tests alone; with
+--only-killed the other folders' verdicts are carried over, so the summary stays whole.
 """
 import argparse
 import json
@@ -245,6 +247,8 @@ def main():
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
     parser.add_argument("--resume", action="store_true")
     parser.add_argument("--only-killed", metavar="FILE")
+    parser.add_argument("--folder", action="append", choices=FOLDERS,
+                        help="try only this folder's mutants (repeatable)")
     args = parser.parse_args()
     signal.signal(signal.SIGTERM, stop)
 
@@ -268,7 +272,8 @@ def main():
     corpus = re.search(r"^OSTREL_CORPUS_DIR:\w+=(.*)$", cache, re.M)
     if corpus:
         env["OSTREL_CORPUS"] = corpus.group(1)
-    all_targets = sorted({t for f in FOLDERS for t in test_programs(f)})
+    folders = args.folder or FOLDERS
+    all_targets = sorted({t for f in folders for t in test_programs(f)})
     built, log = build(build_dir, all_targets)
     if not built:
         sys.exit("the unchanged sources do not build:\n" + log)
@@ -286,10 +291,13 @@ def main():
             "only_killed": args.only_killed}
     results = [dict(m, status="pending") for m in sample]
     for result in results:
-        if key(result) in earlier and earlier[key(result)]["status"] != "pending":
+        if key(result) in earlier and earlier[key(result)]["status"] not in ("pending", "skipped"):
             result.update(earlier[key(result)])
             continue
         before = previous.get(key(result), {"status": "pending"})
+        if result["folder"] not in folders:
+            result.update(before if args.only_killed else {"status": "skipped"}, carried=True)
+            continue
         if args.only_killed and before["status"] != "killed":
             result.update(status=before["status"], carried=True)
             continue
