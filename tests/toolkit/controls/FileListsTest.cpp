@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QApplication>
@@ -154,40 +153,22 @@ TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfoldersByName
   EXPECT_LE(dirs.visualItemRect(dirs.item(0)).height(), 20);
 }
 
-TEST_F(FileListBoxTest, AFolderWhoseNameIsNotUtf8CanBeOpenedAndListed) {
-  // "bad\xFFname" and a link to it: both listed, shown with the byte
-  // visible, and opened with every byte kept.
-  const QByteArray base = FileNames::encode(QDir::cleanPath(tmp.path()));
-  const QByteArray bad = base + "/bad\xFFname";
+// Listed with the byte visible, opened with every byte kept, and where the
+// program starts when it starts inside (the text window's test lists and
+// opens files in such a folder).
+TEST_F(FileListBoxTest, AFolderWhoseNameIsNotUtf8IsShownOpenedAndStartedIn) {
+  const QByteArray bad = FileNames::encode(QDir::cleanPath(tmp.path())) + "/bad\xFFname";
   ASSERT_EQ(::mkdir(bad.constData(), 0755), 0);
-  ASSERT_EQ(::symlink(bad.constData(), (base + "/link").constData()), 0);
-  const int fd = ::open((bad + "/inside.txt").constData(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-
   DirListBox dirs(nullptr, QStringLiteral("Dir1"));
   dirs.setPath(tmp.path());
-  QStringList shown;
   QString target;
   for (int i = 0; i < dirs.count(); ++i) {
-    shown << dirs.item(i)->text().trimmed();
-    if (dirs.item(i)->text().contains(QStringLiteral("\\xFF"))) {
+    if (dirs.item(i)->text().trimmed() == QStringLiteral("bad\\xFFname"))
       target = dirs.item(i)->data(Qt::UserRole).toString();
-    }
   }
-  EXPECT_TRUE(shown.contains(QStringLiteral("bad\\xFFname"))) << shown.join(u'|').toStdString();
-  EXPECT_TRUE(shown.contains(QStringLiteral("link")));
   ASSERT_FALSE(target.isEmpty());
-  EXPECT_EQ(FileNames::encode(target), bad);
-
   dirs.setPath(target);
   EXPECT_EQ(FileNames::encode(dirs.Path()), bad);
-  FileListBox files(nullptr, QStringLiteral("File1"));
-  files.setPattern(QStringLiteral("*.txt"));
-  files.setPath(dirs.Path());
-  EXPECT_EQ(files.names(), QStringList{QStringLiteral("inside.txt")});
-
-  // Started inside such a folder, every list starts there.
   const QByteArray before = FileNames::encode(FileNames::currentFolder());
   ASSERT_EQ(::chdir(bad.constData()), 0);
   DirListBox started(nullptr, QStringLiteral("Dir1"));

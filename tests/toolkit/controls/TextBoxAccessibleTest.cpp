@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <functional>
 #include <vector>
 
 #include "toolkit/controls/TextBox.h"
@@ -101,9 +100,6 @@ class TextBoxAccessibleTest : public ::testing::Test {
   QAccessibleTextInterface* text() {
     return QAccessible::queryAccessibleInterface(&box)->textInterface();
   }
-  QAccessibleEditableTextInterface* editable() {
-    return QAccessible::queryAccessibleInterface(&box)->editableTextInterface();
-  }
   std::vector<Heard> of(QAccessible::Event type) const {
     std::vector<Heard> found;
     for (const Heard& h : heard()) {
@@ -181,33 +177,6 @@ TEST_F(TextBoxAccessibleTest, TheCaretIsHeardWheneverItMoves) {
           << "a caret that did not move is not told";
     }
   }
-}
-
-TEST_F(TextBoxAccessibleTest, EachChangeOfTheSelectionIsHeardWithItsRange) {
-  box.setText(QStringLiteral("some text"));
-  box.setCursorPosition(0);
-  heard().clear();
-  // Right collapses the selection: heard as an empty one.
-  press("Shift+Right,Shift+Right,Shift+Left,Ctrl+A,Right");
-  text()->setSelection(0, 5, 9);
-  // End keeps the caret and drops the selection; Home changes no selection: not heard.
-  press("End,Home");
-  std::vector<std::pair<int, int>> ranges;
-  for (const Heard& h : of(QAccessible::TextSelectionChanged))
-    ranges.emplace_back(h.position, h.end);
-  const std::vector<std::pair<int, int>> want = {{0, 1}, {0, 2}, {0, 1}, {0, 9},
-                                                 {9, 9}, {5, 9}, {9, 9}};
-  EXPECT_EQ(ranges, want);
-}
-
-TEST_F(TextBoxAccessibleTest, ASelectionSetByAReaderMovesTheCaretOnce) {
-  box.setText(QStringLiteral("some text"));
-  heard().clear();
-  text()->setSelection(0, 2, 6);
-  const std::vector<Heard> moves = of(QAccessible::TextCaretMoved);
-  ASSERT_EQ(moves.size(), 1u);
-  EXPECT_EQ(moves[0].position, 6);
-  EXPECT_EQ(box.selectedText(), QStringLiteral("me t"));
 }
 
 // ---------------------------------------------------------------- reading
@@ -335,53 +304,6 @@ TEST_F(TextBoxAccessibleTest, ALineOfMegabytesIsReadInPiecesThatFollowEachOther)
   EXPECT_EQ(text()->textBeforeOffset(at, QAccessible::LineBoundary, &start, &end).size() +
                 static_cast<qsizetype>(start),
             at);
-}
-
-// ---------------------------------------------------------------- editing
-
-TEST_F(TextBoxAccessibleTest, AReadersEditsLeaveTheCaretAndSelectionWhereAStockBoxDoes) {
-  QPlainTextEdit stock;
-  const QString sample = QStringLiteral("hello wide world");
-  struct Case {
-    const char* what;
-    int anchor;
-    int caret;
-    std::function<void(QAccessibleEditableTextInterface*)> edit;
-  };
-  const std::vector<Case> cases = {
-      {"insert before the selection", 6, 10,
-       [](auto* e) { e->insertText(0, QStringLiteral("XX")); }},
-      {"insert at the anchor", 6, 10, [](auto* e) { e->insertText(6, QStringLiteral("YY")); }},
-      {"insert at the caret", 6, 10, [](auto* e) { e->insertText(10, QStringLiteral("Z")); }},
-      {"insert after the selection", 6, 10,
-       [](auto* e) { e->insertText(14, QStringLiteral("Z")); }},
-      {"insert at a lone caret", 3, 3, [](auto* e) { e->insertText(3, QStringLiteral("C")); }},
-      {"delete before", 10, 6, [](auto* e) { e->deleteText(0, 2); }},
-      {"delete across the anchor", 6, 10, [](auto* e) { e->deleteText(4, 8); }},
-      {"replace inside", 4, 12, [](auto* e) { e->replaceText(6, 10, QStringLiteral("narrow")); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    box.setText(sample);
-    stock.setPlainText(sample);
-    text()->setSelection(0, c.anchor, c.caret);
-    QAccessible::queryAccessibleInterface(&stock)->textInterface()->setSelection(0, c.anchor,
-                                                                                 c.caret);
-    heard().clear();
-    c.edit(editable());
-    c.edit(QAccessible::queryAccessibleInterface(&stock)->editableTextInterface());
-    EXPECT_EQ(box.Text(), stock.toPlainText());
-    EXPECT_EQ(box.anchorPosition(), stock.textCursor().anchor());
-    EXPECT_EQ(box.cursorPosition(), stock.textCursor().position());
-    // A caret carried along by the edit is heard where it ends.
-    const std::vector<Heard> moves = of(QAccessible::TextCaretMoved);
-    if (box.cursorPosition() != c.caret) {
-      ASSERT_EQ(moves.size(), 1u);
-      EXPECT_EQ(moves[0].position, box.cursorPosition());
-    } else {
-      EXPECT_TRUE(moves.empty());
-    }
-  }
 }
 
 }  // namespace

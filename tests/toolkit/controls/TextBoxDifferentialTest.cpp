@@ -1,22 +1,10 @@
 // The text box against Qt's own plain-text editor: the same keys and mouse
-// gestures go to both, holding the same text, and the text, the caret and
-// the selection must come out the same.
-//
-// Where the two legitimately differ, the cases stay out of the way: the
-// editor folds every line end into one paragraph break (texts here use LF
-// only), pages by pixels rather than whole lines, has tab stops of its own
-// (no tabs here), and merges neighbouring edits of any kind into one undo
-// step, where a Backspace or Delete run here goes on over a line end that
-// the editor takes as a step of its own (the random mix undoes only a run of
-// one kind typed or deleted on a line it has just begun with Return, which
-// neither joins to what came before). It moves visually in right-to-left
-// text only in its visual move style, which also stops Left and Right at a
-// line's edges and collapses a selection its own way (set for the cases made
-// for it; the random mix presses Left and Right only on lines without
-// right-to-left text). It splits words at its own list of separators (a run
-// of them is one word there, each mark one here), and its double-click takes
-// all from space to space past pictures beside letters (the random mix
-// leaves such double-clicks out).
+// gestures go to both, and the text, caret and selection must come out the
+// same. Cases where the two legitimately differ stay out of the way: line
+// ends (LF only here), paging by pixels, tabs, undo merging across kinds of
+// edit, visual moves in right-to-left text (the editor's visual move style is
+// set for the cases made for it), word separators, and double-clicks on
+// pictures beside letters.
 #include <gtest/gtest.h>
 
 #include <QApplication>

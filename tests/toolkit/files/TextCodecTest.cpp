@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "toolkit/files/LineEnds.h"
-
 namespace ostrel {
 namespace {
 
@@ -61,34 +59,6 @@ TEST(TextCodec, Windows1252ShowsOneCharacterPerByteAndRefusesCharactersItCannotH
 
 QByteArray raw(const char* data, int size) {
   return QByteArray(data, size);
-}
-
-TEST(TextCodecMarks, ReadUtf16AndUtf32AndWriteThemBackWithTheirMark) {
-  struct Case {
-    QByteArray bytes;
-    Encoding encoding;
-    QByteArray lineEnd;
-    const char* name;
-  };
-  const Case cases[] = {
-      {raw("\xFF\xFEG\0r\0\xFC\0\x3D\xD8\0\xDE", 12), Encoding::Utf16LE, raw("\r\0\n\0", 4),
-       "UTF-16 LE"},
-      {raw("\xFE\xFF\0G\0r\0\xFC", 8), Encoding::Utf16BE, raw("\0\r\0\n", 4), "UTF-16 BE"},
-      {raw("\xFF\xFE\0\0G\0\0\0\0\xF6\x01\0", 12), Encoding::Utf32LE, raw("\r\0\0\0\n\0\0\0", 8),
-       "UTF-32 LE"},
-      {raw("\0\0\xFE\xFF\0\0\0G", 8), Encoding::Utf32BE, raw("\0\0\0\r\0\0\0\n", 8), "UTF-32 BE"},
-  };
-  for (const Case& c : cases) {
-    const TextCodec codec = TextCodec::detect(c.bytes);
-    EXPECT_EQ(codec.encoding(), c.encoding) << c.name;
-    EXPECT_EQ(codec.name(), QString::fromLatin1(c.name));
-    const QString text = codec.decode(c.bytes);
-    EXPECT_TRUE(text.startsWith(QStringLiteral("G"))) << c.name;  // the mark is not text
-    EXPECT_EQ(codec.encode(text), c.bytes) << c.name;
-    EXPECT_EQ(codec.encodeFragment(u"\r\n"), c.lineEnd) << c.name;
-  }
-  EXPECT_EQ(TextCodec::detect(cases[0].bytes).decode(cases[0].bytes),
-            QString::fromUtf16(u"Gr\u00FC\U0001F600"));
 }
 
 TEST(TextCodecMarks, FallBackWhenTheBytesDoNotFitTheMark) {
@@ -181,18 +151,6 @@ TEST(TextCodecDeclared, MultiByteSetsAreUsedOnlyWhenTheyGiveTheBytesBack) {
   EXPECT_TRUE(text.contains(QString::fromUtf16(u"\u65E5\u672C")));
   EXPECT_EQ(codec.encode(text), japanese);
   EXPECT_FALSE(codec.encodeFragment(QString::fromUtf16(u"\u0E01")).has_value());  // Thai
-}
-
-TEST(LineEnds, NewLinesTakeTheMostFrequentAndPastedOnesAreConverted) {
-  EXPECT_EQ(LineEnds::common(u"abc"), QStringLiteral("\r\n"));     // none: the written line end
-  EXPECT_EQ(LineEnds::common(u"a\nb\r\n"), QStringLiteral("\n"));  // a tie: the first met
-  EXPECT_EQ(LineEnds::common(u"a\rb\r\nc\rd\n"), QStringLiteral("\r"));
-  EXPECT_EQ(LineEnds::common(u"\r\r\n\r\n"), QStringLiteral("\r\n")) << "CR LF is not a CR";
-  const QString pasted = QStringLiteral("x\ny\r\nz\r\r\n");
-  EXPECT_EQ(LineEnds::convert(pasted, QStringLiteral("\r\n")),
-            QStringLiteral("x\r\ny\r\nz\r\n\r\n"));
-  EXPECT_EQ(LineEnds::convert(pasted, QStringLiteral("\n")), QStringLiteral("x\ny\nz\n\n"));
-  EXPECT_EQ(LineEnds::convert(pasted, QStringLiteral("\r")), QStringLiteral("x\ry\rz\r\r"));
 }
 
 }  // namespace

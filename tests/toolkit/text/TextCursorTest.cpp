@@ -81,21 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
                       WordCase{"digits_and_underscore", u"x_1 3.5", {4, 7}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TextCursorTest, ADoubleClickedCharacterSelectsItsWordAndATripleClickItsLine) {
-  setText(u"hello world\r\nnext  -- x");
-  // Between spaces and punctuation: one mark of it; inside a word; right after
-  // it (a click on the right half of its last letter); at the line's end.
-  for (const auto& [at, word] :
-       {std::pair{19, "-"}, {4, "hello"}, {5, "hello"}, {6, "world"}, {11, "world"}}) {
-    cursor.selectWordAt(at);
-    EXPECT_EQ(cursor.selectedText(), QString::fromLatin1(word)) << at;
-  }
-  cursor.selectLineAt(3);
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("hello world\r\n"));
-  cursor.selectLineAt(15);
-  EXPECT_EQ(cursor.selectedText(), QStringLiteral("next  -- x"));
-}
-
 TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   setText(u"hello world");
   cursor.setPosition(5);

@@ -166,20 +166,6 @@ TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
   }
 }
 
-TEST(TextSearch, NextAndPreviousStopAtTheirLimits) {
-  const auto document =
-      loadText(QStringLiteral("ab ab ab"), TextCodec(Encoding::Utf8, Mark::Absent));
-  const TextSearch search(QStringLiteral("ab"), {});
-  const TextSnapshot text = document->snapshot();
-  // It keeps the text as it was when taken.
-  document->replace(2, 4, QStringLiteral("xy"));
-  EXPECT_EQ(search.findNext(text, 1, 8).match, (Match{3, 2}));
-  EXPECT_FALSE(search.findNext(text, 7, 8).match);
-  EXPECT_EQ(search.findPrevious(text, 0, 6).match, (Match{3, 2}));
-  EXPECT_EQ(search.findPrevious(text, 0, 3).match, (Match{0, 2}));
-  EXPECT_FALSE(search.findPrevious(text, 0, 0).match);
-}
-
 TEST(TextSearch, NeedleTheCharacterSetCannotHoldIsNamed) {
   const TextCodec latin(Encoding::Windows1252, Mark::Absent);
   EXPECT_EQ(TextSearch(QString::fromUtf16(u"abЖc"), {}).unencodable(latin),
