@@ -254,24 +254,6 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
   EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
 }
 
-TEST_F(Form1Test, FirstPlacedBesideTheMainWindowClearOfTheTextWindowAndOnScreen) {
-  Ostrel_View& main = form<Ostrel_View>();
-  main.Show();
-  Form1& f = open("a.bmp", QSize(100, 80));
-  const QRect frame = f.frameGeometry();
-  // The text window opens with its interior at 6165, 2205 twips.
-  EXPECT_FALSE(frame.contains(QPoint(6165 / 15, 2205 / 15)));
-  EXPECT_TRUE(f.screen()->availableGeometry().contains(frame));
-  EXPECT_NE(frame.topLeft(), main.frameGeometry().topLeft());
-
-  // A main window dragged to the screen's edge still leaves the viewer on it.
-  unloadViewer();
-  const QRect screen = main.screen()->availableGeometry();
-  main.move(screen.right() - 50, screen.bottom() - 50);
-  Form1& g = open("a.bmp", QSize(100, 80));
-  EXPECT_TRUE(screen.contains(g.frameGeometry()));
-}
-
 // A picture gone before the first open, or spoiled before a reopen of the
 // loaded viewer: reported by name, and no viewer is left open or stale.
 TEST_F(Form1Test, APictureThatCannotBeReadLeavesNoViewer) {

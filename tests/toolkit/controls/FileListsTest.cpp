@@ -15,7 +15,6 @@
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
-#include "toolkit/controls/ControlGeometry.h"
 #include "toolkit/controls/DirListBox.h"
 #include "toolkit/controls/DriveListBox.h"
 #include "toolkit/controls/FileListBox.h"
@@ -340,18 +339,6 @@ TEST(DriveListTest, TheRootOfADesignationEndsAtItsLabel) {
   for (const char* notOne : {"/media/usb", "media [usb]", "/media [usb", "/[x]", ""}) {
     EXPECT_TRUE(DriveListBox::rootOfDesignation(QString::fromUtf8(notOne)).isEmpty()) << notOne;
   }
-}
-
-TEST(ControlGeometryTest, KeepsValuesAsAssignedAndIgnoresNegativeSizes) {
-  QWidget parent;
-  QWidget child(&parent);
-  ControlGeometry g(&child, ScaleMode::Points);
-  g.Move(-10.5f, 0, 222.75f, 168.75f);
-  EXPECT_FLOAT_EQ(g.Left(), -10.5f);
-  EXPECT_EQ(child.geometry(), QRect(-14, 0, 297, 225));
-  g.setHeight(-3);
-  EXPECT_FLOAT_EQ(g.Height(), 168.75f);
-  EXPECT_EQ(child.height(), 225);
 }
 
 }  // namespace

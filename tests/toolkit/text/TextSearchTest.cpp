@@ -184,14 +184,6 @@ TEST(TextSearch, NeedleTheCharacterSetCannotHoldIsNamed) {
   EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"ж"), {}), (std::vector<Match>{{3, 1}}));
 }
 
-// ------------------------------------------------------------ expressions
-
-TEST(TextSearch, InvalidExpressionIsAProblemNotAnEmptyResult) {
-  EXPECT_FALSE(TextSearch(QStringLiteral("(unclosed"), {false, false, true}).problem().isEmpty());
-  EXPECT_FALSE(TextSearch(QString(), {}).problem().isEmpty());
-  EXPECT_TRUE(TextSearch(QStringLiteral("(closed)"), {false, false, true}).problem().isEmpty());
-}
-
 TEST(TextSearch, LongExpressionSearchReportsProgressAndCancels) {
   const QByteArray line("some words on a line 42\n");
   const auto document = load(line.repeated(400000), TextCodec(Encoding::Utf8, Mark::Absent));
