@@ -83,48 +83,6 @@ TEST(CaptionFitTest, ACaptionWithoutRoomIsShortenedWithTheWholeInItsTooltip) {
   EXPECT_TRUE(box.toolTip().isEmpty());
 }
 
-TEST(CaptionFitTest, ALongVolumeNameIsShortenedInTheMiddleWithTheWholeInItsTooltip) {
-  fakes().volumes.list = {
-      {QStringLiteral("/"), QStringLiteral("root"), true},
-      {QStringLiteral("/media/user/Backup Disk"), QStringLiteral("Backup Disk"), true}};
-  DriveListBox drives(nullptr, QStringLiteral("Drive1"));
-  drives.resize(129, 21);
-  drives.setDrive(QStringLiteral("/media/user/Backup Disk [Backup Disk]"));
-  const QString whole = QStringLiteral("/media/user/Backup Disk [Backup Disk]");
-  EXPECT_EQ(drives.Drive(), whole);
-  EXPECT_NE(drives.shownText(), whole);
-  EXPECT_TRUE(drives.shownText().startsWith(QStringLiteral("/me")));
-  EXPECT_TRUE(drives.shownText().endsWith(QStringLiteral("]")));
-  EXPECT_EQ(drives.toolTip(), whole);
-  EXPECT_EQ(drives.itemData(1, Qt::ToolTipRole).toString(), whole);
-  drives.setDrive(QStringLiteral("/ [root]"));
-  EXPECT_TRUE(drives.toolTip().isEmpty());
-}
-
-// The focus mark must show at a glance: on the file list with nothing
-// selected, on the folder list on its selected row.
-TEST_F(MainWindowTest, TheListsShowWhereTheFocusIs) {
-  Ostrel_View& w = main();
-  w.Show();
-  QApplication::setActiveWindow(&w);
-  w.Dir1->setFocus();
-  const QImage unfocused = w.File1->grab().toImage();
-  w.File1->setFocus(Qt::TabFocusReason);
-  ASSERT_TRUE(w.File1->hasFocus());
-  ASSERT_TRUE(w.File1->FileName().isEmpty());
-  EXPECT_NE(w.File1->grab().toImage(), unfocused);
-
-  w.Dir1->setFocus(Qt::TabFocusReason);
-  const QRect row = w.Dir1->visualItemRect(w.Dir1->currentItem());
-  const QImage shown = w.Dir1->viewport()->grab().toImage();
-  const int fill = qGray(shown.pixel(row.right() - 3, row.center().y()));
-  int marked = 0;
-  for (int x = row.left() + 2; x < row.right() - 2; ++x) {
-    if (std::abs(qGray(shown.pixel(x, row.top() + 1)) - fill) > 96) ++marked;
-  }
-  EXPECT_GE(marked, row.width() / 3) << "the folder list's focus mark is barely visible";
-}
-
 TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
   Ostrel_View& w = main();
   w.Show();

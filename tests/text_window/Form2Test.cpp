@@ -22,6 +22,7 @@
 
 #include "main_window/Ostrel_View.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/MainWindowClicks.h"
 #include "tests/support/Sanitizers.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
@@ -44,10 +45,7 @@ class Form2Test : public ::testing::Test {
     return openExisting(name);
   }
   Form2& openExisting(const QString& name) {
-    Ostrel_View& main = form<Ostrel_View>();
-    main.Dir1->setPath(tmp.path());
-    main.File1->Refresh();
-    EXPECT_TRUE(main.File1->clickName(name));
+    test::clickFile(tmp, name);
     // The check that follows the window's first activation is behind it.
     QCoreApplication::processEvents();
     return form<Form2>();

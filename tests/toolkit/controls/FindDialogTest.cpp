@@ -171,25 +171,6 @@ TEST_F(FindDialogTest, ProblemsWithTheNeedleAreSaidPlainly) {
   EXPECT_TRUE(d.status().contains(QString::fromUtf16(u"has no “Ж”"))) << d.status().toStdString();
 }
 
-TEST_F(FindDialogTest, GoToLineTakesALineAndAColumn) {
-  FindDialog& d = open(FindDialog::Mode::GoToLine);
-  EXPECT_EQ(d.lineEdit()->text(), QStringLiteral("1"));
-  type(d.lineEdit(), QStringLiteral("3:7"));
-  press(Qt::Key_Return);
-  EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(box->cursorPosition(), box->document().lineStart(2) + 6);
-  // Past the end of the text, or of the line, stops there.
-  open(FindDialog::Mode::GoToLine);
-  type(d.lineEdit(), QStringLiteral("99:99"));
-  press(Qt::Key_Return);
-  EXPECT_EQ(box->cursorPosition(), box->document().length());
-  open(FindDialog::Mode::GoToLine);
-  type(d.lineEdit(), QStringLiteral("two"));
-  press(Qt::Key_Return);
-  EXPECT_TRUE(d.isVisible());
-  EXPECT_TRUE(d.status().startsWith(QStringLiteral("Type a line number")));
-}
-
 TEST(FindDialogLines, ReadsLineAndColumn) {
   using P = FindDialog::LinePosition;
   const struct {

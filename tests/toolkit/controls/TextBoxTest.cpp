@@ -170,28 +170,6 @@ TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
   EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
 }
 
-TEST_F(TextBoxTest, TheContextMenuOffersWhatCanBeDone) {
-  box.setText(QStringLiteral("word"));
-  QApplication::clipboard()->clear();
-  std::unique_ptr<QMenu> menu(box.createContextMenu());
-  QStringList enabled;
-  for (QAction* a : menu->actions()) {
-    if (!a->isSeparator() && a->isEnabled()) enabled << a->text().remove(QLatin1Char('&'));
-  }
-  EXPECT_EQ(enabled, QStringList{QStringLiteral("Select All")});
-  menu->actions().last()->trigger();
-  EXPECT_EQ(box.selectedText(), QStringLiteral("word"));
-  menu.reset(box.createContextMenu());
-  for (QAction* a : menu->actions()) {
-    if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Delete")) a->trigger();
-  }
-  EXPECT_EQ(box.Text(), QString());
-  menu.reset(box.createContextMenu());
-  EXPECT_TRUE(menu->actions().first()->isEnabled()) << "Undo";
-  menu->actions().first()->trigger();
-  EXPECT_EQ(box.Text(), QStringLiteral("word"));
-}
-
 // The text's own colours on a dark palette are the dark-palette test's.
 TEST_F(TextBoxTest, SelectedLineEndsAreShownSelected) {
   QPalette palette = box.palette();

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -89,43 +87,6 @@ TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
   EXPECT_EQ(viewer->currentTopic(), 2);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Contents, QString()));
   EXPECT_EQ(viewer->currentTopic(), 0);
-}
-
-// Without a window manager nothing else would move the viewer off the
-// program's window, go back or close it.
-TEST_F(QtHelpServiceTest, OpensBesideItsOwnerGoesBackAndClosesByKeyboard) {
-  const QString file = writeBook();
-  QWidget owner;
-  owner.setGeometry(20, 40, 288, 350);
-  owner.show();
-  QPointer<HelpViewer> viewer = index(file, &owner);
-  EXPECT_FALSE(viewer->frameGeometry().intersects(owner.frameGeometry()));
-  QApplication::setActiveWindow(viewer);
-
-  auto* browser = part<QTextBrowser>(viewer, "helpTopic");
-  auto* list = part<QListWidget>(viewer, "helpIndex");
-  emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
-  list->setCurrentRow(indexRows(viewer).indexOf(QStringLiteral("Save")));
-  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Text window - Viewer Help"));
-  QTest::keyClick(browser, Qt::Key_Backspace);
-  EXPECT_EQ(viewer->currentTopic(), 2);
-  QTest::keyClick(list, Qt::Key_Left, Qt::AltModifier);
-  EXPECT_EQ(viewer->currentTopic(), 0);
-  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Viewer Help"));
-  emit browser->anchorClicked(QUrl(QStringLiteral("topic:picture%20viewer")));
-  QTest::mouseClick(part<QAbstractButton>(viewer, "helpBack"), Qt::LeftButton);
-  EXPECT_EQ(viewer->currentTopic(), 0);
-  QTest::keyClick(browser, Qt::Key_Backspace);  // nothing further back
-  EXPECT_EQ(viewer->currentTopic(), 0);
-
-  for (const QKeyCombination key :
-       {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
-    viewer = index(file, &owner);
-    QApplication::setActiveWindow(viewer);
-    QTest::keyClick(part<QLineEdit>(viewer, "helpFilter"), key.key(), key.keyboardModifiers());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(viewer) << key.toCombined();
-  }
 }
 
 TEST_F(QtHelpServiceTest, QuitClosesTheViewer) {

@@ -87,16 +87,6 @@ TEST_F(ThreadedLoaderTest, OnlyTheNewestRequestOfAPurposeArrives) {
   EXPECT_EQ(loader->natural(blue).image().pixelColor(0, 0), QColor(Qt::blue));
 }
 
-TEST_F(ThreadedLoaderTest, AFailureArrivesWithItsFileName) {
-  const QString bad = tmp.file(QStringLiteral("bad.gif"));
-  test::writeFile(bad, "GIF89a");
-  ask(Purpose::Preview, bad);
-  settle(1);
-  ASSERT_EQ(results.size(), 1u);
-  ASSERT_TRUE(results[0].error);
-  EXPECT_TRUE(results[0].error->Description().contains(QStringLiteral("bad.gif")));
-}
-
 TEST_F(ThreadedLoaderTest, GoingAwayDuringBigDecodesDeliversNothing) {
   const QString huge = tmp.file(QStringLiteral("huge.bmp"));
   test::writeFile(huge, test::rleBitmap(16384, 16384));

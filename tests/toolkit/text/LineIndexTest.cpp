@@ -64,18 +64,5 @@ TEST(LineIndexTest, AgreesWithAPlainListThroughRandomEditsAcrossBlocks) {
   expectSame(index, plain, length);
 }
 
-TEST(LineIndexTest, EmptyIndexAndEverythingReplaced) {
-  LineIndex index;
-  EXPECT_EQ(index.endsUpTo(5), 0);
-  EXPECT_EQ(index.firstEndFrom(0), 0);
-  index.replace(0, 0, {{2, 2}, {3, 1}}, 0);
-  EXPECT_EQ(index.count(), 2);
-  EXPECT_EQ(index.endsUpTo(1), 0);  // between the CR and LF
-  EXPECT_EQ(index.endsUpTo(2), 1);
-  index.replace(0, 2, {}, -3);
-  EXPECT_EQ(index.count(), 0);
-  EXPECT_EQ(index.endsUpTo(100), 0);
-}
-
 }  // namespace
 }  // namespace ostrel

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
@@ -22,16 +20,6 @@ class TextCursorTest : public ::testing::Test {
     document.clearUndo();
     cursor.setPosition(0);
   }
-  // The positions Right stops at from the start to the end.
-  std::vector<qint64> stops(Motion motion = Motion::Right) {
-    std::vector<qint64> out;
-    cursor.setPosition(0);
-    for (int guard = 0; guard < 100 && cursor.position() < document.length(); ++guard) {
-      cursor.move(motion, Selection::Collapse);
-      out.push_back(cursor.position());
-    }
-    return out;
-  }
 
   TextDocument document;
   TextCursor cursor{&document};
@@ -47,39 +35,6 @@ TEST_F(TextCursorTest, BackspaceTakesOneCodePointButALineEndOrAPairWhole) {
   cursor.deletePrevious();
   EXPECT_EQ(document.toString(), QStringLiteral("e"));
 }
-
-struct WordCase {
-  const char* name;
-  const char16_t* text;
-  std::vector<qint64> right;
-};
-
-class TextCursorWords : public TextCursorTest, public ::testing::WithParamInterface<WordCase> {};
-
-// One rule (Unicode word segmentation): a word move passes a word or a run
-// of punctuation and the spaces after it.
-TEST_P(TextCursorWords, StopAtWordStartsAndBackAgain) {
-  setText(GetParam().text);
-  const std::vector<qint64> right = stops(Motion::WordRight);
-  EXPECT_EQ(right, GetParam().right);
-  std::vector<qint64> left;
-  for (int guard = 0; guard < 100 && cursor.position() > 0; ++guard) {
-    cursor.move(Motion::WordLeft, Selection::Collapse);
-    left.insert(left.begin(), cursor.position());
-  }
-  // Backwards the stops are the same places (the end aside).
-  std::vector<qint64> expected = {0};
-  expected.insert(expected.end(), right.begin(), right.end() - 1);
-  EXPECT_EQ(left, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, TextCursorWords,
-    ::testing::Values(WordCase{"spaces", u"hello  world x", {7, 13, 14}},
-                      WordCase{"dot_splits_apostrophe_joins", u"foo.bar it's", {3, 4, 8, 12}},
-                      WordCase{"punctuation_runs", u"a -- (b)", {2, 5, 6, 7, 8}},
-                      WordCase{"digits_and_underscore", u"x_1 3.5", {4, 7}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   setText(u"hello world");
