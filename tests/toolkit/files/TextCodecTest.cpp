@@ -32,19 +32,23 @@ QByteArray allBytes() {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TextCodecRoundTrip,
-    ::testing::Values(RoundTrip{"ascii", "plain text\r\n", Encoding::Utf8},
-                      RoundTrip{"nul_and_eof_mark", QByteArray("a\0b\032c", 5), Encoding::Utf8},
-                      RoundTrip{"utf8", "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80",
-                                Encoding::Utf8},
-                      RoundTrip{"bom", "\xEF\xBB\xBFhi", Encoding::Utf8},
-                      RoundTrip{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi", Encoding::Utf8},
-                      RoundTrip{"bom_then_invalid", "\xEF\xBB\xBF\xFFhi", Encoding::Windows1252},
-                      RoundTrip{"latin1", "caf\xE9 \xA0nbsp", Encoding::Windows1252},
-                      RoundTrip{"overlong", "\xC0\xAF", Encoding::Windows1252},
-                      RoundTrip{"encoded_surrogate", "\xED\xA0\x80", Encoding::Windows1252},
-                      RoundTrip{"truncated", "ok \xE2\x82", Encoding::Windows1252},
-                      RoundTrip{"every_byte", allBytes(), Encoding::Windows1252},
-                      RoundTrip{"empty", "", Encoding::Utf8}),
+    ::testing::Values(
+        RoundTrip{"ascii", "plain text\r\n", Encoding::Utf8},
+        RoundTrip{"nul_and_eof_mark", QByteArray("a\0b\032c", 5), Encoding::Utf8},
+        RoundTrip{"utf8", "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80", Encoding::Utf8},
+        RoundTrip{"bom", "\xEF\xBB\xBFhi", Encoding::Utf8},
+        RoundTrip{"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBFhi", Encoding::Utf8},
+        RoundTrip{"bom_then_invalid", "\xEF\xBB\xBF\xFFhi", Encoding::Windows1252},
+        RoundTrip{"latin1", "caf\xE9 \xA0nbsp", Encoding::Windows1252},
+        RoundTrip{"overlong", "\xC0\xAF", Encoding::Windows1252},
+        RoundTrip{"encoded_surrogate", "\xED\xA0\x80", Encoding::Windows1252},
+        RoundTrip{"truncated", "ok \xE2\x82", Encoding::Windows1252},
+        RoundTrip{"every_byte", allBytes(), Encoding::Windows1252},
+        RoundTrip{"utf16le", QByteArray("\xFF\xFEG\0\xFC\0\x3D\xD8\0\xDE", 10), Encoding::Utf16LE},
+        RoundTrip{"utf16be", QByteArray("\xFE\xFF\0G\0\xFC", 6), Encoding::Utf16BE},
+        RoundTrip{"utf32le", QByteArray("\xFF\xFE\0\0G\0\0\0\0\xF6\x01\0", 12), Encoding::Utf32LE},
+        RoundTrip{"utf32be", QByteArray("\0\0\xFE\xFF\0\0\0G", 8), Encoding::Utf32BE},
+        RoundTrip{"empty", "", Encoding::Utf8}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextCodec, Windows1252ShowsOneCharacterPerByteAndRefusesCharactersItCannotHold) {
