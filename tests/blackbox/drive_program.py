@@ -7,7 +7,7 @@ Starts its own X server (no window manager), runs the program at the given
 scale factor (QT_SCALE_FACTOR, 1 by default) in a fresh folder holding text
 files and a small picture, and checks what a user sees: window titles and
 sizes, every window opening inside the screen, the text window's Save
-writing the file (also a UTF-16 file, written back in UTF-16), keyboard
+writing the file, keyboard
 browsing that goes on past a text file, the picture viewer, the help viewer
 (beside the main window, Back, Esc and Ctrl+W), the About window and Exit.
 Exit code 77 when no X server can start.
@@ -165,15 +165,9 @@ class Desktop:
         time.sleep(0.3)
 
 
-UTF16_TEXT = "\ufeffGr\u00fc\u00dfe\r\nline"
-
-
 def make_folder(folder):
     with open(os.path.join(folder, "a.txt"), "wb") as f:
         f.write(b"first line\r\nsecond line")
-    # As Windows editors write "Unicode": UTF-16 little endian with its mark.
-    with open(os.path.join(folder, "c.txt"), "wb") as f:
-        f.write(UTF16_TEXT.encode("utf-16-le"))
     gif = os.path.join(folder, "b.gif")
     made = subprocess.run(["convert", "-size", "40x30", "xc:red", "-fill", "blue",
                            "-draw", "rectangle 10,5 30,25", gif], capture_output=True)
@@ -280,16 +274,6 @@ def drive(desktop, program, folder):
     desktop.click(viewer, 5, 5)
     desktop.wait_gone(viewer, "the picture viewer after a click on the picture")
     print("ok: a click on the picture closes the viewer")
-
-    # The row after the picture is the UTF-16 file: typed text and the line
-    # end Save adds go out in UTF-16 too, the mark kept.
-    desktop.keys(main, "Down")
-    utf16_path = os.path.join(folder, "c.txt")
-    editor = desktop.wait_window("c\\.txt$", "for the UTF-16 file")
-    type_at(desktop, editor, "ctrl+End", " ok")
-    save_expecting(desktop, editor, utf16_path, (UTF16_TEXT + " ok\r\n").encode("utf-16-le"),
-                   "Save wrote the UTF-16 file as UTF-16")
-    close_text(desktop, editor, "the UTF-16 text window")
 
     drive_help(desktop, main)
 

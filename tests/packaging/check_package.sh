@@ -66,14 +66,6 @@ for book in OSTREL_VIEWER.HLP OSTREL_VIEWER.de.HLP; do
     fail "the packaged help file $book differs from resources/help/$book"
 done
 
-# The manual page: gzip-compressed, and groff has nothing to say about it.
-if [[ -s $root/$man_page ]]; then
-  gzip -t "$root/$man_page" || fail "/$man_page is not gzip-compressed"
-  warnings=$(MANWIDTH=80 man --warnings -l "$root/$man_page" 2>&1 >/dev/null)
-  [[ -z $warnings ]] || fail "man --warnings -l /$man_page: $warnings"
-  MANWIDTH=80 man -l "$root/$man_page" 2>/dev/null | grep -q '^NAME' || fail "/$man_page shows no NAME"
-fi
-
 # The copyright file in Debian's machine-readable format, its licence text
 # the same as LICENSE's (MIT, called Expat there), as the metainfo says.
 copyright=$root/$doc/copyright
@@ -91,14 +83,6 @@ fi
 head -n 1 "$src/LICENSE" | grep -qx 'MIT License' || fail "LICENSE is not the MIT licence"
 grep -q '<project_license>MIT</project_license>' "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
   fail "the metainfo does not say MIT"
-for size in 16 32 48 128 256; do
-  png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png
-  [[ -s $png ]] || continue
-  # Bytes 16..23 of a PNG are its width and height, big-endian.
-  dims=$(od -An -tu1 -j16 -N8 "$png" | tr -s ' ')
-  [[ $dims == " 0 0 0 $size 0 0 0 $size" || $size -gt 255 ]] || fail "$png is not ${size}x${size}"
-done
-
 # The installed program opens the installed help file, not a build tree's copy.
 if [[ -f $root/usr/bin/ostrel_viewer ]]; then
   grep -aq "$installed_help" "$root/usr/bin/ostrel_viewer" ||
@@ -110,13 +94,15 @@ fi
 extra=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [[ -z $extra ]] || fail "files outside /usr: $extra"
 
-# lintian: every tag it gives is shown; an error fails the package.
+# lintian: every tag it gives is shown; an error or a warning (a manual page
+# groff complains about, an icon whose size is not its folder's) fails the
+# package.
 if command -v lintian >/dev/null; then
   lintian_out=$(lintian --tag-display-limit 0 --display-info --pedantic "$deb" 2>&1 |
     grep -v '^running with root privileges')
   echo "lintian:"
   echo "${lintian_out:-  (nothing)}"
-  ! grep -q '^E: ' <<<"$lintian_out" || fail "lintian reports errors"
+  ! grep -qE '^[EW]: ' <<<"$lintian_out" || fail "lintian reports errors or warnings"
 else
   fail "lintian is not installed (scripts/test-package.sh installs it)"
 fi
