@@ -19,10 +19,10 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 # The sanitizers slow a -O0 build several times over; -O1 keeps the reports
 # exact enough and the run short.
 corpus_args=(-DOSTREL_CORPUS_DIR=/nonexistent)
-exclude='package|corpus|Form2Memory'
+exclude='package|corpus'
 if [[ ${OSTREL_ASAN_CORPUS:-0} == 1 ]]; then
   corpus_args=(-DOSTREL_CORPUS_DIR="$PWD/../shared/corpus")
-  exclude='package|Form2Memory'
+  exclude='package'
 fi
 cmake --preset asan -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DCMAKE_C_FLAGS_DEBUG="-g -O1" \
   "${corpus_args[@]}" >/dev/null

@@ -30,19 +30,14 @@ namespace {
 
 // A dark theme as desktops set it: Fusion with light text on dark grounds.
 QPalette darkPalette() {
-  QPalette p;
   const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
-  using R = QPalette;
-  // clang-format off
-  const std::pair<QPalette::ColorRole, QColor> roles[] = {
-      {R::Window, window}, {R::WindowText, text}, {R::Base, base}, {R::AlternateBase, window},
-      {R::Text, text}, {R::Button, window}, {R::ButtonText, text}, {R::BrightText, Qt::red},
-      {R::Highlight, QColor(0x2a, 0x82, 0xda)}, {R::HighlightedText, Qt::black},
-      {R::Light, window.lighter(160)}, {R::Midlight, window.lighter(130)},
-      {R::Mid, window.darker(130)}, {R::Dark, window.darker(160)}, {R::Shadow, Qt::black},
-      {R::ToolTipBase, base}, {R::ToolTipText, text}, {R::PlaceholderText, text.darker(150)}};
-  // clang-format on
-  for (const auto& [role, colour] : roles) p.setColor(role, colour);
+  QPalette p(text, window, window.lighter(160), window.darker(160), window.darker(130), text,
+             Qt::red, base, window);
+  p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+  p.setColor(QPalette::HighlightedText, Qt::black);
+  p.setColor(QPalette::ToolTipBase, base);
+  p.setColor(QPalette::ToolTipText, text);
+  p.setColor(QPalette::PlaceholderText, text.darker(150));
   return p;
 }
 

@@ -8,27 +8,13 @@
 
 #include "about/frmAbout.h"
 #include "main_window/Ostrel_View.h"
-#include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
 #include "text_window/Form2.h"
-#include "toolkit/ToolkitError.h"
 #include "toolkit/controls/CommandButton.h"
-#include "toolkit/files/TextFileReader.h"
 #include "toolkit/forms/FormSet.h"
-#include "toolkit/help/QtHelpService.h"
-#include "toolkit/picture/PictureLoader.h"
 
 namespace ostrel {
 namespace {
-
-QString errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ToolkitError& e) {
-    return e.Description();
-  }
-  return QStringLiteral("(no error)");
-}
 
 // Captions from freshly made windows: a button, a box of a control array, a
 // file pattern, a window's caption and a label filled in with the version.
@@ -73,48 +59,6 @@ TEST(TranslationsTest, GermanTranslatesTheWindowsAndQtsOwnButtons) {
   translations.remove();
   EXPECT_EQ(Captions::read().help, QStringLiteral("Help"));
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
-}
-
-// Each way the code names its translation context, met once: a window class,
-// a class declaring its tr(), and free functions naming the context.
-TEST(TranslationsTest, GermanReachesMessagesOfEveryKindOfContext) {
-  Translations translations;
-  ASSERT_TRUE(translations.install(QLocale(QLocale::German)));
-  test::TempDir dir;
-  const QString missing = dir.file(QStringLiteral("missing.bmp"));
-
-  EXPECT_EQ(errorOf([&] { TextFileReader::readAll(missing); }),
-            QStringLiteral("Die Datei „%1“ kann nicht geöffnet werden: sie existiert nicht.")
-                .arg(missing));
-  EXPECT_EQ(errorOf([&] { PictureLoader::load(missing); }),
-            QStringLiteral("Die Datei „%1“ existiert nicht.").arg(missing));
-  const QString bad = dir.write(QStringLiteral("bad.gif"), "GIF89a");
-  EXPECT_TRUE(errorOf([&] { PictureLoader::load(bad); }).endsWith(QStringLiteral("vorzeitig.")))
-      << errorOf([&] { PictureLoader::load(bad); }).toStdString();
-
-  QtHelpService help;
-  EXPECT_FALSE(help.WinHelp(nullptr, missing, help::PartialKey, QString()));
-  ASSERT_EQ(test::fakes().messageBox.calls.size(), 1u);
-  EXPECT_EQ(test::fakes().messageBox.calls[0].title, QStringLiteral("Hilfe"));
-  EXPECT_TRUE(test::fakes().messageBox.calls[0].prompt.startsWith(
-      QStringLiteral("Die Hilfedatei %1 wurde nicht gefunden.").arg(missing)));
-}
-
-// The source strings are the program's own texts, typos and all; a locale
-// without a catalogue of ours must not change one of them, nor mix in Qt's
-// catalogue of that language.
-TEST(TranslationsTest, EnglishAndUnknownLocalesKeepEveryText) {
-  for (const char* name : {"en_US", "en_GB", "fr_FR", "C", "xx_YY"}) {
-    SCOPED_TRACE(name);
-    Translations translations;
-    EXPECT_FALSE(translations.install(QLocale(QString::fromLatin1(name))));
-    EXPECT_TRUE(translations.language().isEmpty());
-    const Captions c = Captions::read();
-    EXPECT_EQ(c.help, QStringLiteral("Help"));
-    EXPECT_EQ(c.all, QStringLiteral("All"));
-    EXPECT_EQ(c.aboutCaption, QStringLiteral("About Ostrel_Viewer"));
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
-  }
 }
 
 // The windows have fixed sizes; a translation longer than its control is cut

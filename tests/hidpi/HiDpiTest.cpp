@@ -72,12 +72,6 @@ TEST_F(HiDpiTest, RasterPictureCoversItsPixelCountInDevicePixelsSharply) {
   ASSERT_EQ(shown.size(), picture.size());
   shown.setDevicePixelRatio(1);
   EXPECT_TRUE(shown == picture) << "the picture was resampled";
-
-  // The same in twips, as the About window's icon is placed.
-  ImageControl twips(&window, QStringLiteral("picIcon"), ImageControl::Sizing::Natural);
-  twips.setPicture(Picture::fromImage(picture));
-  EXPECT_FLOAT_EQ(twips.Width(), 3000);
-  EXPECT_FLOAT_EQ(twips.Height(), 2250);
 }
 
 TEST_F(HiDpiTest, DrawingKeepsItsPhysicalSizeAndIsPlayedAtDeviceResolution) {
@@ -129,27 +123,6 @@ TEST_F(HiDpiTest, PreviewIsDecodedForTheBoxDevicePixels) {
   // The box is 137 x 113 logical, 274 x 226 device pixels: an eighth (200 x 150)
   // would be enlarged; a quarter covers it.
   EXPECT_EQ(box.picture().image().size(), QSize(400, 300));
-}
-
-TEST_F(HiDpiTest, IconsHaveDrawingsForTwiceThePixels) {
-  const struct {
-    const char* name;
-    QIcon icon;
-    QSize logical;
-  } cases[] = {{"program", Icons::program(), {32, 32}},
-               {"program small", Icons::program(), {16, 16}},
-               {"viewer", Icons::viewer(), {32, 32}},
-               {"text window", Icons::textWindow(), {32, 32}},
-               {"anticlockwise arrow", Icons::arrowAnticlockwise(), {24, 23}},
-               {"clockwise arrow", Icons::arrowClockwise(), {24, 23}},
-               {"open folder", Icons::folderOpen(), {16, 16}},
-               {"closed folder", Icons::folderClosed(), {16, 16}}};
-  for (const auto& c : cases)
-    EXPECT_EQ(c.icon.pixmap(c.logical, 2.0).size(), c.logical * 2) << c.name;
-  // The About window's icon: 32 logical pixels (480 twips) from the 64-pixel drawing.
-  frmAbout& about = form<frmAbout>();
-  EXPECT_EQ(about.picIcon->picture().image().size(), QSize(64, 64));
-  EXPECT_FLOAT_EQ(about.picIcon->Width(), 480);
 }
 
 }  // namespace

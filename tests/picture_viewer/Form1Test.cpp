@@ -162,15 +162,6 @@ TEST_F(Form1Test, EachResizeKeepsOrResetsTheOffsets) {
   EXPECT_EQ(form<Form1>().HScroll1->Max(), -163);  // R(150 - 300 - 12.75)
 }
 
-TEST_F(Form1Test, AShortWindowKeepsTheLastValidBarHeight) {
-  Form1& f = open("big.bmp", QSize(400, 300));
-  f.resize(200, 5);
-  EXPECT_FLOAT_EQ(f.VScroll1->Height(), 169.5F);
-  EXPECT_GE(f.VScroll1->height(), 0);
-  EXPECT_FLOAT_EQ(f.HScroll1->Top(), 3.75F - 12.75F);
-  EXPECT_TRUE(test::fakes().messageBox.calls.empty());
-}
-
 // A click on the picture closes it too (the moving picture's test clicks there).
 TEST_F(Form1Test, AClickBesideThePictureCloses) {
   Form1& f = open("small.bmp", QSize(100, 80));

@@ -15,14 +15,6 @@ TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
   for (const auto& c : cases) EXPECT_EQ(ViewerLayout::roundHalfEven(c.x), c.expected) << c.x;
 }
 
-TEST(BarScale, OneStepIsOnePointWithinSixteenBits) {
-  const ViewerLayout::BarScale edge = ViewerLayout::barScale(234, 32989.25F, 12.75F);
-  EXPECT_EQ(edge.max, -32768);
-  EXPECT_EQ(edge.unit, 1);
-  EXPECT_FLOAT_EQ(edge.offsetFor(-32768), -32768);
-  EXPECT_FLOAT_EQ(edge.offsetFor(-5), -5);
-}
-
 TEST(BarScale, HugeRangesCountInLargerStepsAndReachTheFarEdge) {
   // 50,000 pixels = 37,500 points wide in the design interior.
   const ViewerLayout::BarScale wide = ViewerLayout::barScale(234, 37500, 12.75F);

@@ -4,13 +4,11 @@
 
 #include <sys/stat.h>
 
-#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QTest>
 #include <cstdio>
 #include <fstream>
@@ -159,25 +157,6 @@ TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
   QTest::keyClick(d.findEdit(), Qt::Key_Escape);
   QTest::keyClick(w.Text1, Qt::Key_G, Qt::ControlModifier);
   EXPECT_EQ(d.mode(), FindDialog::Mode::GoToLine);
-  std::unique_ptr<QMenu> menu(w.Text1->createContextMenu());
-  QStringList entries;
-  for (const QAction* a : menu->actions()) entries << a->text();
-  EXPECT_EQ(entries.mid(entries.size() - 3),
-            (QStringList{QString::fromUtf16(u"Find…"), QString::fromUtf16(u"Replace…"),
-                         QString::fromUtf16(u"Go to Line…")}))
-      << entries.join(u'|').toStdString();
-}
-
-TEST_F(Form2Test, FontButtonsSetAbsoluteSizesAndAreNamedForAScreenReader) {
-  Form2& w = open(QStringLiteral("a.txt"), "x");
-  for (const auto& [button, size, name] :
-       {std::tuple{w.Command3, 12, "12 point"}, {w.Command2, 10, "10 point"}}) {
-    button->click();
-    button->click();
-    EXPECT_FLOAT_EQ(w.Text1->FontSize(), size);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
-              QString::fromLatin1(name));
-  }
 }
 
 TEST_F(Form2Test, TheTextBoxFollowsTheWindowAndKeepsItsLastSizeWhenTooSmall) {
@@ -453,35 +432,6 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<html><meta charset=\"windows-1251\">\u0410", u"\u0411",
                 "<html><meta charset=\"windows-1251\">\xC0\xC1\r\n", "1251"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-qint64 statusKiB(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(field.size()));
-  return -1;
-}
-
-TEST_F(Form2Test, A100MegabyteFileOpensWithoutHoldingItSeveralTimes) {
-  if (test::kAddressSanitizer) GTEST_SKIP() << "peak memory is the sanitizer's under it";
-  constexpr qint64 kSize = qint64(100) * 1024 * 1024;
-  QByteArray bytes;
-  for (int n = 0; bytes.size() < kSize; ++n)
-    bytes += "Line " + QByteArray::number(n) + " of the sample text, with some words\r\n";
-  tmp.write("big.txt", std::exchange(bytes, {}));
-  // The peak is measured from here (writing 5 resets it to what is in use now).
-  QFile reset(QStringLiteral("/proc/self/clear_refs"));
-  if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1) GTEST_SKIP() << "no clear_refs";
-  reset.close();
-  const qint64 before = statusKiB("VmRSS:");
-  Form2& w = openExisting(QStringLiteral("big.txt"));
-  ASSERT_GT(before, 0);
-  const qint64 peakGrowthMiB = (statusKiB("VmHWM:") - before) / 1024;
-  // The bytes once plus the line index; a whole-file string would be twice the bytes again.
-  EXPECT_LE(peakGrowthMiB, 180);
-  EXPECT_GT(w.Text1->document().lineCount(), 1'000'000);
-  EXPECT_EQ(w.Text1->document().lineText(1),
-            QStringLiteral("Line 1 of the sample text, with some words"));
-}
 
 TEST_F(Form2Test, AFileThatCannotBeReadIsReportedAndTheWindowDoesNotStay) {
   tmp.write("a.txt", "x");

@@ -6,8 +6,6 @@
 #include <QTest>
 #include <QWidget>
 
-#include "tests/support/ErrorNumber.h"
-#include "toolkit/ToolkitError.h"
 #include "toolkit/controls/ScrollBar.h"
 
 namespace ostrel {
@@ -41,23 +39,6 @@ class ScrollBarTest : public ::testing::Test {
   QWidget window;
   ScrollBar* bar;
 };
-
-TEST_F(ScrollBarTest, ANegativeMaxKeepsItsWholeSixteenBitRangeAndBeyondIsAnOverflow) {
-  bar->setMax(-79);
-  // Beyond either end the value is pulled back into the range.
-  for (const auto& [set, read] : {std::pair{-40, -40}, {5, 0}, {-100, -79}}) {
-    bar->setValue(set);
-    EXPECT_EQ(bar->Value(), read) << set;
-  }
-  bar->setMax(-32768);
-  bar->setValue(-32768);
-  EXPECT_EQ(bar->Value(), -32768);
-  for (int bad : {-32769, 32768}) {
-    EXPECT_EQ(test::errorNumber([&] { bar->setMax(bad); }), err::Overflow);
-    EXPECT_EQ(test::errorNumber([&] { bar->setValue(bad); }), err::Overflow);
-  }
-  EXPECT_EQ(bar->Max(), -32768);
-}
 
 TEST_F(ScrollBarTest, ANewMaxKeepsTheValueWhileItStillFits) {
   bar->setMax(-56);

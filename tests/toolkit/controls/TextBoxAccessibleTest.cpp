@@ -9,7 +9,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QPlainTextEdit>
 #include <QTest>
 #include <vector>
 
@@ -181,33 +180,6 @@ TEST_F(TextBoxAccessibleTest, TheCaretIsHeardWheneverItMoves) {
 
 // ---------------------------------------------------------------- reading
 
-TEST_F(TextBoxAccessibleTest, WordsAndSentencesAreTheOnesAStockBoxReads) {
-  // On a text both hold alike (no CR LF, no "1.5", "it's" or emoji, whose
-  // words follow Unicode segmentation here), away from a line's edges.
-  const QString sample = QStringLiteral(
-      "Hello, wide world. How are you?\nAn indented line: done!\n\nLast \u00e9t\u00e9 "
-      "caf\u00e9 (no) [1]");
-  box.setText(sample);
-  QPlainTextEdit stock;
-  stock.setPlainText(sample);
-  QAccessibleTextInterface* theirs = QAccessible::queryAccessibleInterface(&stock)->textInterface();
-  ASSERT_EQ(text()->characterCount(), theirs->characterCount());
-  for (const auto type : {QAccessible::CharBoundary, QAccessible::WordBoundary,
-                          QAccessible::SentenceBoundary, QAccessible::LineBoundary}) {
-    for (int offset = 0; offset < sample.size(); ++offset) {
-      if (sample[offset] == u'\n' || (offset > 0 && sample[offset - 1] == u'\n') ||
-          sample[offset].isLowSurrogate()) {
-        continue;
-      }
-      int s1 = 0, e1 = 0, s2 = 0, e2 = 0;
-      const QString mine = text()->textAtOffset(offset, type, &s1, &e1);
-      const QString stockText = theirs->textAtOffset(offset, type, &s2, &e2);
-      EXPECT_EQ(mine, stockText) << "type " << type << " offset " << offset;
-      EXPECT_EQ(s1, s2) << "type " << type << " offset " << offset;
-    }
-  }
-}
-
 // Around a CR LF, which the stock box has no counterpart for.
 TEST_F(TextBoxAccessibleTest, AWordIsAWordNotItsLineAndALineStopsAtItsLineEnd) {
   box.setText(QStringLiteral("alpha beta gamma\r\ndelta"));
@@ -225,26 +197,6 @@ TEST_F(TextBoxAccessibleTest, AWordIsAWordNotItsLineAndALineStopsAtItsLineEnd) {
   EXPECT_EQ(text()->textBeforeOffset(7, word, &start, &end), QStringLiteral("alpha"));
   EXPECT_EQ(text()->textAfterOffset(12, word, &start, &end), QStringLiteral("delta"));
   EXPECT_EQ(text()->textBeforeOffset(19, word, &start, &end), QStringLiteral("gamma"));
-}
-
-TEST_F(TextBoxAccessibleTest, ACharacterIsWhatAReaderSeesAsOne) {
-  // A surrogate pair, a letter with a combining accent, a flag, CR LF.
-  box.setText(QString::fromUtf16(u"a\U0001F600e\u0301\U0001F1E9\U0001F1EA\r\nz"));
-  struct Case {
-    int offset;
-    int start;
-    int end;
-  };
-  int start = 0, end = 0;
-  for (const Case& c : {Case{1, 1, 3}, Case{2, 1, 3}, Case{3, 3, 5}, Case{4, 3, 5}, Case{6, 5, 9},
-                        Case{9, 9, 11}, Case{10, 9, 11}}) {
-    text()->textAtOffset(c.offset, QAccessible::CharBoundary, &start, &end);
-    EXPECT_EQ(std::make_pair(start, end), std::make_pair(c.start, c.end)) << "offset " << c.offset;
-  }
-  EXPECT_EQ(text()->textAfterOffset(1, QAccessible::CharBoundary, &start, &end),
-            QString::fromUtf16(u"e\u0301"));
-  EXPECT_EQ(text()->textBeforeOffset(3, QAccessible::CharBoundary, &start, &end),
-            QString::fromUtf16(u"\U0001F600"));
 }
 
 TEST_F(TextBoxAccessibleTest, EveryRangeLiesInsideTheText) {
@@ -272,38 +224,6 @@ TEST_F(TextBoxAccessibleTest, EveryRangeLiesInsideTheText) {
       }
     }
   }
-}
-
-TEST_F(TextBoxAccessibleTest, ALineOfMegabytesIsReadInPiecesThatFollowEachOther) {
-  QString line(300000, u'a');
-  line[65535] = QChar(0xD83D);  // a surrogate pair across a piece's edge
-  line[65536] = QChar(0xDE00);
-  box.setText(line + QStringLiteral("\nend"));
-  int start = 0;
-  int end = 0;
-  const QString here = text()->textAtOffset(100000, QAccessible::LineBoundary, &start, &end);
-  EXPECT_LE(start, 100000);
-  EXPECT_GT(end, 100000);
-  EXPECT_LE(here.size(), 70000);
-  // Walking forward visits the line piece by piece, then the next line.
-  int at = 0;
-  int pieces = 0;
-  QString read = text()->textAtOffset(0, QAccessible::LineBoundary, &start, &end);
-  while (end < 300000 && pieces < 10) {
-    const int before = end;
-    read += text()->textAfterOffset(at, QAccessible::LineBoundary, &start, &end);
-    ASSERT_EQ(start, before);
-    EXPECT_FALSE(read.at(start).isLowSurrogate());
-    at = start;
-    ++pieces;
-  }
-  EXPECT_EQ(read, line);
-  EXPECT_EQ(text()->textAfterOffset(at, QAccessible::LineBoundary, &start, &end),
-            QStringLiteral("end"));
-  // And back.
-  EXPECT_EQ(text()->textBeforeOffset(at, QAccessible::LineBoundary, &start, &end).size() +
-                static_cast<qsizetype>(start),
-            at);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScrollBar>
@@ -107,22 +106,6 @@ TEST_F(TextBoxMouseTest, ASelectionDroppedInAnotherProgramLeavesWhenMoved) {
   QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(1));
   EXPECT_EQ(box.cursorPosition(), 1);
   EXPECT_FALSE(box.hasSelection());
-}
-
-TEST_F(TextBoxMouseTest, TextDroppedInTakesTheTextsLineEndsAndKeepsEveryCharacter) {
-  box.setDocument(TextDocument::fromBytes(
-      QByteArray("ab\r\ncd"),
-      TextCodec(TextCodec::Encoding::Windows1252, TextCodec::ByteOrderMark::Absent)));
-  QMimeData data;
-  data.setText(QString::fromUtf16(u"x\ny\u0416"));
-  EXPECT_EQ(dropOn(box.viewport(), at(1), &data, Qt::NoModifier), Qt::CopyAction);
-  EXPECT_EQ(box.Text(), QString::fromUtf16(u"ax\r\ny\u0416b\r\ncd"));
-  EXPECT_EQ(box.selectedText(), QString::fromUtf16(u"x\r\ny\u0416"));
-  // No stand-in: the save asks about the character the file's encoding lacks.
-  EXPECT_FALSE(box.document().canEncode(box.document().codec()));
-  QMimeData picture;
-  picture.setImageData(QImage(2, 2, QImage::Format_RGB32));
-  EXPECT_EQ(dropOn(box.viewport(), at(1), &picture, Qt::NoModifier), Qt::IgnoreAction);
 }
 
 TEST_F(TextBoxMouseTest, TheSelectionIsThePrimarySelectionAndTheMiddleButtonPastesIt) {

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
-#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 
@@ -123,38 +122,6 @@ TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
             static_cast<int>(length * 0.5 * QFontMetricsF(box.font()).averageCharWidth()));
 }
 
-TEST_F(TextBoxTest, UpAndDownKeepTheExactColumnOnLongLines) {
-  QString line;
-  for (int i = 0; i < 200'000; ++i) line += QChar(u"il mW.,"[i % 7]);
-  box.setText(line + QStringLiteral("\nshort\n") + line);
-  const qint64 secondLong = line.size() + 7;
-  for (const qint64 column : {qint64(200'000), qint64(150'001), qint64(9'000)}) {
-    box.setCursorPosition(column);
-    box.ensureCursorVisible();
-    key(Qt::Key_Down);
-    key(Qt::Key_Down);
-    EXPECT_EQ(box.cursorPosition(), secondLong + column) << "over a short line";
-    key(Qt::Key_Up);
-    key(Qt::Key_Up);
-    EXPECT_EQ(box.cursorPosition(), column);
-  }
-}
-
-TEST_F(TextBoxTest, CtrlEndAndPagesMoveTheView) {
-  QString text;
-  for (int i = 0; i < 5000; ++i)
-    text += QStringLiteral("line %1\n").arg(i, 4, 10, QLatin1Char('0'));
-  box.setText(text);
-  key(Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(box.cursorPosition(), text.size());
-  EXPECT_GT(box.firstVisibleLine(), 4900);
-  const qint64 top = box.firstVisibleLine();
-  key(Qt::Key_PageUp);
-  EXPECT_LT(box.firstVisibleLine(), top);
-  key(Qt::Key_Home, Qt::ControlModifier);
-  EXPECT_EQ(box.firstVisibleLine(), 0);
-}
-
 TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
   box.setText(QStringLiteral("ab"));
   box.setCursorPosition(1);
@@ -168,27 +135,6 @@ TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
   EXPECT_EQ(box.inputMethodQuery(Qt::ImSurroundingText).toString(), box.Text());
   EXPECT_EQ(box.inputMethodQuery(Qt::ImCursorPosition).toInt(), 2);
   EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
-}
-
-// The text's own colours on a dark palette are the dark-palette test's.
-TEST_F(TextBoxTest, SelectedLineEndsAreShownSelected) {
-  QPalette palette = box.palette();
-  palette.setColor(QPalette::Highlight, QColor(0, 200, 0));
-  box.setPalette(palette);
-  box.setText(QStringLiteral("ab\ncd\nlast"));
-  const auto highlightedAfter = [&](qint64 position) {
-    const QImage image = box.viewport()->grab().toImage();
-    const QRect end = box.rectAt(position, 0);
-    return image.pixelColor(end.right() + 2, end.center().y()) == QColor(0, 200, 0);
-  };
-  EXPECT_FALSE(highlightedAfter(2));
-  box.selectAll();
-  EXPECT_TRUE(highlightedAfter(2));
-  EXPECT_TRUE(highlightedAfter(5));
-  EXPECT_FALSE(highlightedAfter(10)) << "the last line has no line end";
-  box.setCursorPosition(0);
-  box.setCursorPosition(2, TextBox::Selection::Extend);
-  EXPECT_FALSE(highlightedAfter(2)) << "the text up to the line end, not the line end";
 }
 
 TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouched) {

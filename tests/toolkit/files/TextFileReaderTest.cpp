@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <fstream>
 
-#include "tests/support/OtherUser.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
-#include "toolkit/files/FileNames.h"
 
 namespace ostrel {
 namespace {
@@ -27,16 +23,6 @@ int errorNumberReading(const QString& name, qint64 limit = TextFileReader::kSize
   return 0;
 }
 
-TEST(TextFileReader, ReadsEveryByteEvenWhereTheNameIsNotUtf8) {
-  test::TempDir tmp;
-  const QByteArray bytes("a\x1A\0b\r\n\x1A", 7);
-  EXPECT_EQ(TextFileReader::readAll(tmp.write("a.txt", bytes)), bytes);
-  EXPECT_EQ(TextFileReader::readAll(tmp.write("e.txt", "")), QByteArray());
-  const QByteArray name = QFile::encodeName(tmp.path()) + "/bad\xFFname.txt";
-  std::ofstream(name.constData()) << "inside";
-  EXPECT_EQ(TextFileReader::readAll(FileNames::decode(name)), QByteArray("inside"));
-}
-
 TEST(TextFileReader, RefusesWhatIsNotAReadableFileWithoutBlocking) {
   test::TempDir tmp;
   EXPECT_EQ(errorNumberReading(tmp.file("gone.txt")), err::FileNotFound);
@@ -50,10 +36,6 @@ TEST(TextFileReader, RefusesWhatIsNotAReadableFileWithoutBlocking) {
   EXPECT_EQ(errorNumberReading(tmp.path() + QLatin1Char('/')), err::FileNotFound);
   EXPECT_EQ(errorNumberReading(tmp.write("big.txt", QByteArray(100, 'x')), 99), err::OutOfMemory);
   EXPECT_EQ(TextFileReader::readAll(tmp.file("big.txt"), 100).size(), 100);
-  const QString secret = tmp.write("secret.txt", "x");
-  ::chmod(QFile::encodeName(secret).constData(), 0);
-  test::OtherUser nobody;
-  if (::geteuid() != 0) EXPECT_EQ(errorNumberReading(secret), err::PermissionDenied);
 }
 
 }  // namespace

@@ -36,14 +36,12 @@ class Counted : public Form {
   int clicks = 0;
   bool failClick = false;
   int resizes = 0;
-  int formClicks = 0;
   static inline int constructed = 0;
   static inline int loads = 0;
 
  protected:
   void Form_Load() override { ++loads; }
   void Form_Resize() override { ++resizes; }
-  void Form_Click() override { ++formClicks; }
 };
 
 class Other : public Form {};
@@ -163,17 +161,6 @@ TEST_F(FormSetTest, AFrameLearntAfterTheFirstDisplayLaysTheWindowOutAgain) {
   EXPECT_FLOAT_EQ(f.widthAtLastResize, (533 + 2) * 15);
 }
 
-TEST_F(FormSetTest, ClickOnTheInteriorButNotOnAControlIsTheFormsClick) {
-  Counted& f = form<Counted>();
-  f.resize(300, 200);
-  f.Button->Move(0, 0, 1500, 300);
-  f.Show();
-  QTest::mouseClick(f.Button, Qt::LeftButton);
-  EXPECT_EQ(f.formClicks, 0);
-  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 150));
-  EXPECT_EQ(f.formClicks, 1);
-}
-
 class WithArray : public Form {
  public:
   WithArray() {
@@ -189,18 +176,6 @@ TEST_F(FormSetTest, AControlArrayEventReachesItsHandlerWithTheIndex) {
   (*f.Check1)(2).setValue(1);
   (*f.Check1)(0).setValue(1);
   EXPECT_EQ(f.clicked, (std::vector<int>{2, 0}));
-}
-
-TEST(FormUnitsTest, OuterSizeIsTheInteriorPlusTheFrameInTwipsAndScaleIsInTheFormsUnit) {
-  Form twips(ScaleMode::Twips);
-  twips.setDesignClientArea(0, 0, 7995, 6915);
-  EXPECT_FLOAT_EQ(twips.Width(), 8115);
-  EXPECT_FLOAT_EQ(twips.Height(), 7320);
-
-  Form points(ScaleMode::Points);
-  points.setDesignClientArea(0, 0, 4680, 3645);
-  EXPECT_FLOAT_EQ(points.ScaleWidth(), 234);
-  EXPECT_FLOAT_EQ(points.ScaleHeight(), 182.25);
 }
 
 }  // namespace

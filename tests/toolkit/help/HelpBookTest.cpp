@@ -51,7 +51,6 @@ TEST(HelpBookTest, SplitsTopicsKeywordsAndBodies) {
     EXPECT_FALSE(main.body.contains(u'\r'));
     EXPECT_TRUE(book.topics()[1].body.contains(QStringLiteral("K: a late K line")));
     EXPECT_TRUE(book.markdownOf(1).startsWith(QStringLiteral("# Text window\n\nText body.")));
-    EXPECT_TRUE(book.markdownOf(7).isEmpty());
   }
 }
 
@@ -70,12 +69,6 @@ TEST(HelpBookTest, IndexIsSortedWithoutCaseAndFindTopicPrefersKeywordThenTitleTh
   EXPECT_EQ(book.findTopic(QStringLiteral("dri")), 0);
   EXPECT_EQ(book.findTopic(QStringLiteral("zebra")), -1);
   EXPECT_EQ(book.findTopic(QString()), -1);
-}
-
-TEST(HelpBookTest, AnEmptyFileOrOnlyAPreambleHasNoTopics) {
-  EXPECT_TRUE(HelpBook::parse({}).isEmpty());
-  EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").isEmpty());
-  EXPECT_TRUE(HelpBook::parse("only a preamble\n\n").index().isEmpty());
 }
 
 }  // namespace

@@ -7,10 +7,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-#include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/help/HelpBook.h"
-#include "toolkit/help/QtHelpService.h"
 
 namespace ostrel {
 namespace {
@@ -35,8 +33,6 @@ TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWinsElseTheNamedFil
   EXPECT_EQ(localizedHelpFile(english, {"de-AT"}), austrian);
   EXPECT_EQ(localizedHelpFile(english, {"de-CH"}), german);
   EXPECT_EQ(localizedHelpFile(english, {"en-US", "de"}), english);
-  EXPECT_EQ(localizedHelpFile(english, {"C"}), english);
-  EXPECT_EQ(localizedHelpFile(english, {"fr", "it"}), english);
   EXPECT_EQ(localizedHelpFile(english, {}), english);
   EXPECT_EQ(localizedHelpFile(QString(), {"de"}), QString());
   // Only a file counts: a folder of that name is not a book.
@@ -52,23 +48,6 @@ TEST_F(LocalizedHelpFileTest, ALanguageTagCannotLeadOutOfTheFolder) {
     EXPECT_EQ(localizedHelpFile(english, {QString::fromLatin1(tag)}), english) << tag;
   }
   EXPECT_EQ(localizedHelpFile(english, {QStringLiteral("../x"), QStringLiteral("de")}), german);
-}
-
-TEST_F(LocalizedHelpFileTest, TheServiceShowsTheTranslatedBookUnderTheNamedFile) {
-  QtHelpService service;
-  service.setLanguages({QStringLiteral("de")});
-  EXPECT_TRUE(service.WinHelp(nullptr, english, help::PartialKey, QString()));
-  HelpViewer* viewer = service.viewerFor(english);
-  ASSERT_TRUE(viewer);
-  EXPECT_EQ(viewer->book().topics().value(0).title, QStringLiteral("Buch"));
-  // Quitting by the name the program knows closes the translated viewer.
-  EXPECT_TRUE(service.WinHelp(nullptr, english, help::Quit, QString()));
-  EXPECT_EQ(service.viewerFor(english), nullptr);
-
-  service.setLanguages({QStringLiteral("en")});
-  service.WinHelp(nullptr, english, help::Contents, QString());
-  EXPECT_EQ(service.viewerFor(english)->book().topics().value(0).title, QStringLiteral("Book"));
-  EXPECT_TRUE(test::fakes().messageBox.calls.empty());
 }
 
 HelpBook shippedBook(const QString& name) {

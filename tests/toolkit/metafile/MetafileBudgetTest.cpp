@@ -189,24 +189,5 @@ TEST(DibCache, TinyBitmapsCostAFloorEach) {
   EXPECT_EQ(accepted, PictureLimits::kMaxDrawingBitmapPixels / DibCache::kMinPixelsPerBitmap);
 }
 
-TEST(DibCache, DecodesSameBytesOnceButPaletteBitmapsEveryTime) {
-  const QByteArray dib = rleDib(8, 8);
-  DibCache cache;
-  const QImage first = cache.image({DibRef::Form::Packed, dib, {}, false}, {}, DibAlpha::Ignore);
-  const QImage again = cache.image({DibRef::Form::Packed, dib, {}, false}, {}, DibAlpha::Ignore);
-  EXPECT_EQ(first.pixel(0, 0), qRgb(255, 0, 0));
-  EXPECT_EQ(first.cacheKey(), again.cacheKey());
-  EXPECT_EQ(cache.decodedCount(), 1);
-  // With DIB_PAL_COLORS the colours come from the palette selected at the time.
-  auto withPalette = [&](QRgb colour) {
-    return cache.image({DibRef::Form::Packed, dib, {}, true}, {colour}, DibAlpha::Ignore)
-        .pixel(0, 0);
-  };
-  EXPECT_EQ(withPalette(qRgb(0, 0, 255)), qRgb(0, 0, 255));
-  EXPECT_EQ(withPalette(qRgb(0, 255, 0)), qRgb(0, 255, 0));
-  EXPECT_EQ(cache.decodedCount(), 3);
-  EXPECT_EQ(cache.claimedTotal(), 2 * DibCache::kMinPixelsPerBitmap);
-}
-
 }  // namespace
 }  // namespace ostrel::test

@@ -32,15 +32,6 @@ QByteArray simpleWmf(bool placeable) {
   return b.finish();
 }
 
-TEST(MetafileReader, SniffsByContent) {
-  EXPECT_EQ(sniffMetafile(simpleEmf()), MetafileKind::Emf);
-  EXPECT_EQ(sniffMetafile(simpleWmf(true)), MetafileKind::PlaceableWmf);
-  EXPECT_EQ(sniffMetafile(simpleWmf(false)), MetafileKind::Wmf);
-  EXPECT_EQ(sniffMetafile(QByteArray()), MetafileKind::None);
-  EXPECT_EQ(sniffMetafile(QByteArray("\x89PNG\r\n\x1a\n0000000000000000")), MetafileKind::None);
-  EXPECT_EQ(sniffMetafile(QByteArray("\x01\x00\x09\x00", 4)), MetafileKind::None);
-}
-
 // Every way of failing gives the picture error, naming the file.
 void expectRejected(const QByteArray& data, const char* why) {
   const QString name = QStringLiteral("/tmp/some dir/bad.emf");

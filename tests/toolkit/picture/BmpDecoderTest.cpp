@@ -170,15 +170,6 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
       << "header cut short";
 }
 
-TEST(BmpDecoder, SixtyFourBitIsLinearLightFixedPoint) {
-  // B, G, R, A as 2.13 fixed point: 1.0 = 8192; 0.5 linear is sRGB 188.
-  const QImage image =
-      decode({.bitsPerPixel = 64, .pixels = QByteArray::fromHex("0000001000200020").repeated(4)});
-  EXPECT_EQ(qRed(image.pixel(0, 0)), 255);
-  EXPECT_NEAR(qGreen(image.pixel(0, 0)), 188, 1);
-  EXPECT_EQ(qBlue(image.pixel(0, 0)), 0);
-}
-
 TEST(BmpDecoder, IconEntryUsesTheAndMaskForTransparency) {
   // 2 x 2 at 24 bits (stored height 4), mask bit set for the bottom-left pixel.
   const BmpBuilder b{.height = 4,

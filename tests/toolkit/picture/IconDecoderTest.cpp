@@ -88,28 +88,5 @@ TEST(IconDecoder, BrokenEntryGivesWayToTheNextBest) {
   }
 }
 
-// An icon whose directory lists one damaged image many times: a 39 KB file
-// naming a cut-short 3000 x 3000 PNG a hundred times held the loader for
-// 15 s, each listing decoded and refused anew. Found writing the ICO fuzz
-// target.
-TEST(IconDecoder, ImageListedManyTimesIsTriedOnce) {
-  const QByteArray damaged = pngEntry(64, 0xFF00FF00).left(60);
-  const QByteArray file = iconFile({damaged, dibEntry(16, 8, 0xFF0000FF)}, 1, false, 199);
-  const std::vector<qsizetype> tried = IconDecoder::candidates(file);
-  ASSERT_EQ(tried.size(), 2U);
-  EXPECT_EQ(tried[0], 6 + 200 * 16);  // the larger, tried first
-  EXPECT_EQ(IconDecoder::decode(file).size(), QSize(16, 16));
-}
-
-// A PNG entry whose header claims 2^32 - 1 pixels a side: the entry's area
-// overflowed while the entries were ranked (UBSan). Found by fuzz_ico.
-TEST(IconDecoder, PngEntryWithImpossibleSidesIsPassedOver) {
-  QByteArray huge = pngEntry(4, 0xFFFF0000);
-  huge.replace(16, 8, QByteArray(8, '\xFF'));
-  const QImage image = IconDecoder::decode(iconFile({huge, dibEntry(16, 8, 0xFF00FF00)}));
-  EXPECT_EQ(image.size(), QSize(16, 16));
-  EXPECT_EQ(IconDecoder::candidates(iconFile({huge, dibEntry(8, 8, 0xFF00FF00)})).size(), 1U);
-}
-
 }  // namespace
 }  // namespace ostrel

@@ -5,14 +5,11 @@
 
 #include <QFile>
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
-#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
@@ -142,50 +139,6 @@ TEST(JpegDecoder, RowDecodeGivesTheSamePixelsAsOneLibturbojpegCall) {
     ASSERT_EQ(ours.format(), theirs.format());
     EXPECT_TRUE(ours == theirs);
   }
-}
-
-// The cancel comes from another thread once the first rows are out; the
-// decode leaves between two calls for rows, so every row is either whole or
-// untouched, and the caller gets no picture.
-TEST(JpegRowReader, ACancelMidwayStopsAtARowBoundaryAndDeliversNothing) {
-  const QByteArray jpeg = turboJpeg(4000, 3000, TJSAMP_444, 0, 95);
-  ASSERT_FALSE(jpeg.isEmpty());
-  JpegRowReader reader(jpeg);
-  ASSERT_TRUE(reader.readHeader());
-  QImage image(reader.scaledSize(1, 1), QImage::Format_RGB32);
-  // No decoded pixel has a zero alpha byte: the rows left are told by it.
-  constexpr uint kUntouched = 0x00123456u;
-  uint* firstPixel = reinterpret_cast<uint*>(image.bits());
-  std::fill_n(firstPixel, image.sizeInBytes() / 4, kUntouched);  // fill() would set the alpha
-  std::atomic<bool> cancelled{false};
-  std::thread watcher([&] {
-    const std::atomic_ref<uint> first(*firstPixel);
-    while (first.load(std::memory_order_relaxed) == kUntouched) std::this_thread::yield();
-    cancelled = true;
-  });
-  {
-    const DecodeCancel::Scope scope(&cancelled);
-    EXPECT_THROW(reader.decode(image, 1, 1), DecodeCancel::Cancelled);
-  }
-  watcher.join();
-  int whole = 0;
-  auto lastOfRow = [&](int y) {
-    return reinterpret_cast<const uint*>(image.constScanLine(y))[image.width() - 1];
-  };
-  while (whole < image.height() && lastOfRow(whole) != kUntouched) ++whole;
-  EXPECT_GT(whole, 0);
-  EXPECT_LT(whole, image.height()) << "the decode ran to its end";
-  for (int y = 0; y < image.height(); ++y) {
-    const auto* row = reinterpret_cast<const uint*>(image.constScanLine(y));
-    const bool left = y >= whole;
-    const bool even = std::all_of(row, row + image.width(),
-                                  [&](uint pixel) { return (pixel == kUntouched) == left; });
-    ASSERT_TRUE(even) << "row " << y << " half written; " << whole << " rows whole";
-  }
-  // Through the decoder, a cancelled decode throws: no picture at all.
-  const std::atomic<bool> already{true};
-  const DecodeCancel::Scope scope(&already);
-  EXPECT_THROW(JpegDecoder::decode(jpeg, QSize(137, 113)), DecodeCancel::Cancelled);
 }
 
 TEST(JpegDecoder, TruncatedFileShowsWhatDecodesAndGarbageIsRefused) {

@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <chrono>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
@@ -50,27 +48,6 @@ TEST_F(PictureLoaderTest, ContentDecidesTheFormatNotTheName) {
   EXPECT_EQ(PictureLoader::load(write("bare.dib", bmp.build())).naturalSize(), QSize(2, 2));
 }
 
-TEST_F(PictureLoaderTest, GifKeepsItsTransparency) {
-  const test::GifBuilder gif{
-      2,
-      2,
-      {0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
-      {{.width = 2, .height = 2, .indexes = {"\x00\x01\x02\x01", 4}, .transparent = 2}}};
-  const QImage image = PictureLoader::load(write("a.gif", gif.build())).image();
-  ASSERT_EQ(image.size(), QSize(2, 2));
-  EXPECT_EQ(image.pixel(0, 0), 0xFFFF0000u);
-  EXPECT_EQ(image.pixel(1, 0), 0xFF00FF00u);
-  EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0);
-}
-
-TEST_F(PictureLoaderTest, PreviewKeepsTheNaturalSize) {
-  const QString name = write("big.jpg", test::makeJpeg(test::quadrants(1600, 1200), 80));
-  const Picture p = PictureLoader::loadForPreview(name, QSize(137, 113));
-  EXPECT_EQ(p.naturalSize(), QSize(1600, 1200));
-  EXPECT_EQ(p.image().size(), QSize(200, 150));
-  EXPECT_EQ(p.toImage(QSize(137, 113)).size(), QSize(137, 113));
-}
-
 // A bitmap of many megapixels previews from an average of its rows, never
 // whole: the right way up, bands where they belong, its natural size kept.
 TEST_F(PictureLoaderTest, AHugeBitmapPreviewsShrunkAsItDecodes) {
@@ -106,29 +83,6 @@ struct FileProblem {
   const char* name;
   int number;
 };
-
-TEST_F(PictureLoaderTest, FileProblemsGetTheirNumbersAndNameTheFile) {
-  ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.gif"));
-  write("empty.bmp", {});
-  write("notes.jpg", "just some text, no picture here\n");
-  write("cut.gif", "GIF8");
-  ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.bmp")).constData(), 0600), 0);
-
-  const FileProblem cases[] = {
-      {"missing.bmp", err::FileNotFound},  {"no-such-folder/x.bmp", err::PathNotFound},
-      {"folder.gif", err::PathFileAccess}, {"empty.bmp", err::InvalidPicture},
-      {"notes.jpg", err::InvalidPicture},  {"cut.gif", err::InvalidPicture},
-      {"pipe.bmp", err::InvalidPicture},   {"notes.jpg/inside.bmp", err::PathNotFound},
-  };
-  for (const FileProblem& c : cases) {
-    const auto started = std::chrono::steady_clock::now();
-    const ToolkitError e = errorFor(path(c.name));
-    EXPECT_EQ(e.Number(), c.number) << c.name << ": " << qPrintable(e.Description());
-    EXPECT_TRUE(e.Description().contains(QDir::toNativeSeparators(path(c.name))))
-        << qPrintable(e.Description());
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2)) << c.name;
-  }
-}
 
 TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
   const QLocale before;

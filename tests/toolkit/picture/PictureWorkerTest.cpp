@@ -10,6 +10,7 @@
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/GifDecoder.h"
+#include "toolkit/picture/JpegDecoder.h"
 #include "toolkit/picture/PictureLoader.h"
 #include "toolkit/picture/ThreadedDecodeRunner.h"
 
@@ -24,6 +25,7 @@ TEST(DecodeCancel, ACancelledDecodeStopsAtItsNextRowAndOnlyOnItsThread) {
   gif.images = {{.width = 2, .height = 2, .indexes = {"\0\1\1\0", 4}}};
   const QByteArray gifBytes = gif.build();
   const test::BmpBuilder plain{.pixels = QByteArray(16, '\x40')};
+  const QByteArray jpeg = test::makeJpeg(test::quadrants(64, 32));
 
   const std::atomic<bool> cancelled{true};
   std::thread other([&] {
@@ -32,6 +34,7 @@ TEST(DecodeCancel, ACancelledDecodeStopsAtItsNextRowAndOnlyOnItsThread) {
     EXPECT_THROW(BmpDecoder::decode(plain.build(), BmpDecoder::Layout::File),
                  DecodeCancel::Cancelled);
     EXPECT_THROW(GifDecoder::decode(gifBytes), DecodeCancel::Cancelled);
+    EXPECT_THROW(JpegDecoder::decode(jpeg, QSize(137, 113)), DecodeCancel::Cancelled);
   });
   other.join();
   // This thread installed no flag: its decodes run to the end.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -98,27 +97,6 @@ TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWrappedAndPagedWithinTwoCentimetr
     at = found;
   }
   EXPECT_GT(printed.indexOf(QStringLiteral("last"), at), 0);
-}
-
-TEST_F(PrintingTest, ACancelledPrintStopsAtAPageAndLeavesNoDocument) {
-  QtPrinterService service;
-  service.setup().setOutputFormat(QPrinter::PdfFormat);
-  service.setup().setOutputFileName(tmp.file("out.pdf"));
-  QString text;
-  for (int i = 1; i <= 400; ++i) text += QStringLiteral("Line %1\n").arg(i);
-  std::vector<qint64> heard;
-  const auto cancelSecond = [&heard](qint64 done, qint64 total) {
-    EXPECT_LE(done, total);
-    heard.push_back(done);
-    return heard.size() < 2;
-  };
-  // A cancelled print must not pass for a printed one.
-  EXPECT_EQ(test::errorNumber([&] { service.printText(text, QFont(), cancelSecond); }),
-            err::DialogCancelled);
-  ASSERT_EQ(heard.size(), 2U);
-  EXPECT_LT(heard[0], heard[1]);
-  EXPECT_TRUE(!QFile::exists(tmp.file("out.pdf")) ||
-              pdftotext(QStringLiteral("-layout"), tmp.file("out.pdf")).isEmpty());
 }
 
 TEST(PrinterObject, EndDocSendsEverythingPrintedAsOneDocumentOnce) {

@@ -7,9 +7,6 @@
 #include <random>
 #include <string_view>
 
-#include "tests/support/ErrorNumber.h"
-#include "toolkit/ToolkitError.h"
-
 namespace ostrel {
 namespace {
 
@@ -198,17 +195,6 @@ TEST(TextDocumentUndo, TypingOverASelectionIsOneStepWithWhatFollows) {
   EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
 }
 
-TEST(TextDocumentUndo, BackspaceAndDeleteRunsAreStepsOfTheirOwn) {
-  std::unique_ptr<TextDocument> document = load("hello world");
-  document->replace(11, 0, QStringLiteral("!"));
-  for (qint64 at = 11; at >= 9; --at) document->replace(at, 1, QString());  // Backspace
-  for (int i = 0; i < 2; ++i) document->replace(4, 1, QString());           // Delete
-  EXPECT_EQ(undone(*document, 3),
-            (QStringList{"hellwor", "hello wor", "hello world!", "hello world"}))
-      << "the Deletes not joined to the Backspaces";
-  EXPECT_FALSE(document->canUndo());
-}
-
 TEST(TextDocumentUndo, ModifiedFollowsTheSavedState) {
   std::unique_ptr<TextDocument> document = load("abc");
   EXPECT_FALSE(document->isModified());
@@ -225,19 +211,6 @@ TEST(TextDocumentUndo, ModifiedFollowsTheSavedState) {
   EXPECT_EQ(document->toString(), QStringLiteral("xabc"));
   document->undo();
   EXPECT_TRUE(document->isModified());
-}
-
-TEST(TextDocumentUndo, ALargePasteIsUndoneAndRedoneWhole) {
-  std::unique_ptr<TextDocument> document = load("start\nend");
-  QString paste;
-  for (int i = 0; i < 200000; ++i) paste += QStringLiteral("line %1\n").arg(i);
-  document->replace(6, 0, paste);
-  EXPECT_EQ(document->lineText(100001), QStringLiteral("line 100000"));
-  document->undo();
-  expectHolds(*document, QStringLiteral("start\nend"));
-  document->redo();
-  EXPECT_EQ(document->text(6, paste.size()), paste);
-  EXPECT_EQ(document->lineCount(), 200002);
 }
 
 struct Faithful {
@@ -296,29 +269,6 @@ TEST(TextDocumentBytes, RefuseACharacterTheCodecCannotHold) {
   const TextCodec utf8(Encoding::Utf8, Mark::Absent);
   EXPECT_TRUE(document->canEncode(utf8));
   EXPECT_EQ(written(*document, utf8), QByteArray("caf\xC3\xA9 \xE2\x98\x83"));
-}
-
-TEST(TextDocumentBytes, ProgressCanCancelReadingAndWriting) {
-  const QByteArray big(20 * 1024 * 1024, '\n');
-  const auto cancel = [](qint64, qint64) { return false; };
-  EXPECT_EQ(
-      test::errorNumber([&] { TextDocument::fromBytes(big, TextCodec::detect(big), cancel); }),
-      err::DialogCancelled);
-  const QByteArray text(12 * 1024 * 1024, 'a');
-  const std::unique_ptr<TextDocument> document = load(text);
-  EXPECT_EQ(test::errorNumber([&] {
-              document->write(
-                  document->codec(), [](QByteArrayView) {}, cancel);
-            }),
-            err::DialogCancelled);
-  std::vector<qint64> seen;
-  const auto watch = [&](qint64 done, qint64 total) {
-    seen.push_back(done);
-    return done <= total;
-  };
-  EXPECT_NO_THROW(TextDocument::fromBytes(big, TextCodec::detect(big), watch));
-  EXPECT_FALSE(seen.empty());
-  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
 
 // A page in a multi-byte character set: a typed character goes into the file

@@ -166,56 +166,6 @@ TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
   }
 }
 
-TEST(TextSearch, NeedleTheCharacterSetCannotHoldIsNamed) {
-  const TextCodec latin(Encoding::Windows1252, Mark::Absent);
-  EXPECT_EQ(TextSearch(QString::fromUtf16(u"abЖc"), {}).unencodable(latin),
-            QString::fromUtf16(u"Ж"));
-  EXPECT_EQ(TextSearch(QString::fromUtf16(u"abЖc"), {}).unencodable(windows1251()), QString());
-  // Without case, a character with a case the set holds is fine: ſ folds to s.
-  EXPECT_EQ(TextSearch(QString::fromUtf16(u"\u017F"), {}).unencodable(latin), QString());
-  EXPECT_EQ(TextSearch(QString::fromUtf16(u"\u0130x"), {true, false, false}).unencodable(latin),
-            QString::fromUtf16(u"\u0130"));
-  EXPECT_EQ(TextSearch(QString::fromUtf16(u"Ж"), {})
-                .unencodable(TextCodec(Encoding::Utf16BE, Mark::Present)),
-            QString());
-  // Typed text can still hold it.
-  const auto document = load("abc", latin);
-  document->replace(3, 0, QString::fromUtf16(u"Ж"));
-  EXPECT_EQ(allMatches(*document, QString::fromUtf16(u"ж"), {}), (std::vector<Match>{{3, 1}}));
-}
-
-TEST(TextSearch, LongExpressionSearchReportsProgressAndCancels) {
-  const QByteArray line("some words on a line 42\n");
-  const auto document = load(line.repeated(400000), TextCodec(Encoding::Utf8, Mark::Absent));
-  int calls = 0;
-  qint64 lastDone = -1;
-  int found = 0;
-  const auto outcome = TextSearch(QStringLiteral("\\d+"), {false, false, true})
-                           .forEach(
-                               document->snapshot(), 0, document->length(),
-                               [&](const Match&) {
-                                 ++found;
-                                 return true;
-                               },
-                               [&](qint64 done, qint64 total) {
-                                 EXPECT_GT(done, lastDone);
-                                 EXPECT_EQ(total, document->length());
-                                 lastDone = done;
-                                 return ++calls < 3;
-                               });
-  EXPECT_EQ(outcome, TextSearch::Outcome::Cancelled);
-  EXPECT_EQ(calls, 3);
-  EXPECT_GT(found, 0);
-  EXPECT_LT(found, 400000);
-  // Backwards too, inside the growing windows it searches one by one.
-  qint64 stoppedAt = 0;
-  const auto stop = [&](qint64 done, qint64) { return (stoppedAt = done) < 1536 * 1024; };
-  EXPECT_TRUE(TextSearch(QStringLiteral("\\d{3}"), {false, false, true})
-                  .findPrevious(document->snapshot(), 0, document->length(), stop)
-                  .cancelled);
-  EXPECT_LT(stoppedAt, 3 * 1024 * 1024);
-}
-
 // ------------------------------------------------------------ replacing
 
 // Small and large enough to have its line ends found afresh.
