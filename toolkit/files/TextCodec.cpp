@@ -333,11 +333,6 @@ QString TextCodec::name() const {
   return {};
 }
 
-bool TextCodec::isUnicode() const {
-  return encoding_ != Encoding::Windows1252 && encoding_ != Encoding::SingleByte &&
-         encoding_ != Encoding::MultiByte;
-}
-
 QByteArray TextCodec::byteOrderMarkBytes() const {
   if (bom_ == ByteOrderMark::Absent) return {};
   switch (encoding_) {

@@ -53,8 +53,6 @@ class TextCodec {
   // For the user: "UTF-8", "UTF-8 with BOM", "UTF-16 LE", "windows-1251
   // (declared)"...
   QString name() const;
-  // True for the encodings that hold every character.
-  bool isUnicode() const;
 
   // The mark as this codec writes it, empty without one.
   QByteArray byteOrderMarkBytes() const;
