@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ostrel::TextCodec codec = ostrel::TextCodec::detectFile(
         bytes, page ? QStringLiteral("page.html") : QStringLiteral("notes.txt"));
     const QString text = codec.decode(bytes);
-    if (codec.encode(text) != bytes) __builtin_trap();
+    const std::optional<QByteArray> body = codec.encodeFragment(text);
+    if (!body || codec.byteOrderMarkBytes() + *body != bytes) __builtin_trap();
 
     const std::unique_ptr<ostrel::TextDocument> document =
         ostrel::TextDocument::fromBytes(bytes, codec);

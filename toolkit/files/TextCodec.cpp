@@ -409,12 +409,6 @@ void TextCodec::appendDecoded(QByteArrayView bytes, QString& out) const {
   for (const char byte : bytes) *o++ = table_->chars[static_cast<unsigned char>(byte)];
 }
 
-std::optional<QByteArray> TextCodec::encode(QStringView text) const {
-  QByteArray bytes = byteOrderMarkBytes();
-  if (!encodeInto(text, bytes)) return std::nullopt;
-  return bytes;
-}
-
 std::optional<QByteArray> TextCodec::encodeFragment(QStringView text) const {
   QByteArray bytes;
   if (!encodeInto(text, bytes)) return std::nullopt;

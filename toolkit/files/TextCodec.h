@@ -68,10 +68,8 @@ class TextCodec {
   // UTF-32 value that is no character) becomes U+FFFD; an incomplete last
   // unit of UTF-16 or UTF-32 is left out.
   void appendDecoded(QByteArrayView bytes, QString& out) const;
-  // A whole file, the mark first; nothing when a character has no bytes in
-  // this codec's character set.
-  std::optional<QByteArray> encode(QStringView text) const;
-  // A part of a file (no mark), e.g. the line end that Save adds.
+  // Text as part of a file (no mark), e.g. the line end that Save adds;
+  // nothing when a character has no bytes in this codec's character set.
   std::optional<QByteArray> encodeFragment(QStringView text) const;
   // Appends text's bytes to out; false (out then undefined) when a character
   // has none.

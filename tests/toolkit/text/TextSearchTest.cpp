@@ -55,7 +55,7 @@ std::unique_ptr<TextDocument> load(const QByteArray& bytes, const TextCodec& cod
 }
 
 std::unique_ptr<TextDocument> loadText(const QString& text, const TextCodec& codec) {
-  return load(codec.encode(text).value(), codec);
+  return load(codec.byteOrderMarkBytes() + codec.encodeFragment(text).value(), codec);
 }
 
 TextCodec windows1251() {
