@@ -7,9 +7,9 @@ Starts its own X server (no window manager), runs the program at the given
 scale factor (QT_SCALE_FACTOR, 1 by default) in a fresh folder holding text
 files and a small picture, and checks what a user sees: window titles and
 sizes, every window opening inside the screen, the text window's Save
-writing the file, keyboard
-browsing that goes on past a text file, the picture viewer, the help viewer
-(beside the main window, Back, Esc and Ctrl+W), the About window and Exit.
+writing the file, keyboard browsing that goes on past a text file, the
+picture viewer, the help viewer (beside the main window, Back, Esc and
+Ctrl+W), the About window and Exit.
 Exit code 77 when no X server can start.
 """
 

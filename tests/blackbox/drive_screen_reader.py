@@ -8,8 +8,8 @@ Usage: drive_screen_reader.py PATH/TO/ostrel_viewer
 Each keystroke must reach the reader as the event it expects, with the right
 text and offsets: typed characters as insertions, Backspace as a deletion
 carrying what went, the caret's moves, and a selection the reader sets. The
-font buttons carry names. Exit code 77 when Xvfb, a session bus, the accessibility bus or
-python3-pyatspi is missing.
+font buttons carry names. Exit code 77 when Xvfb, a session bus, the
+accessibility bus or python3-pyatspi is missing.
 """
 
 import importlib.util

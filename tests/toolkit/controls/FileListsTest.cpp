@@ -250,7 +250,7 @@ TEST_F(DirListOpenTest, ADoubleClickOpensTheFolderItBeganOnOnceUnderAnyActivatio
   }
 }
 
-TEST_F(DirListOpenTest, AClickBegunOnAnEarlierListingOpensNothingButEnterOpens) {
+TEST_F(DirListOpenTest, OneClickOrAClickBegunOnAnEarlierListingOpensNothingAndEnterOpens) {
   const int row = rowOf(work());
   ASSERT_GE(row, 0);
   QSignalSpy changes(&dirs, &DirListBox::Change);
