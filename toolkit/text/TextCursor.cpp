@@ -225,11 +225,16 @@ void TextCursor::move(Motion motion, Selection selection) {
   }
   qreal keptX = vertical ? (wantedX_ >= 0 ? wantedX_ : xOf(position_)) : -1;
   const qint64 line = document_->lineAt(position_);
-  if (selection == Selection::Extend && motion == Motion::Up && line == 0) {
+  const bool firstLine = line == 0;
+  const bool lastLine = line == document_->lineCount() - 1;
+  if (selection == Selection::Collapse &&
+      ((motion == Motion::Up && firstLine) || (motion == Motion::Down && lastLine))) {
+    return;  // nowhere to go: the selection stays, as in the stock editor
+  }
+  if (selection == Selection::Extend && motion == Motion::Up && firstLine) {
     to = 0;
     keptX = -1;
-  } else if (selection == Selection::Extend && motion == Motion::Down &&
-             line == document_->lineCount() - 1) {
+  } else if (selection == Selection::Extend && motion == Motion::Down && lastLine) {
     to = document_->length();
     keptX = -1;
   }

@@ -75,7 +75,8 @@ class TextCursor {
   void select(qint64 anchor, qint64 position);
   // Moves as the key for motion does; Left/Right without Shift first
   // collapse a selection to its side, and Up/Down with it go on to the
-  // text's start and end from the first and last line.
+  // text's start and end from the first and last line (without it, they
+  // change nothing there).
   void move(Motion motion, Selection selection);
   // Where motion would put the caret.
   qint64 target(Motion motion) const;
