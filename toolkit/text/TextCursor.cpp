@@ -192,9 +192,13 @@ qint64 TextCursor::target(Motion motion) const {
       return line > 0 ? d.lineStart(line - 1) + d.lineLength(line - 1) : position_;
     }
     case Motion::WordLeft:
-      return previousWord(d, position_);
-    case Motion::WordRight:
-      return nextWord(d, position_);
+    case Motion::WordRight: {
+      // In a line read from right to left the word to the left is the next
+      // one, wherever the caret is in it, as the stock editor has it.
+      const bool rightToLeft = layout_ && layout_->isRightToLeft(d.lineAt(position_));
+      const bool forward = (motion == Motion::WordRight) != rightToLeft;
+      return forward ? nextWord(d, position_) : previousWord(d, position_);
+    }
     case Motion::Up:
       return lineMove(-1);
     case Motion::Down:

@@ -211,6 +211,11 @@ TEST_F(TextBoxAgainstQt, ChosenGesturesAgree) {
       cases.push_back({QString::fromUtf16(cluster), strokes(keys)});
   }
   const QString hebrew = QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD");
+  // Word moves in a right-to-left line go the way of the arrow, across line ends too.
+  cases.push_back({QStringLiteral("abc\n") + hebrew + u' ' + hebrew + QStringLiteral(" x\nyz"),
+                   strokes("Down,Home,Ctrl+Left,Left,Ctrl+Left,Ctrl+Shift+Left,Ctrl+Shift+Left,"
+                           "End,Ctrl+Right,Ctrl+Right,End,Ctrl+Left,Up,Home,Ctrl+Right"),
+                   true});
   cases.push_back({hebrew + QStringLiteral(" abc"), strokes("Home,Right,Right"), true});
   cases.push_back({QStringLiteral("abc ") + hebrew + QStringLiteral(" x"),
                    strokes("End,Left,Left,Left,Shift+Left"), true});
