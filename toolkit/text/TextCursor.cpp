@@ -1,5 +1,6 @@
 #include "toolkit/text/TextCursor.h"
 
+#include <QList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
@@ -34,6 +35,18 @@ bool isMark(const TextDocument& d, TextCursor::Range segment) {
 
 bool isPair(const QString& text, qsizetype i) {
   return i + 1 < text.size() && text[i].isHighSurrogate() && text[i + 1].isLowSurrogate();
+}
+
+// A picture of several code points: a flag, a skin tone, people joined into
+// a family, a keycap. Part of one is junk nobody can see or mean, so
+// Backspace takes it whole, where it takes a letter's marks one at a time.
+bool isPicture(const QString& cluster) {
+  const QList<uint> points = cluster.toUcs4();
+  if (points.size() < 2) return false;
+  constexpr uint kPictureForm = 0xFE0F;
+  constexpr uint kKeycap = 0x20E3;
+  return QChar::category(points.front()) == QChar::Symbol_Other || points.contains(kPictureForm) ||
+         points.contains(kKeycap);
 }
 }  // namespace
 
@@ -296,12 +309,13 @@ void TextCursor::deletePrevious() {
     return;
   }
   const Line line = lineOf(*document_, position_);
+  const qint64 character = previousCharacter(*document_, position_);
+  const QString before = document_->text(character, position_ - character);
   qint64 from = position_ - 1;
-  if (position_ <= line.start) {
-    from = previousCharacter(*document_, position_);
-  } else if (position_ >= 2 && document_->text(position_ - 2, 2).size() == 2) {
-    const QString two = document_->text(position_ - 2, 2);
-    if (two[0].isHighSurrogate() && two[1].isLowSurrogate()) from = position_ - 2;
+  if (position_ <= line.start || isPicture(before)) {
+    from = character;
+  } else if (before.size() >= 2 && isPair(before, before.size() - 2)) {
+    from = position_ - 2;
   }
   if (from < 0 || from == position_) return;
   document_->replace(from, position_ - from, QString());

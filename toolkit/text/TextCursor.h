@@ -92,7 +92,8 @@ class TextCursor {
   // Edits at the caret as the keys do.
   void insertText(const QString& text);
   void deleteSelection() { insertText(QString()); }
-  // Backspace removes one code point (a line end whole), Delete one character.
+  // Backspace removes one code point (a line end or a picture such as a flag
+  // whole), Delete one character.
   void deletePrevious();
   void deleteNext();
   void deleteWord(int direction);

@@ -3,8 +3,9 @@
 // same. Cases where the two legitimately differ stay out of the way: line
 // ends (LF only here), paging by pixels, tabs, undo merging across kinds of
 // edit, visual moves in right-to-left text (the editor's visual move style is
-// set for the cases made for it), word separators, and double-clicks on
-// pictures beside letters.
+// set for the cases made for it), word separators, double-clicks on
+// pictures beside letters, and Backspace after a picture of several code
+// points, which takes it whole here (the editor is given it selected).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -203,12 +204,25 @@ TEST_F(TextBoxAgainstQt, ChosenGesturesAgree) {
     bool visual = false;  // right-to-left text, moved on screen
   };
   std::vector<Case> cases;
-  for (const char16_t* cluster :
-       {u"e\u0301x", u"a\u0301\u0323b", u"\U0001F1E9\U0001F1EAz", u"\U0001F44D\U0001F3FDz",
-        u"\U0001F468\u200D\U0001F469\u200D\U0001F467z", u"\u1100\u1161\u11A8z"}) {
-    for (const char* keys :
-         {"Right,Right,Left", "Del", "Shift+Right,Del", "End,Backspace,Backspace"})
+  for (const auto& [cluster, picture] : {std::pair{u"e\u0301x", false},
+                                         {u"a\u0301\u0323b", false},
+                                         {u"\u1100\u1161\u11A8z", false},
+                                         {u"\U0001F600z", false},
+                                         {u"\U0001F1E9\U0001F1EAz", true},
+                                         {u"\U0001F44D\U0001F3FDz", true},
+                                         {u"\U0001F468\u200D\U0001F469\u200D\U0001F467z", true},
+                                         {u"1\uFE0F\u20E3z", true}}) {
+    for (const char* keys : {"Right,Right,Left", "Del", "Shift+Right,Del"})
       cases.push_back({QString::fromUtf16(cluster), strokes(keys)});
+    // Backspace takes a picture of several code points whole, which the
+    // stock editor does for one selected.
+    std::vector<Action> back = strokes("End,Backspace");
+    back.push_back({QStringLiteral("Backspace"), [picture = picture](Side& s) {
+                      if (picture && !qobject_cast<TextBox*>(s.widget))
+                        QTest::keyClick(s.widget, Qt::Key_Left, kShift);
+                      QTest::keyClick(s.widget, Qt::Key_Backspace);
+                    }});
+    cases.push_back({QString::fromUtf16(cluster), back});
   }
   const QString hebrew = QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD");
   // Word moves in a right-to-left line go the way of the arrow, across line ends too.
