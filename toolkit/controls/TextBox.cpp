@@ -121,7 +121,7 @@ void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
   const TextBoxMouse::Primary& primary = TextBoxMouse::primary();
   if (hasSelection() && primary.supported() &&
       cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {
-    primary.setText(selectedText());
+    primary.setText(selectedTextToShare());
   }
   emit cursorPositionChanged();
 }
@@ -167,8 +167,14 @@ void TextBox::redo() {
   });
 }
 
+QString TextBox::selectedTextToShare() const {
+  // Other programs (terminals, editors of LF files) take LF; the file's own
+  // line ends come back on pasting.
+  return LineEnds::convert(selectedText(), QStringLiteral("\n"));
+}
+
 void TextBox::copy() const {
-  if (hasSelection()) QApplication::clipboard()->setText(selectedText());
+  if (hasSelection()) QApplication::clipboard()->setText(selectedTextToShare());
 }
 
 void TextBox::cut() {

@@ -52,6 +52,9 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   void setCursorPosition(qint64 position, Selection selection = Selection::Collapse);
   bool hasSelection() const { return cursor_.hasSelection(); }
   QString selectedText() const { return cursor_.selectedText(); }
+  // The selection as the clipboard, the primary selection and drags hand it
+  // out: every line end a LF.
+  QString selectedTextToShare() const;
 
   // What the keys and the context menu do; insertText replaces the selection
   // as typing does, paste and drops take the text's own line end.

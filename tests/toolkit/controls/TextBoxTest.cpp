@@ -76,21 +76,22 @@ TEST_F(TextBoxTest, KeysStepOverALineEndWholeAndTabTypesATab) {
 // Selecting by Shift keys and copy and paste by keys go through the random
 // mix against the stock editor; cut and select-all are ours.
 TEST_F(TextBoxTest, CutPasteAndSelectAllByKeys) {
-  box.setText(QStringLiteral("one two\nthree"));
+  box.setText(QStringLiteral("one two\r\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(box.selectedText(), box.Text());
   key(Qt::Key_X, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"));
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"))
+      << "other programs take LF, as from the stock editor";
   EXPECT_EQ(box.Text(), QString());
   key(Qt::Key_V, Qt::ControlModifier);
   key(Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("one two\nthreeone two\nthree"));
+  EXPECT_EQ(box.Text(), QStringLiteral("one two\r\nthreeone two\r\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
   key(Qt::Key_Left);
   EXPECT_EQ(box.cursorPosition(), 0) << "Left ends a selection at its start";
   EXPECT_FALSE(box.hasSelection());
   key(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("one two\nthree"));
+  EXPECT_EQ(box.Text(), QStringLiteral("one two\r\nthree"));
 }
 
 TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
