@@ -524,11 +524,14 @@ void TextBox::paintLine(QPainter& painter, qint64 line, const QPalette& pal) {
     formats.append(range);
   }
   entry.layout->draw(&painter, at, formats);
-  // A selected line end shows as a selected space after the line.
+  // A selected line end shows as a selected space right of the line's text,
+  // also where a line read from right to left ends, on its left.
   const qint64 end = document_->lineStart(line) + document_->lineLength(line);
   if (selFrom <= end && selTo > end && line + 1 < document_->lineCount()) {
-    const QRectF mark(geometry_.xOf(end) - geometry_.contentX() + kMargin, top,
-                      layouts_.averageWidth(), h);
+    const qreal right = textLine.isValid() && entry.start + entry.length == end
+                            ? entry.x + textLine.naturalTextWidth()
+                            : geometry_.xOf(end);
+    const QRectF mark(right - geometry_.contentX() + kMargin, top, layouts_.averageWidth(), h);
     painter.fillRect(mark, pal.highlight());
   }
   if (hasFocus() && caretShown_ && caret >= entry.start && caret <= entry.start + entry.length &&

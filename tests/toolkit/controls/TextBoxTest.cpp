@@ -138,6 +138,29 @@ TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
   EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
 }
 
+// A right-to-left line ends on its left: its selected line end is drawn
+// right of the text, over no letter, whatever the screen's scale.
+TEST_F(TextBoxTest, ASelectedLineEndHidesNoLetter) {
+  box.setText(QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\nx"));
+  box.setCursorPosition(8);
+  box.setCursorPosition(9, TextBox::Selection::Extend);
+  const QRect leftmost = box.rectAt(7, 1);
+  for (const qreal scale : {1.0, 1.5, 2.0}) {
+    QImage shown(box.viewport()->size() * scale, QImage::Format_RGB32);
+    shown.setDevicePixelRatio(scale);
+    box.viewport()->render(&shown);
+    int ink = 0;
+    int marked = 0;
+    for (int y = 0; y < leftmost.height() * scale; ++y) {
+      for (int x = 0; x < shown.width(); ++x) {
+        ink += leftmost.contains(QPoint(x, y) / scale) && qGray(shown.pixel(x, y)) < 64;
+        marked += shown.pixel(x, y) == box.palette().highlight().color().rgb();
+      }
+    }
+    EXPECT_TRUE(ink > 0 && marked > 0) << "at scale " << scale;
+  }
+}
+
 TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouched) {
   TextDocument document;
   document.replace(0, 0, QStringLiteral("zero\none\ntwo\nthree"));
