@@ -371,7 +371,10 @@ int TextBoxAccessible::characterCount() const {
 }
 
 QRect TextBoxAccessible::characterRect(int offset) const {
-  const QRect local = box()->rectAt(bounded(offset), 1);
+  // The whole character as a reader sees it, as the character boundaries give it.
+  const Span character = spanAt(bounded(offset), QAccessible::CharBoundary);
+  const QRect local =
+      box()->rectAt(character.start, qMax<qint64>(1, character.end - character.start));
   return QRect(box()->viewport()->mapToGlobal(local.topLeft()), local.size());
 }
 
