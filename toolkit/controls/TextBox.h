@@ -117,6 +117,7 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   void changeEvent(QEvent* event) override;
 
  private:
+  friend class TextBoxAccessible;
   friend class TextBoxGeometry;
   friend class TextBoxMouse;
 
@@ -124,6 +125,9 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   // caret or selection changes do.
   void documentChanged(const TextDocument::Change& change);
   void cursorChanged(qint64 oldPosition, qint64 oldAnchor);
+  // After an edit made elsewhere (Replace All, a screen reader's), which
+  // carried the caret along with its text.
+  void followCaret(qint64 oldPosition, qint64 oldAnchor);
   // Runs an edit or move of the cursor and tells about what changed.
   void withCursor(const std::function<void(TextCursor&)>& step, bool reveal = true);
   void runKey(const TextKeys::Command& command);
@@ -140,6 +144,12 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   mutable TextLayoutCache layouts_;
   QString newLine_ = QStringLiteral("\r\n");
   qint64 topLine_ = 0;
+  // The caret's line as of the last move or edit.
+  qint64 caretLine_ = 0;
+  // Inside withCursor, whose step tells of its own caret changes.
+  int cursorSteps_ = 0;
+  // The last change took positions to their place in its own way (Replace All).
+  bool changeMovedPlaces_ = false;
   QString preedit_;
   bool caretShown_ = true;
   QBasicTimer blink_;

@@ -346,6 +346,7 @@ void TextCursor::deleteWord(int direction) {
 
 void TextCursor::adjust(const TextDocument::Change& change) {
   const auto moved = [&](qint64 p) {
+    if (change.moved) return change.moved(p);
     if (p >= change.position + change.removed) return p + change.inserted - change.removed;
     return qMin(p, change.position);
   };

@@ -98,7 +98,9 @@ class TextCursor {
   void deleteNext();
   void deleteWord(int direction);
 
-  // Keeps the caret and the anchor on the same text after an edit made elsewhere.
+  // Keeps the caret and the anchor on the same text after an edit made
+  // elsewhere; one inside what the edit removed goes to its start, or, for
+  // the many stretches of a Replace All, where the change says.
   void adjust(const TextDocument::Change& change);
 
   // Boundaries, the same for keys, mouse and screen readers.
