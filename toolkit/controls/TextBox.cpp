@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <algorithm>
@@ -67,6 +68,7 @@ void TextBox::setDocument(std::unique_ptr<TextDocument> document) {
   cursor_.setDocument(document_.get());
   newLine_ = LineEnds::common(document_->text(0, kLineEndSample));
   topLine_ = 0;
+  caretLine_ = 0;
   preedit_.clear();
   layouts_.setPreedit(0, {});
   layouts_.reset();
@@ -106,11 +108,30 @@ void TextBox::setFontSize(float points) {
 
 void TextBox::documentChanged(const TextDocument::Change& change) {
   layouts_.apply(*document_, change);
+  const qint64 position = cursor_.position();
+  const qint64 anchor = cursor_.anchor();
   cursor_.adjust(change);
+  changeMovedPlaces_ = static_cast<bool>(change.moved);
   updateScrollBars();
   viewport()->update();
   TextBoxAccessible::textChanged(this, change);
   emit textChanged();
+  if (cursorSteps_ == 0) followCaret(position, anchor);
+}
+
+void TextBox::followCaret(qint64 oldPosition, qint64 oldAnchor) {
+  // A caret in view stays on its row, with the text the user was looking at.
+  const qint64 line = document_->lineAt(cursor_.position());
+  const bool inView =
+      caretLine_ >= topLine_ && caretLine_ < topLine_ + geometry_.visibleLineCount();
+  if (inView) {
+    setTopLine(topLine_ + line - caretLine_);
+    ensureCursorVisible();
+  }
+  caretLine_ = line;
+  if (cursor_.position() != oldPosition || cursor_.anchor() != oldAnchor) {
+    cursorChanged(oldPosition, oldAnchor);
+  }
 }
 
 void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
@@ -121,7 +142,7 @@ void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
   const TextBoxMouse::Primary& primary = TextBoxMouse::primary();
   if (hasSelection() && primary.supported() &&
       cursor_.selectionEnd() - cursor_.selectionStart() <= kPrimaryAtMost) {
-    primary.setText(selectedText());
+    primary.setText(selectedTextToShare());
   }
   emit cursorPositionChanged();
 }
@@ -129,7 +150,12 @@ void TextBox::cursorChanged(qint64 oldPosition, qint64 oldAnchor) {
 void TextBox::withCursor(const std::function<void(TextCursor&)>& step, bool reveal) {
   const qint64 position = cursor_.position();
   const qint64 anchor = cursor_.anchor();
-  step(cursor_);
+  {
+    ++cursorSteps_;
+    const auto stepped = qScopeGuard([this] { --cursorSteps_; });
+    step(cursor_);
+  }
+  caretLine_ = document_->lineAt(cursor_.position());
   if (reveal) ensureCursorVisible();
   if (cursor_.position() != position || cursor_.anchor() != anchor) {
     cursorChanged(position, anchor);
@@ -155,20 +181,30 @@ void TextBox::selectAll() {
   withCursor([](TextCursor& c) { c.select(0, c.document().length()); }, false);
 }
 
+// The caret goes after what the step put back, unless the step was a Replace
+// All, which leaves the caret and the selection on the text they were on.
 void TextBox::undo() {
-  withCursor([](TextCursor& c) {
-    if (const auto range = c.document().undo()) c.setPosition(range->position + range->length);
+  withCursor([this](TextCursor& c) {
+    const auto range = c.document().undo();
+    if (range && !changeMovedPlaces_) c.setPosition(range->position + range->length);
   });
 }
 
 void TextBox::redo() {
-  withCursor([](TextCursor& c) {
-    if (const auto range = c.document().redo()) c.setPosition(range->position + range->length);
+  withCursor([this](TextCursor& c) {
+    const auto range = c.document().redo();
+    if (range && !changeMovedPlaces_) c.setPosition(range->position + range->length);
   });
 }
 
+QString TextBox::selectedTextToShare() const {
+  // Other programs (terminals, editors of LF files) take LF; the file's own
+  // line ends come back on pasting.
+  return LineEnds::convert(selectedText(), QStringLiteral("\n"));
+}
+
 void TextBox::copy() const {
-  if (hasSelection()) QApplication::clipboard()->setText(selectedText());
+  if (hasSelection()) QApplication::clipboard()->setText(selectedTextToShare());
 }
 
 void TextBox::cut() {
@@ -518,11 +554,14 @@ void TextBox::paintLine(QPainter& painter, qint64 line, const QPalette& pal) {
     formats.append(range);
   }
   entry.layout->draw(&painter, at, formats);
-  // A selected line end shows as a selected space after the line.
+  // A selected line end shows as a selected space right of the line's text,
+  // also where a line read from right to left ends, on its left.
   const qint64 end = document_->lineStart(line) + document_->lineLength(line);
   if (selFrom <= end && selTo > end && line + 1 < document_->lineCount()) {
-    const QRectF mark(geometry_.xOf(end) - geometry_.contentX() + kMargin, top,
-                      layouts_.averageWidth(), h);
+    const qreal right = textLine.isValid() && entry.start + entry.length == end
+                            ? entry.x + textLine.naturalTextWidth()
+                            : geometry_.xOf(end);
+    const QRectF mark(right - geometry_.contentX() + kMargin, top, layouts_.averageWidth(), h);
     painter.fillRect(mark, pal.highlight());
   }
   if (hasFocus() && caretShown_ && caret >= entry.start && caret <= entry.start + entry.length &&

@@ -52,6 +52,9 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   void setCursorPosition(qint64 position, Selection selection = Selection::Collapse);
   bool hasSelection() const { return cursor_.hasSelection(); }
   QString selectedText() const { return cursor_.selectedText(); }
+  // The selection as the clipboard, the primary selection and drags hand it
+  // out: every line end a LF.
+  QString selectedTextToShare() const;
 
   // What the keys and the context menu do; insertText replaces the selection
   // as typing does, paste and drops take the text's own line end.
@@ -114,6 +117,7 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   void changeEvent(QEvent* event) override;
 
  private:
+  friend class TextBoxAccessible;
   friend class TextBoxGeometry;
   friend class TextBoxMouse;
 
@@ -121,6 +125,9 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   // caret or selection changes do.
   void documentChanged(const TextDocument::Change& change);
   void cursorChanged(qint64 oldPosition, qint64 oldAnchor);
+  // After an edit made elsewhere (Replace All, a screen reader's), which
+  // carried the caret along with its text.
+  void followCaret(qint64 oldPosition, qint64 oldAnchor);
   // Runs an edit or move of the cursor and tells about what changed.
   void withCursor(const std::function<void(TextCursor&)>& step, bool reveal = true);
   void runKey(const TextKeys::Command& command);
@@ -137,6 +144,12 @@ class TextBox : public QAbstractScrollArea, public ControlGeometry {
   mutable TextLayoutCache layouts_;
   QString newLine_ = QStringLiteral("\r\n");
   qint64 topLine_ = 0;
+  // The caret's line as of the last move or edit.
+  qint64 caretLine_ = 0;
+  // Inside withCursor, whose step tells of its own caret changes.
+  int cursorSteps_ = 0;
+  // The last change took positions to their place in its own way (Replace All).
+  bool changeMovedPlaces_ = false;
   QString preedit_;
   bool caretShown_ = true;
   QBasicTimer blink_;

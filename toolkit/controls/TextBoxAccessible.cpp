@@ -72,24 +72,12 @@ qint64 pieceStart(const TextDocument& d, qint64 lineStart, qint64 lineEnd, qint6
 class CaretFollower : public QObject {
  public:
   explicit CaretFollower(TextBox* box) : QObject(box), box_(box) {
-    setObjectName(QLatin1String(kName));
     caret_ = box->cursorPosition();
     anchor_ = box->anchorPosition();
     connect(box, &TextBox::cursorPositionChanged, this, &CaretFollower::changed);
   }
 
-  // Also after a reader's edit, which may carry the caret along without a
-  // move of its own.
-  static void check(TextBox* box) {
-    if (auto* follower =
-            box->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly)) {
-      static_cast<CaretFollower*>(follower)->changed();
-    }
-  }
-
  private:
-  static constexpr const char* kName = "TextBoxAccessible_caret";
-
   void changed() {
     const qint64 caret = box_->cursorPosition();
     const qint64 anchor = box_->anchorPosition();
@@ -371,7 +359,10 @@ int TextBoxAccessible::characterCount() const {
 }
 
 QRect TextBoxAccessible::characterRect(int offset) const {
-  const QRect local = box()->rectAt(bounded(offset), 1);
+  // The whole character as a reader sees it, as the character boundaries give it.
+  const Span character = spanAt(bounded(offset), QAccessible::CharBoundary);
+  const QRect local =
+      box()->rectAt(character.start, qMax<qint64>(1, character.end - character.start));
   return QRect(box()->viewport()->mapToGlobal(local.topLeft()), local.size());
 }
 
@@ -415,12 +406,16 @@ void TextBoxAccessible::edit(qint64 start, qint64 end, const QString& text) {
   };
   const qint64 anchor = moved(box()->anchorPosition());
   const qint64 caret = moved(box()->cursorPosition());
-  TextDocument& d = box()->document();
-  d.breakUndoCoalescing();
-  d.replace(start, end - start, text);
-  d.breakUndoCoalescing();
-  select(qMin(anchor, d.length()), qMin(caret, d.length()));
-  CaretFollower::check(box());
+  // One step, so a caret the edit carries along is heard once, where it ends.
+  box()->withCursor(
+      [&](TextCursor& c) {
+        TextDocument& d = c.document();
+        d.breakUndoCoalescing();
+        d.replace(start, end - start, text);
+        d.breakUndoCoalescing();
+        c.select(qMin(anchor, d.length()), qMin(caret, d.length()));
+      },
+      false);
 }
 
 }  // namespace ostrel

@@ -1,6 +1,8 @@
 #include "toolkit/controls/TextBoxGeometry.h"
 
+#include <QGlyphRun>
 #include <QScrollBar>
+#include <tuple>
 
 #include "toolkit/controls/TextBox.h"
 
@@ -74,14 +76,35 @@ qint64 TextBoxGeometry::positionAt(QPoint point, QTextLine::CursorPosition mode)
   return positionAtX(line, point.x() - kMargin + contentX(), mode);
 }
 
+std::optional<std::pair<qreal, qreal>> TextBoxGeometry::glyphSpan(qint64 position,
+                                                                  qint64 length) const {
+  const TextLayoutCache::Entry& entry = layoutOf(box_.document_->lineAt(position));
+  const QTextLine textLine = entry.layout->lineAt(0);
+  const qint64 end = qMin(position + length, entry.start + entry.length);
+  if (!textLine.isValid() || position < entry.start || end <= position) return std::nullopt;
+  // The glyphs' own boxes: in a right-to-left run a character's edges are
+  // not the caret's places before and after it, and a picture drawn from
+  // several code points is one glyph.
+  QRectF box;
+  for (const QGlyphRun& run : textLine.glyphRuns(static_cast<int>(position - entry.start),
+                                                 static_cast<int>(end - position))) {
+    box |= run.boundingRect();
+  }
+  if (box.isNull()) return std::nullopt;
+  return std::make_pair(entry.x + box.left(), entry.x + box.right());
+}
+
 QRect TextBoxGeometry::rectAt(qint64 position, qint64 length) const {
   const qint64 line = box_.document_->lineAt(position);
   const int h = box_.layouts_.lineHeight();
-  const qreal x = xOf(position);
-  const qreal right = length > 0
-                          ? xOf(qMin(position + length, box_.document_->lineStart(line) +
-                                                            box_.document_->lineLength(line)))
-                          : x + 1;
+  qreal x = xOf(position);
+  qreal right = x + 1;
+  if (const auto glyphs = length > 0 ? glyphSpan(position, length) : std::nullopt) {
+    std::tie(x, right) = *glyphs;
+  } else if (length > 0) {
+    right = xOf(qMin(position + length,
+                     box_.document_->lineStart(line) + box_.document_->lineLength(line)));
+  }
   // Rounded as the hit test rounds, so that a point on the rect's left edge
   // finds position again.
   const int left = qRound(x - contentX());

@@ -3,6 +3,8 @@
 #include <QPoint>
 #include <QRect>
 #include <QTextLine>
+#include <optional>
+#include <utility>
 
 #include "toolkit/controls/TextLayoutCache.h"
 #include "toolkit/text/TextCursor.h"
@@ -42,6 +44,10 @@ class TextBoxGeometry final : public TextCursor::Layout {
   qreal contentX() const;
 
  private:
+  // Left and right content x of the glyphs drawn for length units from
+  // position, when they are laid out.
+  std::optional<std::pair<qreal, qreal>> glyphSpan(qint64 position, qint64 length) const;
+
   const TextBox& box_;
 };
 

@@ -181,7 +181,7 @@ void TextBoxMouse::startDrag() {
   dragged_ = TextCursor::Range{box_.cursor_.selectionStart(), box_.cursor_.selectionEnd()};
   droppedHere_ = false;
   auto* data = new QMimeData;
-  data->setText(box_.selectedText());
+  data->setText(box_.selectedTextToShare());
   const Qt::DropAction action = dragRunner()(&box_, data);
   // Moved elsewhere: the text leaves this box.
   if (action == Qt::MoveAction && !droppedHere_ && dragged_) {

@@ -1,5 +1,6 @@
 #include "toolkit/text/TextCursor.h"
 
+#include <QList>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 
@@ -34,6 +35,18 @@ bool isMark(const TextDocument& d, TextCursor::Range segment) {
 
 bool isPair(const QString& text, qsizetype i) {
   return i + 1 < text.size() && text[i].isHighSurrogate() && text[i + 1].isLowSurrogate();
+}
+
+// A picture of several code points: a flag, a skin tone, people joined into
+// a family, a keycap. Part of one is junk nobody can see or mean, so
+// Backspace takes it whole, where it takes a letter's marks one at a time.
+bool isPicture(const QString& cluster) {
+  const QList<uint> points = cluster.toUcs4();
+  if (points.size() < 2) return false;
+  constexpr uint kPictureForm = 0xFE0F;
+  constexpr uint kKeycap = 0x20E3;
+  return QChar::category(points.front()) == QChar::Symbol_Other || points.contains(kPictureForm) ||
+         points.contains(kKeycap);
 }
 }  // namespace
 
@@ -192,9 +205,13 @@ qint64 TextCursor::target(Motion motion) const {
       return line > 0 ? d.lineStart(line - 1) + d.lineLength(line - 1) : position_;
     }
     case Motion::WordLeft:
-      return previousWord(d, position_);
-    case Motion::WordRight:
-      return nextWord(d, position_);
+    case Motion::WordRight: {
+      // In a line read from right to left the word to the left is the next
+      // one, wherever the caret is in it, as the stock editor has it.
+      const bool rightToLeft = layout_ && layout_->isRightToLeft(d.lineAt(position_));
+      const bool forward = (motion == Motion::WordRight) != rightToLeft;
+      return forward ? nextWord(d, position_) : previousWord(d, position_);
+    }
     case Motion::Up:
       return lineMove(-1);
     case Motion::Down:
@@ -225,11 +242,16 @@ void TextCursor::move(Motion motion, Selection selection) {
   }
   qreal keptX = vertical ? (wantedX_ >= 0 ? wantedX_ : xOf(position_)) : -1;
   const qint64 line = document_->lineAt(position_);
-  if (selection == Selection::Extend && motion == Motion::Up && line == 0) {
+  const bool firstLine = line == 0;
+  const bool lastLine = line == document_->lineCount() - 1;
+  if (selection == Selection::Collapse &&
+      ((motion == Motion::Up && firstLine) || (motion == Motion::Down && lastLine))) {
+    return;  // nowhere to go: the selection stays, as in the stock editor
+  }
+  if (selection == Selection::Extend && motion == Motion::Up && firstLine) {
     to = 0;
     keptX = -1;
-  } else if (selection == Selection::Extend && motion == Motion::Down &&
-             line == document_->lineCount() - 1) {
+  } else if (selection == Selection::Extend && motion == Motion::Down && lastLine) {
     to = document_->length();
     keptX = -1;
   }
@@ -287,12 +309,13 @@ void TextCursor::deletePrevious() {
     return;
   }
   const Line line = lineOf(*document_, position_);
+  const qint64 character = previousCharacter(*document_, position_);
+  const QString before = document_->text(character, position_ - character);
   qint64 from = position_ - 1;
-  if (position_ <= line.start) {
-    from = previousCharacter(*document_, position_);
-  } else if (position_ >= 2 && document_->text(position_ - 2, 2).size() == 2) {
-    const QString two = document_->text(position_ - 2, 2);
-    if (two[0].isHighSurrogate() && two[1].isLowSurrogate()) from = position_ - 2;
+  if (position_ <= line.start || isPicture(before)) {
+    from = character;
+  } else if (before.size() >= 2 && isPair(before, before.size() - 2)) {
+    from = position_ - 2;
   }
   if (from < 0 || from == position_) return;
   document_->replace(from, position_ - from, QString());
@@ -323,6 +346,7 @@ void TextCursor::deleteWord(int direction) {
 
 void TextCursor::adjust(const TextDocument::Change& change) {
   const auto moved = [&](qint64 p) {
+    if (change.moved) return change.moved(p);
     if (p >= change.position + change.removed) return p + change.inserted - change.removed;
     return qMin(p, change.position);
   };

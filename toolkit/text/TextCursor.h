@@ -75,7 +75,8 @@ class TextCursor {
   void select(qint64 anchor, qint64 position);
   // Moves as the key for motion does; Left/Right without Shift first
   // collapse a selection to its side, and Up/Down with it go on to the
-  // text's start and end from the first and last line.
+  // text's start and end from the first and last line (without it, they
+  // change nothing there).
   void move(Motion motion, Selection selection);
   // Where motion would put the caret.
   qint64 target(Motion motion) const;
@@ -91,12 +92,15 @@ class TextCursor {
   // Edits at the caret as the keys do.
   void insertText(const QString& text);
   void deleteSelection() { insertText(QString()); }
-  // Backspace removes one code point (a line end whole), Delete one character.
+  // Backspace removes one code point (a line end or a picture such as a flag
+  // whole), Delete one character.
   void deletePrevious();
   void deleteNext();
   void deleteWord(int direction);
 
-  // Keeps the caret and the anchor on the same text after an edit made elsewhere.
+  // Keeps the caret and the anchor on the same text after an edit made
+  // elsewhere; one inside what the edit removed goes to its start, or, for
+  // the many stretches of a Replace All, where the change says.
   void adjust(const TextDocument::Change& change);
 
   // Boundaries, the same for keys, mouse and screen readers.

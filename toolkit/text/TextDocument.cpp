@@ -6,6 +6,7 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/FileNames.h"
+#include "toolkit/text/ReplacedRanges.h"
 #include "toolkit/text/TextSource.h"
 
 namespace ostrel {
@@ -26,13 +27,24 @@ struct TextDocument::Step {
   // afresh; undoing and redoing it swaps them in.
   std::shared_ptr<TextSnapshot::Table> table;
   std::optional<LineIndex> lines;
+  // Where Replace All took each position, for the caret and selection.
+  std::shared_ptr<const ReplacedRanges> replaced;
 };
 
 namespace {
 
-TextDocument::Change withRemovedText(TextDocument::Change change, QString removed) {
+TextDocument::Change withRemovedText(TextDocument::Change change, QString removed,
+                                     std::function<qint64(qint64)> moved = {}) {
   change.removedText = std::move(removed);
+  change.moved = std::move(moved);
   return change;
+}
+
+// Nothing for a step of one edit, whose positions move by the usual rule.
+std::function<qint64(qint64)> movedBy(const std::shared_ptr<const ReplacedRanges>& replaced,
+                                      qint64 (ReplacedRanges::*way)(qint64) const) {
+  if (!replaced) return {};
+  return [replaced, way](qint64 position) { return ((*replaced).*way)(position); };
 }
 
 // Typing goes into chunks of this many units; larger insertions keep their own.
@@ -393,7 +405,8 @@ void TextDocument::replaceAll(const std::vector<Range>& ranges, const QString& w
   std::vector<Piece> table = replacedTable(table_->pieces, table_->starts, ranges, addText(with));
   std::vector<qint64> starts = startsOf(table);
   const qint64 inserted = starts.back() - length_ + removed;
-  commitTable(first, removed, inserted, std::move(table), std::move(starts), std::nullopt);
+  commitTable(first, removed, inserted, std::move(table), std::move(starts), std::nullopt,
+              std::make_shared<const ReplacedRanges>(ranges, with.size()));
 }
 
 std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
@@ -413,8 +426,8 @@ std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
   std::vector<Piece> replacement;
   if (!with.isEmpty()) replacement.push_back({static_cast<int>(prepared.chunk), 0, with.size()});
   prepared.pieces = replacedTable(text.pieces(), text.starts(), ranges, replacement);
-  // The ranges are let go before the starts are made.
-  ranges = {};
+  // The ranges go to the map of positions before the starts are made.
+  prepared.replaced = std::make_shared<const ReplacedRanges>(std::move(ranges), with.size());
   prepared.starts = startsOf(prepared.pieces);
   prepared.inserted = prepared.starts.back() - text.length() + prepared.removed;
   return prepared;
@@ -429,13 +442,14 @@ bool TextDocument::replaceAll(PreparedReplaceAll prepared) {
   redo_.clear();
   if (!prepared.with.isEmpty()) added_.push_back(std::move(prepared.with));
   commitTable(prepared.position, prepared.removed, prepared.inserted, std::move(prepared.pieces),
-              std::move(prepared.starts), std::move(prepared.lines));
+              std::move(prepared.starts), std::move(prepared.lines), std::move(prepared.replaced));
   return true;
 }
 
 void TextDocument::commitTable(qint64 position, qint64 removed, qint64 inserted,
                                std::vector<Piece> pieces, std::vector<qint64> starts,
-                               std::optional<LineIndex> lines) {
+                               std::optional<LineIndex> lines,
+                               std::shared_ptr<const ReplacedRanges> replaced) {
   auto step = std::make_unique<Step>();
   step->position = position;
   step->removedLength = removed;
@@ -452,14 +466,17 @@ void TextDocument::commitTable(qint64 position, qint64 removed, qint64 inserted,
             : updateLines(position, removed, inserted);
   step->stateAfter = ++nextState_;
   state_ = step->stateAfter;
+  step->replaced = std::move(replaced);
+  const std::function<qint64(qint64)> moved = movedBy(step->replaced, &ReplacedRanges::after);
   undo_.push_back(std::move(step));
   run_ = Run::None;
   ++revision_;
-  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
+  if (listener_) listener_(withRemovedText(change, std::move(removedText), moved));
 }
 
 void TextDocument::applyStep(Step& step, qint64 position, qint64 removeLength,
-                             const std::vector<Piece>& pieces, qint64 insertLength) {
+                             const std::vector<Piece>& pieces, qint64 insertLength,
+                             std::function<qint64(qint64)> moved) {
   QString removedText = text(position, qMin(removeLength, kRemovedTextKept));
   if (step.table) {
     table_.swap(step.table);
@@ -476,7 +493,7 @@ void TextDocument::applyStep(Step& step, qint64 position, qint64 removeLength,
     change = updateLines(position, removeLength, insertLength);
   }
   ++revision_;
-  if (listener_) listener_(withRemovedText(change, std::move(removedText)));
+  if (listener_) listener_(withRemovedText(change, std::move(removedText), std::move(moved)));
 }
 
 void TextDocument::replace(qint64 position, qint64 removeLength, const QString& insert) {
@@ -549,7 +566,8 @@ std::optional<TextDocument::Range> TextDocument::undo() {
   std::unique_ptr<Step> step = std::move(undo_.back());
   undo_.pop_back();
   if (!step->table) step->inserted = piecesIn(step->position, step->insertedLength);
-  applyStep(*step, step->position, step->insertedLength, step->removed, step->removedLength);
+  applyStep(*step, step->position, step->insertedLength, step->removed, step->removedLength,
+            movedBy(step->replaced, &ReplacedRanges::before));
   state_ = step->stateBefore;
   const Range range{step->position, step->removedLength};
   redo_.push_back(std::move(step));
@@ -561,7 +579,8 @@ std::optional<TextDocument::Range> TextDocument::redo() {
   run_ = Run::None;
   std::unique_ptr<Step> step = std::move(redo_.back());
   redo_.pop_back();
-  applyStep(*step, step->position, step->removedLength, step->inserted, step->insertedLength);
+  applyStep(*step, step->position, step->removedLength, step->inserted, step->insertedLength,
+            movedBy(step->replaced, &ReplacedRanges::after));
   state_ = step->stateAfter;
   const Range range{step->position, step->insertedLength};
   step->inserted.clear();

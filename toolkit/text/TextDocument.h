@@ -15,6 +15,7 @@
 
 namespace ostrel {
 
+class ReplacedRanges;
 class TextSource;
 
 // The text of one file as the editor holds it: the file's bytes, untouched,
@@ -37,7 +38,9 @@ class TextDocument {
   // firstLine .. firstLine + linesInserted - 1 (lines after them moved by the
   // difference). Lines before firstLine are untouched.
   // removedText is what was removed, its first kRemovedTextKept units (for
-  // screen readers, which are told what went).
+  // screen readers, which are told what went). A change made of many
+  // replacements at once (Replace All, its undo and redo) says in moved
+  // where a position of the text before it went (see ReplacedRanges).
   struct Change {
     qint64 position;
     qint64 removed;
@@ -46,6 +49,7 @@ class TextDocument {
     qint64 linesRemoved;
     qint64 linesInserted;
     QString removedText{};
+    std::function<qint64(qint64)> moved{};
   };
   static constexpr qint64 kRemovedTextKept = qint64(1) << 20;
 
@@ -112,6 +116,8 @@ class TextDocument {
     std::vector<TextPiece> pieces;
     std::vector<qint64> starts;
     LineIndex lines;
+    // Where the caret and selection go, for the box showing the text.
+    std::shared_ptr<const ReplacedRanges> replaced;
   };
   // Nothing when progress cancels.
   static std::optional<PreparedReplaceAll> prepareReplaceAll(const TextSnapshot& text,
@@ -191,9 +197,10 @@ class TextDocument {
   // Puts table (pieces and their starts) in place of the whole table, as
   // the step that replaced [position, position + removed) by inserted units.
   void commitTable(qint64 position, qint64 removed, qint64 inserted, std::vector<Piece> pieces,
-                   std::vector<qint64> starts, std::optional<LineIndex> lines);
+                   std::vector<qint64> starts, std::optional<LineIndex> lines,
+                   std::shared_ptr<const ReplacedRanges> replaced);
   void applyStep(Step& step, qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
-                 qint64 insertLength);
+                 qint64 insertLength, std::function<qint64(qint64)> moved);
   bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
                     const std::function<void(QByteArray&)>& flush) const;
 

@@ -178,6 +178,35 @@ TEST_F(TextBoxAccessibleTest, TheCaretIsHeardWheneverItMoves) {
   }
 }
 
+// Replace All as the find window makes it, from a snapshot: the caret and
+// the selection stay on their text and their row, a reader hears where they
+// went, and the undo puts them back.
+TEST_F(TextBoxAccessibleTest, ReplaceAllKeepsTheCaretAndSelectionOnTheirText) {
+  box.setText(QStringLiteral("cat and dog\n").repeated(40));
+  const qint64 caret = 20 * 12 + 7;
+  box.setCursorPosition(caret - 3);
+  box.setCursorPosition(caret, TextBox::Selection::Extend);
+  box.ensureCursorVisible();
+  const int row = box.cursorRect().y();
+  heard().clear();
+  std::vector<TextDocument::Range> cats;
+  for (qint64 at = 0; at < box.document().length(); at += 12) cats.push_back({at, 3});
+  auto replaced =
+      TextDocument::prepareReplaceAll(box.document().snapshot(), cats, QStringLiteral("a\nlion"));
+  ASSERT_TRUE(replaced && box.document().replaceAll(std::move(*replaced)));
+  const qint64 moved = caret + 21 * 3;  // after 21 longer replacements
+  EXPECT_EQ(std::make_pair(box.anchorPosition(), box.cursorPosition()),
+            std::make_pair(moved - 3, moved));
+  EXPECT_EQ(box.cursorRect().y(), row) << "the view goes with the caret";
+  ASSERT_FALSE(of(QAccessible::TextCaretMoved).empty());
+  EXPECT_EQ(of(QAccessible::TextCaretMoved).back().position, moved);
+  ASSERT_FALSE(of(QAccessible::TextSelectionChanged).empty());
+  EXPECT_EQ(of(QAccessible::TextSelectionChanged).back().position, moved - 3);
+  press("Ctrl+Z");
+  EXPECT_EQ(std::make_pair(box.anchorPosition(), box.cursorPosition()),
+            std::make_pair(caret - 3, caret));
+}
+
 // ---------------------------------------------------------------- reading
 
 // Around a CR LF, which the stock box has no counterpart for.

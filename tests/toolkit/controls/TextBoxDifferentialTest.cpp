@@ -3,10 +3,12 @@
 // same. Cases where the two legitimately differ stay out of the way: line
 // ends (LF only here), paging by pixels, tabs, undo merging across kinds of
 // edit, visual moves in right-to-left text (the editor's visual move style is
-// set for the cases made for it), word separators, and double-clicks on
-// pictures beside letters.
+// set for the cases made for it), word separators, double-clicks on
+// pictures beside letters, and Backspace after a picture of several code
+// points, which takes it whole here (the editor is given it selected).
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
@@ -16,6 +18,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "toolkit/controls/TextBox.h"
@@ -124,6 +127,13 @@ Action doubleClickDrag(qint64 from, qint64 to) {
 
 constexpr int kGestureMs = 20;
 
+// A character found the same way in both: between the caret's places before
+// and after it, which in a right-to-left run are its right and left edges.
+QRect betweenCarets(QRect before, QRect after) {
+  const int width = after.top() == before.top() ? after.x() - before.x() : 8;
+  return {qMin(before.x(), before.x() + width), before.y(), qMax(2, qAbs(width)), before.height()};
+}
+
 class TextBoxAgainstQt : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -139,7 +149,12 @@ class TextBoxAgainstQt : public ::testing::Test {
       w->show();
       ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     }
-    sides = {Side{&box, box.viewport(), [this](qint64 p) { return box.rectAt(p, 1); },
+    sides = {Side{&box, box.viewport(),
+                  [this](qint64 p) {
+                    return betweenCarets(
+                        box.rectAt(p, 0),
+                        box.rectAt(TextCursor::nextCharacter(box.document(), p), 0));
+                  },
                   [this] { return box.cursorPosition(); }, [this] { return box.anchorPosition(); },
                   [this] { return box.Text(); }},
              Side{&edit, edit.viewport(),
@@ -148,9 +163,7 @@ class TextBoxAgainstQt : public ::testing::Test {
                     c.setPosition(static_cast<int>(p));
                     const QRect left = edit.cursorRect(c);
                     c.movePosition(QTextCursor::NextCharacter);
-                    const QRect right = edit.cursorRect(c);
-                    const int width = right.top() == left.top() ? right.x() - left.x() : 8;
-                    return QRect(left.x(), left.y(), qMax(2, width), left.height());
+                    return betweenCarets(left, edit.cursorRect(c));
                   },
                   [this] { return qint64(edit.textCursor().position()); },
                   [this] { return qint64(edit.textCursor().anchor()); },
@@ -203,14 +216,32 @@ TEST_F(TextBoxAgainstQt, ChosenGesturesAgree) {
     bool visual = false;  // right-to-left text, moved on screen
   };
   std::vector<Case> cases;
-  for (const char16_t* cluster :
-       {u"e\u0301x", u"a\u0301\u0323b", u"\U0001F1E9\U0001F1EAz", u"\U0001F44D\U0001F3FDz",
-        u"\U0001F468\u200D\U0001F469\u200D\U0001F467z", u"\u1100\u1161\u11A8z"}) {
-    for (const char* keys :
-         {"Right,Right,Left", "Del", "Shift+Right,Del", "End,Backspace,Backspace"})
+  for (const auto& [cluster, picture] : {std::pair{u"e\u0301x", false},
+                                         {u"a\u0301\u0323b", false},
+                                         {u"\u1100\u1161\u11A8z", false},
+                                         {u"\U0001F600z", false},
+                                         {u"\U0001F1E9\U0001F1EAz", true},
+                                         {u"\U0001F44D\U0001F3FDz", true},
+                                         {u"\U0001F468\u200D\U0001F469\u200D\U0001F467z", true},
+                                         {u"1\uFE0F\u20E3z", true}}) {
+    for (const char* keys : {"Right,Right,Left", "Del", "Shift+Right,Del"})
       cases.push_back({QString::fromUtf16(cluster), strokes(keys)});
+    // Backspace takes a picture of several code points whole, which the
+    // stock editor does for one selected.
+    std::vector<Action> back = strokes("End,Backspace");
+    back.push_back({QStringLiteral("Backspace"), [picture = picture](Side& s) {
+                      if (picture && !qobject_cast<TextBox*>(s.widget))
+                        QTest::keyClick(s.widget, Qt::Key_Left, kShift);
+                      QTest::keyClick(s.widget, Qt::Key_Backspace);
+                    }});
+    cases.push_back({QString::fromUtf16(cluster), back});
   }
   const QString hebrew = QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD");
+  // Word moves in a right-to-left line go the way of the arrow, across line ends too.
+  cases.push_back({QStringLiteral("abc\n") + hebrew + u' ' + hebrew + QStringLiteral(" x\nyz"),
+                   strokes("Down,Home,Ctrl+Left,Left,Ctrl+Left,Ctrl+Shift+Left,Ctrl+Shift+Left,"
+                           "End,Ctrl+Right,Ctrl+Right,End,Ctrl+Left,Up,Home,Ctrl+Right"),
+                   true});
   cases.push_back({hebrew + QStringLiteral(" abc"), strokes("Home,Right,Right"), true});
   cases.push_back({QStringLiteral("abc ") + hebrew + QStringLiteral(" x"),
                    strokes("End,Left,Left,Left,Shift+Left"), true});
@@ -234,6 +265,27 @@ TEST_F(TextBoxAgainstQt, ChosenGesturesAgree) {
     edit.document()->setDefaultCursorMoveStyle(c.visual ? Qt::VisualMoveStyle
                                                         : Qt::LogicalMoveStyle);
     EXPECT_TRUE(agree(c.text, c.actions)) << c.text.toStdString();
+  }
+}
+
+// What a screen reader is told of each character's box lies between the
+// stock editor's caret places before and after it, in a right-to-left run
+// and over a picture too (in the mixed line where the direction stays).
+TEST_F(TextBoxAgainstQt, ACharacterIsBoxedWhereItIsDrawn) {
+  for (const auto& [sample, from, to] :
+       {std::tuple{u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC", 0, 8},
+        {u"ab \u05E9\u05DC\u05D5\u05DD cd", 4, 6},
+        {u"x\U0001F44D\U0001F3FDy\U0001F1EB\U0001F1F7z", 0, 10}}) {
+    box.setText(QString::fromUtf16(sample));
+    edit.setPlainText(box.Text());
+    const int margins = edit.cursorRect().x() - box.cursorRect().x();
+    for (qint64 p = from; p < to; p = TextCursor::nextCharacter(box.document(), p)) {
+      const QRect told =
+          QAccessible::queryAccessibleInterface(&box)->textInterface()->characterRect(int(p));
+      const QRect ours = told.translated(-box.viewport()->mapToGlobal(QPoint(-margins, 0)));
+      EXPECT_NEAR(ours.left(), sides[1].characterRect(p).left(), 1) << p;
+      EXPECT_NEAR(ours.right(), sides[1].characterRect(p).right(), 1) << p;
+    }
   }
 }
 

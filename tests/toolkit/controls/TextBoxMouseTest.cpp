@@ -118,6 +118,8 @@ TEST_F(TextBoxMouseTest, TheSelectionIsThePrimarySelectionAndTheMiddleButtonPast
   QTest::mouseClick(box.viewport(), Qt::MiddleButton, Qt::NoModifier, at(12));
   EXPECT_EQ(box.Text(), QStringLiteral("alpha beta\r\nx\r\nygamma"));
   EXPECT_EQ(box.cursorPosition(), 16);
+  box.selectAll();
+  EXPECT_EQ(primary, QStringLiteral("alpha beta\nx\nygamma")) << "other programs take LF";
 }
 
 TEST_F(TextBoxMouseTest, ADragPastTheEdgeScrolls) {

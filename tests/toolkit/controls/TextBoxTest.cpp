@@ -76,21 +76,22 @@ TEST_F(TextBoxTest, KeysStepOverALineEndWholeAndTabTypesATab) {
 // Selecting by Shift keys and copy and paste by keys go through the random
 // mix against the stock editor; cut and select-all are ours.
 TEST_F(TextBoxTest, CutPasteAndSelectAllByKeys) {
-  box.setText(QStringLiteral("one two\nthree"));
+  box.setText(QStringLiteral("one two\r\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(box.selectedText(), box.Text());
   key(Qt::Key_X, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"));
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("one two\nthree"))
+      << "other programs take LF, as from the stock editor";
   EXPECT_EQ(box.Text(), QString());
   key(Qt::Key_V, Qt::ControlModifier);
   key(Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("one two\nthreeone two\nthree"));
+  EXPECT_EQ(box.Text(), QStringLiteral("one two\r\nthreeone two\r\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
   key(Qt::Key_Left);
   EXPECT_EQ(box.cursorPosition(), 0) << "Left ends a selection at its start";
   EXPECT_FALSE(box.hasSelection());
   key(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(box.Text(), QStringLiteral("one two\nthree"));
+  EXPECT_EQ(box.Text(), QStringLiteral("one two\r\nthree"));
 }
 
 TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
@@ -135,6 +136,29 @@ TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
   EXPECT_EQ(box.inputMethodQuery(Qt::ImSurroundingText).toString(), box.Text());
   EXPECT_EQ(box.inputMethodQuery(Qt::ImCursorPosition).toInt(), 2);
   EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
+}
+
+// A right-to-left line ends on its left: its selected line end is drawn
+// right of the text, over no letter, whatever the screen's scale.
+TEST_F(TextBoxTest, ASelectedLineEndHidesNoLetter) {
+  box.setText(QString::fromUtf16(u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\nx"));
+  box.setCursorPosition(8);
+  box.setCursorPosition(9, TextBox::Selection::Extend);
+  const QRect leftmost = box.rectAt(7, 1);
+  for (const qreal scale : {1.0, 1.5, 2.0}) {
+    QImage shown(box.viewport()->size() * scale, QImage::Format_RGB32);
+    shown.setDevicePixelRatio(scale);
+    box.viewport()->render(&shown);
+    int ink = 0;
+    int marked = 0;
+    for (int y = 0; y < leftmost.height() * scale; ++y) {
+      for (int x = 0; x < shown.width(); ++x) {
+        ink += leftmost.contains(QPoint(x, y) / scale) && qGray(shown.pixel(x, y)) < 64;
+        marked += shown.pixel(x, y) == box.palette().highlight().color().rgb();
+      }
+    }
+    EXPECT_TRUE(ink > 0 && marked > 0) << "at scale " << scale;
+  }
 }
 
 TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouched) {

@@ -25,17 +25,6 @@ class TextCursorTest : public ::testing::Test {
   TextCursor cursor{&document};
 };
 
-TEST_F(TextCursorTest, BackspaceTakesOneCodePointButALineEndOrAPairWhole) {
-  setText(u"e\u0301\r\n\U0001F600");
-  cursor.setPosition(document.length());
-  cursor.deletePrevious();
-  EXPECT_EQ(document.toString(), QString::fromUtf16(u"e\u0301\r\n"));
-  cursor.deletePrevious();
-  EXPECT_EQ(document.toString(), QString::fromUtf16(u"e\u0301"));
-  cursor.deletePrevious();
-  EXPECT_EQ(document.toString(), QStringLiteral("e"));
-}
-
 TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   setText(u"hello world");
   cursor.setPosition(5);
