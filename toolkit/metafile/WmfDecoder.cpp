@@ -791,6 +791,11 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   QPointF windowOrg(0, 0);
   QSizeF windowExt;
   bool haveExt = false;
+  // A viewport the file sets for itself is in the units of the device it was
+  // written on: that device is the picture, so its first viewport is the frame.
+  QPointF viewportOrg(0, 0);
+  QSizeF viewportExt;
+  bool haveViewport = false;
   bool haveOrg = false, sawDrawing = false;
   int mapMode = 0;
   double fontHeight = 12;
@@ -825,6 +830,11 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       if (e.width() != 0 && e.height() != 0) windowExt = e, haveExt = true;
     } else if (fn == U_WMR_SETMAPMODE) {
       mapMode = oneValue(r);
+    } else if (fn == U_WMR_SETVIEWPORTORG) {
+      if (!haveViewport) viewportOrg = onePoint(r);
+    } else if (fn == U_WMR_SETVIEWPORTEXT) {
+      const QSizeF e = oneExtent(r);
+      if (!haveViewport && e.width() != 0 && e.height() != 0) viewportExt = e, haveViewport = true;
     } else {
       if (fn == U_WMR_CREATEFONTINDIRECT) {
         const int16_t height = r.as<wmf::CreateFontIndirect>().font.lfHeight;
@@ -874,6 +884,10 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   c.setup.mapMode = MapMode::Anisotropic;
   c.setup.window = frame;
   c.setup.viewport = c.deviceFrame;
+  if (haveViewport) {
+    c.setup.viewport = QRectF(viewportOrg, viewportExt);
+    c.deviceFrame = c.setup.viewport.normalized();
+  }
   c.setup.pixelsPerMm = QSizeF(96 / 25.4, 96 / 25.4);
   return c;
 }

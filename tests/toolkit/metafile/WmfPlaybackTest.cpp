@@ -37,6 +37,17 @@ TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
   expectPixels(b.finish(), {{40, 40, kRedPx}, {60, 60, kWhitePx}});
 }
 
+TEST(WmfPlayback, TheFilesOwnViewportIsThePicturesFrame) {
+  // 192 x 96 pixels; the file maps its window onto a viewport in the units
+  // of its own device, half the window's numbers, and later moves it right.
+  WmfBuilder b(true, 2000, 1000, 1000);
+  b.add(0x0103, {8}).add(0x020C, {1000, 2000}).add(0x020E, {500, 1000});
+  redBrushNullPen(b).add(0x041B, {500, 500, 0, 0});          // the window's top-left quarter
+  b.add(0x020D, {0, 500}).add(0x041B, {1000, 500, 500, 0});  // bottom-left, drawn shifted right
+  expectPixels(b.finish(),
+               {{20, 20, kRedPx}, {70, 20, kWhitePx}, {20, 70, kWhitePx}, {120, 70, kRedPx}});
+}
+
 TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
   WmfBuilder b(false);
   b.add(0x020B, {-50, -100}).add(0x020C, {80, 200});  // org (x -100, y -50), ext 200 x 80
