@@ -10,6 +10,28 @@
 
 namespace ostrel {
 
+namespace {
+
+// Spacing given per character of source, for the text it was mapped to: a
+// character that became a surrogate pair keeps its advance on the first half
+// and none on the second.
+std::vector<double> spreadOver(const QString& source, const QString& mapped,
+                               const std::vector<double>& perSource) {
+  if (mapped.size() == source.size() || perSource.size() < size_t(source.size())) return perSource;
+  std::vector<double> out;
+  out.reserve(size_t(mapped.size()));
+  for (qsizetype i = 0, j = 0; i < source.size() && j < mapped.size(); ++i, ++j) {
+    out.push_back(perSource[size_t(i)]);
+    if (mapped.at(j).isHighSurrogate() && !source.at(i).isHighSurrogate()) {
+      out.push_back(0);
+      ++j;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTransform& l2d,
                        QPointF reference)
     : align_(dc.textAlign) {
@@ -17,7 +39,13 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const double sx = std::hypot(l2d.m11(), l2d.m12());
   const double sy = std::hypot(l2d.m21(), l2d.m22());
   text_ = run.text;
-  if (!run.ansi && FontMapper::isSymbolFont(f)) text_ = FontMapper::mapSymbols(text_, f);
+  dx_ = run.dx;
+  dy_ = run.dy;
+  if (FontMapper::isSymbolFont(f)) {
+    text_ = FontMapper::mapSymbols(run.text, f);
+    dx_ = spreadOver(run.text, text_, run.dx);
+    dy_ = spreadOver(run.text, text_, run.dy);
+  }
   sizeFont(f, sy);
 
   const QFontMetricsF fm(font_);
@@ -29,10 +57,10 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   // Advances along the baseline in device pixels.
   const qsizetype n = text_.size();
   advance_.resize(size_t(n));
-  const bool useDx = run.dx.size() >= size_t(n) && n > 0;
+  const bool useDx = dx_.size() >= size_t(n) && n > 0;
   for (qsizetype i = 0; i < n; ++i) {
     advance_[size_t(i)] =
-        useDx ? run.dx[size_t(i)] * sx
+        useDx ? dx_[size_t(i)] * sx
               : fm.horizontalAdvance(text_.at(i)) * k_ * stretch_ + dc.textCharExtra * sx;
     width_ += advance_[size_t(i)];
   }
@@ -56,7 +84,7 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const QPointF devRef = l2d.map(reference);
   toDevice_.translate(devRef.x(), devRef.y());
   toDevice_.rotate(angle);
-  placeGlyphs(run, sy, useDx, dc.textCharExtra != 0);
+  placeGlyphs(sy, useDx, dc.textCharExtra != 0);
 }
 
 void TextLayout::sizeFont(const GdiFont& f, double sy) {
@@ -87,7 +115,7 @@ void TextLayout::sizeFont(const GdiFont& f, double sy) {
   descent_ = fm.descent() * k_;
 }
 
-void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool charExtra) {
+void TextLayout::placeGlyphs(double sy, bool useDx, bool charExtra) {
   const qsizetype n = text_.size();
   if (n == 0) return;
   if (!useDx && !charExtra) {
@@ -96,7 +124,7 @@ void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool cha
     return;
   }
   double x = x0_, y = baseline_;
-  const bool useDy = useDx && run.dy.size() >= size_t(n);
+  const bool useDy = useDx && dy_.size() >= size_t(n);
   for (qsizetype i = 0; i < n; ++i) {
     const QChar c = text_.at(i);
     if (useDx && c.isHighSurrogate() && i + 1 < n) {
@@ -107,7 +135,7 @@ void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool cha
     }
     if (!useDx || !c.isSpace()) glyphs_.push_back({QString(c), QPointF(x, y)});
     x += advance_[size_t(i)];
-    if (useDy) y -= run.dy[size_t(i)] * sy;
+    if (useDy) y -= dy_[size_t(i)] * sy;
   }
 }
 

@@ -47,9 +47,10 @@ class TextLayout {
 
  private:
   void sizeFont(const GdiFont& f, double sy);
-  void placeGlyphs(const TextRun& run, double sy, bool useDx, bool charExtra);
+  void placeGlyphs(double sy, bool useDx, bool charExtra);
 
   QString text_;
+  std::vector<double> dx_, dy_;  // the run's spacing, one entry a UTF-16 unit of text_
   QFont font_;
   int pixelSize_ = 1;
   double k_ = 1;

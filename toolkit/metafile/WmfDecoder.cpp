@@ -601,7 +601,6 @@ bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
       TextRun run;
       run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
       run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
-      run.ansi = true;
       p_.textOut(run);
       break;
     }
@@ -619,7 +618,6 @@ bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
       if (!r.has(at, count)) break;
       const QByteArray bytes(r.data() + at, count);
       run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
-      run.ansi = true;
       const uint64_t dxAt = at + ((count + 1) & ~1);
       // 16-bit advances: x alone, or x and y.
       const int step = (run.options & U_ETO_PDY) ? 4 : 2;
