@@ -49,6 +49,18 @@ QByteArray stretchedBitmap() {
          dib;
 }
 
+// AlphaBlend of a 2 x 1 bitmap with per-pixel alpha over the whole picture:
+// 32-bit colour placed by bit fields, a clear pixel beside an opaque red one.
+QByteArray alphaBlendedBitmap() {
+  constexpr uint32_t kOne = 0x3F800000;                // 1.0f
+  constexpr uint32_t kSourceAlphaOpaque = 0x01FF0000;  // AC_SRC_OVER, constant 255, AC_SRC_ALPHA
+  return B::words32({0, 0,   100,  100, 0, 0,    100, 100, kSourceAlphaOpaque,
+                     0, 0,   kOne, 0,   0, kOne, 0,   0,   0,
+                     0, 108, 52,   160, 8, 2,    1}) +
+         B::words32({40, 2, 1, 0x200001, U_BI_BITFIELDS, 8, 0, 0, 0, 0, 0xFF0000, 0xFF00, 0xFF}) +
+         B::words32({0x00000000, 0xFFFF0000});
+}
+
 // A clip region of one rectangle, x 60..100, set with RGN_COPY.
 QByteArray clipRegion() {
   return B::words32({48, 5, 32, 1, 1, 16, 60, 0, 100, 100, 60, 0, 100, 100});
@@ -137,6 +149,8 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       {"bitmap lands at its destination", {{U_EMR_STRETCHDIBITS, stretchedBitmap()}},
        {{30, 40, kRedPx}, {50, 40, kGreenPx}, {30, 60, kBluePx}, {50, 60, kBlackPx},
         {10, 10, kWhitePx}, {70, 80, kWhitePx}}, true},
+      {"per-pixel alpha of a bit-field bitmap", {{U_EMR_ALPHABLEND, alphaBlendedBitmap()}},
+       {{25, 50, kWhitePx}, {75, 50, kRedPx}}, true},
       // Palette entries are stored red, green, blue, flags; brushes given as
       // PALETTEINDEX take their colour from the selected palette.
       {"palette entries keep their byte order",
