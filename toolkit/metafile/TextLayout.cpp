@@ -54,16 +54,22 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
     if (avg > 0) stretch_ = std::clamp(std::abs(double(f.width)) * sx / avg, 0.05, 20.0);
   }
 
-  // Advances along the baseline in device pixels.
+  // Advances along the baseline in device pixels, and the rise of the
+  // baseline over the run (layout units, down the screen).
   const qsizetype n = text_.size();
   advance_.resize(size_t(n));
   const bool useDx = dx_.size() >= size_t(n) && n > 0;
+  const bool useDy = useDx && dy_.size() >= size_t(n);
+  double natural = 0;
   for (qsizetype i = 0; i < n; ++i) {
+    natural += fm.horizontalAdvance(text_.at(i)) * k_;
     advance_[size_t(i)] =
         useDx ? dx_[size_t(i)] * sx
               : fm.horizontalAdvance(text_.at(i)) * k_ * stretch_ + dc.textCharExtra * sx;
     width_ += advance_[size_t(i)];
+    if (useDy) rise_ -= dy_[size_t(i)] * sy;
   }
+  if (useDx && spacedAsUnstretched(natural)) stretch_ = 1;
 
   // In double: the escapement may be INT32_MIN, which has no negative int.
   double angle = -double(f.escapement) / 10.0;
@@ -71,10 +77,14 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
 
-  if ((align_ & U_TA_CENTER) == U_TA_CENTER)
+  // A run whose baseline rises is aligned by both ends of it.
+  if ((align_ & U_TA_CENTER) == U_TA_CENTER) {
     x0_ = -width_ / 2;
-  else if (align_ & U_TA_RIGHT)
+    y0_ = -rise_ / 2;
+  } else if (align_ & U_TA_RIGHT) {
     x0_ = -width_;
+    y0_ = -rise_;
+  }
   baseline_ = ascent_;
   if ((align_ & U_TA_BASELINE) == U_TA_BASELINE)
     baseline_ = 0;
@@ -123,7 +133,7 @@ void TextLayout::placeGlyphs(double sy, bool useDx, bool charExtra) {
     glyphs_.push_back({text_, QPointF(x0_, baseline_)});
     return;
   }
-  double x = x0_, y = baseline_;
+  double x = x0_, y = baseline_ + y0_;
   const bool useDy = useDx && dy_.size() >= size_t(n);
   for (qsizetype i = 0; i < n; ++i) {
     const QChar c = text_.at(i);
@@ -140,9 +150,18 @@ void TextLayout::placeGlyphs(double sy, bool useDx, bool charExtra) {
 }
 
 QPointF TextLayout::endDevice() const {
-  double move = 0;
-  if ((align_ & U_TA_CENTER) != U_TA_CENTER) move = (align_ & U_TA_RIGHT) ? -width_ : width_;
-  return toDevice_.map(QPointF(move, 0));
+  if ((align_ & U_TA_CENTER) == U_TA_CENTER) return toDevice_.map(QPointF(0, 0));
+  // Right-aligned text ends at the reference and leaves the position at its start.
+  const QPointF end = (align_ & U_TA_RIGHT) ? QPointF(x0_, y0_) : QPointF(width_, rise_);
+  return toDevice_.map(end);
+}
+
+// A font stretched by its width while the spacing array advances by the
+// glyphs' natural widths: the writer's spacing is what the text looked like,
+// the width a value it did not mean (glyphs that wide would overlap).
+bool TextLayout::spacedAsUnstretched(double natural) const {
+  if (stretch_ == 1 || natural <= 0 || width_ <= 0) return false;
+  return std::abs(width_ / natural - 1) < 0.15 && std::abs(width_ / (natural * stretch_) - 1) > 0.3;
 }
 
 }  // namespace ostrel
