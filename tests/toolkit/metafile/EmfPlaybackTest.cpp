@@ -149,6 +149,14 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       {"bitmap lands at its destination", {{U_EMR_STRETCHDIBITS, stretchedBitmap()}},
        {{30, 40, kRedPx}, {50, 40, kGreenPx}, {30, 60, kBluePx}, {50, 60, kBlackPx},
         {10, 10, kWhitePx}, {70, 80, kWhitePx}}, true},
+      // Geometric dashes are three pen widths long, with a gap of one; a
+      // cosmetic pen's are 18 device pixels with gaps of 6 (here at twice the size).
+      {"dashes of a wide pen", {{U_EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, 0x10201, 10, 0, kRed, 0, 0, 0}},
+                                {U_EMR_SELECTOBJECT, {2}}, {U_EMR_MOVETOEX, {0, 50}}, {U_EMR_LINETO, {100, 50}}},
+       {{5, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {75, 50, kWhitePx}}, true},
+      {"dashes of a cosmetic pen", {{U_EMR_CREATEPEN, {2, U_PS_DASH, 1, 0, kRed}}, {U_EMR_SELECTOBJECT, {2}},
+                                    {U_EMR_MOVETOEX, {0, 50}}, {U_EMR_LINETO, {100, 50}}},
+       {{20, 100, kRedPx}, {40, 100, kWhitePx}, {60, 100, kRedPx}, {90, 100, kWhitePx}}, true, {200, 200}},
       {"per-pixel alpha of a bit-field bitmap", {{U_EMR_ALPHABLEND, alphaBlendedBitmap()}},
        {{25, 50, kWhitePx}, {75, 50, kRedPx}}, true},
       // Palette entries are stored red, green, blue, flags; brushes given as
