@@ -156,12 +156,13 @@ QPointF TextLayout::endDevice() const {
   return toDevice_.map(end);
 }
 
-// A font stretched by its width while the spacing array advances by the
-// glyphs' natural widths: the writer's spacing is what the text looked like,
-// the width a value it did not mean (glyphs that wide would overlap).
+// A font widened by its width while the spacing array advances by the
+// glyphs' natural widths: glyphs that wide would overlap, so the spacing is
+// what the text looked like and the width a value the writer did not mean.
+// (A narrowed font spaced at natural widths is letter-spaced on purpose.)
 bool TextLayout::spacedAsUnstretched(double natural) const {
-  if (stretch_ == 1 || natural <= 0 || width_ <= 0) return false;
-  return std::abs(width_ / natural - 1) < 0.15 && std::abs(width_ / (natural * stretch_) - 1) > 0.3;
+  if (stretch_ < 1.3 || natural <= 0) return false;
+  return std::abs(width_ / natural - 1) < 0.15;
 }
 
 }  // namespace ostrel
