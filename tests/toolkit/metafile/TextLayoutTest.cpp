@@ -32,6 +32,7 @@ TEST(TextLayout, AlignmentPlacesTheCellAroundTheReference) {
   EXPECT_DOUBLE_EQ(left.cell().left(), 0);
   EXPECT_DOUBLE_EQ(right.cell().right(), 0);
   EXPECT_DOUBLE_EQ(centre.cell().center().x(), 0);
+  EXPECT_EQ(centre.endDevice(), ref);  // centred text leaves the current position
   // TA_TOP: the cell hangs below the reference; TA_BASELINE: the glyphs sit on it.
   EXPECT_DOUBLE_EQ(left.cell().top(), 0);
   const TextLayout onBase(run(QStringLiteral("Hello")), context(kTaBaseline), QTransform(), ref);

@@ -56,6 +56,12 @@ TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
   const auto drawing = readMetafile(data, QStringLiteral("x.wmf"));
   EXPECT_EQ(drawing->naturalSize().toSize(), QSize(200, 80));
   expectPixels(data, {{150, 40, kRedPx}, {50, 40, kWhitePx}});
+  // Without a window, the drawing's extent: text reaches a line of its font below its point.
+  WmfBuilder text(false);
+  text.add(0x02FB, B::words16({-30, 0, 0, 0, 400, 0, 0, 0, 0})).add(0x012D, {0});
+  text.add(0x0521, B::words16({1, 'a', 0, 0})).add(0x0521, B::words16({1, 'b', 0, 100}));
+  EXPECT_EQ(readMetafile(text.finish(), QStringLiteral("t.wmf"))->naturalSize().toSize(),
+            QSize(100, 30));
 }
 
 TEST(WmfPlayback, PolygonAndTextDraw) {
