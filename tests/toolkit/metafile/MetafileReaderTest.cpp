@@ -111,7 +111,7 @@ TEST(MetafileReader, EmfHeaderPlacesThePicture) {
        {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
       {"the frame starts 1000 pixels in",
        patched(square(1000), 24, {26458, 26458, 29103, 29103}),
-       {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+       {{3, 49, kRedPx}, {53, 25, kWhitePx}, {25, 51, kWhitePx}}},
       {"no frame: the bounds",
        patched(quarter, 24, {0, 0, 0, 0}),
        {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
