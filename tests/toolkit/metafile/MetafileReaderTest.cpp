@@ -102,19 +102,14 @@ TEST(MetafileReader, EmfHeaderPlacesThePicture) {
     QByteArray data;
     std::vector<Probe> probes;
   } cases[] = {
+      // clang-format off
       {"as written", quarter, {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
-      {"twice the device resolution",
-       patched(quarter, 72, {1920, 1920}),
-       {{12, 24, kRedPx}, {25, 26, kWhitePx}}},
-      {"no device size: 96 dpi",
-       patched(quarter, 72, {0, 0, 0, 0}),
-       {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
-      {"the frame starts 1000 pixels in",
-       patched(square(1000), 24, {26458, 26458, 29103, 29103}),
+      {"twice the device resolution", patched(quarter, 72, {1920, 1920}), {{12, 24, kRedPx}, {25, 26, kWhitePx}}},
+      {"no device size: 96 dpi", patched(quarter, 72, {0, 0, 0, 0}), {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+      {"the frame starts 1000 pixels in", patched(square(1000), 24, {26458, 26458, 29103, 29103}),
        {{3, 49, kRedPx}, {53, 25, kWhitePx}, {25, 51, kWhitePx}}},
-      {"no frame: the bounds",
-       patched(quarter, 24, {0, 0, 0, 0}),
-       {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+      {"no frame: the bounds", patched(quarter, 24, {0, 0, 0, 0}), {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
