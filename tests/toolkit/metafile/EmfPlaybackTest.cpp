@@ -225,6 +225,12 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       {"masked bitmap", {{U_EMR_STRETCHDIBITS, stretchedBitmap(U_SRCAND, pair(kWhitePx, kBlackPx))},
                          {U_EMR_STRETCHDIBITS, stretchedBitmap(U_SRCINVERT, pair(kGreenPx, kRedPx))}},
        {{30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
+      // A pen half a device pixel wide, two output pixels at four times the size.
+      {"widened path", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {200, 200}},
+                        {U_EMR_SETVIEWPORTEXTEX, {100, 100}}, {U_EMR_CREATEPEN, {2, U_PS_SOLID, 1, 0, 0}},
+                        {U_EMR_SELECTOBJECT, {2}}, {U_EMR_BEGINPATH}, {U_EMR_MOVETOEX, {0, 100}},
+                        {U_EMR_LINETO, {200, 100}}, {U_EMR_ENDPATH}, {U_EMR_WIDENPATH}, {U_EMR_FILLPATH, {0, 0, 0, 0}}},
+       {{200, 200, kRedPx}, {200, 198, kWhitePx}}, false, {400, 400}},
       {"per-pixel alpha of a bit-field bitmap", {{U_EMR_ALPHABLEND, alphaBlendedBitmap()}},
        {{25, 50, kWhitePx}, {75, 50, kRedPx}}, true},
       // Palette entries are stored red, green, blue, flags; brushes given as
