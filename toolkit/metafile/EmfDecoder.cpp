@@ -431,7 +431,6 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
     run.text = utf16At(r, offString, count);
   } else if (r.has(offString, count)) {
     run.text = FontMapper::decodeAnsi(QByteArray(r.data() + offString, count), p_.dc().font);
-    run.ansi = true;
   }
   if (options & U_ETO_GLYPH_INDEX) run.text.clear();  // glyph numbers of an unknown font
   const uint32_t step = (options & U_ETO_PDY) ? 8 : 4;
@@ -462,7 +461,6 @@ void EmfPlayback::smallText(const RecordReader& r) {
   if (run.options & U_ETO_SMALL_CHARS) {
     if (!r.has(at, count)) return;
     run.text = FontMapper::decodeAnsi(QByteArray(r.data() + at, count), p_.dc().font);
-    run.ansi = true;
   } else {
     run.text = utf16At(r, at, count);
   }

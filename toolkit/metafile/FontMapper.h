@@ -18,9 +18,13 @@ class FontMapper {
   static QString familyFor(const GdiFont& font);
   // True for fonts whose 8-bit codes are symbols rather than letters.
   static bool isSymbolFont(const GdiFont& font);
-  // Decodes text from an 8-bit record according to the font's character set.
+  // Decodes text from an 8-bit record according to the font's character set;
+  // a symbol font's codes come back as Latin-1, one character a byte.
   static QString decodeAnsi(const QByteArray& bytes, const GdiFont& font);
-  // Maps text in a symbol font (bytes or the U+F0xx private-use range) to Unicode.
+  // Maps text in a symbol font (its codes as Latin-1 or in the U+F0xx private-use
+  // range) to the Unicode characters its glyphs show; a code may become a
+  // surrogate pair, an empty one a space. Codes of symbol fonts without a
+  // chart stay as they are.
   static QString mapSymbols(const QString& text, const GdiFont& font);
 };
 

@@ -398,20 +398,24 @@ QPen GdiPlayer::qtPen() const {
     default:
       pen.setJoinStyle(Qt::RoundJoin);
   }
-  // GDI's dash lengths, in pen widths (pixels for the one-pixel pens).
+  // GDI's dash lengths: in pen widths for the geometric pens, in device
+  // pixels for the cosmetic ones (Qt counts in pen widths, so those are
+  // divided by the pen's width; a hairline counts in output pixels).
+  const bool geometric = (p.style & U_PS_TYPE_MASK) == U_PS_GEOMETRIC || std::abs(p.width) > 1;
+  const double perPixel = hairline || geometric ? 1 : 1 / deviceWidth;
   QList<qreal> dashes;
   switch (style) {
     case U_PS_DASH:
-      dashes = {18, 6};
+      dashes = geometric ? QList<qreal>{3, 1} : QList<qreal>{18, 6};
       break;
     case U_PS_DOT:
-      dashes = {3, 3};
+      dashes = geometric ? QList<qreal>{1, 1} : QList<qreal>{3, 3};
       break;
     case U_PS_DASHDOT:
-      dashes = {9, 6, 3, 6};
+      dashes = geometric ? QList<qreal>{3, 1, 1, 1} : QList<qreal>{9, 6, 3, 6};
       break;
     case U_PS_DASHDOTDOT:
-      dashes = {9, 3, 3, 3, 3, 3};
+      dashes = geometric ? QList<qreal>{3, 1, 1, 1, 1, 1} : QList<qreal>{9, 3, 3, 3, 3, 3};
       break;
     case U_PS_ALTERNATE:
       dashes = {1, 1};
@@ -424,6 +428,8 @@ QPen GdiPlayer::qtPen() const {
     default:
       break;
   }
+  if (style != U_PS_USERSTYLE)
+    for (qreal& d : dashes) d *= perPixel;
   if (!dashes.isEmpty()) {
     if (!hairline && pen.capStyle() != Qt::FlatCap) {
       // Qt adds the caps to each dash; GDI's lengths already include them.

@@ -51,7 +51,6 @@ struct TextRun {
   std::vector<double> dy;      // vertical advances (ETO_PDY), logical units, y up
   uint32_t options = 0;        // ETO_* flags
   std::optional<QRectF> rect;  // clipping / opaquing rectangle, logical units
-  bool ansi = false;           // text came from 8-bit records (charset already applied)
 };
 
 // The GDI drawing model both metafile formats play into: one device context

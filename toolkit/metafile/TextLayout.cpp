@@ -10,6 +10,28 @@
 
 namespace ostrel {
 
+namespace {
+
+// Spacing given per character of source, for the text it was mapped to: a
+// character that became a surrogate pair keeps its advance on the first half
+// and none on the second.
+std::vector<double> spreadOver(const QString& source, const QString& mapped,
+                               const std::vector<double>& perSource) {
+  if (mapped.size() == source.size() || perSource.size() < size_t(source.size())) return perSource;
+  std::vector<double> out;
+  out.reserve(size_t(mapped.size()));
+  for (qsizetype i = 0, j = 0; i < source.size() && j < mapped.size(); ++i, ++j) {
+    out.push_back(perSource[size_t(i)]);
+    if (mapped.at(j).isHighSurrogate() && !source.at(i).isHighSurrogate()) {
+      out.push_back(0);
+      ++j;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTransform& l2d,
                        QPointF reference)
     : align_(dc.textAlign) {
@@ -17,7 +39,13 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const double sx = std::hypot(l2d.m11(), l2d.m12());
   const double sy = std::hypot(l2d.m21(), l2d.m22());
   text_ = run.text;
-  if (!run.ansi && FontMapper::isSymbolFont(f)) text_ = FontMapper::mapSymbols(text_, f);
+  dx_ = run.dx;
+  dy_ = run.dy;
+  if (FontMapper::isSymbolFont(f)) {
+    text_ = FontMapper::mapSymbols(run.text, f);
+    dx_ = spreadOver(run.text, text_, run.dx);
+    dy_ = spreadOver(run.text, text_, run.dy);
+  }
   sizeFont(f, sy);
 
   const QFontMetricsF fm(font_);
@@ -26,16 +54,22 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
     if (avg > 0) stretch_ = std::clamp(std::abs(double(f.width)) * sx / avg, 0.05, 20.0);
   }
 
-  // Advances along the baseline in device pixels.
+  // Advances along the baseline in device pixels, and the rise of the
+  // baseline over the run (layout units, down the screen).
   const qsizetype n = text_.size();
   advance_.resize(size_t(n));
-  const bool useDx = run.dx.size() >= size_t(n) && n > 0;
+  const bool useDx = dx_.size() >= size_t(n) && n > 0;
+  const bool useDy = useDx && dy_.size() >= size_t(n);
+  double natural = 0;
   for (qsizetype i = 0; i < n; ++i) {
+    natural += fm.horizontalAdvance(text_.at(i)) * k_;
     advance_[size_t(i)] =
-        useDx ? run.dx[size_t(i)] * sx
+        useDx ? dx_[size_t(i)] * sx
               : fm.horizontalAdvance(text_.at(i)) * k_ * stretch_ + dc.textCharExtra * sx;
     width_ += advance_[size_t(i)];
+    if (useDy) rise_ -= dy_[size_t(i)] * sy;
   }
+  if (useDx && spacedAsUnstretched(natural)) stretch_ = 1;
 
   // In double: the escapement may be INT32_MIN, which has no negative int.
   double angle = -double(f.escapement) / 10.0;
@@ -43,10 +77,14 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
 
-  if ((align_ & U_TA_CENTER) == U_TA_CENTER)
+  // A run whose baseline rises is aligned by both ends of it.
+  if ((align_ & U_TA_CENTER) == U_TA_CENTER) {
     x0_ = -width_ / 2;
-  else if (align_ & U_TA_RIGHT)
+    y0_ = -rise_ / 2;
+  } else if (align_ & U_TA_RIGHT) {
     x0_ = -width_;
+    y0_ = -rise_;
+  }
   baseline_ = ascent_;
   if ((align_ & U_TA_BASELINE) == U_TA_BASELINE)
     baseline_ = 0;
@@ -56,7 +94,7 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   const QPointF devRef = l2d.map(reference);
   toDevice_.translate(devRef.x(), devRef.y());
   toDevice_.rotate(angle);
-  placeGlyphs(run, sy, useDx, dc.textCharExtra != 0);
+  placeGlyphs(sy, useDx, dc.textCharExtra != 0);
 }
 
 void TextLayout::sizeFont(const GdiFont& f, double sy) {
@@ -87,7 +125,7 @@ void TextLayout::sizeFont(const GdiFont& f, double sy) {
   descent_ = fm.descent() * k_;
 }
 
-void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool charExtra) {
+void TextLayout::placeGlyphs(double sy, bool useDx, bool charExtra) {
   const qsizetype n = text_.size();
   if (n == 0) return;
   if (!useDx && !charExtra) {
@@ -95,8 +133,8 @@ void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool cha
     glyphs_.push_back({text_, QPointF(x0_, baseline_)});
     return;
   }
-  double x = x0_, y = baseline_;
-  const bool useDy = useDx && run.dy.size() >= size_t(n);
+  double x = x0_, y = baseline_ + y0_;
+  const bool useDy = useDx && dy_.size() >= size_t(n);
   for (qsizetype i = 0; i < n; ++i) {
     const QChar c = text_.at(i);
     if (useDx && c.isHighSurrogate() && i + 1 < n) {
@@ -107,14 +145,24 @@ void TextLayout::placeGlyphs(const TextRun& run, double sy, bool useDx, bool cha
     }
     if (!useDx || !c.isSpace()) glyphs_.push_back({QString(c), QPointF(x, y)});
     x += advance_[size_t(i)];
-    if (useDy) y -= run.dy[size_t(i)] * sy;
+    if (useDy) y -= dy_[size_t(i)] * sy;
   }
 }
 
 QPointF TextLayout::endDevice() const {
-  double move = 0;
-  if ((align_ & U_TA_CENTER) != U_TA_CENTER) move = (align_ & U_TA_RIGHT) ? -width_ : width_;
-  return toDevice_.map(QPointF(move, 0));
+  if ((align_ & U_TA_CENTER) == U_TA_CENTER) return toDevice_.map(QPointF(0, 0));
+  // Right-aligned text ends at the reference and leaves the position at its start.
+  const QPointF end = (align_ & U_TA_RIGHT) ? QPointF(x0_, y0_) : QPointF(width_, rise_);
+  return toDevice_.map(end);
+}
+
+// A font widened by its width while the spacing array advances by the
+// glyphs' natural widths: glyphs that wide would overlap, so the spacing is
+// what the text looked like and the width a value the writer did not mean.
+// (A narrowed font spaced at natural widths is letter-spaced on purpose.)
+bool TextLayout::spacedAsUnstretched(double natural) const {
+  if (stretch_ < 1.3 || natural <= 0) return false;
+  return std::abs(width_ / natural - 1) < 0.15;
 }
 
 }  // namespace ostrel

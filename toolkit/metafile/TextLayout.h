@@ -47,9 +47,11 @@ class TextLayout {
 
  private:
   void sizeFont(const GdiFont& f, double sy);
-  void placeGlyphs(const TextRun& run, double sy, bool useDx, bool charExtra);
+  void placeGlyphs(double sy, bool useDx, bool charExtra);
+  bool spacedAsUnstretched(double natural) const;
 
   QString text_;
+  std::vector<double> dx_, dy_;  // the run's spacing, one entry a UTF-16 unit of text_
   QFont font_;
   int pixelSize_ = 1;
   double k_ = 1;
@@ -58,6 +60,7 @@ class TextLayout {
   std::vector<double> advance_;
   double width_ = 0;
   double x0_ = 0, baseline_ = 0;
+  double rise_ = 0, y0_ = 0;  // the baseline's move over the run, and where it starts
   uint32_t align_ = 0;
   QTransform toDevice_;
   std::vector<Glyph> glyphs_;

@@ -601,7 +601,6 @@ bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
       TextRun run;
       run.reference = toPoint(r.as<wmf::PointYX>(textOutEnd(count)));
       run.text = FontMapper::decodeAnsi(QByteArray(r.data() + textAt, count), p_.dc().font);
-      run.ansi = true;
       p_.textOut(run);
       break;
     }
@@ -619,7 +618,6 @@ bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
       if (!r.has(at, count)) break;
       const QByteArray bytes(r.data() + at, count);
       run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
-      run.ansi = true;
       const uint64_t dxAt = at + ((count + 1) & ~1);
       // 16-bit advances: x alone, or x and y.
       const int step = (run.options & U_ETO_PDY) ? 4 : 2;
@@ -791,6 +789,11 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   QPointF windowOrg(0, 0);
   QSizeF windowExt;
   bool haveExt = false;
+  // A viewport the file sets for itself is in the units of the device it was
+  // written on: that device is the picture, so its first viewport is the frame.
+  QPointF viewportOrg(0, 0);
+  QSizeF viewportExt;
+  bool haveViewport = false;
   bool haveOrg = false, sawDrawing = false;
   int mapMode = 0;
   double fontHeight = 12;
@@ -825,6 +828,11 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
       if (e.width() != 0 && e.height() != 0) windowExt = e, haveExt = true;
     } else if (fn == U_WMR_SETMAPMODE) {
       mapMode = oneValue(r);
+    } else if (fn == U_WMR_SETVIEWPORTORG) {
+      if (!haveViewport) viewportOrg = onePoint(r);
+    } else if (fn == U_WMR_SETVIEWPORTEXT) {
+      const QSizeF e = oneExtent(r);
+      if (!haveViewport && e.width() != 0 && e.height() != 0) viewportExt = e, haveViewport = true;
     } else {
       if (fn == U_WMR_CREATEFONTINDIRECT) {
         const int16_t height = r.as<wmf::CreateFontIndirect>().font.lfHeight;
@@ -874,6 +882,10 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   c.setup.mapMode = MapMode::Anisotropic;
   c.setup.window = frame;
   c.setup.viewport = c.deviceFrame;
+  if (haveViewport) {
+    c.setup.viewport = QRectF(viewportOrg, viewportExt);
+    c.deviceFrame = c.setup.viewport.normalized();
+  }
   c.setup.pixelsPerMm = QSizeF(96 / 25.4, 96 / 25.4);
   return c;
 }

@@ -248,7 +248,9 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder:
       if (alpha == 0xFF000000u) h.masks[3] = alpha;
     }
   }
-  if (opts.alpha == BmpDecoder::Alpha::Keep && h.bpp == 32 && h.compression == Compression::Rgb)
+  // Metafile alpha is the fourth byte, also where bit fields name only the colours.
+  const bool fourthByteFree = ((h.masks[0] | h.masks[1] | h.masks[2]) & 0xFF000000u) == 0;
+  if (opts.alpha == BmpDecoder::Alpha::Keep && h.bpp == 32 && !h.masks[3] && fourthByteFree)
     h.masks[3] = 0xFF000000u;
   if (opts.alpha == BmpDecoder::Alpha::Ignore) h.masks[3] = 0;
   h.hasAlpha = h.masks[3] != 0;

@@ -83,14 +83,14 @@ TEST(DibDecoder, PackedBitmapsDecodeOrGiveNoImage) {
 }
 
 TEST(DibDecoder, AlphaOnlyWhereTheRecordAsksForIt) {
-  // One 32-bit pixel, half-transparent premultiplied red.
-  const QByteArray dib = header(1, 1, 32) + B::words32({0x80800000});
+  // One 32-bit pixel, half-transparent red whose colour exceeds its alpha.
+  const QByteArray dib = header(1, 1, 32) + B::words32({0x80FF0000});
   const QImage kept = decode(dib, DibAlpha::Keep);
   ASSERT_EQ(kept.format(), QImage::Format_ARGB32_Premultiplied);
-  // Stored as the record holds it: premultiplied.
+  // Premultiplied, as the record holds it, the colour kept within the alpha.
   EXPECT_EQ(reinterpret_cast<const QRgb*>(kept.constScanLine(0))[0], qRgba(128, 0, 0, 128));
   const QImage ignored = decode(dib);
-  EXPECT_EQ(ignored.pixel(0, 0), qRgb(128, 0, 0));
+  EXPECT_EQ(ignored.pixel(0, 0), qRgb(255, 0, 0));
 }
 
 TEST(DibDecoder, Bitmap16RowsRunTopDown) {

@@ -35,18 +35,74 @@ EmfBuilder& operator<<(EmfBuilder& b, const std::vector<Rec>& records) {
   return b;
 }
 
-// StretchDIBits: a 2 x 2 bitmap, red, green over blue, black, stretched over
-// 40 x 40 pixels at (20, 30).
-QByteArray stretchedBitmap() {
-  QImage src(2, 2, QImage::Format_RGB32);
-  src.setPixel(0, 0, qRgb(255, 0, 0));
-  src.setPixel(1, 0, qRgb(0, 255, 0));
-  src.setPixel(0, 1, qRgb(0, 0, 255));
-  src.setPixel(1, 1, qRgb(0, 0, 0));
+// StretchDIBits of a bitmap over 40 x 40 pixels at (20, 30); by default 2 x 2:
+// red, green over blue, black.
+QByteArray stretchedBitmap(uint32_t rop = U_SRCCOPY, QImage src = {}) {
+  if (src.isNull()) {
+    src = QImage(2, 2, QImage::Format_RGB32);
+    src.setPixel(0, 0, qRgb(255, 0, 0));
+    src.setPixel(1, 0, qRgb(0, 255, 0));
+    src.setPixel(0, 1, qRgb(0, 0, 255));
+    src.setPixel(1, 1, qRgb(0, 0, 0));
+  }
   const QByteArray dib = B::dib24(src);
-  return B::words32({0, 0, 0, 0, 20, 30, 0, 0, 2, 2, 80, 40, 80 + 40, uint32_t(dib.size() - 40), 0,
-                     0x00CC0020, 40, 40}) +
+  const auto w = uint32_t(src.width()), h = uint32_t(src.height());
+  return B::words32({0, 0, 0, 0, 20, 30, 0, 0, w, h, 80, 40, 120, uint32_t(dib.size() - 40), 0, rop,
+                     40, 40}) +
          dib;
+}
+
+// A 2 x 1 bitmap of two colours.
+QImage pair(QRgb left, QRgb right) {
+  QImage img(2, 1, QImage::Format_RGB32);
+  img.setPixel(0, 0, left);
+  img.setPixel(1, 0, right);
+  return img;
+}
+
+// GRADIENTFILL: corners red, green, blue (16 bits a channel), one triangle
+// over the top-left half; or red to blue across the bottom-right band.
+QByteArray gradient(bool triangle) {
+  constexpr uint32_t kRed16 = 0xFF00, kGreen16 = 0xFF000000, kBlue16 = 0xFF00;
+  if (triangle)
+    return B::words32({0, 0, 100,    100, 3,       1, U_GRADIENT_FILL_TRIANGLE,
+                       0, 0, kRed16, 0,   100,     0, kGreen16,
+                       0, 0, 100,    0,   kBlue16, 0, 1,
+                       2});
+  return B::words32({0, 0, 100, 100, 2, 1, U_GRADIENT_FILL_RECT_H, 50, 80, kRed16, 0, 100, 100, 0,
+                     kBlue16, 0, 1});
+}
+
+// A line across the middle with an extended pen: style, width, then dashes.
+std::vector<Rec> extPenLine(uint32_t style, uint32_t width,
+                            std::initializer_list<uint32_t> dashes = {}) {
+  QByteArray pen = B::words32({2, 0, 0, 0, 0, style, width, 0, kRed, 0, uint32_t(dashes.size())});
+  pen += dashes.size() ? B::words32(dashes) : B::words32({0});
+  return {{U_EMR_EXTCREATEPEN, pen},
+          {U_EMR_SELECTOBJECT, {2}},
+          {U_EMR_MOVETOEX, {0, 50}},
+          {U_EMR_LINETO, {100, 50}}};
+}
+
+// BITBLT without a bitmap over the picture: destination, rop, source corner,
+// identity source transform, background colour, no bitmap.
+QByteArray fillByRop(uint32_t rop, uint32_t width = 100) {
+  constexpr uint32_t kOne = 0x3F800000;  // 1.0f
+  return B::words32(
+      {0, 0, 100, 100, 0, 0, width, 100, rop, 0, 0, kOne, 0, 0, kOne, 0, 0, 0, U_DIB_RGB_COLORS,
+       0, 0, 0,   0});
+}
+
+// AlphaBlend of a 2 x 1 bitmap with per-pixel alpha over the whole picture:
+// 32-bit colour placed by bit fields, a clear pixel beside an opaque red one.
+QByteArray alphaBlendedBitmap() {
+  constexpr uint32_t kOne = 0x3F800000;                // 1.0f
+  constexpr uint32_t kSourceAlphaOpaque = 0x01FF0000;  // AC_SRC_OVER, constant 255, AC_SRC_ALPHA
+  return B::words32({0, 0,   100,  100, 0, 0,    100, 100, kSourceAlphaOpaque,
+                     0, 0,   kOne, 0,   0, kOne, 0,   0,   0,
+                     0, 108, 52,   160, 8, 2,    1}) +
+         B::words32({40, 2, 1, 0x200001, U_BI_BITFIELDS, 8, 0, 0, 0, 0, 0xFF0000, 0xFF00, 0xFF}) +
+         B::words32({0x00000000, 0xFFFF0000});
 }
 
 // A clip region of one rectangle, x 60..100, set with RGN_COPY.
@@ -137,6 +193,46 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       {"bitmap lands at its destination", {{U_EMR_STRETCHDIBITS, stretchedBitmap()}},
        {{30, 40, kRedPx}, {50, 40, kGreenPx}, {30, 60, kBluePx}, {50, 60, kBlackPx},
         {10, 10, kWhitePx}, {70, 80, kWhitePx}}, true},
+      // Geometric dashes are three pen widths long, with a gap of one, their
+      // round caps within; a cosmetic pen's are 18 device pixels with gaps of 6
+      // (here at twice the size), and it is one pixel wide whatever it says.
+      {"dashes of a wide pen", extPenLine(0x10001, 10),
+       {{5, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {75, 50, kWhitePx}}, true},
+      {"dashes of the pen's own", extPenLine(0x10207, 10, {20, 20}),
+       {{10, 50, kRedPx}, {30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
+      {"a cosmetic pen is thin", extPenLine(0, 10), {{50, 50, kRedPx}, {50, 53, kWhitePx}}, true, {}, 130},
+      {"dashes of a cosmetic pen", {{U_EMR_CREATEPEN, {2, U_PS_DASH, 1, 0, kRed}}, {U_EMR_SELECTOBJECT, {2}},
+                                    {U_EMR_MOVETOEX, {0, 50}}, {U_EMR_LINETO, {100, 50}}},
+       {{20, 100, kRedPx}, {40, 100, kWhitePx}, {60, 100, kRedPx}, {90, 100, kWhitePx}}, true, {200, 200}},
+      // Tenths of a millimetre, y up: 3.78 pixels a millimetre on this device.
+      {"lo-metric", {{U_EMR_SETMAPMODE, {U_MM_LOMETRIC}}, {U_EMR_RECTANGLE, {0, 0, 100, uint32_t(-100)}}},
+       {{20, 20, kRedPx}, {60, 20, kWhitePx}, {20, 60, kWhitePx}}},
+      {"scaled window extent", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {100, 100}},
+                                {U_EMR_SETVIEWPORTEXTEX, {100, 100}}, {U_EMR_SCALEWINDOWEXTEX, {1, 2, 1, 2}},
+                                {U_EMR_RECTANGLE, {0, 0, 30, 30}}},
+       {{45, 45, kRedPx}, {70, 70, kWhitePx}}},
+      {"restore to the first saved state by its number",
+       {{U_EMR_SAVEDC}, {U_EMR_SELECTOBJECT, {U_BLACK_BRUSH}}, {U_EMR_SAVEDC},
+        {U_EMR_SELECTOBJECT, {U_WHITE_BRUSH}}, {U_EMR_RESTOREDC, {1}}, {U_EMR_RECTANGLE, {0, 0, 100, 100}}},
+       {{50, 50, kRedPx}}},
+      {"gradients", {{U_EMR_GRADIENTFILL, gradient(true)}, {U_EMR_GRADIENTFILL, gradient(false)}},
+       {{3, 3, kRedPx}, {96, 2, kGreenPx}, {2, 95, kBluePx}, {52, 90, kRedPx}, {97, 90, kBluePx}}, true},
+      // NOT source OR destination, onto black: the red corner turns cyan.
+      {"raster operation with a bitmap",
+       {{U_EMR_BITBLT, fillByRop(U_BLACKNESS)}, {U_EMR_STRETCHDIBITS, stretchedBitmap(U_MERGEPAINT)}},
+       {{30, 40, qRgb(0, 255, 255)}, {10, 10, kBlackPx}}, true},
+      // A mask ANDed on, then the picture XORed where the mask is black.
+      {"masked bitmap", {{U_EMR_STRETCHDIBITS, stretchedBitmap(U_SRCAND, pair(kWhitePx, kBlackPx))},
+                         {U_EMR_STRETCHDIBITS, stretchedBitmap(U_SRCINVERT, pair(kGreenPx, kRedPx))}},
+       {{30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
+      // A pen half a device pixel wide, two output pixels at four times the size.
+      {"widened path", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {200, 200}},
+                        {U_EMR_SETVIEWPORTEXTEX, {100, 100}}, {U_EMR_CREATEPEN, {2, U_PS_SOLID, 1, 0, 0}},
+                        {U_EMR_SELECTOBJECT, {2}}, {U_EMR_BEGINPATH}, {U_EMR_MOVETOEX, {0, 100}},
+                        {U_EMR_LINETO, {200, 100}}, {U_EMR_ENDPATH}, {U_EMR_WIDENPATH}, {U_EMR_FILLPATH, {0, 0, 0, 0}}},
+       {{200, 200, kRedPx}, {200, 198, kWhitePx}}, false, {400, 400}},
+      {"per-pixel alpha of a bit-field bitmap", {{U_EMR_ALPHABLEND, alphaBlendedBitmap()}},
+       {{25, 50, kWhitePx}, {75, 50, kRedPx}}, true},
       // Palette entries are stored red, green, blue, flags; brushes given as
       // PALETTEINDEX take their colour from the selected palette.
       {"palette entries keep their byte order",
@@ -242,14 +338,8 @@ TEST(EmfPlayback, UnknownRecordsAreSkippedAndCounted) {
 // painter's composition and anti-aliasing for itself only: what is drawn
 // next is neither combined with the page nor drawn with jagged edges.
 TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
-  constexpr uint32_t kOne = 0x3F800000;  // 1.0f
   EmfBuilder b;
-  // BITBLT without a bitmap: bounds, destination, DSTINVERT, source corner,
-  // identity source transform, background colour, no bitmap.
-  QByteArray fill = B::words32({0, 0, 100, 100, 0, 0, 60, 100, U_DSTINVERT, 0, 0});
-  fill += B::words32({kOne, 0, 0, kOne, 0, 0});
-  fill += B::words32({0, U_DIB_RGB_COLORS, 0, 0, 0, 0});
-  b.add(U_EMR_BITBLT, fill);
+  b.add(U_EMR_BITBLT, fillByRop(U_DSTINVERT, 60));
   // A region painted with the brush (no shape sets a composition of its
   // own), then an ellipse.
   (b << redBrush())

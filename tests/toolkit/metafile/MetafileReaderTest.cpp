@@ -86,6 +86,37 @@ TEST(MetafileReader, GiantFrameIsCapped) {
   drawing->paint(painter, QRectF(0, 0, 64, 64));
 }
 
+// The header's frame (hundredths of a millimetre) and reference device
+// (pixels over millimetres) place the device's pixels in the picture.
+TEST(MetafileReader, EmfHeaderPlacesThePicture) {
+  // 100 x 100 pixels at 96 dpi; device pixels at..at + 49 red.
+  const auto square = [](uint32_t at) {
+    EmfBuilder b;
+    b.add(U_EMR_CREATEBRUSHINDIRECT, {1, 0, 0xFF, 0}).add(U_EMR_SELECTOBJECT, {1});
+    b.add(U_EMR_SELECTOBJECT, {U_NULL_PEN}).add(U_EMR_RECTANGLE, {at, at, at + 51, at + 51});
+    return b.finish();
+  };
+  const QByteArray quarter = square(0);
+  const struct {
+    const char* name;
+    QByteArray data;
+    std::vector<Probe> probes;
+  } cases[] = {
+      // clang-format off
+      {"as written", quarter, {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+      {"twice the device resolution", patched(quarter, 72, {1920, 1920}), {{12, 24, kRedPx}, {25, 26, kWhitePx}}},
+      {"no device size: 96 dpi", patched(quarter, 72, {0, 0, 0, 0}), {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+      {"the frame starts 1000 pixels in", patched(square(1000), 24, {26458, 26458, 29103, 29103}),
+       {{3, 49, kRedPx}, {53, 25, kWhitePx}, {25, 51, kWhitePx}}},
+      {"no frame: the bounds", patched(quarter, 24, {0, 0, 0, 0}), {{25, 49, kRedPx}, {25, 51, kWhitePx}}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(expectPixels(c.data, c.probes).size(), QSize(100, 100));
+  }
+}
+
 // Records that once cost unbounded memory or time: deep SaveDC with stray
 // restores, a million tiny records, counts inside records that claim a
 // billion points or polygons. The rectangle after them still draws, quickly.

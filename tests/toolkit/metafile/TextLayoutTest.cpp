@@ -32,6 +32,7 @@ TEST(TextLayout, AlignmentPlacesTheCellAroundTheReference) {
   EXPECT_DOUBLE_EQ(left.cell().left(), 0);
   EXPECT_DOUBLE_EQ(right.cell().right(), 0);
   EXPECT_DOUBLE_EQ(centre.cell().center().x(), 0);
+  EXPECT_EQ(centre.endDevice(), ref);  // centred text leaves the current position
   // TA_TOP: the cell hangs below the reference; TA_BASELINE: the glyphs sit on it.
   EXPECT_DOUBLE_EQ(left.cell().top(), 0);
   const TextLayout onBase(run(QStringLiteral("Hello")), context(kTaBaseline), QTransform(), ref);
@@ -71,6 +72,32 @@ TEST(TextLayout, EscapementTurnsTheBaselineAndTheCurrentPositionFollows) {
   const TextLayout right(run(QStringLiteral("ab"), {10, 10}), context(kTaRight), QTransform(),
                          QPointF(50, 50));
   EXPECT_EQ(right.endDevice(), QPointF(30, 50));
+}
+
+TEST(TextLayout, RisingTextMovesTheCurrentPositionBothWays) {
+  // Advances of 10 and rises of 4 logical units (y up in the record).
+  const TextRun rising{.text = QStringLiteral("ab"), .dx = {10, 10}, .dy = {4, 4}};
+  const TextLayout left(rising, context(kTaBaseline), QTransform(), QPointF(50, 50));
+  EXPECT_EQ(left.endDevice(), QPointF(70, 42));
+  // Right-aligned, the run ends at the reference and the position goes to its start.
+  const TextLayout right(rising, context(kTaBaseline | kTaRight), QTransform(), QPointF(50, 50));
+  EXPECT_EQ(right.glyphs().front().origin, QPointF(-20, 8));
+  EXPECT_EQ(right.endDevice(), QPointF(30, 58));
+}
+
+TEST(TextLayout, SpacingAtNaturalWidthsOverridesTheFontsWidth) {
+  const QString text = QStringLiteral("Brad");
+  const double natural = TextLayout(run(text), context(), QTransform(), QPointF()).width();
+  const std::vector<double> even(4, natural / 4);
+  DeviceContext wide = context();
+  wide.font.width = 20;  // as wide as high: about twice the usual width
+  EXPECT_GT(TextLayout(run(text), wide, QTransform(), QPointF()).glyphScale().m11(), 1.5);
+  const TextLayout spaced(run(text, even), wide, QTransform(), QPointF());
+  EXPECT_NEAR(spaced.glyphScale().m11(), spaced.glyphScale().m22(), 0.01);
+  // A narrow font spaced at natural widths is letter-spaced, and stays narrow.
+  DeviceContext narrow = context();
+  narrow.font.width = 4;
+  EXPECT_LT(TextLayout(run(text, even), narrow, QTransform(), QPointF()).glyphScale().m11(), 0.8);
 }
 
 }  // namespace

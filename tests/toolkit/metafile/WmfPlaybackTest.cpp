@@ -37,6 +37,17 @@ TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
   expectPixels(b.finish(), {{40, 40, kRedPx}, {60, 60, kWhitePx}});
 }
 
+TEST(WmfPlayback, TheFilesOwnViewportIsThePicturesFrame) {
+  // 192 x 96 pixels; the file maps its window onto a viewport in the units
+  // of its own device, half the window's numbers, and later moves it right.
+  WmfBuilder b(true, 2000, 1000, 1000);
+  b.add(0x0103, {8}).add(0x020C, {1000, 2000}).add(0x020E, {500, 1000});
+  redBrushNullPen(b).add(0x041B, {500, 500, 0, 0});          // the window's top-left quarter
+  b.add(0x020D, {0, 500}).add(0x041B, {1000, 500, 500, 0});  // bottom-left, drawn shifted right
+  expectPixels(b.finish(),
+               {{20, 20, kRedPx}, {70, 20, kWhitePx}, {20, 70, kWhitePx}, {120, 70, kRedPx}});
+}
+
 TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
   WmfBuilder b(false);
   b.add(0x020B, {-50, -100}).add(0x020C, {80, 200});  // org (x -100, y -50), ext 200 x 80
@@ -45,6 +56,16 @@ TEST(WmfPlayback, BareFileTakesItsSizeFromTheWindow) {
   const auto drawing = readMetafile(data, QStringLiteral("x.wmf"));
   EXPECT_EQ(drawing->naturalSize().toSize(), QSize(200, 80));
   expectPixels(data, {{150, 40, kRedPx}, {50, 40, kWhitePx}});
+  // An origin set once drawing has begun does not move the frame.
+  WmfBuilder late(false);
+  late.add(0x020C, {100, 100}).add(0x041B, {50, 50, 0, 0}).add(0x020B, {50, 50});
+  expectPixels(late.finish(), {{49, 25, kBlackPx}});
+  // Without a window, the drawing's extent: text reaches a line of its font below its point.
+  WmfBuilder text(false);
+  text.add(0x02FB, B::words16({-30, 0, 0, 0, 400, 0, 0, 0, 0})).add(0x012D, {0});
+  text.add(0x0521, B::words16({1, 'a', 0, 0})).add(0x0521, B::words16({1, 'b', 0, 100}));
+  EXPECT_EQ(readMetafile(text.finish(), QStringLiteral("t.wmf"))->naturalSize().toSize(),
+            QSize(100, 30));
 }
 
 TEST(WmfPlayback, PolygonAndTextDraw) {
@@ -64,12 +85,13 @@ TEST(WmfPlayback, PolygonAndTextDraw) {
 
 TEST(WmfPlayback, ClipRegionObjectClips) {
   WmfBuilder b(true, 100, 100, 96);
-  // CreateRegion: one scan, y 0..100, x 0..50.
-  b.add(0x06FF, {0, 6, 0, 0, 30, 1, 4, 0, 0, 50, 100, 2, 0, 100, 0, 50, 2});
+  // CreateRegion: two scans, y 0..50 at x 0..50 and y 50..100 at x 50..100.
+  b.add(0x06FF, {0, 6, 0, 0, 40, 2, 4, 0, 0, 100, 100, 2, 0, 50, 0, 50, 2, 2, 50, 100, 50, 100, 2});
   b.add(0x012C, {0});  // SelectClipRegion
   b.add(0x02FC, {0, 0x00FF, 0x0000, 0}).add(0x012D, {1});
   b.add(0x041B, {100, 100, 0, 0});
-  expectPixels(b.finish(), {{25, 50, kRedPx}, {75, 50, kWhitePx}});
+  expectPixels(b.finish(),
+               {{25, 25, kRedPx}, {75, 25, kWhitePx}, {75, 75, kRedPx}, {25, 75, kWhitePx}});
 }
 
 TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {

@@ -1,0 +1,56 @@
+// Faces and characters of metafile fonts.
+#include "toolkit/metafile/FontMapper.h"
+
+#include <gtest/gtest.h>
+
+#include "toolkit/metafile/GdiPlayer.h"
+#include "toolkit/metafile/TextLayout.h"
+
+namespace ostrel::test {
+namespace {
+
+GdiFont face(const char* name, uint8_t charSet = U_SYMBOL_CHARSET) {
+  return GdiFont{.charSet = charSet, .face = QString::fromLatin1(name)};
+}
+
+TEST(FontMapper, SymbolFontsDrawTheCharactersTheirGlyphsShow) {
+  // Codes as bytes or in the private-use range; 0x7F is empty in every chart.
+  const struct {
+    const char* face;
+    QString codes;
+    QString shown;
+  } cases[] = {
+      {"Symbol", QStringLiteral("ab\uF0D6"), QStringLiteral("αβ√")},
+      {"", QStringLiteral("p"), QStringLiteral("π")},  // no name, symbol character set
+      {"Wingdings", QStringLiteral("J\uF0FC\x7F"), QStringLiteral("☺✓ ")},
+      {"wingdings 2", QStringLiteral("R\uF099"), QStringLiteral("☑○")},
+      {"Wingdings 3", QStringLiteral("pq"), QStringLiteral("▲▼")},
+      {"Webdings", QStringLiteral("a\uF061"), QStringLiteral("aa")},  // no chart: codes kept
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.face);
+    EXPECT_EQ(FontMapper::mapSymbols(c.codes, face(c.face)), c.shown);
+  }
+  EXPECT_EQ(FontMapper::familyFor(face("Wingdings 2")), QStringLiteral("Symbola"));
+  // Bytes reach the layout as Latin-1 and are mapped there, once.
+  EXPECT_EQ(FontMapper::decodeAnsi("\xD2", face("Symbol")), QStringLiteral("\u00D2"));
+}
+
+TEST(FontMapper, ACharacterMappedToASurrogatePairKeepsItsAdvance) {
+  // Wingdings' pencil (0x21) lies beyond the BMP; the victory hand (0x41) does not.
+  DeviceContext dc;
+  dc.font = face("Wingdings");
+  dc.font.height = -20;
+  dc.textAlign = U_TA_BASELINE;
+  const TextLayout layout({.text = QStringLiteral("!A!"), .dx = {10, 20, 30}}, dc, QTransform(),
+                          QPointF(0, 0));
+  ASSERT_EQ(layout.glyphs().size(), 3u);
+  EXPECT_EQ(layout.glyphs()[0].text, QString::fromUcs4(U"\U0001F589"));
+  EXPECT_EQ(layout.glyphs()[1].text, QStringLiteral("✌"));
+  EXPECT_DOUBLE_EQ(layout.glyphs()[1].origin.x(), 10);
+  EXPECT_DOUBLE_EQ(layout.glyphs()[2].origin.x(), 30);
+  EXPECT_DOUBLE_EQ(layout.width(), 60);
+}
+
+}  // namespace
+}  // namespace ostrel::test
