@@ -278,16 +278,28 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
     </message>
     <message>
-        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back. A copy of your text was saved as “%3”.</source>
-        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden. Eine Kopie Ihres Textes wurde als „%3“ gespeichert.</translation>
-    </message>
-    <message>
-        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and no copy of your text could be written. Your text is still in this window: save it under another name on another disk.</source>
-        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden, und keine Kopie Ihres Textes konnte geschrieben werden. Ihr Text ist noch in diesem Fenster: Speichern Sie ihn unter einem anderen Namen auf einem anderen Datenträger.</translation>
-    </message>
-    <message>
         <source>the system reports error %1</source>
         <translation>das System meldet den Fehler %1</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and is kept in “%3”. A copy of your text was saved as “%4”.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: Ihr alter Inhalt konnte nicht wiederhergestellt werden und ist in „%3“ aufbewahrt. Eine Kopie Ihres Textes wurde als „%4“ gespeichert.</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and is kept in “%3”. No copy of your text could be written: it is still in this window; save it under another name on another disk.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: Ihr alter Inhalt konnte nicht wiederhergestellt werden und ist in „%3“ aufbewahrt. Keine Kopie Ihres Textes konnte geschrieben werden: Er ist noch in diesem Fenster; speichern Sie ihn unter einem anderen Namen auf einem anderen Datenträger.</translation>
+    </message>
+    <message>
+        <source>a copy of its old content could not be kept while it is rewritten: %1</source>
+        <translation>eine Kopie ihres alten Inhalts konnte für die Dauer des Neuschreibens nicht aufbewahrt werden: %1</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: it is a link that another user made in a folder open to everyone, and such links are not followed. The file on disk was not changed.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: Sie ist eine Verknüpfung, die ein anderer Benutzer in einem für alle beschreibbaren Ordner angelegt hat, und solchen Verknüpfungen wird nicht gefolgt. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>The old content of “%1” could not be put back: %2. It is still kept in “%3”.</source>
+        <translation>Der alte Inhalt von „%1“ konnte nicht wiederhergestellt werden: %2. Er ist weiterhin in „%3“ aufbewahrt.</translation>
     </message>
 </context>
 <context>
