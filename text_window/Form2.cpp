@@ -24,6 +24,8 @@ namespace ostrel {
 namespace {
 constexpr float kButtonTop = 120;
 constexpr float kButtonHeight = 255;
+// Where a web page declares its character set.
+constexpr qint64 kDeclarationLength = 1024;
 }  // namespace
 
 Form2::Form2() {
@@ -252,10 +254,28 @@ void Form2::Command6_Click() {
   }
 }
 
+std::optional<FileIdentity> Form2::writeTextIn(const QString& fileName, const TextCodec& codec) {
+  const TextDocument& document = Text1->document();
+  const QByteArray lineEnd =
+      codec.encodeFragment(QStringLiteral("\r\n")).value_or(QByteArrayLiteral("\r\n"));
+  const BusyCursor busy;
+  ProgressStrip::Run run(*WorkProgress, tr("Saving"), ProgressStrip::Cancel::NotAllowed,
+                         ProgressStrip::Input::Answered);
+  // The text goes to the disk as it is encoded, never whole in memory.
+  return SafeFileWriter::write(fileName, [&](const SafeFileWriter::Sink& sink) {
+    if (!document.write(codec, sink, std::ref(run))) return false;
+    sink(lineEnd);
+    return true;
+  });
+}
+
 bool Form2::writeTextTo(const QString& fileName) {
   TextDocument& document = Text1->document();
+  // Before the write: a file replaced is a new file, no longer the same place.
+  const bool loaded = isLoadedFile(fileName);
   TextCodec codec = document.codec();
-  if (!document.canEncode(codec)) {
+  std::optional<FileIdentity> written = writeTextIn(fileName, codec);
+  if (!written) {
     // Never put a stand-in in place of what the user wrote.
     const int answer =
         MsgBox(tr("The text holds characters that the character set of “%1” (%2) cannot hold.\n\n"
@@ -263,24 +283,16 @@ bool Form2::writeTextTo(const QString& fileName) {
                    .arg(FileNames::shown(fileName), codec.name()),
                mb::YesNo | mb::Question, App().Title, this);
     if (answer != mb::Yes) return false;
-    codec = TextCodec(TextCodec::Encoding::Utf8, TextCodec::ByteOrderMark::Absent);
-  }
-  const BusyCursor busy;
-  QByteArray bytes;
-  {
-    ProgressStrip::Run run(*WorkProgress, tr("Saving"), ProgressStrip::Cancel::NotAllowed,
-                           ProgressStrip::Input::Answered);
-    if (!document.write(
-            codec, [&bytes](QByteArrayView part) { bytes.append(part); }, std::ref(run))) {
+    codec = TextCodec::utf8For(document.text(0, kDeclarationLength), fileName);
+    written = writeTextIn(fileName, codec);
+    if (!written) {
       throw ToolkitError(err::PathFileAccess,
                          tr("The text cannot be written in the character set of “%1” (%2).")
                              .arg(FileNames::shown(fileName), codec.name()));
     }
   }
-  bytes += codec.encodeFragment(QStringLiteral("\r\n")).value_or(QByteArrayLiteral("\r\n"));
-  const FileIdentity written = SafeFileWriter::write(fileName, bytes);
-  if (fileName == loadedFile_) {
-    loadedIdentity_ = written;
+  if (loaded) {
+    loadedIdentity_ = *written;
     document.setCodec(codec);
     document.setUnmodified();
     document.breakUndoCoalescing();

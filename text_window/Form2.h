@@ -64,6 +64,8 @@ class Form2 : public Form {
   // Writes the text and a line end to fileName; false when the user declined
   // to change the file's character set. Failures throw ToolkitError.
   bool writeTextTo(const QString& fileName);
+  // One attempt in codec: nothing when a character has no bytes in it.
+  std::optional<FileIdentity> writeTextIn(const QString& fileName, const TextCodec& codec);
 
   void showEncoding();
   // Ctrl+F, F3, Shift+F3, Ctrl+H and Ctrl+G in the text box, also in its menu.

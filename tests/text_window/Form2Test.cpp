@@ -395,6 +395,34 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
 }
 
+TEST_F(Form2Test, APageDeclaringAnotherSetSavedAsUtf8GetsAMarkAndReopensAsWritten) {
+  Form2& w = open(QStringLiteral("p.html"),
+                  "<html><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                  "charset=windows-1251\">\xE8\xF5");
+  typeAtEnd(w, QString::fromUtf16(u"\u4E2D"));
+  test::fakes().messageBox.answers = {mb::Yes};
+  w.Command4->click();
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_TRUE(tmp.read("p.html").startsWith("\xEF\xBB\xBF"));
+  const QString text = w.Text1->Text();
+  Unload<Form2>();
+  Form2& again = openExisting(QStringLiteral("p.html"));
+  EXPECT_EQ(again.Text1->Text(), text + QStringLiteral("\r\n"));
+  EXPECT_EQ(again.EncodingLabel->Caption(), QStringLiteral("UTF-8 with BOM"));
+}
+
+// Save As onto the loaded file by another name writes the loaded file:
+// the next Save knows that write as its own.
+TEST_F(Form2Test, SaveAsOntoTheLoadedFileThroughALinkLeavesSaveNothingToAsk) {
+  Form2& w = open(QStringLiteral("a.txt"), "text");
+  QFile::link(tmp.file("a.txt"), tmp.file("link.txt"));
+  typeAtEnd(w, QStringLiteral("!"));
+  saveAs(w, tmp.file("link.txt"));
+  typeAtEnd(w, QStringLiteral("?"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("text!?\r\n"));
+  EXPECT_TRUE(boxes().empty());
+}
+
 struct Encoded {
   const char* name;
   const char* fileName;

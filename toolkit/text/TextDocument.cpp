@@ -580,13 +580,10 @@ void TextDocument::setUnmodified() {
   run_ = Run::None;
 }
 
-bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
+bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArray& bytes,
                                 const std::function<void(QByteArray&)>& flush) const {
-  QByteArray scratch;
-  QByteArray& bytes = out ? *out : scratch;
   for (const Piece& piece : table_->pieces) {
     if (piece.source == kOriginal && verbatim) {
-      if (!out) continue;
       const QByteArrayView stored = original_->bytesOf(piece.start, piece.length);
       if (!stored.isEmpty()) {
         for (qint64 at = 0; at < stored.size(); at += kWriteChunk) {
@@ -606,28 +603,15 @@ bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArra
         --take;
       }
       if (!codec.encodeInto(part, bytes)) return false;
-      if (out) {
-        flush(bytes);
-      } else {
-        bytes.clear();
-      }
+      flush(bytes);
       at += take;
     }
   }
   return true;
 }
 
-bool TextDocument::canEncode(const TextCodec& codec) const {
-  const bool verbatim = original_ && codec == loadedCodec_;
-  if (codec.encoding() == TextCodec::Encoding::MultiByte) {
-    return codec.encodeFragment(toString()).has_value();
-  }
-  return encodePieces(codec, verbatim, nullptr, {});
-}
-
 bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteArrayView)>& sink,
                          const Progress& progress) const {
-  if (!canEncode(codec)) return false;
   const bool verbatim = original_ && codec == loadedCodec_;
   qint64 written = 0;
   qint64 reported = 0;
@@ -658,7 +642,7 @@ bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteA
   } else if (codec.encoding() == TextCodec::Encoding::MultiByte) {
     // Converters with a state cannot be fed in pieces.
     if (!codec.encodeInto(toString(), bytes)) return false;
-  } else if (!encodePieces(codec, verbatim, &bytes, flush)) {
+  } else if (!encodePieces(codec, verbatim, bytes, flush)) {
     return false;
   }
   if (!bytes.isEmpty()) sink(bytes);

@@ -143,13 +143,12 @@ class TextDocument {
 
   // Streams the text in codec's bytes to sink, byte-order mark first if the
   // codec has one, in chunks; pieces of the loaded file go out as they were
-  // read when codec is the one they were read with. False (and nothing useful
-  // written) when a character has no bytes in codec. Throws ToolkitError when
-  // progress cancels.
+  // read when codec is the one they were read with. The text is encoded
+  // once: a character with no bytes in codec is found on the way, and write
+  // then returns false, what went to sink before it of no use. Throws
+  // ToolkitError when progress cancels.
   bool write(const TextCodec& codec, const std::function<void(QByteArrayView)>& sink,
              const Progress& progress = {}) const;
-  // True when write would succeed with codec (checks only what may fail).
-  bool canEncode(const TextCodec& codec) const;
 
   // The text as it stands now, for reading on another thread.
   TextSnapshot snapshot() const;
@@ -194,7 +193,7 @@ class TextDocument {
                    std::vector<qint64> starts, std::optional<LineIndex> lines);
   void applyStep(Step& step, qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                  qint64 insertLength);
-  bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
+  bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray& bytes,
                     const std::function<void(QByteArray&)>& flush) const;
 
   TextCodec codec_;
