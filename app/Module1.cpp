@@ -1,12 +1,17 @@
 #include "app/Module1.h"
 
+#include <QTimer>
+
 #include "main_window/Ostrel_View.h"
+#include "text_window/InterruptedSaves.h"
 #include "toolkit/forms/FormSet.h"
 
 namespace ostrel {
 
 void Main() {
-  form<Ostrel_View>().Show();
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Show();
+  QTimer::singleShot(0, &main, [&main] { InterruptedSaves::offer(&main); });
 }
 
 }  // namespace ostrel

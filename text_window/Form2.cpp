@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "main_window/Ostrel_View.h"
+#include "text_window/InterruptedSaves.h"
 #include "toolkit/App.h"
 #include "toolkit/BusyCursor.h"
 #include "toolkit/Icons.h"
@@ -119,6 +120,9 @@ void Form2::Form_Load() {
 }
 
 void Form2::loadFile(const QString& fullName) {
+  // A save of this file the program could not finish comes first: its old
+  // content may be what the user wants to see.
+  InterruptedSaves::offerFor(fullName, this);
   const BusyCursor busy;
   // The document keeps the bytes as read and finds the lines; nothing is
   // decoded until it is shown. A long read lets the main window answer; the

@@ -58,6 +58,25 @@
     </message>
 </context>
 <context>
+    <name>InterruptedSaves</name>
+    <message>
+        <source>A save of “%1” did not finish: the program ended while the file was being rewritten, so it may hold part of the new text. Its old content was kept in “%2”.
+
+Put the old content back? No deletes the kept copy; Cancel keeps it, and you will be asked again.</source>
+        <translation>Das Speichern von „%1“ wurde nicht abgeschlossen: Das Programm endete, während die Datei neu geschrieben wurde; sie kann daher einen Teil des neuen Textes enthalten. Ihr alter Inhalt wurde in „%2“ aufbewahrt.
+
+Den alten Inhalt wiederherstellen? „Nein“ löscht die aufbewahrte Kopie; „Abbrechen“ behält sie, und Sie werden erneut gefragt.</translation>
+    </message>
+    <message>
+        <source>A save of “%1” did not finish: the program ended before the new text took the file&apos;s place. The file itself was not changed; the text being saved, perhaps not all of it, is in “%2”.
+
+Delete that copy? No keeps it, and you will be asked again.</source>
+        <translation>Das Speichern von „%1“ wurde nicht abgeschlossen: Das Programm endete, bevor der neue Text an die Stelle der Datei trat. Die Datei selbst wurde nicht verändert; der zu speichernde Text, vielleicht nicht vollständig, steht in „%2“.
+
+Diese Kopie löschen? „Nein“ behält sie, und Sie werden erneut gefragt.</translation>
+    </message>
+</context>
+<context>
     <name>MetafileReader</name>
     <message>
         <source>it is not an enhanced metafile.</source>

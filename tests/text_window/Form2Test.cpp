@@ -27,6 +27,7 @@
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/files/FileNames.h"
 #include "toolkit/files/SafeFileWriter.h"
+#include "toolkit/files/SaveJournal.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/text/TextDocument.h"
 
@@ -421,6 +422,33 @@ TEST_F(Form2Test, SaveAsOntoTheLoadedFileThroughALinkLeavesSaveNothingToAsk) {
   typeAtEnd(w, QStringLiteral("?"));
   EXPECT_EQ(save(w, "a.txt"), QByteArray("text!?\r\n"));
   EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(Form2Test, ASaveThatDidNotFinishIsOfferedWhenTheFileIsOpenedAgain) {
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(tmp.file("cache")));
+  const QString name = tmp.write("a.txt", "half new and half");
+  const QString copy = tmp.write(".a.txt.k1.old", "the old text");
+  {
+    // Left as a save killed while it rewrote the file leaves it.
+    const auto note = SaveJournal::begin(SaveJournal::Copy::OldContent, FileNames::encode(name));
+    ASSERT_TRUE(note && note->nameCopy(FileNames::encode(copy)) && note->copyMade() &&
+                note->copyComplete());
+  }
+  test::fakes().messageBox.answers = {mb::Cancel};
+  EXPECT_EQ(openExisting(QStringLiteral("a.txt")).Text1->Text(),
+            QStringLiteral("half new and half"));
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_EQ(boxes()[0].style, mb::YesNoCancel | mb::Exclamation);
+  EXPECT_TRUE(boxes()[0].prompt.contains(QStringLiteral("“%1”").arg(copy)));
+  Unload<Form2>();
+  test::fakes().messageBox.answers = {mb::Yes};  // asked again, and put back
+  EXPECT_EQ(openExisting(QStringLiteral("a.txt")).Text1->Text(), QStringLiteral("the old text"));
+  EXPECT_EQ(boxes().size(), 2U);
+  EXPECT_FALSE(QFile::exists(copy));
+  Unload<Form2>();
+  openExisting(QStringLiteral("a.txt"));
+  EXPECT_EQ(boxes().size(), 2U) << "dealt with: not asked again";
+  qunsetenv("XDG_CACHE_HOME");
 }
 
 struct Encoded {
