@@ -8,6 +8,7 @@
 #include "toolkit/Icons.h"
 
 int main(int argc, char** argv) {
+  ostrel::ignoreFileSizeSignal();
   QApplication application(argc, argv);
   QApplication::setApplicationName(ostrel::App().Title);
   QApplication::setApplicationVersion(ostrel::App().FileVersion);

@@ -1,5 +1,7 @@
 #include "app/Module1.h"
 
+#include <csignal>
+
 #include <QTimer>
 
 #include "main_window/Ostrel_View.h"
@@ -12,6 +14,10 @@ void Main() {
   Ostrel_View& main = form<Ostrel_View>();
   main.Show();
   QTimer::singleShot(0, &main, [&main] { InterruptedSaves::offer(&main); });
+}
+
+void ignoreFileSizeSignal() {
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace ostrel

@@ -7,4 +7,9 @@ namespace ostrel {
 // last ended in mid-save is offered once the window is up.
 void Main();
 
+// A file larger than the user's size limit (ulimit -f) would end the program
+// with SIGXFSZ, text and all; ignored, the write fails with EFBIG and the
+// save says the file is too large.
+void ignoreFileSizeSignal();
+
 }  // namespace ostrel
