@@ -13,7 +13,11 @@ class JobControl {
   // Thrown by throwIfCancelled(); the job then delivers nothing.
   struct Cancelled {};
 
-  JobControl() = default;
+  // Whether the end of the service or of the process cancels the job (a
+  // preview), or waits for it (a save, which must never stop half-way).
+  enum class Ending { Cancel, Finish };
+
+  explicit JobControl(Ending ending = Ending::Cancel) : ending_(ending) {}
   JobControl(const JobControl&) = delete;
   JobControl& operator=(const JobControl&) = delete;
 
@@ -32,8 +36,10 @@ class JobControl {
 
   // The interface side: JobHandle::cancel() and the service call it.
   void cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
+  Ending ending() const noexcept { return ending_; }
 
  private:
+  Ending ending_;
   std::atomic<bool> cancelled_{false};
   std::atomic<qint64> done_{0};
   std::atomic<qint64> total_{0};

@@ -19,8 +19,10 @@ void JobService::report(const ToolkitError& error) const {
 }
 
 void JobService::cancelAll() {
-  for (const JobHandle& job : jobs_) job.cancel();
-  jobs_.clear();
+  for (const JobHandle& job : jobs_) {
+    if (job.task_->control().ending() == JobControl::Ending::Cancel) job.cancel();
+  }
+  std::erase_if(jobs_, [](const JobHandle& j) { return !j.running(); });
 }
 
 int JobService::running() const {
@@ -29,10 +31,11 @@ int JobService::running() const {
 }
 
 JobHandle JobService::launch(JobLane* lane, QObject* context, QString name, JobTask::Work work,
-                             JobTask::Finish finish) {
+                             JobTask::Finish finish, JobControl::Ending ending) {
   std::erase_if(jobs_, [](const JobHandle& j) { return !j.running(); });
-  auto task = std::make_shared<JobTask>(std::move(name), context, std::make_shared<JobControl>(),
-                                        std::move(work), std::move(finish), reporter_);
+  auto task =
+      std::make_shared<JobTask>(std::move(name), context, std::make_shared<JobControl>(ending),
+                                std::move(work), std::move(finish), reporter_);
   JobHandle handle(task);
   jobs_.push_back(handle);
   // Before the launch: a runner may answer at once.

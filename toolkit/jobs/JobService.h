@@ -61,18 +61,28 @@ class JobService {
     return startIn(&lane, context, std::move(name), std::move(work), std::move(done));
   }
 
+  // The same for work that must never stop half-way (a save): neither
+  // cancelAll(), the service's end nor the process's end cancels it, and the
+  // process waits for it before it ends. Its handle still cancels it.
+  template <typename Work, typename Done>
+  JobHandle startToFinish(QObject* context, QString name, Work work, Done done) {
+    return startIn(nullptr, context, std::move(name), std::move(work), std::move(done),
+                   JobControl::Ending::Finish);
+  }
+
   // Shows error through the reporter.
   void report(const ToolkitError& error) const;
-  // Cancels every job started here.
+  // Cancels every job started here but those that must finish.
   void cancelAll();
   // Jobs started here that are still running (tests count them).
   int running() const;
 
  private:
   template <typename Work, typename Done>
-  JobHandle startIn(JobLane* lane, QObject* context, QString name, Work work, Done done);
+  JobHandle startIn(JobLane* lane, QObject* context, QString name, Work work, Done done,
+                    JobControl::Ending ending = JobControl::Ending::Cancel);
   JobHandle launch(JobLane* lane, QObject* context, QString name, JobTask::Work work,
-                   JobTask::Finish finish);
+                   JobTask::Finish finish, JobControl::Ending ending);
 
   std::unique_ptr<JobRunner> runner_;
   Reporter reporter_;
@@ -81,15 +91,16 @@ class JobService {
 };
 
 template <typename Work, typename Done>
-JobHandle JobService::startIn(JobLane* lane, QObject* context, QString name, Work work,
-                              Done done) {
+JobHandle JobService::startIn(JobLane* lane, QObject* context, QString name, Work work, Done done,
+                              JobControl::Ending ending) {
   using Value = std::invoke_result_t<Work&, JobControl&>;
   static_assert(!std::is_void_v<Value>, "a job's work returns its value");
   auto slot = std::make_shared<std::optional<Value>>();
   JobTask::Work run = [slot, work = std::move(work)](JobControl& control) mutable {
     slot->emplace(work(control));
   };
-  JobTask::Finish finish = [slot, done = std::move(done)](const std::optional<ToolkitError>& error) {
+  JobTask::Finish finish = [slot,
+                            done = std::move(done)](const std::optional<ToolkitError>& error) {
     JobOutcome<Value> outcome;
     if (error) {
       outcome.error = error;
@@ -102,7 +113,7 @@ JobHandle JobService::startIn(JobLane* lane, QObject* context, QString name, Wor
     slot->reset();
     done(std::move(outcome));
   };
-  return launch(lane, context, std::move(name), std::move(run), std::move(finish));
+  return launch(lane, context, std::move(name), std::move(run), std::move(finish), ending);
 }
 
 }  // namespace ostrel

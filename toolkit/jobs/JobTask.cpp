@@ -27,16 +27,18 @@ ToolkitError JobTask::errorOf(const std::exception_ptr& caught) {
   } catch (const ToolkitError& e) {
     return e;
   } catch (const std::bad_alloc&) {
-    return ToolkitError(err::OutOfMemory, QCoreApplication::translate(
-                                              "Form", "There is not enough memory to finish this."));
+    return ToolkitError(
+        err::OutOfMemory,
+        QCoreApplication::translate("Form", "There is not enough memory to finish this."));
   } catch (const std::exception& e) {
     return ToolkitError(err::InternalError,
                         QCoreApplication::translate("JobTask", "This could not be finished: %1.")
                             .arg(QString::fromLocal8Bit(e.what())));
   } catch (...) {
-    return ToolkitError(err::InternalError,
-                        QCoreApplication::translate(
-                            "JobTask", "This could not be finished: an unexpected error stopped it."));
+    return ToolkitError(
+        err::InternalError,
+        QCoreApplication::translate("JobTask",
+                                    "This could not be finished: an unexpected error stopped it."));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +39,8 @@ struct ThreadJobRunner::Mailbox {
   void post(const std::shared_ptr<JobTask>& task) {
     const std::lock_guard lock(mutex);
     if (!receiver) return;
-    QMetaObject::invokeMethod(receiver, [task] { task->deliver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        receiver, [task] { task->deliver(); }, Qt::QueuedConnection);
   }
 };
 
@@ -95,9 +97,17 @@ int ThreadJobRunner::threadsRunning() {
 int ThreadJobRunner::leaveProcess(int exitCode, std::chrono::milliseconds grace) {
   Workers& workers = Workers::all();
   std::unique_lock lock(workers.mutex);
+  const auto mustFinish = [&] {
+    return std::any_of(workers.running.begin(), workers.running.end(), [](const auto& weak) {
+      const auto task = weak.lock();
+      return task && task->control().ending() == JobControl::Ending::Finish;
+    });
+  };
   for (const std::weak_ptr<JobTask>& weak : workers.running) {
-    if (const auto task = weak.lock()) task->control().cancel();
+    const auto task = weak.lock();
+    if (task && task->control().ending() == JobControl::Ending::Cancel) task->control().cancel();
   }
+  workers.idle.wait(lock, [&] { return !mustFinish(); });
   if (workers.idle.wait_for(lock, grace, [&] { return workers.running.empty(); })) {
     return exitCode;
   }

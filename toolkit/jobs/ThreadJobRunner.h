@@ -22,10 +22,11 @@ class ThreadJobRunner : public JobRunner {
 
   void launch(std::shared_ptr<JobTask> task) override;
 
-  // For the end of the process, once every service is gone: cancels what
-  // still runs and waits up to grace for it. Work that outlives the wait
-  // could meet the program's statics being destroyed, so then the process
-  // ends here with exitCode, skipping them. Returns exitCode otherwise.
+  // For the end of the process: waits for the work that must finish, as
+  // long as it takes, cancels the rest and waits up to grace for it. Work
+  // that outlives the wait could meet the program's statics being
+  // destroyed, so then the process ends here with exitCode, skipping them.
+  // Returns exitCode otherwise.
   static int leaveProcess(int exitCode, std::chrono::milliseconds grace);
   // Worker threads running now, in the whole process.
   static int threadsRunning();

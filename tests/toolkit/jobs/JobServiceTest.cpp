@@ -82,8 +82,9 @@ TEST_F(JobServiceTest, EveryExceptionBecomesOneErrorAndNothingEscapes) {
     EXPECT_EQ(outcomes[0].error->Description(), c.words);
   }
   // What the answer's receiver throws is reported, not let into the event loop.
-  service->start(&context, QStringLiteral("job"), [](JobControl&) { return 1; },
-                 [](JobOutcome<int>) { throw std::bad_alloc(); });
+  service->start(
+      &context, QStringLiteral("job"), [](JobControl&) { return 1; },
+      [](JobOutcome<int>) { throw std::bad_alloc(); });
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0].Number(), err::OutOfMemory);
 }
@@ -156,13 +157,16 @@ TEST_F(JobServiceTest, GoingAwayCancelsEveryJobAndAnswersNothing) {
   };
   start(work);
   start(work, &lane);
-  ASSERT_EQ(service->running(), 2);
+  // A save is not given up.
+  service->startToFinish(&context, QStringLiteral("save"), work,
+                         [this](JobOutcome<int> outcome) { outcomes.push_back(outcome); });
+  ASSERT_EQ(service->running(), 3);
   service->cancelAll();
-  EXPECT_EQ(service->running(), 0);
+  EXPECT_EQ(service->running(), 1);
   EXPECT_FALSE(lane.busy());
   runner->runAll();
-  EXPECT_EQ(cancelled, std::vector<bool>({true, true}));
-  EXPECT_TRUE(outcomes.empty());
+  EXPECT_EQ(cancelled, std::vector<bool>({true, true, false}));
+  EXPECT_EQ(outcomes.size(), 1u);
 }
 
 // The program's runner: real threads, answers through the event loop.
@@ -171,8 +175,8 @@ class ThreadedJobTest : public ::testing::Test {
   bool settle() {
     return QTest::qWaitFor([] { return ThreadJobRunner::threadsRunning() == 0; }, 10000);
   }
-  std::unique_ptr<JobService> service = std::make_unique<JobService>(
-      std::make_unique<ThreadJobRunner>(), [](const ToolkitError&) {});
+  std::unique_ptr<JobService> service =
+      std::make_unique<JobService>(std::make_unique<ThreadJobRunner>(), [](const ToolkitError&) {});
   QObject context;
 };
 
@@ -224,8 +228,21 @@ TEST_F(ThreadedJobTest, GoingAwayWaitsForNoWorkAndItsAnswerIsDropped) {
   EXPECT_FALSE(answered);
 }
 
-TEST_F(ThreadedJobTest, TheProcessLeavesOnceItsCancelledWorkHasStopped) {
+TEST_F(ThreadedJobTest, TheProcessLeavesOnceItsCancelledWorkHasStoppedAndASaveHasEnded) {
   bool answered = false;
+  std::atomic<int> saved{0};
+  std::atomic<bool> saveCancelled{false};
+  service->startToFinish(
+      &context, QStringLiteral("save"),
+      [&](JobControl& control) {
+        for (int i = 0; i < 2000; ++i) {
+          QThread::yieldCurrentThread();
+          ++saved;
+        }
+        saveCancelled = control.cancelled();
+        return 1;
+      },
+      [](JobOutcome<int>) {});
   service->start(
       &context, QStringLiteral("until cancelled"),
       [](JobControl& control) {
@@ -233,8 +250,10 @@ TEST_F(ThreadedJobTest, TheProcessLeavesOnceItsCancelledWorkHasStopped) {
         return 1;
       },
       [&](JobOutcome<int>) { answered = true; });
-  ASSERT_EQ(ThreadJobRunner::threadsRunning(), 1);
+  ASSERT_EQ(ThreadJobRunner::threadsRunning(), 2);
   EXPECT_EQ(ThreadJobRunner::leaveProcess(3, std::chrono::seconds(10)), 3);
+  EXPECT_EQ(saved, 2000);
+  EXPECT_FALSE(saveCancelled);
   EXPECT_EQ(ThreadJobRunner::threadsRunning(), 0);
   QCoreApplication::processEvents();
   EXPECT_FALSE(answered);
