@@ -77,6 +77,17 @@ Diese Kopie löschen? „Nein“ behält sie, und Sie werden erneut gefragt.</tr
     </message>
 </context>
 <context>
+    <name>JobTask</name>
+    <message>
+        <source>This could not be finished: %1.</source>
+        <translation>Dies konnte nicht abgeschlossen werden: %1.</translation>
+    </message>
+    <message>
+        <source>This could not be finished: an unexpected error stopped it.</source>
+        <translation>Dies konnte nicht abgeschlossen werden: ein unerwarteter Fehler hat es abgebrochen.</translation>
+    </message>
+</context>
+<context>
     <name>MetafileReader</name>
     <message>
         <source>it is not an enhanced metafile.</source>
