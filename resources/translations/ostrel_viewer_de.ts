@@ -655,6 +655,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>Go to Line…</source>
         <translation>Gehe zu Zeile…</translation>
     </message>
+    <message>
+        <source>Saving was cancelled.</source>
+        <translation>Das Speichern wurde abgebrochen.</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::HelpViewer</name>

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <cstdio>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include <utility>
 
 #include "main_window/Ostrel_View.h"
+#include "tests/support/FakeJobRunner.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
 #include "tests/support/Sanitizers.h"
@@ -394,6 +396,40 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   w.Command4->click();  // now a UTF-8 file: no further question
   EXPECT_EQ(boxes().size(), 2U);
   EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
+}
+
+// Saving runs beside the window: it writes the text as it was at the click
+// while the user types on, shows its progress and a Cancel once it takes a
+// while, and a Cancel before the new content is whole leaves the file as it
+// was. A window closed meanwhile still has its text saved.
+TEST_F(Form2Test, SaveRunsBesideTheWindowWithProgressAndCancel) {
+  Form2& w = open(QStringLiteral("a.txt"), "old");
+  typeAtEnd(w, QStringLiteral("1"));
+  test::FakeJobRunner& jobs = *test::fakes().jobRunner;
+  jobs.holding = true;
+  w.Command4->click();
+  w.Command4->click();  // one save at a time
+  EXPECT_EQ(jobs.waiting(), QStringList{QStringLiteral("save")});
+  typeAtEnd(w, QStringLiteral("2"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.WorkProgress->isVisible(); }, 5000));
+  EXPECT_FALSE(w.Command5->isEnabled());
+  jobs.runAll();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("old1\r\n"));
+  EXPECT_TRUE(w.Text1->document().isModified()) << "typed after the click";
+  EXPECT_FALSE(w.WorkProgress->isVisible());
+  EXPECT_TRUE(w.Command5->isEnabled());
+
+  w.Command4->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.WorkProgress->isVisible(); }, 5000));
+  w.WorkProgress->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+  jobs.runAll();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("old1\r\n"));
+  EXPECT_TRUE(boxes().empty());
+
+  w.Command4->click();
+  Unload<Form2>();
+  jobs.runAll();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("old12\r\n"));
 }
 
 TEST_F(Form2Test, APageDeclaringAnotherSetSavedAsUtf8GetsAMarkAndReopensAsWritten) {

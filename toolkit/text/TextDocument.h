@@ -138,6 +138,10 @@ class TextDocument {
   // makes it unmodified again.
   bool isModified() const { return state_ != savedState_; }
   void setUnmodified();
+  // The state a save of a snapshot taken now writes: once that save is done,
+  // setUnmodifiedAt(it) leaves edits made meanwhile counted as unsaved.
+  quint64 editState() const { return state_; }
+  void setUnmodifiedAt(quint64 state) { savedState_ = state; }
   // Changes on every edit, undo and redo (for caches).
   quint64 revision() const { return revision_; }
 
@@ -193,8 +197,6 @@ class TextDocument {
                    std::vector<qint64> starts, std::optional<LineIndex> lines);
   void applyStep(Step& step, qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                  qint64 insertLength);
-  bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray& bytes,
-                    const std::function<void(QByteArray&)>& flush) const;
 
   TextCodec codec_;
   TextCodec loadedCodec_;
