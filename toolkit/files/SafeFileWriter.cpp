@@ -364,7 +364,8 @@ OldContent keepOldContent(const Save& save, int fd) {
     if (::access(save.folder.constData(), W_OK) == 0) {
       places.append(save.folder + "/." + save.base.left(200) + '.');
     }
-    places.append(FileNames::encode(SaveJournal::cacheFolder()) + '/' + save.base.left(200) + '.');
+    const QString cache = SaveJournal::cacheFolder();
+    if (!cache.isEmpty()) places.append(FileNames::encode(cache) + '/' + save.base.left(200) + '.');
     for (const QByteArray& place : places) {
       const int copy = createUnique(place, ".old", 0600, kept.note, Noting::Required, kept.name);
       if (copy < 0) {
