@@ -6,8 +6,10 @@
 #include "app/Translations.h"
 #include "toolkit/App.h"
 #include "toolkit/Icons.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
 
 int main(int argc, char** argv) {
+  ostrel::ignoreFileSizeSignal();
   QApplication application(argc, argv);
   QApplication::setApplicationName(ostrel::App().Title);
   QApplication::setApplicationVersion(ostrel::App().FileVersion);
@@ -24,5 +26,8 @@ int main(int argc, char** argv) {
   services.install();
   ostrel::StartupProbe::installIfRequested();
   ostrel::Main();
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  // Work still running is cancelled now; should any outlast the wait, it
+  // must not meet the program's statics being destroyed.
+  return ostrel::ThreadJobRunner::leaveProcess(code, std::chrono::seconds(2));
 }

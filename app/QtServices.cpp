@@ -1,11 +1,14 @@
 #include "app/QtServices.h"
 
+#include "toolkit/App.h"
 #include "toolkit/Services.h"
 #include "toolkit/controls/VolumeService.h"
 #include "toolkit/dialogs/QtDialogService.h"
 #include "toolkit/dialogs/QtMessageBoxService.h"
 #include "toolkit/forms/ProcessService.h"
 #include "toolkit/help/QtHelpService.h"
+#include "toolkit/jobs/JobService.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/picture/PictureLoader.h"
 #include "toolkit/picture/ThreadedDecodeRunner.h"
 #include "toolkit/printing/QtPrinterService.h"
@@ -21,6 +24,9 @@ struct QtServices::Impl {
   QtProcessService process;
   QtHelpService help;
   WineRegistryStore registry;
+  JobService jobs{std::make_unique<ThreadJobRunner>(), [](const ToolkitError& error) {
+                    MsgBox(error.Description(), mb::Exclamation, App().Title);
+                  }};
   PictureLoader pictures{std::make_unique<ThreadedDecodeRunner>()};
 };
 
@@ -37,6 +43,7 @@ void QtServices::install() {
   set.help = &impl_->help;
   set.registry = &impl_->registry;
   set.pictures = &impl_->pictures;
+  set.jobs = &impl_->jobs;
   installServices(set);
 }
 

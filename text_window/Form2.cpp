@@ -1,14 +1,18 @@
 #include "text_window/Form2.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 #include "main_window/Ostrel_View.h"
+#include "text_window/InterruptedSaves.h"
 #include "toolkit/App.h"
 #include "toolkit/BusyCursor.h"
 #include "toolkit/Icons.h"
+#include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/files/FileNames.h"
@@ -16,14 +20,18 @@
 #include "toolkit/files/SafeFileWriter.h"
 #include "toolkit/files/TextFileReader.h"
 #include "toolkit/forms/FormSet.h"
+#include "toolkit/jobs/JobService.h"
 #include "toolkit/printing/Printer.h"
 #include "toolkit/text/TextDocument.h"
+#include "toolkit/text/TextWriter.h"
 
 namespace ostrel {
 
 namespace {
 constexpr float kButtonTop = 120;
 constexpr float kButtonHeight = 255;
+// Where a web page declares its character set.
+constexpr qint64 kDeclarationLength = 1024;
 }  // namespace
 
 Form2::Form2() {
@@ -117,6 +125,9 @@ void Form2::Form_Load() {
 }
 
 void Form2::loadFile(const QString& fullName) {
+  // A save of this file the program could not finish comes first: its old
+  // content may be what the user wants to see.
+  InterruptedSaves::offerFor(fullName, this);
   const BusyCursor busy;
   // The document keeps the bytes as read and finds the lines; nothing is
   // decoded until it is shown. A long read lets the main window answer; the
@@ -145,7 +156,8 @@ bool Form2::event(QEvent* event) {
 
 void Form2::offerReload() {
   // Edited text is never thrown away for the file; Save asks instead.
-  if (askingAboutDisk_ || loadedFile_.isEmpty() || !isActiveWindow() ||
+  // A save under way is this program's own change.
+  if (askingAboutDisk_ || saveJob_.running() || loadedFile_.isEmpty() || !isActiveWindow() ||
       Text1->document().isModified()) {
     return;
   }
@@ -215,11 +227,13 @@ void Form2::Command3_Click() {
 }
 
 void Form2::Command4_Click() {
-  if (!mayReplaceChangesOnDisk()) return;
-  writeTextTo(loadedFile_);
+  // One save at a time; the one under way shows its progress.
+  if (saveJob_.running() || !mayReplaceChangesOnDisk()) return;
+  startSave({loadedFile_, Text1->document().codec(), true, SaveRequest::Listed::AsIs});
 }
 
 void Form2::Command5_Click() {
+  if (saveJob_.running()) return;
   // As in every editor: the loaded file's folder, its name ready to change.
   CommonDialog1->setFileName(loadedFile_);
   try {
@@ -229,10 +243,10 @@ void Form2::Command5_Click() {
     throw;
   }
   const QString chosen = CommonDialog1->FileName();
-  if (isLoadedFile(chosen) && !mayReplaceChangesOnDisk()) return;
-  if (!writeTextTo(chosen)) return;
-  // The main window may have been closed while the text window stayed.
-  if (Ostrel_View* main = loadedForm<Ostrel_View>()) main->File1->Refresh();
+  // Asked before the write: a file replaced is a new file, no longer the same place.
+  const bool loaded = isLoadedFile(chosen);
+  if (loaded && !mayReplaceChangesOnDisk()) return;
+  startSave({chosen, Text1->document().codec(), loaded, SaveRequest::Listed::Refresh});
 }
 
 void Form2::Command6_Click() {
@@ -252,41 +266,85 @@ void Form2::Command6_Click() {
   }
 }
 
-bool Form2::writeTextTo(const QString& fileName) {
-  TextDocument& document = Text1->document();
-  TextCodec codec = document.codec();
-  if (!document.canEncode(codec)) {
-    // Never put a stand-in in place of what the user wrote.
-    const int answer =
-        MsgBox(tr("The text holds characters that the character set of “%1” (%2) cannot hold.\n\n"
-                  "Save it as UTF-8, which holds them all?")
-                   .arg(FileNames::shown(fileName), codec.name()),
-               mb::YesNo | mb::Question, App().Title, this);
-    if (answer != mb::Yes) return false;
-    codec = TextCodec(TextCodec::Encoding::Utf8, TextCodec::ByteOrderMark::Absent);
+void Form2::startSave(const SaveRequest& request) {
+  const TextDocument& document = Text1->document();
+  const quint64 state = document.editState();
+  auto stop = std::make_shared<std::atomic<bool>>(false);
+  // The work writes what the text was at the click, while the user may go
+  // on editing; the file must be written whole even if the window closes.
+  saveJob_ = services().jobs->startToFinish(
+      qApp, QStringLiteral("save"),
+      [text = document.snapshot(), fileName = request.fileName, codec = request.codec,
+       stop](JobControl& control) {
+        const QByteArray lineEnd =
+            codec.encodeFragment(u"\r\n").value_or(QByteArrayLiteral("\r\n"));
+        // The text goes to the disk as it is encoded, never whole in memory.
+        // Cancel stops it until the new content is whole; the old is then
+        // what the file holds.
+        return SafeFileWriter::write(fileName, [&](const SafeFileWriter::Sink& sink) {
+          TextWriter writer(text, sink, [&](qint64 done, qint64 total) {
+            control.report(done, total);
+            return !stop->load();
+          });
+          if (!writer.write(codec)) return false;
+          sink(lineEnd);
+          if (stop->load()) {
+            throw ToolkitError(err::DialogCancelled, tr("Saving was cancelled."));
+          }
+          return true;
+        });
+      },
+      [self = QPointer<Form2>(this), request,
+       state](JobOutcome<std::optional<FileIdentity>> outcome) {
+        if (self) self->WorkProgress->unfollow();
+        if (outcome.error) {
+          // A save the user cancelled needs no message.
+          if (outcome.error->Number() != err::DialogCancelled)
+            services().jobs->report(*outcome.error);
+          return;
+        }
+        if (!self) return;
+        if (*outcome.value) {
+          self->saveDone(request, state, **outcome.value);
+        } else {
+          self->offerUtf8(request);
+        }
+      });
+  WorkProgress->follow(saveJob_, tr("Saving"), [stop] { stop->store(true); });
+}
+
+void Form2::offerUtf8(SaveRequest request) {
+  if (request.codec.encoding() == TextCodec::Encoding::Utf8) {
+    MsgBox(tr("The text cannot be written in the character set of “%1” (%2).")
+               .arg(FileNames::shown(request.fileName), request.codec.name()),
+           mb::OkOnly | mb::Exclamation, App().Title, this);
+    return;
   }
-  const BusyCursor busy;
-  QByteArray bytes;
-  {
-    ProgressStrip::Run run(*WorkProgress, tr("Saving"), ProgressStrip::Cancel::NotAllowed,
-                           ProgressStrip::Input::Answered);
-    if (!document.write(
-            codec, [&bytes](QByteArrayView part) { bytes.append(part); }, std::ref(run))) {
-      throw ToolkitError(err::PathFileAccess,
-                         tr("The text cannot be written in the character set of “%1” (%2).")
-                             .arg(FileNames::shown(fileName), codec.name()));
-    }
-  }
-  bytes += codec.encodeFragment(QStringLiteral("\r\n")).value_or(QByteArrayLiteral("\r\n"));
-  const FileIdentity written = SafeFileWriter::write(fileName, bytes);
-  if (fileName == loadedFile_) {
+  // Never put a stand-in in place of what the user wrote.
+  const int answer =
+      MsgBox(tr("The text holds characters that the character set of “%1” (%2) cannot hold.\n\n"
+                "Save it as UTF-8, which holds them all?")
+                 .arg(FileNames::shown(request.fileName), request.codec.name()),
+             mb::YesNo | mb::Question, App().Title, this);
+  if (answer != mb::Yes) return;
+  request.codec =
+      TextCodec::utf8For(Text1->document().text(0, kDeclarationLength), request.fileName);
+  startSave(request);
+}
+
+void Form2::saveDone(const SaveRequest& request, quint64 state, const FileIdentity& written) {
+  if (request.toLoadedFile) {
     loadedIdentity_ = written;
-    document.setCodec(codec);
-    document.setUnmodified();
+    TextDocument& document = Text1->document();
+    document.setCodec(request.codec);
+    document.setUnmodifiedAt(state);
     document.breakUndoCoalescing();
     showEncoding();
   }
-  return true;
+  // The main window may have been closed while the text window stayed.
+  if (request.listed == SaveRequest::Listed::Refresh) {
+    if (Ostrel_View* main = loadedForm<Ostrel_View>()) main->File1->Refresh();
+  }
 }
 
 }  // namespace ostrel

@@ -8,6 +8,7 @@
 #include "toolkit/dialogs/CommonDialog.h"
 #include "toolkit/files/FileIdentity.h"
 #include "toolkit/forms/Form.h"
+#include "toolkit/jobs/JobHandle.h"
 
 namespace ostrel {
 
@@ -61,15 +62,27 @@ class Form2 : public Form {
   bool mayReplaceChangesOnDisk();
   void offerReload();
 
-  // Writes the text and a line end to fileName; false when the user declined
-  // to change the file's character set. Failures throw ToolkitError.
-  bool writeTextTo(const QString& fileName);
+  // A save: where the text goes, in which character set, and what follows.
+  struct SaveRequest {
+    enum class Listed { AsIs, Refresh };
+    QString fileName;
+    TextCodec codec;
+    bool toLoadedFile;  // by its name or another
+    Listed listed;      // Save As: the main window's file list shows the file
+  };
+  // Writes the text and a line end off the interface thread, showing its
+  // progress and a Cancel; a failure ends in a message.
+  void startSave(const SaveRequest& request);
+  // A character the set cannot hold: UTF-8, when the user agrees.
+  void offerUtf8(SaveRequest request);
+  void saveDone(const SaveRequest& request, quint64 state, const FileIdentity& written);
 
   void showEncoding();
   // Ctrl+F, F3, Shift+F3, Ctrl+H and Ctrl+G in the text box, also in its menu.
   void addFindCommands();
 
   FindDialog* findDialog_ = nullptr;
+  JobHandle saveJob_;
 
   // Kept from loading: the caption is for the user, and the main window's
   // selection may have moved on since.

@@ -10,6 +10,7 @@ class RegistryStore;
 class VolumeService;
 class ProcessService;
 class PictureLoader;
+class JobService;
 
 // The seams to everything that is modal, outside the program or final: the
 // program installs the Qt implementations at start-up, tests install doubles,
@@ -23,6 +24,7 @@ struct Services {
   VolumeService* volumes = nullptr;
   ProcessService* process = nullptr;
   PictureLoader* pictures = nullptr;
+  JobService* jobs = nullptr;
 };
 
 // The installed set. Each member is set before the first window loads.

@@ -58,6 +58,36 @@
     </message>
 </context>
 <context>
+    <name>InterruptedSaves</name>
+    <message>
+        <source>A save of “%1” did not finish: the program ended while the file was being rewritten, so it may hold part of the new text. Its old content was kept in “%2”.
+
+Put the old content back? No deletes the kept copy; Cancel keeps it, and you will be asked again.</source>
+        <translation>Das Speichern von „%1“ wurde nicht abgeschlossen: Das Programm endete, während die Datei neu geschrieben wurde; sie kann daher einen Teil des neuen Textes enthalten. Ihr alter Inhalt wurde in „%2“ aufbewahrt.
+
+Den alten Inhalt wiederherstellen? „Nein“ löscht die aufbewahrte Kopie; „Abbrechen“ behält sie, und Sie werden erneut gefragt.</translation>
+    </message>
+    <message>
+        <source>A save of “%1” did not finish: the program ended before the new text took the file&apos;s place. The file itself was not changed; the text being saved, perhaps not all of it, is in “%2”.
+
+Delete that copy? No keeps it, and you will be asked again.</source>
+        <translation>Das Speichern von „%1“ wurde nicht abgeschlossen: Das Programm endete, bevor der neue Text an die Stelle der Datei trat. Die Datei selbst wurde nicht verändert; der zu speichernde Text, vielleicht nicht vollständig, steht in „%2“.
+
+Diese Kopie löschen? „Nein“ behält sie, und Sie werden erneut gefragt.</translation>
+    </message>
+</context>
+<context>
+    <name>JobTask</name>
+    <message>
+        <source>This could not be finished: %1.</source>
+        <translation>Dies konnte nicht abgeschlossen werden: %1.</translation>
+    </message>
+    <message>
+        <source>This could not be finished: an unexpected error stopped it.</source>
+        <translation>Dies konnte nicht abgeschlossen werden: ein unerwarteter Fehler hat es abgebrochen.</translation>
+    </message>
+</context>
+<context>
     <name>MetafileReader</name>
     <message>
         <source>it is not an enhanced metafile.</source>
@@ -278,16 +308,28 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
     </message>
     <message>
-        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back. A copy of your text was saved as “%3”.</source>
-        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden. Eine Kopie Ihres Textes wurde als „%3“ gespeichert.</translation>
-    </message>
-    <message>
-        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and no copy of your text could be written. Your text is still in this window: save it under another name on another disk.</source>
-        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: ihr alter Inhalt konnte nicht wiederhergestellt werden, und keine Kopie Ihres Textes konnte geschrieben werden. Ihr Text ist noch in diesem Fenster: Speichern Sie ihn unter einem anderen Namen auf einem anderen Datenträger.</translation>
-    </message>
-    <message>
         <source>the system reports error %1</source>
         <translation>das System meldet den Fehler %1</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and is kept in “%3”. A copy of your text was saved as “%4”.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: Ihr alter Inhalt konnte nicht wiederhergestellt werden und ist in „%3“ aufbewahrt. Eine Kopie Ihres Textes wurde als „%4“ gespeichert.</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: %2. The file on disk is damaged: its old content could not be put back, and is kept in “%3”. No copy of your text could be written: it is still in this window; save it under another name on another disk.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: %2. Die Datei auf dem Datenträger ist beschädigt: Ihr alter Inhalt konnte nicht wiederhergestellt werden und ist in „%3“ aufbewahrt. Keine Kopie Ihres Textes konnte geschrieben werden: Er ist noch in diesem Fenster; speichern Sie ihn unter einem anderen Namen auf einem anderen Datenträger.</translation>
+    </message>
+    <message>
+        <source>a copy of its old content could not be kept while it is rewritten: %1</source>
+        <translation>eine Kopie ihres alten Inhalts konnte für die Dauer des Neuschreibens nicht aufbewahrt werden: %1</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be saved: it is a link that another user made in a folder open to everyone, and such links are not followed. The file on disk was not changed.</source>
+        <translation>Die Datei „%1“ konnte nicht gespeichert werden: Sie ist eine Verknüpfung, die ein anderer Benutzer in einem für alle beschreibbaren Ordner angelegt hat, und solchen Verknüpfungen wird nicht gefolgt. Die Datei auf dem Datenträger wurde nicht verändert.</translation>
+    </message>
+    <message>
+        <source>The old content of “%1” could not be put back: %2. It is still kept in “%3”.</source>
+        <translation>Der alte Inhalt von „%1“ konnte nicht wiederhergestellt werden: %2. Er ist weiterhin in „%3“ aufbewahrt.</translation>
     </message>
 </context>
 <context>
@@ -612,6 +654,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>Go to Line…</source>
         <translation>Gehe zu Zeile…</translation>
+    </message>
+    <message>
+        <source>Saving was cancelled.</source>
+        <translation>Das Speichern wurde abgebrochen.</translation>
     </message>
 </context>
 <context>

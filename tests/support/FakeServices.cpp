@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include "toolkit/App.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/printing/TextPrintLayout.h"
 
@@ -88,6 +89,7 @@ void FakeServices::install() {
   set.help = &help;
   set.printer = &printer;
   set.pictures = pictures.get();
+  set.jobs = jobs.get();
   installServices(set);
 }
 
@@ -98,6 +100,13 @@ void FakeServices::clear() {
   volumes = FakeVolumes();
   help = FakeHelp();
   printer = FakePrinter();
+  pictures.reset();
+  auto jobsRunner = std::make_unique<FakeJobRunner>();
+  jobRunner = jobsRunner.get();
+  jobs = std::make_unique<JobService>(std::move(jobsRunner), [](const ToolkitError& error) {
+    MsgBox(error.Description(), mb::Exclamation, App().Title);
+  });
+  services().jobs = jobs.get();
   auto runner = std::make_unique<FakeDecodeRunner>();
   decoder = runner.get();
   pictures = std::make_unique<PictureLoader>(std::move(runner));

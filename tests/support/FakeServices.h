@@ -8,12 +8,14 @@
 #include <optional>
 #include <vector>
 
+#include "tests/support/FakeJobRunner.h"
 #include "toolkit/Services.h"
 #include "toolkit/controls/VolumeService.h"
 #include "toolkit/dialogs/DialogService.h"
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/forms/ProcessService.h"
 #include "toolkit/help/HelpService.h"
+#include "toolkit/jobs/JobService.h"
 #include "toolkit/picture/DecodeRunner.h"
 #include "toolkit/picture/PictureLoader.h"
 #include "toolkit/printing/PrinterService.h"
@@ -131,6 +133,8 @@ struct FakeServices {
   FakeVolumes volumes;
   FakeHelp help;
   FakePrinter printer;
+  FakeJobRunner* jobRunner = nullptr;   // owned by jobs
+  std::unique_ptr<JobService> jobs;     // reports through messageBox
   FakeDecodeRunner* decoder = nullptr;  // owned by pictures
   std::unique_ptr<PictureLoader> pictures;
 

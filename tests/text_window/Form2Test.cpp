@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <cstdio>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include <utility>
 
 #include "main_window/Ostrel_View.h"
+#include "tests/support/FakeJobRunner.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
 #include "tests/support/Sanitizers.h"
@@ -27,6 +29,7 @@
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/files/FileNames.h"
 #include "toolkit/files/SafeFileWriter.h"
+#include "toolkit/files/SaveJournal.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/text/TextDocument.h"
 
@@ -393,6 +396,95 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   w.Command4->click();  // now a UTF-8 file: no further question
   EXPECT_EQ(boxes().size(), 2U);
   EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
+}
+
+// Saving runs beside the window: it writes the text as it was at the click
+// while the user types on, shows its progress and a Cancel once it takes a
+// while, and a Cancel before the new content is whole leaves the file as it
+// was. A window closed meanwhile still has its text saved.
+TEST_F(Form2Test, SaveRunsBesideTheWindowWithProgressAndCancel) {
+  Form2& w = open(QStringLiteral("a.txt"), "old");
+  typeAtEnd(w, QStringLiteral("1"));
+  test::FakeJobRunner& jobs = *test::fakes().jobRunner;
+  jobs.holding = true;
+  w.Command4->click();
+  w.Command4->click();  // one save at a time
+  EXPECT_EQ(jobs.waiting(), QStringList{QStringLiteral("save")});
+  typeAtEnd(w, QStringLiteral("2"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.WorkProgress->isVisible(); }, 5000));
+  EXPECT_FALSE(w.Command5->isEnabled());
+  jobs.runAll();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("old1\r\n"));
+  EXPECT_TRUE(w.Text1->document().isModified()) << "typed after the click";
+  EXPECT_FALSE(w.WorkProgress->isVisible());
+  EXPECT_TRUE(w.Command5->isEnabled());
+
+  w.Command4->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.WorkProgress->isVisible(); }, 5000));
+  w.WorkProgress->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+  jobs.runAll();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("old1\r\n"));
+  EXPECT_TRUE(boxes().empty());
+
+  w.Command4->click();
+  Unload<Form2>();
+  jobs.runAll();
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("old12\r\n"));
+}
+
+TEST_F(Form2Test, APageDeclaringAnotherSetSavedAsUtf8GetsAMarkAndReopensAsWritten) {
+  Form2& w = open(QStringLiteral("p.html"),
+                  "<html><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                  "charset=windows-1251\">\xE8\xF5");
+  typeAtEnd(w, QString::fromUtf16(u"\u4E2D"));
+  test::fakes().messageBox.answers = {mb::Yes};
+  w.Command4->click();
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_TRUE(tmp.read("p.html").startsWith("\xEF\xBB\xBF"));
+  const QString text = w.Text1->Text();
+  Unload<Form2>();
+  Form2& again = openExisting(QStringLiteral("p.html"));
+  EXPECT_EQ(again.Text1->Text(), text + QStringLiteral("\r\n"));
+  EXPECT_EQ(again.EncodingLabel->Caption(), QStringLiteral("UTF-8 with BOM"));
+}
+
+// Save As onto the loaded file by another name writes the loaded file:
+// the next Save knows that write as its own.
+TEST_F(Form2Test, SaveAsOntoTheLoadedFileThroughALinkLeavesSaveNothingToAsk) {
+  Form2& w = open(QStringLiteral("a.txt"), "text");
+  QFile::link(tmp.file("a.txt"), tmp.file("link.txt"));
+  typeAtEnd(w, QStringLiteral("!"));
+  saveAs(w, tmp.file("link.txt"));
+  typeAtEnd(w, QStringLiteral("?"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("text!?\r\n"));
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(Form2Test, ASaveThatDidNotFinishIsOfferedWhenTheFileIsOpenedAgain) {
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(tmp.file("cache")));
+  const QString name = tmp.write("a.txt", "half new and half");
+  const QString copy = tmp.write(".a.txt.k1.old", "the old text");
+  {
+    // Left as a save killed while it rewrote the file leaves it.
+    const auto note = SaveJournal::begin(SaveJournal::Copy::OldContent, FileNames::encode(name));
+    ASSERT_TRUE(note && note->nameCopy(FileNames::encode(copy)) && note->copyMade() &&
+                note->copyComplete());
+  }
+  test::fakes().messageBox.answers = {mb::Cancel};
+  EXPECT_EQ(openExisting(QStringLiteral("a.txt")).Text1->Text(),
+            QStringLiteral("half new and half"));
+  ASSERT_EQ(boxes().size(), 1U);
+  EXPECT_EQ(boxes()[0].style, mb::YesNoCancel | mb::Exclamation);
+  EXPECT_TRUE(boxes()[0].prompt.contains(QStringLiteral("“%1”").arg(copy)));
+  Unload<Form2>();
+  test::fakes().messageBox.answers = {mb::Yes};  // asked again, and put back
+  EXPECT_EQ(openExisting(QStringLiteral("a.txt")).Text1->Text(), QStringLiteral("the old text"));
+  EXPECT_EQ(boxes().size(), 2U);
+  EXPECT_FALSE(QFile::exists(copy));
+  Unload<Form2>();
+  openExisting(QStringLiteral("a.txt"));
+  EXPECT_EQ(boxes().size(), 2U) << "dealt with: not asked again";
+  qunsetenv("XDG_CACHE_HOME");
 }
 
 struct Encoded {

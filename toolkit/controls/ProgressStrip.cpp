@@ -73,24 +73,76 @@ bool ProgressStrip::Run::cancelled() const {
   return strip_.cancelled_ || (shown_ && !strip_.window()->isVisible());
 }
 
-void ProgressStrip::Run::show() {
-  shown_ = true;
-  QWidget* window = strip_.window();
-  focus_ = QApplication::focusWidget();
+void ProgressStrip::showFor(const QString& what, Cancel cancel, QList<QWidget*>& held) {
+  QWidget* window = this->window();
   // The window's own controls wait: a second Save or Print must not start inside this one.
-  for (QObject* child : strip_.parentWidget()->children()) {
+  for (QObject* child : parentWidget()->children()) {
     auto* w = qobject_cast<QWidget*>(child);
-    if (w && w != &strip_ && w->isEnabled() && !w->isWindow()) {
+    if (w && w != this && w->isEnabled() && !w->isWindow()) {
       w->setEnabled(false);
-      disabled_.append(w);
+      held.append(w);
     }
   }
-  strip_.cancelButton_->setVisible(cancel_ == Cancel::Allowed);
-  strip_.cancelButton_->setEnabled(true);
-  strip_.bar_->setFormat(what_ + QStringLiteral(" %p%"));
-  strip_.raise();
-  strip_.show();
+  cancelButton_->setVisible(cancel == Cancel::Allowed);
+  cancelButton_->setEnabled(true);
+  bar_->setFormat(what + QStringLiteral(" %p%"));
+  raise();
+  show();
   if (!window->isVisible()) window->show();
+}
+
+void ProgressStrip::Run::show() {
+  shown_ = true;
+  focus_ = QApplication::focusWidget();
+  strip_.showFor(what_, cancel_, disabled_);
+}
+
+void ProgressStrip::cancel() {
+  cancelled_ = true;
+  if (onCancel_) {
+    cancelButton_->setEnabled(false);
+    onCancel_();
+  }
+}
+
+void ProgressStrip::follow(JobHandle job, const QString& what, std::function<void()> onCancel) {
+  unfollow();
+  if (!job.running()) return;
+  followed_ = std::move(job);
+  onCancel_ = std::move(onCancel);
+  followedWhat_ = what;
+  followedFor_.start();
+  if (!followTimer_) {
+    followTimer_ = new QTimer(this);
+    followTimer_->setInterval(static_cast<int>(kEventsEveryMs));
+    connect(followTimer_, &QTimer::timeout, this, [this] { followed(); });
+  }
+  followTimer_->start();
+}
+
+void ProgressStrip::followed() {
+  if (!followed_.running()) {
+    unfollow();
+    return;
+  }
+  if (!followShown_ && followedFor_.elapsed() >= kDelayMs) {
+    followShown_ = true;
+    followFocus_ = QApplication::focusWidget();
+    showFor(followedWhat_, onCancel_ ? Cancel::Allowed : Cancel::NotAllowed, followHeld_);
+  }
+  if (followShown_) bar_->setValue(followed_.permille());
+}
+
+void ProgressStrip::unfollow() {
+  if (followTimer_) followTimer_->stop();
+  for (QWidget* w : std::exchange(followHeld_, {})) {
+    if (w) w->setEnabled(true);
+  }
+  if (followFocus_) followFocus_->setFocus();
+  if (followShown_) hide();
+  followShown_ = false;
+  followed_ = JobHandle();
+  onCancel_ = nullptr;
 }
 
 bool ProgressStrip::Run::operator()(qint64 done, qint64 total) {

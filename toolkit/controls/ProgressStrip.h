@@ -3,11 +3,14 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/jobs/JobHandle.h"
 
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace ostrel {
 
@@ -54,9 +57,16 @@ class ProgressStrip : public QWidget, public ControlGeometry {
     bool shown_ = false;
   };
 
+  // Follows a job running elsewhere without holding the interface: from
+  // kDelayMs on, the strip shows how far it is and the window's other
+  // controls wait; with onCancel, a Cancel button calls it. Ends by itself
+  // once the job is over, or with unfollow().
+  void follow(JobHandle job, const QString& what, std::function<void()> onCancel = {});
+  void unfollow();
+
   // What the Cancel button does.
-  void cancel() { cancelled_ = true; }
-  bool isRunning() const { return running_; }
+  void cancel();
+  bool isRunning() const { return running_ || followed_.running(); }
 
  protected:
   // Holds back the window's deletion while work runs inside it: the events
@@ -65,8 +75,22 @@ class ProgressStrip : public QWidget, public ControlGeometry {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Shows the strip with its Cancel when allowed; the window's other
+  // controls are disabled (and listed in held) until the work is over.
+  void showFor(const QString& what, Cancel cancel, QList<QWidget*>& held);
+  void followed();
+
   QProgressBar* bar_;
   QPushButton* cancelButton_;
+  // The job followed, when there is one.
+  JobHandle followed_;
+  std::function<void()> onCancel_;
+  QString followedWhat_;
+  QTimer* followTimer_ = nullptr;
+  QElapsedTimer followedFor_;
+  QList<QWidget*> followHeld_;
+  QPointer<QWidget> followFocus_;
+  bool followShown_ = false;
   bool cancelled_ = false;
   bool running_ = false;
   bool deletionHeld_ = false;

@@ -27,9 +27,25 @@ class FileIdentity {
   // the same.
   enum class Look { Quick, Thorough };
 
+  // The hash of a file's bytes, taken in parts as they are written; the
+  // same whatever the parts.
+  class Hash {
+   public:
+    void add(QByteArrayView bytes);
+    size_t value() const;
+    qint64 size() const { return size_; }
+
+   private:
+    quint64 state_ = 0x27D4EB2F165667C5ULL;
+    quint64 pending_ = 0;  // the bytes of a word not yet complete
+    qint64 size_ = 0;
+  };
+
   FileIdentity() = default;
   // The file behind info, holding bytes (hashed when small enough).
   FileIdentity(const struct stat& info, QByteArrayView bytes);
+  // The file behind info, whose bytes as written gave hash.
+  FileIdentity(const struct stat& info, const Hash& hash);
   // The file at name now, without its hash; nothing when it cannot be looked at.
   static std::optional<FileIdentity> of(const QString& name);
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <functional>
+#include <optional>
 
+#include "toolkit/files/DiskCalls.h"
 #include "toolkit/files/FileIdentity.h"
 
 namespace ostrel {
@@ -16,23 +17,37 @@ namespace ostrel {
 // group, mode bits and extended attributes (ACLs among them) and then
 // replaces it. Where that cannot give a faithful replacement (the folder is
 // not writable, the file has other hard links, or its owner, group or
-// attributes are not ours to give), the file is rewritten in place: the room
-// is reserved before anything changes, the old bytes are kept, and any
-// failure puts them back. Only when even that fails is the file left
-// damaged, and the message then says so and where a copy of the text went.
+// attributes are not ours to give), the file is rewritten in place, and its
+// old content is first kept whole on disk in a copy (beside it, else in the
+// user's cache folder), which puts it back after any failure and stays until
+// the new content is on disk. Only when even that fails is the file left
+// damaged, and the message then names the copy of the old content.
+//
+// Each save is noted in the user's cache folder while it runs (SaveJournal),
+// so that a save the program could not finish leaves its copy to be found.
 class SafeFileWriter {
  public:
+  // Takes the new content in order, a part at a time.
+  using Sink = std::function<void(QByteArrayView)>;
+  // Hands the whole new content to the sink; false when it cannot (a
+  // character the file's character set has no bytes for). It may throw, to
+  // cancel the save.
+  using Content = std::function<bool(const Sink&)>;
+
   // Throws ToolkitError naming the file and the reason, and whether the file
-  // on disk is unchanged or damaged. Returns what the file is now.
+  // on disk is unchanged or damaged; passes on what content throws, the file
+  // then unchanged. Returns what the file is now, or nothing when content
+  // gave up (the file then unchanged too).
+  static std::optional<FileIdentity> write(const QString& fileName, const Content& content);
   static FileIdentity write(const QString& fileName, const QByteArray& bytes);
 
+  // Writes the old content an unfinished save kept in copy back into target
+  // (the file itself, not a link), keeping its mode. Throws ToolkitError,
+  // the copy then kept.
+  static void putBack(const QByteArray& target, const QByteArray& copy);
+
   // The calls that put bytes on disk, for tests that make them fail.
-  struct SystemCalls {
-    // As pwrite(2): the bytes written, or -1 with errno set.
-    std::function<ssize_t(int fd, const char* data, size_t size, off_t offset)> write;
-    // As posix_fallocate(fd, 0, length): 0 or an error number.
-    std::function<int(int fd, off_t length)> reserve;
-  };
+  using SystemCalls = DiskCalls::Set;
   // From now on every save uses these (an empty member: the system's own).
   static void setSystemCalls(SystemCalls calls);
 };

@@ -309,6 +309,12 @@ TextCodec TextCodec::detectFile(QByteArrayView bytes, const QString& fileName) {
   return *declared;
 }
 
+TextCodec TextCodec::utf8For(QStringView head, const QString& fileName) {
+  const QByteArray bytes = head.left(kDeclarationWindow).toUtf8();
+  const bool readAsUtf8 = detectFile(bytes, fileName).encoding() == Encoding::Utf8;
+  return TextCodec(Encoding::Utf8, readAsUtf8 ? ByteOrderMark::Absent : ByteOrderMark::Present);
+}
+
 QString TextCodec::name() const {
   switch (encoding_) {
     case Encoding::Utf8:

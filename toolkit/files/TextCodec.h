@@ -48,6 +48,11 @@ class TextCodec {
   // A declared character set by its name, or nothing when Qt does not know
   // it or cannot give every byte back.
   static std::optional<TextCodec> named(const QByteArray& name);
+  // UTF-8 for a text that begins with head, to be saved as fileName: with a
+  // mark when the text declares another character set (an HTML page's
+  // <meta charset>), since the mark outranks the declaration when the file
+  // is read again, by this program and by browsers.
+  static TextCodec utf8For(QStringView head, const QString& fileName);
 
   Encoding encoding() const { return encoding_; }
   // For the user: "UTF-8", "UTF-8 with BOM", "UTF-16 LE", "windows-1251

@@ -8,6 +8,7 @@
 #include "toolkit/files/FileNames.h"
 #include "toolkit/text/ReplacedRanges.h"
 #include "toolkit/text/TextSource.h"
+#include "toolkit/text/TextWriter.h"
 
 namespace ostrel {
 
@@ -49,8 +50,6 @@ std::function<qint64(qint64)> movedBy(const std::shared_ptr<const ReplacedRanges
 
 // Typing goes into chunks of this many units; larger insertions keep their own.
 constexpr qsizetype kChunk = 64 * 1024;
-constexpr qint64 kWriteChunk = 1024 * 1024;
-constexpr qint64 kEncodeUnits = 64 * 1024;
 // Changes longer than this find their line ends by scanning the whole text
 // once, which is cheaper than decoding the change into one string.
 constexpr qint64 kRescanAbove = 4 * 1024 * 1024;
@@ -599,89 +598,9 @@ void TextDocument::setUnmodified() {
   run_ = Run::None;
 }
 
-bool TextDocument::encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
-                                const std::function<void(QByteArray&)>& flush) const {
-  QByteArray scratch;
-  QByteArray& bytes = out ? *out : scratch;
-  for (const Piece& piece : table_->pieces) {
-    if (piece.source == kOriginal && verbatim) {
-      if (!out) continue;
-      const QByteArrayView stored = original_->bytesOf(piece.start, piece.length);
-      if (!stored.isEmpty()) {
-        for (qint64 at = 0; at < stored.size(); at += kWriteChunk) {
-          bytes.append(stored.sliced(at, qMin(kWriteChunk, stored.size() - at)));
-          flush(bytes);
-        }
-        continue;
-      }
-    }
-    for (qint64 at = 0; at < piece.length;) {
-      qint64 take = qMin(kEncodeUnits, piece.length - at);
-      QString part;
-      appendPieceText(piece, at, take, part);
-      // A pair is encoded whole.
-      if (take < piece.length - at && part.back().isHighSurrogate()) {
-        part.chop(1);
-        --take;
-      }
-      if (!codec.encodeInto(part, bytes)) return false;
-      if (out) {
-        flush(bytes);
-      } else {
-        bytes.clear();
-      }
-      at += take;
-    }
-  }
-  return true;
-}
-
-bool TextDocument::canEncode(const TextCodec& codec) const {
-  const bool verbatim = original_ && codec == loadedCodec_;
-  if (codec.encoding() == TextCodec::Encoding::MultiByte) {
-    return codec.encodeFragment(toString()).has_value();
-  }
-  return encodePieces(codec, verbatim, nullptr, {});
-}
-
 bool TextDocument::write(const TextCodec& codec, const std::function<void(QByteArrayView)>& sink,
                          const Progress& progress) const {
-  if (!canEncode(codec)) return false;
-  const bool verbatim = original_ && codec == loadedCodec_;
-  qint64 written = 0;
-  qint64 reported = 0;
-  const qint64 total = std::max<qint64>({1, length_, original_ ? original_->bytes().size() : 0});
-  const auto flush = [&](QByteArray& bytes) {
-    if (bytes.size() < kWriteChunk) return;
-    sink(bytes);
-    written += bytes.size();
-    bytes.clear();
-    if (progress && written - reported >= 4 * kWriteChunk) {
-      reported = written;
-      if (!progress(qMin(written, total), total)) {
-        throw ToolkitError(err::DialogCancelled,
-                           QCoreApplication::translate("TextDocument", "Saving was cancelled."));
-      }
-    }
-  };
-  QByteArray bytes = codec.byteOrderMarkBytes();
-  if (verbatim && table_->pieces.size() == 1 && table_->pieces[0].source == kOriginal &&
-      table_->pieces[0].start == 0 && table_->pieces[0].length == length_) {
-    // Unedited: the file as read, mark and all.
-    const QByteArray& stored = original_->bytes();
-    bytes.clear();
-    for (qint64 at = 0; at < stored.size(); at += kWriteChunk) {
-      bytes.append(QByteArrayView(stored).sliced(at, qMin(kWriteChunk, stored.size() - at)));
-      flush(bytes);
-    }
-  } else if (codec.encoding() == TextCodec::Encoding::MultiByte) {
-    // Converters with a state cannot be fed in pieces.
-    if (!codec.encodeInto(toString(), bytes)) return false;
-  } else if (!encodePieces(codec, verbatim, &bytes, flush)) {
-    return false;
-  }
-  if (!bytes.isEmpty()) sink(bytes);
-  return true;
+  return TextWriter(snapshot(), sink, progress).write(codec);
 }
 
 }  // namespace ostrel

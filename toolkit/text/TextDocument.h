@@ -144,18 +144,21 @@ class TextDocument {
   // makes it unmodified again.
   bool isModified() const { return state_ != savedState_; }
   void setUnmodified();
+  // The state a save of a snapshot taken now writes: once that save is done,
+  // setUnmodifiedAt(it) leaves edits made meanwhile counted as unsaved.
+  quint64 editState() const { return state_; }
+  void setUnmodifiedAt(quint64 state) { savedState_ = state; }
   // Changes on every edit, undo and redo (for caches).
   quint64 revision() const { return revision_; }
 
   // Streams the text in codec's bytes to sink, byte-order mark first if the
   // codec has one, in chunks; pieces of the loaded file go out as they were
-  // read when codec is the one they were read with. False (and nothing useful
-  // written) when a character has no bytes in codec. Throws ToolkitError when
-  // progress cancels.
+  // read when codec is the one they were read with. The text is encoded
+  // once: a character with no bytes in codec is found on the way, and write
+  // then returns false, what went to sink before it of no use. Throws
+  // ToolkitError when progress cancels.
   bool write(const TextCodec& codec, const std::function<void(QByteArrayView)>& sink,
              const Progress& progress = {}) const;
-  // True when write would succeed with codec (checks only what may fail).
-  bool canEncode(const TextCodec& codec) const;
 
   // The text as it stands now, for reading on another thread.
   TextSnapshot snapshot() const;
@@ -201,8 +204,6 @@ class TextDocument {
                    std::shared_ptr<const ReplacedRanges> replaced);
   void applyStep(Step& step, qint64 position, qint64 removeLength, const std::vector<Piece>& pieces,
                  qint64 insertLength, std::function<qint64(qint64)> moved);
-  bool encodePieces(const TextCodec& codec, bool verbatim, QByteArray* out,
-                    const std::function<void(QByteArray&)>& flush) const;
 
   TextCodec codec_;
   TextCodec loadedCodec_;

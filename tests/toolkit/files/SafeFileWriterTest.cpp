@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -14,6 +16,7 @@
 #include "tests/support/OtherUser.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
+#include "toolkit/files/SaveJournal.h"
 
 namespace ostrel {
 namespace {
@@ -30,9 +33,22 @@ QByteArray attribute(const QString& name, const char* key) {
   return got < 0 ? QByteArray() : value.left(got);
 }
 
+// The file an open descriptor writes to.
+QByteArray pathOf(int fd) {
+  QByteArray path(4096, '\0');
+  const ssize_t length = ::readlink(
+      QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), path.data(), path.size());
+  return path.left(qMax<ssize_t>(length, 0));
+}
+
 class SafeFileWriterTest : public ::testing::Test {
  protected:
-  void TearDown() override { SafeFileWriter::setSystemCalls({}); }
+  // Copies of old content and notes of saves go to a cache of the test's own.
+  void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(tmp.file("cache"))); }
+  void TearDown() override {
+    SafeFileWriter::setSystemCalls({});
+    qunsetenv("XDG_CACHE_HOME");
+  }
 
   // The description of the error writing raises (empty when none); it must
   // name the file and never fall back to an unknown error.
@@ -50,12 +66,14 @@ class SafeFileWriterTest : public ::testing::Test {
     return {};
   }
 
-  // From now on the disk takes `room` more bytes, then fails with error;
-  // after `failures` failures (0: never) it takes bytes again.
+  // From now on the disk takes `room` more bytes of the files saved, then
+  // fails with error; after `failures` failures (0: never) it takes bytes
+  // again. Copies of old content always fit, as on a disk with room for
+  // them but not for the larger new text.
   void fillDiskAfter(qint64 room, int error, int failures = 0) {
     SafeFileWriter::setSystemCalls(
         {[=, failed = 0](int fd, const char* data, size_t size, off_t offset) mutable -> ssize_t {
-           if (room <= 0 && (failures == 0 || failed < failures)) {
+           if (!pathOf(fd).endsWith(".old") && room <= 0 && (failures == 0 || failed < failures)) {
              ++failed;
              errno = error;
              return -1;
@@ -64,6 +82,7 @@ class SafeFileWriterTest : public ::testing::Test {
            if (room > 0) room -= qint64(n);
            return ::pwrite(fd, data, n, offset);
          },
+         {},
          {}});
   }
 
@@ -72,6 +91,14 @@ class SafeFileWriterTest : public ::testing::Test {
     const QString name = tmp.write("h1.txt", bytes);
     ::link(QFile::encodeName(name).constData(), QFile::encodeName(tmp.file("h2.txt")).constData());
     return name;
+  }
+
+  // Copies of old content beside the files and in the cache.
+  QStringList oldCopies() const {
+    QStringList found;
+    for (const QString& folder : {tmp.path(), tmp.file("cache/ostrel_viewer")})
+      found += QDir(folder).entryList({QStringLiteral("*.old")}, QDir::Files | QDir::Hidden);
+    return found;
   }
 
   test::TempDir tmp;
@@ -155,29 +182,31 @@ INSTANTIATE_TEST_SUITE_P(
                       DiskFault{"unnamed", 4000, "error 4000", err::PathFileAccess}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SafeFileWriterTest, InPlaceNothingIsCutWhenTheRoomCannotBeReserved) {
-  const QString name = hardLinked("old");
-  bool wrote = false;
-  SafeFileWriter::setSystemCalls({[&](int, const char*, size_t size, off_t) {
-                                    wrote = true;
-                                    return ssize_t(size);
-                                  },
-                                  [](int, off_t) { return ENOSPC; }});
-  EXPECT_TRUE(
-      failureWriting(name, "much longer new text").contains(QStringLiteral("disk is full")));
-  EXPECT_FALSE(wrote);
-  EXPECT_EQ(tmp.read("h2.txt"), QByteArray("old"));
-}
-
-TEST_F(SafeFileWriterTest, InPlaceADamageThatCannotBeUndoneIsSaidPlainlyWithWhereTheTextWent) {
+TEST_F(SafeFileWriterTest, InPlaceADamageThatCannotBeUndoneNamesTheOldContentAndTheNewText) {
   const QString name = hardLinked("old text");
-  fillDiskAfter(3, ENOSPC);  // nor can the old bytes go back
+  SafeFileWriter::setSystemCalls(
+      {[](int fd, const char* data, size_t size, off_t offset) -> ssize_t {
+         // The file itself takes three bytes, then nothing, nor the old bytes back.
+         if (pathOf(fd).endsWith("h1.txt") && offset + size > 3) {
+           errno = EIO;
+           return -1;
+         }
+         return ::pwrite(fd, data, size, offset);
+       },
+       {},
+       {}});
   const QString message = failureWriting(name, "the user's new text");
   EXPECT_TRUE(message.contains(QStringLiteral("is damaged"))) << qPrintable(message);
   EXPECT_FALSE(message.contains(QStringLiteral("not changed")));
   const QString copy = name + QStringLiteral(".recovered");
   EXPECT_TRUE(message.contains(QStringLiteral("“%1”").arg(copy))) << qPrintable(message);
   EXPECT_EQ(tmp.read(copy), QByteArray("the user's new text"));
+  ASSERT_EQ(oldCopies().size(), 1);
+  const QString kept = tmp.file(oldCopies()[0]);
+  EXPECT_TRUE(message.contains(QStringLiteral("“%1”").arg(kept))) << qPrintable(message);
+  EXPECT_EQ(tmp.read(kept), QByteArray("old text"));
+  // Offered again when the program next starts.
+  EXPECT_EQ(SaveJournal::interrupted().size(), 1U);
 }
 
 struct Identity {
@@ -274,6 +303,231 @@ TEST_F(SafeFileWriterTest, AFullTmpfsRefusesBeforeAByteIsLost) {
     const QString message = failureWriting(name, QByteArray(1024 * 1024, 'n'));
     EXPECT_TRUE(message.contains("the disk is full")) << qPrintable(message);
     EXPECT_EQ(tmp.read(name), before) << qPrintable(name);
+  }
+}
+
+TEST_F(SafeFileWriterTest, InPlaceWithNowhereToKeepTheOldContentNothingIsChanged) {
+  const QString name = hardLinked("old");
+  tmp.write("not-a-folder", "x");
+  qputenv("XDG_CACHE_HOME", QFile::encodeName(tmp.file("not-a-folder/cache")));
+  const QString message = failureWriting(name, "new");
+  EXPECT_TRUE(message.contains(QStringLiteral("old content could not be kept")))
+      << qPrintable(message);
+  EXPECT_EQ(tmp.read(name), QByteArray("old"));
+}
+
+QByteArray pattern(char letter, qint64 size) {
+  QByteArray bytes(size, letter);
+  for (qint64 i = 0; i < size; i += 997) bytes[i] = '\n';
+  return bytes;
+}
+
+// Ways a write can go wrong.
+enum class Strike { Fails, FailsAfterWriting, FailsAndSoDoesAWriteLater };
+
+// Every write of an in-place save in turn goes wrong: copying the old
+// content, writing the new, putting the old back. Whatever the moment, the
+// old bytes are in the file, or whole in the copy the message names.
+TEST_F(SafeFileWriterTest, InPlaceTheOldBytesAreInTheFileOrInTheNamedCopyWhicheverWriteFails) {
+  // Over a step of copying, so that each stage takes several writes.
+  const QByteArray old = pattern('o', 2'500'000);
+  const QByteArray fresh = pattern('n', 3'500'000);
+  const QString name = hardLinked(old);
+  for (const Strike strike :
+       {Strike::Fails, Strike::FailsAfterWriting, Strike::FailsAndSoDoesAWriteLater}) {
+    for (int later = 1; later <= (strike == Strike::FailsAndSoDoesAWriteLater ? 3 : 1); ++later) {
+      for (int n = 1;; ++n) {
+        tmp.write("h1.txt", old);
+        int calls = 0;
+        SafeFileWriter::setSystemCalls(
+            {[&](int fd, const char* data, size_t size, off_t offset) -> ssize_t {
+               ++calls;
+               const bool strikes = calls == n || (strike == Strike::FailsAndSoDoesAWriteLater &&
+                                                   calls == n + later);
+               if (!strikes) return ::pwrite(fd, data, size, offset);
+               if (strike == Strike::FailsAfterWriting) ::pwrite(fd, data, size, offset);
+               errno = EIO;
+               return -1;
+             },
+             {},
+             [](int) { return 0; }});
+        const QString message = failureWriting(name, fresh);
+        const QString at =
+            QStringLiteral("strike %1/%2 at write %3: ").arg(int(strike)).arg(later).arg(n) +
+            message;
+        const QStringList copies = oldCopies();
+        if (message.isEmpty()) {
+          EXPECT_EQ(tmp.read(name), fresh) << qPrintable(at);
+        } else if (message.contains(QStringLiteral("was not changed"))) {
+          EXPECT_EQ(tmp.read(name), old) << qPrintable(at);
+        } else {
+          EXPECT_TRUE(message.contains(QStringLiteral("is damaged"))) << qPrintable(at);
+          ASSERT_EQ(copies.size(), 1) << qPrintable(at);
+          const QString copy = tmp.file(copies[0]);
+          EXPECT_TRUE(message.contains(copy)) << qPrintable(at);
+          EXPECT_EQ(tmp.read(copy), old) << qPrintable(at);
+          const auto notes = SaveJournal::interrupted();
+          ASSERT_EQ(notes.size(), 1U) << qPrintable(at);
+          SafeFileWriter::setSystemCalls({});
+          SafeFileWriter::putBack(notes[0]->target(), notes[0]->copy());
+          notes[0]->remove();
+          EXPECT_EQ(tmp.read(name), old) << qPrintable(at);
+          QFile::remove(name + QStringLiteral(".recovered"));
+          continue;
+        }
+        EXPECT_TRUE(copies.isEmpty()) << qPrintable(at);
+        EXPECT_TRUE(SaveJournal::interrupted().empty()) << qPrintable(at);
+        if (calls < n) break;  // past the last write: the save went through
+      }
+    }
+  }
+}
+
+// The exit status of a save killed at a write.
+constexpr int kKilled = 99;
+
+// Saves in a child process that ends at once at its n-th write, before or
+// after writing, as a kill would end it; true when it got that far.
+bool killedAtWrite(int n, bool afterWriting, const QString& name, const QByteArray& bytes) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int calls = 0;
+    SafeFileWriter::setSystemCalls(
+        {[&](int fd, const char* data, size_t size, off_t offset) -> ssize_t {
+           if (++calls == n) {
+             if (afterWriting) ::pwrite(fd, data, size, offset);
+             ::_exit(kKilled);
+           }
+           return ::pwrite(fd, data, size, offset);
+         },
+         {},
+         [](int) { return 0; }});
+    try {
+      SafeFileWriter::write(name, bytes);
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == kKilled;
+}
+
+// After a save that did not finish: the file holds its old bytes, or all
+// of the new ones, or the copy a note offers holds the old ones and puts
+// them back. Every copy left is offered, and dealing with the offers leaves
+// nothing behind.
+void expectRecoverable(const test::TempDir& tmp, const QString& name, const QByteArray& old,
+                       const QByteArray& fresh, const QString& when) {
+  const auto notes = SaveJournal::interrupted(QFile::encodeName(name));
+  const QByteArray now = tmp.read(name);
+  bool offered = false;
+  for (const auto& note : notes) {
+    if (note->kind() == SaveJournal::Copy::OldContent) {
+      EXPECT_EQ(tmp.read(QFile::decodeName(note->copy())), old) << qPrintable(when);
+      SafeFileWriter::putBack(note->target(), note->copy());
+      offered = true;
+    }
+    ::unlink(note->copy().constData());
+    note->remove();
+  }
+  EXPECT_TRUE(now == old || now == fresh || offered) << qPrintable(when);
+  EXPECT_TRUE(tmp.read(name) == old || (now == fresh && !offered)) << qPrintable(when);
+  // Nothing hidden is left beside the file that no note offered.
+  EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).filter(".txt.").size(), 0)
+      << qPrintable(when);
+}
+
+TEST_F(SafeFileWriterTest, AKillAtEveryWriteLeavesTheOldBytesInTheFileOrInACopyOffered) {
+  const QByteArray old = pattern('o', 2'500'000);
+  const QByteArray fresh = pattern('n', 2'000'000);
+  const QString plain = tmp.file("a.txt");
+  const QString linked = hardLinked(old);
+  for (const QString& name : {plain, linked}) {
+    for (const bool afterWriting : {false, true}) {
+      for (int n = 1;; ++n) {
+        tmp.write(QFileInfo(name).fileName(), old);
+        const bool killed = killedAtWrite(n, afterWriting, name, fresh);
+        if (!killed) {
+          EXPECT_EQ(tmp.read(name), fresh);
+          break;
+        }
+        expectRecoverable(tmp, name, old, fresh,
+                          QStringLiteral("%1 killed %2 write %3")
+                              .arg(name, afterWriting ? "after" : "at")
+                              .arg(n));
+      }
+    }
+  }
+}
+
+// A real kill -9 at moments spread over a large in-place save, its flushes
+// and all.
+TEST_F(SafeFileWriterTest, AKillAtAnyMomentOfALargeInPlaceSaveLeavesTheOldBytesRecoverable) {
+  const QByteArray old = pattern('o', 16 << 20);
+  const QByteArray fresh = pattern('n', 16 << 20);
+  const QString name = hardLinked(old);
+  const auto startSave = [&] {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      try {
+        SafeFileWriter::write(name, fresh);
+      } catch (...) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    return child;
+  };
+  QElapsedTimer timer;
+  timer.start();
+  int status = 0;
+  ::waitpid(startSave(), &status, 0);
+  const qint64 whole = timer.nsecsElapsed() / 1000;
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  constexpr int kMoments = 8;
+  for (int i = 0; i < kMoments; ++i) {
+    tmp.write(QStringLiteral("h1.txt"), old);
+    const pid_t child = startSave();
+    ::usleep(static_cast<useconds_t>(whole * (2 * i + 1) / (2 * kMoments)));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(tmp.read(name), fresh);
+      continue;
+    }
+    expectRecoverable(tmp, name, old, fresh,
+                      QStringLiteral("killed after %1 us").arg(whole * (2 * i + 1) / 16));
+  }
+}
+
+TEST_F(SafeFileWriterTest, ALinkAnotherUserPlantedInASharedFolderIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make another user's link";
+  const QString target = tmp.write("target.txt", "precious");
+  const QString shared = tmp.file("shared");
+  QDir().mkpath(shared);
+  const QByteArray folder = QFile::encodeName(shared);
+  ::chmod(folder.constData(), 01777);
+  struct Case {
+    const char* link;
+    uid_t linkOwner;
+    uid_t folderOwner;
+    bool followed;
+  };
+  constexpr uid_t kOther = test::OtherUser::kUid;
+  for (const Case& c :
+       {Case{"planted", kOther, 0, false}, Case{"folder_owners", kOther, kOther, true},
+        Case{"own", 0, kOther, true}}) {
+    const QByteArray link = folder + '/' + c.link;
+    ::chown(folder.constData(), c.folderOwner, c.folderOwner);
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), link.constData()), 0);
+    ASSERT_EQ(::lchown(link.constData(), c.linkOwner, c.linkOwner), 0);
+    const QString message = failureWriting(QFile::decodeName(link), "new");
+    EXPECT_EQ(message.isEmpty(), c.followed) << c.link << qPrintable(message);
+    EXPECT_EQ(tmp.read(target), c.followed ? QByteArray("new") : QByteArray("precious")) << c.link;
+    if (!c.followed) EXPECT_TRUE(message.contains(QStringLiteral("link"))) << qPrintable(message);
+    tmp.write("target.txt", "precious");
   }
 }
 
