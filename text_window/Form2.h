@@ -8,6 +8,7 @@
 #include "toolkit/dialogs/CommonDialog.h"
 #include "toolkit/files/FileIdentity.h"
 #include "toolkit/forms/Form.h"
+#include "toolkit/jobs/JobService.h"
 
 namespace ostrel {
 
@@ -66,10 +67,15 @@ class Form2 : public Form {
   bool writeTextTo(const QString& fileName);
 
   void showEncoding();
+  // What a print ended in: for a printer's failure the print-failure
+  // message with the cause as its details, or what the user is still to be
+  // told.
+  void printEnded(const JobOutcome<QString>& outcome);
   // Ctrl+F, F3, Shift+F3, Ctrl+H and Ctrl+G in the text box, also in its menu.
   void addFindCommands();
 
   FindDialog* findDialog_ = nullptr;
+  JobHandle printJob_;
 
   // Kept from loading: the caption is for the user, and the main window's
   // selection may have moved on since.

@@ -14,13 +14,17 @@ namespace {
 constexpr int kBarSteps = 1000;
 // Events are let through this often: the window answers, the work hardly slows.
 constexpr qint64 kEventsEveryMs = 40;
+// How often a followed job is looked at: the bar moves smoothly, and a job
+// that ends leaves no strip behind for longer than this.
+constexpr int kLookEveryMs = 50;
 }  // namespace
 
 ProgressStrip::ProgressStrip(QWidget* parent, const QString& name, ScaleMode mode)
     : QWidget(parent),
       ControlGeometry(this, mode),
       bar_(new QProgressBar(this)),
-      cancelButton_(new QPushButton(tr("Cancel"), this)) {
+      cancelButton_(new QPushButton(tr("Cancel"), this)),
+      jobTimer_(new QTimer(this)) {
   setObjectName(name);
   setAutoFillBackground(true);
   auto* layout = new QHBoxLayout(this);
@@ -31,7 +35,49 @@ ProgressStrip::ProgressStrip(QWidget* parent, const QString& name, ScaleMode mod
   bar_->setTextVisible(true);
   cancelButton_->setObjectName(QStringLiteral("Cancel"));
   connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel(); });
+  jobTimer_->setInterval(kLookEveryMs);
+  connect(jobTimer_, &QTimer::timeout, this, [this] { lookAtJob(); });
   hide();
+}
+
+void ProgressStrip::cancel() {
+  cancelled_ = true;
+  if (followed_) {
+    followed_.cancel();
+    lookAtJob();
+  }
+}
+
+void ProgressStrip::showFor(const QString& what, Cancel cancel) {
+  cancelButton_->setVisible(cancel == Cancel::Allowed);
+  cancelButton_->setEnabled(true);
+  bar_->setFormat(what + QStringLiteral(" %p%"));
+  raise();
+  show();
+}
+
+void ProgressStrip::follow(const JobHandle& job, const QString& what, Cancel cancel) {
+  followed_ = job;
+  followedWhat_ = what;
+  followedCancel_ = cancel;
+  followedFor_.start();
+  bar_->setValue(0);
+  jobTimer_->start();
+  lookAtJob();
+}
+
+void ProgressStrip::lookAtJob() {
+  if (!followed_) return;
+  if (!followed_.running()) {
+    followed_ = JobHandle();
+    jobTimer_->stop();
+    if (!running_) hide();
+    emit ended();
+    return;
+  }
+  if (running_) return;  // synchronous work has the strip meanwhile
+  if (isHidden() && followedFor_.elapsed() >= kDelayMs) showFor(followedWhat_, followedCancel_);
+  if (!isHidden()) bar_->setValue(followed_.permille());
 }
 
 ProgressStrip::Run::Run(ProgressStrip& strip, QString what, Cancel cancel, Input input)
@@ -85,11 +131,7 @@ void ProgressStrip::Run::show() {
       disabled_.append(w);
     }
   }
-  strip_.cancelButton_->setVisible(cancel_ == Cancel::Allowed);
-  strip_.cancelButton_->setEnabled(true);
-  strip_.bar_->setFormat(what_ + QStringLiteral(" %p%"));
-  strip_.raise();
-  strip_.show();
+  strip_.showFor(what_, cancel_);
   if (!window->isVisible()) window->show();
 }
 

@@ -5,9 +5,11 @@
 #include <QWidget>
 
 #include "toolkit/controls/ControlGeometry.h"
+#include "toolkit/jobs/JobHandle.h"
 
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace ostrel {
 
@@ -54,9 +56,20 @@ class ProgressStrip : public QWidget, public ControlGeometry {
     bool shown_ = false;
   };
 
+  // Shows a job's progress while it runs, from kDelayMs on, with a Cancel
+  // button that cancels it when cancel is Allowed. Nothing waits for the
+  // job: a timer looks at it now and then, and the window stays usable.
+  // ended() follows once the job runs no more (answered, dropped or
+  // cancelled).
+  void follow(const JobHandle& job, const QString& what, Cancel cancel);
+  bool isFollowing() const { return static_cast<bool>(followed_); }
+
   // What the Cancel button does.
-  void cancel() { cancelled_ = true; }
+  void cancel();
   bool isRunning() const { return running_; }
+
+ signals:
+  void ended();
 
  protected:
   // Holds back the window's deletion while work runs inside it: the events
@@ -65,8 +78,16 @@ class ProgressStrip : public QWidget, public ControlGeometry {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void showFor(const QString& what, Cancel cancel);
+  void lookAtJob();
+
   QProgressBar* bar_;
   QPushButton* cancelButton_;
+  QTimer* jobTimer_;
+  JobHandle followed_;
+  QString followedWhat_;
+  Cancel followedCancel_ = Cancel::NotAllowed;
+  QElapsedTimer followedFor_;
   bool cancelled_ = false;
   bool running_ = false;
   bool deletionHeld_ = false;
