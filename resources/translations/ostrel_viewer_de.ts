@@ -7,6 +7,10 @@
         <source>The printer “%1” refused the document: %2.</source>
         <translation>Der Drucker „%1“ hat das Dokument abgelehnt: %2.</translation>
     </message>
+    <message>
+        <source>The printer “%1” cannot be reached: %2.</source>
+        <translation>Der Drucker „%1“ ist nicht erreichbar: %2.</translation>
+    </message>
 </context>
 <context>
     <name>DirListBox</name>
@@ -885,34 +889,6 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>the file on disk is not the whole document</source>
         <translation>die Datei auf dem Datenträger enthält nicht das ganze Dokument</translation>
-    </message>
-    <message>
-        <source>the disk is full</source>
-        <translation>der Datenträger ist voll</translation>
-    </message>
-    <message>
-        <source>your disk quota is full</source>
-        <translation>Ihr Speicherkontingent ist ausgeschöpft</translation>
-    </message>
-    <message>
-        <source>it would be larger than the file system allows</source>
-        <translation>sie wäre größer, als das Dateisystem erlaubt</translation>
-    </message>
-    <message>
-        <source>the device reported an error</source>
-        <translation>das Gerät hat einen Fehler gemeldet</translation>
-    </message>
-    <message>
-        <source>you do not have permission to write it</source>
-        <translation>Sie haben keine Berechtigung, sie zu schreiben</translation>
-    </message>
-    <message>
-        <source>the file system is read-only</source>
-        <translation>das Dateisystem ist schreibgeschützt</translation>
-    </message>
-    <message>
-        <source>the system reports &quot;%1&quot;</source>
-        <translation>das System meldet „%1“</translation>
     </message>
 </context>
 <context>

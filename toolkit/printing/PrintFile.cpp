@@ -106,26 +106,32 @@ void PrintFile::discard() {
 }
 
 QString PrintFile::reason() const {
+  // In the words a failed save uses, and its translations.
+  const auto words = [](const char* text) {
+    return QCoreApplication::translate("SafeFileWriter", text);
+  };
   switch (error_) {
     case 0:
       return {};
     case kIncomplete:
       return tr("the file on disk is not the whole document");
     case ENOSPC:
-      return tr("the disk is full");
+      return words(QT_TRANSLATE_NOOP("SafeFileWriter", "the disk is full"));
     case EDQUOT:
-      return tr("your disk quota is full");
+      return words(QT_TRANSLATE_NOOP("SafeFileWriter", "your disk quota is full"));
     case EFBIG:
-      return tr("it would be larger than the file system allows");
+      return words(
+          QT_TRANSLATE_NOOP("SafeFileWriter", "it would be larger than the file system allows"));
     case EIO:
-      return tr("the device reported an error");
+      return words(QT_TRANSLATE_NOOP("SafeFileWriter", "the device reported an error"));
     case EACCES:
     case EPERM:
-      return tr("you do not have permission to write it");
+      return words(QT_TRANSLATE_NOOP("SafeFileWriter", "you do not have permission to write it"));
     case EROFS:
-      return tr("the file system is read-only");
+      return words(QT_TRANSLATE_NOOP("SafeFileWriter", "the file system is read-only"));
     default:
-      return tr("the system reports \"%1\"").arg(QString::fromLocal8Bit(std::strerror(error_)));
+      return words(QT_TRANSLATE_NOOP("SafeFileWriter", "the system reports \"%1\""))
+          .arg(QString::fromLocal8Bit(std::strerror(error_)));
   }
 }
 
