@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-private-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libqt6svg6
   qt6-qpa-plugins libqt6printsupport6
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-  libturbojpeg0-dev libjpeg62-turbo-dev libuemf-dev
+  libturbojpeg0-dev libjpeg62-turbo-dev libuemf-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils acl dbus-daemon
   dbus at-spi2-core python3-pyatspi

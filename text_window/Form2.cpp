@@ -83,6 +83,10 @@ Form2::Form2() {
   on(Command4, &CommandButton::Click, [this] { Command4_Click(); });
   on(Command5, &CommandButton::Click, [this] { Command5_Click(); });
   on(Command6, &CommandButton::Click, [this] { Command6_Click(); });
+  // One print at a time; the rest of the window stays in use meanwhile.
+  connect(WorkProgress, &ProgressStrip::ended, this, [this] {
+    if (!printJob_.running()) Command6->setEnabled(true);
+  });
   addFindCommands();
 }
 
@@ -250,19 +254,40 @@ void Form2::Command5_Click() {
 }
 
 void Form2::Command6_Click() {
+  if (printJob_.running()) return;
   CommonDialog1->setFlags(cdl::PDPrintSetup);
   CommonDialog1->setCancelError(true);
   try {
     CommonDialog1->ShowPrinter();
+    // The document's text as it stands now goes to the job, shared, not
+    // copied: typing on while it prints changes nothing on paper.
     printer().setFontName(Text1->font().family());
-    printer().Print(Text1->Text());
-    printer().EndDoc();
+    printer().Print(Text1->document().snapshot());
+    printJob_ =
+        printer().EndDoc(this, [this](const JobOutcome<QString>& outcome) { printEnded(outcome); });
   } catch (const ToolkitError& e) {
-    if (e.Number() == err::PrinterError) {
-      MsgBox(tr("Ostrel_label has encountered an error while trying to print,please check all "
-                "cables,paper,ports and drivers,restart windows then try again."),
-             mb::OkOnly, App().Title);
-    }
+    printer().KillDoc();
+    if (e.Number() == err::PrinterError) printEnded({std::nullopt, e});
+    return;
+  }
+  if (!printJob_.running()) return;  // done already (nothing to print, or a quick job)
+  Command6->setEnabled(false);
+  WorkProgress->follow(
+      printJob_, tr("Printing"), [job = printJob_] { job.cancel(); }, ProgressStrip::Hold::Nothing);
+}
+
+void Form2::printEnded(const JobOutcome<QString>& outcome) {
+  Command6->setEnabled(true);
+  if (outcome.error && outcome.error->Number() != err::PrinterError) {
+    // Not the printer's doing (memory, say): told in its own words.
+    services().jobs->report(*outcome.error);
+  } else if (outcome.error) {
+    MsgBoxWithDetails(tr("Ostrel_label has encountered an error while trying to print,please "
+                         "check all cables,paper,ports and drivers,restart windows then try "
+                         "again."),
+                      outcome.error->Description(), mb::OkOnly, App().Title);
+  } else if (outcome.value && !outcome.value->isEmpty()) {
+    MsgBox(*outcome.value, mb::Information, App().Title);
   }
 }
 

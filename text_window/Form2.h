@@ -9,6 +9,7 @@
 #include "toolkit/files/FileIdentity.h"
 #include "toolkit/forms/Form.h"
 #include "toolkit/jobs/JobHandle.h"
+#include "toolkit/jobs/JobService.h"
 
 namespace ostrel {
 
@@ -78,11 +79,16 @@ class Form2 : public Form {
   void saveDone(const SaveRequest& request, quint64 state, const FileIdentity& written);
 
   void showEncoding();
+  // What a print ended in: for a printer's failure the print-failure
+  // message with the cause as its details, or what the user is still to be
+  // told.
+  void printEnded(const JobOutcome<QString>& outcome);
   // Ctrl+F, F3, Shift+F3, Ctrl+H and Ctrl+G in the text box, also in its menu.
   void addFindCommands();
 
   FindDialog* findDialog_ = nullptr;
   JobHandle saveJob_;
+  JobHandle printJob_;
 
   // Kept from loading: the caption is for the user, and the main window's
   // selection may have moved on since.

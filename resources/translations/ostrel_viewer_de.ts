@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>CupsQueue</name>
+    <message>
+        <source>The printer “%1” refused the document: %2.</source>
+        <translation>Der Drucker „%1“ hat das Dokument abgelehnt: %2.</translation>
+    </message>
+    <message>
+        <source>The printer “%1” cannot be reached: %2.</source>
+        <translation>Der Drucker „%1“ ist nicht erreichbar: %2.</translation>
+    </message>
+</context>
+<context>
     <name>DirListBox</name>
     <message>
         <source>The folder “%1” does not exist.</source>
@@ -194,32 +205,48 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
 <context>
     <name>QtPrinterService</name>
     <message>
-        <source>The printer %1 cannot be opened.</source>
-        <translation>Der Drucker %1 kann nicht geöffnet werden.</translation>
-    </message>
-    <message>
-        <source>The printer %1 reported an error.</source>
-        <translation>Der Drucker %1 hat einen Fehler gemeldet.</translation>
-    </message>
-    <message>
-        <source>The printing system (CUPS) is not available.</source>
-        <translation>Das Drucksystem (CUPS) ist nicht verfügbar.</translation>
-    </message>
-    <message>
-        <source>The printer %1 refused the document: %2.</source>
-        <translation>Der Drucker %1 hat das Dokument abgelehnt: %2.</translation>
-    </message>
-    <message>
         <source>No printer is set up.</source>
         <translation>Es ist kein Drucker eingerichtet.</translation>
     </message>
     <message>
-        <source>There is no room to prepare the document for printing.</source>
-        <translation>Es ist kein Platz, um das Dokument für den Druck vorzubereiten.</translation>
+        <source>The document could not be laid out for printing.</source>
+        <translation>Das Dokument konnte nicht für den Druck gesetzt werden.</translation>
     </message>
     <message>
-        <source>Printing was cancelled.</source>
-        <translation>Das Drucken wurde abgebrochen.</translation>
+        <source>The printer “%1” did not print the document.</source>
+        <translation>Der Drucker „%1“ hat das Dokument nicht gedruckt.</translation>
+    </message>
+    <message>
+        <source>The printer “%1” did not print the document: %2.</source>
+        <translation>Der Drucker „%1“ hat das Dokument nicht gedruckt: %2.</translation>
+    </message>
+    <message>
+        <source>The printer “%1” is stopped.</source>
+        <translation>Der Drucker „%1“ ist angehalten.</translation>
+    </message>
+    <message>
+        <source>The printer “%1” is stopped: %2.</source>
+        <translation>Der Drucker „%1“ ist angehalten: %2.</translation>
+    </message>
+    <message>
+        <source>The document waits in its queue and prints when the printer is started again.</source>
+        <translation>Das Dokument wartet in seiner Warteschlange und wird gedruckt, sobald der Drucker wieder gestartet ist.</translation>
+    </message>
+    <message>
+        <source>The document could not be prepared for printing in the temporary folder “%1”: %2.</source>
+        <translation>Das Dokument konnte im temporären Ordner „%1“ nicht für den Druck vorbereitet werden: %2.</translation>
+    </message>
+    <message>
+        <source>The file “%1” cannot be written: %2.</source>
+        <translation>Die Datei „%1“ kann nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>The file “%1” could not be written: %2. It was removed.</source>
+        <translation>Die Datei „%1“ konnte nicht geschrieben werden: %2. Sie wurde entfernt.</translation>
+    </message>
+    <message>
+        <source>No printer could be reached, so the document was printed to the file “%1”.</source>
+        <translation>Kein Drucker war erreichbar, daher wurde das Dokument in die Datei „%1“ gedruckt.</translation>
     </message>
 </context>
 <context>
@@ -659,6 +686,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>Saving was cancelled.</source>
         <translation>Das Speichern wurde abgebrochen.</translation>
     </message>
+    <message>
+        <source>Printing</source>
+        <translation>Drucken</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::HelpViewer</name>
@@ -886,6 +917,13 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>the picture is %1 × %2 pixels, more than the %3 megapixels this program shows at natural size; its preview shows it whole</source>
         <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel, die dieses Programm in natürlicher Größe zeigt; seine Vorschau zeigt es ganz</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::PrintFile</name>
+    <message>
+        <source>the file on disk is not the whole document</source>
+        <translation>die Datei auf dem Datenträger enthält nicht das ganze Dokument</translation>
     </message>
 </context>
 <context>

@@ -5,12 +5,18 @@
 
 #include "toolkit/App.h"
 #include "toolkit/ToolkitError.h"
+#include "toolkit/jobs/JobControl.h"
 #include "toolkit/printing/TextPrintLayout.h"
 
 namespace ostrel::test {
 
-int FakeMessageBox::show(QWidget*, const QString& prompt, int style, const QString& title) {
-  calls.push_back({prompt, style, title});
+int FakeMessageBox::show(QWidget* parent, const QString& prompt, int style, const QString& title) {
+  return showWithDetails(parent, prompt, QString(), style, title);
+}
+
+int FakeMessageBox::showWithDetails(QWidget*, const QString& prompt, const QString& details,
+                                    int style, const QString& title) {
+  calls.push_back({prompt, style, title, details});
   if (answers.empty()) return mb::Ok;
   const int answer = answers.front();
   answers.pop_front();
@@ -48,18 +54,23 @@ QPrinter& FakePrinter::setup() {
   return *printer_;
 }
 
-void FakePrinter::printText(const QString& text, const QFont& font, const Progress& progress) {
-  jobs.push_back({text, font});
-  if (!failWith.isEmpty()) throw ToolkitError(failNumber, failWith);
-  if (setup().outputFileName().isEmpty()) return;
-  QPainter painter;
-  if (!painter.begin(&setup())) throw ToolkitError(err::PrinterError, QStringLiteral("no PDF"));
-  bool cancelled = false;
-  TextPrintLayout(font).paint(painter, setup(), text, progress, &cancelled);
-  if (cancelled) {
-    setup().abort();
-    throw ToolkitError(err::DialogCancelled, QStringLiteral("cancelled"));
-  }
+PrinterService::Work FakePrinter::printJob(PrintDocument document, const QFont& font) {
+  return [this, document = std::move(document), font](JobControl& control) {
+    jobs.push_back({document.text(0, document.length()), font});
+    if (!failWith.isEmpty()) throw ToolkitError(failNumber, failWith);
+    if (setup().outputFileName().isEmpty()) return notice;
+    QPainter painter;
+    if (!painter.begin(&setup())) throw ToolkitError(err::PrinterError, QStringLiteral("no PDF"));
+    bool cancelled = false;
+    TextPrintLayout(font).paint(
+        painter, setup(), document,
+        [&control](qint64 done, qint64 total) { return control.report(done, total); }, &cancelled);
+    if (cancelled) {
+      setup().abort();
+      throw JobControl::Cancelled{};
+    }
+    return notice;
+  };
 }
 
 void FakeDecodeRunner::start(const Job& job, Finished finished) {

@@ -29,8 +29,11 @@ class FakeMessageBox : public MessageBoxService {
     QString prompt;
     int style;
     QString title;
+    QString details;
   };
   int show(QWidget* parent, const QString& prompt, int style, const QString& title) override;
+  int showWithDetails(QWidget* parent, const QString& prompt, const QString& details, int style,
+                      const QString& title) override;
 
   std::vector<Call> calls;
   std::deque<int> answers;
@@ -78,8 +81,8 @@ class FakeHelp : public HelpService {
   QString failWith;  // when set, the call raises this description
 };
 
-// Records every document; fails on demand; lays documents out into a PDF
-// when its printer is given an output file.
+// Records every document as its job runs; fails on demand; lays documents
+// out into a PDF when its printer is given an output file.
 class FakePrinter : public PrinterService {
  public:
   struct Job {
@@ -87,11 +90,12 @@ class FakePrinter : public PrinterService {
     QFont font;
   };
   QPrinter& setup() override;  // a PDF printer with no output file
-  void printText(const QString& text, const QFont& font, const Progress& progress) override;
+  Work printJob(PrintDocument document, const QFont& font) override;
 
   std::vector<Job> jobs;
   QString failWith;      // when set, printing raises an error with this description
   int failNumber = 482;  // the error number failWith raises (a printer error)
+  QString notice;        // what a print that worked tells the user
 
  private:
   std::shared_ptr<QPrinter> printer_;

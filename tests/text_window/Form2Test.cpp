@@ -537,31 +537,65 @@ TEST_F(Form2Test, AFileThatCannotBeReadIsReportedAndTheWindowDoesNotStay) {
   EXPECT_TRUE(boxes()[0].prompt.contains(tmp.file("a.txt")));
 }
 
-TEST_F(Form2Test, PrintPrintsTheTextOnceAndAFailureShowsOnlyThePrinterMessage) {
+TEST_F(Form2Test, PrintPrintsTheTextOnceAndAFailureShowsThePrinterMessageWithItsCause) {
   Form2& w = open(QStringLiteral("a.txt"), "line 1\r\nline 2");
   w.Command6->click();  // cancelled
   EXPECT_TRUE(test::fakes().printer.jobs.empty());
   EXPECT_EQ(w.CommonDialog1->Flags(), 64);
   EXPECT_TRUE(w.CommonDialog1->CancelError());
-  test::fakes().dialogs.printAnswers = {true, true, true};
+  test::fakes().dialogs.printAnswers = {true, true, true, true};
   w.Command6->click();
   ASSERT_EQ(test::fakes().printer.jobs.size(), 1U);
   EXPECT_EQ(test::fakes().printer.jobs[0].text, QStringLiteral("line 1\r\nline 2\n"));
   EXPECT_EQ(test::fakes().printer.jobs[0].font.family(), w.Text1->font().family());
   EXPECT_TRUE(boxes().empty());
 
-  test::fakes().printer.failWith = QStringLiteral("paper jam");
+  test::fakes().printer.failWith = QStringLiteral("The printer “q” is stopped: paused.");
   w.Command6->click();
   ASSERT_EQ(boxes().size(), 1U);
   EXPECT_EQ(boxes()[0].prompt,
             QStringLiteral("Ostrel_label has encountered an error while trying to print,please "
                            "check all cables,paper,ports and drivers,restart windows then try "
                            "again."));
+  EXPECT_EQ(boxes()[0].details, test::fakes().printer.failWith);
   EXPECT_EQ(boxes()[0].style, mb::OkOnly);
   EXPECT_EQ(boxes()[0].title, QStringLiteral("Ostrel_Viewer"));
-  test::fakes().printer.failNumber = err::DeviceUnavailable;
+  // Not the printer's fault: said in its own words.
+  test::fakes().printer.failWith = QStringLiteral("There is not enough memory to finish this.");
+  test::fakes().printer.failNumber = err::OutOfMemory;
   w.Command6->click();
-  EXPECT_EQ(boxes().size(), 1U);
+  ASSERT_EQ(boxes().size(), 2U);
+  EXPECT_EQ(boxes()[1].prompt, test::fakes().printer.failWith);
+
+  test::fakes().printer.failWith.clear();
+  test::fakes().printer.notice = QStringLiteral("printed to the file “print.pdf”");
+  w.Command6->click();
+  ASSERT_EQ(boxes().size(), 3U);
+  EXPECT_EQ(boxes()[2].prompt, test::fakes().printer.notice);
+  EXPECT_EQ(boxes()[2].style, mb::Information);
+}
+
+TEST_F(Form2Test, PrintRunsAsAJobOfTheTextAsClickedWhileTheWindowGoesOnAndCancelDropsIt) {
+  Form2& w = open(QStringLiteral("a.txt"), "before");
+  test::fakes().jobRunner->holding = true;
+  test::fakes().dialogs.printAnswers = {true, true};
+  w.Command6->click();
+  ASSERT_EQ(test::fakes().jobRunner->waiting(), QStringList{QStringLiteral("print")});
+  EXPECT_FALSE(w.Command6->isEnabled()) << "one print at a time";
+  EXPECT_TRUE(w.Text1->isEnabled() && w.Command4->isEnabled());
+  typeAtEnd(w, QStringLiteral(" after"));
+  test::fakes().jobRunner->runNext();
+  ASSERT_EQ(test::fakes().printer.jobs.size(), 1U);
+  EXPECT_EQ(test::fakes().printer.jobs[0].text, QStringLiteral("before\n"));
+  EXPECT_TRUE(w.Command6->isEnabled());
+
+  // Cancelled from the strip: the job's answer, a failure here, is never shown.
+  test::fakes().printer.failWith = QStringLiteral("paper jam");
+  w.Command6->click();
+  w.WorkProgress->cancel();
+  EXPECT_TRUE(w.Command6->isEnabled());
+  test::fakes().jobRunner->runAll();
+  EXPECT_TRUE(boxes().empty());
 }
 
 }  // namespace

@@ -73,14 +73,20 @@ bool ProgressStrip::Run::cancelled() const {
   return strip_.cancelled_ || (shown_ && !strip_.window()->isVisible());
 }
 
-void ProgressStrip::showFor(const QString& what, Cancel cancel, QList<QWidget*>& held) {
+ProgressStrip::~ProgressStrip() {
+  // The window that showed the work is going: so is work the window did not
+  // wait for (a print). Work that held the window (a save) goes on to its end.
+  if (followed_.running() && followedHold_ == Hold::Nothing && onCancel_) onCancel_();
+}
+
+void ProgressStrip::showFor(const QString& what, Cancel cancel, QList<QWidget*>* held) {
   QWidget* window = this->window();
   // The window's own controls wait: a second Save or Print must not start inside this one.
-  for (QObject* child : parentWidget()->children()) {
+  for (QObject* child : held ? parentWidget()->children() : QObjectList()) {
     auto* w = qobject_cast<QWidget*>(child);
     if (w && w != this && w->isEnabled() && !w->isWindow()) {
       w->setEnabled(false);
-      held.append(w);
+      held->append(w);
     }
   }
   cancelButton_->setVisible(cancel == Cancel::Allowed);
@@ -94,7 +100,7 @@ void ProgressStrip::showFor(const QString& what, Cancel cancel, QList<QWidget*>&
 void ProgressStrip::Run::show() {
   shown_ = true;
   focus_ = QApplication::focusWidget();
-  strip_.showFor(what_, cancel_, disabled_);
+  strip_.showFor(what_, cancel_, &disabled_);
 }
 
 void ProgressStrip::cancel() {
@@ -102,14 +108,21 @@ void ProgressStrip::cancel() {
   if (onCancel_) {
     cancelButton_->setEnabled(false);
     onCancel_();
+    // A job cancelled outright is over for the window at once.
+    if (followed_ && !followed_.running()) unfollow();
   }
 }
 
-void ProgressStrip::follow(JobHandle job, const QString& what, std::function<void()> onCancel) {
+void ProgressStrip::follow(JobHandle job, const QString& what, std::function<void()> onCancel,
+                           Hold hold) {
   unfollow();
-  if (!job.running()) return;
+  if (!job.running()) {
+    emit ended();
+    return;
+  }
   followed_ = std::move(job);
   onCancel_ = std::move(onCancel);
+  followedHold_ = hold;
   followedWhat_ = what;
   followedFor_.start();
   if (!followTimer_) {
@@ -128,7 +141,8 @@ void ProgressStrip::followed() {
   if (!followShown_ && followedFor_.elapsed() >= kDelayMs) {
     followShown_ = true;
     followFocus_ = QApplication::focusWidget();
-    showFor(followedWhat_, onCancel_ ? Cancel::Allowed : Cancel::NotAllowed, followHeld_);
+    showFor(followedWhat_, onCancel_ ? Cancel::Allowed : Cancel::NotAllowed,
+            followedHold_ == Hold::WindowControls ? &followHeld_ : nullptr);
   }
   if (followShown_) bar_->setValue(followed_.permille());
 }
@@ -141,8 +155,10 @@ void ProgressStrip::unfollow() {
   if (followFocus_) followFocus_->setFocus();
   if (followShown_) hide();
   followShown_ = false;
+  const bool wasFollowing = static_cast<bool>(followed_);
   followed_ = JobHandle();
   onCancel_ = nullptr;
+  if (wasFollowing) emit ended();
 }
 
 bool ProgressStrip::Run::operator()(qint64 done, qint64 total) {

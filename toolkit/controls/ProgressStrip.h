@@ -57,16 +57,29 @@ class ProgressStrip : public QWidget, public ControlGeometry {
     bool shown_ = false;
   };
 
+  // What waits while a followed job runs: the window's other controls (a
+  // save: no second Save may start inside it), or nothing (a print: the
+  // window stays usable, its caller keeps its own command from starting
+  // twice).
+  enum class Hold { WindowControls, Nothing };
+
   // Follows a job running elsewhere without holding the interface: from
-  // kDelayMs on, the strip shows how far it is and the window's other
-  // controls wait; with onCancel, a Cancel button calls it. Ends by itself
-  // once the job is over, or with unfollow().
-  void follow(JobHandle job, const QString& what, std::function<void()> onCancel = {});
+  // kDelayMs on, the strip shows how far it is; with onCancel, a Cancel
+  // button calls it. Ends by itself once the job is over, or with
+  // unfollow(); ended() follows either way. Destroying the strip (its
+  // window closed) cancels a job that held nothing.
+  void follow(JobHandle job, const QString& what, std::function<void()> onCancel = {},
+              Hold hold = Hold::WindowControls);
   void unfollow();
+  bool isFollowing() const { return followed_.running(); }
+  ~ProgressStrip() override;
 
   // What the Cancel button does.
   void cancel();
   bool isRunning() const { return running_ || followed_.running(); }
+
+ signals:
+  void ended();
 
  protected:
   // Holds back the window's deletion while work runs inside it: the events
@@ -75,9 +88,9 @@ class ProgressStrip : public QWidget, public ControlGeometry {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Shows the strip with its Cancel when allowed; the window's other
-  // controls are disabled (and listed in held) until the work is over.
-  void showFor(const QString& what, Cancel cancel, QList<QWidget*>& held);
+  // Shows the strip with its Cancel when allowed; with held, the window's
+  // other controls are disabled (and listed there) until the work is over.
+  void showFor(const QString& what, Cancel cancel, QList<QWidget*>* held);
   void followed();
 
   QProgressBar* bar_;
@@ -85,6 +98,7 @@ class ProgressStrip : public QWidget, public ControlGeometry {
   // The job followed, when there is one.
   JobHandle followed_;
   std::function<void()> onCancel_;
+  Hold followedHold_ = Hold::WindowControls;
   QString followedWhat_;
   QTimer* followTimer_ = nullptr;
   QElapsedTimer followedFor_;

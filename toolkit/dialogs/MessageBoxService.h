@@ -31,10 +31,17 @@ class MessageBoxService {
   virtual ~MessageBoxService() = default;
   // Shows a modal message box and returns the button pressed (mb::Ok, ...).
   virtual int show(QWidget* parent, const QString& prompt, int style, const QString& title) = 0;
+  // The same with details the user may unfold under the prompt: what a
+  // lower layer said in its own words.
+  virtual int showWithDetails(QWidget* parent, const QString& prompt, const QString& details,
+                              int style, const QString& title) = 0;
 };
 
 // MsgBox as the windows call it: the title defaults to the program title.
 int MsgBox(const QString& prompt, int style = mb::OkOnly, const QString& title = {},
            QWidget* parent = nullptr);
+// MsgBox with details; empty details show none.
+int MsgBoxWithDetails(const QString& prompt, const QString& details, int style = mb::OkOnly,
+                      const QString& title = {}, QWidget* parent = nullptr);
 
 }  // namespace ostrel

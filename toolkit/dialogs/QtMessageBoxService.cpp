@@ -10,9 +10,15 @@ namespace ostrel {
 
 int QtMessageBoxService::show(QWidget* parent, const QString& prompt, int style,
                               const QString& title) {
+  return showWithDetails(parent, prompt, QString(), style, title);
+}
+
+int QtMessageBoxService::showWithDetails(QWidget* parent, const QString& prompt,
+                                         const QString& details, int style, const QString& title) {
   QMessageBox box(parent);
   box.setWindowTitle(title);
   box.setText(prompt);
+  if (!details.isEmpty()) box.setDetailedText(details);
   switch (style & 0x70) {
     case mb::Critical:
       box.setIcon(QMessageBox::Critical);
@@ -63,6 +69,12 @@ int QtMessageBoxService::show(QWidget* parent, const QString& prompt, int style,
 
 int MsgBox(const QString& prompt, int style, const QString& title, QWidget* parent) {
   return services().messageBox->show(parent, prompt, style, title.isEmpty() ? App().Title : title);
+}
+
+int MsgBoxWithDetails(const QString& prompt, const QString& details, int style,
+                      const QString& title, QWidget* parent) {
+  return services().messageBox->showWithDetails(parent, prompt, details, style,
+                                                title.isEmpty() ? App().Title : title);
 }
 
 }  // namespace ostrel

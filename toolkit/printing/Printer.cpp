@@ -2,10 +2,12 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <utility>
 
 #include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/printing/PrinterService.h"
+#include "toolkit/text/TextSnapshot.h"
 
 namespace ostrel {
 
@@ -14,20 +16,26 @@ QString Printer::FontName() const {
 }
 
 void Printer::Print(const QString& text) {
-  document_ += text;
-  document_ += QLatin1Char('\n');
+  document_.add(text);
+  document_.add(QStringLiteral("\n"));
 }
 
-void Printer::EndDoc(const PrinterService::Progress& progress) {
-  const QString document = std::move(document_);
-  document_.clear();
-  if (document.isEmpty()) return;  // nothing printed, no blank page
-  if (services().printer == nullptr) {
+void Printer::Print(const TextSnapshot& text) {
+  document_.add(text);
+  document_.add(QStringLiteral("\n"));
+}
+
+JobHandle Printer::EndDoc(QObject* context, Done done) {
+  PrintDocument document = std::exchange(document_, PrintDocument());
+  if (document.isEmpty()) return {};  // nothing printed, no blank page
+  if (services().printer == nullptr || services().jobs == nullptr) {
     throw ToolkitError(err::PrinterError, tr("No printer is available."));
   }
   QFont font(FontName());
   font.setPointSizeF(fontSize_);
-  services().printer->printText(document, font, progress);
+  return services().jobs->start(context, QStringLiteral("print"),
+                                services().printer->printJob(std::move(document), font),
+                                std::move(done));
 }
 
 Printer& printer() {

@@ -7,17 +7,6 @@
 
 namespace ostrel {
 
-namespace {
-
-// The line end at text[i]: its length, or 0.
-int lineEndAt(QStringView text, qsizetype i) {
-  if (text[i] == u'\n') return 1;
-  if (text[i] != u'\r') return 0;
-  return i + 1 < text.size() && text[i + 1] == u'\n' ? 2 : 1;
-}
-
-}  // namespace
-
 TextPrintLayout::Areas TextPrintLayout::areasOn(const QPagedPaintDevice& device,
                                                 qreal lineHeight) const {
   const QPageLayout layout = device.pageLayout();
@@ -42,7 +31,7 @@ TextPrintLayout::Areas TextPrintLayout::areasOn(const QPagedPaintDevice& device,
   return {text.translated(-origin), number.translated(-origin)};
 }
 
-int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device, const QString& text,
+int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device, const PrintDocument& text,
                            const Progress& progress, bool* cancelled) const {
   if (cancelled) *cancelled = false;
   QFont font(font_, &device);
@@ -60,14 +49,11 @@ int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device, const Q
     painter.drawText(areas.pageNumber, Qt::AlignCenter, QString::number(pages));
   };
   qreal y = 0;
-  const QStringView all(text);
-  qsizetype start = 0;
-  while (start < all.size()) {
-    qsizetype end = start;
-    int ending = 0;
-    while (end < all.size() && (ending = lineEndAt(all, end)) == 0) ++end;
-
-    QTextLayout layout(all.sliced(start, end - start).toString(), font, &device);
+  const qint64 total = text.length();
+  PrintDocument::Reader reader(text);
+  while (!reader.atEnd()) {
+    const PrintDocument::Reader::Stretch stretch = reader.line(kLayoutUnits);
+    QTextLayout layout(stretch.text.toString(), font, &device);
     layout.setTextOption(option);
     layout.beginLayout();
     qreal height = 0;
@@ -77,11 +63,19 @@ int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device, const Q
       height += line.height();
     }
     layout.endLayout();
-    for (int i = 0; i < layout.lineCount(); ++i) {
+    // Of a line that goes on, the last row is laid out again with what
+    // follows it, so a long line wraps exactly as it would in one piece.
+    int rows = layout.lineCount();
+    qsizetype used = stretch.text.size();
+    if (!stretch.ends && rows > 1) {
+      --rows;
+      used = layout.lineAt(rows).textStart();
+    }
+    for (int i = 0; i < rows; ++i) {
       const QTextLine line = layout.lineAt(i);
       if (y > 0 && y + line.height() > page.height()) {
         numberPage();
-        if (progress && !progress(start, all.size())) {
+        if (progress && !progress(reader.position(), total)) {
           if (cancelled) *cancelled = true;
           return pages;
         }
@@ -92,7 +86,7 @@ int TextPrintLayout::paint(QPainter& painter, QPagedPaintDevice& device, const Q
       line.draw(&painter, page.topLeft() + QPointF(0, y - line.y()));
       y += line.height();
     }
-    start = end + ending;
+    reader.pass(used);
   }
   numberPage();
   return pages;

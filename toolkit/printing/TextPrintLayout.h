@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+#include "toolkit/printing/PrintDocument.h"
+
 class QPainter;
 class QPagedPaintDevice;
 
@@ -23,12 +25,16 @@ class TextPrintLayout {
 
   static constexpr qreal kMarginMillimetres = 20;
 
-  // Paints text onto device through painter, which is active on device.
-  // Returns the number of pages used. progress hears after every page how
-  // much of the text is done; when it answers false, painting stops there
-  // and cancelled (if given) is set.
+  // A line is laid out this many characters at a time, so a line of any
+  // length costs no more than this much layout at once.
+  static constexpr qsizetype kLayoutUnits = 8 * 1024;
+
+  // Paints text onto device through painter, which is active on device,
+  // reading it a block at a time. Returns the number of pages used.
+  // progress hears after every page how much of the text is done; when it
+  // answers false, painting stops there and cancelled (if given) is set.
   using Progress = std::function<bool(qint64 done, qint64 total)>;
-  int paint(QPainter& painter, QPagedPaintDevice& device, const QString& text,
+  int paint(QPainter& painter, QPagedPaintDevice& device, const PrintDocument& text,
             const Progress& progress = {}, bool* cancelled = nullptr) const;
 
  private:
