@@ -16,10 +16,11 @@ int FakeMessageBox::show(QWidget*, const QString& prompt, int style, const QStri
   return answer;
 }
 
-std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&,
+std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& title,
                                                  const QString& initialName) {
   ++saveCalls;
   lastInitialName = initialName;
+  lastTitle = title;
   if (saveAnswers.empty()) return std::nullopt;
   auto answer = saveAnswers.front();
   saveAnswers.pop_front();
