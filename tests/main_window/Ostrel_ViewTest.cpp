@@ -3,8 +3,10 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTest>
+#include <cstdio>
 
 #include "about/frmAbout.h"
 #include "main_window/FileDispatch.h"
@@ -12,11 +14,13 @@
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/ShowFocused.h"
 #include "tests/support/TempDir.h"
 #include "text_window/Form2.h"
 #include "toolkit/App.h"
 #include "toolkit/controls/CheckBox.h"
 #include "toolkit/controls/DriveListBox.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/help/HelpService.h"
 
@@ -89,16 +93,16 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
   EXPECT_EQ(w.File1->Path(), QDir::cleanPath(tmp.path()));
   EXPECT_EQ(w.focusWidget(), w.Dir1);
   // Tab order: Dir1, Drive1, File1, the first two rows of boxes, Exit, Help,
-  // the last row, About.
+  // the last row, About, and after the design's controls the preview.
   QList<QWidget*> order;
-  for (QWidget* x = w.Dir1; order.size() < 18; x = x->nextInFocusChain()) {
+  for (QWidget* x = w.Dir1; order.size() < 19; x = x->nextInFocusChain()) {
     if (x->parentWidget() == &w && (x->focusPolicy() & Qt::TabFocus)) order << x;
   }
   const QList<QWidget*> expected = {
       w.Dir1,           w.Drive1,         w.File1,         &(*w.Check1)(0), &(*w.Check1)(2),
       &(*w.Check1)(3),  &(*w.Check1)(4),  &(*w.Check1)(5), &(*w.Check1)(6), &(*w.Check1)(7),
       &(*w.Check1)(8),  w.Command1,       w.Command3,      &(*w.Check1)(1), &(*w.Check1)(9),
-      &(*w.Check1)(10), &(*w.Check1)(11), w.Command2};
+      &(*w.Check1)(10), &(*w.Check1)(11), w.Command2,      w.Image1};
   EXPECT_EQ(order, expected);
 }
 
@@ -270,6 +274,20 @@ TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
   EXPECT_EQ(shown(), QColor(Qt::green)) << "the preview waiting for a cancelled prefetch";
 }
 
+// A neighbour whose name is not UTF-8 is found, and read ahead, like any other.
+TEST_F(PreviewLoadingTest, ANeighbourWhoseNameIsNotUtf8IsReadAhead) {
+  const QString odd = tmp.file(FileNames::decode("d\xFF.bmp"));
+  ASSERT_TRUE(QFile::copy(tmp.file(QStringLiteral("c.bmp")), tmp.file(QStringLiteral("d.tmp"))));
+  ASSERT_EQ(::rename(QFile::encodeName(tmp.file(QStringLiteral("d.tmp"))).constData(),
+                     FileNames::encode(odd).constData()),
+            0);
+  main().File1->Refresh();
+  ASSERT_TRUE(click("c.bmp"));
+  decoder().finishNext();
+  ASSERT_FALSE(decoder().waiting.empty());
+  EXPECT_EQ(decoder().waiting.front().job.fullName, odd);
+}
+
 TEST(FileDispatchTest, NeighbourPicturesSkipOtherFiles) {
   const QStringList names = {"a.bmp", "b.txt", "c.gif", "d.txt", "e.jpg"};
   EXPECT_EQ(neighbourPictures(names, 2), (QStringList{"e.jpg", "a.bmp"}));
@@ -344,6 +362,141 @@ TEST_F(MainWindowTest, ExitUnloadsBothViewersAndTheMainWindowAndEndsTheProgram) 
   EXPECT_GE(fakes().process.ends, 1);
   EXPECT_EQ(fakes().process.lastExitCode, 0);
   EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+// The preview keeps the picture it was made from: the viewer opens that one,
+// titled with its name, wherever the lists have moved since.
+TEST_F(MainWindowTest, ThePreviewOpensThePictureItShowsAfterTheFolderChanged) {
+  TempDir other;
+  TempDir empty;
+  QImage blue(20, 10, QImage::Format_RGB32);
+  blue.fill(Qt::blue);
+  ASSERT_TRUE(blue.save(other.file(QStringLiteral("red.bmp")), "BMP"));
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  for (const TempDir* folder : {&other, &empty}) {
+    w.Dir1->setPath(folder->path());
+    w.Image1_Click();
+    ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+    EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
+    EXPECT_EQ(form<Form1>().Image1->picture().image().pixelColor(0, 0), QColor(Qt::red));
+  }
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+// Arrowing down the list goes past files that are no pictures with only the
+// box saying why; Enter (or a click) on one still brings the message.
+TEST_F(MainWindowTest, KeysBrowsePastPicturesThatCannotBeShownAndEnterOpensTheViewer) {
+  tmp.write(QStringLiteral("b.bmp"), "");
+  tmp.write(QStringLiteral("c.jpg"), "not a photo");
+  std::array<int, kFileTypeBoxCount> pictures{};
+  pictures[2] = pictures[3] = 1;  // BMP, JPG: b.bmp, c.jpg, red.bmp
+  setBoxes(pictures);
+  Ostrel_View& w = main();
+  ASSERT_TRUE(test::showFocused(w, w.size()));
+  w.File1->setFocus();
+  QTest::keyClick(w.File1, Qt::Key_End);
+  QTest::keyClick(w.File1, Qt::Key_Up);
+  QTest::keyClick(w.File1, Qt::Key_Up);
+  EXPECT_EQ(w.File1->FileName(), QStringLiteral("b.bmp"));
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+  EXPECT_TRUE(w.Image1->placeholder().contains(QStringLiteral("“b.bmp”")))
+      << w.Image1->placeholder().toStdString();
+  QAccessibleInterface* preview = QAccessible::queryAccessibleInterface(w.Image1);
+  EXPECT_EQ(preview->text(QAccessible::Name), QStringLiteral("No picture"));
+  EXPECT_EQ(preview->text(QAccessible::Description), w.Image1->placeholder());
+  QTest::keyClick(w.File1, Qt::Key_Return);
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(tmp.file(QStringLiteral("b.bmp"))));
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
+
+  QTest::keyClick(w.File1, Qt::Key_End);
+  QTest::keyClick(w.File1, Qt::Key_Enter, Qt::KeypadModifier);
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
+  EXPECT_EQ(fakes().messageBox.calls.size(), 1u);
+}
+
+// For a screen reader the preview is a picture named after what it shows,
+// whose press opens the viewer; for the keyboard, Space or Enter does.
+TEST_F(MainWindowTest, ThePreviewIsNamedForItsPictureAndOpensTheViewerByPressOrKey) {
+  Ostrel_View& w = main();
+  QAccessibleInterface* preview = QAccessible::queryAccessibleInterface(w.Image1);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ(preview->role(), QAccessible::Graphic);
+  EXPECT_EQ(preview->text(QAccessible::Name), QStringLiteral("No picture"));
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  EXPECT_EQ(preview->text(QAccessible::Name), QStringLiteral("Preview of red.bmp"));
+  QAccessibleActionInterface* actions = preview->actionInterface();
+  ASSERT_NE(actions, nullptr);
+  ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+  actions->doAction(QAccessibleActionInterface::pressAction());
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form<Form1>().Image1)->text(QAccessible::Name),
+            QStringLiteral("Picture red.bmp"));
+  Unload<Form1>();
+  ASSERT_TRUE(test::showFocused(w, w.size()));
+  w.Image1->setFocus();
+  QTest::keyClick(w.Image1, Qt::Key_Space);
+  EXPECT_TRUE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+// Each button has its Alt key, and F1 asks for help from any window.
+TEST_F(MainWindowTest, TheAltKeysAndF1ReachTheCommands) {
+  Ostrel_View& w = main();
+  App().HelpFile = QStringLiteral("/opt/help/OSTREL_VIEWER.HLP");
+  // A button pressed by its key lets go a moment later.
+  ASSERT_TRUE(test::showFocused(w, w.size()));
+  QTest::keyClick(&w, Qt::Key_H, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([] { return fakes().help.calls.size() == 1; }));
+  QTest::keyClick(&w, Qt::Key_A, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([] { return FormSet::instance().isLoaded<frmAbout>(); }));
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("a.txt")));
+  Form2& text = form<Form2>();
+  ASSERT_TRUE(test::showFocused(text, text.size()));
+  QTest::keyClick(text.Text1, Qt::Key_F1);
+  EXPECT_EQ(fakes().help.calls.size(), 2u);
+  ASSERT_TRUE(test::showFocused(w, w.size()));
+  QTest::keyClick(&w, Qt::Key_X, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([] { return fakes().process.ends > 0; }));
+}
+
+// What other programs do to the shown folder reaches the lists: files come
+// and go, a folder removed leaves the lists on the one above it, and a disk
+// taken out is named as gone and left.
+TEST_F(MainWindowTest, TheListsFollowTheFolderAndTheDiskTheyShow) {
+  Ostrel_View& w = main();
+  const auto backAgain = [&w] {
+    QEvent activation(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&w, &activation);
+    QCoreApplication::processEvents();
+  };
+  tmp.write(QStringLiteral("sub/inner.txt"), "x");
+  w.Dir1->setPath(tmp.file(QStringLiteral("sub")));
+  tmp.write(QStringLiteral("sub/later.txt"), "x");
+  EXPECT_TRUE(
+      QTest::qWaitFor([&w] { return w.File1->names().contains(QStringLiteral("later.txt")); }));
+  QDir(tmp.file(QStringLiteral("sub"))).removeRecursively();
+  backAgain();
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(tmp.path()));
+  EXPECT_TRUE(w.File1->names().contains(QStringLiteral("red.bmp")));
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+
+  TempDir usb;
+  usb.write(QStringLiteral("photos/on-usb.txt"), "x");
+  const QString usbRoot = QDir::cleanPath(usb.file(QStringLiteral("photos")));
+  fakes().volumes.list.append({usbRoot, QStringLiteral("usb"), true});
+  w.Dir1->setPath(usbRoot);
+  ASSERT_EQ(w.File1->names(), QStringList{QStringLiteral("on-usb.txt")});
+  fakes().volumes.list.removeLast();
+  backAgain();
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(
+      QStringLiteral("“%1 [usb]” is no longer there").arg(usbRoot)))
+      << fakes().messageBox.calls[0].prompt.toStdString();
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(usb.path()));
+  EXPECT_EQ(w.Drive1->Drive(), QStringLiteral("/ [root]"));
 }
 
 }  // namespace

@@ -41,8 +41,13 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
   filter_->setClearButtonEnabled(true);
   filter_->installEventFilter(this);
   list_->setObjectName(QStringLiteral("helpIndex"));
+  list_->setAccessibleName(tr("Index"));
   topic_->setObjectName(QStringLiteral("helpTopic"));
+  topic_->setAccessibleName(tr("Topic"));
   topic_->setOpenLinks(false);
+  // Lines break between words only: a narrow pane (a small or magnified
+  // screen) would otherwise cut a heading's long word in two.
+  topic_->setWordWrapMode(QTextOption::WordWrap);
   topic_->installEventFilter(this);
   back_->setObjectName(QStringLiteral("helpBack"));
   back_->setText(tr("Back"));
