@@ -1,5 +1,8 @@
 #include "main_window/Ostrel_View.h"
 
+#include <QFile>
+#include <QShortcut>
+
 #include "about/frmAbout.h"
 #include "main_window/FileDispatch.h"
 #include "main_window/FileTypeFilter.h"
@@ -16,9 +19,6 @@
 #include "toolkit/forms/ProcessService.h"
 #include "toolkit/help/HelpService.h"
 #include "toolkit/picture/PictureLoader.h"
-
-#include <QFile>
-#include <QShortcut>
 
 namespace ostrel {
 

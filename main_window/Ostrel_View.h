@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QFileSystemWatcher>
+#include <QTimer>
+
 #include "toolkit/controls/CheckBox.h"
 #include "toolkit/controls/CommandButton.h"
 #include "toolkit/controls/DirListBox.h"
@@ -10,9 +13,6 @@
 #include "toolkit/files/FileIdentity.h"
 #include "toolkit/forms/Form.h"
 #include "toolkit/picture/PictureLoader.h"
-
-#include <QFileSystemWatcher>
-#include <QTimer>
 
 namespace ostrel {
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QPainter>
+#include <QTest>
 #include <memory>
 
 #include "tests/support/FakeServices.h"
@@ -51,6 +53,34 @@ TEST(ImageControlTest, APictureDrawnInPartIsReportedOnceNamingItsFile) {
   QCoreApplication::processEvents();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_TRUE(boxes[1].prompt.contains(QStringLiteral("other.wmf")));
+}
+
+// With the keyboard focus, a frame in the highlight colour marks the
+// control over whatever picture it shows; without, the picture is as it is.
+TEST(ImageControlTest, TheFocusIsMarkedOverThePicture) {
+  QWidget window;
+  ImageControl image(&window, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
+  image.setFocusPolicy(Qt::StrongFocus);
+  image.setGeometry(10, 10, 137, 113);
+  QWidget other(&window);
+  other.setFocusPolicy(Qt::StrongFocus);
+  QImage red(40, 30, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  image.setPicture(Picture::fromImage(red));
+  window.resize(200, 200);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const auto corner = [&image] { return image.grab().toImage().pixelColor(1, 1); };
+  QApplication::setActiveWindow(&window);
+  for (const bool focused : {false, true, false}) {
+    if (focused) {
+      image.setFocus();
+    } else {
+      other.setFocus();
+    }
+    EXPECT_EQ(corner(), focused ? image.palette().color(QPalette::Highlight) : QColor(Qt::red))
+        << focused;
+  }
 }
 
 }  // namespace
