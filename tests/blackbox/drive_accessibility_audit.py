@@ -19,9 +19,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (SKIP, TITLE, FIRST_ROW, Failure, exit_program,  # noqa: E402
-                           expect, make_folder, poll, run)
-from drive_screen_reader import Reader, missing_tools  # noqa: E402
+from drive_program import (TITLE, FIRST_ROW, Failure, exit_program,  # noqa: E402
+                           expect, make_folder, poll)
+from drive_screen_reader import Reader, run_listened  # noqa: E402
 
 # Roles that say nothing of what a control is.
 UNSPOKEN = {"unknown", "invalid", "filler", "redundant object"}
@@ -166,9 +166,4 @@ def drive(desktop, program, folder):
 
 
 if __name__ == "__main__":
-    missing = missing_tools()
-    if missing:
-        print("SKIP: not installed: " + ", ".join(missing))
-        sys.exit(SKIP)
-    sys.exit(run(__doc__, "ostrel-audit-", make_folders, drive,
-                 extra_env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}))
+    sys.exit(run_listened(__doc__, "ostrel-audit-", make_folders, drive))
