@@ -19,8 +19,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from drive_program import (TITLE, FIRST_ROW, Failure, exit_program,  # noqa: E402
-                           expect, make_folder, poll)
+from drive_program import (TITLE, FIRST_ROW, exit_program, expect,  # noqa: E402
+                           make_folder, poll)
 from drive_screen_reader import Reader, run_listened  # noqa: E402
 
 # Roles that say nothing of what a control is.
@@ -30,20 +30,12 @@ ACTING = {"push button", "toggle button", "check box", "radio button", "combo bo
           "menu item", "image"}
 
 
-def states(node):
-    return node.getState()
-
-
 def label_of(reader, node):
     """The node's own name, else that of the label it is labelled by."""
-    if node.name:
-        return node.name
-    for relation in node.getRelationSet():
-        if relation.getRelationType() == reader.pyatspi.RELATION_LABELLED_BY:
-            for i in range(relation.getNTargets()):
-                if relation.getTarget(i).name:
-                    return relation.getTarget(i).name
-    return ""
+    names = [node.name] + [r.getTarget(i).name for r in node.getRelationSet()
+                           if r.getRelationType() == reader.pyatspi.RELATION_LABELLED_BY
+                           for i in range(r.getNTargets())]
+    return next((n for n in names if n), "")
 
 
 def actions_of(node):
@@ -54,28 +46,23 @@ def actions_of(node):
     return [action.getName(i) for i in range(action.nActions)]
 
 
-def audit(reader, window, what):
-    """The reachable controls of window that lack a name, a spoken role or
-    an action; an empty list when every one has what it needs."""
+def audit(reader, title, what):
+    """Every control of the window titled title that a user reaches (takes
+    the focus, or acts) has a name, a spoken role and, acting, its action."""
     pyatspi = reader.pyatspi
-    faults = []
-    reached = 0
-    stack = [window]
+    faults, reached = [], 0
+    stack = [reader.find(lambda n: n is not None and n.name == title and
+                         n.getRoleName() in ("frame", "dialog"), f"for {what}")]
     while stack:
         node = stack.pop()
-        if node is None:
-            continue
-        state = states(node)
-        if not state.contains(pyatspi.STATE_SHOWING):
+        state = node.getState() if node is not None else None
+        if state is None or not state.contains(pyatspi.STATE_SHOWING):
             continue
         stack.extend(node[i] for i in range(node.childCount))
-        if not state.contains(pyatspi.STATE_ENABLED):
-            continue  # nobody reaches it until it is
-        role = node.getRoleName()
-        acts = actions_of(node)
-        # A label is read as text; one that can be selected from is no control.
+        role, acts = node.getRoleName(), actions_of(node)
+        # A label is read as text, even one that can be selected from.
         focusable = state.contains(pyatspi.STATE_FOCUSABLE) and role != "label"
-        if not focusable and not (role in ACTING and acts):
+        if not state.contains(pyatspi.STATE_ENABLED) or not (focusable or role in ACTING and acts):
             continue
         reached += 1
         name = label_of(reader, node)
@@ -85,23 +72,8 @@ def audit(reader, window, what):
             faults.append(f"{name or 'a control'} has no role a reader speaks ({role})")
         if role in ACTING and not [a for a in acts if a != "SetFocus"]:
             faults.append(f"the {role} {name!r} offers no action")
-    expect(reached > 0, f"{what}: the reader reaches its controls ({reached})")
-    expect(not faults, f"{what}: every control it reaches has a name, a role and its action "
-                       f"({'; '.join(faults)})")
-
-
-def window_named(reader, name, what):
-    return reader.find(lambda n: n is not None and n.name == name and
-                       n.getRoleName() in ("frame", "dialog", "window"), what)
-
-
-def press(reader, node, what):
-    action = node.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i).lower() == "press":
-            action.doAction(i)
-            return
-    raise Failure(f"{what} has no press action")
+    expect(reached > 0 and not faults, f"{what}: each of the {reached} controls a reader reaches "
+                                       f"has a name, a role and its action ({'; '.join(faults)})")
 
 
 def make_folders(folder):
@@ -117,49 +89,35 @@ def make_folders(folder):
 def drive(desktop, program, folder):
     reader = Reader(desktop.bus_address)
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-    frame = window_named(reader, TITLE, "for the main window's frame")
-    preview = reader.named("No picture")
-    expect(preview.getRoleName() == "image" and
-           preview.getState().contains(reader.pyatspi.STATE_FOCUSABLE),
-           f"the preview is a picture the keyboard reaches ({preview.getRoleName()})")
-    audit(reader, frame, "the main window")
-    # In the focus order after the design's eighteen controls, from the
-    # folder list that has the focus at the start.
+    preview = reader.named("No picture", "image")
+    audit(reader, TITLE, "the main window")
+    # After the design's eighteen controls, from the folder list that has
+    # the focus at the start.
     desktop.keys(main, *["Tab"] * 18)
     expect(poll(lambda: preview.getState().contains(reader.pyatspi.STATE_FOCUSED)),
            "Tab reaches the preview after the other controls")
 
-    # The picture, by keyboard from the text file above it.
     desktop.click(main, *FIRST_ROW)
     editor = desktop.wait_window("a\\.txt$", "for the text file")
-    audit(reader, window_named(reader, desktop.title(editor), "for the text window"),
-          "the text window")
+    audit(reader, desktop.title(editor), "the text window")
     desktop.keys(editor, "ctrl+f")
-    desktop.wait_window("^Find", "for the find window")
-    audit(reader, reader.find(lambda n: n is not None and n.getRoleName() in ("dialog", "frame")
-                              and n.name.startswith("Find"), "the find window"),
-          "the find window")
+    desktop.wait_window("^Find$", "for the find window")
+    audit(reader, "Find", "the find window")
     desktop.keys(None, "Escape")
     desktop.keys(main, "Down", "Down")
-    preview = reader.named("Preview of big.bmp")
-    press(reader, preview, "the preview")
+    press = reader.named("Preview of big.bmp", "image").queryAction()
+    press.doAction([press.getName(i) for i in range(press.nActions)].index("Press"))
     viewer = desktop.wait_window("^big\\.bmp$", "for the viewer the preview's press opens")
-    expect(desktop.title(viewer) == "big.bmp", "pressing the preview opens the viewer on big.bmp")
-    audit(reader, window_named(reader, "big.bmp", "for the viewer"), "the picture viewer")
+    audit(reader, "big.bmp", "the picture viewer")
     desktop.keys(viewer, "Escape")
     desktop.wait_gone(viewer, "the viewer after Esc")
 
-    desktop.keys(main, "alt+a")
-    about = desktop.wait_window(f"^About {TITLE}$", "for About")
-    audit(reader, window_named(reader, f"About {TITLE}", "for About"), "the About window")
-    desktop.keys(about, "Escape")
-    desktop.wait_gone(about, "About after Esc")
-
-    desktop.keys(main, "F1")
-    helper = desktop.wait_window(f"^{TITLE} Help$", "for the help viewer F1 opens")
-    audit(reader, window_named(reader, f"{TITLE} Help", "for the help viewer"), "the help viewer")
-    desktop.keys(helper, "Escape")
-    desktop.wait_gone(helper, "the help viewer after Esc")
+    for keys, title in (("alt+a", f"About {TITLE}"), ("F1", f"{TITLE} Help")):
+        desktop.keys(main, keys)
+        window = desktop.wait_window(f"^{title}$", f"for {title}")
+        audit(reader, title, title)
+        desktop.keys(window, "Escape")
+        desktop.wait_gone(window, f"{title} after Esc")
 
     exit_program(desktop, main, program, lambda: desktop.keys(main, "alt+x"),
                  "Alt+X ends the program")

@@ -22,7 +22,6 @@
 #include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
 #include "tests/support/Sanitizers.h"
-#include "tests/support/ShowFocused.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
@@ -190,16 +189,6 @@ TEST_F(Form2Test, CloseUnloadsWithoutAQuestion) {
   EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
   EXPECT_TRUE(boxes().empty());
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("x"));
-}
-
-// Typed text is saved by the key every editor has for it.
-TEST_F(Form2Test, CtrlSSaves) {
-  Form2& w = open(QStringLiteral("a.txt"), "x");
-  ASSERT_TRUE(test::showFocused(w, w.size()));
-  typeAtEnd(w, QStringLiteral("y"));
-  QTest::keyClick(w.Text1, Qt::Key_S, Qt::ControlModifier);
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("xy\r\n"));
-  EXPECT_TRUE(boxes().empty());
 }
 
 TEST_F(Form2Test, SaveWritesTheLoadedFileWhateverTheMainWindowShowsNow) {

@@ -108,9 +108,12 @@ QRect besideOwner(QRect frame, const WindowPlacement::Frames& f) {
     }
   }
   if (best < 0) {
-    // No side holds it whole: the roomiest that holds it at its least.
+    // No side holds it whole: the roomiest that holds it at its least, and
+    // at half its size at the least: a sliver beside the owner would show
+    // less than the window over part of it does.
+    const QSize least = f.minimum.expandedTo(frame.size() / 2);
     for (int side = Right; side <= Above; ++side) {
-      if (holds(free[side], f.minimum) && (best < 0 || room(free[side]) > room(free[best]))) {
+      if (holds(free[side], least) && (best < 0 || room(free[side]) > room(free[best]))) {
         best = side;
       }
     }

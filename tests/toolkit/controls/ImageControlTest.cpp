@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
@@ -56,8 +57,8 @@ TEST(ImageControlTest, APictureDrawnInPartIsReportedOnceNamingItsFile) {
 }
 
 // With the keyboard focus, a frame in the highlight colour marks the
-// control over whatever picture it shows; without, the picture is as it is.
-TEST(ImageControlTest, TheFocusIsMarkedOverThePicture) {
+// control over whatever picture it shows, and Space or Enter clicks it.
+TEST(ImageControlTest, TheFocusIsMarkedOverThePictureAndKeysClickIt) {
   QWidget window;
   ImageControl image(&window, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
   image.setFocusPolicy(Qt::StrongFocus);
@@ -81,6 +82,10 @@ TEST(ImageControlTest, TheFocusIsMarkedOverThePicture) {
     EXPECT_EQ(corner(), focused ? image.palette().color(QPalette::Highlight) : QColor(Qt::red))
         << focused;
   }
+  QSignalSpy clicks(&image, &ImageControl::Click);
+  for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+    QTest::keyClick(&image, key);
+  EXPECT_EQ(clicks.count(), 3);
 }
 
 }  // namespace
