@@ -37,6 +37,7 @@ frmAbout::frmAbout() {
   setStartUpPosition(StartUpPosition::CenterScreen, loadedForm<Ostrel_View>());
 
   picIcon = new ImageControl(this, QStringLiteral("picIcon"), ImageControl::Sizing::Natural);
+  picIcon->setAccessibleName(tr("Program icon"));
   picIcon->Move(240, 240, 540, 540);
   picIcon->setPicture(Picture::fromImage(Icons::program().pixmap(32, 32).toImage()));
 

@@ -9,7 +9,8 @@ namespace ostrel {
 // The program's own translation catalogue and Qt's (the standard dialogs and
 // message-box buttons) for one locale, installed into the application while
 // this object lives. A locale with no catalogue of ours, English among them,
-// installs neither, so every text stays as the windows define it.
+// installs neither, so every text stays as the windows define it. With a
+// catalogue, numbers are written in its language too.
 class Translations {
  public:
   Translations() = default;
@@ -34,6 +35,8 @@ class Translations {
   QTranslator qt_;
   bool programInstalled_ = false;
   bool qtInstalled_ = false;
+  QLocale previousDefault_;
+  bool defaultSet_ = false;
 };
 
 }  // namespace ostrel

@@ -1,5 +1,8 @@
 #include "main_window/Ostrel_View.h"
 
+#include <QFile>
+#include <QShortcut>
+
 #include "about/frmAbout.h"
 #include "main_window/FileDispatch.h"
 #include "main_window/FileTypeFilter.h"
@@ -10,6 +13,7 @@
 #include "toolkit/Services.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/files/FullName.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/forms/ProcessService.h"
@@ -17,6 +21,15 @@
 #include "toolkit/picture/PictureLoader.h"
 
 namespace ostrel {
+
+namespace {
+
+// A name's last part, as the viewer's caption and the preview's name show it.
+QString bareName(const QString& fullName) {
+  return fullName.section(QLatin1Char('/'), -1);
+}
+
+}  // namespace
 
 Ostrel_View::Ostrel_View() {
   setObjectName(QStringLiteral("Ostrel_View"));
@@ -32,17 +45,21 @@ Ostrel_View::Ostrel_View() {
   Image1 = new ImageControl(this, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
   Image1->Move(2160, 120, 2055, 1695);
   Image1->setPicture(Picture::fromImage(Icons::program().pixmap(32, 32).toImage()));
+  // Reached by Tab after the design's controls, or by a click, and opened
+  // by Enter or Space as by a click.
+  Image1->setFocusPolicy(Qt::StrongFocus);
+  Image1->setAccessibleName(tr("No picture"));
   File1 = new FileListBox(this, QStringLiteral("File1"));
   File1->Move(2160, 1920, 2055, 2040);
   Command2 = new CommandButton(this, QStringLiteral("Command2"));
   Command2->Move(120, 4080, 1215, 255);
-  Command2->setCaption(tr("About"));
+  Command2->setCaption(tr("&About"));
   Command3 = new CommandButton(this, QStringLiteral("Command3"));
   Command3->Move(1560, 4080, 1215, 255);
-  Command3->setCaption(tr("Help"));
+  Command3->setCaption(tr("&Help"));
   Command1 = new CommandButton(this, QStringLiteral("Command1"));
   Command1->Move(3000, 4080, 1215, 255);
-  Command1->setCaption(tr("Exit"));
+  Command1->setCaption(tr("E&xit"));
   // Only a store for the last clicked name: its design place is under the
   // buttons and partly outside the window, so it is not drawn.
   Label1 = new Label(this, QStringLiteral("Label1"));
@@ -63,8 +80,11 @@ Ostrel_View::Ostrel_View() {
   // Tab order: Dir1 first, so the directory list has the focus at start.
   setTabOrder({Dir1, Drive1, File1, &(*Check1)(0), &(*Check1)(2), &(*Check1)(3), &(*Check1)(4),
                &(*Check1)(5), &(*Check1)(6), &(*Check1)(7), &(*Check1)(8), Command1, Command3,
-               &(*Check1)(1), &(*Check1)(9), &(*Check1)(10), &(*Check1)(11), Command2});
+               &(*Check1)(1), &(*Check1)(9), &(*Check1)(10), &(*Check1)(11), Command2, Image1});
   Dir1->setFocus();
+  // F1 asks for help from any of the program's windows.
+  auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
+  helpKey->setContext(Qt::ApplicationShortcut);
 
   on(Drive1, &DriveListBox::Change, [this] { Drive1_Change(); });
   on(Dir1, &DirListBox::Change, [this] { Dir1_Change(); });
@@ -72,12 +92,69 @@ Ostrel_View::Ostrel_View() {
   on(Command2, &CommandButton::Click, [this] { Command2_Click(); });
   on(Command3, &CommandButton::Click, [this] { Command3_Click(); });
   on(File1, &FileListBox::Click, [this] { File1_Click(); });
+  on(File1, &FileListBox::Open, [this] { File1_Open(); });
+  on(helpKey, &QShortcut::activated, [this] { Command3_Click(); });
+  folderSettle_.setSingleShot(true);
+  folderSettle_.setInterval(150);
+  connect(&folderWatch_, &QFileSystemWatcher::directoryChanged, &folderSettle_,
+          qOverload<>(&QTimer::start));
+  on(&folderSettle_, &QTimer::timeout, [this] { Folder_Changed(); });
   on(Image1, &ImageControl::Click, [this] { Image1_Click(); });
   on(Check1, &CheckBoxArray::Click, [this](int Index) { Check1_Click(Index); });
 }
 
 void Ostrel_View::Form_Load() {
   File1->setPattern(QString::fromLatin1(kDefaultPattern));
+  watchListedFolder();
+}
+
+bool Ostrel_View::event(QEvent* event) {
+  // Back from another program, which may have changed the folder. Looked
+  // at once the activation is over: a message now would take it away again.
+  if (event->type() == QEvent::WindowActivate) {
+    QTimer::singleShot(0, this, [this] { runHandler([this] { Folder_Changed(); }); });
+  }
+  return Form::event(event);
+}
+
+void Ostrel_View::watchListedFolder() {
+  const QString path = Dir1->Path();
+  listedFolder_ = FileIdentity::of(path);
+  const QList<Volume> volumes =
+      services().volumes != nullptr ? services().volumes->volumes() : QList<Volume>{};
+  const QString root = DriveListBox::volumeRootOf(path, volumes);
+  listedVolume_ = Volume{root, QString()};
+  for (const Volume& v : volumes) {
+    if (v.root == root) listedVolume_ = v;
+  }
+  if (!folderWatch_.directories().isEmpty()) folderWatch_.removePaths(folderWatch_.directories());
+  // The watcher takes names through Qt's conversion, which loses a byte
+  // that is not UTF-8: such a folder is read again on activation only.
+  if (QFile::encodeName(path) == FileNames::encode(path)) folderWatch_.addPath(path);
+}
+
+void Ostrel_View::Folder_Changed() {
+  const QString before = Dir1->Path();
+  const QList<Volume> volumes =
+      services().volumes != nullptr ? services().volumes->volumes() : QList<Volume>{};
+  const bool driveGone = listedVolume_.root != QLatin1String("/") &&
+                         std::none_of(volumes.begin(), volumes.end(), [this](const Volume& v) {
+                           return v.root == listedVolume_.root;
+                         });
+  const std::optional<FileIdentity> now = FileIdentity::of(before);
+  if (!driveGone && now && listedFolder_ && now->sameStatusAs(*listedFolder_)) return;
+  const Volume gone = listedVolume_;
+  // The folder list moves to the nearest folder that is still there, off a
+  // drive that is gone, and raises Change for the file list when it moves.
+  Dir1->moveUpTo(driveGone ? gone.root + QStringLiteral("/..") : before);
+  if (Dir1->Path() == before) File1->Refresh();
+  Drive1->showVolumeOf(Dir1->Path());
+  watchListedFolder();
+  if (driveGone) {
+    MsgBox(tr("The drive “%1” is no longer there. The lists show “%2” instead.")
+               .arg(DriveListBox::designation(gone), FileNames::shown(Dir1->Path())),
+           mb::Information, Caption());
+  }
 }
 
 void Ostrel_View::Drive1_Change() {
@@ -92,6 +169,7 @@ void Ostrel_View::Drive1_Change() {
 
 void Ostrel_View::Dir1_Change() {
   File1->setPath(Dir1->Path());
+  watchListedFolder();
 }
 
 void Ostrel_View::Command1_Click() {
@@ -142,10 +220,11 @@ void Ostrel_View::File1_Click() {
       const QString name = fullFileName(Dir1->Path(), File1->FileName());
       // Decoded off the interface thread; the box takes the picture when it
       // arrives, unless another file was clicked since.
-      services().pictures->request(PictureLoader::Purpose::Preview, name, previewPixels(), this,
-                                   [this](const PictureLoader::Result& result) {
-                                     runHandler([&] { Image1_PictureArrived(result); });
-                                   });
+      services().pictures->request(
+          PictureLoader::Purpose::Preview, name, previewPixels(), this,
+          [this, by = File1->clickedBy()](const PictureLoader::Result& result) {
+            runHandler([&] { Image1_PictureArrived(result, by); });
+          });
       break;
     }
     case FileAction::OpenText:
@@ -164,16 +243,40 @@ QSize Ostrel_View::previewPixels() const {
   return Image1->size() * Image1->devicePixelRatioF();
 }
 
-void Ostrel_View::Image1_PictureArrived(const PictureLoader::Result& result) {
+void Ostrel_View::File1_Open() {
+  switch (actionForFileName(File1->FileName())) {
+    case FileAction::PreviewPicture:
+      viewPicture(fullFileName(Dir1->Path(), File1->FileName()));
+      break;
+    case FileAction::OpenText:
+      form<Form2>().Show();
+      break;
+    case FileAction::None:
+      break;
+  }
+}
+
+void Ostrel_View::Image1_PictureArrived(const PictureLoader::Result& result,
+                                        FileListBox::ClickedBy by) {
   if (result.error) {
-    // Never another file's picture in the box while this one is selected;
-    // the reason is told only while the file is still the last one clicked.
-    showCannotPreview();
-    if (result.fullName == fullFileName(Dir1->Path(), Label1->Caption())) throw *result.error;
+    // Never another file's picture in the box while this one is selected.
+    // The box gives the reason; a message box tells it too, but only to a
+    // click: keys browsing the list go on past a picture that cannot be
+    // shown, and a file left behind is of no more interest.
+    QString reason = result.error->Description();
+    reason.replace(FileNames::shown(result.fullName),
+                   FileNames::visible(bareName(result.fullName)));
+    showCannotPreview(reason);
+    if (by == FileListBox::ClickedBy::Mouse &&
+        result.fullName == fullFileName(Dir1->Path(), Label1->Caption())) {
+      throw *result.error;
+    }
     return;
   }
   Image1->setPicture(result.picture);
-  previewShowsPicture_ = true;
+  previewFile_ = result.fullName;
+  Image1->setAccessibleName(tr("Preview of %1").arg(FileNames::visible(bareName(previewFile_))));
+  Image1->setAccessibleDescription(QString());
   // Resting here: the next key may well ask for a neighbour.
   const QStringList names = File1->names();
   QStringList neighbours;
@@ -183,25 +286,31 @@ void Ostrel_View::Image1_PictureArrived(const PictureLoader::Result& result) {
   services().pictures->prefetch(neighbours, previewPixels());
 }
 
-void Ostrel_View::showCannotPreview() {
-  Image1->setPlaceholder(tr("This picture cannot be shown"));
-  previewShowsPicture_ = false;
+void Ostrel_View::showCannotPreview(const QString& reason) {
+  Image1->setPlaceholder(reason);
+  Image1->setAccessibleName(tr("No picture"));
+  Image1->setAccessibleDescription(reason);
+  previewFile_.clear();
   // No picture to browse on from: its neighbours' previews are not kept.
   services().pictures->forgetPrefetched();
 }
 
 void Ostrel_View::Image1_Click() {
   // The program icon or the placeholder stands for no picture at all.
-  if (!previewShowsPicture_) {
+  if (previewFile_.isEmpty()) {
     MsgBox(tr("No picture is selected. Click a picture file in the list to see it here, then "
               "click it here to see it at its natural size."),
            mb::Information, Caption());
     return;
   }
+  // The picture the preview shows, wherever the lists have moved since.
+  viewPicture(previewFile_);
+}
+
+void Ostrel_View::viewPicture(const QString& fullName) {
   // The viewer opens once the picture is decoded, off the interface thread.
-  const QString name = fullFileName(Dir1->Path(), Label1->Caption());
   services().pictures->request(
-      PictureLoader::Purpose::Viewer, name, QSize(), this,
+      PictureLoader::Purpose::Viewer, fullName, QSize(), this,
       [this](const PictureLoader::Result& result) { runHandler([&] { openViewer(result); }); });
 }
 
@@ -209,19 +318,22 @@ void Ostrel_View::openViewer(const PictureLoader::Result& result) {
   PictureLoader& pictures = *services().pictures;
   try {
     if (result.error) throw *result.error;
-    form<Form1>().setCaption(File1->FileName());
+    opening_ = result.fullName;
+    const QString name = bareName(opening_);
+    form<Form1>().setCaption(name);
+    form<Form1>().Image1->setAccessibleName(tr("Picture %1").arg(FileNames::visible(name)));
     form<Form1>().Hide();
     form<Form1>().Refresh();
     // The same decode the load step took, while the file is unchanged.
-    Ostrel_View& main = form<Ostrel_View>();
-    const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
-    form<Form1>().showPicture(pictures.natural(name));
+    form<Form1>().showPicture(pictures.natural(opening_));
+    opening_.clear();
     pictures.forgetNatural();
     form<Form1>().Show();
     // Looking at one picture, not browsing: the neighbours' previews go.
     pictures.forgetPrefetched();
   } catch (const ToolkitError&) {
     // The viewer is not left open on a stale or empty picture.
+    opening_.clear();
     pictures.forgetNatural();
     Unload<Form1>();
     throw;

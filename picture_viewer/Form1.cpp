@@ -1,15 +1,22 @@
 #include "picture_viewer/Form1.h"
 
+#include <QCoreApplication>
 #include <QHideEvent>
+#include <QShortcut>
+#include <QWheelEvent>
 
 #include "main_window/Ostrel_View.h"
 #include "toolkit/Icons.h"
 #include "toolkit/Services.h"
-#include "toolkit/files/FullName.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/picture/PictureLoader.h"
 
 namespace ostrel {
+
+namespace {
+// How far an arrow (of the keyboard or of a bar) moves the picture.
+constexpr float kStepPoints = 15;
+}  // namespace
 
 Form1::Form1() : Form(ScaleMode::Points) {
   setObjectName(QStringLiteral("Form1"));
@@ -29,24 +36,72 @@ Form1::Form1() : Form(ScaleMode::Points) {
   // The picture lies on the window's own surface, under the bars.
   Image1->lower();
   setTabOrder({HScroll1, VScroll1});
+  HScroll1->setAccessibleName(tr("Horizontal position"));
+  VScroll1->setAccessibleName(tr("Vertical position"));
 
+  // Whatever moves a bar moves the picture with it.
   on(HScroll1, &ScrollBar::Scroll, [this] { HScroll1_Scroll(); });
+  on(HScroll1, &ScrollBar::Change, [this] { HScroll1_Scroll(); });
   on(VScroll1, &ScrollBar::Scroll, [this] { VScroll1_Scroll(); });
+  on(VScroll1, &ScrollBar::Change, [this] { VScroll1_Scroll(); });
+  addKeys();
   on(Image1, &ImageControl::Click, [this] { Image1_Click(); });
   frameTimer_.setSingleShot(true);
   on(&frameTimer_, &QTimer::timeout, [this] { FrameTimer_Timer(); });
+}
+
+void Form1::addKeys() {
+  // Without a window manager the keys are the only way to close the window.
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    on(new QShortcut(keys, this), &QShortcut::activated, [this] { Unload(*this); });
+  }
+  // The keys move the bars whichever has the focus: arrows each their own
+  // way, a page and the ends up and down (across where the picture is
+  // only wider than the window).
+  using A = QAbstractSlider::SliderAction;
+  const struct {
+    Qt::Key key;
+    ScrollBar* bar;
+    A action;
+  } keys[] = {{Qt::Key_Left, HScroll1, A::SliderSingleStepSub},
+              {Qt::Key_Right, HScroll1, A::SliderSingleStepAdd},
+              {Qt::Key_Up, VScroll1, A::SliderSingleStepSub},
+              {Qt::Key_Down, VScroll1, A::SliderSingleStepAdd},
+              {Qt::Key_PageUp, nullptr, A::SliderPageStepSub},
+              {Qt::Key_PageDown, nullptr, A::SliderPageStepAdd},
+              {Qt::Key_Home, nullptr, A::SliderToMinimum},
+              {Qt::Key_End, nullptr, A::SliderToMaximum}};
+  for (const auto& k : keys) {
+    on(new QShortcut(QKeySequence(k.key), this), &QShortcut::activated,
+       [this, bar = k.bar, action = k.action] {
+         ScrollBar* target = bar ? bar : VScroll1->Visible() ? VScroll1 : HScroll1;
+         if (target->Visible()) target->triggerAction(action);
+       });
+  }
+}
+
+void Form1::wheelEvent(QWheelEvent* event) {
+  // The wheel over the picture turns the bar it would turn over the bars:
+  // the vertical one, or the horizontal one for a sideways turn or where
+  // the picture is only wider than the window.
+  const bool sideways = qAbs(event->angleDelta().x()) > qAbs(event->angleDelta().y());
+  ScrollBar* bar = sideways || !VScroll1->Visible() ? HScroll1 : VScroll1;
+  if (!bar->Visible()) {
+    event->ignore();
+    return;
+  }
+  QCoreApplication::sendEvent(bar, event);
 }
 
 void Form1::Form_Load() {
   // The window has its design interior here; the resize step at the first
   // display measures again against the real one.
   Ostrel_View& main = form<Ostrel_View>();
-  // Under the main window rather than at the text window's place, so that
-  // neither hides the other when both are open.
-  setStartUpPosition(StartUpPosition::UnderOwner, &main);
-  const QString name = fullFileName(main.Dir1->Path(), main.Label1->Caption());
+  // Beside the main window, its lists and preview in sight.
+  setStartUpPosition(StartUpPosition::BesideOwner, &main);
   // The opener assigns the same decode again right after this step.
-  showPicture(services().pictures->natural(name));
+  showPicture(services().pictures->natural(main.viewerFile()));
   setRanges();
   applyFitRule();
 }
@@ -119,16 +174,20 @@ void Form1::applyFitRule() {
 }
 
 void Form1::setRanges() {
-  // A range that no longer holds a bar's value moves the thumb; the picture
-  // follows it, so what is shown always matches the thumb.
-  const int hBefore = HScroll1->Value();
+  // A range that no longer holds a bar's value moves the thumb (raising
+  // Change); the picture follows it, so what is shown matches the thumb.
   hScale_ = ViewerLayout::barScale(ScaleWidth(), Image1->Width(), HScroll1->Height());
   HScroll1->setMax(hScale_.max);
-  if (HScroll1->Value() != hBefore) Image1->setLeft(hScale_.offsetFor(HScroll1->Value()));
-  const int vBefore = VScroll1->Value();
   vScale_ = ViewerLayout::barScale(ScaleHeight(), Image1->Height(), VScroll1->Width());
   VScroll1->setMax(vScale_.max);
-  if (VScroll1->Value() != vBefore) Image1->setTop(vScale_.offsetFor(VScroll1->Value()));
+  // An arrow moves a short step, the track a window's breadth, less a step
+  // so that what was at one edge is still in sight.
+  const auto steps = [](QScrollBar* bar, float interior, int unit) {
+    bar->setSingleStep(qMax(1, qRound(kStepPoints / float(unit))));
+    bar->setPageStep(qMax(1, int((interior - kStepPoints) / float(unit))));
+  };
+  steps(HScroll1, ScaleWidth(), hScale_.unit);
+  steps(VScroll1, ScaleHeight(), vScale_.unit);
 }
 
 void Form1::HScroll1_Scroll() {

@@ -10,10 +10,11 @@
 namespace ostrel {
 
 // The picture viewer: one picture at its natural size, in points, with a
-// horizontal and a vertical bar that move it when their thumbs are dragged.
-// It reads the picture's name from the main window when it loads; a click on
-// the picture or on the empty interior closes it. A moving picture plays
-// while the window is shown, each frame for its delay.
+// horizontal and a vertical bar; the picture follows every move of a bar
+// (its thumb, arrows and track, the wheel, the keys). It reads the picture's
+// name from the main window when it loads; a click on the picture or on the
+// empty interior, Esc or Ctrl+W closes it. A moving picture plays while the
+// window is shown, each frame for its delay.
 class Form1 : public Form {
   Q_OBJECT
 
@@ -45,8 +46,10 @@ class Form1 : public Form {
   void Form_Click() override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
+  void addKeys();
   void applyFitRule();
   void setRanges();
   void startFrameTimer();

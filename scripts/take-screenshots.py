@@ -4,11 +4,13 @@
 Usage: take-screenshots.py PATH/TO/ostrel_viewer OUTPUT-FOLDER
 
 For each of scale 1, 1.5 and 2, without a window manager and under openbox:
-the main window previewing a picture, the text window, the help viewer and
-About open together, the whole screen as root-<desktop>-<scale>.png. At
-scale 1 without a window manager each window also on its own; under openbox
-the main window, text window and picture viewer as they open; and the main
-window once more in German. Look at them before copying any to docs/.
+the main window previewing a picture, the text window, the picture viewer,
+the help viewer and About open together, the whole screen as
+root-<desktop>-<scale>.png. At
+scale 1 without a window manager each window also on its own; the main
+window, text window and picture viewer as they open, under openbox at
+scale 1 and without a window manager at scale 2; and the main window once
+more in German. Look at them before copying any to docs/.
 """
 
 import os
@@ -35,7 +37,8 @@ def scenes(out, name, each_window):
         if each_window:  # before the help viewer covers it
             time.sleep(0.5)
             shoot(desktop, editor, os.path.join(out, "text-window.png"))
-        desktop.keys(main, "Down")  # the picture, into the preview
+        desktop.keys(main, "Down", "Return")  # the picture, into the preview and the viewer
+        desktop.wait_window("^b\\.gif$", "for the picture viewer")
         desktop.click(main, *centre(HELP_BUTTON))
         helper = desktop.wait_window(f"^{TITLE} Help$", "for the help viewer")
         if each_window:
@@ -52,7 +55,7 @@ def scenes(out, name, each_window):
     return steps
 
 
-def side_by_side(out):
+def side_by_side(out, file):
     """The main window, the text window and the picture viewer as they open."""
     def steps(desktop, program, folder):
         main = desktop.wait_window(f"^{TITLE}$", "for the main window")
@@ -63,7 +66,7 @@ def side_by_side(out):
         desktop.click(main, *centre(PREVIEW))
         desktop.wait_window("b\\.gif$", "for the picture viewer")
         time.sleep(1)
-        shoot(desktop, "root", os.path.join(out, "windows-side-by-side.png"))
+        shoot(desktop, "root", os.path.join(out, file))
         program.kill()
     return steps
 
@@ -81,7 +84,11 @@ def main():
             each = desktop == "bare" and scale == "1"
             run(__doc__, "ostrel-shots-", make_folder,
                 scenes(out, f"{desktop}-{scale}", each), helper)
-    run(__doc__, "ostrel-shots-", make_folder, side_by_side(out), start_window_manager)
+    sys.argv = [sys.argv[0], binary, "1"]
+    run(__doc__, "ostrel-shots-", make_folder, side_by_side(out, "windows-side-by-side.png"),
+        start_window_manager)
+    sys.argv = [sys.argv[0], binary, "2"]
+    run(__doc__, "ostrel-shots-", make_folder, side_by_side(out, "windows-beside-scale2.png"))
     os.environ["LANGUAGE"] = "de"
     sys.argv = [sys.argv[0], binary, "1"]
 

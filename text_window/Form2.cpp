@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QShortcut>
 #include <QTimer>
 
 #include "main_window/Ostrel_View.h"
@@ -42,9 +43,10 @@ Form2::Form2() {
 
   Text1 = new TextBox(this, QStringLiteral("Text1"));
   Text1->Move(120, 480, 7815, 6135);
+  Text1->setAccessibleName(tr("Text"));
   Command1 = new CommandButton(this, QStringLiteral("Command1"));
   Command1->Move(120, kButtonTop, 855, kButtonHeight);
-  Command1->setCaption(tr("Close"));
+  Command1->setCaption(tr("&Close"));
   Command3 = new CommandButton(this, QStringLiteral("Command3"));
   Command3->Move(1080, kButtonTop, 375, kButtonHeight);
   Command3->setIcon(Icons::arrowAnticlockwise());
@@ -58,14 +60,16 @@ Form2::Form2() {
   for (CommandButton* picture : {Command3, Command2}) picture->setIconSize(QSize(24, 23));
   Command4 = new CommandButton(this, QStringLiteral("Command4"));
   Command4->Move(2040, kButtonTop, 975, kButtonHeight);
-  Command4->setCaption(tr("Save"));
+  Command4->setCaption(tr("&Save"));
   Command5 = new CommandButton(this, QStringLiteral("Command5"));
   Command5->Move(3120, kButtonTop, 975, kButtonHeight);
-  Command5->setCaption(tr("Save As"));
+  Command5->setCaption(tr("Save &As"));
   Command6 = new CommandButton(this, QStringLiteral("Command6"));
   Command6->Move(4200, kButtonTop, 1095, kButtonHeight);
-  Command6->setCaption(tr("Print"));
+  Command6->setCaption(tr("&Print"));
   CommonDialog1 = new CommonDialog(this, QStringLiteral("CommonDialog1"));
+  // Named as its button is, not in the file dialog's own words.
+  CommonDialog1->setDialogTitle(tr("Save As"));
   // Right of the buttons, where the window has room to spare.
   EncodingLabel = new Label(this, QStringLiteral("EncodingLabel"));
   EncodingLabel->Move(5400, kButtonTop, 2535, kButtonHeight);
@@ -88,6 +92,9 @@ Form2::Form2() {
     if (!printJob_.running()) Command6->setEnabled(true);
   });
   addFindCommands();
+  // Save by the key every editor has for it.
+  auto* saveKey = new QShortcut(QKeySequence::Save, this);
+  connect(saveKey, &QShortcut::activated, Command4, &QAbstractButton::click);
 }
 
 FindDialog& Form2::findDialog() {
@@ -123,6 +130,8 @@ void Form2::addFindCommands() {
 void Form2::Form_Load() {
   Text1->setFontSize(10);
   Ostrel_View& main = form<Ostrel_View>();
+  // Beside the main window, its lists in sight.
+  setStartUpPosition(StartUpPosition::BesideOwner, &main);
   const QString fullName = fullFileName(main.Dir1->Path(), main.File1->FileName());
   setCaption(fullName);
   loadFile(fullName);

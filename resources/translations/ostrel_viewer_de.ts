@@ -601,11 +601,18 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     </message>
 </context>
 <context>
-    <name>ostrel::Form2</name>
+    <name>ostrel::Form1</name>
     <message>
-        <source>Close</source>
-        <translation>Schließen</translation>
+        <source>Horizontal position</source>
+        <translation>Waagerechte Position</translation>
     </message>
+    <message>
+        <source>Vertical position</source>
+        <translation>Senkrechte Position</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Form2</name>
     <message>
         <source>12 point</source>
         <translation>12 Punkt</translation>
@@ -615,16 +622,8 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <translation>10 Punkt</translation>
     </message>
     <message>
-        <source>Save</source>
-        <translation>Speichern</translation>
-    </message>
-    <message>
         <source>Save As</source>
         <translation>Sichern als</translation>
-    </message>
-    <message>
-        <source>Print</source>
-        <translation>Drucken</translation>
     </message>
     <message>
         <source>Ostrel_label has encountered an error while trying to print,please check all cables,paper,ports and drivers,restart windows then try again.</source>
@@ -690,6 +689,26 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>Printing</source>
         <translation>Drucken</translation>
     </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>S&amp;peichern</translation>
+    </message>
+    <message>
+        <source>Save &amp;As</source>
+        <translation>Sichern &amp;als</translation>
+    </message>
+    <message>
+        <source>&amp;Print</source>
+        <translation>&amp;Drucken</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::HelpViewer</name>
@@ -717,6 +736,14 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>%1 - %2</source>
         <translation>%1 - %2</translation>
     </message>
+    <message>
+        <source>Index</source>
+        <translation>Index</translation>
+    </message>
+    <message>
+        <source>Topic</source>
+        <translation>Thema</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::ImageControl</name>
@@ -732,18 +759,6 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <translation>Alle</translation>
     </message>
     <message>
-        <source>About</source>
-        <translation>Info</translation>
-    </message>
-    <message>
-        <source>Help</source>
-        <translation>Hilfe</translation>
-    </message>
-    <message>
-        <source>Exit</source>
-        <translation>Beenden</translation>
-    </message>
-    <message>
         <source>Unable to display Help Contents. There is no Help associated with this project.</source>
         <translation>Der Hilfeinhalt kann nicht angezeigt werden. Zu diesem Projekt gehört keine Hilfe.</translation>
     </message>
@@ -752,12 +767,36 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <translation>Es ist kein Hilfeanzeiger verfügbar.</translation>
     </message>
     <message>
-        <source>This picture cannot be shown</source>
-        <translation>Dieses Bild kann nicht gezeigt werden</translation>
-    </message>
-    <message>
         <source>No picture is selected. Click a picture file in the list to see it here, then click it here to see it at its natural size.</source>
         <translation>Es ist kein Bild gewählt. Klicken Sie in der Liste auf eine Bilddatei, um sie hier zu sehen, und dann hier, um sie in natürlicher Größe zu sehen.</translation>
+    </message>
+    <message>
+        <source>No picture</source>
+        <translation>Kein Bild</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>&amp;Info</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>The drive “%1” is no longer there. The lists show “%2” instead.</source>
+        <translation>Das Laufwerk „%1“ ist nicht mehr da. Die Listen zeigen stattdessen „%2“.</translation>
+    </message>
+    <message>
+        <source>Preview of %1</source>
+        <translation>Vorschau von %1</translation>
+    </message>
+    <message>
+        <source>Picture %1</source>
+        <translation>Bild %1</translation>
     </message>
 </context>
 <context>
@@ -833,10 +872,6 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>its JPEG data is damaged (%1)</source>
         <translation>ihre JPEG-Daten sind beschädigt (%1)</translation>
-    </message>
-    <message>
-        <source>The folder of the file “%1” does not exist.</source>
-        <translation>Der Ordner der Datei „%1“ existiert nicht.</translation>
     </message>
     <message>
         <source>The file “%1” does not exist.</source>
@@ -918,6 +953,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>the picture is %1 × %2 pixels, more than the %3 megapixels this program shows at natural size; its preview shows it whole</source>
         <translation>das Bild hat %1 × %2 Pixel, mehr als die %3 Megapixel, die dieses Programm in natürlicher Größe zeigt; seine Vorschau zeigt es ganz</translation>
     </message>
+    <message>
+        <source>The file “%1” cannot be opened: its folder does not exist.</source>
+        <translation>Die Datei „%1“ kann nicht geöffnet werden: ihr Ordner existiert nicht.</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::PrintFile</name>
@@ -992,6 +1031,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
     <message>
         <source>Version %1.%2.%3</source>
         <translation>Version %1.%2.%3</translation>
+    </message>
+    <message>
+        <source>Program icon</source>
+        <translation>Programmsymbol</translation>
     </message>
 </context>
 </TS>

@@ -5,13 +5,17 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include "about/frmAbout.h"
 #include "main_window/Ostrel_View.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
 #include "text_window/Form2.h"
 #include "toolkit/controls/CommandButton.h"
 #include "toolkit/forms/FormSet.h"
+#include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 namespace {
@@ -30,6 +34,17 @@ struct Captions {
   }
 };
 
+// The size in the loader's refusal of a square picture side pixels a side.
+QString refusalOfSide(qint64 side) {
+  try {
+    PictureLimits::check(side, side, 1);
+  } catch (const DecodeFailure& refusal) {
+    static const QRegularExpression size(QStringLiteral("\\S+ × \\S+"));
+    return size.match(refusal.reason()).captured();
+  }
+  return {};
+}
+
 Form2& openTextWindow(const test::TempDir& dir) {
   dir.write(QStringLiteral("a.txt"), "text");
   test::clickFile(dir, QStringLiteral("a.txt"));
@@ -42,7 +57,7 @@ TEST(TranslationsTest, GermanTranslatesTheWindowsAndQtsOwnButtons) {
   EXPECT_EQ(translations.language(), QStringLiteral("de_DE"));
 
   const Captions c = Captions::read();
-  EXPECT_EQ(c.help, QStringLiteral("Hilfe"));
+  EXPECT_EQ(c.help, QStringLiteral("&Hilfe"));
   EXPECT_EQ(c.all, QStringLiteral("Alle"));
   EXPECT_EQ(c.gif, QStringLiteral("*.GIF"));  // a file pattern, not a word
   EXPECT_EQ(c.aboutCaption, QStringLiteral("Info über Ostrel_Viewer"));
@@ -50,14 +65,20 @@ TEST(TranslationsTest, GermanTranslatesTheWindowsAndQtsOwnButtons) {
 
   test::TempDir dir;
   Form2& text = openTextWindow(dir);
-  EXPECT_EQ(text.Command1->Caption(), QStringLiteral("Schließen"));
-  EXPECT_EQ(text.Command6->Caption(), QStringLiteral("Drucken"));
+  EXPECT_EQ(text.Command1->Caption(), QStringLiteral("&Schließen"));
+  EXPECT_EQ(text.Command6->Caption(), QStringLiteral("&Drucken"));
+  // The save dialog is titled as its button, not in the dialog's own words.
+  text.Command5->click();
+  EXPECT_EQ(test::fakes().dialogs.lastTitle, QStringLiteral("Sichern als"));
+  // Numbers in the texts are written as the locale writes them.
+  const QString side = QLocale(QLocale::German, QLocale::Austria).toString(64250);
+  EXPECT_EQ(refusalOfSide(64250), side + QStringLiteral(" × ") + side);
 
   // Qt's catalogue: the standard buttons of message boxes and dialogs.
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
 
   translations.remove();
-  EXPECT_EQ(Captions::read().help, QStringLiteral("Help"));
+  EXPECT_EQ(Captions::read().help, QStringLiteral("&Help"));
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }
 
@@ -112,8 +133,10 @@ TEST(TranslationsFromEnvironment, LanguageDeShowsGermanCaptions) {
   Translations translations;
   ASSERT_TRUE(translations.install(QLocale::system()));
   const Captions c = Captions::read();
-  EXPECT_EQ(c.help, QStringLiteral("Hilfe"));
+  EXPECT_EQ(c.help, QStringLiteral("&Hilfe"));
   EXPECT_EQ(c.aboutCaption, QStringLiteral("Info über Ostrel_Viewer"));
+  // German texts group digits the German way, whatever the locale's numbers.
+  EXPECT_EQ(refusalOfSide(64250), QStringLiteral("64.250 × 64.250"));
 }
 
 }  // namespace

@@ -6,10 +6,12 @@ Usage: drive_program.py PATH/TO/ostrel_viewer [SCALE]
 Starts its own X server (no window manager), runs the program at the given
 scale factor (QT_SCALE_FACTOR, 1 by default) in a fresh folder holding text
 files and a small picture, and checks what a user sees: window titles and
-sizes, every window opening inside the screen, the text window's Save
-writing the file, keyboard browsing that goes on past a text file, the
-picture viewer, the help viewer (beside the main window, Back, Esc and
-Ctrl+W), the About window and Exit.
+sizes, every window opening inside the screen and the text window and the
+picture viewer beside the main window, the text window's Save (and Ctrl+S)
+writing the file, keyboard browsing that goes on past a text file and past
+a picture that cannot be shown, the picture viewer opened by Enter and
+closed by Esc, the help viewer (beside the main window, Back, Esc and
+Ctrl+W, F1), the About window and Exit.
 Exit code 77 when no X server can start.
 """
 
@@ -176,6 +178,7 @@ def make_folder(folder):
         img = Image.new("RGB", (40, 30), "red")
         img.paste((0, 0, 255), (10, 5, 31, 26))
         img.save(gif)
+    open(os.path.join(folder, "c.bmp"), "wb").close()  # a picture that cannot be shown
 
 
 def wait_for_bytes(path, want, timeout=TIMEOUT):
@@ -237,6 +240,13 @@ def overlap(a, b):
             a[1] < b[1] + b[3] and b[1] < a[1] + a[3])
 
 
+def expect_beside(desktop, window, main, what):
+    """window opened beside the main window, covering none of it."""
+    expect(not overlap(desktop.geometry(window), desktop.geometry(main)),
+           f"{what} {desktop.geometry(window)} opens beside the main window "
+           f"{desktop.geometry(main)}")
+
+
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
     expect(desktop.title(main) == TITLE, f"the main window is titled {TITLE}")
@@ -253,9 +263,14 @@ def drive(desktop, program, folder):
            f"(got {desktop.title(editor)!r})")
     expect(desktop.on_screen(editor),
            f"the text window opens inside the screen (at {desktop.geometry(editor)})")
+    expect_beside(desktop, editor, main, "the text window")
 
     type_at(desktop, editor, "ctrl+Home", "New ")
     save_expecting(desktop, editor, text_path, b"New first line\r\nsecond line\r\n", "Save wrote")
+    type_at(desktop, editor, "ctrl+End", "!")
+    desktop.keys(editor, "ctrl+s")
+    want = b"New first line\r\nsecond line!\r\n"
+    expect(wait_for_bytes(text_path, want) == want, f"Ctrl+S wrote {want!r}")
     close_text(desktop, editor)
 
     # Browsing by keyboard: down to the picture, back up to the text file,
@@ -266,6 +281,19 @@ def drive(desktop, program, folder):
     expect(desktop.focused() == main, "a text file reached by keyboard leaves the focus in the list")
     desktop.keys(None, "Down")  # to the picture again
     close_text(desktop, editor)
+    # Past a picture that cannot be shown: the preview says why, no message
+    # box stops the keys.
+    desktop.keys(main, "Down")
+    time.sleep(2 * TIMEOUT / 30)
+    expect(desktop.windows(f"^{TITLE}$") == [main],
+           "arrowing onto a picture that cannot be shown opens no message box")
+    desktop.keys(main, "Up", "Return")
+    viewer = desktop.wait_window("^b\\.gif$", "for the picture viewer Enter opens")
+    expect(desktop.on_screen(viewer), "the picture viewer opens inside the screen")
+    expect_beside(desktop, viewer, main, "the picture viewer")
+    desktop.keys(viewer, "Escape")
+    desktop.wait_gone(viewer, "the picture viewer after Esc")
+    print("ok: Enter opens the picture viewer and Esc closes it")
     desktop.click(main, *centre(PREVIEW))
     viewer = desktop.wait_window("^b\\.gif$", "for the picture viewer")
     expect(desktop.title(viewer) == "b.gif", "the picture viewer is titled b.gif")
@@ -310,8 +338,8 @@ def drive_help(desktop, main):
     wait_title(desktop, helper, book, "Backspace goes back")
     desktop.keys(helper, "Escape")
     desktop.wait_gone(helper, "the help viewer after Esc")
-    desktop.click(main, *centre(HELP_BUTTON))
-    helper = desktop.wait_window(f"^{book}$", "for the help viewer again")
+    desktop.keys(main, "F1")
+    helper = desktop.wait_window(f"^{book}$", "for the help viewer F1 opens")
     desktop.keys(helper, "ctrl+w")
     desktop.wait_gone(helper, "the help viewer after Ctrl+W")
     print("ok: Esc and Ctrl+W close the help viewer")

@@ -162,10 +162,16 @@ def drive(desktop, program, folder):
     exit_program(desktop, main, program)
 
 
-if __name__ == "__main__":
+def run_listened(doc, prefix, make, drive_steps):
+    """run() with the program's accessibility on, where a reader can listen;
+    SKIP where the tools a reader needs are missing."""
     missing = missing_tools()
     if missing:
         print("SKIP: not installed: " + ", ".join(missing))
-        sys.exit(SKIP)
-    sys.exit(run(__doc__, "ostrel-screen-reader-", make_folder, drive,
-                 extra_env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}))
+        return SKIP
+    return run(doc, prefix, make, drive_steps,
+               extra_env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+
+
+if __name__ == "__main__":
+    sys.exit(run_listened(__doc__, "ostrel-screen-reader-", make_folder, drive))

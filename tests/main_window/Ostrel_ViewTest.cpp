@@ -3,8 +3,10 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTest>
+#include <cstdio>
 
 #include "about/frmAbout.h"
 #include "main_window/FileDispatch.h"
@@ -12,11 +14,13 @@
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/ShowFocused.h"
 #include "tests/support/TempDir.h"
 #include "text_window/Form2.h"
 #include "toolkit/App.h"
 #include "toolkit/controls/CheckBox.h"
 #include "toolkit/controls/DriveListBox.h"
+#include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/help/HelpService.h"
 
@@ -89,16 +93,16 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayout) {
   EXPECT_EQ(w.File1->Path(), QDir::cleanPath(tmp.path()));
   EXPECT_EQ(w.focusWidget(), w.Dir1);
   // Tab order: Dir1, Drive1, File1, the first two rows of boxes, Exit, Help,
-  // the last row, About.
+  // the last row, About, and after the design's controls the preview.
   QList<QWidget*> order;
-  for (QWidget* x = w.Dir1; order.size() < 18; x = x->nextInFocusChain()) {
+  for (QWidget* x = w.Dir1; order.size() < 19; x = x->nextInFocusChain()) {
     if (x->parentWidget() == &w && (x->focusPolicy() & Qt::TabFocus)) order << x;
   }
   const QList<QWidget*> expected = {
       w.Dir1,           w.Drive1,         w.File1,         &(*w.Check1)(0), &(*w.Check1)(2),
       &(*w.Check1)(3),  &(*w.Check1)(4),  &(*w.Check1)(5), &(*w.Check1)(6), &(*w.Check1)(7),
       &(*w.Check1)(8),  w.Command1,       w.Command3,      &(*w.Check1)(1), &(*w.Check1)(9),
-      &(*w.Check1)(10), &(*w.Check1)(11), w.Command2};
+      &(*w.Check1)(10), &(*w.Check1)(11), w.Command2,      w.Image1};
   EXPECT_EQ(order, expected);
 }
 
@@ -270,6 +274,20 @@ TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
   EXPECT_EQ(shown(), QColor(Qt::green)) << "the preview waiting for a cancelled prefetch";
 }
 
+// A neighbour whose name is not UTF-8 is found, and read ahead, like any other.
+TEST_F(PreviewLoadingTest, ANeighbourWhoseNameIsNotUtf8IsReadAhead) {
+  const QString odd = tmp.file(FileNames::decode("d\xFF.bmp"));
+  ASSERT_TRUE(QFile::copy(tmp.file(QStringLiteral("c.bmp")), tmp.file(QStringLiteral("d.tmp"))));
+  ASSERT_EQ(::rename(QFile::encodeName(tmp.file(QStringLiteral("d.tmp"))).constData(),
+                     FileNames::encode(odd).constData()),
+            0);
+  main().File1->Refresh();
+  ASSERT_TRUE(click("c.bmp"));
+  decoder().finishNext();
+  ASSERT_FALSE(decoder().waiting.empty());
+  EXPECT_EQ(decoder().waiting.front().job.fullName, odd);
+}
+
 TEST(FileDispatchTest, NeighbourPicturesSkipOtherFiles) {
   const QStringList names = {"a.bmp", "b.txt", "c.gif", "d.txt", "e.jpg"};
   EXPECT_EQ(neighbourPictures(names, 2), (QStringList{"e.jpg", "a.bmp"}));
@@ -344,6 +362,72 @@ TEST_F(MainWindowTest, ExitUnloadsBothViewersAndTheMainWindowAndEndsTheProgram) 
   EXPECT_GE(fakes().process.ends, 1);
   EXPECT_EQ(fakes().process.lastExitCode, 0);
   EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+// The preview keeps the picture it was made from: the viewer opens that one,
+// titled with its name, wherever the lists have moved since.
+TEST_F(MainWindowTest, ThePreviewOpensThePictureItShowsAfterTheFolderChanged) {
+  TempDir other;
+  TempDir empty;
+  QImage blue(20, 10, QImage::Format_RGB32);
+  blue.fill(Qt::blue);
+  ASSERT_TRUE(blue.save(other.file(QStringLiteral("red.bmp")), "BMP"));
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
+  for (const TempDir* folder : {&other, &empty}) {
+    w.Dir1->setPath(folder->path());
+    w.Image1_Click();
+    ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+    EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
+    EXPECT_EQ(form<Form1>().Image1->picture().image().pixelColor(0, 0), QColor(Qt::red));
+  }
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+}
+
+// Keys browse past a file that is no picture with only the box saying why;
+// Enter on one still brings the message, Enter on a picture the viewer.
+TEST_F(MainWindowTest, KeysBrowsePastPicturesThatCannotBeShownAndEnterOpensTheViewer) {
+  tmp.write(QStringLiteral("b.bmp"), "");
+  Ostrel_View& w = main();
+  ASSERT_TRUE(test::showFocused(w, w.size()));
+  w.File1->setFocus();
+  for (const Qt::Key key : {Qt::Key_End, Qt::Key_Home}) QTest::keyClick(w.File1, key);
+  ASSERT_EQ(w.File1->FileName(), QStringLiteral("a.txt"));
+  for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Return}) QTest::keyClick(w.File1, key);
+  EXPECT_TRUE(w.Image1->placeholder().contains(QStringLiteral("“b.bmp”")));
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u) << "only Enter tells";
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());
+  for (const Qt::Key key : {Qt::Key_End, Qt::Key_Return}) QTest::keyClick(w.File1, key);
+  ASSERT_TRUE(FormSet::instance().isLoaded<Form1>());
+  EXPECT_EQ(form<Form1>().Caption(), QStringLiteral("red.bmp"));
+}
+
+// A folder removed by another program leaves the lists on the one above it;
+// a disk taken out is named as gone and left.
+TEST_F(MainWindowTest, TheListsLeaveAFolderOrADiskThatIsGone) {
+  Ostrel_View& w = main();
+  const auto backAgain = [&w] {
+    QEvent activation(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&w, &activation);
+    QCoreApplication::processEvents();
+  };
+  TempDir usb;
+  const QString usbRoot = QDir::cleanPath(usb.file(QStringLiteral("disk")));
+  usb.write(QStringLiteral("disk/sub/inner.txt"), "x");
+  fakes().volumes.list.append({usbRoot, QStringLiteral("usb"), true});
+  w.Dir1->setPath(usbRoot + QStringLiteral("/sub"));
+  QDir(usbRoot + QStringLiteral("/sub")).removeRecursively();
+  backAgain();
+  EXPECT_EQ(w.Dir1->Path(), usbRoot);
+  EXPECT_TRUE(fakes().messageBox.calls.empty());
+  usb.write(QStringLiteral("disk/later.txt"), "x");  // seen without waiting for the focus
+  EXPECT_TRUE(QTest::qWaitFor([&w] { return w.File1->ListCount() == 1; }));
+  fakes().volumes.list.removeLast();
+  backAgain();
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(usbRoot + QStringLiteral(" [usb]”")));
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(usb.path()));
+  EXPECT_EQ(w.Drive1->Drive(), QStringLiteral("/ [root]"));
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 #include <QImage>
 #include <QScreen>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
+#include "tests/support/ShowFocused.h"
 #include "tests/support/TempDir.h"
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
@@ -54,10 +56,11 @@ TEST_F(Form1Test, TheLoadStepMeasuresThePictureBeforeTheWindowShows) {
   select("a.bmp");
   Form1& f = form<Form1>();  // loaded, not shown yet
   // Bottom to top: the picture under both bars.
-  ASSERT_EQ(f.children().size(), 3);
-  EXPECT_EQ(f.children()[0], f.Image1);
-  EXPECT_EQ(f.children()[1], f.VScroll1);
-  EXPECT_EQ(f.children()[2], f.HScroll1);
+  const QList<QWidget*> controls = f.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  ASSERT_EQ(controls.size(), 3);
+  EXPECT_EQ(controls[0], f.Image1);
+  EXPECT_EQ(controls[1], f.VScroll1);
+  EXPECT_EQ(controls[2], f.HScroll1);
   EXPECT_EQ(f.HScroll1->nextInFocusChain(), f.VScroll1);
   EXPECT_EQ(f.Image1->focusPolicy(), Qt::NoFocus);
   // The load step measured the design interior: 75 x 60 points fit.
@@ -108,15 +111,46 @@ TEST_F(Form1Test, FirstDisplayShowsTheBarsThePictureNeeds) {
   EXPECT_FLOAT_EQ(f.VScroll1->Top(), 0);
 }
 
-// The thumb moves the picture (every resize case drags it); an arrow moves
-// only the thumb, and a click on a bar leaves the window open.
-TEST_F(Form1Test, AnArrowMovesTheThumbButNotThePicture) {
-  Form1& f = open("big.bmp", QSize(400, 300));
+// Every way a bar moves takes the picture with it: its arrows and track,
+// the wheel over the picture, the keys whichever control has the focus.
+// A click on a bar leaves the window open; Esc or Ctrl+W closes it.
+TEST_F(Form1Test, ThePictureFollowsEveryMoveOfTheBarsAndKeysCloseTheWindow) {
+  Form1& f = open("big.bmp", QSize(800, 600));
+  ASSERT_TRUE(test::showFocused(f, f.size()));
+  const auto follows = [&f](const char* what) {
+    EXPECT_FLOAT_EQ(f.Image1->Left(), float(f.HScroll1->Value())) << what;
+    EXPECT_FLOAT_EQ(f.Image1->Top(), float(f.VScroll1->Value())) << what;
+  };
   QScrollBar* bar = f.HScroll1;
   QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, bar->height() / 2));
-  EXPECT_EQ(f.HScroll1->Value(), -1);
-  EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
+  EXPECT_EQ(f.HScroll1->Value(), -15);
+  follows("an arrow");
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 30, bar->height() / 2));
+  EXPECT_LT(f.HScroll1->Value(), -100);
+  follows("the track");
+  // Over the picture, which passes the wheel on to its window.
+  QWheelEvent wheel(QPointF(50, 50), f.mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120),
+                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(&f, &wheel);
+  EXPECT_LT(f.VScroll1->Value(), 0);
+  follows("the wheel");
+  f.HScroll1->setFocus();
+  QTest::keyClick(f.HScroll1, Qt::Key_End);
+  EXPECT_EQ(f.VScroll1->Value(), f.VScroll1->Max());
+  QTest::keyClick(f.HScroll1, Qt::Key_Up);
+  EXPECT_EQ(f.VScroll1->Value(), f.VScroll1->Max() + 15);
+  QTest::keyClick(f.HScroll1, Qt::Key_Home);
+  QTest::keyClick(f.HScroll1, Qt::Key_PageDown);
+  EXPECT_LT(f.VScroll1->Value(), -100);
+  QTest::keyClick(f.HScroll1, Qt::Key_Left);
+  follows("the keys");
   EXPECT_TRUE(viewerLoaded());
+  QTest::keyClick(f.HScroll1, Qt::Key_Escape);
+  EXPECT_FALSE(viewerLoaded());
+  Form1& again = view("big.bmp");
+  ASSERT_TRUE(test::showFocused(again, again.size()));
+  QTest::keyClick(&again, Qt::Key_W, Qt::ControlModifier);
+  EXPECT_FALSE(viewerLoaded());
 }
 
 // A resize that leaves a bar unneeded hides it and returns the picture to the

@@ -23,10 +23,11 @@ int FakeMessageBox::showWithDetails(QWidget*, const QString& prompt, const QStri
   return answer;
 }
 
-std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString&,
+std::optional<QString> FakeDialogs::saveFileName(QWidget*, const QString& title,
                                                  const QString& initialName) {
   ++saveCalls;
   lastInitialName = initialName;
+  lastTitle = title;
   if (saveAnswers.empty()) return std::nullopt;
   auto answer = saveAnswers.front();
   saveAnswers.pop_front();

@@ -49,6 +49,7 @@ class FakeDialogs : public DialogService {
   std::deque<bool> printAnswers;                   // nothing left: cancelled
   int saveCalls = 0;
   QString lastInitialName;  // what the last save dialog started with
+  QString lastTitle;        // and its title
 };
 
 class FakeProcess : public ProcessService {

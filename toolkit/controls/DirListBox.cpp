@@ -73,6 +73,12 @@ QStringList subfoldersOf(const QString& path) {
   return names;
 }
 
+void sortFolders(QStringList& names) {
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::sort(names.begin(), names.end(), collator);
+}
+
 }  // namespace
 
 DirListBox::DirListBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -101,6 +107,12 @@ void DirListBox::mousePressEvent(QMouseEvent* event) {
                     ? item->data(Qt::UserRole).toString()
                     : QString(),
                 listing_, event->timestamp()};
+  if (item == nullptr) {
+    // Below the last folder: the list only takes the focus, and the open
+    // folder keeps its highlight, as the view would otherwise clear it.
+    setFocus(Qt::MouseFocusReason);
+    return;
+  }
   QListWidget::mousePressEvent(event);
 }
 
@@ -163,6 +175,26 @@ void DirListBox::setPath(const QString& pathOrDrive) {
   emit Change();
 }
 
+void DirListBox::moveUpTo(const QString& path) {
+  QString target = QDir::cleanPath(QDir(path_).absoluteFilePath(path));
+  while (true) {
+    try {
+      checkReadable(target);
+      break;
+    } catch (const ToolkitError&) {
+      if (target == QLatin1String("/")) throw;
+      target = QDir::cleanPath(target + QStringLiteral("/.."));
+    }
+  }
+  if (target != path_) {
+    setPath(target);
+    return;
+  }
+  QStringList subdirs = subfoldersOf(path_);
+  sortFolders(subdirs);
+  if (subdirs != subfolders_) relist();
+}
+
 void DirListBox::relist() {
   ++listing_;
   clear();
@@ -188,9 +220,8 @@ void DirListBox::relist() {
   }
   setCurrentRow(count() - 1);
   QStringList subdirs = subfoldersOf(path_);
-  QCollator collator;
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
-  std::sort(subdirs.begin(), subdirs.end(), collator);
+  sortFolders(subdirs);
+  subfolders_ = subdirs;
   for (const QString& sub : subdirs) {
     addRow(closed, sub, QDir::cleanPath(path_ + QLatin1Char('/') + sub), depth);
   }

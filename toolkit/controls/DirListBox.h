@@ -29,6 +29,10 @@ class DirListBox : public QListWidget, public ControlGeometry {
   // last visited on that volume, else its root). A directory that cannot be
   // read raises ToolkitError and leaves the list where it was.
   void setPath(const QString& pathOrDrive);
+  // Goes to path, or where it cannot be read to the nearest folder above it
+  // that can (a folder removed, a drive taken out); there the folders
+  // below are read again. Raises Change when the path moves.
+  void moveUpTo(const QString& path);
 
  signals:
   void Change();
@@ -47,6 +51,7 @@ class DirListBox : public QListWidget, public ControlGeometry {
   void relist();
 
   QString path_;
+  QStringList subfolders_;              // as listed, sorted
   QMap<QString, QString> lastVisited_;  // volume root -> directory
   // Counts the refills, so a click begun on an earlier listing is known.
   quint64 listing_ = 0;

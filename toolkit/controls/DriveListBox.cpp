@@ -122,8 +122,8 @@ void DriveListBox::setDrive(const QString& driveOrPath) {
 }
 
 void DriveListBox::showVolumeOf(const QString& path) {
-  const QSignalBlocker block(this);
-  setCurrentIndex(indexForPath(path));
+  // Read afresh: the volume the lists were on may have gone since.
+  relist(path);
 }
 
 }  // namespace ostrel

@@ -22,7 +22,8 @@ class DriveListBox : public QComboBox, public ControlGeometry {
   // Selects the volume a designation or a path lies on. Raises Change when
   // the selection moves.
   void setDrive(const QString& driveOrPath);
-  // Puts the selection back on the volume of path without raising Change.
+  // Reads the volumes again and puts the selection on the volume of path,
+  // without raising Change.
   void showVolumeOf(const QString& path);
   // Volumes come and go (a stick plugged in): the list is read afresh each
   // time it opens, the selection staying on its volume.

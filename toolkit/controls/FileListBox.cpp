@@ -6,9 +6,12 @@
 #include <strings.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -36,6 +39,17 @@ namespace {
           .arg(native, QString::fromLocal8Bit(std::strerror(error))));
 }
 
+// Rows as wide as the list, whatever their names: a long name is shortened
+// in the middle (its type stays in sight) rather than widening the rows, so
+// no horizontal bar comes and goes with the names listed.
+class ListWideRows : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+  }
+};
+
 }  // namespace
 
 FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
@@ -44,6 +58,9 @@ FileListBox::FileListBox(QWidget* parent, const QString& name, ScaleMode mode)
   setAccessibleName(QCoreApplication::translate("FileListBox", "Files"));
   setModel(&model_);
   setUniformItemSizes(true);
+  setItemDelegate(new ListWideRows(this));
+  setTextElideMode(Qt::ElideMiddle);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
   path_ = FileNames::currentFolder();
@@ -137,7 +154,9 @@ void FileListBox::relist(bool keepSelection) {
   } catch (const ToolkitError&) {
     // The folder went away under the list: show it empty.
   }
-  setNames(names);
+  // The same names again, read to keep the selection: the rows, and where
+  // the list is scrolled, stay.
+  if (names != names_ || !keepSelection) setNames(names);
   const int row = keepSelection ? static_cast<int>(names.indexOf(fileName_)) : -1;
   if (row >= 0) {
     setCurrentIndex(model_.index(row));
@@ -172,7 +191,31 @@ void FileListBox::paintEvent(QPaintEvent* event) {
   style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
+bool FileListBox::viewportEvent(QEvent* event) {
+  // A shortened name is shown whole in a tooltip.
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data().toString();
+    const bool shortened =
+        index.isValid() && fontMetrics().horizontalAdvance(text) > visualRect(index).width() - 8;
+    if (shortened) {
+      QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+  return QListView::viewportEvent(event);
+}
+
 void FileListBox::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    event->accept();
+    if (!fileName_.isEmpty()) emit Open();
+    return;
+  }
   keyboardMoving_ = true;
   QListView::keyPressEvent(event);
   keyboardMoving_ = false;

@@ -12,6 +12,8 @@ namespace ostrel {
 // left out, sorted without regard to case. Names keep their bytes
 // (FileNames); a byte that is not UTF-8 is shown as \xFF. It lists synchronously, so a
 // property read right after Path or Pattern is set sees the new listing.
+// Rows are as wide as the list: a long name is shortened in the middle and
+// shown whole in its tooltip.
 class FileListBox : public QListView, public ControlGeometry {
   Q_OBJECT
 
@@ -46,9 +48,12 @@ class FileListBox : public QListView, public ControlGeometry {
 
  signals:
   void Click();
+  // Enter was pressed on the selected name.
+  void Open();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   // With nothing selected the view draws no focus at all: the list frames
   // its first row (or its empty interior) itself while it has the focus.
   void paintEvent(QPaintEvent* event) override;

@@ -1,9 +1,12 @@
 #include "toolkit/controls/ImageControl.h"
 
+#include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
+#include "toolkit/controls/ImageControlAccessible.h"
 #include "toolkit/dialogs/MessageBoxService.h"
 #include "toolkit/files/FileNames.h"
 
@@ -18,6 +21,7 @@ ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, 
     : QWidget(parent), ControlGeometry(this, mode), sizing_(sizing) {
   setObjectName(name);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  ImageControlAccessible::install();
 }
 
 void ImageControl::setPicture(const Picture& picture) {
@@ -28,6 +32,10 @@ void ImageControl::setPicture(const Picture& picture) {
   toldPartsLeftOut_ = false;
   if (sizing_ == Sizing::Natural) takeNaturalSize();
   update();
+}
+
+bool ImageControl::acts() const {
+  return isSignalConnected(QMetaMethod::fromSignal(&ImageControl::Click));
 }
 
 void ImageControl::showFrame(int index) {
@@ -101,20 +109,34 @@ void ImageControl::tellIfPartsLeftOut() {
   });
 }
 
+void ImageControl::paintFocusMark(QPainter& painter) const {
+  // Over any picture: a band in the highlight colour lined with the base
+  // colour, so one of the two stands out from whatever lies under it.
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+  painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  painter.setPen(QPen(palette().color(QPalette::Base), 1));
+  painter.drawRect(rect().adjusted(2, 2, -3, -3));
+}
+
 void ImageControl::paintEvent(QPaintEvent* event) {
   if (width() <= 0 || height() <= 0) return;
+  QPainter painter(this);
+  paintContent(painter, event->rect());
+  if (hasFocus()) paintFocusMark(painter);
+}
+
+void ImageControl::paintContent(QPainter& painter, const QRect& exposed) {
   if (picture_.isNull()) {
-    if (!placeholder_.isEmpty()) {
-      QPainter painter(this);
-      paintPlaceholder(painter);
-    }
+    if (!placeholder_.isEmpty()) paintPlaceholder(painter);
     return;
   }
-  QPainter painter(this);
   if (picture_.isDrawing() && qint64(width()) * height() > kLargestDrawingCache) {
     // Too big to keep as pixels: play the records for the exposed part only.
-    painter.setClipRect(event->rect());
+    painter.save();
+    painter.setClipRect(exposed);
     picture_.paint(painter, QRectF(rect()));
+    painter.restore();
     tellIfPartsLeftOut();
     return;
   }
@@ -128,13 +150,34 @@ void ImageControl::paintEvent(QPaintEvent* event) {
     // One picture pixel on one device pixel, so nothing is resampled; only
     // the exposed part is copied: a scroll repaints a strip, not the photo.
     const qreal ratio = devicePixelRatioF();
-    const QRectF exposed(event->rect());
-    const QRectF source(exposed.topLeft() * ratio, exposed.size() * ratio);
-    painter.drawImage(exposed, image, source);
+    const QRectF target(exposed);
+    const QRectF source(target.topLeft() * ratio, target.size() * ratio);
+    painter.drawImage(target, image, source);
     return;
   }
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   painter.drawImage(QRectF(rect()), image);
+}
+
+void ImageControl::keyPressEvent(QKeyEvent* event) {
+  const bool press = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                     event->key() == Qt::Key_Space;
+  if (!press || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  emit Click();
+}
+
+void ImageControl::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void ImageControl::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

@@ -12,7 +12,8 @@ namespace ostrel {
 // to the picture, a raster picture's pixels taken as device pixels (sharp on
 // any screen) and a drawing at its physical size; stretched, the picture
 // fills the control and its aspect ratio is not kept. Either way it is drawn
-// at the screen's resolution.
+// at the screen's resolution. Given a focus policy, it takes the keyboard
+// focus, shows it with a frame, and Enter or Space acts as a click.
 class ImageControl : public QWidget, public ControlGeometry {
   Q_OBJECT
 
@@ -33,6 +34,8 @@ class ImageControl : public QWidget, public ControlGeometry {
   // stays, all frames being the picture's size.
   void showFrame(int index);
   int frameShown() const { return frame_; }
+  // Whether a click does anything: something listens to Click.
+  bool acts() const;
 
  signals:
   void Click();
@@ -41,12 +44,17 @@ class ImageControl : public QWidget, public ControlGeometry {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void geometryApplied() override;
   bool event(QEvent* event) override;
 
  private:
   const QImage& rendered();
   void paintPlaceholder(QPainter& painter) const;
+  void paintFocusMark(QPainter& painter) const;
+  void paintContent(QPainter& painter, const QRect& exposed);
   void takeNaturalSize();
 
   Sizing sizing_;

@@ -70,10 +70,20 @@ QByteArray FileNames::encode(QStringView name) {
 QString FileNames::visible(QStringView text) {
   QString shown;
   shown.reserve(text.size());
+  const auto escaped = [&shown](const char* prefix, unsigned code, int digits) {
+    shown += QLatin1String(prefix) +
+             QStringLiteral("%1").arg(code, digits, 16, QLatin1Char('0')).toUpper();
+  };
   for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
     if (isEscapedByte(text, i)) {
-      shown +=
-          QLatin1String("\\x") + QString::number(text[i].unicode() - kEscapeBase, 16).toUpper();
+      escaped("\\x", c - kEscapeBase, 2);
+    } else if (c < 0x20 || c == 0x7F) {
+      // A line break or another control character would break a title or
+      // a row in two, or vanish: shown as its byte.
+      escaped("\\x", c, 2);
+    } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+      escaped("\\u", c, 4);
     } else {
       shown += text[i];
     }

@@ -19,9 +19,10 @@ class FileNames {
   static QByteArray encode(QStringView name);
 
   // For the user: native separators, and every byte that is not UTF-8 shown
-  // as \xFF, so that two such names can be told apart.
+  // as \xFF, so that two such names can be told apart; a control character
+  // (a line break, say) as \x0A, one beyond ASCII as \u and four digits.
   static QString shown(QStringView name);
-  // Only the bytes made visible; the rest as it is.
+  // Only the bytes and control characters made visible; the rest as it is.
   static QString visible(QStringView text);
   // The process's current folder, every byte kept (QDir::currentPath()
   // would turn a byte that is not UTF-8 into U+FFFD).

@@ -322,7 +322,9 @@ QString TextCodec::name() const {
                  ? QCoreApplication::translate("TextCodec", "UTF-8 with BOM")
                  : QStringLiteral("UTF-8");
     case Encoding::Windows1252:
-      return QStringLiteral("Windows-1252");
+      // Written as the declared sets are, in the lower case of their
+      // registered names.
+      return QStringLiteral("windows-1252");
     case Encoding::Utf16LE:
       return QStringLiteral("UTF-16 LE");
     case Encoding::Utf16BE:

@@ -1,5 +1,6 @@
 #include "toolkit/files/TextFileReader.h"
 
+#include <QLocale>
 #include <cstring>
 
 #include "toolkit/ToolkitError.h"
@@ -26,7 +27,7 @@ std::pair<int, QString> TextFileReader::describe(const RegularFileReader::Failur
       return {err::PathFileAccess, tr("it is a device or a pipe, not a file")};
     case Problem::TooLarge:
       return {err::OutOfMemory, tr("it is larger than %1 MiB, the most the text window can hold")
-                                    .arg(sizeLimit / (1024 * 1024))};
+                                    .arg(QLocale().toString(sizeLimit / (1024 * 1024)))};
     case Problem::OutOfMemory:
       return {err::OutOfMemory, tr("there is not enough memory")};
     case Problem::CannotRead:

@@ -1,7 +1,9 @@
 #include "toolkit/forms/Form.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMoveEvent>
@@ -17,7 +19,27 @@
 
 namespace ostrel {
 
+namespace {
+
+// A screen reader announces a window as one (a frame, or a dialog) and by
+// its title. The program's windows (its forms, the help viewer) are plain
+// widgets, which would be fillers with no role it speaks.
+QAccessibleInterface* windowFactory(const QString& className, QObject* object) {
+  if (!className.startsWith(QLatin1String("ostrel::")) || !object->isWidgetType()) return nullptr;
+  auto* window = static_cast<QWidget*>(object);
+  if (!window->isWindow() || qobject_cast<QDialog*>(window) != nullptr) return nullptr;
+  return new QAccessibleWidget(
+      window, window->windowType() == Qt::Dialog ? QAccessible::Dialog : QAccessible::Window);
+}
+
+}  // namespace
+
 Form::Form(ScaleMode scaleMode) : QWidget(nullptr), scaleMode_(scaleMode) {
+  static const bool accessible = [] {
+    QAccessible::installFactory(windowFactory);
+    return true;
+  }();
+  Q_UNUSED(accessible);
   // The design measures were made for an 8-point interface font; a larger
   // one would clip the captions of the small controls.
   QFont small = font();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 
 class QWidget;
@@ -14,8 +15,9 @@ enum class StartUpPosition {
   Manual,        // its own place (the design place), pulled onto the screen
   CenterScreen,  // the middle of its owner's screen
   CenterOwner,   // centred over its owner
-  UnderOwner,    // under its owner, or cascaded from it where no room is below
-  BesideOwner,   // beside its owner where it covers none of it, smaller if it must be
+  // Beside its owner where it covers none of it, smaller if it must be; on
+  // a screen too small for that, where it covers the least of the owner.
+  BesideOwner,
 };
 
 class WindowPlacement {
@@ -25,7 +27,9 @@ class WindowPlacement {
     QRect owner;      // the owner's frame; null for a window without owner
     QRect available;  // the screen's available area
     QSize minimum;    // the smallest frame the window takes (its size if fixed)
-    int titleHeight = 0;
+    // The program's other windows on the screen, which a window beside the
+    // owner covers as little as it can.
+    QList<QRect> others;
   };
 
   // The frame a window takes first, all in the same pixels: moved, and made

@@ -37,12 +37,20 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
 
   filterLabel_->setObjectName(QStringLiteral("helpFilterLabel"));
   filterLabel_->setBuddy(filter_);
+  // Over two lines where the window is narrow, so the index takes its share
+  // of the width and the topic keeps the rest.
+  filterLabel_->setWordWrap(true);
   filter_->setObjectName(QStringLiteral("helpFilter"));
   filter_->setClearButtonEnabled(true);
   filter_->installEventFilter(this);
   list_->setObjectName(QStringLiteral("helpIndex"));
+  list_->setAccessibleName(tr("Index"));
   topic_->setObjectName(QStringLiteral("helpTopic"));
+  topic_->setAccessibleName(tr("Topic"));
   topic_->setOpenLinks(false);
+  // Lines break between words only: a narrow pane (a small or magnified
+  // screen) would otherwise cut a heading's long word in two.
+  topic_->setWordWrapMode(QTextOption::WordWrap);
   topic_->installEventFilter(this);
   back_->setObjectName(QStringLiteral("helpBack"));
   back_->setText(tr("Back"));
@@ -69,6 +77,9 @@ HelpViewer::HelpViewer(QString helpFile, QWidget* parent)
   splitter->addWidget(topicPane);
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 3);
+  // The index as wide as its entries in the window's first size; a
+  // narrower window takes most of the difference from the topic.
+  splitter->setSizes({215, 525});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter);
 

@@ -1,6 +1,7 @@
 #include "toolkit/picture/BmpDecoder.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QtEndian>
 #include <algorithm>
 #include <array>
@@ -230,8 +231,8 @@ Header parseHeader(const Reader& r, BmpDecoder::Layout layout, const BmpDecoder:
   if (h.width <= 0 || h.height <= 0) {
     fail(QCoreApplication::translate("ostrel::PictureLoader",
                                      "its header gives an impossible size of %1 × %2 pixels")
-             .arg(h.width)
-             .arg(h.height));
+             .arg(QLocale().toString(h.width))
+             .arg(QLocale().toString(h.height)));
   }
 
   // Bits-per-pixel defaults where no masks were given.

@@ -31,7 +31,8 @@ ToolkitError errorFor(const RegularFileReader::Failure& failure, const QString& 
     case Problem::FolderNotFound:
       return {err::PathNotFound,
               QCoreApplication::translate("ostrel::PictureLoader",
-                                          "The folder of the file “%1” does not exist.")
+                                          "The file “%1” cannot be opened: its folder does "
+                                          "not exist.")
                   .arg(name)};
     case Problem::NotAFolder:
       return {err::PathNotFound,

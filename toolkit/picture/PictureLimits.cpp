@@ -14,8 +14,8 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
         err::InvalidPicture,
         QCoreApplication::translate("ostrel::PictureLoader",
                                     "its header gives an impossible size of %1 × %2 pixels")
-            .arg(width)
-            .arg(height));
+            .arg(QLocale().toString(width))
+            .arg(QLocale().toString(height)));
   }
   if (width > kMaxSide || height > kMaxSide) {
     throw DecodeFailure(
@@ -35,7 +35,7 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
                                     "this program shows")
             .arg(QLocale().toString(width))
             .arg(QLocale().toString(height))
-            .arg(kMaxPixels / 1000000));
+            .arg(QLocale().toString(kMaxPixels / 1000000)));
   }
   const qint64 decoded = width * height * 4;
   if (decoded > kTrustedDecodedBytes && decoded / kMaxExpansion > qMax<qint64>(dataBytes, 1)) {
@@ -43,9 +43,9 @@ void PictureLimits::check(qint64 width, qint64 height, qint64 dataBytes) {
                         QCoreApplication::translate(
                             "ostrel::PictureLoader",
                             "its header claims %1 × %2 pixels, far more than its %3 bytes can hold")
-                            .arg(width)
-                            .arg(height)
-                            .arg(dataBytes));
+                            .arg(QLocale().toString(width))
+                            .arg(QLocale().toString(height))
+                            .arg(QLocale().toString(dataBytes)));
   }
 }
 
@@ -56,9 +56,9 @@ void PictureLimits::checkNatural(qint64 width, qint64 height) {
       QCoreApplication::translate("ostrel::PictureLoader",
                                   "the picture is %1 × %2 pixels, more than the %3 megapixels "
                                   "this program shows at natural size; its preview shows it whole")
-          .arg(width)
-          .arg(height)
-          .arg(kMaxNaturalPixels / 1000000));
+          .arg(QLocale().toString(width))
+          .arg(QLocale().toString(height))
+          .arg(QLocale().toString(kMaxNaturalPixels / 1000000)));
 }
 
 }  // namespace ostrel

@@ -1,7 +1,8 @@
 #include "toolkit/picture/PictureLoader.h"
 
+#include <sys/stat.h>
+
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <algorithm>
 #include <new>
 #include <utility>
@@ -140,9 +141,11 @@ DecodeRunner::Outcome DecodeRunner::decode(const Job& job) {
 }
 
 PictureLoader::Stamp PictureLoader::Stamp::of(const QString& fullName) {
-  const QFileInfo info(fullName);
-  if (!info.exists()) return {fullName, -1, {}};
-  return {fullName, info.size(), info.lastModified()};
+  // Looked at through the name's bytes: one that is not UTF-8 is found too.
+  struct stat info {};
+  if (::stat(FileNames::encode(fullName).constData(), &info) != 0) return {fullName, -1, 0};
+  return {fullName, info.st_size,
+          qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
 PictureLoader::PictureLoader(std::unique_ptr<DecodeRunner> runner) : runner_(std::move(runner)) {}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -94,7 +93,7 @@ class PictureLoader {
   struct Stamp {
     QString fullName;
     qint64 size = -1;
-    QDateTime modified;
+    qint64 modifiedNs = 0;
     bool operator==(const Stamp&) const = default;
     static Stamp of(const QString& fullName);
   };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtGui/QAccessible>
@@ -107,6 +108,25 @@ TEST_F(FileListBoxTest, AMissingFolderRaisesPathNotFoundAndKeepsTheList) {
   }
   EXPECT_EQ(list.Path(), QDir::cleanPath(tmp.path()));
   EXPECT_EQ(list.names(), before);
+}
+
+// Rows as wide as the list: whatever names the folder holds, and wherever
+// the user clicks, no horizontal bar comes up and the rows never slide.
+TEST_F(FileListBoxTest, ALongNameIsShortenedAndTheListNeverScrollsSideways) {
+  tmp.write(QStringLiteral("zz a name much too long for the narrow list.txt"), "x");
+  FileListBox list(nullptr, QStringLiteral("File1"));
+  list.resize(137, 136);
+  list.setPattern(QStringLiteral("*.txt"));
+  list.setPath(tmp.path());
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+  for (int row = 0; row < list.ListCount(); ++row) {
+    const QRect rect = list.visualRect(list.model()->index(row, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible()) << row;
+    EXPECT_EQ(list.horizontalScrollBar()->value(), 0) << row;
+    EXPECT_LE(rect.right(), list.viewport()->width()) << row;
+  }
 }
 
 TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfoldersByNameAndLevel) {
@@ -266,6 +286,17 @@ TEST_F(DirListOpenTest, OneClickOrAClickBegunOnAnEarlierListingOpensNothingAndEn
   dirs.setCurrentRow(rowOf(sub));
   QTest::keyClick(&dirs, Qt::Key_Return);
   EXPECT_EQ(dirs.Path(), sub);
+}
+
+TEST_F(DirListOpenTest, AClickBelowTheFoldersKeepsTheOpenOneHighlighted) {
+  dirs.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dirs));
+  const int open = rowOf(QDir::cleanPath(tmp.path()));
+  ASSERT_GE(open, 0);
+  ASSERT_EQ(dirs.currentRow(), open);
+  QTest::mouseClick(dirs.viewport(), Qt::LeftButton, {}, QPoint(20, dirs.viewport()->height() - 5));
+  EXPECT_EQ(dirs.currentRow(), open);
+  EXPECT_TRUE(dirs.item(open)->isSelected());
 }
 
 TEST(DriveListTest, OpeningTheListReadsTheVolumesAfreshKeepingTheSelection) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
 #include <memory>
 
 #include "tests/support/FakeServices.h"
@@ -51,6 +54,38 @@ TEST(ImageControlTest, APictureDrawnInPartIsReportedOnceNamingItsFile) {
   QCoreApplication::processEvents();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_TRUE(boxes[1].prompt.contains(QStringLiteral("other.wmf")));
+}
+
+// With the keyboard focus, a frame in the highlight colour marks the
+// control over whatever picture it shows, and Space or Enter clicks it.
+TEST(ImageControlTest, TheFocusIsMarkedOverThePictureAndKeysClickIt) {
+  QWidget window;
+  ImageControl image(&window, QStringLiteral("Image1"), ImageControl::Sizing::Stretch);
+  image.setFocusPolicy(Qt::StrongFocus);
+  image.setGeometry(10, 10, 137, 113);
+  QWidget other(&window);
+  other.setFocusPolicy(Qt::StrongFocus);
+  QImage red(40, 30, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  image.setPicture(Picture::fromImage(red));
+  window.resize(200, 200);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const auto corner = [&image] { return image.grab().toImage().pixelColor(1, 1); };
+  QApplication::setActiveWindow(&window);
+  for (const bool focused : {false, true, false}) {
+    if (focused) {
+      image.setFocus();
+    } else {
+      other.setFocus();
+    }
+    EXPECT_EQ(corner(), focused ? image.palette().color(QPalette::Highlight) : QColor(Qt::red))
+        << focused;
+  }
+  QSignalSpy clicks(&image, &ImageControl::Click);
+  for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+    QTest::keyClick(&image, key);
+  EXPECT_EQ(clicks.count(), 3);
 }
 
 }  // namespace

@@ -24,6 +24,10 @@ TEST(FileNames, EveryByteComesBackAndWhatIsNotUtf8IsShownAsItsByte) {
       {"\xF0\x90\x82\x80", u"\U00010080"},
       // Written out by a person, the escape is just text.
       {"lit\\xFF", u"lit\\xFF"},
+      // A line break (or another control character) would break a title or
+      // a row in two.
+      {"new\nline\t.txt", u"new\\x0Aline\\x09.txt"},
+      {"next\xC2\x85line", u"next\\u0085line"},
   };
   for (const Name& n : names) {
     const QString name = FileNames::decode(n.bytes);

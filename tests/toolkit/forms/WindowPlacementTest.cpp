@@ -19,9 +19,11 @@ TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreen) {
     QRect window, owner, available;
     QSize minimum;
     QRect expected;
+    QList<QRect> others = {};
   };
   const QSize noMinimum(1, 1);
   const QRect textWindow(411, 147, 541, 488);
+  const QRect viewer(0, 0, 320, 270);
   using P = StartUpPosition;
   // clang-format off
   const Case cases[] = {
@@ -37,29 +39,40 @@ TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreen) {
        {0, 0, 390, 322}, kMain, kScreen, noMinimum, {445, 351, 390, 322}},
       {"centred over the owner", P::CenterOwner,
        {0, 0, 200, 100}, kMain, kScreen, noMinimum, {145, 280, 200, 100}},
-      {"under the owner where there is room", P::UnderOwner,
-       {0, 0, 320, 270}, kMain, kScreen, noMinimum, {97, 518, 320, 270}},
-      {"cascaded where there is none", P::UnderOwner,
-       {0, 0, 320, 270}, kMain, {0, 0, 1024, 600}, noMinimum, {120, 164, 320, 270}},
       {"beside the owner, level with it", P::BesideOwner,
        {0, 0, 768, 547}, kMain, kScreen, {368, 283}, {393, 141, 768, 547}},
       {"beside the owner on the roomiest side, narrower", P::BesideOwner,
        {0, 0, 768, 547}, kMainAtScale2, kScreenAtScale2, {368, 283}, {389, 53, 411, 547}},
       {"below an owner at the right edge", P::BesideOwner,
        {0, 0, 400, 300}, {900, 100, 296, 377}, kScreen, {368, 283}, {880, 477, 400, 300}},
-      {"an owner's rule without an owner keeps the design place", P::UnderOwner,
+      {"the viewer beside the main window at scale 2", P::BesideOwner,
+       viewer, kMainAtScale2, kScreenAtScale2, noMinimum, {389, 164, 320, 270}},
+      {"on the side where it covers the program's other window least", P::BesideOwner,
+       viewer, kMain, kScreen, noMinimum, {97, 518, 320, 270}, {{393, 141, 541, 488}}},
+      {"an owner's rule without an owner keeps the design place", P::BesideOwner,
        textWindow, {}, kScreen, noMinimum, textWindow},
   };
   // clang-format on
   for (const Case& c : cases) {
     const QRect got = WindowPlacement::firstFrame(
-        c.position, {c.window, c.owner, c.available, c.minimum, /*titleHeight=*/23});
+        c.position, {c.window, c.owner, c.available, c.minimum, c.others});
     EXPECT_EQ(got, c.expected) << c.what;
     if (c.minimum != c.window.size()) EXPECT_TRUE(c.available.contains(got)) << c.what;
     if (c.position == StartUpPosition::BesideOwner && c.available.width() > 400) {
       EXPECT_FALSE(got.intersects(c.owner)) << c.what;
     }
   }
+}
+
+// A window no side of the owner holds, even at its least, covers as little
+// of the owner as the screen allows: here its right part, clear of the
+// owner's top, rather than all of it from the design place.
+TEST(WindowPlacementTest, WithoutRoomBesideTheOwnerItCoversTheLeastOfIt) {
+  const QRect got = WindowPlacement::firstFrame(
+      StartUpPosition::BesideOwner,
+      {{411, 147, 541, 488}, kMainAtScale2, kScreenAtScale2, {541, 488}, {}});
+  EXPECT_EQ(got, QRect(259, 0, 541, 488));
+  EXPECT_TRUE(kScreenAtScale2.contains(got));
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextLayout>
 
 #include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
@@ -85,6 +87,21 @@ TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
   EXPECT_EQ(viewer->currentTopic(), 2);
   EXPECT_TRUE(service.WinHelp(nullptr, file, help::Contents, QString()));
   EXPECT_EQ(viewer->currentTopic(), 0);
+}
+
+// In a pane narrower than a heading's long word, the heading breaks between
+// its words and the word stays whole.
+TEST_F(QtHelpServiceTest, ANarrowTopicBreaksItsHeadingOnlyBetweenWords) {
+  QTextBrowser* topic = part<QTextBrowser>(index(writeBook()), "helpTopic");
+  QTextDocument* document = topic->document();
+  const QTextBlock heading = document->firstBlock();
+  ASSERT_EQ(heading.text(), QStringLiteral("Viewer Help"));
+  const QFontMetricsF metrics(heading.charFormat().font());
+  document->setTextWidth(metrics.horizontalAdvance(QStringLiteral("Viewer")) * 0.8);
+  QTextLayout* layout = heading.layout();
+  ASSERT_GE(layout->lineCount(), 1);
+  EXPECT_EQ(heading.text().left(layout->lineAt(0).textLength()).trimmed(),
+            QStringLiteral("Viewer"));
 }
 
 TEST_F(QtHelpServiceTest, FileProblemsAreReportedByTheViewerNotThrown) {
