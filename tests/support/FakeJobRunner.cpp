@@ -12,6 +12,7 @@ bool FakeJobRunner::runNext() {
   if (waiting_.empty()) return false;
   const std::shared_ptr<JobTask> task = std::move(waiting_.front());
   waiting_.pop_front();
+  ++ran;
   task->run();
   task->deliver();
   return true;
@@ -26,6 +27,7 @@ bool FakeJobRunner::runNextWithoutDelivering() {
   if (waiting_.empty()) return false;
   std::shared_ptr<JobTask> task = std::move(waiting_.front());
   waiting_.pop_front();
+  ++ran;
   task->run();
   ran_.push_back(std::move(task));
   return true;

@@ -29,6 +29,7 @@ class FakeJobRunner : public JobRunner {
 
   bool holding = false;  // false: each job runs and answers as it is launched
   int launched = 0;
+  int ran = 0;  // jobs whose work ran
 
  private:
   std::deque<std::shared_ptr<JobTask>> waiting_;
