@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <random>
 
 #include "toolkit/text/TextDocument.h"
@@ -164,6 +165,132 @@ TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
       }
     }
   }
+}
+
+// ------------------------------------------------------------ every script
+
+// \w, \b and \d know every script's letters and digits, and case is folded
+// for every script, as in the literal search.
+TEST(TextSearch, ExpressionsKnowTheLettersOfEveryScript) {
+  const QString text = QString::fromUtf16(u"Кириллица и ΑΒΓ αβγ, ٣٤ x");
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  const struct {
+    const char16_t* needle;
+    std::vector<Match> expected;
+  } cases[] = {
+      {u"Кир\\w+", {{0, 9}}}, {u"\\wириллица", {{0, 9}}},   {u"\\bКир", {{0, 3}}},
+      {u"\\bица", {}},        {u"αβγ", {{12, 3}, {16, 3}}}, {u"\\d+", {{21, 2}}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(allMatches(*document, QString::fromUtf16(c.needle), {false, false, true}), c.expected)
+        << QString::fromUtf16(c.needle).toStdString();
+  }
+}
+
+// The search, its expression form and the highlight of a line agree on whole
+// words: a letter beyond the basic plane or a combining accent next to the
+// match is part of the word.
+TEST(TextSearch, WholeWordsAreOneRuleForLiteralsExpressionsAndTheHighlight) {
+  const QString text = QString::fromUtf16(
+      u"abc \U0001D400abc abc\U0001D400 ab\u0301c abc\u0301 x_abc abc-d (abc) ABC \u00E9abc");
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  for (const QString& needle : {QStringLiteral("abc"), QStringLiteral("-d"),
+                                QString::fromUtf16(u"\U0001D400abc"), QStringLiteral("(abc)")}) {
+    for (const bool matchCase : {false, true}) {
+      const Options literal{matchCase, true, false};
+      const Options expression{matchCase, true, true};
+      const std::vector<Match> found = allMatches(*document, needle, literal);
+      EXPECT_EQ(allMatches(*document, QRegularExpression::escape(needle), expression), found)
+          << needle.toStdString();
+      EXPECT_EQ(TextSearch(needle, literal).matchesIn(text), found) << needle.toStdString();
+      EXPECT_EQ(TextSearch(QRegularExpression::escape(needle), expression).matchesIn(text), found)
+          << needle.toStdString();
+    }
+  }
+  EXPECT_EQ(allMatches(*document, QStringLiteral("abc"), {true, true, false}),
+            (std::vector<Match>{{0, 3}, {32, 3}, {39, 3}}));
+}
+
+// ------------------------------------------------------------ long lines
+
+// Lines of every length, three of them longer than the windows a regular
+// expression is run over, with each kind of line end.
+QString linesOfEveryLength() {
+  std::mt19937 random(11);
+  const char* const words[] = {"whale", "wharf", "a", "be", "sea", "whe", "x", "whole", "b"};
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  const char* const lasts[] = {"b", "whe a", "whole", "x b", "sea", "", "whale", "x a", "be"};
+  const int lineWords[] = {1, 12, 0, 60000, 3, 140000, 7, 90000, 2};
+  QString text;
+  for (std::size_t line = 0; line < std::size(lineWords); ++line) {
+    for (int w = 0; w < lineWords[line]; ++w) {
+      text += QLatin1String(words[random() % std::size(words)]) + QLatin1Char(' ');
+    }
+    text += QLatin1String(lasts[line]) + QLatin1String(ends[line % std::size(ends)]);
+  }
+  return text;
+}
+
+// The search over the whole text finds what the highlight finds in each
+// line alone: ^, $, \b, lookbehinds and lookaheads hold at the edges of the
+// windows inside a long line.
+TEST(TextSearch, ExpressionsAgreeWithEachLineAloneAcrossTheWindowsOfLongLines) {
+  const QString text = linesOfEveryLength();
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+  for (const char16_t* pattern :
+       {u"^wh\\w*", u"\\w+e$", u"(?<=a )whale", u"whale(?= b)", u"\\bwh[a-z]+e\\b", u"e\\b", u"b$",
+        u"(?:whe|x) (?:b|a)$", u"a whole"}) {
+    const TextSearch search(QString::fromUtf16(pattern), {true, false, true});
+    std::vector<Match> expected;
+    qsizetype lineStart = 0;
+    for (QRegularExpressionMatchIterator it = lineEnd.globalMatch(text); it.hasNext();) {
+      const QRegularExpressionMatch end = it.next();
+      for (const Match& m :
+           search.matchesIn(QStringView(text).sliced(lineStart, end.capturedStart() - lineStart))) {
+        expected.push_back({lineStart + m.position, m.length});
+      }
+      lineStart = end.capturedEnd();
+    }
+    EXPECT_FALSE(expected.empty()) << QString::fromUtf16(pattern).toStdString();
+    EXPECT_EQ(allMatches(*document, search.needle(), search.options()), expected)
+        << QString::fromUtf16(pattern).toStdString();
+  }
+}
+
+// Searching from deep inside a long line, its start far behind: ^ does not
+// match where the search began.
+TEST(TextSearch, ALineStartFarBackIsStillNoLineStartForAnExpression) {
+  const QString text =
+      QStringLiteral("a") + QString(70000, u'b') + QStringLiteral("\nb") + QString(10, u'b');
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  std::vector<Match> found;
+  TextSearch(QStringLiteral("^b"), {true, false, true})
+      .forEach(document->snapshot(), 69000, document->length(), [&](const Match& m) {
+        found.push_back(m);
+        return true;
+      });
+  EXPECT_EQ(found, (std::vector<Match>{{70002, 1}}));
+}
+
+// A line of megabytes is neither decoded whole nor searched to its end
+// before a cancel is looked at.
+TEST(TextSearch, AnExpressionLooksAtCancelWithinALongLine) {
+  const QByteArray line = QByteArray("ab cd ef ").repeated(1024 * 1024);
+  const auto document = load(line, TextCodec(Encoding::Utf8, Mark::Absent));
+  int calls = 0;
+  qint64 doneWhenCancelled = -1;
+  const TextSearch::Outcome outcome =
+      TextSearch(QStringLiteral("\\d"), {false, false, true})
+          .forEach(
+              document->snapshot(), 0, document->length(), [](const Match&) { return true; },
+              [&](qint64 done, qint64) {
+                if (++calls < 2) return true;
+                doneWhenCancelled = done;
+                return false;
+              });
+  EXPECT_EQ(outcome, TextSearch::Outcome::Cancelled);
+  EXPECT_LT(doneWhenCancelled, 1024 * 1024) << "of " << document->length();
 }
 
 // ------------------------------------------------------------ replacing
