@@ -22,10 +22,13 @@
 #include <random>
 
 #include "bench/support/PeakMemory.h"
+#include "toolkit/Services.h"
 #include "toolkit/controls/FindDialog.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/files/TextCodec.h"
 #include "toolkit/files/TextFileReader.h"
+#include "toolkit/jobs/JobService.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/text/TextDocument.h"
 #include "toolkit/text/TextSearch.h"
 
@@ -350,6 +353,10 @@ BENCHMARK(BM_WindowReplaceAll)
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // The find window's searches run as the program's jobs do.
+  ostrel::JobService jobs(std::make_unique<ostrel::ThreadJobRunner>(),
+                          [](const ostrel::ToolkitError&) {});
+  ostrel::services().jobs = &jobs;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
