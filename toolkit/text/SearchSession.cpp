@@ -95,9 +95,7 @@ void SearchSession::find(const TextSearch& search, const TextDocument& document,
       [search, text = document.snapshot(), origin, direction, wrap](JobControl& control) {
         return findIn(search, text, origin, direction, wrap, control);
       },
-      [this, prototype](JobOutcome<Answer> outcome) {
-        started(prototype, std::move(outcome));
-      });
+      [this, prototype](JobOutcome<Answer> outcome) { started(prototype, std::move(outcome)); });
 }
 
 void SearchSession::replaceAll(const TextSearch& search, const TextDocument& document,
@@ -111,9 +109,7 @@ void SearchSession::replaceAll(const TextSearch& search, const TextDocument& doc
       [search, text = document.snapshot(), with](JobControl& control) {
         return replaceIn(search, text, with, control);
       },
-      [this, prototype](JobOutcome<Answer> outcome) {
-        started(prototype, std::move(outcome));
-      });
+      [this, prototype](JobOutcome<Answer> outcome) { started(prototype, std::move(outcome)); });
 }
 
 void SearchSession::count(const TextSearch& search, const TextDocument& document,
@@ -122,7 +118,11 @@ void SearchSession::count(const TextSearch& search, const TextDocument& document
   tally_ = tally;
   jobs_.start(
       count_, &context_, QStringLiteral("count"),
-      [search, text = document.snapshot(), selection, tally](JobControl& control) {
+      [search, shared = document.snapshot(), selection, tally](JobControl& control) mutable {
+        // A count runs while the user types: the document's edits must not
+        // have to copy the table of pieces this would share with them.
+        const TextSnapshot text = shared.detached();
+        shared = TextSnapshot();
         search.forEach(
             text, 0, text.length(),
             [&](const TextSearch::Match& m) {

@@ -417,6 +417,12 @@ std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
   ranges = {};
   prepared.starts = startsOf(prepared.pieces);
   prepared.inserted = prepared.starts.back() - text.length() + prepared.removed;
+  // Room for the edits to come, made here rather than by the first keystroke
+  // after the swap, which would otherwise move a table of a million pieces
+  // to a bigger home on the interface thread.
+  const std::size_t room = prepared.pieces.size() / 8 + 64;
+  prepared.pieces.reserve(prepared.pieces.size() + room);
+  prepared.starts.reserve(prepared.starts.size() + room);
   return prepared;
 }
 
