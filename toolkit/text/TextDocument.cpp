@@ -82,7 +82,10 @@ std::vector<TextPiece> replacedTable(const std::vector<TextPiece>& pieces,
                                      const std::vector<TextDocument::Range>& ranges,
                                      const std::vector<TextPiece>& replacement) {
   std::vector<TextPiece> table;
-  table.reserve(pieces.size() + ranges.size() * (1 + replacement.size()) + 2);
+  // With room for the edits to come: the first keystroke after the swap
+  // would otherwise move a table of a million pieces to a bigger home.
+  const std::size_t size = pieces.size() + ranges.size() * (1 + replacement.size()) + 2;
+  table.reserve(size + size / 8);
   qint64 kept = 0;
   for (const TextDocument::Range& range : ranges) {
     appendPieces(pieces, starts, kept, range.position - kept, table);
@@ -94,7 +97,9 @@ std::vector<TextPiece> replacedTable(const std::vector<TextPiece>& pieces,
 }
 
 std::vector<qint64> startsOf(const std::vector<TextPiece>& pieces) {
-  std::vector<qint64> starts(pieces.size() + 1);
+  std::vector<qint64> starts;
+  starts.reserve(pieces.capacity() + 1);
+  starts.resize(pieces.size() + 1);
   qint64 at = 0;
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     starts[i] = at;
@@ -417,12 +422,6 @@ std::optional<TextDocument::PreparedReplaceAll> TextDocument::prepareReplaceAll(
   ranges = {};
   prepared.starts = startsOf(prepared.pieces);
   prepared.inserted = prepared.starts.back() - text.length() + prepared.removed;
-  // Room for the edits to come, made here rather than by the first keystroke
-  // after the swap, which would otherwise move a table of a million pieces
-  // to a bigger home on the interface thread.
-  const std::size_t room = prepared.pieces.size() / 8 + 64;
-  prepared.pieces.reserve(prepared.pieces.size() + room);
-  prepared.starts.reserve(prepared.starts.size() + room);
   return prepared;
 }
 
