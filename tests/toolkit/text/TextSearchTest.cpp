@@ -113,12 +113,14 @@ INSTANTIATE_TEST_SUITE_P(
 // Matches at the very ends; case folded through a code page's own table
 // (0xC4 0xE4 are Ä ä in windows-1252, not UTF-8) and across byte
 // lengths (the Kelvin sign folds to k: three bytes matching one);
-// expressions line by line, a line end never part of a match.
+// expressions line by line, a line end never part of a match, their \w, \b
+// and \d those of every script.
 TEST(TextSearch, FindsEachMatchOfItsRules) {
   const QByteArray ends = "abc middle abc";
   const QByteArray latin = "gr\xC4\x42 and gr\xE4\x62 and GR\xC4\x42";
   const QByteArray kelvin = QString::fromUtf16(u"ok \u212A OK ok").toUtf8();
   const QByteArray lines = "alpha 12\r\nbeta 345\rgamma\n6789";
+  const QByteArray scripts = QString::fromUtf16(u"Кириллица и ΑΒΓ αβγ, ٣٤ x").toUtf8();
   const struct {
     QByteArray bytes;
     const char16_t* needle;
@@ -137,6 +139,12 @@ TEST(TextSearch, FindsEachMatchOfItsRules) {
       {lines, u"2\\s+b", {false, false, true}, {}},
       {lines, u"BETA", {false, true, true}, {{10, 4}}},
       {lines, u"et", {false, true, true}, {}},
+      {scripts, u"Кир\\w+", {false, false, true}, {{0, 9}}},
+      {scripts, u"\\wириллица", {false, false, true}, {{0, 9}}},
+      {scripts, u"\\bКир", {false, false, true}, {{0, 3}}},
+      {scripts, u"\\bица", {false, false, true}, {}},
+      {scripts, u"αβγ", {false, false, true}, {{12, 3}, {16, 3}}},
+      {scripts, u"\\d+", {false, false, true}, {{21, 2}}},
   };
   for (const auto& c : cases) {
     const auto document = load(c.bytes, TextCodec::detect(c.bytes));
@@ -168,24 +176,6 @@ TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
 }
 
 // ------------------------------------------------------------ every script
-
-// \w, \b and \d know every script's letters and digits, and case is folded
-// for every script, as in the literal search.
-TEST(TextSearch, ExpressionsKnowTheLettersOfEveryScript) {
-  const QString text = QString::fromUtf16(u"Кириллица и ΑΒΓ αβγ, ٣٤ x");
-  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
-  const struct {
-    const char16_t* needle;
-    std::vector<Match> expected;
-  } cases[] = {
-      {u"Кир\\w+", {{0, 9}}}, {u"\\wириллица", {{0, 9}}},   {u"\\bКир", {{0, 3}}},
-      {u"\\bица", {}},        {u"αβγ", {{12, 3}, {16, 3}}}, {u"\\d+", {{21, 2}}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(allMatches(*document, QString::fromUtf16(c.needle), {false, false, true}), c.expected)
-        << QString::fromUtf16(c.needle).toStdString();
-  }
-}
 
 // The search, its expression form and the highlight of a line agree on whole
 // words: a letter beyond the basic plane or a combining accent next to the
