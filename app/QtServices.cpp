@@ -10,7 +10,6 @@
 #include "toolkit/jobs/JobService.h"
 #include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/picture/PictureLoader.h"
-#include "toolkit/picture/ThreadedDecodeRunner.h"
 #include "toolkit/printing/QtPrinterService.h"
 #include "toolkit/registry/WineRegistryStore.h"
 
@@ -27,7 +26,7 @@ struct QtServices::Impl {
   JobService jobs{std::make_unique<ThreadJobRunner>(), [](const ToolkitError& error) {
                     MsgBox(error.Description(), mb::Exclamation, App().Title);
                   }};
-  PictureLoader pictures{std::make_unique<ThreadedDecodeRunner>()};
+  PictureLoader pictures{jobs};
 };
 
 QtServices::QtServices() : impl_(std::make_unique<Impl>()) {}

@@ -23,7 +23,8 @@
 #include "main_window/Ostrel_View.h"
 #include "toolkit/Services.h"
 #include "toolkit/forms/FormSet.h"
-#include "toolkit/picture/DecodeRunner.h"
+#include "toolkit/jobs/JobRunner.h"
+#include "toolkit/jobs/JobService.h"
 #include "toolkit/picture/PictureLoader.h"
 
 namespace ostrel {
@@ -31,12 +32,13 @@ namespace {
 
 constexpr int kFiles = 30;
 
-// Decodes on the calling thread, at once: the synchronous path.
-class InlineRunner : public DecodeRunner {
+// Runs jobs on the calling thread, at once: the synchronous path.
+class InlineRunner : public JobRunner {
  public:
-  void start(const Job& job, Finished finished) override { finished(decode(job)); }
-  void stop(int) override {}
-  Outcome decodeNow(const Job& job) override { return decode(job); }
+  void launch(std::shared_ptr<JobTask> task) override {
+    task->run();
+    task->deliver();
+  }
 };
 
 const QTemporaryDir& folder() {
@@ -63,7 +65,8 @@ const QTemporaryDir& folder() {
 
 void BM_HoldDown(benchmark::State& state) {
   const QString dir = folder().path();
-  PictureLoader synchronous(std::make_unique<InlineRunner>());
+  JobService onThisThread(std::make_unique<InlineRunner>(), [](const ToolkitError&) {});
+  PictureLoader synchronous(onThisThread);
   PictureLoader* threaded = services().pictures;
   if (state.range(0) == 1) services().pictures = &synchronous;
   std::atomic<bool> spinning{true};

@@ -15,17 +15,23 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <random>
 
 #include "bench/support/PeakMemory.h"
+#include "toolkit/Services.h"
 #include "toolkit/controls/FindDialog.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/files/TextCodec.h"
 #include "toolkit/files/TextFileReader.h"
+#include "toolkit/jobs/JobService.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/text/TextDocument.h"
 #include "toolkit/text/TextSearch.h"
 
@@ -85,8 +91,19 @@ QString fileName() {
   return name;
 }
 
-std::unique_ptr<ostrel::TextDocument> open() {
-  const QString name = fileName();
+// The same size in one line: a sentence said again and again, no line end.
+QString singleLineName() {
+  QString name = folder().filePath(QStringLiteral("one-line.txt"));
+  if (QFile::exists(name)) return name;
+  const QByteArray sentence("the whale swims near the wharf and the harbour at night ");
+  QFile f(name);
+  if (f.open(QIODevice::WriteOnly)) {
+    f.write(sentence.repeated(static_cast<qsizetype>(megabytes() * 1024 * 1024 / sentence.size())));
+  }
+  return name;
+}
+
+std::unique_ptr<ostrel::TextDocument> open(const QString& name = fileName()) {
   QByteArray bytes = ostrel::TextFileReader::readAll(name);
   const ostrel::TextCodec codec = ostrel::TextCodec::detectFile(bytes, name);
   return ostrel::TextDocument::fromBytes(std::move(bytes), codec);
@@ -232,10 +249,10 @@ struct Window {
   ostrel::TextBox* box = new ostrel::TextBox(&owner, QStringLiteral("Text1"));
   ostrel::FindDialog dialog{box, &owner};
 
-  Window() {
+  explicit Window(const QString& name = fileName()) {
     owner.resize(640, 400);
     box->resize(640, 400);
-    box->setDocument(open());
+    box->setDocument(open(name));
     owner.show();
     QCoreApplication::processEvents();
   }
@@ -281,6 +298,13 @@ struct Window {
     *later = static_cast<double>(longest[1]);
     return ms;
   }
+  // Find next from the start of the text; the milliseconds to the answer,
+  // and the longest wait meanwhile in gap.
+  double findFromStart(double* gap) {
+    box->setCursorPosition(0);
+    double later = 0;
+    return run([&] { dialog.findNext(); }, gap, &later);
+  }
 };
 
 // Find next of a regular expression that holds nothing, over the whole
@@ -289,11 +313,8 @@ void BM_WindowExpression(benchmark::State& state) {
   Window w;
   w.set(ostrel::FindDialog::Mode::Find, QStringLiteral("\\bwh[a-z]+e[0-9]\\b"), true);
   for (auto _ : state) {
-    w.box->setCursorPosition(0);
     double gap = 0;
-    double later = 0;
-    const double ms = w.run([&] { w.dialog.findNext(); }, &gap, &later);
-    state.SetIterationTime(ms / 1000);
+    state.SetIterationTime(w.findFromStart(&gap) / 1000);
     state.counters["max_gap_ms"] = gap;
   }
 }
@@ -323,6 +344,108 @@ void BM_WindowReplaceAll(benchmark::State& state) {
   }
 }
 
+// The longest wait of a 5 ms timer on this thread while step runs from the
+// event loop and for ms after it.
+double longestGap(const std::function<void()>& step, int ms) {
+  QElapsedTimer tick;
+  qint64 longest = 0;
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&] { longest = qMax(longest, tick.restart()); });
+  QEventLoop loop;
+  tick.start();
+  timer.start();
+  QTimer::singleShot(0, &loop, step);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  return static_cast<double>(qMax(longest, tick.restart()));
+}
+
+// One line of 100 MB, a regular expression: Find next over all of it, a
+// Find next cancelled 100 ms in, the count started again by a change of
+// options while it runs, and the window hidden while its count runs. The
+// longest wait of the interface thread in each, and the search's time.
+void BM_WindowSingleLine(benchmark::State& state) {
+  Window w(singleLineName());
+  w.set(ostrel::FindDialog::Mode::Find, QStringLiteral("\\bwh[a-z]+e[0-9]\\b"), true);
+  for (auto _ : state) {
+    double gap = 0;
+    state.SetIterationTime(w.findFromStart(&gap) / 1000);
+    state.counters["find_gap_ms"] = gap;
+    state.counters["cancel_gap_ms"] = longestGap(
+        [&] {
+          w.box->setCursorPosition(0);
+          w.dialog.findNext();
+          QTimer::singleShot(100, &w.dialog, [&] { w.dialog.cancel(); });
+        },
+        400);
+    state.counters["restart_gap_ms"] = longestGap(
+        [&] {
+          w.dialog.matchCase()->toggle();
+          QTimer::singleShot(250, &w.dialog, [&] { w.dialog.matchCase()->toggle(); });
+        },
+        600);
+    state.counters["hide_gap_ms"] = longestGap(
+        [&] {
+          w.dialog.hide();
+          w.dialog.open(ostrel::FindDialog::Mode::Find);
+        },
+        300);
+  }
+}
+
+// The baseline: what a search over whole lines did with that one line, and
+// what stopping it waited for: the whole line decoded into one string and
+// the expression run over all of it.
+void BM_WholeLineAtOnce(benchmark::State& state) {
+  const auto d = open(singleLineName());
+  const QRegularExpression expression(QStringLiteral("\\bwh[a-z]+e[0-9]\\b"),
+                                      QRegularExpression::MultilineOption);
+  for (auto _ : state) {
+    const QString line = d->snapshot().text(0, d->length());
+    benchmark::DoNotOptimize(expression.match(line).hasMatch());
+  }
+}
+
+// After a Replace All of 500,000 matches with the window open, letters
+// typed into the box 50 ms apart, the count starting again between them:
+// each key to its repaint, and the longest wait of the interface thread
+// meanwhile. Undone afterwards.
+void BM_WindowTypingAfterReplaceAll(benchmark::State& state) {
+  Window w;
+  w.set(ostrel::FindDialog::Mode::Replace, kReplaced, false);
+  w.dialog.replaceEdit()->setText(QStringLiteral("orca"));
+  for (auto _ : state) {
+    double gap = 0;
+    double later = 0;
+    w.run([&] { w.dialog.replaceAll(); }, &gap, &later);
+    w.box->setFocus();
+    std::vector<double> keys;
+    const double typingGap = longestGap(
+        [&] {
+          for (int k = 0; k < 20; ++k) {
+            QTimer::singleShot(50 * k, w.box, [&] {
+              QElapsedTimer key;
+              key.start();
+              QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+              QCoreApplication::sendEvent(w.box, &press);
+              w.box->viewport()->repaint();
+              keys.push_back(static_cast<double>(key.nsecsElapsed()) / 1e6);
+            });
+          }
+        },
+        50 * 20 + 400);
+    std::sort(keys.begin(), keys.end());
+    state.SetIterationTime(keys.empty() ? 0 : keys[keys.size() / 2] / 1000);
+    state.counters["key_median_ms"] = keys.empty() ? -1 : keys[keys.size() / 2];
+    state.counters["key_max_ms"] = keys.empty() ? -1 : keys.back();
+    state.counters["typing_gap_ms"] = typingGap;
+    while (w.box->document().canUndo()) w.box->undo();
+    w.box->document().clearUndo();
+  }
+}
+
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2);
 BENCHMARK(BM_GrepFindRare)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_FindNextRare)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
@@ -344,12 +467,27 @@ BENCHMARK(BM_WindowReplaceAll)
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(3);
+BENCHMARK(BM_WholeLineAtOnce)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_WindowSingleLine)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+BENCHMARK(BM_WindowTypingAfterReplaceAll)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // The find window's searches run as the program's jobs do.
+  ostrel::JobService jobs(std::make_unique<ostrel::ThreadJobRunner>(),
+                          [](const ostrel::ToolkitError&) {});
+  ostrel::services().jobs = &jobs;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

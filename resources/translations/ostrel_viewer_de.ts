@@ -360,6 +360,13 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
     </message>
 </context>
 <context>
+    <name>SearchSession</name>
+    <message>
+        <source>There are more than %1 matches, too many to replace at once. Nothing was replaced.</source>
+        <translation>Es gibt mehr als %1 Treffer, zu viele, um sie auf einmal zu ersetzen. Es wurde nichts ersetzt.</translation>
+    </message>
+</context>
+<context>
     <name>TextCodec</name>
     <message>
         <source>UTF-8 with BOM</source>

@@ -189,9 +189,9 @@ class PreviewLoadingTest : public MainWindowTest {
       image.save(tmp.file(QString::fromLatin1(name)), "BMP");
     }
     main().File1->Refresh();
-    decoder().holding = true;
+    jobs().holding = true;
   }
-  static test::FakeDecodeRunner& decoder() { return *fakes().decoder; }
+  static test::FakeJobRunner& jobs() { return *fakes().jobRunner; }
   QColor shown() { return main().Image1->picture().image().pixelColor(0, 0); }
   bool click(const char* name) { return main().File1->clickName(QString::fromLatin1(name)); }
 };
@@ -202,19 +202,19 @@ TEST_F(PreviewLoadingTest, AFailureIsReportedOnlyWhileItsFileIsSelected) {
   // Left for another picture: neither message nor placeholder.
   ASSERT_TRUE(click("broken.gif"));
   ASSERT_TRUE(click("red.bmp"));
-  decoder().finishAll();
+  jobs().runAll();
   EXPECT_TRUE(fakes().messageBox.calls.empty());
   EXPECT_EQ(shown(), QColor(Qt::red));
   // Left for a file that is no picture: the box says it cannot show the
   // picture, but nobody is told about a file they have moved past.
   ASSERT_TRUE(click("broken.gif"));
   ASSERT_TRUE(click("a.txt"));
-  decoder().finishAll();
+  jobs().runAll();
   EXPECT_TRUE(fakes().messageBox.calls.empty());
   EXPECT_FALSE(main().Image1->placeholder().isEmpty());
   // Still selected: reported by name.
   ASSERT_TRUE(click("broken.gif"));
-  decoder().finishAll();
+  jobs().runAll();
   ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
   EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("broken.gif")));
 }
@@ -223,9 +223,9 @@ TEST_F(PreviewLoadingTest, ExitWhileADecodeRunsEndsCleanly) {
   ASSERT_TRUE(click("red.bmp"));
   main().Image1_Click();  // the preview has not arrived: nothing to open
   ASSERT_TRUE(click("a.bmp"));
-  decoder().finishNext();
+  jobs().runNext();
   main().Command1_Click();
-  decoder().finishAll();
+  jobs().runAll();
   EXPECT_EQ(FormSet::instance().loadedCount(), 0);
   EXPECT_GE(fakes().process.ends, 1);
   EXPECT_EQ(fakes().messageBox.calls.size(), 1u);  // the early click on the box alone
@@ -235,7 +235,7 @@ TEST_F(PreviewLoadingTest, ExitWhileADecodeRunsEndsCleanly) {
 // once; a neighbour written since is decoded afresh.
 TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
   ASSERT_TRUE(click("c.bmp"));  // a.bmp, a.txt, c.bmp, page.html, red.bmp
-  decoder().finishAll();
+  jobs().runAll();
   ASSERT_EQ(shown(), QColor(Qt::green));
   ASSERT_TRUE(click("red.bmp"));
   EXPECT_EQ(shown(), QColor(Qt::red));
@@ -244,7 +244,7 @@ TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
   ASSERT_TRUE(yellow.save(tmp.file(QStringLiteral("a.bmp")), "BMP"));
   ASSERT_TRUE(click("a.bmp"));
   EXPECT_EQ(shown(), QColor(Qt::red));
-  decoder().finishAll();
+  jobs().runAll();
   EXPECT_EQ(shown(), QColor(Qt::yellow));
 }
 
@@ -252,25 +252,25 @@ TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
 // that decode's result instead of decoding the file a second time.
 TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
   ASSERT_TRUE(click("c.bmp"));
-  decoder().finishNext();
+  jobs().runNext();
   ASSERT_EQ(shown(), QColor(Qt::green));
-  ASSERT_EQ(decoder().waiting.size(), 1u);
-  ASSERT_EQ(decoder().waiting.front().job.fullName, tmp.file(QStringLiteral("red.bmp")));
+  ASSERT_EQ(jobs().waiting().size(), 1u);
+  ASSERT_EQ(jobs().waiting().front(), tmp.file(QStringLiteral("red.bmp")));
   PictureLoader& pictures = *fakes().pictures;
   const int started = pictures.decodesStarted();
-  const int decoded = decoder().decodes;
+  const int decoded = jobs().ran;
   ASSERT_TRUE(click("red.bmp"));
   EXPECT_EQ(pictures.decodesStarted(), started) << "a second decode of red.bmp";
-  decoder().finishNext();
+  jobs().runNext();
   EXPECT_EQ(shown(), QColor(Qt::red));
-  EXPECT_EQ(decoder().decodes - decoded, 1);
+  EXPECT_EQ(jobs().ran - decoded, 1);
   // Back to c.bmp while its prefetch runs, and that prefetch is cancelled:
   // the preview decodes for itself.
-  ASSERT_FALSE(decoder().waiting.empty());
-  ASSERT_EQ(decoder().waiting.front().job.fullName, tmp.file(QStringLiteral("c.bmp")));
+  ASSERT_FALSE(jobs().waiting().empty());
+  ASSERT_EQ(jobs().waiting().front(), tmp.file(QStringLiteral("c.bmp")));
   ASSERT_TRUE(click("c.bmp"));
   pictures.cancel(PictureLoader::Purpose::Prefetch);
-  decoder().finishAll();
+  jobs().runAll();
   EXPECT_EQ(shown(), QColor(Qt::green)) << "the preview waiting for a cancelled prefetch";
 }
 
@@ -283,9 +283,9 @@ TEST_F(PreviewLoadingTest, ANeighbourWhoseNameIsNotUtf8IsReadAhead) {
             0);
   main().File1->Refresh();
   ASSERT_TRUE(click("c.bmp"));
-  decoder().finishNext();
-  ASSERT_FALSE(decoder().waiting.empty());
-  EXPECT_EQ(decoder().waiting.front().job.fullName, odd);
+  jobs().runNext();
+  ASSERT_FALSE(jobs().waiting().empty());
+  EXPECT_EQ(jobs().waiting().front(), odd);
 }
 
 TEST(FileDispatchTest, NeighbourPicturesSkipOtherFiles) {

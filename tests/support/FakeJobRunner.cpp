@@ -12,7 +12,7 @@ bool FakeJobRunner::runNext() {
   if (waiting_.empty()) return false;
   const std::shared_ptr<JobTask> task = std::move(waiting_.front());
   waiting_.pop_front();
-  task->run();
+  run(*task);
   task->deliver();
   return true;
 }
@@ -26,7 +26,7 @@ bool FakeJobRunner::runNextWithoutDelivering() {
   if (waiting_.empty()) return false;
   std::shared_ptr<JobTask> task = std::move(waiting_.front());
   waiting_.pop_front();
-  task->run();
+  run(*task);
   ran_.push_back(std::move(task));
   return true;
 }
@@ -37,6 +37,15 @@ bool FakeJobRunner::deliverNext() {
   ran_.pop_front();
   task->deliver();
   return true;
+}
+
+void FakeJobRunner::run(JobTask& task) {
+  ++ran;
+  if (failure) {
+    task.fail(JobTask::errorOf(failure));
+  } else {
+    task.run();
+  }
 }
 
 QStringList FakeJobRunner::waiting() const {

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <exception>
 #include <memory>
 
 #include "toolkit/jobs/JobRunner.h"
@@ -28,9 +29,15 @@ class FakeJobRunner : public JobRunner {
   QStringList waiting() const;
 
   bool holding = false;  // false: each job runs and answers as it is launched
+  // When set, the work of every job run fails with this instead of running,
+  // as if it had thrown it (std::bad_alloc, say).
+  std::exception_ptr failure;
   int launched = 0;
+  int ran = 0;  // jobs whose work ran
 
  private:
+  void run(JobTask& task);
+
   std::deque<std::shared_ptr<JobTask>> waiting_;
   std::deque<std::shared_ptr<JobTask>> ran_;
 };

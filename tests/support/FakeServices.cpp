@@ -74,24 +74,6 @@ PrinterService::Work FakePrinter::printJob(PrintDocument document, const QFont& 
   };
 }
 
-void FakeDecodeRunner::start(const Job& job, Finished finished) {
-  waiting.push_back({job, std::move(finished)});
-  if (!holding) finishNext();
-}
-
-DecodeRunner::Outcome FakeDecodeRunner::decodeNow(const Job& job) {
-  ++decodes;
-  return decode(job);
-}
-
-bool FakeDecodeRunner::finishNext() {
-  if (waiting.empty()) return false;
-  Waiting next = std::move(waiting.front());
-  waiting.pop_front();
-  next.finished(decodeNow(next.job));
-  return true;
-}
-
 void FakeServices::install() {
   Services set;
   set.messageBox = &messageBox;
@@ -119,9 +101,7 @@ void FakeServices::clear() {
     MsgBox(error.Description(), mb::Exclamation, App().Title);
   });
   services().jobs = jobs.get();
-  auto runner = std::make_unique<FakeDecodeRunner>();
-  decoder = runner.get();
-  pictures = std::make_unique<PictureLoader>(std::move(runner));
+  pictures = std::make_unique<PictureLoader>(*jobs);
   services().pictures = pictures.get();
 }
 

@@ -16,7 +16,6 @@
 #include "toolkit/forms/ProcessService.h"
 #include "toolkit/help/HelpService.h"
 #include "toolkit/jobs/JobService.h"
-#include "toolkit/picture/DecodeRunner.h"
 #include "toolkit/picture/PictureLoader.h"
 #include "toolkit/printing/PrinterService.h"
 
@@ -102,33 +101,6 @@ class FakePrinter : public PrinterService {
   std::shared_ptr<QPrinter> printer_;
 };
 
-// Runs picture decodes on the calling thread: at once, or, while holding,
-// when the test says so. Like a worker that had already finished when it was
-// told to stop, it finishes every job it was given, replaced or stopped or
-// not: the loader alone must drop what is stale. Counts the decodes it ran.
-class FakeDecodeRunner : public DecodeRunner {
- public:
-  struct Waiting {
-    Job job;
-    Finished finished;
-  };
-  void start(const Job& job, Finished finished) override;
-  void stop(int lane) override { ++stops[lane]; }
-  Outcome decodeNow(const Job& job) override;
-
-  // Decodes the oldest waiting job and delivers it; false when none waits.
-  bool finishNext();
-  void finishAll() {
-    while (finishNext()) {
-    }
-  }
-
-  bool holding = false;  // false: each job finishes as it starts
-  std::deque<Waiting> waiting;
-  int decodes = 0;
-  std::map<int, int> stops;  // by lane
-};
-
 // The doubles every test runs with; TestMain installs them and clears them
 // before each test.
 struct FakeServices {
@@ -138,9 +110,8 @@ struct FakeServices {
   FakeVolumes volumes;
   FakeHelp help;
   FakePrinter printer;
-  FakeJobRunner* jobRunner = nullptr;   // owned by jobs
-  std::unique_ptr<JobService> jobs;     // reports through messageBox
-  FakeDecodeRunner* decoder = nullptr;  // owned by pictures
+  FakeJobRunner* jobRunner = nullptr;  // owned by jobs
+  std::unique_ptr<JobService> jobs;    // reports through messageBox
   std::unique_ptr<PictureLoader> pictures;
 
   void install();

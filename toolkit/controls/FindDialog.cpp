@@ -11,11 +11,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QThread>
 #include <QVBoxLayout>
 
+#include "toolkit/Services.h"
+#include "toolkit/controls/Announcer.h"
 #include "toolkit/controls/TextBox.h"
 #include "toolkit/forms/WindowPlacement.h"
+#include "toolkit/jobs/JobService.h"
 
 namespace ostrel {
 
@@ -44,104 +46,12 @@ Remembered& remembered() {
 
 }  // namespace
 
-// One search on its own thread, over a snapshot of the text.
-struct FindDialog::Job {
-  enum class Kind { Find, Count, ReplaceAll };
-
-  Job(Kind kind, TextSearch search, TextSnapshot text, quint64 revision)
-      : kind(kind), search(std::move(search)), text(std::move(text)), revision(revision) {}
-
-  Kind kind;
-  TextSearch search;
-  TextSnapshot text;
-  quint64 revision;
-  // Find: where it starts, which way, and whether it wraps.
-  Direction direction = Direction::Forward;
-  qint64 origin = 0;
-  bool wrap = false;
-  // Count: the selection, whose place among the matches is counted.
-  TextSearch::Match selection{0, 0};
-  // Replace All: what the matches become.
-  QString with;
-
-  std::atomic<bool> cancelled{false};
-  std::atomic<qint64> done{0};
-  std::atomic<qint64> total{1};
-  std::atomic<qint64> found{0};
-  std::atomic<qint64> before{0};
-  std::atomic<bool> selectionIsMatch{false};
-
-  // Results, read once the thread has finished.
-  std::optional<TextSearch::Match> match;
-  bool wrapped = false;
-  bool wasCancelled = false;
-  std::vector<TextDocument::Range> ranges;
-  qint64 replacements = 0;
-  // Replace All: the text it makes, worked out here too.
-  std::optional<TextDocument::PreparedReplaceAll> replaced;
-  QThread* thread = nullptr;
-
-  // For part of parts of the work, each as long.
-  TextSearch::Progress progress(int part = 0, int parts = 1) {
-    return [this, part, parts](qint64 d, qint64 t) {
-      done = part * t + d;
-      total = qMax<qint64>(1, parts * t);
-      return !cancelled.load();
-    };
-  }
-
-  void run() {
-    const qint64 length = text.length();
-    switch (kind) {
-      case Kind::Find: {
-        TextSearch::Result result;
-        if (direction == Direction::Forward) {
-          result = search.findNext(text, origin, length, progress());
-          if (!result.match && !result.cancelled && wrap && origin > 0) {
-            wrapped = true;
-            result = search.findNext(text, 0, origin, progress());
-          }
-        } else {
-          result = search.findPrevious(text, 0, origin, progress());
-          if (!result.match && !result.cancelled && wrap && origin < length) {
-            wrapped = true;
-            result = search.findPrevious(text, origin, length, progress());
-          }
-        }
-        match = result.match;
-        wasCancelled = result.cancelled;
-        break;
-      }
-      case Kind::Count:
-        wasCancelled = search.forEach(
-                           text, 0, length,
-                           [this](const TextSearch::Match& m) {
-                             if (m.position < selection.position) ++before;
-                             if (m == selection) selectionIsMatch = true;
-                             ++found;
-                             return true;
-                           },
-                           progress()) == TextSearch::Outcome::Cancelled;
-        break;
-      case Kind::ReplaceAll:
-        wasCancelled = search.forEach(
-                           text, 0, length,
-                           [this](const TextSearch::Match& m) {
-                             ranges.push_back({m.position, m.length});
-                             return true;
-                           },
-                           progress(0, 2)) == TextSearch::Outcome::Cancelled;
-        replacements = static_cast<qint64>(ranges.size());
-        if (!wasCancelled && replacements > 0) {
-          replaced = TextDocument::prepareReplaceAll(text, std::move(ranges), with, progress(1, 2));
-          wasCancelled = !replaced;
-        }
-        break;
-    }
-  }
-};
-
-FindDialog::FindDialog(TextBox* box, QWidget* owner) : QDialog(owner), box_(box) {
+FindDialog::FindDialog(TextBox* box, QWidget* owner, JobService* jobs)
+    : QDialog(owner),
+      box_(box),
+      session_(
+          jobs ? *jobs : *services().jobs,
+          [this](SearchSession::Answer& answer) { answered(answer); }, [this] { showCount(); }) {
   setObjectName(QStringLiteral("FindDialog"));
   setModal(false);
   setSizeGripEnabled(false);
@@ -168,6 +78,7 @@ FindDialog::FindDialog(TextBox* box, QWidget* owner) : QDialog(owner), box_(box)
   status_ = new QLabel(this);
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  announcer_ = new Announcer(this);
   progress_ = new QProgressBar(this);
   progress_->setRange(0, 1000);
   progress_->setTextVisible(false);
@@ -233,7 +144,11 @@ FindDialog::FindDialog(TextBox* box, QWidget* owner) : QDialog(owner), box_(box)
     connect(c, &QCheckBox::toggled, this, changed);
   }
   if (box_) {
-    connect(box_, &TextBox::textChanged, this, [this] { countDelay_.start(); });
+    connect(box_, &TextBox::textChanged, this, [this] {
+      // Out of date: let go of its copy of the text at once.
+      session_.stopCounting();
+      countDelay_.start();
+    });
     connect(box_, &TextBox::cursorPositionChanged, this, [this] { countDelay_.start(); });
   }
 
@@ -248,13 +163,13 @@ FindDialog::FindDialog(TextBox* box, QWidget* owner) : QDialog(owner), box_(box)
 
   poll_.setInterval(kPollMs);
   connect(&poll_, &QTimer::timeout, this, [this] {
-    if (job_ && started_.elapsed() >= kProgressAfterMs) {
-      progress_->setValue(static_cast<int>(job_->done * 1000 / qMax<qint64>(1, job_->total)));
+    if (session_.searching() && started_.elapsed() >= kProgressAfterMs) {
+      progress_->setValue(session_.permille());
       progress_->show();
       cancelButton_->show();
     }
-    if (count_) showCount();
-    if (!job_ && !count_) poll_.stop();
+    if (session_.counting()) showCount();
+    if (!session_.searching() && !session_.counting()) poll_.stop();
   });
   countDelay_.setSingleShot(true);
   countDelay_.setInterval(kCountAfterMs);
@@ -264,8 +179,7 @@ FindDialog::FindDialog(TextBox* box, QWidget* owner) : QDialog(owner), box_(box)
 }
 
 FindDialog::~FindDialog() {
-  stopJob(job_);
-  stopJob(count_);
+  // The session's jobs are cancelled with it, and nothing waits for them.
   if (box_) box_->setHighlighter({});
 }
 
@@ -344,8 +258,7 @@ void FindDialog::showEvent(QShowEvent* event) {
 }
 
 void FindDialog::hideEvent(QHideEvent* event) {
-  stopJob(job_);
-  stopJob(count_);
+  session_.stop();
   poll_.stop();
   progress_->hide();
   cancelButton_->hide();
@@ -374,7 +287,17 @@ void FindDialog::remember() {
 
 void FindDialog::setStatus(const QString& text) {
   message_ = text;
+  showStatus(text);
+  announcer_->announce(text);
+}
+
+void FindDialog::showStatus(const QString& text) {
   status_->setText(text);
+  // A note and the count beneath it may need a line more than there is.
+  QLayout* all = layout();
+  const int needed =
+      all->hasHeightForWidth() ? all->totalHeightForWidth(width()) : all->totalSizeHint().height();
+  if (needed > height()) resize(width(), needed);
 }
 
 QString FindDialog::status() const {
@@ -382,7 +305,7 @@ QString FindDialog::status() const {
 }
 
 bool FindDialog::busy() const {
-  return job_ != nullptr;
+  return session_.searching();
 }
 
 bool FindDialog::checkNeedle(const TextSearch& search) {
@@ -426,15 +349,11 @@ void FindDialog::find(Direction direction) {
   const TextSearch search = currentSearch();
   if (!checkNeedle(search)) return;
   remember();
-  const TextDocument& document = box_->document();
-  auto job =
-      std::make_shared<Job>(Job::Kind::Find, search, document.snapshot(), document.revision());
-  job->direction = direction;
   const qint64 caret = box_->cursorPosition();
   const qint64 anchor = box_->anchorPosition();
-  job->origin = direction == Direction::Forward ? qMax(caret, anchor) : qMin(caret, anchor);
-  job->wrap = wrapAround_->isChecked();
-  startJob(job);
+  const qint64 origin = direction == Direction::Forward ? qMax(caret, anchor) : qMin(caret, anchor);
+  session_.find(search, box_->document(), origin, direction, wrapAround_->isChecked());
+  searchStarted();
 }
 
 void FindDialog::replace() {
@@ -459,11 +378,8 @@ void FindDialog::replaceAll() {
   const TextSearch search = currentSearch();
   if (!checkNeedle(search)) return;
   remember();
-  const TextDocument& document = box_->document();
-  auto job = std::make_shared<Job>(Job::Kind::ReplaceAll, search, document.snapshot(),
-                                   document.revision());
-  job->with = replaceEdit_->text();
-  startJob(job);
+  session_.replaceAll(search, box_->document(), replaceEdit_->text());
+  searchStarted();
 }
 
 void FindDialog::goToLine() {
@@ -482,74 +398,51 @@ void FindDialog::goToLine() {
 }
 
 void FindDialog::cancel() {
-  if (job_) job_->cancelled = true;
+  if (!session_.searching()) return;
+  session_.cancel();
+  setStatus(tr("The search was cancelled."));
+  searchEnded();
 }
 
-void FindDialog::startJob(const std::shared_ptr<Job>& job) {
-  if (job->kind == Job::Kind::Count) {
-    stopJob(count_);
-    count_ = job;
-  } else {
-    stopJob(job_);
-    job_ = job;
-    started_.start();
-    setStatus(tr("Searching…"));
-  }
-  job->thread = QThread::create([job] { job->run(); });
-  // Handled here, on this thread, once the search is over.
-  connect(job->thread, &QThread::finished, this, [this, job] { finishJob(job); });
-  job->thread->start();
+void FindDialog::searchStarted() {
+  started_.start();
+  // A test's jobs may have answered already.
+  if (!session_.searching()) return;
+  setStatus(tr("Searching…"));
   poll_.start();
 }
 
-void FindDialog::stopJob(std::shared_ptr<Job>& job) {
-  if (!job) return;
-  const std::shared_ptr<Job> stopping = std::move(job);
-  job.reset();
-  stopping->cancelled = true;
-  stopping->thread->wait();
-  stopping->thread->deleteLater();
-}
-
-void FindDialog::finishJob(const std::shared_ptr<Job>& job) {
-  if (job != job_ && job != count_) return;  // stopped, and deleted by stopJob
-  job->thread->deleteLater();
-  if (job == count_) {
-    count_.reset();
-    if (!job->wasCancelled) {
-      total_ = job->found;
-      before_ = job->before;
-      selectionIsMatch_ = job->selectionIsMatch;
-      counting_ = false;
-      showCount();
-    }
-    return;
-  }
-  job_.reset();
+void FindDialog::searchEnded() {
   progress_->hide();
   cancelButton_->hide();
-  const bool current = box_ && box_->document().revision() == job->revision;
-  if (job->wasCancelled) {
-    setStatus(tr("The search was cancelled."));
-  } else if (!current ||
-             (job->replaced && !box_->document().replaceAll(std::move(*job->replaced)))) {
-    setStatus(tr("The text changed during the search; search again."));
-  } else if (job->kind == Job::Kind::ReplaceAll) {
-    if (job->replacements == 0) {
-      notFound(job->search);
-    } else {
-      setStatus(tr("Replacements made: %1.").arg(QLocale().toString(job->replacements)));
-    }
-  } else if (job->match) {
-    setStatus(job->wrapped ? (job->direction == Direction::Forward
-                                  ? tr("Passed the end of the text; went on from the start.")
-                                  : tr("Passed the start of the text; went on from the end."))
-                           : QString());
-    select(*job->match);
-  } else {
-    notFound(job->search);
-  }
   emit searchFinished();
+}
+
+void FindDialog::answered(SearchSession::Answer& answer) {
+  using Kind = SearchSession::Kind;
+  const bool current = box_ && box_->document().revision() == answer.revision;
+  if (answer.error) {
+    setStatus(answer.error->Description());
+    services().jobs->report(*answer.error);
+  } else if (!current ||
+             (answer.prepared && !box_->document().replaceAll(std::move(*answer.prepared)))) {
+    setStatus(tr("The text changed during the search; search again."));
+  } else if (answer.kind == Kind::ReplaceAll) {
+    if (answer.replacements == 0) {
+      notFound(answer.search);
+    } else {
+      setStatus(tr("Replacements made: %1.").arg(QLocale().toString(answer.replacements)));
+    }
+  } else if (answer.match) {
+    setStatus(answer.wrapped ? (answer.direction == Direction::Forward
+                                    ? tr("Passed the end of the text; went on from the start.")
+                                    : tr("Passed the start of the text; went on from the end."))
+                             : QString());
+    select(*answer.match);
+  } else {
+    notFound(answer.search);
+  }
+  searchEnded();
 }
 
 void FindDialog::select(const TextSearch::Match& match) {
@@ -580,40 +473,33 @@ void FindDialog::restartCount() {
   if (!box_ || !isVisible() || mode_ == Mode::GoToLine) return;
   const TextSearch search = currentSearch();
   if (!search.problem().isEmpty()) {
-    stopJob(count_);
-    total_ = -1;
-    if (!findEdit_->text().isEmpty()) status_->setText(search.problem());
+    session_.forgetCount();
+    if (!findEdit_->text().isEmpty()) showStatus(search.problem());
     return;
   }
-  const TextDocument& document = box_->document();
-  auto job =
-      std::make_shared<Job>(Job::Kind::Count, search, document.snapshot(), document.revision());
   const qint64 from = qMin(box_->cursorPosition(), box_->anchorPosition());
   const qint64 to = qMax(box_->cursorPosition(), box_->anchorPosition());
-  job->selection = {from, to - from};
-  counting_ = true;
-  startJob(job);
+  session_.count(search, box_->document(), {from, to - from});
+  if (session_.counting()) poll_.start();
 }
 
 void FindDialog::showCount() {
-  const bool running = count_ != nullptr;
-  const qint64 total = running ? count_->found.load() : total_;
-  const qint64 before = running ? count_->before.load() : before_;
-  const bool isMatch = running ? count_->selectionIsMatch.load() : selectionIsMatch_;
-  if (total < 0 || job_) return;
+  const std::optional<SearchSession::Count> count = session_.currentCount();
+  if (!count || session_.searching()) return;
   const QLocale locale;
+  const QString total = locale.toString(count->total);
   QString text;
-  if (total == 0 && !running) {
+  if (count->total == 0 && count->finished) {
     text = tr("No matches.");
-  } else if (isMatch) {
-    text = running ? tr("%1 of %2 so far").arg(locale.toString(before + 1), locale.toString(total))
-                   : tr("%1 of %2").arg(locale.toString(before + 1), locale.toString(total));
+  } else if (count->selectionIsMatch) {
+    const QString which = locale.toString(count->before + 1);
+    text = count->finished ? tr("%1 of %2").arg(which, total)
+                           : tr("%1 of %2 so far").arg(which, total);
   } else {
-    text = running ? tr("%1 matches so far").arg(locale.toString(total))
-                   : tr("%1 matches").arg(locale.toString(total));
+    text = count->finished ? tr("%1 matches").arg(total) : tr("%1 matches so far").arg(total);
   }
   // What the last search said comes first.
-  status_->setText(message_.isEmpty() ? text : message_ + QLatin1Char('\n') + text);
+  showStatus(message_.isEmpty() ? text : message_ + QLatin1Char('\n') + text);
 }
 
 }  // namespace ostrel

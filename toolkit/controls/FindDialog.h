@@ -4,10 +4,9 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
-#include <atomic>
-#include <memory>
 #include <optional>
 
+#include "toolkit/text/SearchSession.h"
 #include "toolkit/text/TextSearch.h"
 
 class QCheckBox;
@@ -15,19 +14,22 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QThread;
 
 namespace ostrel {
 
+class Announcer;
+class JobService;
 class TextBox;
 
 // The small window beside a text box that finds, replaces and goes to a
-// line: modeless, placed beside its owner, closed with Esc. Every search
-// runs on a thread of its own over a snapshot of the text, so the owner
-// stays answerable; a search that takes longer than a moment shows its
-// progress and a Cancel button. While the window is open the matches in the
-// box's view are highlighted and the window counts them ("3 of 1,204"),
-// the count growing as the search goes on.
+// line: modeless, placed beside its owner, closed with Esc. It shows what
+// its SearchSession finds: every search is a job over a snapshot of the
+// text, so the owner stays answerable and nothing here waits for one; a
+// search that takes longer than a moment shows its progress and a Cancel
+// button. While the window is open the matches in the box's view are
+// highlighted and the window counts them ("3 of 1,204"), the count growing
+// as the search goes on. What the search says is also told to screen
+// readers.
 //
 // What was searched for, and how, is remembered while the program runs.
 class FindDialog : public QDialog {
@@ -36,7 +38,8 @@ class FindDialog : public QDialog {
  public:
   enum class Mode { Find, Replace, GoToLine };
 
-  FindDialog(TextBox* box, QWidget* owner);
+  // Searches run as jobs of jobs, the program's own when none is given.
+  FindDialog(TextBox* box, QWidget* owner, JobService* jobs = nullptr);
   ~FindDialog() override;
 
   // Shows the window in mode, the text to find chosen (the box's selection
@@ -83,16 +86,15 @@ class FindDialog : public QDialog {
   void hideEvent(QHideEvent* event) override;
 
  private:
-  struct Job;
-  enum class Direction { Forward, Backward };
+  using Direction = SearchSession::Direction;
 
   TextSearch currentSearch() const;
   // A search is given the needle's problems first; false when one was shown.
   bool checkNeedle(const TextSearch& search);
   void find(Direction direction);
-  void startJob(const std::shared_ptr<Job>& job);
-  void finishJob(const std::shared_ptr<Job>& job);
-  void stopJob(std::shared_ptr<Job>& job);
+  void searchStarted();
+  void answered(SearchSession::Answer& answer);
+  void searchEnded();
   void select(const TextSearch::Match& match);
   void notFound(const TextSearch& search);
   void restartCount();
@@ -100,7 +102,10 @@ class FindDialog : public QDialog {
   void remember();
   void updateHighlighter();
   void setMode(Mode mode);
+  // What the last search said, told to screen readers too.
   void setStatus(const QString& text);
+  // The line under the buttons; the window grows to hold it whole.
+  void showStatus(const QString& text);
 
   QPointer<TextBox> box_;
   Mode mode_ = Mode::Find;
@@ -123,20 +128,15 @@ class FindDialog : public QDialog {
   QPushButton* goButton_;
   QPushButton* closeButton_;
   QLabel* status_;
+  Announcer* announcer_;
   QProgressBar* progress_;
   QPushButton* cancelButton_;
 
-  // The search a button started, and the count that runs beside it.
-  std::shared_ptr<Job> job_;
-  std::shared_ptr<Job> count_;
+  SearchSession session_;
   // Looks at the running searches' progress now and then.
   QTimer poll_;
   QElapsedTimer started_;
   QTimer countDelay_;
-  qint64 total_ = -1;
-  qint64 before_ = 0;
-  bool selectionIsMatch_ = false;
-  bool counting_ = false;
   QString message_;
 };
 

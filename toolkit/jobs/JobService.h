@@ -62,8 +62,9 @@ class JobService {
   }
 
   // The same for work that must never stop half-way (a save): neither
-  // cancelAll(), the service's end nor the process's end cancels it, and the
-  // process waits for it before it ends. Its handle still cancels it.
+  // cancelAll(), the service's end, its context's end nor the process's end
+  // cancels it, and the process waits for it before it ends. Its handle
+  // still cancels it.
   template <typename Work, typename Done>
   JobHandle startToFinish(QObject* context, QString name, Work work, Done done) {
     return startIn(nullptr, context, std::move(name), std::move(work), std::move(done),

@@ -13,7 +13,7 @@ JobTask::JobTask(QString name, QObject* context, std::shared_ptr<JobControl> con
       work_(std::move(work)),
       finish_(std::move(finish)),
       uncaught_(std::move(uncaught)) {
-  if (context) {
+  if (context && control_->ending() == JobControl::Ending::Cancel) {
     contextGone_ = QObject::connect(context, &QObject::destroyed,
                                     [control = std::weak_ptr<JobControl>(control_)] {
                                       if (const auto c = control.lock()) c->cancel();

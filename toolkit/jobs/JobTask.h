@@ -57,7 +57,8 @@ class JobTask {
   Uncaught uncaught_;
   std::optional<ToolkitError> error_;
   std::atomic<bool> settled_{false};
-  // Cancels the job when its context goes: nobody is left to answer.
+  // Cancels the job when its context goes: nobody is left to answer. Work
+  // that must finish goes on regardless.
   QMetaObject::Connection contextGone_;
 };
 

@@ -11,8 +11,8 @@
 #include "toolkit/files/FileNames.h"
 #include "toolkit/metafile/MetafileReader.h"
 #include "toolkit/picture/BmpDecoder.h"
+#include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
-#include "toolkit/picture/DecodeRunner.h"
 #include "toolkit/picture/GifAnimation.h"
 #include "toolkit/picture/GifDecoder.h"
 #include "toolkit/picture/IconDecoder.h"
@@ -91,12 +91,12 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
 Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
                               QSize previewPixels) {
   const QString name = FileNames::shown(fileName);
-  if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
-    Picture drawing = Picture::fromDrawing(readMetafile(bytes, fileName));
-    drawing.setFileName(fileName);
-    return drawing;
-  }
   try {
+    if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
+      Picture drawing = Picture::fromDrawing(readMetafile(bytes, fileName));
+      drawing.setFileName(fileName);
+      return drawing;
+    }
     return decodeRaster(bytes, previewPixels);
   } catch (const DecodeFailure& failure) {
     if (failure.number() == err::OutOfMemory) {
@@ -127,19 +127,6 @@ Picture PictureLoader::loadForPreview(const QString& fullName, QSize previewPixe
   return decode(PictureFile::read(fullName), fullName, previewPixels);
 }
 
-DecodeRunner::Outcome DecodeRunner::decode(const Job& job) {
-  Outcome outcome;
-  outcome.id = job.id;
-  try {
-    outcome.picture = job.pixels.isEmpty()
-                          ? PictureLoader::load(job.fullName)
-                          : PictureLoader::loadForPreview(job.fullName, job.pixels);
-  } catch (const ToolkitError& e) {
-    outcome.error = e;
-  }
-  return outcome;
-}
-
 PictureLoader::Stamp PictureLoader::Stamp::of(const QString& fullName) {
   // Looked at through the name's bytes: one that is not UTF-8 is found too.
   struct stat info {};
@@ -148,67 +135,74 @@ PictureLoader::Stamp PictureLoader::Stamp::of(const QString& fullName) {
           qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
-PictureLoader::PictureLoader(std::unique_ptr<DecodeRunner> runner) : runner_(std::move(runner)) {}
+namespace {
+
+// A decode as a job: the decoders' own polling looks at the job's cancel flag.
+auto decodeJob(const QString& fullName, QSize pixels) {
+  return [fullName, pixels](JobControl& control) {
+    const DecodeCancel::Scope scope(&control.cancelFlag());
+    return pixels.isEmpty() ? PictureLoader::load(fullName)
+                            : PictureLoader::loadForPreview(fullName, pixels);
+  };
+}
+
+PictureLoader::Result resultOf(const QString& fullName, const JobOutcome<Picture>& outcome) {
+  return {fullName, outcome.value.value_or(Picture()), outcome.error};
+}
+
+}  // namespace
+
+PictureLoader::PictureLoader(JobService& jobs) : jobs_(jobs) {}
 
 PictureLoader::~PictureLoader() = default;
 
 void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixels,
                             QObject* context, Done done) {
-  const int lane = int(purpose);
-  const quint64 id = nextId_++;
-  current_[lane] = id;
   const QPointer<QObject> guard(context);
   const Stamp stamp = Stamp::of(fullName);
   if (purpose == Purpose::Preview) {
     takeover_.reset();
     if (std::optional<Picture> kept = takePrefetched(stamp, pixels)) {
-      runner_->stop(lane);
-      current_[lane] = 0;
+      lane(purpose).cancel();
       if (guard) done(Result{fullName, *kept, std::nullopt});
       return;
     }
     if (prefetching_ && prefetching_->stamp == stamp && prefetching_->pixels == pixels) {
       // Half done already: the preview takes that decode's result.
-      runner_->stop(lane);
-      takeover_ = Waiter{id, stamp, pixels, guard, std::move(done)};
+      lane(purpose).cancel();
+      takeover_ = Waiter{stamp, pixels, guard, std::move(done)};
       return;
     }
     // Moved on past the neighbours: their decodes would only slow this one
     // down. The preview's arrival prefetches afresh.
     cancel(Purpose::Prefetch);
   }
-  startDecode(purpose, id, stamp, pixels, guard, std::move(done));
+  startDecode(purpose, stamp, pixels, guard, std::move(done));
 }
 
-void PictureLoader::startDecode(Purpose purpose, quint64 id, const Stamp& stamp, QSize pixels,
+void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixels,
                                 const QPointer<QObject>& guard, Done done) {
-  const int lane = int(purpose);
   ++decodesStarted_;
-  runner_->start({id, lane, stamp.fullName, pixels},
-                 [this, id, lane, purpose, stamp, guard,
-                  done = std::move(done)](const DecodeRunner::Outcome& outcome) {
-                   if (current_[lane] != id) return;
-                   current_[lane] = 0;
-                   if (purpose == Purpose::Viewer && !outcome.error) {
-                     natural_ = Kept{stamp, {}, outcome.picture, 0};
-                   }
-                   if (guard) done(Result{stamp.fullName, outcome.picture, outcome.error});
-                 });
+  jobs_.start(
+      lane(purpose), &receiver_, stamp.fullName, decodeJob(stamp.fullName, pixels),
+      [this, purpose, stamp, guard, done = std::move(done)](const JobOutcome<Picture>& outcome) {
+        if (purpose == Purpose::Viewer && outcome.value) {
+          natural_ = Kept{stamp, {}, *outcome.value, 0};
+        }
+        if (guard) done(resultOf(stamp.fullName, outcome));
+      });
 }
 
 void PictureLoader::cancel(Purpose purpose) {
-  current_[int(purpose)] = 0;
-  runner_->stop(int(purpose));
+  lane(purpose).cancel();
   if (purpose == Purpose::Preview) takeover_.reset();
   if (purpose != Purpose::Prefetch) return;
   prefetchQueue_.clear();
   prefetching_.reset();
   // A preview that waited for the cancelled decode decodes for itself.
   if (std::optional<Waiter> waiter = std::exchange(takeover_, std::nullopt)) {
-    if (current_[int(Purpose::Preview)] == waiter->id) {
-      startDecode(Purpose::Preview, waiter->id, waiter->stamp, waiter->pixels, waiter->guard,
-                  std::move(waiter->done));
-    }
+    startDecode(Purpose::Preview, waiter->stamp, waiter->pixels, waiter->guard,
+                std::move(waiter->done));
   }
 }
 
@@ -225,43 +219,34 @@ void PictureLoader::forgetPrefetched() {
 }
 
 void PictureLoader::startNextPrefetch() {
-  const int lane = int(Purpose::Prefetch);
   while (!prefetchQueue_.isEmpty()) {
     const Stamp stamp = Stamp::of(prefetchQueue_.takeFirst());
     const bool held = std::any_of(prefetched_.begin(), prefetched_.end(), [&](const Kept& k) {
       return k.stamp == stamp && k.pixels == prefetchPixels_;
     });
     if (held || stamp.size < 0) continue;
-    const quint64 id = nextId_++;
-    current_[lane] = id;
     prefetching_ = Kept{stamp, prefetchPixels_, {}, 0};
     ++decodesStarted_;
-    runner_->start({id, lane, stamp.fullName, prefetchPixels_},
-                   [this, id, lane, decoded = *prefetching_](const DecodeRunner::Outcome& outcome) {
-                     if (current_[lane] != id) return;
-                     current_[lane] = 0;
-                     prefetching_.reset();
-                     prefetchDone(decoded, outcome);
-                   });
+    jobs_.start(lane(Purpose::Prefetch), &receiver_, stamp.fullName,
+                decodeJob(stamp.fullName, prefetchPixels_),
+                [this, decoded = *prefetching_](const JobOutcome<Picture>& outcome) {
+                  prefetching_.reset();
+                  prefetchDone(decoded, outcome);
+                });
     return;
   }
 }
 
-void PictureLoader::prefetchDone(const Kept& decoded, const DecodeRunner::Outcome& outcome) {
-  std::optional<Waiter> waiter = std::exchange(takeover_, std::nullopt);
-  const int previewLane = int(Purpose::Preview);
-  if (waiter && current_[previewLane] == waiter->id) {
+void PictureLoader::prefetchDone(const Kept& decoded, const JobOutcome<Picture>& outcome) {
+  if (std::optional<Waiter> waiter = std::exchange(takeover_, std::nullopt)) {
     // Handed over, not kept, as a prefetched picture taken by a preview.
-    current_[previewLane] = 0;
-    if (waiter->guard) {
-      waiter->done(Result{decoded.stamp.fullName, outcome.picture, outcome.error});
-    }
-  } else if (!outcome.error) {
-    const qint64 bytes = std::max<qint64>(outcome.picture.image().sizeInBytes(), 4096);
-    keepPrefetched(Kept{decoded.stamp, decoded.pixels, outcome.picture, bytes});
+    if (waiter->guard) waiter->done(resultOf(decoded.stamp.fullName, outcome));
+  } else if (outcome.value) {
+    const qint64 bytes = std::max<qint64>(outcome.value->image().sizeInBytes(), 4096);
+    keepPrefetched(Kept{decoded.stamp, decoded.pixels, *outcome.value, bytes});
   }
   // The preview's arrival may have started a prefetch of its own neighbours.
-  if (current_[int(Purpose::Prefetch)] == 0) startNextPrefetch();
+  if (!lane(Purpose::Prefetch).busy()) startNextPrefetch();
 }
 
 void PictureLoader::keepPrefetched(Kept kept) {
@@ -290,10 +275,7 @@ Picture PictureLoader::natural(const QString& fullName) {
   if (natural_ && natural_->stamp == stamp) return natural_->picture;
   // Not kept: only a delivered Viewer request bridges two steps.
   ++decodesStarted_;
-  const DecodeRunner::Outcome outcome =
-      runner_->decodeNow({0, int(Purpose::Viewer), fullName, QSize()});
-  if (outcome.error) throw *outcome.error;
-  return outcome.picture;
+  return load(fullName);
 }
 
 void PictureLoader::forgetNatural() {

@@ -11,7 +11,8 @@
 #include <optional>
 
 #include "toolkit/ToolkitError.h"
-#include "toolkit/picture/DecodeRunner.h"
+#include "toolkit/jobs/JobLane.h"
+#include "toolkit/jobs/JobService.h"
 #include "toolkit/picture/Picture.h"
 
 namespace ostrel {
@@ -24,8 +25,8 @@ namespace ostrel {
 // description naming the file and the reason.
 //
 // The static functions decode on the calling thread. An instance is the
-// service the windows use: it decodes on a DecodeRunner, off the interface
-// thread, and answers through a callback.
+// service the windows use: it decodes in jobs, off the interface thread, and
+// answers through a callback.
 class PictureLoader {
  public:
   // The whole picture at its natural size; a moving GIF with its frames
@@ -41,9 +42,9 @@ class PictureLoader {
   // names the picture in error descriptions.
   static Picture decode(const QByteArray& bytes, const QString& fileName, QSize previewPixels);
 
-  // What a request is for. Each purpose has its own worker, and within a
-  // purpose the newest request wins: an older one's decode is cancelled and
-  // its result never delivered.
+  // What a request is for. Each purpose has its own lane of jobs, where the
+  // newest request wins: an older one's decode is cancelled and its result
+  // never delivered.
   enum class Purpose { Preview, Viewer, Prefetch };
 
   struct Result {
@@ -57,7 +58,7 @@ class PictureLoader {
   // for, take at most this many bytes.
   static constexpr qint64 kPrefetchBytes = qint64(24) * 1024 * 1024;
 
-  explicit PictureLoader(std::unique_ptr<DecodeRunner> runner);
+  explicit PictureLoader(JobService& jobs);
   ~PictureLoader();
   PictureLoader(const PictureLoader&) = delete;
   PictureLoader& operator=(const PictureLoader&) = delete;
@@ -85,7 +86,7 @@ class PictureLoader {
   Picture natural(const QString& fullName);
   void forgetNatural();
 
-  // How many decodes were handed to the runner (tests count them).
+  // How many decodes were started (tests count them).
   int decodesStarted() const { return decodesStarted_; }
 
  private:
@@ -104,25 +105,27 @@ class PictureLoader {
     qint64 bytes = 0;
   };
 
-  // A preview request waiting for the prefetch decode of its file.
+  // A preview request waiting for the prefetch decode of its file; a newer
+  // preview request or a cancel lets it go.
   struct Waiter {
-    quint64 id = 0;
     Stamp stamp;
     QSize pixels;
     QPointer<QObject> guard;
     Done done;
   };
 
-  void startDecode(Purpose purpose, quint64 id, const Stamp& stamp, QSize pixels,
+  void startDecode(Purpose purpose, const Stamp& stamp, QSize pixels,
                    const QPointer<QObject>& guard, Done done);
   void startNextPrefetch();
-  void prefetchDone(const Kept& decoded, const DecodeRunner::Outcome& outcome);
+  void prefetchDone(const Kept& decoded, const JobOutcome<Picture>& outcome);
+  JobLane& lane(Purpose purpose) { return lanes_[static_cast<int>(purpose)]; }
   void keepPrefetched(Kept kept);
   std::optional<Picture> takePrefetched(const Stamp& stamp, QSize pixels);
 
-  std::unique_ptr<DecodeRunner> runner_;
-  quint64 nextId_ = 1;
-  quint64 current_[3] = {0, 0, 0};
+  JobService& jobs_;
+  // The decodes answer to it: nothing arrives once the loader is gone.
+  QObject receiver_;
+  JobLane lanes_[3];
   int decodesStarted_ = 0;
   QStringList prefetchQueue_;
   QSize prefetchPixels_;

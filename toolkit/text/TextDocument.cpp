@@ -93,7 +93,10 @@ std::vector<TextPiece> replacedTable(const std::vector<TextPiece>& pieces,
                                      const std::vector<TextDocument::Range>& ranges,
                                      const std::vector<TextPiece>& replacement) {
   std::vector<TextPiece> table;
-  table.reserve(pieces.size() + ranges.size() * (1 + replacement.size()) + 2);
+  // With room for the edits to come: the first keystroke after the swap
+  // would otherwise move a table of a million pieces to a bigger home.
+  const std::size_t size = pieces.size() + ranges.size() * (1 + replacement.size()) + 2;
+  table.reserve(size + size / 8);
   qint64 kept = 0;
   for (const TextDocument::Range& range : ranges) {
     appendPieces(pieces, starts, kept, range.position - kept, table);
@@ -105,7 +108,9 @@ std::vector<TextPiece> replacedTable(const std::vector<TextPiece>& pieces,
 }
 
 std::vector<qint64> startsOf(const std::vector<TextPiece>& pieces) {
-  std::vector<qint64> starts(pieces.size() + 1);
+  std::vector<qint64> starts;
+  starts.reserve(pieces.capacity() + 1);
+  starts.resize(pieces.size() + 1);
   qint64 at = 0;
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     starts[i] = at;

@@ -9,6 +9,7 @@
 
 #include "toolkit/files/Utf8.h"
 #include "toolkit/text/TextSource.h"
+#include "toolkit/text/WholeWord.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,21 +23,20 @@ namespace {
 constexpr qint64 kSlice = 4 * 1024 * 1024;
 // Text that has to be decoded to be searched is taken this many units at a time.
 constexpr qint64 kDecodeChunk = 1024 * 1024;
-constexpr qint64 kRegexBlock = 1024 * 1024;
-// How far back the start of a line is looked for before a regular expression runs.
-constexpr qint64 kLineLookBack = 64 * 1024;
+// A regular expression runs over windows of the text this long, however long
+// its lines, so a window is decoded in a moment and cancelling is looked at
+// between windows and every few hundred matches.
+constexpr qint64 kRegexWindow = 256 * 1024;
+// What a window holds of the text before it, for lookbehinds; from the start
+// of its line when that is nearer.
+constexpr qint64 kRegexContext = 4 * 1024;
+// The longest match: one that would run on is cut here.
+constexpr qint64 kRegexLongest = 4 * 1024 * 1024;
+constexpr int kMatchesBetweenChecks = 256;
 
 char32_t folded(char32_t c) {
   if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
   return QChar::toCaseFolded(c);
-}
-
-bool isWordCharacter(char32_t c) {
-  if (c < 0x80)
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-  const QChar::Category category = QChar::category(c);
-  return QChar::isLetterOrNumber(c) || category == QChar::Mark_NonSpacing ||
-         category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing;
 }
 
 // Every character that folds to the same character as c, c among them.
@@ -339,19 +339,44 @@ struct Neighbours {
 char32_t characterBefore(const TextSnapshot& text, qint64 position) {
   if (position <= 0) return 0;
   const QString units = text.text(position - 2, qMin<qint64>(2, position));
-  if (units.size() == 2 && units[0].isHighSurrogate() && units[1].isLowSurrogate()) {
-    return QChar::surrogateToUcs4(units[0], units[1]);
-  }
-  return units.back().unicode();
+  return WholeWord::before(units, units.size());
 }
 
 char32_t characterFrom(const TextSnapshot& text, qint64 position) {
-  const QString units = text.text(position, 2);
-  if (units.isEmpty()) return 0;
-  if (units.size() == 2 && units[0].isHighSurrogate() && units[1].isLowSurrogate()) {
-    return QChar::surrogateToUcs4(units[0], units[1]);
+  return WholeWord::at(text.text(position, 2), 0);
+}
+
+bool isLineEnd(QChar c) {
+  return c == u'\n' || c == u'\r';
+}
+
+// Where a regular expression's window for matches from position starts:
+// the start of its line when that lies within the context, else the context.
+qint64 windowStart(const TextSnapshot& text, qint64 position) {
+  const qint64 back = qMin(position, kRegexContext);
+  const QString before = text.text(position - back, back);
+  for (qsizetype k = before.size(); k > 0; --k) {
+    if (isLineEnd(before[k - 1])) return position - back + k;
   }
-  return units[0].unicode();
+  // Not inside a pair of surrogates.
+  const qint64 start = position - back;
+  return !before.isEmpty() && before[0].isLowSurrogate() ? start + 1 : start;
+}
+
+// The expression is spared checking the subject on every call: a lone
+// surrogate (the one thing that would fail the check) is made U+FFFD, which
+// keeps every position.
+void replaceLoneSurrogates(QString& subject) {
+  char16_t* units = reinterpret_cast<char16_t*>(subject.data());
+  const qsizetype size = subject.size();
+  for (qsizetype k = 0; k < size; ++k) {
+    if (!QChar::isSurrogate(units[k])) continue;
+    if (QChar::isHighSurrogate(units[k]) && k + 1 < size && QChar::isLowSurrogate(units[k + 1])) {
+      ++k;
+    } else {
+      units[k] = 0xFFFD;
+    }
+  }
 }
 
 }  // namespace
@@ -359,14 +384,19 @@ char32_t characterFrom(const TextSnapshot& text, qint64 position) {
 TextSearch::TextSearch(QString needle, const Options& options)
     : needle_(std::move(needle)), options_(options) {
   if (options_.regularExpression && !needle_.isEmpty()) {
-    QString pattern = needle_;
-    if (options_.wholeWords) pattern = QStringLiteral("\\b(?:%1)\\b").arg(pattern);
-    QRegularExpression::PatternOptions flags = QRegularExpression::MultilineOption;
+    // Letters, digits, word boundaries and case as in every script, as the
+    // literal search has them.
+    QRegularExpression::PatternOptions flags =
+        QRegularExpression::MultilineOption | QRegularExpression::UseUnicodePropertiesOption;
     if (!options_.matchCase) flags |= QRegularExpression::CaseInsensitiveOption;
-    if (options_.wholeWords) flags |= QRegularExpression::UseUnicodePropertiesOption;
     // Lines end at CR, LF or CR LF, as they do everywhere else.
-    expression_.setPattern(QStringLiteral("(*ANYCRLF)") + pattern);
+    const QString lineEnds = QStringLiteral("(*ANYCRLF)");
     expression_.setPatternOptions(flags);
+    // Checked alone: wrapped for whole words, a stray parenthesis could pass.
+    expression_.setPattern(lineEnds + needle_);
+    if (expression_.isValid() && options_.wholeWords) {
+      expression_.setPattern(lineEnds + WholeWord::wrap(needle_));
+    }
   }
 }
 
@@ -412,12 +442,11 @@ TextSearch::Outcome TextSearch::literalForEach(Scan& scan) const {
   const TextSnapshot& text = scan.text;
   const qint64 n = needle_.size();
   const Qt::CaseSensitivity cs = options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-  const bool firstIsWord = isWordCharacter(needle_.toUcs4().front());
-  const bool lastIsWord = isWordCharacter(needle_.toUcs4().back());
+  const char32_t first = WholeWord::at(needle_, 0);
+  const char32_t last = WholeWord::before(needle_, needle_.size());
   const auto wholeWord = [&](qint64 position, qint64 length) {
-    if (!options_.wholeWords) return true;
-    if (firstIsWord && isWordCharacter(characterBefore(text, position))) return false;
-    return !(lastIsWord && isWordCharacter(characterFrom(text, position + length)));
+    return !options_.wholeWords || WholeWord::fits(characterBefore(text, position), first, last,
+                                                   characterFrom(text, position + length));
   };
   // Matches in hay (text from base on) starting in [lo, hi).
   const auto searchUnits = [&](QStringView hay, qint64 base, qint64 lo, qint64 hi) {
@@ -517,97 +546,88 @@ TextSearch::Outcome TextSearch::literalForEach(Scan& scan) const {
 TextSearch::Outcome TextSearch::regexForEach(Scan& scan) const {
   const TextSnapshot& text = scan.text;
   const qint64 total = text.length();
-  // From the start of the line holding from, so that ^ and lookbehinds see it.
+  const auto goOn = [&](qint64 at) {
+    return !scan.progress || scan.progress(qBound<qint64>(0, at - scan.from, scan.to - scan.from),
+                                           scan.to - scan.from);
+  };
+  const auto matchIn = [&](QStringView subject, qsizetype offset,
+                           QRegularExpression::MatchType type) {
+    return expression_.match(subject, offset, type,
+                             QRegularExpression::DontCheckSubjectStringMatchOption);
+  };
+  int sinceCheck = 0;
+  // Matches are looked for from position on, in a window reaching this far.
   qint64 position = scan.from;
-  {
-    const qint64 back = qMax<qint64>(0, scan.from - kLineLookBack);
-    const QString before = text.text(back, scan.from - back);
-    const qsizetype lf = before.lastIndexOf(u'\n');
-    const qsizetype cr = before.lastIndexOf(u'\r');
-    const qsizetype end = qMax(lf, cr);
-    if (end >= 0 || back == 0) position = back + end + 1;
-  }
-  const auto isLineEnd = [](QChar c) { return c == u'\n' || c == u'\r'; };
+  qint64 reach = kRegexWindow;
   while (position < scan.to) {
-    // A block of whole lines.
-    qint64 take = kRegexBlock;
-    QString block;
-    qsizetype blockEnd = 0;
-    for (;;) {
-      block = text.text(position, take);
-      if (position + block.size() >= total) {
-        blockEnd = block.size();
-        break;
+    const qint64 start = windowStart(text, position);
+    qint64 end = qMin(total, position + qMin(reach, scan.to - position + kRegexContext));
+    QString subject = text.text(start, end - start);
+    // A pair of surrogates cut by the window's end waits for the next window.
+    if (end < total && end - position > 1 && subject.back().isHighSurrogate()) {
+      subject.chop(1);
+      --end;
+    }
+    replaceLoneSurrogates(subject);
+    // Where the window ends inside the text, a match, a $, a \b or a
+    // lookahead that would need what follows is reported as partial, and
+    // the window moves on to it or grows to hold it, up to the longest match.
+    const bool whole = end == total || end - position >= kRegexLongest;
+    const auto type =
+        whole ? QRegularExpression::NormalMatch : QRegularExpression::PartialPreferFirstMatch;
+    const QStringView view(subject);
+    qsizetype at = position - start;
+    bool moved = false;
+    while (at < view.size()) {
+      const QRegularExpressionMatch m = matchIn(view, at, type);
+      if (++sinceCheck == kMatchesBetweenChecks) {
+        sinceCheck = 0;
+        if (!goOn(start + at)) return Outcome::Cancelled;
       }
-      qsizetype lastEnd = -1;
-      for (qsizetype k = block.size() - 1; k >= 0; --k) {
-        // A CR at the very end may be the first half of CR LF: left for the next block.
-        if (isLineEnd(block[k]) && !(k == block.size() - 1 && block[k] == u'\r')) {
-          lastEnd = k;
-          break;
+      if (m.hasPartialMatch()) {
+        const qint64 from = start + qMax<qsizetype>(at, m.capturedStart());
+        if (from > position) {
+          position = from;
+          reach = kRegexWindow;
+        } else {
+          reach = (end - position) * 2;
         }
-      }
-      if (lastEnd >= 0) {
-        blockEnd = lastEnd + 1;
+        moved = true;
         break;
       }
-      take *= 2;
-    }
-    // The expression is spared checking the block on every call: a lone
-    // surrogate (the one thing that would fail the check) is made U+FFFD,
-    // which keeps every position.
-    char16_t* units = reinterpret_cast<char16_t*>(block.data());
-    for (qsizetype k = 0; k < blockEnd; ++k) {
-      if (!QChar::isSurrogate(units[k])) continue;
-      if (QChar::isHighSurrogate(units[k]) && k + 1 < block.size() &&
-          QChar::isLowSurrogate(units[k + 1])) {
-        ++k;
-      } else {
-        units[k] = 0xFFFD;
-      }
-    }
-    const QStringView lines = QStringView(block).first(blockEnd);
-    const auto matchIn = [&](QStringView subject, qsizetype offset) {
-      return expression_.match(subject, offset, QRegularExpression::NormalMatch,
-                               QRegularExpression::DontCheckSubjectStringMatchOption);
-    };
-    qsizetype at = qMax<qint64>(0, scan.from - position);
-    while (at < lines.size()) {
-      const QRegularExpressionMatch m = matchIn(lines, at);
       if (!m.hasMatch()) break;
-      qsizetype start = m.capturedStart();
+      qsizetype first = m.capturedStart();
       qsizetype length = m.capturedLength();
-      if (position + start >= scan.to) return Outcome::Finished;
-      const QStringView matched = lines.sliced(start, length);
+      if (start + first >= scan.to) return Outcome::Finished;
+      const QStringView matched = view.sliced(first, length);
       if (std::any_of(matched.begin(), matched.end(), isLineEnd)) {
-        // Across a line end: the expression gets the line alone instead.
-        qsizetype lineStart = start;
-        while (lineStart > 0 && !isLineEnd(lines[lineStart - 1])) --lineStart;
-        qsizetype lineEnd = start;
-        while (lineEnd < lines.size() && !isLineEnd(lines[lineEnd])) ++lineEnd;
-        const QStringView line = lines.sliced(lineStart, lineEnd - lineStart);
-        const QRegularExpressionMatch inLine = matchIn(line, start - lineStart);
+        // Across a line end: the expression gets the rest of the line alone.
+        qsizetype lineEnd = first;
+        while (!isLineEnd(view[lineEnd])) ++lineEnd;
+        const QRegularExpressionMatch inLine =
+            matchIn(view.first(lineEnd), first, QRegularExpression::NormalMatch);
         if (!inLine.hasMatch() || inLine.capturedLength() == 0) {
           at = lineEnd + 1;
-          while (at < lines.size() && at > 0 && lines[at - 1] == u'\r' && lines[at] == u'\n') ++at;
+          if (view[lineEnd] == u'\r' && at < view.size() && view[at] == u'\n') ++at;
           continue;
         }
-        start = lineStart + inLine.capturedStart();
+        first = inLine.capturedStart();
         length = inLine.capturedLength();
+        if (start + first >= scan.to) return Outcome::Finished;
       }
       if (length == 0) {
-        at = start + 1;
+        at = first + 1;
         continue;
       }
-      if (position + start >= scan.to) return Outcome::Finished;
-      const qint64 next = scan.offer(position + start, length, true);
+      const qint64 next = scan.offer(start + first, length, true);
       if (next < 0) return Outcome::Stopped;
-      at = next - position;
+      at = next - start;
     }
-    position += blockEnd;
-    if (scan.progress && !scan.progress(qMin(position, scan.to) - scan.from, scan.to - scan.from)) {
-      return Outcome::Cancelled;
+    if (!moved) {
+      position = qMax(end, start + at);
+      reach = kRegexWindow;
     }
+    if (!goOn(qMin(position, scan.to))) return Outcome::Cancelled;
   }
   return Outcome::Finished;
 }
@@ -638,16 +658,13 @@ std::vector<TextSearch::Match> TextSearch::matchesIn(QStringView text) const {
   }
   const Qt::CaseSensitivity cs = options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
   const qsizetype n = needle_.size();
-  const auto wordAt = [&](qsizetype i) {
-    return i >= 0 && i < text.size() && isWordCharacter(text[i].unicode());
-  };
-  const bool firstIsWord = isWordCharacter(needle_.front().unicode());
-  const bool lastIsWord = isWordCharacter(needle_.back().unicode());
+  const char32_t first = WholeWord::at(needle_, 0);
+  const char32_t last = WholeWord::before(needle_, n);
   for (qsizetype i = 0;;) {
     const qsizetype at = text.indexOf(QStringView(needle_), i, cs);
     if (at < 0) return found;
     if (options_.wholeWords &&
-        ((firstIsWord && wordAt(at - 1)) || (lastIsWord && wordAt(at + n)))) {
+        !WholeWord::fits(WholeWord::before(text, at), first, last, WholeWord::at(text, at + n))) {
       i = at + 1;
       continue;
     }

@@ -18,7 +18,10 @@ namespace ostrel {
 // single-byte character sets, lead bytes then a character check for UTF-8,
 // code units for UTF-16 and UTF-32. Nothing is decoded but the few
 // characters around a piece boundary or a candidate. A regular expression
-// runs line by line over decoded blocks of lines.
+// runs over decoded windows of the text, a few hundred thousand characters
+// each however long the lines, with what comes before for ^ and lookbehinds;
+// a match never runs across a line end, nor beyond 4 Mi characters. Whole
+// words and letters (\w, \b) are those of every script (WholeWord).
 //
 // Matches never overlap: each search goes on after the match it found.
 // Positions are those of the document (UTF-16 code units).

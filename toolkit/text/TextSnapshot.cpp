@@ -17,6 +17,11 @@ std::size_t TextSnapshot::pieceIndexAt(qint64 position) const {
   return after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
 }
 
+TextSnapshot TextSnapshot::detached() const {
+  if (!table_) return *this;
+  return {original_, added_, std::make_shared<const Table>(*table_)};
+}
+
 QStringView TextSnapshot::addedText(const TextPiece& piece) const {
   return QStringView(added_[static_cast<std::size_t>(piece.source)])
       .sliced(piece.start, piece.length);

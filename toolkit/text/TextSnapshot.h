@@ -51,6 +51,10 @@ class TextSnapshot {
   std::size_t addedCount() const { return added_.size(); }
   const std::vector<TextPiece>& pieces() const { return table_->pieces; }
   const std::vector<qint64>& starts() const { return table_->starts; }
+  // The same text with a table of pieces of its own, so the document's next
+  // edit need not copy the one they shared (a copy made off the interface
+  // thread instead).
+  TextSnapshot detached() const;
 
  private:
   std::shared_ptr<const TextSource> original_;

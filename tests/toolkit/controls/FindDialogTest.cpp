@@ -2,13 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
+
+#include <QAccessible>
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/support/AllocationFault.h"
+#include "tests/support/FakeServices.h"
+#include "toolkit/Services.h"
 #include "toolkit/controls/TextBox.h"
+#include "toolkit/jobs/JobService.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/text/TextDocument.h"
 
 namespace ostrel {
@@ -190,24 +202,129 @@ TEST(FindDialogLines, ReadsLineAndColumn) {
   }
 }
 
+// The search's own jobs wait for the test: progress and Cancel show after
+// a moment, Cancel answers at once, and the cancelled search says nothing more.
 TEST_F(FindDialogTest, ALongSearchShowsProgressAndCancels) {
-  // A pattern that never matches, and tries hard at every word, over some 40 MB.
-  const QByteArray line("the quick brown fox jumps over the lazy dog, again and again 1234\n");
-  box->setDocument(TextDocument::fromBytes(line.repeated(600000), TextCodec::detect(line)));
+  test::FakeJobRunner& jobs = *test::fakes().jobRunner;
   FindDialog& d = open(FindDialog::Mode::Find);
   d.regularExpression()->setChecked(true);
   d.wrapAround()->setChecked(false);
-  type(d.findEdit(), QStringLiteral("(?:\\w+\\s)*\\d{9}"));
+  type(d.findEdit(), QStringLiteral("t\\w+"));
+  jobs.holding = true;
   press(Qt::Key_Return);
   ASSERT_TRUE(d.busy());
-  ASSERT_TRUE(waitFor([&] { return d.progress()->isVisible() || !d.busy(); }));
-  if (!d.busy())
-    GTEST_SKIP() << "searched faster than the progress delay: " << d.status().toStdString();
+  ASSERT_TRUE(waitFor([&] { return d.progress()->isVisible(); }));
   EXPECT_TRUE(d.cancelButton()->isVisible());
   QTest::mouseClick(d.cancelButton(), Qt::LeftButton);
-  settle();
+  EXPECT_FALSE(d.busy());
   EXPECT_TRUE(d.status().startsWith(QStringLiteral("The search was cancelled.")));
   EXPECT_FALSE(d.progress()->isVisible());
+  jobs.runAll();
+  EXPECT_FALSE(box->hasSelection()) << "a cancelled search selected its match";
+  EXPECT_TRUE(d.status().startsWith(QStringLiteral("The search was cancelled.")));
+}
+
+// Out of memory, or any other failure, in a search, a count or a Replace
+// All: one message box, the window says so, the text is as it was.
+TEST_F(FindDialogTest, RunningOutOfMemoryInAnySearchEndsInAMessage) {
+  test::FakeJobRunner& jobs = *test::fakes().jobRunner;
+  FindDialog& d = open(FindDialog::Mode::Replace);
+  type(d.findEdit(), QStringLiteral("cat"));
+  type(d.replaceEdit(), QStringLiteral("dog"));
+  jobs.failure = std::make_exception_ptr(std::bad_alloc());
+  d.findNext();
+  d.replaceAll();
+  ASSERT_TRUE(waitFor([&] { return test::fakes().messageBox.calls.size() >= 3; }))
+      << "the count, started when typing paused, fails too";
+  for (const auto& call : test::fakes().messageBox.calls) {
+    EXPECT_EQ(call.prompt, QStringLiteral("There is not enough memory to finish this."));
+  }
+  EXPECT_FALSE(d.busy());
+  jobs.failure = nullptr;
+  // Replace All out of memory while it lists a great many matches.
+  box->setText(QStringLiteral("cat ").repeated(20000));
+  test::fakes().messageBox.calls.clear();
+  {
+    const test::AllocationFault fault(64 * 1024);
+    d.replaceAll();
+  }
+  ASSERT_EQ(test::fakes().messageBox.calls.size(), 1u);
+  EXPECT_EQ(box->Text(), QStringLiteral("cat ").repeated(20000));
+  EXPECT_TRUE(d.status().startsWith(QStringLiteral("There is not enough memory")));
+}
+
+// What a search says is told to a screen reader as an alert, and the count
+// under a note of two lines is shown whole.
+TEST_F(FindDialogTest, WhatTheSearchSaysIsToldToScreenReadersAndTheCountBelowItFits) {
+  QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+  static std::vector<std::pair<QAccessible::Role, QString>> told;
+  told.clear();
+  const QAccessible::UpdateHandler previous =
+      QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+        if (event->type() != QAccessible::ObjectShow) return;
+        if (QAccessibleInterface* shown = event->accessibleInterface()) {
+          told.emplace_back(shown->role(), shown->text(QAccessible::Name));
+        }
+      });
+  FindDialog& d = open(FindDialog::Mode::Find);
+  d.wrapAround()->setChecked(true);
+  d.matchCase()->setChecked(false);
+  d.wholeWords()->setChecked(false);
+  d.regularExpression()->setChecked(false);
+  box->setCursorPosition(box->document().length());
+  type(d.findEdit(), QStringLiteral("four"));
+  press(Qt::Key_Return);
+  settle();
+  ASSERT_TRUE(waitFor([&] { return d.status().endsWith(QStringLiteral("1 of 1")); }))
+      << d.status().toStdString();
+  QAccessible::installUpdateHandler(previous);
+  const auto alert = std::find_if(told.begin(), told.end(), [](const auto& t) {
+    return t.first == QAccessible::AlertMessage &&
+           t.second == QStringLiteral("Passed the end of the text; went on from the start.");
+  });
+  EXPECT_NE(alert, told.end()) << "the wrap-around note was not told";
+  QLabel* status = nullptr;
+  for (QLabel* label : d.findChildren<QLabel*>()) {
+    if (label->text() == d.status()) status = label;
+  }
+  ASSERT_NE(status, nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_GE(status->height(), status->heightForWidth(status->width())) << "the count is cut";
+  EXPECT_LE(status->geometry().bottom(), d.rect().bottom());
+}
+
+// A count over a line of 40 MB runs on a worker; starting it again, hiding
+// the window and closing it never wait for it.
+TEST_F(FindDialogTest, TheWindowWaitsForNoCountItRestartsHidesOrCloses) {
+  JobService threads(std::make_unique<ThreadJobRunner>(), [](const ToolkitError&) {});
+  JobService* const fakeJobs = services().jobs;
+  services().jobs = &threads;
+  // One line of 40 MB.
+  const QByteArray line = QByteArray("the whale swims near the wharf ").repeated(1300000);
+  box->setDocument(TextDocument::fromBytes(line, TextCodec::detect(line)));
+  FindDialog& d = open(FindDialog::Mode::Find);
+  d.regularExpression()->setChecked(true);
+  // A word said twice: none, and seconds of work.
+  type(d.findEdit(), QStringLiteral("\\b(\\w+)\\s+\\1\\b"));
+  const auto longestWait = [&](const std::function<void()>& step) {
+    // The count starts once typing has paused.
+    QTest::qWait(300);
+    QElapsedTimer clock;
+    clock.start();
+    step();
+    return clock.elapsed();
+  };
+  EXPECT_LT(longestWait([&] {
+              d.matchCase()->toggle();
+              QTest::qWait(200);
+            }),
+            400)
+      << "restarting the count";
+  EXPECT_LT(longestWait([&] { d.hide(); }), 100) << "hiding the window";
+  d.open(FindDialog::Mode::Find);
+  EXPECT_LT(longestWait([&] { dialog.reset(); }), 100) << "closing the window";
+  services().jobs = fakeJobs;
+  EXPECT_TRUE(waitFor([] { return ThreadJobRunner::threadsRunning() == 0; }));
 }
 
 }  // namespace

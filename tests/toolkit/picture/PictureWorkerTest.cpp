@@ -5,14 +5,18 @@
 #include <QThread>
 #include <thread>
 
+#include "tests/support/AllocationFault.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TempDir.h"
+#include "tests/toolkit/metafile/MetafileBuilder.h"
 #include "tests/toolkit/picture/PictureFixtures.h"
+#include "toolkit/jobs/JobService.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/GifDecoder.h"
 #include "toolkit/picture/JpegDecoder.h"
 #include "toolkit/picture/PictureLoader.h"
-#include "toolkit/picture/ThreadedDecodeRunner.h"
 
 namespace ostrel {
 namespace {
@@ -66,8 +70,8 @@ class ThreadedLoaderTest : public ::testing::Test {
 
   test::TempDir tmp;
   QObject context;
-  std::unique_ptr<PictureLoader> loader =
-      std::make_unique<PictureLoader>(std::make_unique<ThreadedDecodeRunner>());
+  JobService jobs{std::make_unique<ThreadJobRunner>(), [](const ToolkitError&) {}};
+  std::unique_ptr<PictureLoader> loader = std::make_unique<PictureLoader>(jobs);
   std::vector<PictureLoader::Result> results;
 };
 
@@ -101,6 +105,33 @@ TEST_F(ThreadedLoaderTest, GoingAwayDuringBigDecodesDeliversNothing) {
   loader.reset();
   QTest::qWait(50);
   EXPECT_TRUE(results.empty());
+}
+
+// Running out of memory in a decode, the metafile reader's included, ends
+// in the loader's own words naming the file, never in the end of the program.
+TEST(PictureJobs, RunningOutOfMemoryInADecodeEndsInAMessageNamingTheFile) {
+  test::TempDir tmp;
+  test::WmfBuilder wmf(true);
+  for (int i = 0; i < 20000; ++i) wmf.add(0x0102, {1});  // SetBkMode: a long record list
+  const QString name = tmp.file(QStringLiteral("long.wmf"));
+  test::writeFile(name, wmf.finish());
+  QObject context;
+  std::optional<PictureLoader::Result> result;
+  {
+    const test::AllocationFault fault(64 * 1024);
+    test::fakes().pictures->request(Purpose::Preview, name, {64, 64}, &context,
+                                    [&](const PictureLoader::Result& r) { result = r; });
+  }
+  ASSERT_TRUE(result);
+  ASSERT_TRUE(result->error);
+  EXPECT_GT(test::AllocationFault::refused(), 0);
+  EXPECT_EQ(result->error->Number(), err::OutOfMemory);
+  EXPECT_TRUE(result->error->Description().contains(QStringLiteral("long.wmf")))
+      << result->error->Description().toStdString();
+  // Without the fault the same file shows.
+  test::fakes().pictures->request(Purpose::Preview, name, {64, 64}, &context,
+                                  [&](const PictureLoader::Result& r) { result = r; });
+  EXPECT_FALSE(result->error);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <random>
 
 #include "toolkit/text/TextDocument.h"
@@ -112,12 +113,14 @@ INSTANTIATE_TEST_SUITE_P(
 // Matches at the very ends; case folded through a code page's own table
 // (0xC4 0xE4 are Ä ä in windows-1252, not UTF-8) and across byte
 // lengths (the Kelvin sign folds to k: three bytes matching one);
-// expressions line by line, a line end never part of a match.
+// expressions line by line, a line end never part of a match, their \w, \b
+// and \d those of every script.
 TEST(TextSearch, FindsEachMatchOfItsRules) {
   const QByteArray ends = "abc middle abc";
   const QByteArray latin = "gr\xC4\x42 and gr\xE4\x62 and GR\xC4\x42";
   const QByteArray kelvin = QString::fromUtf16(u"ok \u212A OK ok").toUtf8();
   const QByteArray lines = "alpha 12\r\nbeta 345\rgamma\n6789";
+  const QByteArray scripts = QString::fromUtf16(u"Кириллица и ΑΒΓ αβγ, ٣٤ x").toUtf8();
   const struct {
     QByteArray bytes;
     const char16_t* needle;
@@ -136,6 +139,12 @@ TEST(TextSearch, FindsEachMatchOfItsRules) {
       {lines, u"2\\s+b", {false, false, true}, {}},
       {lines, u"BETA", {false, true, true}, {{10, 4}}},
       {lines, u"et", {false, true, true}, {}},
+      {scripts, u"Кир\\w+", {false, false, true}, {{0, 9}}},
+      {scripts, u"\\wириллица", {false, false, true}, {{0, 9}}},
+      {scripts, u"\\bКир", {false, false, true}, {{0, 3}}},
+      {scripts, u"\\bица", {false, false, true}, {}},
+      {scripts, u"αβγ", {false, false, true}, {{12, 3}, {16, 3}}},
+      {scripts, u"\\d+", {false, false, true}, {{21, 2}}},
   };
   for (const auto& c : cases) {
     const auto document = load(c.bytes, TextCodec::detect(c.bytes));
@@ -164,6 +173,114 @@ TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
       }
     }
   }
+}
+
+// ------------------------------------------------------------ every script
+
+// The search, its expression form and the highlight of a line agree on whole
+// words: a letter beyond the basic plane or a combining accent next to the
+// match is part of the word.
+TEST(TextSearch, WholeWordsAreOneRuleForLiteralsExpressionsAndTheHighlight) {
+  const QString text = QString::fromUtf16(
+      u"abc \U0001D400abc abc\U0001D400 ab\u0301c abc\u0301 x_abc abc-d (abc) ABC \u00E9abc");
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  for (const QString& needle : {QStringLiteral("abc"), QStringLiteral("-d"),
+                                QString::fromUtf16(u"\U0001D400abc"), QStringLiteral("(abc)")}) {
+    for (const bool matchCase : {false, true}) {
+      const Options literal{matchCase, true, false};
+      const Options expression{matchCase, true, true};
+      const std::vector<Match> found = allMatches(*document, needle, literal);
+      EXPECT_EQ(allMatches(*document, QRegularExpression::escape(needle), expression), found)
+          << needle.toStdString();
+      EXPECT_EQ(TextSearch(needle, literal).matchesIn(text), found) << needle.toStdString();
+      EXPECT_EQ(TextSearch(QRegularExpression::escape(needle), expression).matchesIn(text), found)
+          << needle.toStdString();
+    }
+  }
+  EXPECT_EQ(allMatches(*document, QStringLiteral("abc"), {true, true, false}),
+            (std::vector<Match>{{0, 3}, {32, 3}, {39, 3}}));
+}
+
+// ------------------------------------------------------------ long lines
+
+// Lines of every length, three of them longer than the windows a regular
+// expression is run over, with each kind of line end.
+QString linesOfEveryLength() {
+  std::mt19937 random(11);
+  const char* const words[] = {"whale", "wharf", "a", "be", "sea", "whe", "x", "whole", "b"};
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  const char* const lasts[] = {"b", "whe a", "whole", "x b", "sea", "", "whale", "x a", "be"};
+  const int lineWords[] = {1, 12, 0, 60000, 3, 140000, 7, 90000, 2};
+  QString text;
+  for (std::size_t line = 0; line < std::size(lineWords); ++line) {
+    for (int w = 0; w < lineWords[line]; ++w) {
+      text += QLatin1String(words[random() % std::size(words)]) + QLatin1Char(' ');
+    }
+    text += QLatin1String(lasts[line]) + QLatin1String(ends[line % std::size(ends)]);
+  }
+  return text;
+}
+
+// The search over the whole text finds what the highlight finds in each
+// line alone: ^, $, \b, lookbehinds and lookaheads hold at the edges of the
+// windows inside a long line.
+TEST(TextSearch, ExpressionsAgreeWithEachLineAloneAcrossTheWindowsOfLongLines) {
+  const QString text = linesOfEveryLength();
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+  for (const char16_t* pattern :
+       {u"^wh\\w*", u"\\w+e$", u"(?<=a )whale", u"whale(?= b)", u"\\bwh[a-z]+e\\b", u"e\\b", u"b$",
+        u"(?:whe|x) (?:b|a)$", u"a whole"}) {
+    const TextSearch search(QString::fromUtf16(pattern), {true, false, true});
+    std::vector<Match> expected;
+    qsizetype lineStart = 0;
+    for (QRegularExpressionMatchIterator it = lineEnd.globalMatch(text); it.hasNext();) {
+      const QRegularExpressionMatch end = it.next();
+      for (const Match& m :
+           search.matchesIn(QStringView(text).sliced(lineStart, end.capturedStart() - lineStart))) {
+        expected.push_back({lineStart + m.position, m.length});
+      }
+      lineStart = end.capturedEnd();
+    }
+    EXPECT_FALSE(expected.empty()) << QString::fromUtf16(pattern).toStdString();
+    EXPECT_EQ(allMatches(*document, search.needle(), search.options()), expected)
+        << QString::fromUtf16(pattern).toStdString();
+  }
+}
+
+// Searching from deep inside a long line, its start far behind: ^ does not
+// match where the search began.
+TEST(TextSearch, ALineStartFarBackIsStillNoLineStartForAnExpression) {
+  const QString text =
+      QStringLiteral("a") + QString(70000, u'b') + QStringLiteral("\nb") + QString(10, u'b');
+  const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
+  std::vector<Match> found;
+  TextSearch(QStringLiteral("^b"), {true, false, true})
+      .forEach(document->snapshot(), 69000, document->length(), [&](const Match& m) {
+        found.push_back(m);
+        return true;
+      });
+  EXPECT_EQ(found, (std::vector<Match>{{70002, 1}}));
+}
+
+// A line of megabytes is neither decoded whole nor searched to its end
+// before a cancel is looked at.
+TEST(TextSearch, AnExpressionLooksAtCancelWithinALongLine) {
+  const QByteArray line = QByteArray("ab cd ef ").repeated(1024 * 1024);
+  const auto document = load(line, TextCodec(Encoding::Utf8, Mark::Absent));
+  int calls = 0;
+  qint64 doneWhenCancelled = -1;
+  const TextSearch::Outcome outcome =
+      TextSearch(QStringLiteral("\\d"), {false, false, true})
+          .forEach(
+              document->snapshot(), 0, document->length(), [](const Match&) { return true; },
+              [&](qint64 done, qint64) {
+                if (++calls < 2) return true;
+                doneWhenCancelled = done;
+                return false;
+              });
+  EXPECT_EQ(outcome, TextSearch::Outcome::Cancelled);
+  EXPECT_LT(doneWhenCancelled, 1024 * 1024) << "of " << document->length();
 }
 
 // ------------------------------------------------------------ replacing
