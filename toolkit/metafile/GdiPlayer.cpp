@@ -537,7 +537,7 @@ bool GdiPlayer::spend(const QRectF& outputArea, qint64 pixelsPerWork) {
   const QRect covered = outputArea.toAlignedRect() & universe_;
   const qint64 cost =
       PictureLimits::kDrawingCallWork + qint64(covered.width()) * covered.height() / pixelsPerWork;
-  if (work_ + cost > PictureLimits::kMaxDrawingWork) {
+  if (work_ + cost > setup_.workBudget) {
     ++drawingsLeftOut_;
     return false;
   }
