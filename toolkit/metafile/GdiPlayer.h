@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QString>
 #include <QTransform>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -187,6 +188,8 @@ class GdiPlayer {
   QPainter& painter() { return painter_; }
   const PlaybackSetup& setup() const { return setup_; }
   bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
+  // Work done elsewhere on this page (a picture drawn inside this one).
+  void spendWork(qint64 work) { work_ += std::max<qint64>(work, 0); }
   // The painter's clip was set by someone else: the context's own goes back
   // on before its next drawing.
   void painterClipChanged() { clipApplied_ = false; }
