@@ -38,8 +38,8 @@ class EmfPlusBrush {
   static QGradientStops stops(QColor start, QColor end, const std::vector<float>& positions,
                               const std::vector<QColor>& colors,
                               const std::vector<float>& factors);
-  // The Qt pattern that draws a hatch style, and how much of the area
-  // its foreground covers (the percent styles are told by that alone).
+  // The Qt pattern that draws a hatch style: the nearest in direction, or
+  // for the percent styles in how much of the area the foreground covers.
   static Qt::BrushStyle hatchPattern(uint32_t style);
 
  private:
