@@ -41,12 +41,14 @@ Blend readBlend(EmfPlusReader& r, uint32_t flags) {
   return b;
 }
 
+// How a gradient goes on past its rectangle. It runs along x: flipping the
+// tiles in y changes nothing of it.
 QGradient::Spread spreadOf(int32_t wrap) {
   switch (wrap) {
     case emfplus::kWrapTile:
+    case emfplus::kWrapTileFlipY:
       return QGradient::RepeatSpread;
     case emfplus::kWrapTileFlipX:
-    case emfplus::kWrapTileFlipY:
     case emfplus::kWrapTileFlipXY:
       return QGradient::ReflectSpread;
     default:
@@ -84,8 +86,9 @@ QGradientStops EmfPlusBrush::stops(QColor start, QColor end, const std::vector<f
       out.append({p, mix(start, end, std::clamp(factors[i], 0.0F, 1.0F))});
   }
   if (out.isEmpty()) return {{0, start}, {1, end}};
-  std::stable_sort(out.begin(), out.end(),
-                   [](const QGradientStop& a, const QGradientStop& b) { return a.first < b.first; });
+  std::stable_sort(out.begin(), out.end(), [](const QGradientStop& a, const QGradientStop& b) {
+    return a.first < b.first;
+  });
   // The ends hold their nearest colour, as GDI+ draws them.
   if (out.front().first > 0) out.prepend({0, out.front().second});
   if (out.back().first < 1) out.append({1, out.back().second});
@@ -233,7 +236,8 @@ EmfPlusBrush EmfPlusBrush::pathGradient(EmfPlusReader& r) {
   for (float p : blend.positions) fromCenter.push_back(1 - p);
   QGradientStops s = stops(surround, center, fromCenter, blend.colors, blend.factors);
   if (blend.positions.empty()) s = {{0, center}, {1, surround}};
-  if (focus > 0 && focus < 1 && blend.positions.empty()) s = {{0, center}, {focus, center}, {1, surround}};
+  if (focus > 0 && focus < 1 && blend.positions.empty())
+    s = {{0, center}, {focus, center}, {1, surround}};
   const QRectF box = boundary.boundingRect();
   const double rx = std::max({centerPoint.x() - box.left(), box.right() - centerPoint.x(), 1e-6});
   const double ry = std::max({centerPoint.y() - box.top(), box.bottom() - centerPoint.y(), 1e-6});

@@ -36,8 +36,7 @@ class EmfPlusBrush {
   // at positions, or factors (0 the start colour, 1 the end) at positions.
   // Positions outside 0..1 are left out; without a blend, the two colours.
   static QGradientStops stops(QColor start, QColor end, const std::vector<float>& positions,
-                              const std::vector<QColor>& colors,
-                              const std::vector<float>& factors);
+                              const std::vector<QColor>& colors, const std::vector<float>& factors);
   // The Qt pattern that draws a hatch style: the nearest in direction, or
   // for the percent styles in how much of the area the foreground covers.
   static Qt::BrushStyle hatchPattern(uint32_t style);

@@ -74,8 +74,8 @@ QPainterPath EmfPlusGeometry::closedCurve(const QPolygonF& points, double tensio
   path.moveTo(points[0]);
   for (int i = 0; i < n; ++i) {
     QPointF c1, c2;
-    controls(points[(i + n - 1) % n], points[i], points[(i + 1) % n], points[(i + 2) % n],
-             tension, c1, c2);
+    controls(points[(i + n - 1) % n], points[i], points[(i + 1) % n], points[(i + 2) % n], tension,
+             c1, c2);
     path.cubicTo(c1, c2, points[(i + 1) % n]);
   }
   path.closeSubpath();

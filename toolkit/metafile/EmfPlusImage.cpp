@@ -8,8 +8,8 @@
 #include "toolkit/metafile/EmfPlusNames.h"
 #include "toolkit/metafile/EmfPlusReader.h"
 #include "toolkit/metafile/GdiNames.h"
-#include "toolkit/metafile/RecordReader.h"
 #include "toolkit/metafile/MetafileReader.h"
+#include "toolkit/metafile/RecordReader.h"
 #include "toolkit/metafile/WmfDecoder.h"
 #include "toolkit/picture/PictureLoader.h"
 #include "toolkit/picture/PictureSniffer.h"
@@ -138,8 +138,7 @@ EmfPlusImage EmfPlusImage::read(EmfPlusReader& r, DibCache& bitmaps, int nesting
   return image;
 }
 
-QImage EmfPlusImage::pixels(EmfPlusReader& r, int width, int height, int stride,
-                            uint32_t format) {
+QImage EmfPlusImage::pixels(EmfPlusReader& r, int width, int height, int stride, uint32_t format) {
   std::vector<QRgb> palette;
   if (format & emfplus::kPixelFormatIndexed) {
     r.u32();  // palette style
@@ -153,7 +152,7 @@ QImage EmfPlusImage::pixels(EmfPlusReader& r, int width, int height, int stride,
   QImage image(width, height,
                format & emfplus::kPixelFormatPremultiplied ? QImage::Format_ARGB32_Premultiplied
                : alpha || (format & emfplus::kPixelFormatIndexed) ? QImage::Format_ARGB32
-                                                                   : QImage::Format_RGB32);
+                                                                  : QImage::Format_RGB32);
   if (image.isNull()) return {};
   const auto* bits = reinterpret_cast<const uchar*>(r.current());
   for (int y = 0; y < height; ++y) {
@@ -193,8 +192,7 @@ std::shared_ptr<const MetafileContent> EmfPlusImage::metafileOf(EmfPlusReader& r
   if (padded) size = std::min(r.remaining(), size + kPlaceableSize + 2);
   QByteArray bytes(r.current(), size);
   r.skip(size);
-  if (padded)
-    bytes.remove(kPlaceableSize, 2);
+  if (padded) bytes.remove(kPlaceableSize, 2);
   try {
     MetafileContent content;
     switch (type) {

@@ -13,8 +13,16 @@ class EmfPlusReader;
 // fill or stroke, or an adjustable arrow), all sized in pen widths.
 class EmfPlusLineCap {
  public:
-  enum class Kind { None, Triangle, SquareAnchor, RoundAnchor, DiamondAnchor, ArrowAnchor, Path,
-                    Arrow };
+  enum class Kind {
+    None,
+    Triangle,
+    SquareAnchor,
+    RoundAnchor,
+    DiamondAnchor,
+    ArrowAnchor,
+    Path,
+    Arrow
+  };
 
   EmfPlusLineCap() = default;
   // One of the line cap types a pen names (flat, square and round need

@@ -37,17 +37,17 @@ constexpr bool isVersion(uint32_t version) {
 
 // Record flags. Many records keep an object id in the low byte.
 inline constexpr uint16_t kObjectIdMask = 0x00FF;
-inline constexpr int kObjectTable = 64;  // ids 0..63
-inline constexpr uint16_t kBrushIsColor = U_PPF_B;      // the brush field is an ARGB colour
-inline constexpr uint16_t kCompressed = 0x4000;         // int16 coordinates
-inline constexpr uint16_t kRelative = U_PPF_P;          // points relative to the previous one
-inline constexpr uint16_t kClosedLines = 0x2000;        // DrawLines closes its figure
-inline constexpr uint16_t kWindingFill = 0x2000;        // FillClosedCurve's fill rule
-inline constexpr uint16_t kPostMultiply = U_PPF_XM;     // transform applied after the current one
-inline constexpr uint16_t kContinuedObject = U_PPF_N;   // Object: more of it in the next record
-inline constexpr uint16_t kAntiAliasOn = U_PPF_AA;      // SetAntiAliasMode
-inline constexpr uint16_t kDualFile = U_PPF_DM;         // Header: GDI records draw the same picture
-inline constexpr uint16_t kCompositingCopy = 1;         // SetCompositingMode: SourceCopy
+inline constexpr int kObjectTable = 64;                // ids 0..63
+inline constexpr uint16_t kBrushIsColor = U_PPF_B;     // the brush field is an ARGB colour
+inline constexpr uint16_t kCompressed = 0x4000;        // int16 coordinates
+inline constexpr uint16_t kRelative = U_PPF_P;         // points relative to the previous one
+inline constexpr uint16_t kClosedLines = 0x2000;       // DrawLines closes its figure
+inline constexpr uint16_t kWindingFill = 0x2000;       // FillClosedCurve's fill rule
+inline constexpr uint16_t kPostMultiply = U_PPF_XM;    // transform applied after the current one
+inline constexpr uint16_t kContinuedObject = U_PPF_N;  // Object: more of it in the next record
+inline constexpr uint16_t kAntiAliasOn = U_PPF_AA;     // SetAntiAliasMode
+inline constexpr uint16_t kDualFile = U_PPF_DM;        // Header: GDI records draw the same picture
+inline constexpr uint16_t kCompositingCopy = 1;        // SetCompositingMode: SourceCopy
 inline constexpr int kObjectTypeShift = 8;
 inline constexpr uint16_t kObjectTypeMask = 0x7F;
 inline constexpr int kCombineModeShift = 8;

@@ -40,8 +40,8 @@ class EmfPlusObjects {
   const EmfPlusStringFormat* format(uint32_t id) const { return get<EmfPlusStringFormat>(id); }
 
  private:
-  using Object = std::variant<std::monostate, EmfPlusBrush, EmfPlusPen, QPainterPath,
-                              EmfPlusRegion, EmfPlusImage, EmfPlusFont, EmfPlusStringFormat>;
+  using Object = std::variant<std::monostate, EmfPlusBrush, EmfPlusPen, QPainterPath, EmfPlusRegion,
+                              EmfPlusImage, EmfPlusFont, EmfPlusStringFormat>;
 
   template <typename T>
   const T* get(uint32_t id) const {

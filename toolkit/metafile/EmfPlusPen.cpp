@@ -95,8 +95,8 @@ QPen EmfPlusPen::qtPen(double worldWidth) const {
            worldWidth);
   pen.setCosmetic(worldWidth <= 0);
   pen.setCapStyle(qtCap(startCap_ == U_LCT_Round || endCap_ == U_LCT_Round ? U_LCT_Round
-                        : startCap_ == U_LCT_Square                       ? U_LCT_Square
-                                                                          : endCap_));
+                        : startCap_ == U_LCT_Square                        ? U_LCT_Square
+                                                                           : endCap_));
   switch (join_) {
     case U_LJT_Bevel:
       pen.setJoinStyle(Qt::BevelJoin);

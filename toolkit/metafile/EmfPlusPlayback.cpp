@@ -62,8 +62,7 @@ void walk(const char* data, uint32_t size, Visit&& visit) {
 
 bool EmfPlusPlayback::isPlusComment(const char* record, uint32_t size) {
   const RecordReader r(record, size);
-  return size >= kPlusRecordsAt && r.u32(0) == U_EMR_COMMENT &&
-         r.u32(12) == emfplus::kCommentIdent;
+  return size >= kPlusRecordsAt && r.u32(0) == U_EMR_COMMENT && r.u32(12) == emfplus::kCommentIdent;
 }
 
 void EmfPlusPlayback::survey(const char* data, uint32_t size, Census& census) {
@@ -90,7 +89,8 @@ void EmfPlusPlayback::comment(const char* record, uint32_t size) {
   if (!isPlusComment(record, size)) return;
   walk(record + kPlusRecordsAt, size - kPlusRecordsAt,
        [&](uint16_t type, uint16_t flags, EmfPlusReader& body, bool fits) {
-         if (fits && emfplus::isPlusRecord(type)) this->record(emfplus::recordType(type), flags, body);
+         if (fits && emfplus::isPlusRecord(type))
+           this->record(emfplus::recordType(type), flags, body);
          return true;
        });
 }

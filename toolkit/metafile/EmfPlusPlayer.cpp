@@ -360,8 +360,8 @@ void EmfPlusPlayer::drawGlyphs(const QString& text, const std::vector<QPointF>& 
   const bool run = origins.size() == 1 && text.size() > 1;
   for (qsizetype i = 0; i < text.size() && size_t(i) < origins.size(); ++i) {
     const QPointF origin = origins[size_t(i)];
-    const QTransform at = QTransform::fromScale(k, k) *
-                          QTransform::fromTranslate(origin.x(), origin.y()) * glyphs;
+    const QTransform at =
+        QTransform::fromScale(k, k) * QTransform::fromTranslate(origin.x(), origin.y()) * glyphs;
     p.setTransform(at * toOutput);
     QBrush ink = brush.brush();
     ink.setTransform(ink.transform() * at.inverted());

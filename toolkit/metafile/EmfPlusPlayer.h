@@ -81,8 +81,8 @@ class EmfPlusPlayer {
   // Characters each at its own origin on the baseline (one origin for all:
   // they follow each other), under glyphs, a transform of origins and
   // glyphs alike.
-  void drawGlyphs(const QString& text, const std::vector<QPointF>& origins,
-                  const EmfPlusFont& font, const EmfPlusBrush& brush, const QTransform& glyphs);
+  void drawGlyphs(const QString& text, const std::vector<QPointF>& origins, const EmfPlusFont& font,
+                  const EmfPlusBrush& brush, const QTransform& glyphs);
 
  private:
   struct State {

@@ -47,8 +47,7 @@ EmfPlusTextLayout::EmfPlusTextLayout(const QString& text, const QFont& font, con
   layout.endLayout();
   const QFontMetricsF metrics(font);
   const double height = metrics.height();
-  const double top =
-      aligned(box.top(), box.height(), height * double(lines.size()), lineAlignment);
+  const double top = aligned(box.top(), box.height(), height * double(lines.size()), lineAlignment);
   for (size_t i = 0; i < lines.size(); ++i) {
     const QTextLine& line = lines[i];
     QString part = shaped.mid(line.textStart(), line.textLength());

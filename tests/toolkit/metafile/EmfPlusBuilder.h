@@ -39,7 +39,9 @@ class EmfPlusBuilder {
   }
 
   // Objects.
-  static QByteArray solidBrush(QColor c) { return MetafileBuilder::words32({kVersion, 0, argb(c)}); }
+  static QByteArray solidBrush(QColor c) {
+    return MetafileBuilder::words32({kVersion, 0, argb(c)});
+  }
   // A pen of width in world units, no optional data, a solid brush.
   static QByteArray pen(float width, QColor c, uint32_t flags = 0,
                         std::initializer_list<uint32_t> optional = {});

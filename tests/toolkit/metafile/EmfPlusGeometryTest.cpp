@@ -50,8 +50,8 @@ TEST(EmfPlusGeometry, SplineControlPointsFollowTheTension) {
   // Tension 0.5 reaches 0.15 of the way between a point's neighbours.
   const QPainterPath open = EmfPlusGeometry::curve(points, 0.5, 0, -1);
   ASSERT_EQ(open.elementCount(), 1 + 3 * 3);
-  expectNear(open.elementAt(1), {1.5, 0});     // the first point leans on itself
-  expectNear(open.elementAt(2), {7, -1.5});    // 10 - 0.15 * 20, 0 - 0.15 * 10
+  expectNear(open.elementAt(1), {1.5, 0});   // the first point leans on itself
+  expectNear(open.elementAt(2), {7, -1.5});  // 10 - 0.15 * 20, 0 - 0.15 * 10
   expectNear(open.elementAt(3), {10, 0});
   expectNear(open.elementAt(4), {13, 1.5});    // 10 + 0.15 * 20, 0.15 * 10
   expectNear(open.elementAt(8), {28.5, 1.5});  // the last point leans on itself

@@ -35,8 +35,9 @@ TEST(EmfPlusObjects, GradientStopsFollowTheBlend) {
   // Preset colours stand where they are put.
   const QGradientStops preset =
       EmfPlusBrush::stops(red, blue, {0, 0.4F, 1}, {Qt::green, Qt::yellow, Qt::cyan}, {});
-  EXPECT_EQ(preset, (QGradientStops{{0, QColor(Qt::green)}, {0.4F, QColor(Qt::yellow)},
-                                    {1, QColor(Qt::cyan)}}));
+  EXPECT_EQ(
+      preset,
+      (QGradientStops{{0, QColor(Qt::green)}, {0.4F, QColor(Qt::yellow)}, {1, QColor(Qt::cyan)}}));
   // Percent hatches by how much of their cell they cover.
   EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_05Percent), Qt::Dense7Pattern);
   EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_50Percent), Qt::Dense4Pattern);
@@ -47,9 +48,9 @@ TEST(EmfPlusObjects, GradientStopsFollowTheBlend) {
 
 TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
   DibCache bitmaps;
-  const QByteArray bytes =
-      P::pen(4, Qt::blue, U_PD_StartCap | U_PD_EndCap | U_PD_Join | U_PD_MiterLimit | U_PD_LineStyle,
-             {U_LCT_Round, U_LCT_ArrowAnchor, U_LJT_MiterClipped, P::f(3), 3});
+  const QByteArray bytes = P::pen(
+      4, Qt::blue, U_PD_StartCap | U_PD_EndCap | U_PD_Join | U_PD_MiterLimit | U_PD_LineStyle,
+      {U_LCT_Round, U_LCT_ArrowAnchor, U_LJT_MiterClipped, P::f(3), 3});
   EmfPlusReader r = readerOf(bytes);
   const EmfPlusPen pen = EmfPlusPen::read(r, bitmaps, 0);
   EXPECT_TRUE(r.ok());
@@ -94,8 +95,8 @@ TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {
   EXPECT_TRUE(arrow.shapeAt({1, 1}, {1, 1}, 2).isEmpty());  // no direction
   EXPECT_EQ(EmfPlusLineCap::ofType(U_LCT_Round).kind(), EmfPlusLineCap::Kind::None);
   // An adjustable arrow: width 4 and height 3 pen widths, filled.
-  EmfPlusReader r = readerOf(B::words32({P::kVersion, 1, P::f(4), P::f(3), 0, 1, 0, 0, 0,
-                                         P::f(10), P::f(1), 0, 0, 0, 0}));
+  EmfPlusReader r = readerOf(
+      B::words32({P::kVersion, 1, P::f(4), P::f(3), 0, 1, 0, 0, 0, P::f(10), P::f(1), 0, 0, 0, 0}));
   const EmfPlusLineCap adjustable = EmfPlusLineCap::read(r);
   EXPECT_EQ(adjustable.kind(), EmfPlusLineCap::Kind::Arrow);
   EXPECT_TRUE(adjustable.filled());
@@ -130,7 +131,9 @@ TEST(EmfPlusObjects, PathsAndRegionsDescribeTheirAreas) {
   };
   using C = EmfPlusRegion::Combine;
   const EmfPlusRegion a = box(0, 6), b = box(4, 6), infinite;
-  const auto has = [](const EmfPlusRegion& r, double x) { return r.path().contains(QPointF(x, 5)); };
+  const auto has = [](const EmfPlusRegion& r, double x) {
+    return r.path().contains(QPointF(x, 5));
+  };
   for (const auto& [how, first, both, second] :
        {std::tuple{C::Intersect, false, true, false}, std::tuple{C::Union, true, true, true},
         std::tuple{C::Xor, true, false, true}, std::tuple{C::Exclude, true, false, false},

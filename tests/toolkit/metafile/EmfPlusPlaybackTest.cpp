@@ -154,8 +154,10 @@ TEST(EmfPlusPlayback, TransformsComposeInTheOrderTheirFlagsSay) {
          p.add(U_PMR_RESTORE | kPlus, 0, {7});
        },
        {{20, 20, kRedPx}, {70, 70, kWhitePx}}},
-      {"multiplied after", [&](P& p) {
-         p.add(U_PMR_MULTIPLYWORLDTRANSFORM | kPlus, kPost, {P::f(0.5F), 0, 0, P::f(0.5F), P::f(50), 0});
+      {"multiplied after",
+       [&](P& p) {
+         p.add(U_PMR_MULTIPLYWORLDTRANSFORM | kPlus, kPost,
+               {P::f(0.5F), 0, 0, P::f(0.5F), P::f(50), 0});
        },
        {{60, 10, kRedPx}, {80, 10, kWhitePx}}},
   };
@@ -227,13 +229,15 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
   // scaled by 2 about the centre: 10 pixels wide from x 0 to 100.
   const auto line = [](P& p, const QByteArray& pen) {
     p.object(1, U_OT_Pen, pen);
-    p.add(U_PMR_SETWORLDTRANSFORM | kPlus, 0,
-          {P::f(2), 0, 0, P::f(2), P::f(-50), P::f(-50)});
+    p.add(U_PMR_SETWORLDTRANSFORM | kPlus, 0, {P::f(2), 0, 0, P::f(2), P::f(-50), P::f(-50)});
     p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(25), P::f(50), P::f(75), P::f(50)});
   };
-  expectPixels(plusEmf([&](P& p) { line(p, P::pen(5, Qt::red)); }),
-               {{50, 46, kRedPx}, {50, 54, kRedPx}, {50, 43, kWhitePx}, {50, 57, kWhitePx},
-                {2, 50, kRedPx}, {98, 50, kRedPx}});
+  expectPixels(plusEmf([&](P& p) { line(p, P::pen(5, Qt::red)); }), {{50, 46, kRedPx},
+                                                                     {50, 54, kRedPx},
+                                                                     {50, 43, kWhitePx},
+                                                                     {50, 57, kWhitePx},
+                                                                     {2, 50, kRedPx},
+                                                                     {98, 50, kRedPx}});
   // Dashes three widths long with gaps of one: 30 px on, 10 off, from x 0.
   expectPixels(plusEmf([&](P& p) { line(p, P::pen(5, Qt::red, U_PD_LineStyle, {1})); }),
                {{15, 50, kRedPx}, {35, 50, kWhitePx}, {55, 50, kRedPx}, {75, 50, kWhitePx}});
@@ -249,18 +253,19 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
                {{5, 50, kRedPx}, {25, 50, kWhitePx}, {45, 50, kRedPx}});
   // A square anchor at the start: two widths across (10 pixels) around x 0,
   // over a line 5 pixels wide.
-  expectPixels(plusEmf([&](P& p) {
-                 line(p, P::pen(2.5F, Qt::red, U_PD_StartCap, {U_LCT_SquareAnchor}));
-               }),
-               {{2, 46, kRedPx}, {2, 57, kWhitePx}, {50, 46, kWhitePx}, {50, 50, kRedPx}});
+  expectPixels(
+      plusEmf([&](P& p) { line(p, P::pen(2.5F, Qt::red, U_PD_StartCap, {U_LCT_SquareAnchor})); }),
+      {{2, 46, kRedPx}, {2, 57, kWhitePx}, {50, 46, kWhitePx}, {50, 50, kRedPx}});
 }
 
 TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
   // A linear gradient over x 0..100 from red to blue, and with a blend that
   // holds red to the middle.
-  const auto gradient = [](uint32_t flags, const QByteArray& blend) {
-    return B::words32({P::kVersion, U_BT_LinearGradient, flags, 4}) + P::rectF(0, 0, 100, 100) +
-           B::words32({P::argb(Qt::red), P::argb(Qt::blue), 0, 0}) + blend;
+  const auto gradient = [](uint32_t flags, const QByteArray& blend, uint32_t wrap = 4,
+                           float width = 100) {
+    return B::words32({P::kVersion, U_BT_LinearGradient, flags, wrap}) +
+           P::rectF(0, 0, width, 100) + B::words32({P::argb(Qt::red), P::argb(Qt::blue), 0, 0}) +
+           blend;
   };
   const auto fillWith = [](const QByteArray& brush) {
     return plusEmf([&](P& p) {
@@ -274,15 +279,23 @@ TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
       B::words32({3, P::f(0), P::f(0.5F), P::f(1), P::f(0), P::f(0), P::f(1)});
   expectPixels(fillWith(gradient(0x08, factors)),
                {{25, 50, kRedPx}, {48, 50, kRedPx}, {75, 50, qRgb(128, 0, 128)}}, {}, 20);
+  // Past its rectangle (x 0..50) a tiled gradient starts again; one whose
+  // tiles flip across goes back; flipping them up and down changes nothing.
+  for (const auto& [wrap, next, last] :
+       {std::tuple{0U, kRedPx, kBluePx}, std::tuple{1U, kBluePx, kRedPx},
+        std::tuple{2U, kRedPx, kBluePx}, std::tuple{3U, kBluePx, kRedPx}}) {
+    SCOPED_TRACE(wrap);
+    expectPixels(fillWith(gradient(0, {}, wrap, 50)), {{52, 50, next}, {97, 50, last}}, {}, 40);
+  }
   // Preset colours: green in the middle.
-  const QByteArray colors = B::words32({3, P::f(0), P::f(0.5F), P::f(1), P::argb(Qt::red),
-                                        P::argb(Qt::green), P::argb(Qt::blue)});
+  const QByteArray colors = B::words32(
+      {3, P::f(0), P::f(0.5F), P::f(1), P::argb(Qt::red), P::argb(Qt::green), P::argb(Qt::blue)});
   expectPixels(fillWith(gradient(0x04, colors)), {{50, 50, kGreenPx}, {2, 50, kRedPx}}, {}, 20);
   // A path gradient: red at the centre, blue at the boundary, nothing outside it.
-  const QByteArray path = B::words32({P::kVersion, U_BT_PathGradient, 0, 0, P::argb(Qt::red),
-                                      P::f(50), P::f(50), 1, P::argb(Qt::blue), 4, P::f(20),
-                                      P::f(20), P::f(80), P::f(20), P::f(80), P::f(80), P::f(20),
-                                      P::f(80)});
+  const QByteArray path =
+      B::words32({P::kVersion, U_BT_PathGradient, 0, 0, P::argb(Qt::red), P::f(50), P::f(50), 1,
+                  P::argb(Qt::blue), 4, P::f(20), P::f(20), P::f(80), P::f(20), P::f(80), P::f(80),
+                  P::f(20), P::f(80)});
   expectPixels(fillWith(path), {{50, 50, kRedPx}, {50, 22, kBluePx}, {10, 10, kWhitePx}}, {}, 50);
   // A hatch: its lines in the foreground, the background between them.
   const QImage hatch = B::render(fillWith(B::words32(
@@ -298,18 +311,20 @@ TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
 
 TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
   // A 2 x 2 bitmap, 32 bits ARGB, rows top down: red, green / blue, black.
-  const QByteArray bitmap =
-      B::words32({P::kVersion, U_IDT_Bitmap, 2, 2, 8, 0x0026200A, U_BDT_Pixel, 0xFFFF0000,
-                  0xFF00FF00, 0xFF0000FF, 0xFF000000});
+  const QByteArray bitmap = B::words32({P::kVersion, U_IDT_Bitmap, 2, 2, 8, 0x0026200A, U_BDT_Pixel,
+                                        0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000});
   const auto draw = [&](const QByteArray& record, uint16_t type) {
     return plusEmf([&](P& p) {
       p.object(1, U_OT_Image, bitmap);
       p.add(type | kPlus, 1, B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 2, 2) + record);
     });
   };
-  expectPixels(draw(P::rectF(20, 20, 40, 40), U_PMR_DRAWIMAGE),
-               {{30, 30, kRedPx}, {50, 30, kGreenPx}, {30, 50, kBluePx}, {50, 50, kBlackPx},
-                {10, 10, kWhitePx}, {70, 70, kWhitePx}});
+  expectPixels(draw(P::rectF(20, 20, 40, 40), U_PMR_DRAWIMAGE), {{30, 30, kRedPx},
+                                                                 {50, 30, kGreenPx},
+                                                                 {30, 50, kBluePx},
+                                                                 {50, 50, kBlackPx},
+                                                                 {10, 10, kWhitePx},
+                                                                 {70, 70, kWhitePx}});
   // Three points: top left, top right, bottom left; here mirrored across.
   expectPixels(draw(B::words32({3, P::f(60), P::f(20), P::f(20), P::f(20), P::f(60), P::f(60)}),
                     U_PMR_DRAWIMAGEPOINTS),
@@ -320,13 +335,13 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
   const QByteArray emf = inner.finish();
   const QByteArray metafile =
       B::words32({P::kVersion, U_IDT_Metafile, U_MDT_Emf, uint32_t(emf.size())}) + emf;
-  expectPixels(plusEmf([&](P& p) {
-                 p.object(1, U_OT_Image, metafile);
-                 p.add(U_PMR_DRAWIMAGE | kPlus, 1,
-                       B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 100, 100) +
-                           P::rectF(50, 0, 50, 50));
-               }),
-               {{60, 20, kBluePx}, {90, 20, kWhitePx}, {30, 20, kWhitePx}, {60, 70, kWhitePx}});
+  expectPixels(
+      plusEmf([&](P& p) {
+        p.object(1, U_OT_Image, metafile);
+        p.add(U_PMR_DRAWIMAGE | kPlus, 1,
+              B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 100, 100) + P::rectF(50, 0, 50, 50));
+      }),
+      {{60, 20, kBluePx}, {90, 20, kWhitePx}, {30, 20, kWhitePx}, {60, 70, kWhitePx}});
 }
 
 TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
