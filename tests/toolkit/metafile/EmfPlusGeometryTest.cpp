@@ -65,6 +65,10 @@ TEST(EmfPlusGeometry, SplineControlPointsFollowTheTension) {
   expectNear(part.elementAt(0), {10, 0});
   expectNear(part.elementAt(1), {16, 3});  // 10 + 0.3 * 20, 0.3 * 10
   expectNear(part.elementAt(3), {20, 10});
+  // Two points make one segment, each end leaning on itself.
+  const QPainterPath two = EmfPlusGeometry::curve({{0, 0}, {10, 0}}, 0.5, 0, -1);
+  ASSERT_EQ(two.elementCount(), 4);
+  expectNear(two.elementAt(2), {8.5, 0});
   EXPECT_TRUE(EmfPlusGeometry::curve(points, 0.5, 3, 1).isEmpty());
   EXPECT_TRUE(EmfPlusGeometry::curve(points, 0.5, -1, 1).isEmpty());
   // Closed: the last point's neighbours wrap round.
@@ -76,6 +80,7 @@ TEST(EmfPlusGeometry, SplineControlPointsFollowTheTension) {
   const QPainterPath beziers =
       EmfPlusGeometry::beziers({{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}});
   EXPECT_EQ(beziers.elementCount(), 7);
+  EXPECT_EQ(EmfPlusGeometry::beziers({{0, 0}, {1, 1}, {2, 2}, {3, 3}}).elementCount(), 4);
   EXPECT_TRUE(EmfPlusGeometry::beziers({{0, 0}, {1, 1}, {2, 2}}).isEmpty());
 }
 

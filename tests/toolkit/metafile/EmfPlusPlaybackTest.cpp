@@ -342,6 +342,51 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
               B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 100, 100) + P::rectF(50, 0, 50, 50));
       }),
       {{60, 20, kBluePx}, {90, 20, kWhitePx}, {30, 20, kWhitePx}, {60, 70, kWhitePx}});
+  // A placeable WMF inside, in twips (1000 of them, 67 pixels, a side), a
+  // blue rectangle on its left half. GDI+ pads the placeable header to 24
+  // bytes and counts the size without it.
+  WmfBuilder wmf(true, 1000, 1000, 1440);
+  wmf.add(0x02FC, {0, 0, 0xFF, 0, 0}).add(0x012D, {0}).add(0x041B, {1000, 500, 0, 0});
+  const QByteArray placeable = wmf.finish();
+  const QByteArray padded = placeable.left(22) + QByteArray(2, '\0') + placeable.mid(22);
+  const QByteArray wmfImage = B::words32({P::kVersion, U_IDT_Metafile, U_MDT_WmfPlaceable,
+                                          uint32_t(placeable.size() - 22)}) +
+                              padded;
+  expectPixels(plusEmf([&](P& p) {
+                 p.object(1, U_OT_Image, wmfImage);
+                 p.add(U_PMR_DRAWIMAGE | kPlus, 1,
+                       B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 1000, 1000) +
+                           P::rectF(0, 0, 100, 100));
+               }),
+               {{20, 80, kBluePx}, {80, 20, kWhitePx}});
+}
+
+TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphOrFollowTheFirst) {
+  // "WWW" at 20 pixels: the ink's width shows where the glyphs went.
+  const auto inkWidth = [](uint32_t options, std::initializer_list<float> xs) {
+    const QByteArray font = B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) +
+                            B::utf16(QStringLiteral("Arial"));
+    QByteArray record =
+        B::words32({P::argb(Qt::black), options, 0, 3}) + B::utf16(QStringLiteral("WWW"));
+    for (float x : xs) record += B::words32({P::f(x), P::f(50)});
+    const QImage img = B::render(plusEmf([&](P& p) {
+      p.object(1, U_OT_Font, font);
+      p.add(U_PMR_DRAWDRIVERSTRING | kPlus, kColor | 1, record);
+    }));
+    int left = 100, right = -1;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 100; ++x)
+        if (qGray(img.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
+    return right - left;
+  };
+  const int spread = inkWidth(U_DSO_CmapLookup, {10, 40, 70});
+  const int stacked = inkWidth(U_DSO_CmapLookup, {10, 10, 10});
+  const int following = inkWidth(U_DSO_CmapLookup | U_DSO_RealizedAdvance, {10, 0, 0});
+  EXPECT_NEAR(spread, 60 + stacked, 2);
+  EXPECT_GT(stacked, 10);
+  EXPECT_NEAR(following, 3 * stacked, stacked / 2 + 2);  // at the font's own advances
+  // Glyph numbers of a font that is not here draw nothing.
+  EXPECT_EQ(inkWidth(0, {10, 40, 70}), -101);
 }
 
 TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
