@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -1136,9 +1137,15 @@ void EmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCach
   EmfPlayback playback(player, bitmaps);
   EmfPlusPlayback plus(player, bitmaps);
   const char* base = content.data.constData();
+  // EMF+ records that never reach their end record stand in for no GDI
+  // record after their last comment: those draw.
+  const auto last = std::find_if(content.records.rbegin(), content.records.rend(),
+                                 [](const MetafileRecord& r) { return r.type == U_EMR_COMMENT; });
+  const MetafileRecord* lastComment = last == content.records.rend() ? nullptr : &*last;
   for (const MetafileRecord& rec : content.records) {
     if (rec.type == U_EMR_COMMENT) {
       plus.comment(base + rec.offset, rec.size);
+      if (&rec == lastComment) plus.endOfComments();
     } else if (!(plus.gdiIsStandIn() && draws(rec.type))) {
       // GDI drawing that stands in for EMF+ drawing is left out: the
       // picture is drawn once, by the richer records.

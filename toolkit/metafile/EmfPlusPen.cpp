@@ -4,6 +4,7 @@
 
 #include "toolkit/metafile/EmfPlusNames.h"
 #include "toolkit/metafile/EmfPlusReader.h"
+#include "toolkit/metafile/RecordReader.h"
 
 namespace ostrel {
 
@@ -83,9 +84,12 @@ EmfPlusPen EmfPlusPen::read(EmfPlusReader& r, DibCache& bitmaps, int nesting) {
   }
   // Some writers set flags for fields they leave out, or leave out flags
   // for fields they write: the brush starts where the next object's
-  // version does.
-  while (r.ok() && r.remaining() >= 4 && !emfplus::isVersion(EmfPlusReader(r.current(), 4).u32()))
-    r.skip(4);
+  // version is, when there is one.
+  uint32_t skip = 0;
+  while (uint64_t(skip) + 4 <= r.remaining() &&
+         !emfplus::isVersion(RecordReader(r.current(), r.remaining()).u32(skip)))
+    skip += 4;
+  if (uint64_t(skip) + 4 <= r.remaining()) r.skip(skip);
   if (r.ok() && r.remaining() >= 12) pen.brush_ = EmfPlusBrush::read(r, bitmaps, nesting);
   return pen;
 }

@@ -16,7 +16,8 @@ class GdiPlayer;
 // playing of the same file, and says which GDI records are only the EMF+
 // drawing's stand-in for programs without EMF+ (those are not drawn twice):
 // once an EMF+ header is seen, GDI drawing records count only when they
-// follow a GetDC record, until the next EMF+ record or the EMF+ end.
+// follow a GetDC record, until the next EMF+ record, or after the EMF+ end
+// (the end record, or the last EMF+ comment of a file without one).
 class EmfPlusPlayback {
  public:
   // What a file's EMF+ records hold, found at load without drawing.
@@ -36,6 +37,9 @@ class EmfPlusPlayback {
 
   // The EMF+ records of one EMF comment record (the whole EMF record).
   void comment(const char* record, uint32_t size);
+  // The file holds no EMF+ records after these: whatever GDI records
+  // follow are drawn, even when the EMF+ records never came to their end.
+  void endOfComments() { active_ = false; }
   // Whether GDI drawing records stand in for EMF+ drawing at this point.
   bool gdiIsStandIn() const { return active_ && !afterGetDC_; }
 

@@ -78,6 +78,9 @@ TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
   EmfPlusReader odd = readerOf(B::words32({P::kVersion, 0, U_PD_MiterLimit, 0, P::f(2), 7, 7}) +
                                P::solidBrush(Qt::green));
   EXPECT_EQ(EmfPlusPen::read(odd, bitmaps, 0).brush().color(), QColor(Qt::green));
+  // Objects without versions at all: the brush is read where the pen ends.
+  EmfPlusReader bare = readerOf(B::words32({0, 0, 0, 0, P::f(2), 0, 0, P::argb(Qt::green)}));
+  EXPECT_EQ(EmfPlusPen::read(bare, bitmaps, 0).brush().color(), QColor(Qt::green));
 }
 
 TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {

@@ -66,6 +66,16 @@ TEST(EmfPlusPlayback, DualFilesDrawTheirGdiRecordsOnlyAfterGetDC) {
                               {25, 75, kBluePx},
                               {75, 75, kWhitePx},
                               {50, 50, kBluePx}});
+  // EMF+ records without their end record: GDI records after their last
+  // comment are drawn, those between comments stand in still.
+  EmfBuilder open;
+  plus.header(true);
+  fillRect(plus, 10, 10, 30, 30);
+  plus.flushInto(open);
+  gdiRectangle(open, 60, 10, 90, 40);
+  plus.add(U_PMR_SETANTIALIASMODE | kPlus, 0).flushInto(open);
+  gdiRectangle(open, 60, 60, 90, 90);
+  expectPixels(open.finish(), {{20, 20, kRedPx}, {75, 25, kWhitePx}, {75, 75, kBluePx}});
 }
 
 TEST(EmfPlusPlayback, FilesWithOnlyEmfPlusDrawingAreDrawnAndEmptyOnesRefused) {
