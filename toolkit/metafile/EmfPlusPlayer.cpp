@@ -301,25 +301,33 @@ void EmfPlusPlayer::drawMetafile(const EmfPlusImage& image, const QTransform& im
 
 // ---------------------------------------------------------------- text
 
+std::optional<EmfPlusPlayer::TextFont> EmfPlusPlayer::textFont(const EmfPlusFont& font) const {
+  const double em = worldLength(font.emSize(), font.unit());
+  const double pixels = em * outputScale();
+  if (!(pixels >= 0.5) || !std::isfinite(pixels)) return std::nullopt;  // too small to see
+  // The font is asked for at about its size on the output; glyph units are
+  // world units times scale.
+  TextFont t;
+  const int pixelSize = std::clamp(int(std::lround(pixels)), 1, kLargestPixelSize);
+  t.scale = em / pixelSize;
+  const GdiFont mapped{.face = font.family()};
+  t.font = QFont(FontMapper::familyFor(mapped));
+  t.font.setPixelSize(pixelSize);
+  t.font.setBold(font.bold());
+  t.font.setItalic(font.italic());
+  t.font.setUnderline(font.underline());
+  t.font.setStrikeOut(font.strikeOut());
+  t.symbols = FontMapper::isSymbolFont(mapped);
+  return t;
+}
+
 void EmfPlusPlayer::drawString(const QString& text, const EmfPlusFont& font,
                                const EmfPlusStringFormat* format, const QRectF& layout,
                                const EmfPlusBrush& brush) {
-  const double em = worldLength(font.emSize(), font.unit());
-  const double scale = outputScale();
-  const double pixels = em * scale;
-  if (text.isEmpty() || !(pixels >= 0.5) || !std::isfinite(pixels)) return;
-  if (!begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
+  const auto t = textFont(font);
+  if (text.isEmpty() || !t || !begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
   QPainter& p = gdi_.painter();
-  // The font is asked for at about its size on the output; glyph units are
-  // world units times k.
-  const int pixelSize = std::clamp(int(std::lround(pixels)), 1, kLargestPixelSize);
-  const double k = em / pixelSize;
-  QFont qfont(FontMapper::familyFor(GdiFont{.face = font.family()}));
-  qfont.setPixelSize(pixelSize);
-  qfont.setBold(font.bold());
-  qfont.setItalic(font.italic());
-  qfont.setUnderline(font.underline());
-  qfont.setStrikeOut(font.strikeOut());
+  const double k = t->scale;
   const QTransform glyphToWorld(k, 0, 0, k, layout.left(), layout.top());
   const QRectF box(0, 0, layout.width() / k, layout.height() / k);
   if (layout.width() > 0 && layout.height() > 0 && !(format && format->noClip()))
@@ -328,11 +336,10 @@ void EmfPlusPlayer::drawString(const QString& text, const EmfPlusFont& font,
   QBrush ink = brush.brush();
   ink.setTransform(ink.transform() * glyphToWorld.inverted());
   p.setPen(QPen(ink, 0));
-  p.setFont(qfont);
-  const GdiFont mapped{.face = font.family()};
+  p.setFont(t->font);
   const QString shown =
-      FontMapper::isSymbolFont(mapped) ? FontMapper::mapSymbols(text, mapped) : text;
-  const EmfPlusTextLayout lines(shown, qfont, box, format ? format->alignment() : 0,
+      t->symbols ? FontMapper::mapSymbols(text, GdiFont{.face = font.family()}) : text;
+  const EmfPlusTextLayout lines(shown, t->font, box, format ? format->alignment() : 0,
                                 format ? format->lineAlignment() : 0,
                                 !(format && format->noWrap()));
   for (const EmfPlusTextLayout::Line& line : lines.lines()) p.drawText(line.origin, line.text);
@@ -342,23 +349,18 @@ void EmfPlusPlayer::drawString(const QString& text, const EmfPlusFont& font,
 void EmfPlusPlayer::drawGlyphs(const QString& text, const std::vector<QPointF>& origins,
                                const EmfPlusFont& font, const EmfPlusBrush& brush,
                                const QTransform& glyphs) {
-  const double em = worldLength(font.emSize(), font.unit());
-  const double pixels = em * outputScale();
-  if (text.isEmpty() || !(pixels >= 0.5) || !std::isfinite(pixels)) return;
-  if (!begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
+  const auto t = textFont(font);
+  if (text.isEmpty() || !t || !begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
   QPainter& p = gdi_.painter();
-  const int pixelSize = std::clamp(int(std::lround(pixels)), 1, kLargestPixelSize);
-  const double k = em / pixelSize;
-  QFont qfont(FontMapper::familyFor(GdiFont{.face = font.family()}));
-  qfont.setPixelSize(pixelSize);
-  qfont.setBold(font.bold());
-  qfont.setItalic(font.italic());
-  p.setFont(qfont);
+  const double k = t->scale;
+  p.setFont(t->font);
+  const QString shown =
+      t->symbols ? FontMapper::mapSymbols(text, GdiFont{.face = font.family()}) : text;
   const QTransform toOutput = p.transform();
   // One origin for several characters: they follow each other at the
   // font's own advances.
-  const bool run = origins.size() == 1 && text.size() > 1;
-  for (qsizetype i = 0; i < text.size() && size_t(i) < origins.size(); ++i) {
+  const bool run = origins.size() == 1 && shown.size() > 1;
+  for (qsizetype i = 0; i < shown.size() && size_t(i) < origins.size(); ++i) {
     const QPointF origin = origins[size_t(i)];
     const QTransform at =
         QTransform::fromScale(k, k) * QTransform::fromTranslate(origin.x(), origin.y()) * glyphs;
@@ -366,7 +368,7 @@ void EmfPlusPlayer::drawGlyphs(const QString& text, const std::vector<QPointF>& 
     QBrush ink = brush.brush();
     ink.setTransform(ink.transform() * at.inverted());
     p.setPen(QPen(ink, 0));
-    p.drawText(QPointF(0, 0), run ? text : QString(text.at(i)));
+    p.drawText(QPointF(0, 0), run ? shown : QString(shown.at(i)));
   }
   end();
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "toolkit/metafile/EmfPlusNames.h"
@@ -101,6 +103,14 @@ class EmfPlusPlayer {
     State state;
   };
 
+  // A font as Qt draws it: at about its size on the output, its glyphs
+  // scaled by scale to world units; none when too small to see.
+  struct TextFont {
+    QFont font;
+    double scale = 1;
+    bool symbols = false;  // a symbol font, whose codes stand for other characters
+  };
+  std::optional<TextFont> textFont(const EmfPlusFont& font) const;
   QTransform pageTransform() const;
   // World units of a length given in unit (the em size of a font, a pen width).
   double worldLength(double length, uint32_t unit) const;

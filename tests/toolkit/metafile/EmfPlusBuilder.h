@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/EmfPlusReader.h"
 
 namespace ostrel::test {
 
@@ -52,6 +53,11 @@ class EmfPlusBuilder {
   }
 
   static constexpr uint32_t kVersion = 0xDBC01002;
+
+  // A reader of bytes, as the player reads a record's data.
+  static EmfPlusReader reader(const QByteArray& bytes) {
+    return EmfPlusReader(bytes.constData(), uint32_t(bytes.size()));
+  }
 
  private:
   QByteArray records_;

@@ -15,10 +15,6 @@ namespace {
 using B = MetafileBuilder;
 using P = EmfPlusBuilder;
 
-EmfPlusReader readerOf(const QByteArray& bytes) {
-  return EmfPlusReader(bytes.constData(), uint32_t(bytes.size()));
-}
-
 TEST(EmfPlusObjects, GradientStopsFollowTheBlend) {
   const QColor red(255, 0, 0), blue(0, 0, 255);
   // No blend: the two colours at the ends.
@@ -51,7 +47,7 @@ TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
   const QByteArray bytes = P::pen(
       4, Qt::blue, U_PD_StartCap | U_PD_EndCap | U_PD_Join | U_PD_MiterLimit | U_PD_LineStyle,
       {U_LCT_Round, U_LCT_ArrowAnchor, U_LJT_MiterClipped, P::f(3), 3});
-  EmfPlusReader r = readerOf(bytes);
+  EmfPlusReader r = P::reader(bytes);
   const EmfPlusPen pen = EmfPlusPen::read(r, bitmaps, 0);
   EXPECT_TRUE(r.ok());
   EXPECT_EQ(pen.width(), 4);
@@ -66,7 +62,7 @@ TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
   EXPECT_FALSE(q.isCosmetic());
   EXPECT_TRUE(pen.qtPen(0).isCosmetic());
   // A plain miter past its limit is a bevel, as Qt's SVG miter is.
-  EmfPlusReader plain = readerOf(P::pen(1, Qt::red, U_PD_Join | U_PD_EndCap, {U_LCT_Square, 0}));
+  EmfPlusReader plain = P::reader(P::pen(1, Qt::red, U_PD_Join | U_PD_EndCap, {U_LCT_Square, 0}));
   const QPen square = EmfPlusPen::read(plain, bitmaps, 0).qtPen(1);
   EXPECT_EQ(square.joinStyle(), Qt::SvgMiterJoin);
   EXPECT_EQ(square.capStyle(), Qt::SquareCap);
@@ -75,11 +71,11 @@ TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
   EXPECT_TRUE(EmfPlusPen::dashPattern(0, {}).isEmpty());
   // Flags that promise fields the writer left out: the brush is found where
   // the next object's version is.
-  EmfPlusReader odd = readerOf(B::words32({P::kVersion, 0, U_PD_MiterLimit, 0, P::f(2), 7, 7}) +
-                               P::solidBrush(Qt::green));
+  EmfPlusReader odd = P::reader(B::words32({P::kVersion, 0, U_PD_MiterLimit, 0, P::f(2), 7, 7}) +
+                                P::solidBrush(Qt::green));
   EXPECT_EQ(EmfPlusPen::read(odd, bitmaps, 0).brush().color(), QColor(Qt::green));
   // Objects without versions at all: the brush is read where the pen ends.
-  EmfPlusReader bare = readerOf(B::words32({0, 0, 0, 0, P::f(2), 0, 0, P::argb(Qt::green)}));
+  EmfPlusReader bare = P::reader(B::words32({0, 0, 0, 0, P::f(2), 0, 0, P::argb(Qt::green)}));
   EXPECT_EQ(EmfPlusPen::read(bare, bitmaps, 0).brush().color(), QColor(Qt::green));
 }
 
@@ -98,7 +94,7 @@ TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {
   EXPECT_TRUE(arrow.shapeAt({1, 1}, {1, 1}, 2).isEmpty());  // no direction
   EXPECT_EQ(EmfPlusLineCap::ofType(U_LCT_Round).kind(), EmfPlusLineCap::Kind::None);
   // An adjustable arrow: width 4 and height 3 pen widths, filled.
-  EmfPlusReader r = readerOf(
+  EmfPlusReader r = P::reader(
       B::words32({P::kVersion, 1, P::f(4), P::f(3), 0, 1, 0, 0, 0, P::f(10), P::f(1), 0, 0, 0, 0}));
   const EmfPlusLineCap adjustable = EmfPlusLineCap::read(r);
   EXPECT_EQ(adjustable.kind(), EmfPlusLineCap::Kind::Arrow);
@@ -113,13 +109,13 @@ TEST(EmfPlusObjects, PathsAndRegionsDescribeTheirAreas) {
   QByteArray rle = B::words32({P::kVersion, 4, 0x1000});
   for (float v : {0.F, 0.F, 10.F, 0.F, 10.F, 10.F, 0.F, 10.F}) rle += B::words32({P::f(v)});
   for (int b : {1, 0, 2, 1, 1, 0x81}) rle.append(char(b));
-  EmfPlusReader r = readerOf(rle);
+  EmfPlusReader r = P::reader(rle);
   const QPainterPath square = EmfPlusPath::read(r);
   EXPECT_TRUE(r.ok());
   EXPECT_EQ(square.boundingRect(), QRectF(0, 0, 10, 10));
   EXPECT_TRUE(square.contains(QPointF(5, 5)));
   // Types that run short of the points: nothing.
-  EmfPlusReader cut = readerOf(B::words32({P::kVersion, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EmfPlusReader cut = P::reader(B::words32({P::kVersion, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_TRUE(EmfPlusPath::read(cut).isEmpty());
   // A Bezier takes three points; a figure closes on its flag.
   const QPainterPath curve =
@@ -151,15 +147,15 @@ TEST(EmfPlusObjects, PathsAndRegionsDescribeTheirAreas) {
   EXPECT_TRUE(has(EmfPlusRegion::combine(infinite, a, C::Exclude), 20));
   EXPECT_FALSE(has(EmfPlusRegion::combine(infinite, a, C::Exclude), 2));
   // A region object: a tree of nodes, each a rectangle, path, or combination.
-  EmfPlusReader tree = readerOf(B::words32({P::kVersion, 2, U_RNDT_Xor, U_RNDT_Rect}) +
-                                P::rectF(0, 0, 6, 10) + B::words32({U_RNDT_Infinite}));
+  EmfPlusReader tree = P::reader(B::words32({P::kVersion, 2, U_RNDT_Xor, U_RNDT_Rect}) +
+                                 P::rectF(0, 0, 6, 10) + B::words32({U_RNDT_Infinite}));
   const EmfPlusRegion xored = EmfPlusRegion::read(tree);
   EXPECT_TRUE(has(xored, 20));
   EXPECT_FALSE(has(xored, 2));
   // A tree deeper than any region's is refused rather than followed.
   QByteArray deep = B::words32({P::kVersion, 0});
   for (int i = 0; i < 100; ++i) deep += B::words32({U_RNDT_And});
-  EmfPlusReader hostile = readerOf(deep);
+  EmfPlusReader hostile = P::reader(deep);
   EmfPlusRegion::read(hostile);
   EXPECT_FALSE(hostile.ok());
 }
