@@ -188,8 +188,9 @@ class GdiPlayer {
   QPainter& painter() { return painter_; }
   const PlaybackSetup& setup() const { return setup_; }
   bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
-  // Work done elsewhere on this page (a picture drawn inside this one).
-  void spendWork(qint64 work) { work_ += std::max<qint64>(work, 0); }
+  // Work measured otherwise (a picture drawn inside this one, text by its
+  // length, clipping by its outline's points), paid the same way.
+  bool spendWork(qint64 work);
   // The painter's clip was set by someone else: the context's own goes back
   // on before its next drawing.
   void painterClipChanged() { clipApplied_ = false; }
