@@ -31,6 +31,12 @@ bool usable(const QTransform& t) {
 // scale of the glyphs.
 constexpr int kLargestPixelSize = 2048;
 
+// What a drawing costs beyond its call and the pixels it covers: a point of
+// an outline filled, stroked or combined into the clip is worth as much
+// work as eight pixels filled; a character laid out, as eight points.
+constexpr qint64 kElementWork = 8;
+constexpr qint64 kCharacterElements = 8;
+
 }  // namespace
 
 EmfPlusPlayer::EmfPlusPlayer(GdiPlayer& gdi, DibCache& bitmaps) : gdi_(gdi), bitmaps_(bitmaps) {}
@@ -140,7 +146,11 @@ void EmfPlusPlayer::resetClip() {
 }
 
 void EmfPlusPlayer::clip(const EmfPlusRegion& world, Combine how) {
-  if (!gdi_.spend(QRectF())) return;
+  // Combining outlines costs by their points, and one path object can be
+  // combined again and again.
+  const qint64 elements = (world.isInfinite() ? 0 : world.path().elementCount()) +
+                          (state_.clip.isInfinite() ? 0 : state_.clip.path().elementCount());
+  if (!gdi_.spendWork(PictureLimits::kDrawingCallWork + elements * kElementWork)) return;
   const EmfPlusRegion output =
       world.isInfinite() ? world : EmfPlusRegion(worldToOutput().map(world.path()));
   EmfPlusRegion combined = EmfPlusRegion::combine(state_.clip, output, how);
@@ -160,8 +170,9 @@ void EmfPlusPlayer::offsetClip(QPointF world) {
 
 // ---------------------------------------------------------------- drawing
 
-bool EmfPlusPlayer::begin(const QRectF& outputArea, qint64 pixelsPerWork) {
-  if (!gdi_.spend(outputArea, pixelsPerWork)) return false;
+bool EmfPlusPlayer::begin(const QRectF& outputArea, qint64 pixelsPerWork, qint64 elements) {
+  if (!gdi_.spend(outputArea, pixelsPerWork) || !gdi_.spendWork(elements * kElementWork))
+    return false;
   QPainter& p = gdi_.painter();
   p.save();
   p.setTransform(QTransform());
@@ -197,7 +208,9 @@ void EmfPlusPlayer::clear(QColor color) {
 void EmfPlusPlayer::fill(const QPainterPath& world, const EmfPlusBrush& brush) {
   if (world.isEmpty()) return;
   const QRectF area = worldToOutput().mapRect(world.controlPointRect());
-  if (!begin(area, PictureLimits::kFillPixelsPerWork)) return;
+  const qint64 elements =
+      world.elementCount() + (brush.boundary() ? brush.boundary()->elementCount() : 0);
+  if (!begin(area, PictureLimits::kFillPixelsPerWork, elements)) return;
   fillOutput(world, brush);
   end();
 }
@@ -223,7 +236,7 @@ void EmfPlusPlayer::fillOutput(const QPainterPath& world, const EmfPlusBrush& br
 
 void EmfPlusPlayer::stroke(const QPainterPath& world, const EmfPlusPen& pen) {
   if (world.isEmpty()) return;
-  if (!begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
+  if (!begin(QRectF(), PictureLimits::kFillPixelsPerWork, world.elementCount())) return;
   double width = worldLength(pen.width(), pen.unit());
   // GDI+ draws no pen thinner than a pixel: what would be thinner is a
   // hairline on the output.
@@ -325,7 +338,7 @@ void EmfPlusPlayer::drawString(const QString& text, const EmfPlusFont& font,
                                const EmfPlusStringFormat* format, const QRectF& layout,
                                const EmfPlusBrush& brush) {
   const auto t = textFont(font);
-  if (text.isEmpty() || !t || !begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
+  if (text.isEmpty() || !t || !begin(QRectF(), 1, text.size() * kCharacterElements)) return;
   QPainter& p = gdi_.painter();
   const double k = t->scale;
   const QTransform glyphToWorld(k, 0, 0, k, layout.left(), layout.top());
@@ -350,7 +363,7 @@ void EmfPlusPlayer::drawGlyphs(const QString& text, const std::vector<QPointF>& 
                                const EmfPlusFont& font, const EmfPlusBrush& brush,
                                const QTransform& glyphs) {
   const auto t = textFont(font);
-  if (text.isEmpty() || !t || !begin(QRectF(), PictureLimits::kFillPixelsPerWork)) return;
+  if (text.isEmpty() || !t || !begin(QRectF(), 1, text.size() * kCharacterElements)) return;
   QPainter& p = gdi_.painter();
   const double k = t->scale;
   p.setFont(t->font);

@@ -114,9 +114,10 @@ class EmfPlusPlayer {
   QTransform pageTransform() const;
   // World units of a length given in unit (the em size of a font, a pen width).
   double worldLength(double length, uint32_t unit) const;
-  // Pays for a drawing covering worldArea (or only its call when empty) and
-  // sets the painter up for it: false when the budget is spent.
-  bool begin(const QRectF& outputArea, qint64 pixelsPerWork);
+  // Pays for a drawing covering outputArea (or only its call when empty)
+  // and for the outline points or characters it works through, and sets
+  // the painter up for it: false when the budget is spent.
+  bool begin(const QRectF& outputArea, qint64 pixelsPerWork, qint64 elements = 0);
   void end();
   void fillOutput(const QPainterPath& world, const EmfPlusBrush& brush);
   void strokeCaps(const QPainterPath& world, const EmfPlusPen& pen, double width);

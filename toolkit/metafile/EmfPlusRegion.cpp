@@ -8,9 +8,10 @@ namespace ostrel {
 
 namespace {
 
-// Deeper trees than this are no real region's; a hostile one could
-// otherwise exhaust the stack.
+// Deeper or larger trees than these are no real region's; a hostile one
+// could otherwise exhaust the stack, or the time its combinations take.
 constexpr int kMaxDepth = 64;
+constexpr int kMaxNodes = 1024;
 // Boolean operations on paths grow with their points; beyond this many the
 // shapes' bounding rectangles stand in for them.
 constexpr int kMaxBooleanElements = 20000;
@@ -41,13 +42,14 @@ const QPainterPath& EmfPlusRegion::path() const {
 EmfPlusRegion EmfPlusRegion::read(EmfPlusReader& r) {
   r.u32();  // version
   r.u32();  // node count: the tree says it again
-  EmfPlusRegion region = node(r, 0);
+  int nodes = 0;
+  EmfPlusRegion region = node(r, 0, nodes);
   if (!r.ok()) return EmfPlusRegion(QPainterPath());
   return region;
 }
 
-EmfPlusRegion EmfPlusRegion::node(EmfPlusReader& r, int depth) {
-  if (depth > kMaxDepth) {
+EmfPlusRegion EmfPlusRegion::node(EmfPlusReader& r, int depth, int& nodes) {
+  if (depth > kMaxDepth || ++nodes > kMaxNodes) {
     r.fail();
     return EmfPlusRegion(QPainterPath());
   }
@@ -58,8 +60,8 @@ EmfPlusRegion EmfPlusRegion::node(EmfPlusReader& r, int depth) {
     case U_RNDT_Xor:
     case U_RNDT_Exclude:
     case U_RNDT_Complement: {
-      const EmfPlusRegion left = node(r, depth + 1);
-      const EmfPlusRegion right = node(r, depth + 1);
+      const EmfPlusRegion left = node(r, depth + 1, nodes);
+      const EmfPlusRegion right = node(r, depth + 1, nodes);
       return combine(left, right, Combine(type));
     }
     case U_RNDT_Rect: {

@@ -27,7 +27,7 @@ class EmfPlusRegion {
   const QPainterPath& path() const;
 
  private:
-  static EmfPlusRegion node(EmfPlusReader& r, int depth);
+  static EmfPlusRegion node(EmfPlusReader& r, int depth, int& nodes);
 
   std::optional<QPainterPath> path_;
 };

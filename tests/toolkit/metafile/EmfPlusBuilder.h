@@ -8,6 +8,7 @@
 #include <QString>
 #include <bit>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
@@ -54,9 +55,12 @@ class EmfPlusBuilder {
 
   static constexpr uint32_t kVersion = 0xDBC01002;
 
-  // A reader of bytes, as the player reads a record's data.
+  // A reader of bytes, as the player reads a record's data. The bytes are
+  // kept for the rest of the run, so a reader of a temporary stays valid.
   static EmfPlusReader reader(const QByteArray& bytes) {
-    return EmfPlusReader(bytes.constData(), uint32_t(bytes.size()));
+    static std::deque<QByteArray> kept;
+    const QByteArray& held = kept.emplace_back(bytes);
+    return EmfPlusReader(held.constData(), uint32_t(held.size()));
   }
 
  private:

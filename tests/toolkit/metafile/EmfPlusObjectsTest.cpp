@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/toolkit/metafile/EmfPlusBuilder.h"
 #include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/EmfPlusPath.h"
@@ -152,6 +154,18 @@ TEST(EmfPlusObjects, PathsAndRegionsDescribeTheirAreas) {
   const EmfPlusRegion xored = EmfPlusRegion::read(tree);
   EXPECT_TRUE(has(xored, 20));
   EXPECT_FALSE(has(xored, 2));
+  // A tree larger than any region's (2,047 rectangles, 11 deep) is refused
+  // rather than combined.
+  std::function<QByteArray(int)> tree11 = [&](int depth) {
+    return depth == 0 ? B::words32({U_RNDT_Rect}) + P::rectF(0, 0, 1, 1)
+                      : B::words32({U_RNDT_Or}) + tree11(depth - 1) + tree11(depth - 1);
+  };
+  EmfPlusReader smaller = P::reader(B::words32({P::kVersion, 0}) + tree11(9));
+  EmfPlusRegion::read(smaller);
+  EXPECT_TRUE(smaller.ok());
+  EmfPlusReader large = P::reader(B::words32({P::kVersion, 0}) + tree11(10));
+  EmfPlusRegion::read(large);
+  EXPECT_FALSE(large.ok());
   // A tree deeper than any region's is refused rather than followed.
   QByteArray deep = B::words32({P::kVersion, 0});
   for (int i = 0; i < 100; ++i) deep += B::words32({U_RNDT_And});

@@ -5,6 +5,7 @@
 #include <upmf.h>
 
 #include <QImage>
+#include <QPainter>
 #include <functional>
 
 #include "tests/toolkit/metafile/EmfPlusBuilder.h"
@@ -13,6 +14,7 @@
 #include "toolkit/metafile/EmfPlusPlayer.h"
 #include "toolkit/metafile/MetafileDrawing.h"
 #include "toolkit/metafile/MetafileReader.h"
+#include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel::test {
 namespace {
@@ -118,6 +120,30 @@ TEST(EmfPlusPlayback, CountsBeyondTheRecordAndUnknownRecordsAreSkippedAndCounted
 }
 
 // The red square 0..40 drawn after the transform records of each case.
+// One path object drawn again and again costs by its points each time: a
+// small file cannot make the player work through millions of them.
+TEST(EmfPlusPlayback, RedrawingOneLargeObjectIsBoundedByTheBudget) {
+  constexpr int kPoints = 8000, kDraws = 1200;
+  QByteArray path = B::words32({P::kVersion, kPoints, 0});
+  for (int i = 0; i < kPoints; ++i) path += B::words32({P::f(i % 100), P::f(i % 97)});
+  path += QByteArray(1, '\0') + QByteArray(kPoints - 1, '\1');
+  const QByteArray data = plusEmf([&](P& p) {
+    p.object(1, U_OT_Path, path);
+    p.object(2, U_OT_Pen, P::pen(1, Qt::red));
+    for (int i = 0; i < kDraws; ++i) p.add(U_PMR_DRAWPATH | kPlus, 1, {2});
+  });
+  const auto drawing = readMetafile(data, QStringLiteral("many.emf"));
+  QImage image(100, 100, QImage::Format_RGB32);
+  QPainter painter(&image);
+  drawing->paint(painter, QRectF(0, 0, 100, 100));
+  const auto* m = dynamic_cast<const MetafileDrawing*>(drawing.get());
+  ASSERT_NE(m, nullptr);
+  // Each drawing pays 8 work a point: about 1,000 of them fit the budget.
+  EXPECT_GT(m->partsLeftOut(), 100);
+  EXPECT_LT(m->partsLeftOut(), kDraws - 900);
+  EXPECT_LE(m->lastPaintWork().work, PictureLimits::kMaxDrawingWork);
+}
+
 TEST(EmfPlusPlayback, TransformsComposeInTheOrderTheirFlagsSay) {
   constexpr uint16_t kPost = 0x2000;
   struct Case {
