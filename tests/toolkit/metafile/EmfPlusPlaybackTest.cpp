@@ -207,6 +207,51 @@ TEST(EmfPlusPlayback, TransformsComposeInTheOrderTheirFlagsSay) {
   }
 }
 
+TEST(EmfPlusPlayback, ContainersMapTheirOwnWorldIntoTheirHosts) {
+  // A container whose 100-unit square lands on the bottom-right quarter, in
+  // inches at 96 dpi (dst 0.5..1 inch): the square filled inside it covers
+  // that quarter only; after its end the host's world is back.
+  expectPixels(plusEmf([](P& p) {
+                 p.add(
+                     U_PMR_BEGINCONTAINER | kPlus, U_UT_Inch << 8,
+                     P::rectF(0.5F, 0.5F, 0.5F, 0.5F) + P::rectF(0, 0, 100, 100) + B::words32({3}));
+                 fillRect(p, 0, 0, 100, 100);
+                 p.add(U_PMR_ENDCONTAINER | kPlus, 0, {3});
+                 fillRect(p, 0, 0, 20, 20, Qt::blue);
+               }),
+               {{75, 75, kRedPx}, {40, 40, kWhitePx}, {10, 10, kBluePx}});
+  // Without parameters: the world set inside starts from the host's.
+  expectPixels(plusEmf([](P& p) {
+                 p.add(U_PMR_TRANSLATEWORLDTRANSFORM | kPlus, 0, {P::f(50), 0});
+                 p.add(U_PMR_BEGINCONTAINERNOPARAMS | kPlus, 0, {4});
+                 p.add(U_PMR_SETWORLDTRANSFORM | kPlus, 0, {P::f(1), 0, 0, P::f(1), 0, P::f(50)});
+                 fillRect(p, 0, 0, 20, 20);
+                 p.add(U_PMR_ENDCONTAINER | kPlus, 0, {4});
+                 fillRect(p, 0, 0, 20, 20, Qt::blue);
+               }),
+               {{60, 60, kRedPx}, {10, 60, kWhitePx}, {60, 10, kBluePx}, {10, 10, kWhitePx}});
+}
+
+TEST(EmfPlusPlayback, AntiAliasingFollowsItsRecord) {
+  // Pixels neither red nor white along a slanted edge, counted.
+  const auto blended = [](uint16_t mode) {
+    const QImage img = B::render(plusEmf([&](P& p) {
+      p.add(U_PMR_SETANTIALIASMODE | kPlus, mode);
+      p.add(U_PMR_FILLPOLYGON | kPlus, kColor,
+            {P::argb(Qt::red), 3, P::f(10), P::f(10), P::f(90), P::f(30), P::f(10), P::f(90)});
+    }));
+    int n = 0;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 100; ++x) {
+        const QRgb c = img.pixel(x, y);
+        n += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
+      }
+    return n;
+  };
+  EXPECT_GT(blended(1), 20);
+  EXPECT_EQ(blended(0), 0);
+}
+
 TEST(EmfPlusPlayback, ClipRectanglesCombineInEveryMode) {
   // The clip in force is x 0..60, the new rectangle x 40..100; the page is
   // then filled: probes at x 20 (old only), 50 (both), 80 (new only).
