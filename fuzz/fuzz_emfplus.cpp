@@ -29,8 +29,28 @@ QByteArray wrapped(const uint8_t* data, size_t size) {
   QByteArray emf;
   // Header: type, size, bounds, frame (0.01 mm), signature, version, bytes,
   // records, handles, reserved, description, palette, device in pixels and mm.
-  for (uint32_t v : {1U, 88U, 0U, 0U, 99U, 99U, 0U, 0U, 2644U, 2644U, 0x464D4520U, 0x10000U,
-                     uint32_t(88 + body.size()), 3U, 16U, 0U, 0U, 0U, 960U, 960U, 254U, 254U})
+  for (uint32_t v : {1U,
+                     88U,
+                     0U,
+                     0U,
+                     99U,
+                     99U,
+                     0U,
+                     0U,
+                     2644U,
+                     2644U,
+                     0x464D4520U,
+                     0x10000U,
+                     uint32_t(88 + body.size()),
+                     3U,
+                     16U,
+                     0U,
+                     0U,
+                     0U,
+                     960U,
+                     960U,
+                     254U,
+                     254U})
     put32(emf, v);
   return emf + body;
 }

@@ -23,12 +23,9 @@ double EmfPlusGeometry::parameterAngle(const QRectF& rect, double angle) {
   // The point at parameter t is (a cos t, b sin t); its direction is the
   // given angle when tan t = (a / b) tan angle.
   const double t = std::atan2(a * std::sin(radians), b * std::cos(radians)) * 180 / M_PI;
-  // Keep whole turns, so sweeps of more than one turn stay what they were.
-  const double turns = std::floor((angle + 180) / 360);
-  double result = t + 360 * turns;
-  if (result - angle > 180) result -= 360;
-  if (angle - result > 180) result += 360;
-  return -result;
+  // t lies within a quarter turn of the angle, less its whole turns: those
+  // are put back, so sweeps of more than one turn stay what they were.
+  return -(t + 360 * std::round((angle - t) / 360));
 }
 
 QPainterPath EmfPlusGeometry::arc(const QRectF& rect, double startAngle, double sweepAngle,
