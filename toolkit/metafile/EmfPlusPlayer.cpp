@@ -30,6 +30,12 @@ bool usable(const QTransform& t) {
 // Font sizes Qt is asked for, in output pixels; the rest of the size is a
 // scale of the glyphs.
 constexpr int kLargestPixelSize = 2048;
+// Glyphs smaller than this many output pixels are not seen; larger ones
+// than the other, or stretched more than kMostSkew times one way than the
+// other, are filled as outlines rather than through Qt's glyph cache.
+constexpr double kSmallestGlyph = 0.3;
+constexpr double kLargestCachedGlyph = 256;
+constexpr double kMostSkew = 8;
 
 // What a drawing costs beyond its call and the pixels it covers: a point of
 // an outline filled, stroked or combined into the clip is worth as much
@@ -314,6 +320,25 @@ void EmfPlusPlayer::drawMetafile(const EmfPlusImage& image, const QTransform& im
 
 // ---------------------------------------------------------------- text
 
+// Qt's glyph cache fails on huge or badly skewed glyphs (and can crash on
+// them): those are filled as outlines, and ones too small to see are left
+// out. The painter holds the text's transform and pen already.
+void EmfPlusPlayer::drawText(QPointF origin, const QString& text, const QFont& font,
+                             const QBrush& ink) {
+  QPainter& p = gdi_.painter();
+  const QTransform t = p.transform();
+  const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
+  const double em = font.pixelSize() * std::sqrt(std::abs(t.determinant()));
+  if (!std::isfinite(em) || em < kSmallestGlyph) return;
+  if (em > kLargestCachedGlyph || sx > kMostSkew * sy || sy > kMostSkew * sx) {
+    QPainterPath outline;
+    outline.addText(origin, font, text);
+    p.fillPath(outline, ink);
+  } else {
+    p.drawText(origin, text);
+  }
+}
+
 std::optional<EmfPlusPlayer::TextFont> EmfPlusPlayer::textFont(const EmfPlusFont& font) const {
   const double em = worldLength(font.emSize(), font.unit());
   const double pixels = em * outputScale();
@@ -355,7 +380,8 @@ void EmfPlusPlayer::drawString(const QString& text, const EmfPlusFont& font,
   const EmfPlusTextLayout lines(shown, t->font, box, format ? format->alignment() : 0,
                                 format ? format->lineAlignment() : 0,
                                 !(format && format->noWrap()));
-  for (const EmfPlusTextLayout::Line& line : lines.lines()) p.drawText(line.origin, line.text);
+  for (const EmfPlusTextLayout::Line& line : lines.lines())
+    drawText(line.origin, line.text, t->font, ink);
   end();
 }
 
@@ -381,7 +407,7 @@ void EmfPlusPlayer::drawGlyphs(const QString& text, const std::vector<QPointF>& 
     QBrush ink = brush.brush();
     ink.setTransform(ink.transform() * at.inverted());
     p.setPen(QPen(ink, 0));
-    p.drawText(QPointF(0, 0), run ? shown : QString(shown.at(i)));
+    drawText(QPointF(0, 0), run ? shown : QString(shown.at(i)), t->font, ink);
   }
   end();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QPainterPath>
@@ -111,6 +112,7 @@ class EmfPlusPlayer {
     bool symbols = false;  // a symbol font, whose codes stand for other characters
   };
   std::optional<TextFont> textFont(const EmfPlusFont& font) const;
+  void drawText(QPointF origin, const QString& text, const QFont& font, const QBrush& ink);
   QTransform pageTransform() const;
   // World units of a length given in unit (the em size of a font, a pen width).
   double worldLength(double length, uint32_t unit) const;

@@ -470,6 +470,46 @@ TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphOrFollowTheFirst) {
   EXPECT_EQ(inkWidth(0, {10, 40, 70}), -101);
 }
 
+// Qt's glyph cache fails on glyphs that are huge or stretched far more one
+// way than the other, and could crash on them: such text is still drawn.
+TEST(EmfPlusPlayback, HugeAndSkewedGlyphsAreDrawnAsOutlines) {
+  const QByteArray font =
+      B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) + B::utf16(QStringLiteral("Arial"));
+  // Glyph transforms (of the glyphs and their origins alike) that keep some
+  // of the text on the page: 200 times the size, squeezed across, sheared,
+  // stretched upside down.
+  // And a shear of thousands, which crashed Qt's cache, whatever it leaves.
+  const struct {
+    QString text;
+    QTransform glyphs;
+    int leastInk;
+  } cases[] = {
+      {QStringLiteral("l"), QTransform(200, 0, 0, 200, -350, 1000), 40},
+      {QStringLiteral("WWW"), QTransform(0.2, 0, 0, 3, 40, 80), 40},
+      {QStringLiteral("WWW"), QTransform(1, 0, 10, 1, 80, 60), 40},
+      {QStringLiteral("WWW"), QTransform(1, 0, 0, -60, 30, 20), 40},
+      {QStringLiteral("WWW"), QTransform(1.1, 0, -6000, 0.5, 50, 50), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.glyphs.m11() * 1000 + c.glyphs.m22());
+    QByteArray record =
+        B::words32({P::argb(Qt::black), U_DSO_CmapLookup, 1, uint32_t(c.text.size())}) +
+        B::utf16(c.text);
+    for (int i = 0; i < c.text.size(); ++i) record += B::words32({P::f(10.F * i), 0});
+    const QTransform& m = c.glyphs;
+    for (qreal v : {m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy()})
+      record += B::words32({P::f(float(v))});
+    const QImage img = B::render(plusEmf([&](P& p) {
+      p.object(1, U_OT_Font, font);
+      p.add(U_PMR_DRAWDRIVERSTRING | kPlus, kColor | 1, record);
+    }));
+    int ink = 0;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 100; ++x) ink += qGray(img.pixel(x, y)) < 128;
+    EXPECT_GE(ink, c.leastInk);
+  }
+}
+
 TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
   const QByteArray brush = P::solidBrush(Qt::blue);
   expectPixels(plusEmf([&](P& p) {
