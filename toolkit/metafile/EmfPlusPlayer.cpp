@@ -43,6 +43,13 @@ constexpr double kMostSkew = 8;
 constexpr qint64 kElementWork = 8;
 constexpr qint64 kCharacterElements = 8;
 
+// Text is drawn with the pen's brush; its width plays no part.
+QPen textPen(const QBrush& ink) {
+  QPen pen;
+  pen.setBrush(ink);
+  return pen;
+}
+
 }  // namespace
 
 EmfPlusPlayer::EmfPlusPlayer(GdiPlayer& gdi, DibCache& bitmaps) : gdi_(gdi), bitmaps_(bitmaps) {}
@@ -373,7 +380,7 @@ void EmfPlusPlayer::drawString(const QString& text, const EmfPlusFont& font,
   p.setTransform(glyphToWorld * p.transform());
   QBrush ink = brush.brush();
   ink.setTransform(ink.transform() * glyphToWorld.inverted());
-  p.setPen(QPen(ink, 0));
+  p.setPen(textPen(ink));
   p.setFont(t->font);
   const QString shown =
       t->symbols ? FontMapper::mapSymbols(text, GdiFont{.face = font.family()}) : text;
@@ -406,7 +413,7 @@ void EmfPlusPlayer::drawGlyphs(const QString& text, const std::vector<QPointF>& 
     p.setTransform(at * toOutput);
     QBrush ink = brush.brush();
     ink.setTransform(ink.transform() * at.inverted());
-    p.setPen(QPen(ink, 0));
+    p.setPen(textPen(ink));
     drawText(QPointF(0, 0), run ? shown : QString(shown.at(i)), t->font, ink);
   }
   end();

@@ -7,6 +7,7 @@
 
 #include "tests/toolkit/metafile/EmfPlusBuilder.h"
 #include "toolkit/metafile/DibCache.h"
+#include "toolkit/metafile/EmfPlusImage.h"
 #include "toolkit/metafile/EmfPlusPath.h"
 #include "toolkit/metafile/EmfPlusReader.h"
 #include "toolkit/metafile/EmfPlusTextLayout.h"
@@ -94,6 +95,19 @@ TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {
   EXPECT_NEAR(down.top(), 6, 1e-9);
   EXPECT_NEAR(down.bottom(), 10, 1e-9);
   EXPECT_TRUE(arrow.shapeAt({1, 1}, {1, 1}, 2).isEmpty());  // no direction
+  // A custom cap: its own path to fill, scaled by the pen width and its
+  // width scale.
+  const QByteArray triangle = P::path({-1, 0, 0, 1, 1, 0}, {0, 1, 0x81});
+  EmfPlusReader custom = P::reader(B::words32({P::kVersion, 0, 1, 0, 0, 0, 0, 0, P::f(10), P::f(2),
+                                               0, 0, 0, 0, uint32_t(triangle.size())}) +
+                                   triangle);
+  const EmfPlusLineCap path = EmfPlusLineCap::read(custom);
+  EXPECT_EQ(path.kind(), EmfPlusLineCap::Kind::Path);
+  EXPECT_TRUE(path.filled());
+  const QRectF beyond = path.shapeAt({10, 0}, {0, 0}, 3).boundingRect();
+  EXPECT_NEAR(beyond.left(), 10, 1e-9);
+  EXPECT_NEAR(beyond.right(), 16, 1e-9);  // one unit along, twice three wide
+  EXPECT_NEAR(beyond.height(), 12, 1e-9);
   EXPECT_EQ(EmfPlusLineCap::ofType(U_LCT_Round).kind(), EmfPlusLineCap::Kind::None);
   // An adjustable arrow: width 4 and height 3 pen widths, filled.
   EmfPlusReader r = P::reader(
@@ -104,6 +118,64 @@ TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {
   const QRectF box = adjustable.shapeAt({0, 0}, {-10, 0}, 1).boundingRect();
   EXPECT_NEAR(box.left(), -3, 1e-9);
   EXPECT_NEAR(box.height(), 4, 1e-9);
+}
+
+// Every pixel format: two pixels a row, rows top down, each row padded to
+// four bytes; indexed formats carry their palette first.
+TEST(EmfPlusObjects, BitmapsDecodeEveryPixelFormat) {
+  const auto decode = [](uint32_t format, const QByteArray& rows, int height = 1,
+                         const QByteArray& palette = {}) {
+    DibCache bitmaps;
+    const uint32_t stride = uint32_t(rows.size() / height);
+    EmfPlusReader r = P::reader(
+        B::words32({P::kVersion, U_IDT_Bitmap, 2, uint32_t(height), stride, format, U_BDT_Pixel}) +
+        palette + rows);
+    return EmfPlusImage::read(r, bitmaps, 0).bitmap();
+  };
+  const auto bytes = [](std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values) out.append(char(v));
+    return out;
+  };
+  struct Case {
+    uint32_t format;
+    QByteArray rows;
+    QRgb first, second;
+  };
+  const QByteArray palette = B::words32({0, 4, 0xFF000000, 0xFFFF0000, 0xFF00FF00, 0x800000FF});
+  const Case cases[] = {
+      {0x00030101, bytes({0x40, 0, 0, 0}), 0xFF000000, 0xFFFF0000},           // 1 bit: 0, 1
+      {0x00030402, bytes({0x23, 0, 0, 0}), 0xFF00FF00, 0x800000FF},           // 4 bits: 2, 3
+      {0x00030803, bytes({3, 1, 0, 0}), 0x800000FF, 0xFFFF0000},              // 8 bits: 3, 1
+      {0x00101004, bytes({0, 0x80, 0, 0xFF}), 0xFF808080, 0xFFFFFFFF},        // grey, high bytes
+      {0x00021005, bytes({0x1F, 0x00, 0xE0, 0x03}), 0xFF0000FF, 0xFF00FF00},  // 5-5-5
+      {0x00021006, bytes({0x00, 0xF8, 0xE0, 0x07}), 0xFFFF0000, 0xFF00FF00},  // 5-6-5
+      {0x00061007, bytes({0x00, 0xFC, 0x1F, 0x00}), 0xFFFF0000, 0x000000FF},  // alpha bit
+      {0x00021808, bytes({1, 2, 3, 4, 5, 6, 0, 0}), qRgb(3, 2, 1), qRgb(6, 5, 4)},
+      {0x00022009, B::words32({0x00112233, 0x80445566}), 0xFF112233, 0xFF445566},
+      {0x0026200A, B::words32({0x80112233, 0x00445566}), 0x80112233, 0x00445566},
+      {0x0010300C, bytes({0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6}), qRgb(3, 2, 1), qRgb(6, 5, 4)},
+      {0x0034400D, bytes({0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8}), qRgba(3, 2, 1, 4),
+       qRgba(7, 6, 5, 8)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    const bool indexed = c.format & 0x00010000;
+    const QImage image = decode(c.format, c.rows, 1, indexed ? palette : QByteArray());
+    ASSERT_EQ(image.size(), QSize(2, 1));
+    EXPECT_EQ(image.pixel(0, 0), c.first);
+    EXPECT_EQ(image.pixel(1, 0), c.second);
+  }
+  // Premultiplied pixels stay premultiplied.
+  const QImage pre = decode(0x000E200B, B::words32({0x80400000, 0xFF0000FF}));
+  EXPECT_EQ(pre.format(), QImage::Format_ARGB32_Premultiplied);
+  EXPECT_EQ(pre.pixelColor(0, 0).red(), 128);
+  EXPECT_EQ(pre.pixelColor(0, 0).alpha(), 128);
+  // Rows top down: the second row is the lower one.
+  EXPECT_EQ(decode(0x00022009, B::words32({1, 2, 3, 4}), 2).pixel(0, 1), 0xFF000003U);
+  // Rows shorter than their pixels, or fewer than the height: nothing.
+  EXPECT_TRUE(decode(0x00021808, bytes({1, 2, 3, 4}), 1).isNull());
+  EXPECT_TRUE(decode(0x00022009, B::words32({1, 2, 3, 4}), 3).isNull());
 }
 
 TEST(EmfPlusObjects, PathsAndRegionsDescribeTheirAreas) {

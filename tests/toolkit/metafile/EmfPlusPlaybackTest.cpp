@@ -82,6 +82,9 @@ TEST(EmfPlusPlayback, DualFilesDrawTheirGdiRecordsOnlyAfterGetDC) {
 
 TEST(EmfPlusPlayback, FilesWithOnlyEmfPlusDrawingAreDrawnAndEmptyOnesRefused) {
   expectPixels(plusEmf([](P& p) { fillRect(p, 0, 0, 50, 100); }), {{25, 50, kRedPx}});
+  // A clear is drawing too: the whole frame takes its colour.
+  expectPixels(plusEmf([](P& p) { p.add(U_PMR_CLEAR | kPlus, 0, {P::argb(Qt::green)}); }),
+               {{2, 2, kGreenPx}, {97, 97, kGreenPx}});
   // Neither kind of drawing: refused, saying why.
   try {
     readMetafile(plusEmf([](P& p) { p.add(U_PMR_SETANTIALIASMODE | kPlus, 1); }),
@@ -332,6 +335,14 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
                  line(p, P::pen(5, Qt::red, U_PD_DLData, {2, P::f(1), P::f(3)}));
                }),
                {{5, 50, kRedPx}, {25, 50, kWhitePx}, {45, 50, kRedPx}});
+  // An arrow at the start of a bent line points back along its first
+  // segment: two widths long (x 20..32 for a pen 6 wide), two across.
+  expectPixels(plusEmf([&](P& p) {
+                 p.object(1, U_OT_Pen, P::pen(6, Qt::red, U_PD_StartCap, {U_LCT_ArrowAnchor}));
+                 p.add(U_PMR_DRAWLINES | kPlus, 1,
+                       {3, P::f(20), P::f(50), P::f(80), P::f(50), P::f(80), P::f(90)});
+               }),
+               {{30, 45, kRedPx}, {30, 54, kRedPx}, {40, 45, kWhitePx}, {16, 50, kWhitePx}});
   // A square anchor at the start: two widths across (10 pixels) around x 0,
   // over a line 5 pixels wide.
   expectPixels(
