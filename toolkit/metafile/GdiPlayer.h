@@ -191,9 +191,6 @@ class GdiPlayer {
   // Work measured otherwise (a picture drawn inside this one, text by its
   // length, clipping by its outline's points), paid the same way.
   bool spendWork(qint64 work);
-  // The painter's clip was set by someone else: the context's own goes back
-  // on before its next drawing.
-  void painterClipChanged() { clipApplied_ = false; }
 
  private:
   QTransform pageTransform() const;
