@@ -62,7 +62,9 @@ void walk(const char* data, uint32_t size, Visit&& visit) {
 
 bool EmfPlusPlayback::isPlusComment(const char* record, uint32_t size) {
   const RecordReader r(record, size);
-  return size >= kPlusRecordsAt && r.u32(0) == U_EMR_COMMENT && r.u32(12) == emfplus::kCommentIdent;
+  // At least one record (a header's worth) after the identifier.
+  return size >= kPlusRecordsAt + emfplus::kRecordHeaderSize && r.u32(0) == U_EMR_COMMENT &&
+         r.u32(12) == emfplus::kCommentIdent;
 }
 
 void EmfPlusPlayback::survey(const char* data, uint32_t size, Census& census) {

@@ -534,8 +534,9 @@ TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
 }
 
 TEST(EmfPlusPlayback, TextIsPlacedByItsFormat) {
-  // "WWW" 20 pixels high in a box 80 wide, aligned near, centre and far.
-  const auto inkSpan = [](uint32_t alignment) {
+  // "WWW" 20 pixels high in a box 80 wide, aligned near, centre and far
+  // by the format in slot 2.
+  const auto inkSpan = [](uint32_t alignment, uint32_t formatId = 2) {
     const QByteArray font = B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) +
                             B::utf16(QStringLiteral("Arial"));
     const QByteArray format = B::words32({P::kVersion, 0, 0, alignment, 0});
@@ -543,7 +544,7 @@ TEST(EmfPlusPlayback, TextIsPlacedByItsFormat) {
       p.object(1, U_OT_Font, font);
       p.object(2, U_OT_StringFormat, format);
       p.add(U_PMR_DRAWSTRING | kPlus, kColor | 1,
-            B::words32({P::argb(Qt::black), 2, 3}) + P::rectF(10, 40, 80, 30) +
+            B::words32({P::argb(Qt::black), formatId, 3}) + P::rectF(10, 40, 80, 30) +
                 B::utf16(QStringLiteral("WWW")));
     }));
     int left = 100, right = -1;
@@ -560,6 +561,8 @@ TEST(EmfPlusPlayback, TextIsPlacedByItsFormat) {
   EXPECT_NEAR(farRight, 90, 2);
   EXPECT_NEAR((midLeft + midRight) / 2.0, 50, 2);
   EXPECT_NEAR(midRight - midLeft, nearRight - nearLeft, 1);
+  // Without a format (none in slot 3), near it is.
+  EXPECT_NEAR(inkSpan(2, 3).first, 10, 2);
 }
 
 }  // namespace
