@@ -1,12 +1,15 @@
 // Loading (record checks) and painting (playback) of a generated EMF with
 // 30,000 drawing records — lines, filled shapes and text — at the preview
-// box's size and at natural size, and of a WMF with the same content.
+// box's size and at natural size, and of a WMF with the same content; and
+// of a corpus EMF whose drawing is EMF+ records with their GDI stand-ins
+// (OSTREL_CORPUS names the corpus when it is not beside the sources).
 //
 // Run: metafile_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -116,6 +119,18 @@ QByteArray makeWmf() {
   return out + body;
 }
 
+// A chart as an office program writes it: 700 EMF+ records (transforms,
+// paths, fills, clips) and the GDI records standing in for them.
+const QByteArray& plusEmf() {
+  static const QByteArray data = [] {
+    const QByteArray dir = qgetenv("OSTREL_CORPUS");
+    QFile file((dir.isEmpty() ? QStringLiteral(OSTREL_CORPUS_DIR) : QString::fromLocal8Bit(dir)) +
+               QStringLiteral("/emf/libemf2svg/emf-ea/EA-test-file-102.emf"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }();
+  return data;
+}
+
 const QByteArray& emf() {
   static const QByteArray data = makeEmf();
   return data;
@@ -150,6 +165,14 @@ void BM_EmfPaintPreview(benchmark::State& s) {
 void BM_EmfPaintNatural(benchmark::State& s) {
   paint(s, emf(), {});
 }
+void BM_EmfPlusPaintPreview(benchmark::State& s) {
+  if (plusEmf().isEmpty()) return s.SkipWithError("corpus file missing");
+  paint(s, plusEmf(), kPreview);
+}
+void BM_EmfPlusPaintNatural(benchmark::State& s) {
+  if (plusEmf().isEmpty()) return s.SkipWithError("corpus file missing");
+  paint(s, plusEmf(), {});
+}
 void BM_WmfLoad(benchmark::State& s) {
   load(s, wmf());
 }
@@ -163,6 +186,8 @@ void BM_WmfPaintNatural(benchmark::State& s) {
 BENCHMARK(BM_EmfLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmfPaintPreview)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmfPaintNatural)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EmfPlusPaintPreview)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EmfPlusPaintNatural)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WmfLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WmfPaintPreview)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WmfPaintNatural)->Unit(benchmark::kMillisecond);

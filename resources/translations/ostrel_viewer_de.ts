@@ -117,10 +117,6 @@ Diese Kopie löschen? „Nein“ behält sie, und Sie werden erneut gefragt.</tr
         <translation>die Metadatei ist beschädigt oder unvollständig (ein Datensatz reicht über ihr Ende hinaus).</translation>
     </message>
     <message>
-        <source>it holds only EMF+ drawing records, which this program does not draw.</source>
-        <translation>es enthält nur EMF+-Zeichenbefehle, die dieses Programm nicht zeichnet.</translation>
-    </message>
-    <message>
         <source>the file is too short.</source>
         <translation>die Datei ist zu kurz.</translation>
     </message>
@@ -147,6 +143,10 @@ Diese Kopie löschen? „Nein“ behält sie, und Sie werden erneut gefragt.</tr
     <message>
         <source>The picture “%1” cannot be shown: it is not a metafile.</source>
         <translation>Das Bild „%1“ kann nicht angezeigt werden: es ist keine Metadatei.</translation>
+    </message>
+    <message>
+        <source>it holds neither GDI nor EMF+ drawing records.</source>
+        <translation>es enthält weder GDI- noch EMF+-Zeichenbefehle.</translation>
     </message>
 </context>
 <context>

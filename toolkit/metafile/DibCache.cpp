@@ -67,10 +67,15 @@ bool DibCache::claim(const DibRef& dib) {
   const auto [first, last] = claims_.equal_range(hash);
   if (std::any_of(first, last, [&](const auto& e) { return sameBytes(e.second, dib); }))
     return true;
-  const qint64 pixels = std::max(claimedPixels(dib), kMinPixelsPerBitmap);
-  if (claimed_ + pixels > PictureLimits::kMaxDrawingBitmapPixels) return false;
-  claimed_ += pixels;
+  if (!claimPixels(claimedPixels(dib))) return false;
   claims_.emplace(hash, dib);
+  return true;
+}
+
+bool DibCache::claimPixels(qint64 pixels) {
+  pixels = std::max(pixels, kMinPixelsPerBitmap);
+  if (pixels > budget_ - claimed_) return false;
+  claimed_ += pixels;
   return true;
 }
 

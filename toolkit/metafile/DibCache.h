@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "toolkit/metafile/DibDecoder.h"
+#include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
@@ -34,6 +35,10 @@ class DibCache {
   // cost of its own, however small it is.
   static constexpr qint64 kMinPixelsPerBitmap = 1024;
 
+  // pixelBudget: what a picture drawn inside another may still decode.
+  explicit DibCache(qint64 pixelBudget = PictureLimits::kMaxDrawingBitmapPixels)
+      : budget_(pixelBudget) {}
+
   // The pixels the bitmap's header asks for (0 when it is unreadable or
   // beyond what the decoder takes).
   static qint64 claimedPixels(const DibRef& dib);
@@ -42,6 +47,10 @@ class DibCache {
   // before; false once the budget is spent (the bitmap is not counted then).
   bool claim(const DibRef& dib);
   qint64 claimedTotal() const { return claimed_; }
+  // Bitmaps that are no DIB (EMF+ images, pictures inside pictures) pay
+  // their pixels here; false once the budget cannot hold them.
+  bool claimPixels(qint64 pixels);
+  qint64 pixelsLeft() const { return budget_ - claimed_; }
 
   // The decoded bitmap, from the cache when the same bytes were decoded
   // before; a null image when it is unreadable or over the budget.
@@ -66,6 +75,7 @@ class DibCache {
   // By hash of the bitmap's bytes: what was counted, and what was decoded.
   std::unordered_multimap<size_t, DibRef> claims_;
   std::unordered_multimap<size_t, Decoded> images_;
+  qint64 budget_;
   qint64 claimed_ = 0;
   qint64 decodedPixels_ = 0;
   int leftOut_ = 0;

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DecoderCommon.h"
 #include "toolkit/metafile/DibCache.h"
+#include "toolkit/metafile/EmfPlusPlayback.h"
 #include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiPlayer.h"
@@ -1079,7 +1081,8 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
   // Walk the records once: sizes, library checks, what kind of content.
   const uint32_t total = uint32_t(std::min<qsizetype>(data.size(), UINT32_MAX));
   uint32_t offset = 0;
-  bool sawEof = false, gdiDrawing = false, emfPlusHeader = false, emfPlusDual = false;
+  bool sawEof = false, gdiDrawing = false;
+  EmfPlusPlayback::Census plus;
   c.records.reserve(std::min<size_t>(total / 8, 1 << 16));
   DibCache budget;
   while (uint64_t(offset) + 8 <= total) {
@@ -1097,19 +1100,9 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
     }
     bool ok = true;
     if (libraryChecks(type) && type != U_EMR_HEADER) ok = U_emf_record_safe(rec) != 0;
-    if (type == U_EMR_COMMENT && size >= 24) {
-      // An EMF+ comment holds EMF+ records, each starting with a common
-      // header; the first record of an EMF+ file is its header record.
-      const RecordReader comment(rec, size);
-      constexpr uint64_t plusAt = offsetof(U_EMRCOMMENT_EMFPLUS, Data);
-      if (comment.as<U_EMRCOMMENT_EMFPLUS>(0, plusAt).cIdent == U_EMR_COMMENT_EMFPLUSRECORD) {
-        const auto plus = comment.as<U_PMF_CMN_HDR>(plusAt);
-        if (plus.Type == gdi::kEmfPlusHeader) {
-          emfPlusHeader = true;
-          emfPlusDual = plus.Flags & gdi::kEmfPlusDual;
-        }
-      }
-    }
+    // An EMF+ comment holds EMF+ records, played beside the GDI ones.
+    const bool plusComment = ok && EmfPlusPlayback::isPlusComment(rec, size);
+    if (plusComment) EmfPlusPlayback::survey(rec + 16, size - 16, plus);
     if (ok) {
       const auto dib = bitmapIn(type, RecordReader(rec, size));
       if (dib && !budget.claim(*dib)) metafile::failBitmapBudget(fileName);
@@ -1119,28 +1112,44 @@ MetafileContent EmfDecoder::parse(const QByteArray& data, const QString& fileNam
     } else {
       if (!handled(type)) ++c.unsupportedRecords;
       if (draws(type)) gdiDrawing = true;
-      if (type != U_EMR_HEADER && type != U_EMR_COMMENT) c.records.push_back({type, offset, size});
+      if ((type != U_EMR_HEADER && type != U_EMR_COMMENT) || plusComment)
+        c.records.push_back({type, offset, size});
     }
     offset += size;
   }
+  c.unsupportedRecords += plus.unsupported;
+  c.rejectedRecords += plus.rejected;
   // A record running past the end (or one claiming no size) means the file
   // is cut short or damaged; the rest of it cannot be trusted to draw.
   if (c.truncated && !sawEof)
     fail(fileName, QCoreApplication::translate(
                        "MetafileReader",
                        "the metafile is damaged or incomplete (a record runs past its end)."));
-  if (emfPlusHeader && !emfPlusDual && !gdiDrawing)
-    fail(fileName, QCoreApplication::translate(
-                       "MetafileReader",
-                       "it holds only EMF+ drawing records, which this program does not draw."));
+  if (plus.header && !gdiDrawing && !plus.drawing)
+    fail(fileName, QCoreApplication::translate("MetafileReader",
+                                               "it holds neither GDI nor EMF+ drawing records."));
   return c;
 }
 
 void EmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps) {
   EmfPlayback playback(player, bitmaps);
+  EmfPlusPlayback plus(player, bitmaps);
   const char* base = content.data.constData();
-  for (const MetafileRecord& rec : content.records)
-    playback.record(rec.type, RecordReader(base + rec.offset, rec.size));
+  // EMF+ records that never reach their end record stand in for no GDI
+  // record after their last comment: those draw.
+  const auto last = std::find_if(content.records.rbegin(), content.records.rend(),
+                                 [](const MetafileRecord& r) { return r.type == U_EMR_COMMENT; });
+  const MetafileRecord* lastComment = last == content.records.rend() ? nullptr : &*last;
+  for (const MetafileRecord& rec : content.records) {
+    if (rec.type == U_EMR_COMMENT) {
+      plus.comment(base + rec.offset, rec.size);
+      if (&rec == lastComment) plus.endOfComments();
+    } else if (!(plus.gdiIsStandIn() && draws(rec.type))) {
+      // GDI drawing that stands in for EMF+ drawing is left out: the
+      // picture is drawn once, by the richer records.
+      playback.record(rec.type, RecordReader(base + rec.offset, rec.size));
+    }
+  }
 }
 
 }  // namespace ostrel

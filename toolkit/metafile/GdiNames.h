@@ -8,7 +8,6 @@
 // other file of the metafile code writes a GDI value as a bare number.
 
 #include <uemf.h>
-#include <upmf.h>
 #include <uwmf.h>
 
 #include <cstdint>
@@ -58,11 +57,6 @@ inline constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 inline constexpr uint16_t kWmfHeaderWords = 9;
 // WMF records from DeleteObject on (0xF0..0xFF) create or delete objects.
 inline constexpr uint8_t kWmfFirstObjectRecord = U_WMR_DELETEOBJECT & U_WMR_MASK;
-
-// The EMF+ header record as an EMF+ comment carries it, and its flag saying
-// the GDI records that follow draw the picture too (an EMF+ dual file).
-inline constexpr uint16_t kEmfPlusHeader = U_PMR_HEADER | U_PMR_RECFLAG;
-inline constexpr uint16_t kEmfPlusDual = 1;
 
 // The ternary raster operations the player knows, by the index GDI keeps in
 // bits 16..23 of a raster-operation code (S source, D destination, P brush).

@@ -541,13 +541,16 @@ void GdiPlayer::strokeDevice(const QPainterPath& device) {
 // hold the program (a few kilobytes of records can ask for minutes of work).
 bool GdiPlayer::spend(const QRectF& outputArea, qint64 pixelsPerWork) {
   const QRect covered = outputArea.toAlignedRect() & universe_;
-  const qint64 cost =
-      PictureLimits::kDrawingCallWork + qint64(covered.width()) * covered.height() / pixelsPerWork;
-  if (work_ + cost > PictureLimits::kMaxDrawingWork) {
+  return spendWork(PictureLimits::kDrawingCallWork +
+                   qint64(covered.width()) * covered.height() / pixelsPerWork);
+}
+
+bool GdiPlayer::spendWork(qint64 work) {
+  if (work_ + work > setup_.workBudget) {
     ++drawingsLeftOut_;
     return false;
   }
-  work_ += cost;
+  work_ += std::max<qint64>(work, 0);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QString>
 #include <QTransform>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,7 @@
 
 #include "toolkit/metafile/DeviceContext.h"
 #include "toolkit/metafile/GdiObject.h"
+#include "toolkit/picture/PictureLimits.h"
 
 namespace ostrel {
 
@@ -41,6 +43,10 @@ struct PlaybackSetup {
   QRectF window{0, 0, 1, 1};    // initial window origin and extent
   QRectF viewport{0, 0, 1, 1};  // initial viewport origin and extent
   QRectF outputClip;            // the picture's frame in the painter's coordinates
+  // The work this playing may do (PictureLimits::kMaxDrawingWork's measure):
+  // a picture drawn inside another spends what its host has left.
+  qint64 workBudget = PictureLimits::kMaxDrawingWork;
+  int nesting = 0;  // pictures this one is drawn inside
 };
 
 // One text output, already decoded from whichever record carried it.
@@ -174,10 +180,20 @@ class GdiPlayer {
   qint64 work() const { return work_; }
   int drawingsLeftOut() const { return drawingsLeftOut_; }
 
+  // For a second player drawing on the same page (EMF+ records): the
+  // painter, the frame, and the one work budget both pay into. A drawing
+  // covering outputArea costs its share; false means the budget is spent
+  // and the drawing is left out.
+  QPainter& painter() { return painter_; }
+  const PlaybackSetup& setup() const { return setup_; }
+  bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
+  // Work measured otherwise (a picture drawn inside this one, text by its
+  // length, clipping by its outline's points), paid the same way.
+  bool spendWork(qint64 work);
+
  private:
   QTransform pageTransform() const;
   QTransform logicalToOutput() const;
-  bool spend(const QRectF& outputArea, qint64 pixelsPerWork = 1);
   bool spendOnDevice(const QPainterPath& device, bool filled);
   void applyClip();
   QRegion deviceRegionOf(const QPainterPath& devicePath, Qt::FillRule rule) const;

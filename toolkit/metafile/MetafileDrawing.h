@@ -7,6 +7,8 @@
 
 namespace ostrel {
 
+class DibCache;
+
 // A loaded metafile: its checked records, replayed through the GDI player each
 // time it is painted, at whatever size the target asks for.
 class MetafileDrawing : public Drawing {
@@ -33,6 +35,11 @@ class MetafileDrawing : public Drawing {
     int leftOut = 0;  // bitmaps and drawing calls left out for a budget
   };
   PaintWork lastPaintWork() const { return lastWork_; }
+
+  // Plays content into target: what paint does, for a picture drawn inside
+  // another (an EMF+ image), within the work and pixels its host has left.
+  static PaintWork play(const MetafileContent& content, QPainter& painter, const QRectF& target,
+                        DibCache& bitmaps, qint64 workBudget, int nesting);
 
  private:
   MetafileContent content_;
