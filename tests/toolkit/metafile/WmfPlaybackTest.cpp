@@ -115,6 +115,45 @@ TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
       {{25, 25, kRedPx}, {75, 25, qRgb(0, 0, 255)}, {25, 75, kBlackPx}, {75, 75, kWhitePx}});
 }
 
+TEST(WmfPlayback, LinesLightTheRowOfPixelsTheyRunThrough) {
+  // A one-pixel pen along y = 10, and along x = 30 in logical units of half
+  // a pixel: each lights one whole row or column, not half of two.
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x0214, {10, 5}).add(0x0213, {10, 60});  // MoveTo, LineTo: y then x
+  b.add(0x0103, {8}).add(0x020C, {200, 200});    // window 200 x 200 units
+  b.add(0x0214, {100, 60}).add(0x0213, {180, 60});
+  const QImage img = expectPixels(b.finish(), {{30, 10, kBlackPx}, {30, 70, kBlackPx}}, {}, 10);
+  EXPECT_EQ(img.pixel(30, 9), kWhitePx);
+  EXPECT_EQ(img.pixel(30, 11), kWhitePx);
+  EXPECT_EQ(img.pixel(29, 70), kWhitePx);
+  EXPECT_EQ(img.pixel(31, 70), kWhitePx);
+  // Twice the size, the line still lights one row of the larger output.
+  const QImage big = MetafileBuilder::render(b.finish(), QSize(200, 200));
+  EXPECT_TRUE(isColor(big, 60, 20, kBlackPx, 10));
+  EXPECT_EQ(big.pixel(60, 19), kWhitePx);
+}
+
+TEST(WmfPlayback, RoundedRectanglesLeaveOutTheirRightAndBottomEdgesAsRectanglesDo) {
+  // Outlines of x 10..50, y 10..40 with a one-pixel pen: on pixels 10 and 49
+  // across, 10 and 39 down, whether the corners are square or rounded.
+  const QByteArray roundRect = B::words16({6, 6, 40, 50, 10, 10});  // corner h w, b r t l
+  for (const uint16_t fn : {0x041B, 0x061C}) {
+    SCOPED_TRACE(fn);
+    WmfBuilder b(true, 100, 100, 96);
+    b.add(0x02FC, {1, 0, 0, 0}).add(0x012D, {0});  // hollow brush
+    if (fn == 0x041B)
+      b.add(fn, {40, 50, 10, 10});
+    else
+      b.add(fn, roundRect);
+    const QImage img = expectPixels(
+        b.finish(),
+        {{10, 25, kBlackPx}, {49, 25, kBlackPx}, {30, 10, kBlackPx}, {30, 39, kBlackPx}}, {}, 10);
+    EXPECT_EQ(img.pixel(50, 25), kWhitePx);
+    EXPECT_EQ(img.pixel(30, 40), kWhitePx);
+    EXPECT_EQ(img.pixel(48, 25), kWhitePx);
+  }
+}
+
 TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
