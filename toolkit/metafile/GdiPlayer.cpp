@@ -864,7 +864,7 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
 
   const TextLayout layout(run, dc_, l2d, ref);
   const QTransform toOutput = layout.toDevice() * setup_.deviceToOutput;
-  if (dc_.bkMode == BkMode::Opaque && !(run.options & U_ETO_OPAQUE) && layout.hasText()) {
+  if (needsTextBackground(run, layout, l2d)) {
     painter_.setTransform(toOutput);
     painter_.fillRect(layout.cell(), dc_.bkColor);
   }
@@ -881,6 +881,17 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
 
   if (updateCurrentPosition && (align & U_TA_UPDATECP) && l2d.isInvertible())
     dc_.currentPosition = l2d.inverted().map(layout.endDevice());
+}
+
+// An opaque background mode fills the text's cell, unless the run's own
+// opaque rectangle already covers it or holds the text clipped within it.
+bool GdiPlayer::needsTextBackground(const TextRun& run, const TextLayout& layout,
+                                    const QTransform& logicalToDevice) const {
+  if (dc_.bkMode != BkMode::Opaque || !layout.hasText()) return false;
+  if (!(run.options & U_ETO_OPAQUE) || !run.rect) return true;
+  if (run.options & U_ETO_CLIPPED) return false;
+  const QRectF opaque = logicalToDevice.mapRect(run.rect->normalized());
+  return !opaque.contains(layout.toDevice().mapRect(layout.cell()));
 }
 
 // Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn as

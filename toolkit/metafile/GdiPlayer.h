@@ -43,6 +43,8 @@ struct PlaybackSetup {
   QRectF outputClip;            // the picture's frame in the painter's coordinates
 };
 
+class TextLayout;
+
 // One text output, already decoded from whichever record carried it.
 struct TextRun {
   QPointF reference;  // logical units
@@ -195,6 +197,8 @@ class GdiPlayer {
   enum class BoxKind { Rectangle, RoundRect, Ellipse };
   void boxShape(const QRectF& edges, BoxKind kind, QSizeF corner = {});
   void drawGlyphs(const QString& s, const QFont& font, int pixelSize);
+  bool needsTextBackground(const TextRun& run, const TextLayout& layout,
+                           const QTransform& logicalToDevice) const;
   QPainterPath arcPath(const QRectF& edges, QPointF start, QPointF end, ArcShape shape) const;
   double outputScale() const;
   void drawImageDevice(const QRectF& dest, const QImage& image, const QRectF& sourceRect);

@@ -154,6 +154,17 @@ TEST(WmfPlayback, RoundedRectanglesLeaveOutTheirRightAndBottomEdgesAsRectanglesD
   }
 }
 
+TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMode) {
+  // Spaces at (10, 10) with an opaque rectangle at 70..90: in the opaque
+  // background mode their cell is filled as well, in the transparent one not.
+  for (const int mode : {2, 1}) {
+    WmfBuilder b(true, 100, 100, 96);
+    b.add(0x0102, {mode}).add(0x0201, {0x00FF, 0});  // SetBkMode, SetBkColor red
+    b.add(0x0A32, B::words16({10, 10, 4, 2, 70, 70, 90, 90}) + "    ");
+    expectPixels(b.finish(), {{80, 80, kRedPx}, {14, 15, mode == 2 ? kRedPx : kWhitePx}});
+  }
+}
+
 TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
