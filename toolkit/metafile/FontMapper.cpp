@@ -170,7 +170,9 @@ QString FontMapper::familyFor(const GdiFont& font) {
       {"fixedsys", "Liberation Mono"},
       {"terminal", "Liberation Mono"},
       {"monospace", "Liberation Mono"},
-      {"symbol", "DejaVu Sans"},
+      // Symbol's letters and signs are drawn to go with Times: a Times-like
+      // face keeps them from standing out heavy among the text around them.
+      {"symbol", "Liberation Serif"},
   };
   for (const auto& m : kMap)
     if (f == QLatin1String(m.from)) return QString::fromLatin1(m.to);
@@ -178,7 +180,7 @@ QString FontMapper::familyFor(const GdiFont& font) {
   if (f.startsWith(QLatin1String("times"))) return QStringLiteral("Liberation Serif");
   if (f.startsWith(QLatin1String("courier"))) return QStringLiteral("Liberation Mono");
   if (f.startsWith(QLatin1String("wingdings"))) return QStringLiteral("Symbola");
-  if (isSymbolFont(font)) return QStringLiteral("DejaVu Sans");
+  if (isSymbolFont(font)) return QStringLiteral("Liberation Serif");
   if (f.isEmpty()) {
     // No name: the pitch and family bits say which kind of face was meant.
     const int family = font.pitchAndFamily & gdi::kFamilyMask;

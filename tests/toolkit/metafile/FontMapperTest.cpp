@@ -32,6 +32,9 @@ TEST(FontMapper, SymbolFontsDrawTheCharactersTheirGlyphsShow) {
     EXPECT_EQ(FontMapper::mapSymbols(c.codes, face(c.face)), c.shown);
   }
   EXPECT_EQ(FontMapper::familyFor(face("Wingdings 2")), QStringLiteral("Symbola"));
+  // Symbol's letters are cut to sit among Times's: the same face draws both.
+  EXPECT_EQ(FontMapper::familyFor(face("Symbol")),
+            FontMapper::familyFor(face("Times New Roman", 0)));
   // Bytes reach the layout as Latin-1 and are mapped there, once.
   EXPECT_EQ(FontMapper::decodeAnsi("\xD2", face("Symbol")), QStringLiteral("\u00D2"));
 }
