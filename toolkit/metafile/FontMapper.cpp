@@ -208,6 +208,27 @@ QString FontMapper::decodeAnsi(const QByteArray& bytes, const GdiFont& font) {
   return out;
 }
 
+std::vector<double> FontMapper::spacingPerCharacter(const QByteArray& bytes, const GdiFont& font,
+                                                    const std::vector<double>& perByte) {
+  const char* name = isSymbolFont(font) ? nullptr : codecForCharset(font.charSet);
+  QStringDecoder decoder = name ? QStringDecoder(name) : QStringDecoder();
+  if (!decoder.isValid() || perByte.size() != size_t(bytes.size())) return perByte;
+  // Byte by byte: the decoder keeps a lead byte until its character is whole.
+  std::vector<double> out;
+  out.reserve(perByte.size());
+  double pending = 0;
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    pending += perByte[size_t(i)];
+    const QString units = decoder.decode(QByteArrayView(bytes.constData() + i, 1));
+    for (qsizetype u = 0; u < units.size(); ++u) {
+      out.push_back(pending);
+      pending = 0;
+    }
+  }
+  if (!out.empty()) out.back() += pending;  // a lead byte the text ends on
+  return out;
+}
+
 QString FontMapper::mapSymbols(const QString& text, const GdiFont& font) {
   const std::u32string_view table = symbolTable(font);
   QString out;

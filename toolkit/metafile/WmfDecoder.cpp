@@ -20,6 +20,7 @@ namespace {
 
 using metafile::colorOf;
 using metafile::fail;
+using metafile::spaceText;
 
 QPointF toPoint(wmf::PointYX p) {
   return QPointF(p.x, p.y);
@@ -619,14 +620,15 @@ bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
       const QByteArray bytes(r.data() + at, count);
       run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
       const uint64_t dxAt = at + ((count + 1) & ~1);
-      // 16-bit advances: x alone, or x and y.
+      // 16-bit advances, one a byte: x alone, or x and y.
       const int step = (run.options & U_ETO_PDY) ? 4 : 2;
-      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
-        run.dx.reserve(count);
+      if (count > 0 && r.has(dxAt, uint64_t(count) * step)) {
+        std::vector<double> dx, dy;
         for (int i = 0; i < count; ++i) {
-          run.dx.push_back(r.i16(dxAt + step * i));
-          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
+          dx.push_back(r.i16(dxAt + step * i));
+          if (step == 4) dy.push_back(r.i16(dxAt + step * i + 2));
         }
+        spaceText(run, bytes, dx, dy, p_.dc().font);
       }
       p_.textOut(run);
       break;

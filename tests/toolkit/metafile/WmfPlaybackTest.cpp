@@ -165,6 +165,25 @@ TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMo
   }
 }
 
+TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
+  // Two GBK characters, four bytes: the first advances 60 units (its two
+  // bytes' entries), so the second is drawn from x = 70, not beside the first.
+  WmfBuilder b(true, 100, 100, 96);
+  // CreateFontIndirect: height, width, escapement, orientation, weight, then
+  // bytes italic, underline, strike-out and the character set (GB2312).
+  b.add(0x02FB, B::words16({-16, 0, 0, 0, 400, 0, 134 << 8}).leftJustified(50, '\0'));
+  b.add(0x012D, {0});
+  b.add(0x0A32, B::words16({10, 10, 4, 0}) + "\xB7\xA8\xB5\xC4" + B::words16({50, 10, 0, 0}));
+  const QImage img = MetafileBuilder::render(b.finish());
+  int inkRight = 0, inkBetween = 0;
+  for (int y = 5; y < 35; ++y) {
+    for (int x = 68; x < 95; ++x) inkRight += qGray(img.pixel(x, y)) < 128;
+    for (int x = 30; x < 65; ++x) inkBetween += qGray(img.pixel(x, y)) < 128;
+  }
+  EXPECT_GT(inkRight, 5);
+  EXPECT_EQ(inkBetween, 0);
+}
+
 TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
