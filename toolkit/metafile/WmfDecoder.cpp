@@ -892,6 +892,33 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   return c;
 }
 
+QByteArray WmfDecoder::embeddedEmf(const MetafileContent& content) {
+  QByteArray emf;
+  uint32_t pieces = 0, expected = 0, total = 0;
+  for (const MetafileRecord& rec : content.records) {
+    if ((rec.type & U_WMR_MASK) != (U_WMR_ESCAPE & U_WMR_MASK)) continue;
+    const RecordReader r(content.data.constData() + rec.offset, rec.size);
+    const auto piece = r.as<wmf::EmfPiece>();
+    if (!r.has(0, sizeof piece) || piece.escape != U_MFE_META_ESCAPE_ENHANCED_METAFILE ||
+        piece.identifier != gdi::kWmfEmfPieceIdentifier ||
+        piece.commentType != gdi::kWmfEmfPieceType)
+      continue;
+    // Every piece repeats the whole's size and count; each must fit its record.
+    if (pieces == 0) {
+      expected = piece.pieceCount;
+      total = piece.emfSize;
+    }
+    if (!r.has(sizeof piece, piece.pieceSize) || piece.pieceCount != expected ||
+        piece.emfSize != total || uint64_t(emf.size()) + piece.pieceSize > total)
+      return {};
+    emf.append(r.data() + sizeof piece, piece.pieceSize);
+    ++pieces;
+    if (uint64_t(emf.size()) + piece.bytesAfter != total) return {};
+  }
+  if (pieces == 0 || pieces != expected) return {};
+  return emf;
+}
+
 void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps) {
   WmfPlayback playback(player, bitmaps);
   const char* base = content.data.constData();

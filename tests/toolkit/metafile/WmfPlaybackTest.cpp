@@ -184,6 +184,34 @@ TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
   EXPECT_EQ(inkBetween, 0);
 }
 
+// An escape record holding bytes from..from+size of emf, one of count pieces.
+QByteArray emfPiece(const QByteArray& emf, int from, int size, uint32_t count) {
+  const uint32_t after = uint32_t(emf.size() - from - size);
+  return B::words16({0x000F, 34 + size}) + B::words32({0x43464D57, 1, 0x10000}) + B::words16({0}) +
+         B::words32({0, count, uint32_t(size), after, uint32_t(emf.size())}) + emf.mid(from, size);
+}
+
+TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize) {
+  // The WMF fills itself red; the EMF it carries in two pieces, 50 x 50
+  // pixels, fills itself blue.
+  EmfBuilder e(50, 50);
+  e.add(39, {1, 0, 0x00FF0000, 0}).add(37, {1}).add(37, {0x80000008}).add(43, {0, 0, 51, 51});
+  const QByteArray emf = e.finish();
+  const int half = emf.size() / 4 * 2;
+  for (const uint32_t count : {2u, 3u}) {
+    SCOPED_TRACE(count);
+    WmfBuilder b(true, 100, 100, 96);
+    b.add(0x0626, emfPiece(emf, 0, half, count))
+        .add(0x0626, emfPiece(emf, half, emf.size() - half, count));
+    redBrushNullPen(b).add(0x041B, {101, 101, 0, 0});
+    const QByteArray data = b.finish();
+    EXPECT_EQ(readMetafile(data, QStringLiteral("c.wmf"))->naturalSize().toSize(), QSize(100, 100));
+    // Pieces that do not add up leave the WMF's own drawing.
+    const QRgb want = count == 2 ? qRgb(0, 0, 255) : kRedPx;
+    expectPixels(data, {{5, 5, want}, {95, 95, want}});
+  }
+}
+
 TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
