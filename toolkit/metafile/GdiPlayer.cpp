@@ -534,14 +534,25 @@ void GdiPlayer::fillDevice(const QPainterPath& device, const GdiBrush& brush) {
 // fall on, so a one-pixel line lights one row of pixels. Qt's pixel centres
 // are half a pixel in: a line on a pixel edge would smear over two rows.
 QPainterPath GdiPlayer::onPixelCentres(const QPainterPath& device) const {
-  const QTransform& toOutput = setup_.deviceToOutput;
-  if (!toOutput.isInvertible()) return device;
-  QPainterPath out = toOutput.map(device);
+  const QTransform& t = setup_.deviceToOutput;
+  auto centre = [](double v) { return std::floor(v + 0.5) + 0.5; };
+  if (t.type() <= QTransform::TxScale && t.m11() != 0 && t.m22() != 0) {
+    // The usual case, a scale and a shift: snapped in place, without a second path.
+    QPainterPath out = device;
+    for (int i = 0; i < out.elementCount(); ++i) {
+      const QPainterPath::Element e = out.elementAt(i);
+      out.setElementPositionAt(i, (centre(e.x * t.m11() + t.dx()) - t.dx()) / t.m11(),
+                               (centre(e.y * t.m22() + t.dy()) - t.dy()) / t.m22());
+    }
+    return out;
+  }
+  if (!t.isInvertible()) return device;
+  QPainterPath out = t.map(device);
   for (int i = 0; i < out.elementCount(); ++i) {
     const QPainterPath::Element e = out.elementAt(i);
-    out.setElementPositionAt(i, std::floor(e.x + 0.5) + 0.5, std::floor(e.y + 0.5) + 0.5);
+    out.setElementPositionAt(i, centre(e.x), centre(e.y));
   }
-  return toOutput.inverted().map(out);
+  return t.inverted().map(out);
 }
 
 void GdiPlayer::strokeDevice(const QPainterPath& device) {
