@@ -28,10 +28,11 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "A small file browser that previews BMP, DIB, JPEG, GIF, ICO, WMF and\nEMF pictures and opens text files in a window where they can be\nedited, saved and printed. In English and German.")
 # Library dependencies come from dpkg-shlibdeps (dpkg-dev); the Qt plugins are
 # loaded at run time, so the ones the program cannot start or show SVG
-# artwork and extra picture formats without are named by hand, and so is the
-# font that draws the symbols of metafiles written in Wingdings.
+# artwork and extra picture formats without are named by hand, and so are the
+# fonts that draw the symbols of metafiles written in Wingdings and their
+# Chinese, Japanese and Korean text (boxes without one).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, fonts-symbola")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, fonts-symbola, fonts-wqy-microhei")
 # Wayland sessions run the program natively with qt6-wayland (xcb through
 # XWayland otherwise); qt6-translations-l10n speaks the standard dialogs in
 # the user's language.

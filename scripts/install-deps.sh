@@ -15,7 +15,7 @@ packages=(
   clang-format clang-tidy dpkg-dev
   desktop-file-utils appstream
   python3 python3-pil python3-numpy libjpeg-turbo-progs
-  fonts-dejavu-core fonts-liberation fonts-liberation2 fonts-symbola
+  fonts-dejavu-core fonts-liberation fonts-liberation2 fonts-symbola fonts-wqy-microhei
 )
 
 missing=()

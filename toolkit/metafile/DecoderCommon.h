@@ -11,8 +11,10 @@
 
 #include "toolkit/ToolkitError.h"
 #include "toolkit/files/FileNames.h"
+#include "toolkit/metafile/FontMapper.h"
 #include "toolkit/metafile/GdiNames.h"
 #include "toolkit/metafile/GdiObject.h"
+#include "toolkit/metafile/GdiPlayer.h"
 #include "toolkit/picture/PictureLimits.h"
 
 // What the WMF and EMF decoders share: how a file is refused and how a colour
@@ -51,9 +53,10 @@ inline QColor colorOf(uint32_t ref, const std::vector<QRgb>& palette) {
   return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
 }
 
-// A LOGFONT's face name: UTF-16 in EMF, 8-bit in WMF; it ends at its NUL or
-// at the end of the field.
-inline QString faceName(const uint16_t (&name)[U_LF_FACESIZE]) {
+// A LOGFONT's face name: UTF-16 in EMF, 8-bit in WMF, where it is written in
+// the font's own character set (a Chinese font's name in GBK, say); it ends
+// at its NUL or at the end of the field.
+inline QString faceName(const uint16_t (&name)[U_LF_FACESIZE], uint8_t /*charSet*/) {
   QString face;
   for (const uint16_t c : name) {
     if (c == 0) break;
@@ -61,8 +64,24 @@ inline QString faceName(const uint16_t (&name)[U_LF_FACESIZE]) {
   }
   return face;
 }
-inline QString faceName(const char (&name)[U_LF_FACESIZE]) {
-  return QString::fromLatin1(name, qsizetype(strnlen(name, sizeof name)));
+inline QString faceName(const char (&name)[U_LF_FACESIZE], uint8_t charSet) {
+  GdiFont inCharSet;
+  inCharSet.charSet = charSet;
+  return FontMapper::decodeAnsi(QByteArray(name, qsizetype(strnlen(name, sizeof name))), inCharSet);
+}
+
+// The spacing of 8-bit text, read one entry a byte, given to the run's
+// characters (a double-byte character takes both its bytes' advances). Where
+// they cannot be matched the run keeps the font's own spacing.
+inline void spaceText(TextRun& run, const QByteArray& bytes, const std::vector<double>& dx,
+                      const std::vector<double>& dy, const GdiFont& font) {
+  // dx and dy may be the run's own arrays: each is read whole before it is replaced.
+  run.dx = FontMapper::spacingPerCharacter(bytes, font, dx);
+  if (!dy.empty()) run.dy = FontMapper::spacingPerCharacter(bytes, font, dy);
+  if (run.dx.size() != size_t(run.text.size())) {
+    run.dx.clear();
+    run.dy.clear();
+  }
 }
 
 // A LOGFONT as either format stores it (EMF's U_LOGFONT, WMF's LogFont16):
@@ -80,7 +99,7 @@ GdiFont fontOf(const LogFont& lf) {
   f.strikeOut = lf.lfStrikeOut;
   f.charSet = lf.lfCharSet;
   f.pitchAndFamily = lf.lfPitchAndFamily;
-  f.face = faceName(lf.lfFaceName);
+  f.face = faceName(lf.lfFaceName, lf.lfCharSet);
   return f;
 }
 

@@ -24,6 +24,7 @@ namespace {
 
 using metafile::colorOf;
 using metafile::fail;
+using metafile::spaceText;
 
 // Record types U_emf_record_safe cannot check (it prints a warning for them
 // instead); none of them is drawn. The text records are left out too: the
@@ -429,10 +430,12 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
   }
   const uint32_t offDx = r.u32(offDxAt);
   const uint32_t count = std::min<uint32_t>(nChars, 65536);
+  QByteArray bytes;
   if (wide) {
     run.text = utf16At(r, offString, count);
   } else if (r.has(offString, count)) {
-    run.text = FontMapper::decodeAnsi(QByteArray(r.data() + offString, count), p_.dc().font);
+    bytes = QByteArray(r.data() + offString, count);
+    run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
   }
   if (options & U_ETO_GLYPH_INDEX) run.text.clear();  // glyph numbers of an unknown font
   const uint32_t step = (options & U_ETO_PDY) ? 8 : 4;
@@ -442,7 +445,7 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
       run.dx.push_back(r.i32(offDx + uint64_t(i) * step));
       if (step == 8) run.dy.push_back(r.i32(offDx + uint64_t(i) * step + 4));
     }
-    if (!wide && run.text.size() != qsizetype(count)) run.dx.clear();
+    if (!wide) spaceText(run, bytes, run.dx, run.dy, p_.dc().font);
   }
   p_.textOut(run);
 }

@@ -170,7 +170,9 @@ QString FontMapper::familyFor(const GdiFont& font) {
       {"fixedsys", "Liberation Mono"},
       {"terminal", "Liberation Mono"},
       {"monospace", "Liberation Mono"},
-      {"symbol", "DejaVu Sans"},
+      // Symbol's letters and signs are drawn to go with Times: a Times-like
+      // face keeps them from standing out heavy among the text around them.
+      {"symbol", "Liberation Serif"},
   };
   for (const auto& m : kMap)
     if (f == QLatin1String(m.from)) return QString::fromLatin1(m.to);
@@ -178,7 +180,7 @@ QString FontMapper::familyFor(const GdiFont& font) {
   if (f.startsWith(QLatin1String("times"))) return QStringLiteral("Liberation Serif");
   if (f.startsWith(QLatin1String("courier"))) return QStringLiteral("Liberation Mono");
   if (f.startsWith(QLatin1String("wingdings"))) return QStringLiteral("Symbola");
-  if (isSymbolFont(font)) return QStringLiteral("DejaVu Sans");
+  if (isSymbolFont(font)) return QStringLiteral("Liberation Serif");
   if (f.isEmpty()) {
     // No name: the pitch and family bits say which kind of face was meant.
     const int family = font.pitchAndFamily & gdi::kFamilyMask;
@@ -203,6 +205,27 @@ QString FontMapper::decodeAnsi(const QByteArray& bytes, const GdiFont& font) {
     auto b = static_cast<uint8_t>(c);
     out.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
   }
+  return out;
+}
+
+std::vector<double> FontMapper::spacingPerCharacter(const QByteArray& bytes, const GdiFont& font,
+                                                    const std::vector<double>& perByte) {
+  const char* name = isSymbolFont(font) ? nullptr : codecForCharset(font.charSet);
+  QStringDecoder decoder = name ? QStringDecoder(name) : QStringDecoder();
+  if (!decoder.isValid() || perByte.size() != size_t(bytes.size())) return perByte;
+  // Byte by byte: the decoder keeps a lead byte until its character is whole.
+  std::vector<double> out;
+  out.reserve(perByte.size());
+  double pending = 0;
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    pending += perByte[size_t(i)];
+    const QString units = decoder.decode(QByteArrayView(bytes.constData() + i, 1));
+    for (qsizetype u = 0; u < units.size(); ++u) {
+      out.push_back(pending);
+      pending = 0;
+    }
+  }
+  if (!out.empty()) out.back() += pending;  // a lead byte the text ends on
   return out;
 }
 

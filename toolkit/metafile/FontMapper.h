@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 #include "toolkit/metafile/GdiObject.h"
 
@@ -21,6 +22,11 @@ class FontMapper {
   // Decodes text from an 8-bit record according to the font's character set;
   // a symbol font's codes come back as Latin-1, one character a byte.
   static QString decodeAnsi(const QByteArray& bytes, const GdiFont& font);
+  // A spacing array given per byte of 8-bit text, as it falls on the UTF-16
+  // units decodeAnsi makes of it: a double-byte character advances by both
+  // its bytes' entries (the second half of a surrogate pair by none).
+  static std::vector<double> spacingPerCharacter(const QByteArray& bytes, const GdiFont& font,
+                                                 const std::vector<double>& perByte);
   // Maps text in a symbol font (its codes as Latin-1 or in the U+F0xx private-use
   // range) to the Unicode characters its glyphs show; a code may become a
   // surrogate pair, an empty one a space. Codes of symbol fonts without a

@@ -55,6 +55,10 @@ inline constexpr uint8_t kFamilyMask = 0xF0;
 inline constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 // A WMF header is nine 16-bit words long.
 inline constexpr uint16_t kWmfHeaderWords = 9;
+// An escape record holding a piece of the EMF a WMF was converted from says
+// so by its identifier ("WMFC") and comment type.
+inline constexpr uint32_t kWmfEmfPieceIdentifier = 0x43464D57;
+inline constexpr uint32_t kWmfEmfPieceType = 1;
 // WMF records from DeleteObject on (0xF0..0xFF) create or delete objects.
 inline constexpr uint8_t kWmfFirstObjectRecord = U_WMR_DELETEOBJECT & U_WMR_MASK;
 

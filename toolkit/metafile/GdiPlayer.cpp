@@ -530,10 +530,35 @@ void GdiPlayer::fillDevice(const QPainterPath& device, const GdiBrush& brush) {
   painter_.fillPath(device, qtBrush(brush));
 }
 
+// GDI draws a line through the centres of the output pixels its points
+// fall on, so a one-pixel line lights one row of pixels. Qt's pixel centres
+// are half a pixel in: a line on a pixel edge would smear over two rows.
+QPainterPath GdiPlayer::onPixelCentres(const QPainterPath& device) const {
+  const QTransform& t = setup_.deviceToOutput;
+  auto centre = [](double v) { return std::floor(v + 0.5) + 0.5; };
+  if (t.type() <= QTransform::TxScale && t.m11() != 0 && t.m22() != 0) {
+    // The usual case, a scale and a shift: snapped in place, without a second path.
+    QPainterPath out = device;
+    for (int i = 0; i < out.elementCount(); ++i) {
+      const QPainterPath::Element e = out.elementAt(i);
+      out.setElementPositionAt(i, (centre(e.x * t.m11() + t.dx()) - t.dx()) / t.m11(),
+                               (centre(e.y * t.m22() + t.dy()) - t.dy()) / t.m22());
+    }
+    return out;
+  }
+  if (!t.isInvertible()) return device;
+  QPainterPath out = t.map(device);
+  for (int i = 0; i < out.elementCount(); ++i) {
+    const QPainterPath::Element e = out.elementAt(i);
+    out.setElementPositionAt(i, centre(e.x), centre(e.y));
+  }
+  return t.inverted().map(out);
+}
+
 void GdiPlayer::strokeDevice(const QPainterPath& device) {
   QPen pen = qtPen();
   if (pen.style() == Qt::NoPen) return;
-  painter_.strokePath(device, pen);
+  painter_.strokePath(onPixelCentres(device), pen);
 }
 
 // Every drawing call costs its share of the budget, and what it fills the
@@ -582,13 +607,12 @@ void GdiPlayer::drawShape(const QPainterPath& logical, bool fill, bool stroke) {
   drawDeviceShape(logicalToDevice().map(logical), fill, stroke);
 }
 
-// GDI leaves out the right and bottom edges of rectangles and ellipses: with
-// a one-pixel pen the outline covers pixels left..right-1; without a pen the
-// interior is one pixel smaller still.
-QRectF GdiPlayer::gdiRectDevice(const QRectF& edges, bool stroked) const {
+// GDI leaves out the right and bottom edges of rectangles, rounded
+// rectangles and ellipses: a one-pixel pen's outline covers pixels
+// left..right-1, and without a pen the interior ends a pixel before it.
+QRectF GdiPlayer::gdiRectDevice(const QRectF& edges) const {
   QRectF r = logicalToDevice().mapRect(edges.normalized());
   if (r.width() < 2 || r.height() < 2) return r;
-  if (stroked) return r.adjusted(0.5, 0.5, -0.5, -0.5);
   return r.adjusted(0, 0, -1, -1);
 }
 
@@ -710,32 +734,36 @@ void GdiPlayer::polyDraw(const QPolygonF& points, const std::vector<uint8_t>& ty
 }
 
 void GdiPlayer::rectangle(const QRectF& edges) {
-  boxShape(edges, false);
+  boxShape(edges, BoxKind::Rectangle);
 }
 
 void GdiPlayer::roundRect(const QRectF& edges, QSizeF corner) {
-  QPainterPath path;
-  const QRectF r = edges.normalized();
-  path.addRoundedRect(r, std::min(std::abs(corner.width()) / 2, r.width() / 2),
-                      std::min(std::abs(corner.height()) / 2, r.height() / 2));
-  drawShape(path, true, true);
+  boxShape(edges, BoxKind::RoundRect, QSizeF(std::abs(corner.width()), std::abs(corner.height())));
 }
 
 void GdiPlayer::ellipse(const QRectF& edges) {
-  boxShape(edges, true);
+  boxShape(edges, BoxKind::Ellipse);
 }
 
-// A rectangle or an ellipse: on an axis-aligned mapping drawn on GDI's own
-// pixel edges, otherwise as the mapped shape.
-void GdiPlayer::boxShape(const QRectF& edges, bool ellipse) {
-  const bool stroked = qtPen().style() != Qt::NoPen;
-  const bool onPixels = axisAligned(logicalToDevice()) && !inPath_;
-  const QRectF box = onPixels ? gdiRectDevice(edges, stroked) : edges.normalized();
+// A rectangle, a rounded one (corner: the corners' ellipse, logical units)
+// or an ellipse: on an axis-aligned mapping drawn on GDI's own pixel edges,
+// otherwise as the mapped shape.
+void GdiPlayer::boxShape(const QRectF& edges, BoxKind kind, QSizeF corner) {
+  const QTransform toDevice = logicalToDevice();
+  const bool onPixels = axisAligned(toDevice) && !inPath_;
+  const QRectF box = onPixels ? gdiRectDevice(edges) : edges.normalized();
   QPainterPath path;
-  if (ellipse)
+  if (kind == BoxKind::Ellipse) {
     path.addEllipse(box);
-  else
+  } else if (kind == BoxKind::Rectangle || corner.isEmpty()) {
     path.addRect(box);
+  } else {
+    if (onPixels)
+      corner = QSizeF(corner.width() * std::abs(toDevice.m11()),
+                      corner.height() * std::abs(toDevice.m22()));
+    path.addRoundedRect(box, std::min(corner.width(), box.width()) / 2,
+                        std::min(corner.height(), box.height()) / 2);
+  }
   if (onPixels)
     drawDeviceShape(path, true, true);
   else
@@ -850,7 +878,7 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
 
   const TextLayout layout(run, dc_, l2d, ref);
   const QTransform toOutput = layout.toDevice() * setup_.deviceToOutput;
-  if (dc_.bkMode == BkMode::Opaque && !(run.options & U_ETO_OPAQUE) && layout.hasText()) {
+  if (needsTextBackground(run, layout, l2d)) {
     painter_.setTransform(toOutput);
     painter_.fillRect(layout.cell(), dc_.bkColor);
   }
@@ -867,6 +895,17 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
 
   if (updateCurrentPosition && (align & U_TA_UPDATECP) && l2d.isInvertible())
     dc_.currentPosition = l2d.inverted().map(layout.endDevice());
+}
+
+// An opaque background mode fills the text's cell, unless the run's own
+// opaque rectangle already covers it or holds the text clipped within it.
+bool GdiPlayer::needsTextBackground(const TextRun& run, const TextLayout& layout,
+                                    const QTransform& logicalToDevice) const {
+  if (dc_.bkMode != BkMode::Opaque || !layout.hasText()) return false;
+  if (!(run.options & U_ETO_OPAQUE) || !run.rect) return true;
+  if (run.options & U_ETO_CLIPPED) return false;
+  const QRectF opaque = logicalToDevice.mapRect(run.rect->normalized());
+  return !opaque.contains(layout.toDevice().mapRect(layout.cell()));
 }
 
 // Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn as

@@ -49,6 +49,8 @@ struct PlaybackSetup {
   int nesting = 0;  // pictures this one is drawn inside
 };
 
+class TextLayout;
+
 // One text output, already decoded from whichever record carried it.
 struct TextRun {
   QPointF reference;  // logical units
@@ -201,14 +203,18 @@ class GdiPlayer {
   void drawShape(const QPainterPath& logical, bool fill, bool stroke);
   void drawDeviceShape(const QPainterPath& device, bool fill, bool stroke);
   void strokeDevice(const QPainterPath& device);
+  QPainterPath onPixelCentres(const QPainterPath& device) const;
   void fillDevice(const QPainterPath& device, const GdiBrush& brush);
   QPen qtPen() const;
   QBrush qtBrush(const GdiBrush& brush) const;
   QColor mixedColor(QColor color) const;
   QPainter::CompositionMode compositionForRop2() const;
-  QRectF gdiRectDevice(const QRectF& edges, bool stroked) const;
-  void boxShape(const QRectF& edges, bool ellipse);
+  QRectF gdiRectDevice(const QRectF& edges) const;
+  enum class BoxKind { Rectangle, RoundRect, Ellipse };
+  void boxShape(const QRectF& edges, BoxKind kind, QSizeF corner = {});
   void drawGlyphs(const QString& s, const QFont& font, int pixelSize);
+  bool needsTextBackground(const TextRun& run, const TextLayout& layout,
+                           const QTransform& logicalToDevice) const;
   QPainterPath arcPath(const QRectF& edges, QPointF start, QPointF end, ArcShape shape) const;
   double outputScale() const;
   void drawImageDevice(const QRectF& dest, const QImage& image, const QRectF& sourceRect);

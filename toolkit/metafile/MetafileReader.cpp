@@ -44,8 +44,22 @@ std::shared_ptr<const Drawing> readMetafile(const QByteArray& data, const QStrin
     case MetafileKind::Emf:
       return std::make_shared<MetafileDrawing>(EmfDecoder::parse(data, fileName));
     case MetafileKind::Wmf:
-    case MetafileKind::PlaceableWmf:
-      return std::make_shared<MetafileDrawing>(WmfDecoder::parse(data, fileName));
+    case MetafileKind::PlaceableWmf: {
+      MetafileContent wmf = WmfDecoder::parse(data, fileName);
+      // A WMF converted from an EMF carries the original, which keeps what the
+      // conversion lost (world transforms, text drawn as bitmaps): that is
+      // drawn, at the WMF's size. A damaged one leaves the WMF's own records.
+      const QByteArray emfBytes = WmfDecoder::embeddedEmf(wmf);
+      if (sniffMetafile(emfBytes) == MetafileKind::Emf) {
+        try {
+          MetafileContent emf = EmfDecoder::parse(emfBytes, fileName);
+          emf.naturalSize = wmf.naturalSize;
+          return std::make_shared<MetafileDrawing>(std::move(emf));
+        } catch (const ToolkitError&) {
+        }
+      }
+      return std::make_shared<MetafileDrawing>(std::move(wmf));
+    }
     case MetafileKind::None:
       break;
   }

@@ -20,6 +20,7 @@ namespace {
 
 using metafile::colorOf;
 using metafile::fail;
+using metafile::spaceText;
 
 QPointF toPoint(wmf::PointYX p) {
   return QPointF(p.x, p.y);
@@ -619,14 +620,15 @@ bool WmfPlayback::textRecord(uint8_t fn, const RecordReader& r) {
       const QByteArray bytes(r.data() + at, count);
       run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
       const uint64_t dxAt = at + ((count + 1) & ~1);
-      // 16-bit advances: x alone, or x and y.
+      // 16-bit advances, one a byte: x alone, or x and y.
       const int step = (run.options & U_ETO_PDY) ? 4 : 2;
-      if (count > 0 && r.has(dxAt, uint64_t(count) * step) && run.text.size() == count) {
-        run.dx.reserve(count);
+      if (count > 0 && r.has(dxAt, uint64_t(count) * step)) {
+        std::vector<double> dx, dy;
         for (int i = 0; i < count; ++i) {
-          run.dx.push_back(r.i16(dxAt + step * i));
-          if (step == 4) run.dy.push_back(r.i16(dxAt + step * i + 2));
+          dx.push_back(r.i16(dxAt + step * i));
+          if (step == 4) dy.push_back(r.i16(dxAt + step * i + 2));
         }
+        spaceText(run, bytes, dx, dy, p_.dc().font);
       }
       p_.textOut(run);
       break;
@@ -888,6 +890,33 @@ MetafileContent WmfDecoder::parse(const QByteArray& data, const QString& fileNam
   }
   c.setup.pixelsPerMm = QSizeF(96 / 25.4, 96 / 25.4);
   return c;
+}
+
+QByteArray WmfDecoder::embeddedEmf(const MetafileContent& content) {
+  QByteArray emf;
+  uint32_t pieces = 0, expected = 0, total = 0;
+  for (const MetafileRecord& rec : content.records) {
+    if ((rec.type & U_WMR_MASK) != (U_WMR_ESCAPE & U_WMR_MASK)) continue;
+    const RecordReader r(content.data.constData() + rec.offset, rec.size);
+    const auto piece = r.as<wmf::EmfPiece>();
+    if (!r.has(0, sizeof piece) || piece.escape != U_MFE_META_ESCAPE_ENHANCED_METAFILE ||
+        piece.identifier != gdi::kWmfEmfPieceIdentifier ||
+        piece.commentType != gdi::kWmfEmfPieceType)
+      continue;
+    // Every piece repeats the whole's size and count; each must fit its record.
+    if (pieces == 0) {
+      expected = piece.pieceCount;
+      total = piece.emfSize;
+    }
+    if (!r.has(sizeof piece, piece.pieceSize) || piece.pieceCount != expected ||
+        piece.emfSize != total || uint64_t(emf.size()) + piece.pieceSize > total)
+      return {};
+    emf.append(r.data() + sizeof piece, piece.pieceSize);
+    ++pieces;
+    if (uint64_t(emf.size()) + piece.bytesAfter != total) return {};
+  }
+  if (pieces == 0 || pieces != expected) return {};
+  return emf;
 }
 
 void WmfDecoder::play(const MetafileContent& content, GdiPlayer& player, DibCache& bitmaps) {

@@ -392,6 +392,24 @@ struct RegionScan {
 };
 static_assert(sizeof(RegionScan) == 6);
 
+// An escape carrying one piece of the enhanced metafile the WMF was made
+// from: the pieces, in order, are the EMF's bytes.
+struct EmfPiece {
+  RecordHeader header;
+  uint16_t escape;     // META_ESCAPE_ENHANCED_METAFILE
+  uint16_t byteCount;  // of what follows
+  uint32_t identifier;
+  uint32_t commentType;
+  uint32_t version;
+  uint16_t checksum;
+  uint32_t flags;
+  uint32_t pieceCount;
+  uint32_t pieceSize;  // the EMF bytes in this record
+  uint32_t bytesAfter;
+  uint32_t emfSize;
+};
+static_assert(sizeof(EmfPiece) == 44);
+
 #pragma pack(pop)
 
 }  // namespace ostrel::wmf

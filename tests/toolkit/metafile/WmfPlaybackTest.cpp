@@ -115,6 +115,103 @@ TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
       {{25, 25, kRedPx}, {75, 25, qRgb(0, 0, 255)}, {25, 75, kBlackPx}, {75, 75, kWhitePx}});
 }
 
+TEST(WmfPlayback, LinesLightTheRowOfPixelsTheyRunThrough) {
+  // A one-pixel pen along y = 10, and along x = 30 in logical units of half
+  // a pixel: each lights one whole row or column, not half of two.
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x0214, {10, 5}).add(0x0213, {10, 60});  // MoveTo, LineTo: y then x
+  b.add(0x0103, {8}).add(0x020C, {200, 200});    // window 200 x 200 units
+  b.add(0x0214, {100, 60}).add(0x0213, {180, 60});
+  const QImage img = expectPixels(b.finish(), {{30, 10, kBlackPx}, {30, 70, kBlackPx}}, {}, 10);
+  EXPECT_EQ(img.pixel(30, 9), kWhitePx);
+  EXPECT_EQ(img.pixel(30, 11), kWhitePx);
+  EXPECT_EQ(img.pixel(29, 70), kWhitePx);
+  EXPECT_EQ(img.pixel(31, 70), kWhitePx);
+  // Twice the size, the line still lights one row of the larger output.
+  const QImage big = MetafileBuilder::render(b.finish(), QSize(200, 200));
+  EXPECT_TRUE(isColor(big, 60, 20, kBlackPx, 10));
+  EXPECT_EQ(big.pixel(60, 19), kWhitePx);
+}
+
+TEST(WmfPlayback, RoundedRectanglesLeaveOutTheirRightAndBottomEdgesAsRectanglesDo) {
+  // Outlines of x 10..50, y 10..40 with a one-pixel pen: on pixels 10 and 49
+  // across, 10 and 39 down, whether the corners are square or rounded.
+  const QByteArray roundRect = B::words16({6, 6, 40, 50, 10, 10});  // corner h w, b r t l
+  for (const uint16_t fn : {0x041B, 0x061C}) {
+    SCOPED_TRACE(fn);
+    WmfBuilder b(true, 100, 100, 96);
+    b.add(0x02FC, {1, 0, 0, 0}).add(0x012D, {0});  // hollow brush
+    if (fn == 0x041B)
+      b.add(fn, {40, 50, 10, 10});
+    else
+      b.add(fn, roundRect);
+    const QImage img = expectPixels(
+        b.finish(),
+        {{10, 25, kBlackPx}, {49, 25, kBlackPx}, {30, 10, kBlackPx}, {30, 39, kBlackPx}}, {}, 10);
+    EXPECT_EQ(img.pixel(50, 25), kWhitePx);
+    EXPECT_EQ(img.pixel(30, 40), kWhitePx);
+    EXPECT_EQ(img.pixel(48, 25), kWhitePx);
+  }
+}
+
+TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMode) {
+  // Spaces at (10, 10) with an opaque rectangle at 70..90: in the opaque
+  // background mode their cell is filled as well, in the transparent one not.
+  for (const int mode : {2, 1}) {
+    WmfBuilder b(true, 100, 100, 96);
+    b.add(0x0102, {mode}).add(0x0201, {0x00FF, 0});  // SetBkMode, SetBkColor red
+    b.add(0x0A32, B::words16({10, 10, 4, 2, 70, 70, 90, 90}) + "    ");
+    expectPixels(b.finish(), {{80, 80, kRedPx}, {14, 15, mode == 2 ? kRedPx : kWhitePx}});
+  }
+}
+
+TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
+  // Two GBK characters, four bytes: the first advances 60 units (its two
+  // bytes' entries), so the second is drawn from x = 70, not beside the first.
+  WmfBuilder b(true, 100, 100, 96);
+  // CreateFontIndirect: height, width, escapement, orientation, weight, then
+  // bytes italic, underline, strike-out and the character set (GB2312).
+  b.add(0x02FB, B::words16({-16, 0, 0, 0, 400, 0, 134 << 8}).leftJustified(50, '\0'));
+  b.add(0x012D, {0});
+  b.add(0x0A32, B::words16({10, 10, 4, 0}) + "\xB7\xA8\xB5\xC4" + B::words16({50, 10, 0, 0}));
+  const QImage img = MetafileBuilder::render(b.finish());
+  int inkRight = 0, inkBetween = 0;
+  for (int y = 5; y < 35; ++y) {
+    for (int x = 68; x < 95; ++x) inkRight += qGray(img.pixel(x, y)) < 128;
+    for (int x = 30; x < 65; ++x) inkBetween += qGray(img.pixel(x, y)) < 128;
+  }
+  EXPECT_GT(inkRight, 5);
+  EXPECT_EQ(inkBetween, 0);
+}
+
+// An escape record holding bytes from..from+size of emf, one of count pieces.
+QByteArray emfPiece(const QByteArray& emf, int from, int size, uint32_t count) {
+  const uint32_t after = uint32_t(emf.size() - from - size);
+  return B::words16({0x000F, 34 + size}) + B::words32({0x43464D57, 1, 0x10000}) + B::words16({0}) +
+         B::words32({0, count, uint32_t(size), after, uint32_t(emf.size())}) + emf.mid(from, size);
+}
+
+TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize) {
+  // The WMF fills itself red; the EMF it carries in two pieces, 50 x 50
+  // pixels, fills itself blue.
+  EmfBuilder e(50, 50);
+  e.add(39, {1, 0, 0x00FF0000, 0}).add(37, {1}).add(37, {0x80000008}).add(43, {0, 0, 51, 51});
+  const QByteArray emf = e.finish();
+  const int half = emf.size() / 4 * 2;
+  for (const uint32_t count : {2u, 3u}) {
+    SCOPED_TRACE(count);
+    WmfBuilder b(true, 100, 100, 96);
+    b.add(0x0626, emfPiece(emf, 0, half, count))
+        .add(0x0626, emfPiece(emf, half, emf.size() - half, count));
+    redBrushNullPen(b).add(0x041B, {101, 101, 0, 0});
+    const QByteArray data = b.finish();
+    EXPECT_EQ(readMetafile(data, QStringLiteral("c.wmf"))->naturalSize().toSize(), QSize(100, 100));
+    // Pieces that do not add up leave the WMF's own drawing.
+    const QRgb want = count == 2 ? qRgb(0, 0, 255) : kRedPx;
+    expectPixels(data, {{5, 5, want}, {95, 95, want}});
+  }
+}
+
 TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
