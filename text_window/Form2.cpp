@@ -2,11 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QShortcut>
-#include <QTimer>
 
 #include "main_window/Ostrel_View.h"
 #include "text_window/InterruptedSaves.h"
@@ -159,13 +157,8 @@ void Form2::loadFile(const QString& fullName) {
   showEncoding();
 }
 
-bool Form2::event(QEvent* event) {
-  // Looked at once the activation is over, not from inside it: a question
-  // shown now would take the activation away again.
-  if (event->type() == QEvent::WindowActivate) {
-    QTimer::singleShot(0, this, [this] { runHandler([this] { offerReload(); }); });
-  }
-  return Form::event(event);
+void Form2::Form_Activate() {
+  offerReload();
 }
 
 void Form2::offerReload() {

@@ -52,7 +52,7 @@ class Form2 : public Form {
  protected:
   void Form_Load() override;
   void Form_Resize() override;
-  bool event(QEvent* event) override;
+  void Form_Activate() override;
 
  private:
   void loadFile(const QString& fullName);
