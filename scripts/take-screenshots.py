@@ -32,11 +32,16 @@ def shoot(desktop, window, path):
     subprocess.run(["import", "-window", window, path], env=desktop.env, check=True)
 
 
+def open_text(desktop):
+    """Clicks a.txt in the main window; returns the main and the text window."""
+    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    return main, desktop.wait_window("a\\.txt$", "for the text window")
+
+
 def scenes(out, name, each_window):
     def steps(desktop, program, folder):
-        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
-        editor = desktop.wait_window("a\\.txt$", "for the text window")
+        main, editor = open_text(desktop)
         if each_window:  # before the help viewer covers it
             time.sleep(0.5)
             shoot(desktop, editor, os.path.join(out, "text-window.png"))
@@ -61,9 +66,7 @@ def scenes(out, name, each_window):
 def side_by_side(out, file):
     """The main window, the text window and the picture viewer as they open."""
     def steps(desktop, program, folder):
-        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
-        desktop.wait_window("a\\.txt$", "for the text window")
+        main, _ = open_text(desktop)
         desktop.keys(main, "Down")  # the picture, into the preview
         time.sleep(3)  # a click before the preview shows a picture opens no viewer
         desktop.click(main, *centre(PREVIEW))
@@ -77,9 +80,7 @@ def side_by_side(out, file):
 def found_round_the_end(out, file):
     """The find window after its word was found again from the start."""
     def steps(desktop, program, folder):
-        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
-        editor = desktop.wait_window("a\\.txt$", "for the text window")
+        main, editor = open_text(desktop)
         time.sleep(0.5)
         desktop.keys(editor, "ctrl+f")
         finder = desktop.wait_window("^Find$", "for the find window")
