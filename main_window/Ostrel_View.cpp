@@ -108,13 +108,9 @@ void Ostrel_View::Form_Load() {
   watchListedFolder();
 }
 
-bool Ostrel_View::event(QEvent* event) {
-  // Back from another program, which may have changed the folder. Looked
-  // at once the activation is over: a message now would take it away again.
-  if (event->type() == QEvent::WindowActivate) {
-    QTimer::singleShot(0, this, [this] { runHandler([this] { Folder_Changed(); }); });
-  }
-  return Form::event(event);
+void Ostrel_View::Form_Activate() {
+  // Back from another program, which may have changed the folder.
+  Folder_Changed();
 }
 
 void Ostrel_View::watchListedFolder() {

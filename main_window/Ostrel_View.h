@@ -61,7 +61,7 @@ class Ostrel_View : public Form {
 
  protected:
   void Form_Load() override;
-  bool event(QEvent* event) override;
+  void Form_Activate() override;
 
  private:
   QSize previewPixels() const;

@@ -9,8 +9,11 @@ the help viewer and About open together, the whole screen as
 root-<desktop>-<scale>.png. At
 scale 1 without a window manager each window also on its own; the main
 window, text window and picture viewer as they open, under openbox at
-scale 1 and without a window manager at scale 2; and the main window once
-more in German. Look at them before copying any to docs/.
+scale 1 and without a window manager at scale 2; the main window once
+more in German; and the find window after a search that went round the end,
+its note and its count together, at scale 1 and 2, without a window manager
+and under openbox (find-<desktop>-<scale>.png). Look at them before copying
+any to docs/.
 """
 
 import os
@@ -29,11 +32,16 @@ def shoot(desktop, window, path):
     subprocess.run(["import", "-window", window, path], env=desktop.env, check=True)
 
 
+def open_text(desktop):
+    """Clicks a.txt in the main window; returns the main and the text window."""
+    main = desktop.wait_window(f"^{TITLE}$", "for the main window")
+    desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
+    return main, desktop.wait_window("a\\.txt$", "for the text window")
+
+
 def scenes(out, name, each_window):
     def steps(desktop, program, folder):
-        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
-        editor = desktop.wait_window("a\\.txt$", "for the text window")
+        main, editor = open_text(desktop)
         if each_window:  # before the help viewer covers it
             time.sleep(0.5)
             shoot(desktop, editor, os.path.join(out, "text-window.png"))
@@ -58,15 +66,28 @@ def scenes(out, name, each_window):
 def side_by_side(out, file):
     """The main window, the text window and the picture viewer as they open."""
     def steps(desktop, program, folder):
-        main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-        desktop.click(main, FILE_LIST[0] + 30, FILE_LIST[1] + 6)
-        desktop.wait_window("a\\.txt$", "for the text window")
+        main, _ = open_text(desktop)
         desktop.keys(main, "Down")  # the picture, into the preview
         time.sleep(3)  # a click before the preview shows a picture opens no viewer
         desktop.click(main, *centre(PREVIEW))
         desktop.wait_window("b\\.gif$", "for the picture viewer")
         time.sleep(1)
         shoot(desktop, "root", os.path.join(out, file))
+        program.kill()
+    return steps
+
+
+def found_round_the_end(out, file):
+    """The find window after its word was found again from the start."""
+    def steps(desktop, program, folder):
+        main, editor = open_text(desktop)
+        time.sleep(0.5)
+        desktop.keys(editor, "ctrl+f")
+        finder = desktop.wait_window("^Find$", "for the find window")
+        desktop.type(finder, "second")
+        desktop.keys(finder, "Return", "Return")  # the one match, then round the end to it
+        time.sleep(1)
+        shoot(desktop, finder, os.path.join(out, file))
         program.kill()
     return steps
 
@@ -84,6 +105,9 @@ def main():
             each = desktop == "bare" and scale == "1"
             run(__doc__, "ostrel-shots-", make_folder,
                 scenes(out, f"{desktop}-{scale}", each), helper)
+            if scale != "1.5":
+                run(__doc__, "ostrel-shots-", make_folder,
+                    found_round_the_end(out, f"find-{desktop}-{scale}.png"), helper)
     sys.argv = [sys.argv[0], binary, "1"]
     run(__doc__, "ostrel-shots-", make_folder, side_by_side(out, "windows-side-by-side.png"),
         start_window_manager)

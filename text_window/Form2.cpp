@@ -2,11 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QShortcut>
-#include <QTimer>
 
 #include "main_window/Ostrel_View.h"
 #include "text_window/InterruptedSaves.h"
@@ -154,17 +152,13 @@ void Form2::loadFile(const QString& fullName) {
       TextDocument::fromBytes(std::move(contents.bytes), codec, std::ref(run), fullName));
   loadedFile_ = fullName;
   loadedIdentity_ = contents.identity;
+  loadedFolder_ = SafeFileWriter::folderHolding(fullName);
   declinedReload_.reset();
   showEncoding();
 }
 
-bool Form2::event(QEvent* event) {
-  // Looked at once the activation is over, not from inside it: a question
-  // shown now would take the activation away again.
-  if (event->type() == QEvent::WindowActivate) {
-    QTimer::singleShot(0, this, [this] { runHandler([this] { offerReload(); }); });
-  }
-  return Form::event(event);
+void Form2::Form_Activate() {
+  offerReload();
 }
 
 void Form2::offerReload() {
@@ -242,7 +236,8 @@ void Form2::Command3_Click() {
 void Form2::Command4_Click() {
   // One save at a time; the one under way shows its progress.
   if (saveJob_.running() || !mayReplaceChangesOnDisk()) return;
-  startSave({loadedFile_, Text1->document().codec(), true, SaveRequest::Listed::AsIs});
+  startSave(
+      {loadedFile_, Text1->document().codec(), true, SaveRequest::Listed::AsIs, loadedFolder_});
 }
 
 void Form2::Command5_Click() {
@@ -309,24 +304,27 @@ void Form2::startSave(const SaveRequest& request) {
   saveJob_ = services().jobs->startToFinish(
       qApp, QStringLiteral("save"),
       [text = document.snapshot(), fileName = request.fileName, codec = request.codec,
-       stop](JobControl& control) {
+       folderWas = request.folderWas, stop](JobControl& control) {
         const QByteArray lineEnd =
             codec.encodeFragment(u"\r\n").value_or(QByteArrayLiteral("\r\n"));
         // The text goes to the disk as it is encoded, never whole in memory.
         // Cancel stops it until the new content is whole; the old is then
         // what the file holds.
-        return SafeFileWriter::write(fileName, [&](const SafeFileWriter::Sink& sink) {
-          TextWriter writer(text, sink, [&](qint64 done, qint64 total) {
-            control.report(done, total);
-            return !stop->load();
-          });
-          if (!writer.write(codec)) return false;
-          sink(lineEnd);
-          if (stop->load()) {
-            throw ToolkitError(err::DialogCancelled, tr("Saving was cancelled."));
-          }
-          return true;
-        });
+        return SafeFileWriter::write(
+            fileName,
+            [&](const SafeFileWriter::Sink& sink) {
+              TextWriter writer(text, sink, [&](qint64 done, qint64 total) {
+                control.report(done, total);
+                return !stop->load();
+              });
+              if (!writer.write(codec)) return false;
+              sink(lineEnd);
+              if (stop->load()) {
+                throw ToolkitError(err::DialogCancelled, tr("Saving was cancelled."));
+              }
+              return true;
+            },
+            folderWas);
       },
       [self = QPointer<Form2>(this), request,
        state](JobOutcome<std::optional<FileIdentity>> outcome) {

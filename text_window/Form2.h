@@ -52,7 +52,7 @@ class Form2 : public Form {
  protected:
   void Form_Load() override;
   void Form_Resize() override;
-  bool event(QEvent* event) override;
+  void Form_Activate() override;
 
  private:
   void loadFile(const QString& fullName);
@@ -70,6 +70,9 @@ class Form2 : public Form {
     TextCodec codec;
     bool toLoadedFile;  // by its name or another
     Listed listed;      // Save As: the main window's file list shows the file
+    // Save: the folder the file was read from, the only one to make it in
+    // anew (Save As writes where the user chose).
+    std::optional<FileIdentity> folderWas = {};
   };
   // Writes the text and a line end off the interface thread, showing its
   // progress and a Cancel; a failure ends in a message.
@@ -94,6 +97,7 @@ class Form2 : public Form {
   // selection may have moved on since.
   QString loadedFile_;
   FileIdentity loadedIdentity_;
+  std::optional<FileIdentity> loadedFolder_;
   // The file as it was when the user chose to keep the window's text.
   std::optional<FileIdentity> declinedReload_;
   bool askingAboutDisk_ = false;

@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -214,12 +213,3 @@ BENCHMARK(BM_TextBoxSaveInPlace)->Unit(benchmark::kMillisecond)->Iterations(1)->
 BENCHMARK(BM_TextBoxSaveOneLongLine)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -358,6 +358,10 @@ Prüfen Sie, ob die Datei existiert, und versuchen Sie es dann erneut.</translat
         <source>The old content of “%1” could not be put back: %2. It is still kept in “%3”.</source>
         <translation>Der alte Inhalt von „%1“ konnte nicht wiederhergestellt werden: %2. Er ist weiterhin in „%3“ aufbewahrt.</translation>
     </message>
+    <message>
+        <source>its folder, or the disk it was on, is no longer there</source>
+        <translation>ihr Ordner oder das Laufwerk, auf dem er lag, ist nicht mehr da</translation>
+    </message>
 </context>
 <context>
     <name>SearchSession</name>

@@ -222,6 +222,37 @@ TEST_F(Form2Test, SaveAndSaveAsFailuresAreReportedWithTheFileNameAndTheTextStays
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("oldnew"));
 }
 
+// A disk taken away leaves its mount point behind: an empty folder at the
+// same path, on the disk below. Save makes no file there.
+TEST_F(Form2Test, SaveNamesAFolderOrDiskThatIsGoneAndMakesNoFileInItsPlace) {
+  tmp.write("disk/a.txt", "old");
+  Ostrel_View& main = form<Ostrel_View>();
+  main.Dir1->setPath(tmp.file("disk"));
+  ASSERT_TRUE(main.File1->clickName(QStringLiteral("a.txt")));
+  Form2& w = form<Form2>();
+  typeAtEnd(w, QStringLiteral("new"));
+  const QString name = tmp.file("disk/a.txt");
+  ASSERT_TRUE(QDir(tmp.path()).rename(QStringLiteral("disk"), QStringLiteral("away")));
+  w.Command4->click();
+  // Made while the first is still there (as "away"): another folder.
+  ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("disk")));
+  w.Command4->click();
+  ASSERT_EQ(boxes().size(), 2U);
+  EXPECT_EQ(boxes()[0].prompt, QStringLiteral("The file “%1” could not be saved: its folder does "
+                                              "not exist. The file on disk was not changed.")
+                                   .arg(name));
+  EXPECT_EQ(boxes()[1].prompt,
+            QStringLiteral("The file “%1” could not be saved: its folder, or the disk it was on, "
+                           "is no longer there. The file on disk was not changed.")
+                .arg(name));
+  EXPECT_TRUE(QDir(tmp.file("disk")).isEmpty());
+  EXPECT_EQ(tmp.read("away/a.txt"), QByteArray("old"));
+  // The disk back in its place: Save writes there again.
+  ASSERT_TRUE(QDir(tmp.path()).rmdir(QStringLiteral("disk")));
+  ASSERT_TRUE(QDir(tmp.path()).rename(QStringLiteral("away"), QStringLiteral("disk")));
+  EXPECT_EQ(save(w, "disk/a.txt"), QByteArray("oldnew\r\n"));
+}
+
 struct OtherProgram {
   const char* name;
   std::function<void(const test::TempDir&)> does;  // to a.txt

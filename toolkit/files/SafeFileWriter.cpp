@@ -81,6 +81,7 @@ struct Save {
   QByteArray folder;
   QByteArray base;
   const SafeFileWriter::Content& content;
+  const std::optional<FileIdentity>& folderWas;
 };
 
 // A write of the content that the disk refused, with its errno; thrown
@@ -454,6 +455,12 @@ Outcome createNew(const Save& save, FileIdentity& identity) {
   if (::stat(save.folder.constData(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
     failUnchanged(save, ENOENT);
   }
+  if (save.folderWas && !FileIdentity(folder, QByteArrayView()).samePlaceAs(*save.folderWas)) {
+    failUnchanged(save, err::PathNotFound,
+                  QCoreApplication::translate("SafeFileWriter",
+                                              "its folder, or the disk it was on, is no longer "
+                                              "there"));
+  }
   if (::access(save.folder.constData(), W_OK) != 0 && errno == EROFS) failUnchanged(save, EROFS);
   const Outcome outcome = ::access(save.folder.constData(), W_OK) == 0
                               ? replaceBeside(save, nullptr, identity)
@@ -486,7 +493,8 @@ void SafeFileWriter::setSystemCalls(SystemCalls calls) {
   DiskCalls::use(std::move(calls));
 }
 
-std::optional<FileIdentity> SafeFileWriter::write(const QString& fileName, const Content& content) {
+std::optional<FileIdentity> SafeFileWriter::write(const QString& fileName, const Content& content,
+                                                  const std::optional<FileIdentity>& folderWas) {
   const std::optional<QByteArray> target = followLinks(FileNames::encode(fileName));
   if (!target) {
     throw ToolkitError(err::PermissionDenied,
@@ -498,7 +506,7 @@ std::optional<FileIdentity> SafeFileWriter::write(const QString& fileName, const
                            .arg(FileNames::shown(fileName)));
   }
   const qsizetype slash = target->lastIndexOf('/');
-  const Save save{fileName, *target, folderOf(*target), target->mid(slash + 1), content};
+  const Save save{fileName, *target, folderOf(*target), target->mid(slash + 1), content, folderWas};
   FileIdentity identity;
   Outcome outcome = Outcome::Done;
   struct stat info {};
@@ -522,6 +530,13 @@ FileIdentity SafeFileWriter::write(const QString& fileName, const QByteArray& by
     sink(bytes);
     return true;
   });
+}
+
+std::optional<FileIdentity> SafeFileWriter::folderHolding(const QString& fileName) {
+  const std::optional<QByteArray> target = followLinks(FileNames::encode(fileName));
+  struct stat folder {};
+  if (!target || ::stat(folderOf(*target).constData(), &folder) != 0) return std::nullopt;
+  return FileIdentity(folder, QByteArrayView());
 }
 
 void SafeFileWriter::putBack(const QByteArray& target, const QByteArray& copy) {

@@ -37,9 +37,17 @@ class SafeFileWriter {
   // Throws ToolkitError naming the file and the reason, and whether the file
   // on disk is unchanged or damaged; passes on what content throws, the file
   // then unchanged. Returns what the file is now, or nothing when content
-  // gave up (the file then unchanged too).
-  static std::optional<FileIdentity> write(const QString& fileName, const Content& content);
+  // gave up (the file then unchanged too). A file that is gone is made anew
+  // only in the folder it was read from (folderWas, when given): a disk
+  // taken away leaves its mount point behind, an empty folder at the same
+  // path, and a text saved there would be lost from sight.
+  static std::optional<FileIdentity> write(const QString& fileName, const Content& content,
+                                           const std::optional<FileIdentity>& folderWas = {});
   static FileIdentity write(const QString& fileName, const QByteArray& bytes);
+
+  // The folder that holds the file fileName leads to, links followed, as
+  // write's folderWas takes it; nothing when it cannot be looked at.
+  static std::optional<FileIdentity> folderHolding(const QString& fileName);
 
   // Writes the old content an unfinished save kept in copy back into target
   // (the file itself, not a link), keeping its mode. Throws ToolkitError,

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWindow>
 
 #include "toolkit/App.h"
@@ -215,6 +216,13 @@ void Form::setVisible(bool visible) {
     WindowPlacement::placeOnScreen(*this, startUpPosition_, owner_);
   }
   QWidget::setVisible(visible);
+}
+
+bool Form::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) {
+    QTimer::singleShot(0, this, [this] { runHandler([this] { Form_Activate(); }); });
+  }
+  return QWidget::event(event);
 }
 
 void Form::showEvent(QShowEvent* event) {

@@ -79,6 +79,10 @@ class Form : public QWidget {
   virtual void Form_Load() {}
   virtual void Form_Resize() {}
   virtual void Form_Click() {}
+  // The window has become the active one (back from another program, say).
+  // Called once the activation is over, not from inside it: a message box
+  // shown from inside would take the activation away again.
+  virtual void Form_Activate() {}
 
   // Connects a control's signal to a handler that runs at the event boundary.
   // The handler takes the signal's arguments (a control array's index), or
@@ -94,6 +98,7 @@ class Form : public QWidget {
     });
   }
 
+  bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void showEvent(QShowEvent* event) override;

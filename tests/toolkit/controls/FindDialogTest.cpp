@@ -48,6 +48,28 @@ class FindDialogTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     return *dialog;
   }
+  // The boxes under the field, each as a test needs it whatever an earlier
+  // window left.
+  struct Options {
+    bool matchCase = false;
+    bool wholeWords = false;
+    bool wrapAround = true;
+  };
+  FindDialog& open(FindDialog::Mode mode, Options options) {
+    FindDialog& d = open(mode);
+    d.matchCase()->setChecked(options.matchCase);
+    d.wholeWords()->setChecked(options.wholeWords);
+    d.regularExpression()->setChecked(false);
+    d.wrapAround()->setChecked(options.wrapAround);
+    return d;
+  }
+  // Finds text from the end of the box, as typed and sent with Enter.
+  void findFromTheEnd(const QString& text) {
+    box->setCursorPosition(box->document().length());
+    type(dialog->findEdit(), text);
+    press(Qt::Key_Return);
+    settle();
+  }
   // Types into the field with the focus, replacing what it held.
   void type(QLineEdit* edit, const QString& text) {
     edit->setFocus();
@@ -77,11 +99,7 @@ class FindDialogTest : public ::testing::Test {
 };
 
 TEST_F(FindDialogTest, EnterFindsTheNextMatchAndTheCountSaysWhichItIs) {
-  FindDialog& d = open(FindDialog::Mode::Find);
-  d.matchCase()->setChecked(false);
-  d.wholeWords()->setChecked(true);
-  d.regularExpression()->setChecked(false);
-  d.wrapAround()->setChecked(true);
+  FindDialog& d = open(FindDialog::Mode::Find, {.wholeWords = true});
   type(d.findEdit(), QStringLiteral("cat"));
   press(Qt::Key_Return);
   settle();
@@ -108,15 +126,8 @@ TEST_F(FindDialogTest, EnterFindsTheNextMatchAndTheCountSaysWhichItIs) {
 }
 
 TEST_F(FindDialogTest, WithoutWrappingTheEndIsWhereItStops) {
-  FindDialog& d = open(FindDialog::Mode::Find);
-  d.wrapAround()->setChecked(false);
-  d.matchCase()->setChecked(true);
-  d.wholeWords()->setChecked(false);
-  d.regularExpression()->setChecked(false);
-  box->setCursorPosition(box->document().length());
-  type(d.findEdit(), QStringLiteral("cat"));
-  press(Qt::Key_Return);
-  settle();
+  FindDialog& d = open(FindDialog::Mode::Find, {.matchCase = true, .wrapAround = false});
+  findFromTheEnd(QStringLiteral("cat"));
   EXPECT_FALSE(box->hasSelection());
   EXPECT_EQ(d.status().section(u'\n', 0, 0), QString::fromUtf16(u"“cat” was not found."));
 }
@@ -141,11 +152,7 @@ TEST_F(FindDialogTest, EscapeClosesAndTheTextIsRememberedForTheNextWindow) {
 }
 
 TEST_F(FindDialogTest, ReplaceChangesTheSelectedMatchAndReplaceAllIsOneUndo) {
-  FindDialog& d = open(FindDialog::Mode::Replace);
-  d.matchCase()->setChecked(false);
-  d.wholeWords()->setChecked(false);
-  d.regularExpression()->setChecked(false);
-  d.wrapAround()->setChecked(true);
+  FindDialog& d = open(FindDialog::Mode::Replace, {});
   const QString original = box->Text();
   type(d.findEdit(), QStringLiteral("cat"));
   type(d.replaceEdit(), QStringLiteral("dog"));
@@ -266,15 +273,8 @@ TEST_F(FindDialogTest, WhatTheSearchSaysIsToldToScreenReadersAndTheCountBelowItF
           told.emplace_back(shown->role(), shown->text(QAccessible::Name));
         }
       });
-  FindDialog& d = open(FindDialog::Mode::Find);
-  d.wrapAround()->setChecked(true);
-  d.matchCase()->setChecked(false);
-  d.wholeWords()->setChecked(false);
-  d.regularExpression()->setChecked(false);
-  box->setCursorPosition(box->document().length());
-  type(d.findEdit(), QStringLiteral("four"));
-  press(Qt::Key_Return);
-  settle();
+  FindDialog& d = open(FindDialog::Mode::Find, {});
+  findFromTheEnd(QStringLiteral("four"));
   ASSERT_TRUE(waitFor([&] { return d.status().endsWith(QStringLiteral("1 of 1")); }))
       << d.status().toStdString();
   QAccessible::installUpdateHandler(previous);
