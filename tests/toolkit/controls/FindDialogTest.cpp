@@ -42,10 +42,19 @@ class FindDialogTest : public ::testing::Test {
   }
   void TearDown() override { dialog.reset(); }
 
-  FindDialog& open(FindDialog::Mode mode) {
+  struct Options {
+    bool matchCase, wholeWords, expression, wrap;
+  };
+  FindDialog& open(FindDialog::Mode mode, std::optional<Options> options = std::nullopt) {
     if (!dialog) dialog = std::make_unique<FindDialog>(box, &owner);
     dialog->open(mode);
     EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    if (options) {
+      dialog->matchCase()->setChecked(options->matchCase);
+      dialog->wholeWords()->setChecked(options->wholeWords);
+      dialog->regularExpression()->setChecked(options->expression);
+      dialog->wrapAround()->setChecked(options->wrap);
+    }
     return *dialog;
   }
   // Types into the field with the focus, replacing what it held.
@@ -77,11 +86,7 @@ class FindDialogTest : public ::testing::Test {
 };
 
 TEST_F(FindDialogTest, EnterFindsTheNextMatchAndTheCountSaysWhichItIs) {
-  FindDialog& d = open(FindDialog::Mode::Find);
-  d.matchCase()->setChecked(false);
-  d.wholeWords()->setChecked(true);
-  d.regularExpression()->setChecked(false);
-  d.wrapAround()->setChecked(true);
+  FindDialog& d = open(FindDialog::Mode::Find, Options{false, true, false, true});
   type(d.findEdit(), QStringLiteral("cat"));
   press(Qt::Key_Return);
   settle();
@@ -105,17 +110,12 @@ TEST_F(FindDialogTest, EnterFindsTheNextMatchAndTheCountSaysWhichItIs) {
   press(Qt::Key_F3, Qt::ShiftModifier);
   settle();
   EXPECT_EQ(selected(), QStringLiteral("CAT"));
-}
-
-TEST_F(FindDialogTest, WithoutWrappingTheEndIsWhereItStops) {
-  FindDialog& d = open(FindDialog::Mode::Find);
+  // Without wrapping, and with the case to match, the end is where it stops.
   d.wrapAround()->setChecked(false);
   d.matchCase()->setChecked(true);
   d.wholeWords()->setChecked(false);
-  d.regularExpression()->setChecked(false);
   box->setCursorPosition(box->document().length());
-  type(d.findEdit(), QStringLiteral("cat"));
-  press(Qt::Key_Return);
+  press(Qt::Key_F3);
   settle();
   EXPECT_FALSE(box->hasSelection());
   EXPECT_EQ(d.status().section(u'\n', 0, 0), QString::fromUtf16(u"“cat” was not found."));
@@ -141,11 +141,7 @@ TEST_F(FindDialogTest, EscapeClosesAndTheTextIsRememberedForTheNextWindow) {
 }
 
 TEST_F(FindDialogTest, ReplaceChangesTheSelectedMatchAndReplaceAllIsOneUndo) {
-  FindDialog& d = open(FindDialog::Mode::Replace);
-  d.matchCase()->setChecked(false);
-  d.wholeWords()->setChecked(false);
-  d.regularExpression()->setChecked(false);
-  d.wrapAround()->setChecked(true);
+  FindDialog& d = open(FindDialog::Mode::Replace, Options{false, false, false, true});
   const QString original = box->Text();
   type(d.findEdit(), QStringLiteral("cat"));
   type(d.replaceEdit(), QStringLiteral("dog"));
@@ -206,9 +202,7 @@ TEST(FindDialogLines, ReadsLineAndColumn) {
 // a moment, Cancel answers at once, and the cancelled search says nothing more.
 TEST_F(FindDialogTest, ALongSearchShowsProgressAndCancels) {
   test::FakeJobRunner& jobs = *test::fakes().jobRunner;
-  FindDialog& d = open(FindDialog::Mode::Find);
-  d.regularExpression()->setChecked(true);
-  d.wrapAround()->setChecked(false);
+  FindDialog& d = open(FindDialog::Mode::Find, Options{false, false, true, false});
   type(d.findEdit(), QStringLiteral("t\\w+"));
   jobs.holding = true;
   press(Qt::Key_Return);
@@ -266,11 +260,7 @@ TEST_F(FindDialogTest, WhatTheSearchSaysIsToldToScreenReadersAndTheCountBelowItF
           told.emplace_back(shown->role(), shown->text(QAccessible::Name));
         }
       });
-  FindDialog& d = open(FindDialog::Mode::Find);
-  d.wrapAround()->setChecked(true);
-  d.matchCase()->setChecked(false);
-  d.wholeWords()->setChecked(false);
-  d.regularExpression()->setChecked(false);
+  FindDialog& d = open(FindDialog::Mode::Find, Options{false, false, false, true});
   box->setCursorPosition(box->document().length());
   type(d.findEdit(), QStringLiteral("four"));
   press(Qt::Key_Return);
