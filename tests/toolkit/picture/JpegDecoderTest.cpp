@@ -28,7 +28,7 @@ QByteArray compress(const QByteArray& pixels, int width, int height, int format,
   unsigned long size = 0;
   const int rc = tjCompress2(tj, reinterpret_cast<const unsigned char*>(pixels.constData()), width,
                              0, height, format, &out, &size, subsampling, quality, flags);
-  const QByteArray jpeg =
+  QByteArray jpeg =
       rc == 0 ? QByteArray(reinterpret_cast<const char*>(out), qsizetype(size)) : QByteArray();
   tjFree(out);
   tjDestroy(tj);

@@ -279,6 +279,7 @@ TEST(TextSearch, ReplaceAllIsOneStepUndoneAndRedoneByteForByte) {
     const auto document = load(original, windows1251());
     const std::vector<Match> matches = allMatches(*document, QStringLiteral("cat"), {});
     std::vector<TextDocument::Range> ranges;
+    ranges.reserve(matches.size());
     for (const Match& m : matches) ranges.push_back({m.position, m.length});
     const QString with = QString::fromUtf16(u"кот\n");
     // The large one worked out beforehand, as the find window does.
