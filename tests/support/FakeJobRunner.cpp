@@ -3,7 +3,6 @@
 namespace ostrel::test {
 
 void FakeJobRunner::launch(std::shared_ptr<JobTask> task) {
-  ++launched;
   waiting_.push_back(std::move(task));
   if (!holding) runAll();
 }

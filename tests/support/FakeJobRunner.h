@@ -32,7 +32,6 @@ class FakeJobRunner : public JobRunner {
   // When set, the work of every job run fails with this instead of running,
   // as if it had thrown it (std::bad_alloc, say).
   std::exception_ptr failure;
-  int launched = 0;
   int ran = 0;  // jobs whose work ran
 
  private:

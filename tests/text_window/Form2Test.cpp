@@ -23,7 +23,6 @@
 #include "tests/support/FakeJobRunner.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/MainWindowClicks.h"
-#include "tests/support/Sanitizers.h"
 #include "tests/support/TempDir.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/dialogs/MessageBoxService.h"

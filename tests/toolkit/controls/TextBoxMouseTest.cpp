@@ -71,7 +71,7 @@ class TextBoxMouseTest : public ::testing::Test {
   TextBoxMouse::Primary saved;
 };
 
-TEST_F(TextBoxMouseTest, ASelectionDraggedInTheBoxMovesOrWithCtrlCopiesAsOneStep) {
+TEST_F(TextBoxMouseTest, ASelectionDraggedMovesOrCopiesAsOneStepAndAClickPlacesTheCaret) {
   box.setText(QStringLiteral("one two three"));
   box.setCursorPosition(0);
   box.setCursorPosition(4, TextBox::Selection::Extend);
@@ -87,9 +87,7 @@ TEST_F(TextBoxMouseTest, ASelectionDraggedInTheBoxMovesOrWithCtrlCopiesAsOneStep
   box.setCursorPosition(7, TextBox::Selection::Extend);
   dragSelection(5, dropAt(0, Qt::ControlModifier));
   EXPECT_EQ(box.Text(), QStringLiteral("twoone two three"));
-}
-
-TEST_F(TextBoxMouseTest, ASelectionDroppedInAnotherProgramLeavesWhenMoved) {
+  // Dropped in another program, it leaves when moved.
   for (const Qt::DropAction action : {Qt::CopyAction, Qt::MoveAction}) {
     box.setText(QStringLiteral("keep this"));
     box.setCursorPosition(4);

@@ -32,23 +32,6 @@ int failureNumber(const QByteArray& bytes, Layout layout = Layout::File) {
   return 0;
 }
 
-TEST(BmpDecoder, AlphaBitFieldsKeepAlphaButAllZeroAlphaMeansOpaque) {
-  BmpBuilder b{.headerSize = 124,
-               .bitsPerPixel = 32,
-               .compression = 3,
-               .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-               .pixels = {"\0\0\xFF\x80\0\0\xFF\x00\0\0\xFF\xFF\0\0\xFF\x40", 16}};
-  QImage image = decode(b);
-  EXPECT_TRUE(image.hasAlphaChannel());
-  EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0x80);
-  EXPECT_EQ(qAlpha(image.pixel(1, 1)), 0x00);
-  EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0xFF);
-
-  b.pixels = QByteArray("\0\0\xFF\0\0\0\xFF\0\0\0\xFF\0\0\0\xFF\0", 16);
-  image = decode(b);
-  EXPECT_EQ(image.pixel(1, 1), kRed);
-}
-
 QByteArray png(QSize size, QRgb colour) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(colour);
@@ -86,6 +69,8 @@ TEST(BmpDecoder, EveryLayoutPutsItsPixelsWhereTheyBelong) {
       "\x03\x01"
       "\x00\x01",
       10);
+  const QByteArray alpha("\0\0\xFF\x80\0\0\xFF\x00\0\0\xFF\xFF\0\0\xFF\x40", 16);
+  const QByteArray noAlpha("\0\0\xFF\0\0\0\xFF\0\0\0\xFF\0\0\0\xFF\0", 16);
   const QByteArray overrun("\xFF\x01\x00\x02\xFF\xFF\xFF\x01\x00\x00\xFF\x01\x00\x00\xFF\x01", 16);
   // clang-format off
   const Case cases[] = {
@@ -134,6 +119,15 @@ TEST(BmpDecoder, EveryLayoutPutsItsPixelsWhereTheyBelong) {
       {"headerless DIB starts with the info header",
        {.pixels = rgb, .fileHeader = false},
        Layout::Headerless, {}, {{0, 0, kRed}, {0, 1, kBlue}}},
+      {"alpha bit fields keep alpha",
+       {.headerSize = 124, .bitsPerPixel = 32, .compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, .pixels = alpha},
+       Layout::File, {2, 2}, {{0, 1, 0x80FF0000}, {1, 1, 0x00FF0000}, {0, 0, kRed}, {1, 0, 0x40FF0000}}},
+      {"alpha zero throughout means opaque",
+       {.headerSize = 124, .bitsPerPixel = 32, .compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, .pixels = noAlpha},
+       Layout::File, {2, 2}, {{1, 1, kRed}, {0, 0, kRed}}},
+      {"an icon entry's AND mask makes the bottom-left pixel transparent",
+       {.height = 4, .pixels = QByteArray(16, '\xFF') + QByteArray("\x80\0\0\0\x00\0\0\0", 8), .fileHeader = false},
+       Layout::IconEntry, {2, 2}, {{0, 1, 0}, {1, 1, kWhite}, {0, 0, kWhite}}},
       {"embedded PNG",
        {.headerSize = 124, .bitsPerPixel = 0, .compression = 5, .pixels = png({3, 2}, kGreen)},
        Layout::File, {3, 2}, {{2, 1, kGreen}}},
@@ -168,18 +162,6 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
   EXPECT_EQ(failureNumber(QByteArray("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16)),
             err::InvalidPicture)
       << "header cut short";
-}
-
-TEST(BmpDecoder, IconEntryUsesTheAndMaskForTransparency) {
-  // 2 x 2 at 24 bits (stored height 4), mask bit set for the bottom-left pixel.
-  const BmpBuilder b{.height = 4,
-                     .pixels = QByteArray(16, '\xFF') + QByteArray("\x80\0\0\0\x00\0\0\0", 8),
-                     .fileHeader = false};
-  const QImage image = decode(b, Layout::IconEntry);
-  ASSERT_EQ(image.size(), QSize(2, 2));
-  EXPECT_EQ(qAlpha(image.pixel(0, 1)), 0);
-  EXPECT_EQ(image.pixel(1, 1), kWhite);
-  EXPECT_EQ(image.pixel(0, 0), kWhite);
 }
 
 }  // namespace

@@ -96,9 +96,6 @@ TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
   } cases[] = {
       {"images land where they say", {3, 2, {R, G}, {{.left = 1, .top = 1, .width = 2, .indexes = {"\x00\x01", 2}}}},
        {{_, _, _, _, R, G}}},
-      {"tiles without delay", {2, 1, {}, {{.local = {R}, .indexes = {"\x00", 1}},
-                                          {.left = 1, .local = {B}, .indexes = {"\x00", 1}, .delay = 0}}},
-       {{R, B}}},
       {"restore to background clears before the next image",
        {2, 1, {R, G}, {{.width = 2, .indexes = {"\x00\x00", 2}, .delay = 0, .disposal = 2},
                        {.left = 1, .indexes = {"\x01", 1}}}},

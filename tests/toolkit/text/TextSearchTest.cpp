@@ -71,44 +71,29 @@ QByteArray written(const TextDocument& document) {
 
 // ------------------------------------------------------------ literals
 
-struct EncodingCase {
-  const char* name;
-  TextCodec codec;
-};
-
-void PrintTo(const EncodingCase& encoding, std::ostream* out) {
-  *out << encoding.name;
-}
-
-class EveryEncoding : public ::testing::TestWithParam<EncodingCase> {};
-
-TEST_P(EveryEncoding, FindsWhatTheDecodedTextHoldsInEveryCaseAndWordRule) {
-  const TextCodec codec = GetParam().codec;
+TEST(TextSearch, FindsWhatTheDecodedTextHoldsInEveryEncodingCaseAndWordRule) {
   const QString text =
       QString::fromUtf16(u"Привет, мир! привет\r\nПРИВЕТствие hello Hello HELLO_x\nhello\rПривет");
-  const auto document = loadText(text, codec);
-  for (const QString& needle : {QString::fromUtf16(u"привет"), QStringLiteral("hello"),
-                                QStringLiteral("o\r\nП"), QString::fromUtf16(u"т\nh")}) {
-    for (const bool matchCase : {false, true}) {
-      for (const bool wholeWords : {false, true}) {
-        const Options options{matchCase, wholeWords, false};
-        EXPECT_EQ(allMatches(*document, needle, options), expectedMatches(text, needle, options))
-            << GetParam().name << " " << needle.toStdString() << " case " << matchCase << " words "
-            << wholeWords;
+  for (const auto& [name, codec] : {std::pair{"utf8", TextCodec(Encoding::Utf8, Mark::Absent)},
+                                    {"utf8bom", TextCodec(Encoding::Utf8, Mark::Present)},
+                                    {"utf16le", TextCodec(Encoding::Utf16LE, Mark::Present)},
+                                    {"utf16be", TextCodec(Encoding::Utf16BE, Mark::Present)},
+                                    {"utf32be", TextCodec(Encoding::Utf32BE, Mark::Present)},
+                                    {"windows1251", windows1251()}}) {
+    const auto document = loadText(text, codec);
+    for (const QString& needle : {QString::fromUtf16(u"привет"), QStringLiteral("hello"),
+                                  QStringLiteral("o\r\nП"), QString::fromUtf16(u"т\nh")}) {
+      for (const bool matchCase : {false, true}) {
+        for (const bool wholeWords : {false, true}) {
+          const Options options{matchCase, wholeWords, false};
+          EXPECT_EQ(allMatches(*document, needle, options), expectedMatches(text, needle, options))
+              << name << " " << needle.toStdString() << " case " << matchCase << " words "
+              << wholeWords;
+        }
       }
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Text, EveryEncoding,
-    ::testing::Values(EncodingCase{"utf8", TextCodec(Encoding::Utf8, Mark::Absent)},
-                      EncodingCase{"utf8bom", TextCodec(Encoding::Utf8, Mark::Present)},
-                      EncodingCase{"utf16le", TextCodec(Encoding::Utf16LE, Mark::Present)},
-                      EncodingCase{"utf16be", TextCodec(Encoding::Utf16BE, Mark::Present)},
-                      EncodingCase{"utf32be", TextCodec(Encoding::Utf32BE, Mark::Present)},
-                      EncodingCase{"windows1251", windows1251()}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Matches at the very ends; case folded through a code page's own table
 // (0xC4 0xE4 are Ä ä in windows-1252, not UTF-8) and across byte
@@ -286,39 +271,39 @@ TEST(TextSearch, AnExpressionLooksAtCancelWithinALongLine) {
 // ------------------------------------------------------------ replacing
 
 // Small and large enough to have its line ends found afresh.
-class ReplaceAll : public ::testing::TestWithParam<int> {};
+TEST(TextSearch, ReplaceAllIsOneStepUndoneAndRedoneByteForByte) {
+  for (const int repeats : {50, 200000}) {
+    SCOPED_TRACE(repeats);
+    const QByteArray original =
+        QByteArray("cat\r\ncat dog\rcat\ncatcat ").repeated(repeats) + "cat";
+    const auto document = load(original, windows1251());
+    const std::vector<Match> matches = allMatches(*document, QStringLiteral("cat"), {});
+    std::vector<TextDocument::Range> ranges;
+    ranges.reserve(matches.size());
+    for (const Match& m : matches) ranges.push_back({m.position, m.length});
+    const QString with = QString::fromUtf16(u"кот\n");
+    // The large one worked out beforehand, as the find window does.
+    if (repeats > 1000) {
+      document->replaceAll(*TextDocument::prepareReplaceAll(document->snapshot(), ranges, with));
+    } else {
+      document->replaceAll(ranges, with);
+    }
 
-TEST_P(ReplaceAll, IsOneStepUndoneAndRedoneByteForByte) {
-  const QByteArray original =
-      QByteArray("cat\r\ncat dog\rcat\ncatcat ").repeated(GetParam()) + "cat";
-  const auto document = load(original, windows1251());
-  const std::vector<Match> matches = allMatches(*document, QStringLiteral("cat"), {});
-  std::vector<TextDocument::Range> ranges;
-  for (const Match& m : matches) ranges.push_back({m.position, m.length});
-  const QString with = QString::fromUtf16(u"кот\n");
-  // The large one worked out beforehand, as the find window does.
-  if (GetParam() > 1000) {
-    document->replaceAll(*TextDocument::prepareReplaceAll(document->snapshot(), ranges, with));
-  } else {
-    document->replaceAll(ranges, with);
+    QByteArray replaced = original;
+    replaced.replace("cat", "\xEA\xEE\xF2\n");
+    EXPECT_EQ(written(*document), replaced);
+    EXPECT_EQ(document->lineCount(), document->toString().count(u'\n') +
+                                         document->toString().count(u'\r') -
+                                         document->toString().count(QStringLiteral("\r\n")) + 1);
+    ASSERT_TRUE(document->undo());
+    EXPECT_EQ(written(*document), original);
+    EXPECT_EQ(document->lineCount(), 3 * repeats + 1);
+    EXPECT_FALSE(document->canUndo());
+    EXPECT_FALSE(document->isModified());
+    ASSERT_TRUE(document->redo());
+    EXPECT_EQ(written(*document), replaced);
   }
-
-  QByteArray replaced = original;
-  replaced.replace("cat", "\xEA\xEE\xF2\n");
-  EXPECT_EQ(written(*document), replaced);
-  EXPECT_EQ(document->lineCount(), document->toString().count(u'\n') +
-                                       document->toString().count(u'\r') -
-                                       document->toString().count(QStringLiteral("\r\n")) + 1);
-  ASSERT_TRUE(document->undo());
-  EXPECT_EQ(written(*document), original);
-  EXPECT_EQ(document->lineCount(), 3 * GetParam() + 1);
-  EXPECT_FALSE(document->canUndo());
-  EXPECT_FALSE(document->isModified());
-  ASSERT_TRUE(document->redo());
-  EXPECT_EQ(written(*document), replaced);
 }
-
-INSTANTIATE_TEST_SUITE_P(Text, ReplaceAll, ::testing::Values(50, 200000));
 
 TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdges) {
   // A CR before a match meets an LF the replacement starts with; replaced
