@@ -3,8 +3,11 @@
 #include <uemf.h>
 
 #include <QImage>
+#include <QRawFont>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiObject.h"
 #include "toolkit/metafile/MetafileDrawing.h"
 #include "toolkit/metafile/MetafileReader.h"
 
@@ -118,10 +121,19 @@ QByteArray fontRecord(int height, int escapement) {
   return f;
 }
 
-QByteArray textRecord(int x, int y, const QString& text) {
-  return B::words32(
-             {0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60, 0x100, 0}) +
+QByteArray textRecord(int x, int y, const QString& text, uint32_t options = 0) {
+  return B::words32({0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60,
+                     0x100 | options, 0}) +
          B::utf16(text);
+}
+
+// The number of the glyph that draws c in the face fontRecord's font maps to.
+QChar glyphNumberOf(QChar c) {
+  GdiFont f;
+  f.face = QStringLiteral("Arial");
+  const QList<quint32> glyphs =
+      QRawFont::fromFont(QFont(FontMapper::familyFor(f))).glyphIndexesForString(QString(c));
+  return glyphs.isEmpty() ? QChar() : QChar(char16_t(glyphs.first()));
 }
 
 // Ink rows of a 'T': the bar at the top is wide, the stem below is narrow.
@@ -281,8 +293,10 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   }
 }
 
+// Glyph numbers (ETO_GLYPH_INDEX) draw the glyphs of the face the font was
+// mapped to, as GDI draws them from the font it realized.
 TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
-  for (bool flip : {false, true}) {
+  for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
     EmfBuilder b;
     if (flip) {
       b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
@@ -294,7 +308,9 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
         .add(U_EMR_SETTEXTALIGN, {0})
-        .add(U_EMR_EXTTEXTOUTW, textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
+        .add(U_EMR_EXTTEXTOUTW, numbered
+                                    ? textRecord(20, 10, glyphNumberOf(u'T'), U_ETO_GLYPH_INDEX)
+                                    : textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
     const QImage img = B::render(b.finish());
     int top = -1, bottom = -1;
     for (int y = 0; y < img.height(); ++y) {
