@@ -811,17 +811,17 @@ void GdiPlayer::arc(const QRectF& edges, QPointF start, QPointF end, ArcShape sh
   if (edges.width() == 0 || edges.height() == 0) return;
   QPainterPath path = arcPath(edges, start, end, shape);
   if (shape == ArcShape::ArcTo) {
+    // A line from the current position to the arc's start comes first. Qt's
+    // connectPath drops a path's lone move instead of drawing from it, so
+    // the line is drawn here.
     const QTransform t = logicalToDevice();
-    QPainterPath joined(t.map(dc_.currentPosition));
-    if (inPath_ && path_.elementCount() > 0) joined = QPainterPath();
     const QPainterPath dev = t.map(path);
-    if (inPath_) {
-      if (path_.elementCount() == 0) path_.moveTo(t.map(dc_.currentPosition));
-      path_.connectPath(dev);
-    } else {
-      joined.connectPath(dev);
-      drawDeviceShape(joined, false, true);
-    }
+    QPainterPath joined(t.map(dc_.currentPosition));
+    QPainterPath& onto = inPath_ ? path_ : joined;
+    if (onto.elementCount() == 0) onto.moveTo(joined.currentPosition());
+    onto.lineTo(dev.elementAt(0));
+    onto.connectPath(dev);
+    if (!inPath_) drawDeviceShape(joined, false, true);
     dc_.currentPosition = path.currentPosition();
     return;
   }
