@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/MetafileContent.h"
 #include "toolkit/metafile/MetafileReader.h"
 
 namespace ostrel::test {
@@ -27,6 +28,16 @@ TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
   EXPECT_NEAR(drawing->naturalSize().width(), 192, 0.5);
   EXPECT_NEAR(drawing->naturalSize().height(), 96, 0.5);
   expectPixels(data, {{40, 50, kRedPx}, {150, 50, kWhitePx}});
+  // A box larger than the largest side shrinks to it, keeping its shape; one
+  // smaller than a pixel is a pixel.
+  const auto sizeOf = [](int w, int h, int unitsPerInch) {
+    WmfBuilder b(true, w, h, unitsPerInch);
+    return readMetafile(b.add(0x041B, {1, 1, 0, 0}).finish(), QStringLiteral("x.wmf"))
+        ->naturalSize();
+  };
+  EXPECT_EQ(sizeOf(6000, 3000, 96),
+            QSizeF(MetafileContent::kMaxSide, MetafileContent::kMaxSide / 2));
+  EXPECT_EQ(sizeOf(1, 1, 1440), QSizeF(1, 1));
 }
 
 TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
