@@ -202,8 +202,9 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       // drawn on from the current position.
       {"two-point polyline", {{U_EMR_POLYLINE16, {0, 0, 100, 100, 2, 0x00140000, 0x00140064}}},
        {{50, 20, kBlackPx}, {50, 23, kWhitePx}}, true},
-      {"arc to", {{U_EMR_MOVETOEX, {0, 50}}, {U_EMR_ARCTO, {20, 20, 80, 80, 80, 50, 20, 50}}},
-       {{10, 50, kBlackPx}, {50, 20, kBlackPx}, {50, 79, kWhitePx}}, true, {}, 80},
+      {"arc to", {{U_EMR_MOVETOEX, {0, 50}}, {U_EMR_ARCTO, {20, 20, 80, 80, 80, 50, 20, 50}},
+                  {U_EMR_LINETO, {20, 90}}},
+       {{10, 50, kBlackPx}, {50, 20, kBlackPx}, {50, 79, kWhitePx}, {20, 70, kBlackPx}}, true, {}, 80},
       {"filled path", {{U_EMR_BEGINPATH}, {U_EMR_MOVETOEX, {20, 20}}, {U_EMR_LINETO, {80, 20}},
                        {U_EMR_LINETO, {80, 80}}, {U_EMR_LINETO, {20, 80}}, {U_EMR_CLOSEFIGURE},
                        {U_EMR_ENDPATH}, {U_EMR_FILLPATH, {0, 0, 100, 100}}},
@@ -216,8 +217,8 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       // (here at twice the size), and it is one pixel wide whatever it says.
       {"dashes of a wide pen", extPenLine(0x10001, 10),
        {{5, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {75, 50, kWhitePx}}, true},
-      {"dash and dot of a wide pen", extPenLine(0x10003, 10),
-       {{15, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {55, 50, kWhitePx}}, true},
+      {"dash and two dots of a wide pen", extPenLine(0x10004, 10),
+       {{15, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {55, 50, kWhitePx}, {65, 50, kRedPx}}, true},
       {"dashes of the pen's own", extPenLine(0x10207, 10, {20, 20}),
        {{10, 50, kRedPx}, {30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
       {"a cosmetic pen is thin", extPenLine(0, 10), {{50, 50, kRedPx}, {50, 53, kWhitePx}}, true, {}, 130},

@@ -189,6 +189,20 @@ TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMo
   }
 }
 
+TEST(WmfPlayback, ARightAlignedCharacterEndsWhereItsSpacingSays) {
+  // One 'I' ending at x = 95, advancing 80: it is drawn near x = 15.
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x02FB, B::words16({-30, 0, 0, 0, 400}).leftJustified(50, '\0')).add(0x012D, {0});
+  b.add(0x012E, {2});  // TA_RIGHT
+  b.add(0x0A32, B::words16({30, 95, 1, 0}) + QByteArray("I\0", 2) + B::words16({80}));
+  const QImage img = B::render(b.finish());
+  int left = 0, right = 0;
+  for (int y = 30; y < 60; ++y)
+    for (int x = 0; x < 100; ++x) (x < 50 ? left : right) += qGray(img.pixel(x, y)) < 128;
+  EXPECT_GT(left, 10);
+  EXPECT_EQ(right, 0);
+}
+
 TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
   // Two GBK characters, four bytes: the first advances 60 units (its two
   // bytes' entries), so the second is drawn from x = 70, not beside the first.
