@@ -437,7 +437,6 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
     bytes = QByteArray(r.data() + offString, count);
     run.text = FontMapper::decodeAnsi(bytes, p_.dc().font);
   }
-  if (options & U_ETO_GLYPH_INDEX) run.text.clear();  // glyph numbers of an unknown font
   const uint32_t step = (options & U_ETO_PDY) ? 8 : 4;
   if (offDx != 0 && r.has(offDx, uint64_t(count) * step)) {
     run.dx.reserve(count);
@@ -469,7 +468,6 @@ void EmfPlayback::smallText(const RecordReader& r) {
   } else {
     run.text = utf16At(r, at, count);
   }
-  if (run.options & U_ETO_GLYPH_INDEX) run.text.clear();
   p_.textOut(run);
 }
 

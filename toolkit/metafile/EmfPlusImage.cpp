@@ -112,9 +112,7 @@ QSize storedSize(QByteArrayView data) {
 QRectF EmfPlusImage::bounds() const {
   // A WMF's own units are those of its window (the placeable header's box);
   // an EMF's are its reference device's pixels.
-  if (metafile_)
-    return metafile_->format == MetafileFormat::Wmf ? metafile_->setup.window
-                                                    : metafile_->deviceFrame;
+  if (metafile_) return frame_;
   return QRectF(QPointF(0, 0), QSizeF(bitmap_.size()));
 }
 
@@ -133,7 +131,7 @@ EmfPlusImage EmfPlusImage::read(EmfPlusReader& r, DibCache& bitmaps, int nesting
       image.bitmap_ = pixels(r, width, height, stride, format);
     }
   } else if (type == emfplus::kImageMetafile && nesting < kMaxNesting) {
-    image.metafile_ = metafileOf(r);
+    image.metafile_ = metafileOf(r, image.frame_);
   }
   return image;
 }
@@ -177,7 +175,7 @@ QImage EmfPlusImage::compressed(EmfPlusReader& r, DibCache& bitmaps) {
   }
 }
 
-std::shared_ptr<const MetafileContent> EmfPlusImage::metafileOf(EmfPlusReader& r) {
+std::shared_ptr<const MetafileContent> EmfPlusImage::metafileOf(EmfPlusReader& r, QRectF& frame) {
   const uint32_t type = r.u32();
   uint32_t size = r.u32();
   if (!r.ok() || size > r.remaining()) return nullptr;
@@ -198,12 +196,16 @@ std::shared_ptr<const MetafileContent> EmfPlusImage::metafileOf(EmfPlusReader& r
     switch (type) {
       case U_MDT_Wmf:
       case U_MDT_WmfPlaceable:
+        // The image's units stay the WMF's even when the EMF it carries is drawn.
         content = WmfDecoder::parse(bytes, QStringLiteral("EMF+"));
+        frame = content.setup.window;
+        content = drawnContentOf(std::move(content), QStringLiteral("EMF+"));
         break;
       case U_MDT_Emf:
       case U_MDT_EmfPlusOnly:
       case U_MDT_EmfPlusDual:
         content = EmfDecoder::parse(bytes, QStringLiteral("EMF+"));
+        frame = content.deviceFrame;
         break;
       default:
         return nullptr;

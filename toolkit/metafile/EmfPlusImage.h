@@ -34,10 +34,13 @@ class EmfPlusImage {
  private:
   static QImage pixels(EmfPlusReader& r, int width, int height, int stride, uint32_t format);
   static QImage compressed(EmfPlusReader& r, DibCache& bitmaps);
-  static std::shared_ptr<const MetafileContent> metafileOf(EmfPlusReader& r);
+  // frame: the metafile's bounds in its own units, which stay the WMF's when
+  // the EMF it carries is what is drawn.
+  static std::shared_ptr<const MetafileContent> metafileOf(EmfPlusReader& r, QRectF& frame);
 
   QImage bitmap_;
   std::shared_ptr<const MetafileContent> metafile_;
+  QRectF frame_;
 };
 
 }  // namespace ostrel

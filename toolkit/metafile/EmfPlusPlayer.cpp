@@ -317,9 +317,8 @@ void EmfPlusPlayer::drawMetafile(const EmfPlusImage& image, const QTransform& im
   DibCache nested(bitmaps_.pixelsLeft());
   // The drawing's frame lands on its bounds in image units.
   const MetafileContent& content = *image.metafile();
-  const QRectF frame = content.format == MetafileFormat::Wmf ? image.bounds() : content.deviceFrame;
   const MetafileDrawing::PaintWork work =
-      MetafileDrawing::play(content, p, frame, nested, left, setup.nesting + 1);
+      MetafileDrawing::play(content, p, image.bounds(), nested, left, setup.nesting + 1);
   bitmaps_.claimPixels(nested.claimedTotal());
   gdi_.spendWork(work.work);
   end();

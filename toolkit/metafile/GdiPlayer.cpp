@@ -1,6 +1,7 @@
 #include "toolkit/metafile/GdiPlayer.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QLinearGradient>
 #include <QPaintEngine>
 #include <QPainter>
@@ -810,17 +811,17 @@ void GdiPlayer::arc(const QRectF& edges, QPointF start, QPointF end, ArcShape sh
   if (edges.width() == 0 || edges.height() == 0) return;
   QPainterPath path = arcPath(edges, start, end, shape);
   if (shape == ArcShape::ArcTo) {
+    // A line from the current position to the arc's start comes first. Qt's
+    // connectPath drops a path's lone move instead of drawing from it, so
+    // the line is drawn here.
     const QTransform t = logicalToDevice();
-    QPainterPath joined(t.map(dc_.currentPosition));
-    if (inPath_ && path_.elementCount() > 0) joined = QPainterPath();
     const QPainterPath dev = t.map(path);
-    if (inPath_) {
-      if (path_.elementCount() == 0) path_.moveTo(t.map(dc_.currentPosition));
-      path_.connectPath(dev);
-    } else {
-      joined.connectPath(dev);
-      drawDeviceShape(joined, false, true);
-    }
+    QPainterPath joined(t.map(dc_.currentPosition));
+    QPainterPath& onto = inPath_ ? path_ : joined;
+    if (onto.elementCount() == 0) onto.moveTo(joined.currentPosition());
+    onto.lineTo(dev.elementAt(0));
+    onto.connectPath(dev);
+    if (!inPath_) drawDeviceShape(joined, false, true);
     dc_.currentPosition = path.currentPosition();
     return;
   }
@@ -885,10 +886,12 @@ void GdiPlayer::textOut(const TextRun& run, bool updateCurrentPosition) {
   if (dc_.rop2 != U_R2_NOP) {
     painter_.setFont(layout.font());
     painter_.setPen(dc_.textColor);
+    const QRawFont numbered =
+        layout.glyphIndices() ? QRawFont::fromFont(layout.font()) : QRawFont();
     for (const TextLayout::Glyph& g : layout.glyphs()) {
       painter_.setTransform(layout.glyphScale() *
                             QTransform::fromTranslate(g.origin.x(), g.origin.y()) * toOutput);
-      drawGlyphs(g.text, layout.font(), layout.pixelSize());
+      drawGlyphs(g.text, layout.font(), layout.pixelSize(), numbered);
     }
   }
   painter_.restore();
@@ -909,16 +912,30 @@ bool GdiPlayer::needsTextBackground(const TextRun& run, const TextLayout& layout
 }
 
 // Qt's glyph cache fails on huge or badly skewed glyphs: those are drawn as
-// outlines, and ones too small to see are not drawn at all.
-void GdiPlayer::drawGlyphs(const QString& s, const QFont& font, int pixelSize) {
+// outlines, and ones too small to see are not drawn at all. A valid
+// numbered font means s holds glyph numbers of that font, not characters.
+void GdiPlayer::drawGlyphs(const QString& s, const QFont& font, int pixelSize,
+                           const QRawFont& numbered) {
   const QTransform t = painter_.transform();
   const double sx = std::hypot(t.m11(), t.m12()), sy = std::hypot(t.m21(), t.m22());
   const double em = pixelSize * std::sqrt(std::abs(t.determinant()));
   if (!std::isfinite(em) || em < 0.3) return;
   if (em > 256 || sx > 8 * sy || sy > 8 * sx) {
     QPainterPath outline;
-    outline.addText(QPointF(0, 0), font, s);
+    if (numbered.isValid()) {
+      for (const QChar c : s) outline.addPath(numbered.pathForGlyph(c.unicode()));
+    } else {
+      outline.addText(QPointF(0, 0), font, s);
+    }
     painter_.fillPath(outline, dc_.textColor);
+  } else if (numbered.isValid()) {
+    QGlyphRun glyphs;
+    glyphs.setRawFont(numbered);
+    QList<quint32> indexes;
+    for (const QChar c : s) indexes.append(c.unicode());
+    glyphs.setGlyphIndexes(indexes);
+    glyphs.setPositions(QList<QPointF>(indexes.size(), QPointF(0, 0)));
+    painter_.drawGlyphRun(QPointF(0, 0), glyphs);
   } else {
     painter_.drawText(QPointF(0, 0), s);
   }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRawFont>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -212,7 +213,7 @@ class GdiPlayer {
   QRectF gdiRectDevice(const QRectF& edges) const;
   enum class BoxKind { Rectangle, RoundRect, Ellipse };
   void boxShape(const QRectF& edges, BoxKind kind, QSizeF corner = {});
-  void drawGlyphs(const QString& s, const QFont& font, int pixelSize);
+  void drawGlyphs(const QString& s, const QFont& font, int pixelSize, const QRawFont& numbered);
   bool needsTextBackground(const TextRun& run, const TextLayout& layout,
                            const QTransform& logicalToDevice) const;
   QPainterPath arcPath(const QRectF& edges, QPointF start, QPointF end, ArcShape shape) const;

@@ -39,26 +39,26 @@ MetafileKind sniffMetafile(const QByteArray& data) {
   return MetafileKind::None;
 }
 
+MetafileContent drawnContentOf(MetafileContent wmf, const QString& fileName) {
+  const QByteArray emfBytes = WmfDecoder::embeddedEmf(wmf);
+  if (sniffMetafile(emfBytes) != MetafileKind::Emf) return wmf;
+  try {
+    MetafileContent emf = EmfDecoder::parse(emfBytes, fileName);
+    emf.naturalSize = wmf.naturalSize;
+    return emf;
+  } catch (const ToolkitError&) {
+    return wmf;
+  }
+}
+
 std::shared_ptr<const Drawing> readMetafile(const QByteArray& data, const QString& fileName) {
   switch (sniffMetafile(data)) {
     case MetafileKind::Emf:
       return std::make_shared<MetafileDrawing>(EmfDecoder::parse(data, fileName));
     case MetafileKind::Wmf:
     case MetafileKind::PlaceableWmf: {
-      MetafileContent wmf = WmfDecoder::parse(data, fileName);
-      // A WMF converted from an EMF carries the original, which keeps what the
-      // conversion lost (world transforms, text drawn as bitmaps): that is
-      // drawn, at the WMF's size. A damaged one leaves the WMF's own records.
-      const QByteArray emfBytes = WmfDecoder::embeddedEmf(wmf);
-      if (sniffMetafile(emfBytes) == MetafileKind::Emf) {
-        try {
-          MetafileContent emf = EmfDecoder::parse(emfBytes, fileName);
-          emf.naturalSize = wmf.naturalSize;
-          return std::make_shared<MetafileDrawing>(std::move(emf));
-        } catch (const ToolkitError&) {
-        }
-      }
-      return std::make_shared<MetafileDrawing>(std::move(wmf));
+      return std::make_shared<MetafileDrawing>(
+          drawnContentOf(WmfDecoder::parse(data, fileName), fileName));
     }
     case MetafileKind::None:
       break;

@@ -1,6 +1,7 @@
 #include "toolkit/metafile/TextLayout.h"
 
 #include <QFontMetricsF>
+#include <QRawFont>
 #include <algorithm>
 #include <cmath>
 
@@ -34,14 +35,14 @@ std::vector<double> spreadOver(const QString& source, const QString& mapped,
 
 TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTransform& l2d,
                        QPointF reference)
-    : align_(dc.textAlign) {
+    : indices_((run.options & U_ETO_GLYPH_INDEX) != 0), align_(dc.textAlign) {
   const GdiFont& f = dc.font;
   const double sx = std::hypot(l2d.m11(), l2d.m12());
   const double sy = std::hypot(l2d.m21(), l2d.m22());
   text_ = run.text;
   dx_ = run.dx;
   dy_ = run.dy;
-  if (FontMapper::isSymbolFont(f)) {
+  if (FontMapper::isSymbolFont(f) && !indices_) {
     text_ = FontMapper::mapSymbols(run.text, f);
     dx_ = spreadOver(run.text, text_, run.dx);
     dy_ = spreadOver(run.text, text_, run.dy);
@@ -60,12 +61,12 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   advance_.resize(size_t(n));
   const bool useDx = dx_.size() >= size_t(n) && n > 0;
   const bool useDy = useDx && dy_.size() >= size_t(n);
+  const std::vector<double> own = naturalAdvances();
   double natural = 0;
   for (qsizetype i = 0; i < n; ++i) {
-    natural += fm.horizontalAdvance(text_.at(i)) * k_;
+    natural += own[size_t(i)];
     advance_[size_t(i)] =
-        useDx ? dx_[size_t(i)] * sx
-              : fm.horizontalAdvance(text_.at(i)) * k_ * stretch_ + dc.textCharExtra * sx;
+        useDx ? dx_[size_t(i)] * sx : own[size_t(i)] * stretch_ + dc.textCharExtra * sx;
     width_ += advance_[size_t(i)];
     if (useDy) rise_ -= dy_[size_t(i)] * sy;
   }
@@ -125,10 +126,26 @@ void TextLayout::sizeFont(const GdiFont& f, double sy) {
   descent_ = fm.descent() * k_;
 }
 
+std::vector<double> TextLayout::naturalAdvances() const {
+  std::vector<double> out;
+  out.reserve(size_t(text_.size()));
+  if (indices_) {
+    QList<quint32> glyphs;
+    for (const QChar c : text_) glyphs.append(c.unicode());
+    for (const QPointF a : QRawFont::fromFont(font_).advancesForGlyphIndexes(glyphs))
+      out.push_back(a.x() * k_);
+    out.resize(size_t(text_.size()), 0);
+    return out;
+  }
+  const QFontMetricsF fm(font_);
+  for (const QChar c : text_) out.push_back(fm.horizontalAdvance(c) * k_);
+  return out;
+}
+
 void TextLayout::placeGlyphs(double sy, bool useDx, bool charExtra) {
   const qsizetype n = text_.size();
   if (n == 0) return;
-  if (!useDx && !charExtra) {
+  if (!useDx && !charExtra && !indices_) {
     // The font's own spacing: the run in one piece.
     glyphs_.push_back({text_, QPointF(x0_, baseline_)});
     return;
@@ -137,13 +154,13 @@ void TextLayout::placeGlyphs(double sy, bool useDx, bool charExtra) {
   const bool useDy = useDx && dy_.size() >= size_t(n);
   for (qsizetype i = 0; i < n; ++i) {
     const QChar c = text_.at(i);
-    if (useDx && c.isHighSurrogate() && i + 1 < n) {
+    if (useDx && !indices_ && c.isHighSurrogate() && i + 1 < n) {
       glyphs_.push_back({text_.mid(i, 2), QPointF(x, y)});
       x += advance_[size_t(i)] + advance_[size_t(i) + 1];
       ++i;
       continue;
     }
-    if (!useDx || !c.isSpace()) glyphs_.push_back({QString(c), QPointF(x, y)});
+    if (!useDx || indices_ || !c.isSpace()) glyphs_.push_back({QString(c), QPointF(x, y)});
     x += advance_[size_t(i)];
     if (useDy) y -= dy_[size_t(i)] * sy;
   }

@@ -37,6 +37,10 @@ class TextLayout {
   QTransform glyphScale() const { return QTransform::fromScale(k_ * stretch_, k_); }
   const std::vector<Glyph>& glyphs() const { return glyphs_; }
   bool hasText() const { return !text_.isEmpty(); }
+  // The run's units are glyph numbers, not characters. GDI takes them from
+  // whichever font it realized for the run, so here they index the face the
+  // writer's font was mapped to.
+  bool glyphIndices() const { return indices_; }
   // Layout units to device pixels.
   const QTransform& toDevice() const { return toDevice_; }
   // The cell behind the text (for an opaque background), layout units.
@@ -48,8 +52,11 @@ class TextLayout {
  private:
   void sizeFont(const GdiFont& f, double sy);
   void placeGlyphs(double sy, bool useDx, bool charExtra);
+  // Each unit's own advance at the font's exact size, device pixels.
+  std::vector<double> naturalAdvances() const;
   bool spacedAsUnstretched(double natural) const;
 
+  bool indices_ = false;
   QString text_;
   std::vector<double> dx_, dy_;  // the run's spacing, one entry a UTF-16 unit of text_
   QFont font_;

@@ -465,6 +465,11 @@ bool WmfPlayback::objectRecord(uint8_t fn, const RecordReader& r) {
       GdiBrush b;
       b.kind = BrushKind::Pattern;
       b.pattern = bitmap(fn, r);
+      // A pattern brush made from a device bitmap is stored as a DIB with
+      // the BS_PATTERN style; one bit a pixel, it was a monochrome bitmap,
+      // which takes its colours from the text and background colours.
+      b.monochrome = r.as<wmf::DibCreatePatternBrush>().style == U_BS_PATTERN &&
+                     r.as<U_BITMAPINFOHEADER>(sizeof(wmf::DibCreatePatternBrush)).biBitCount == 1;
       if (b.pattern.isNull()) b.kind = BrushKind::Solid, b.color = Qt::gray;
       p_.addObject(b);
       break;

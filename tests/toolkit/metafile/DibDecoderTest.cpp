@@ -103,6 +103,12 @@ TEST(DibDecoder, Bitmap16RowsRunTopDown) {
   EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 0));
   EXPECT_EQ(img.pixel(1, 1), qRgb(255, 255, 255));
   EXPECT_TRUE(DibDecoder::decodeBitmap16(header.left(9), bits).isNull());
+  // Four bytes a pixel, blue, green, red and one unused: blue then red.
+  const QImage deep = DibDecoder::decodeBitmap16(B::words16({0, 2, 1, 8, 0x2001}),
+                                                 QByteArray::fromHex("ff0000000000ff00"));
+  ASSERT_EQ(deep.size(), QSize(2, 1));
+  EXPECT_EQ(deep.pixel(0, 0), qRgb(0, 0, 255));
+  EXPECT_EQ(deep.pixel(1, 0), qRgb(255, 0, 0));
 }
 
 }  // namespace

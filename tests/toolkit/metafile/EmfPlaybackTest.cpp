@@ -3,8 +3,11 @@
 #include <uemf.h>
 
 #include <QImage>
+#include <QRawFont>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/FontMapper.h"
+#include "toolkit/metafile/GdiObject.h"
 #include "toolkit/metafile/MetafileDrawing.h"
 #include "toolkit/metafile/MetafileReader.h"
 
@@ -118,10 +121,19 @@ QByteArray fontRecord(int height, int escapement) {
   return f;
 }
 
-QByteArray textRecord(int x, int y, const QString& text) {
-  return B::words32(
-             {0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60, 0x100, 0}) +
+QByteArray textRecord(int x, int y, const QString& text, uint32_t options = 0) {
+  return B::words32({0, 0, 0, 0, 1, 0, 0, uint32_t(x), uint32_t(y), uint32_t(text.size()), 60,
+                     0x100 | options, 0}) +
          B::utf16(text);
+}
+
+// The number of the glyph that draws c in the face fontRecord's font maps to.
+QChar glyphNumberOf(QChar c) {
+  GdiFont f;
+  f.face = QStringLiteral("Arial");
+  const QList<quint32> glyphs =
+      QRawFont::fromFont(QFont(FontMapper::familyFor(f))).glyphIndexesForString(QString(c));
+  return glyphs.isEmpty() ? QChar() : QChar(char16_t(glyphs.first()));
 }
 
 // Ink rows of a 'T': the bar at the top is wide, the stem below is narrow.
@@ -186,6 +198,13 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{20, 50, kRedPx}, {50, 50, kWhitePx}}},
       {"winding fill fills the hole", {{U_EMR_SETPOLYFILLMODE, {2}}, {U_EMR_POLYPOLYGON, nested}},
        {{20, 50, kRedPx}, {50, 50, kRedPx}}},
+      // The default pen, one pixel black: a two-point polyline, and an arc
+      // drawn on from the current position.
+      {"two-point polyline", {{U_EMR_POLYLINE16, {0, 0, 100, 100, 2, 0x00140000, 0x00140064}}},
+       {{50, 20, kBlackPx}, {50, 23, kWhitePx}}, true},
+      {"arc to", {{U_EMR_MOVETOEX, {0, 50}}, {U_EMR_ARCTO, {20, 20, 80, 80, 80, 50, 20, 50}},
+                  {U_EMR_LINETO, {20, 90}}},
+       {{10, 50, kBlackPx}, {50, 20, kBlackPx}, {50, 79, kWhitePx}, {20, 70, kBlackPx}}, true, {}, 80},
       {"filled path", {{U_EMR_BEGINPATH}, {U_EMR_MOVETOEX, {20, 20}}, {U_EMR_LINETO, {80, 20}},
                        {U_EMR_LINETO, {80, 80}}, {U_EMR_LINETO, {20, 80}}, {U_EMR_CLOSEFIGURE},
                        {U_EMR_ENDPATH}, {U_EMR_FILLPATH, {0, 0, 100, 100}}},
@@ -198,6 +217,8 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       // (here at twice the size), and it is one pixel wide whatever it says.
       {"dashes of a wide pen", extPenLine(0x10001, 10),
        {{5, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {75, 50, kWhitePx}}, true},
+      {"dash and two dots of a wide pen", extPenLine(0x10004, 10),
+       {{15, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {55, 50, kWhitePx}, {65, 50, kRedPx}}, true},
       {"dashes of the pen's own", extPenLine(0x10207, 10, {20, 20}),
        {{10, 50, kRedPx}, {30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
       {"a cosmetic pen is thin", extPenLine(0, 10), {{50, 50, kRedPx}, {50, 53, kWhitePx}}, true, {}, 130},
@@ -281,8 +302,10 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   }
 }
 
+// Glyph numbers (ETO_GLYPH_INDEX) draw the glyphs of the face the font was
+// mapped to, as GDI draws them from the font it realized.
 TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
-  for (bool flip : {false, true}) {
+  for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
     EmfBuilder b;
     if (flip) {
       b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
@@ -294,7 +317,9 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
         .add(U_EMR_SETTEXTALIGN, {0})
-        .add(U_EMR_EXTTEXTOUTW, textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
+        .add(U_EMR_EXTTEXTOUTW, numbered
+                                    ? textRecord(20, 10, glyphNumberOf(u'T'), U_ETO_GLYPH_INDEX)
+                                    : textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
     const QImage img = B::render(b.finish());
     int top = -1, bottom = -1;
     for (int y = 0; y < img.height(); ++y) {

@@ -435,10 +435,12 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
       }),
       {{60, 20, kBluePx}, {90, 20, kWhitePx}, {30, 20, kWhitePx}, {60, 70, kWhitePx}});
   // A placeable WMF inside, in twips (1000 of them, 67 pixels, a side), a
-  // blue rectangle on its left half. GDI+ pads the placeable header to 24
-  // bytes and counts the size without it.
+  // red rectangle on its left half; it carries the EMF it was converted from,
+  // which is what is drawn, in the WMF's place. GDI+ pads the placeable
+  // header to 24 bytes and counts the size without it.
   WmfBuilder wmf(true, 1000, 1000, 1440);
-  wmf.add(0x02FC, {0, 0, 0xFF, 0, 0}).add(0x012D, {0}).add(0x041B, {1000, 500, 0, 0});
+  wmf.add(0x0626, B::emfPiece(emf, 0, int(emf.size()), 1));
+  wmf.add(0x02FC, {0, 0xFF, 0, 0, 0}).add(0x012D, {0}).add(0x041B, {1000, 500, 0, 0});
   const QByteArray placeable = wmf.finish();
   const QByteArray padded = placeable.left(22) + QByteArray(2, '\0') + placeable.mid(22);
   const QByteArray wmfImage = B::words32({P::kVersion, U_IDT_Metafile, U_MDT_WmfPlaceable,

@@ -31,6 +31,12 @@ class MetafileBuilder {
     for (QChar c : text) out.append(char(c.unicode())).append(char(c.unicode() >> 8));
     return out;
   }
+  // A WMF escape record holding bytes from..from+size of emf, one of count pieces.
+  static QByteArray emfPiece(const QByteArray& emf, int from, int size, uint32_t count) {
+    const uint32_t after = uint32_t(emf.size() - from - size);
+    return words16({0x000F, 34 + size}) + words32({0x43464D57, 1, 0x10000}) + words16({0}) +
+           words32({0, count, uint32_t(size), after, uint32_t(emf.size())}) + emf.mid(from, size);
+  }
   // A bottom-up 24-bit BITMAPINFOHEADER plus pixels for image (RGB32).
   static QByteArray dib24(const QImage& image);
 

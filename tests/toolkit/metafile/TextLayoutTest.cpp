@@ -2,6 +2,9 @@
 #include "toolkit/metafile/TextLayout.h"
 
 #include <gtest/gtest.h>
+#include <uemf.h>
+
+#include <QRawFont>
 
 #include "toolkit/metafile/GdiPlayer.h"
 
@@ -83,6 +86,24 @@ TEST(TextLayout, RisingTextMovesTheCurrentPositionBothWays) {
   const TextLayout right(rising, context(kTaBaseline | kTaRight), QTransform(), QPointF(50, 50));
   EXPECT_EQ(right.glyphs().front().origin, QPointF(-20, 8));
   EXPECT_EQ(right.endDevice(), QPointF(30, 58));
+}
+
+TEST(TextLayout, TheFontIsSizedAndWeightedAsTheRecordMeans) {
+  DeviceContext dc = context();
+  dc.font.weight = 0;  // FW_DONTCARE
+  const TextLayout any(run(QStringLiteral("Mm")), dc, QTransform(), QPointF());
+  EXPECT_EQ(any.font().weight(), QFont::Normal);
+  EXPECT_EQ(any.pixelSize(), 20);
+  // Glyph numbers advance by their glyphs' own widths, one glyph at a time.
+  const QList<quint32> numbers = QRawFont::fromFont(any.font()).glyphIndexesForString("Mm");
+  ASSERT_EQ(numbers.size(), 2);
+  TextRun numbered = run(QString(QChar(char16_t(numbers[0]))) + QChar(char16_t(numbers[1])));
+  numbered.options = U_ETO_GLYPH_INDEX;
+  const TextLayout glyphs(numbered, dc, QTransform(), QPointF());
+  EXPECT_TRUE(glyphs.glyphIndices());
+  EXPECT_NEAR(glyphs.width(), any.width(), 0.5);
+  ASSERT_EQ(glyphs.glyphs().size(), 2u);
+  EXPECT_GT(glyphs.glyphs()[1].origin.x(), glyphs.glyphs()[0].origin.x() + 5);
 }
 
 TEST(TextLayout, SpacingAtNaturalWidthsOverridesTheFontsWidth) {

@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
+#include "toolkit/metafile/MetafileContent.h"
 #include "toolkit/metafile/MetafileReader.h"
 
 namespace ostrel::test {
@@ -27,6 +28,16 @@ TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
   EXPECT_NEAR(drawing->naturalSize().width(), 192, 0.5);
   EXPECT_NEAR(drawing->naturalSize().height(), 96, 0.5);
   expectPixels(data, {{40, 50, kRedPx}, {150, 50, kWhitePx}});
+  // A box larger than the largest side shrinks to it, keeping its shape; one
+  // smaller than a pixel is a pixel.
+  const auto sizeOf = [](int w, int h, int unitsPerInch) {
+    WmfBuilder b(true, w, h, unitsPerInch);
+    return readMetafile(b.add(0x041B, {1, 1, 0, 0}).finish(), QStringLiteral("x.wmf"))
+        ->naturalSize();
+  };
+  EXPECT_EQ(sizeOf(6000, 3000, 96),
+            QSizeF(MetafileContent::kMaxSide, MetafileContent::kMaxSide / 2));
+  EXPECT_EQ(sizeOf(1, 1, 1440), QSizeF(1, 1));
 }
 
 TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
@@ -92,6 +103,19 @@ TEST(WmfPlayback, ClipRegionObjectClips) {
   b.add(0x041B, {100, 100, 0, 0});
   expectPixels(b.finish(),
                {{25, 25, kRedPx}, {75, 25, kWhitePx}, {75, 75, kRedPx}, {25, 75, kWhitePx}});
+}
+
+TEST(WmfPlayback, AMonochromePatternBrushTakesTheTextAndBackgroundColours) {
+  // DibCreatePatternBrush, BS_PATTERN, of an 8 x 8 one-bit DIB whose table
+  // says black and white: four set bits then four clear ones in every row.
+  QByteArray brush = B::words16({3, 0}) + B::words32({40, 8, 8}) + B::words16({1, 1}) +
+                     B::words32({0, 32, 0, 0, 2, 0, 0x000000, 0xFFFFFF});
+  for (int row = 0; row < 8; ++row) brush += B::words32({0xF0});
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x0209, {0x00FF, 0}).add(0x0201, {0, 0x00FF});  // red text, blue background
+  b.add(0x0142, brush).add(0x012D, {0});
+  b.add(0x041B, {100, 100, 0, 0});
+  expectPixels(b.finish(), {{1, 50, qRgb(0, 0, 255)}, {6, 50, kRedPx}, {9, 50, qRgb(0, 0, 255)}});
 }
 
 TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
@@ -165,6 +189,20 @@ TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMo
   }
 }
 
+TEST(WmfPlayback, ARightAlignedCharacterEndsWhereItsSpacingSays) {
+  // One 'I' ending at x = 95, advancing 80: it is drawn near x = 15.
+  WmfBuilder b(true, 100, 100, 96);
+  b.add(0x02FB, B::words16({-30, 0, 0, 0, 400}).leftJustified(50, '\0')).add(0x012D, {0});
+  b.add(0x012E, {2});  // TA_RIGHT
+  b.add(0x0A32, B::words16({30, 95, 1, 0}) + QByteArray("I\0", 2) + B::words16({80}));
+  const QImage img = B::render(b.finish());
+  int left = 0, right = 0;
+  for (int y = 30; y < 60; ++y)
+    for (int x = 0; x < 100; ++x) (x < 50 ? left : right) += qGray(img.pixel(x, y)) < 128;
+  EXPECT_GT(left, 10);
+  EXPECT_EQ(right, 0);
+}
+
 TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
   // Two GBK characters, four bytes: the first advances 60 units (its two
   // bytes' entries), so the second is drawn from x = 70, not beside the first.
@@ -184,13 +222,6 @@ TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
   EXPECT_EQ(inkBetween, 0);
 }
 
-// An escape record holding bytes from..from+size of emf, one of count pieces.
-QByteArray emfPiece(const QByteArray& emf, int from, int size, uint32_t count) {
-  const uint32_t after = uint32_t(emf.size() - from - size);
-  return B::words16({0x000F, 34 + size}) + B::words32({0x43464D57, 1, 0x10000}) + B::words16({0}) +
-         B::words32({0, count, uint32_t(size), after, uint32_t(emf.size())}) + emf.mid(from, size);
-}
-
 TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize) {
   // The WMF fills itself red; the EMF it carries in two pieces, 50 x 50
   // pixels, fills itself blue.
@@ -201,8 +232,8 @@ TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize)
   for (const uint32_t count : {2u, 3u}) {
     SCOPED_TRACE(count);
     WmfBuilder b(true, 100, 100, 96);
-    b.add(0x0626, emfPiece(emf, 0, half, count))
-        .add(0x0626, emfPiece(emf, half, emf.size() - half, count));
+    b.add(0x0626, B::emfPiece(emf, 0, half, count))
+        .add(0x0626, B::emfPiece(emf, half, emf.size() - half, count));
     redBrushNullPen(b).add(0x041B, {101, 101, 0, 0});
     const QByteArray data = b.finish();
     EXPECT_EQ(readMetafile(data, QStringLiteral("c.wmf"))->naturalSize().toSize(), QSize(100, 100));
