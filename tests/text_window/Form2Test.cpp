@@ -117,9 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
     // Line ends of every kind, and bytes a text editor is apt to lose; each
     // encoding's own faithfulness is the document's test.
     ::testing::Values(Bytes{"empty", ""}, Bytes{"mixed", "a\r\nb\nc\rd\n\r\n\r\r\n"},
-                      Bytes{"nul", QByteArray("a\0b\0\n", 5)},
                       Bytes{"eof_mark", QByteArray("before\x1A after\r\n\x1A", 16)},
-                      Bytes{"invalid_utf8", "caf\xE9\r\n\x81\x8D\x8F\x90\x9D\xA0\n"},
                       Bytes{"every_byte", every1252Byte()}),
     [](const auto& info) { return std::string(info.param.name); });
 
