@@ -16,8 +16,6 @@
 #include <functional>
 #include <iterator>
 #include <string>
-#include <tuple>
-#include <utility>
 
 #include "main_window/Ostrel_View.h"
 #include "tests/support/FakeJobRunner.h"
@@ -127,10 +125,6 @@ TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10Points) {
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("hello\nworld"));
   EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
   EXPECT_TRUE(w.isVisible());
-  // A second text file only brings the window forward.
-  Form2& again = open(QStringLiteral("b.txt"), "other");
-  EXPECT_EQ(again.Caption(), tmp.file("a.txt"));
-  EXPECT_EQ(again.Text1->Text(), QStringLiteral("hello\nworld"));
 }
 
 TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
