@@ -321,7 +321,6 @@ QByteArray pattern(char letter, qint64 size) {
   return bytes;
 }
 
-// Ways a write can go wrong.
 enum class Strike { Fails, FailsAfterWriting, FailsAndSoDoesAWriteLater };
 
 // Every write of an in-place save in turn goes wrong: copying the old
