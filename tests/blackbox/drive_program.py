@@ -248,7 +248,6 @@ def expect_beside(desktop, window, main, what):
 
 def drive(desktop, program, folder):
     main = desktop.wait_window(f"^{TITLE}$", "for the main window")
-    expect(desktop.title(main) == TITLE, f"the main window is titled {TITLE}")
     size = desktop.client_size(main)
     expect(size == (288, 350), f"the main window's client area is 288x350 (got {size})")
     expect(desktop.on_screen(main), "the main window opens inside the screen")
@@ -289,7 +288,6 @@ def drive(desktop, program, folder):
     print("ok: Enter opens the picture viewer and Esc closes it")
     desktop.click(main, *centre(PREVIEW))
     viewer = desktop.wait_window("^b\\.gif$", "for the picture viewer")
-    expect(desktop.title(viewer) == "b.gif", "the picture viewer is titled b.gif")
     # A click on the picture closes the viewer.
     desktop.click(viewer, 5, 5)
     desktop.wait_gone(viewer, "the picture viewer after a click on the picture")
