@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -158,7 +157,6 @@ TEST_F(MainWindowTest, ClickingAFileRecordsItAndDispatchesIt) {
   std::array<int, kFileTypeBoxCount> onlyAll{};
   onlyAll[9] = 1;
   setBoxes(onlyAll);
-  const QImage iconPreview = w.Image1->picture().image();
 
   ASSERT_TRUE(w.File1->clickName(QStringLiteral("README")));
   EXPECT_EQ(w.Label1->Caption(), QStringLiteral("README"));
@@ -274,7 +272,6 @@ TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
   EXPECT_EQ(shown(), QColor(Qt::green)) << "the preview waiting for a cancelled prefetch";
 }
 
-// A neighbour whose name is not UTF-8 is found, and read ahead, like any other.
 TEST_F(PreviewLoadingTest, ANeighbourWhoseNameIsNotUtf8IsReadAhead) {
   const QString odd = tmp.file(FileNames::decode("d\xFF.bmp"));
   ASSERT_TRUE(QFile::copy(tmp.file(QStringLiteral("c.bmp")), tmp.file(QStringLiteral("d.tmp"))));

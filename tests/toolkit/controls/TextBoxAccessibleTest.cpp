@@ -179,8 +179,6 @@ TEST_F(TextBoxAccessibleTest, ReplaceAllKeepsTheCaretAndSelectionOnTheirText) {
             std::make_pair(caret - 3, caret));
 }
 
-// ---------------------------------------------------------------- reading
-
 // Around a CR LF, which the stock box has no counterpart for.
 TEST_F(TextBoxAccessibleTest, AWordIsAWordNotItsLineAndALineStopsAtItsLineEnd) {
   box.setText(QStringLiteral("alpha beta gamma\r\ndelta"));

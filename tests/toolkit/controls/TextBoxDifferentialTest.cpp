@@ -10,11 +10,9 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QClipboard>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <functional>

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -322,7 +321,6 @@ QByteArray pattern(char letter, qint64 size) {
   return bytes;
 }
 
-// Ways a write can go wrong.
 enum class Strike { Fails, FailsAfterWriting, FailsAndSoDoesAWriteLater };
 
 // Every write of an in-place save in turn goes wrong: copying the old
@@ -459,46 +457,6 @@ TEST_F(SafeFileWriterTest, AKillAtEveryWriteLeavesTheOldBytesInTheFileOrInACopyO
                               .arg(n));
       }
     }
-  }
-}
-
-// A real kill -9 at moments spread over a large in-place save, its flushes
-// and all.
-TEST_F(SafeFileWriterTest, AKillAtAnyMomentOfALargeInPlaceSaveLeavesTheOldBytesRecoverable) {
-  const QByteArray old = pattern('o', 16 << 20);
-  const QByteArray fresh = pattern('n', 16 << 20);
-  const QString name = hardLinked(old);
-  const auto startSave = [&] {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      try {
-        SafeFileWriter::write(name, fresh);
-      } catch (...) {
-        ::_exit(1);
-      }
-      ::_exit(0);
-    }
-    return child;
-  };
-  QElapsedTimer timer;
-  timer.start();
-  int status = 0;
-  ::waitpid(startSave(), &status, 0);
-  const qint64 whole = timer.nsecsElapsed() / 1000;
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  constexpr int kMoments = 8;
-  for (int i = 0; i < kMoments; ++i) {
-    tmp.write(QStringLiteral("h1.txt"), old);
-    const pid_t child = startSave();
-    ::usleep(static_cast<useconds_t>(whole * (2 * i + 1) / (2 * kMoments)));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, &status, 0);
-    if (WIFEXITED(status)) {
-      EXPECT_EQ(tmp.read(name), fresh);
-      continue;
-    }
-    expectRecoverable(tmp, name, old, fresh,
-                      QStringLiteral("killed after %1 us").arg(whole * (2 * i + 1) / 16));
   }
 }
 

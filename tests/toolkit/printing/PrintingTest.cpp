@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPageSize>
-#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>

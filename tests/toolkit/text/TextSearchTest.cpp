@@ -69,8 +69,6 @@ QByteArray written(const TextDocument& document) {
   return out;
 }
 
-// ------------------------------------------------------------ literals
-
 TEST(TextSearch, FindsWhatTheDecodedTextHoldsInEveryEncodingCaseAndWordRule) {
   const QString text =
       QString::fromUtf16(u"Привет, мир! привет\r\nПРИВЕТствие hello Hello HELLO_x\nhello\rПривет");
@@ -160,8 +158,6 @@ TEST(TextSearch, AgreesWithThePlainSearchAfterRandomEdits) {
   }
 }
 
-// ------------------------------------------------------------ every script
-
 // The search, its expression form and the highlight of a line agree on whole
 // words: a letter beyond the basic plane or a combining accent next to the
 // match is part of the word.
@@ -185,8 +181,6 @@ TEST(TextSearch, WholeWordsAreOneRuleForLiteralsExpressionsAndTheHighlight) {
   EXPECT_EQ(allMatches(*document, QStringLiteral("abc"), {true, true, false}),
             (std::vector<Match>{{0, 3}, {32, 3}, {39, 3}}));
 }
-
-// ------------------------------------------------------------ long lines
 
 // Lines of every length, three of them longer than the windows a regular
 // expression is run over, with each kind of line end.
@@ -267,8 +261,6 @@ TEST(TextSearch, AnExpressionLooksAtCancelWithinALongLine) {
   EXPECT_EQ(outcome, TextSearch::Outcome::Cancelled);
   EXPECT_LT(doneWhenCancelled, 1024 * 1024) << "of " << document->length();
 }
-
-// ------------------------------------------------------------ replacing
 
 // Small and large enough to have its line ends found afresh.
 TEST(TextSearch, ReplaceAllIsOneStepUndoneAndRedoneByteForByte) {
