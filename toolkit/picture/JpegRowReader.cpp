@@ -190,6 +190,8 @@ bool JpegRowReader::decode(uchar* bits, qsizetype bytesPerLine, QSize size, int 
                                                                          : kRgb32Space;
   const Step step = decodeStep(s, bits, bytesPerLine, size.width(), size.height(), space);
   if (step == Step::Cancelled) throw DecodeCancel::Cancelled{};
+  // Rows the data never reached stay black: final too.
+  if (step == Step::Done) DecodeProgress::advance(size.height());
   return step == Step::Done;
 }
 
