@@ -171,6 +171,11 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
                             QObject* context, Done done) {
   const QPointer<QObject> guard(context);
   const Stamp stamp = Stamp::of(fullName);
+  if (purpose == Purpose::Viewer) {
+    // A newer viewer request has no early answer of the older one's.
+    fillingWatch_.stop();
+    filling_.reset();
+  }
   if (purpose == Purpose::Preview) {
     takeover_.reset();
     if (std::optional<Picture> kept = takePrefetched(stamp, pixels)) {
@@ -197,11 +202,12 @@ void PictureLoader::requestFilling(const QString& fullName, int firstRows, QObje
   const Stamp stamp = Stamp::of(fullName);
   auto progress = std::make_shared<DecodeProgress>();
   auto shared = std::make_shared<Done>(std::move(done));
+  // Watched from before the start: a decode that answers at once ends it.
+  filling_ = Filling{stamp, firstRows, progress, guard, shared, {}};
+  fillingWatch_.start();
   startDecode(
       Purpose::Viewer, stamp, QSize(), guard, [shared](const Result& result) { (*shared)(result); },
-      progress);
-  filling_ = Filling{stamp, firstRows, std::move(progress), guard, std::move(shared), {}};
-  fillingWatch_.start();
+      std::move(progress));
 }
 
 void PictureLoader::watchFilling() {
@@ -223,11 +229,6 @@ void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixel
                                 const QPointer<QObject>& guard, Done done,
                                 std::shared_ptr<DecodeProgress> progress) {
   ++decodesStarted_;
-  if (purpose == Purpose::Viewer) {
-    // A newer viewer request has no early answer of the older one's.
-    fillingWatch_.stop();
-    filling_.reset();
-  }
   jobs_.start(
       lane(purpose), &receiver_, stamp.fullName,
       decodeJob(stamp.fullName, pixels, std::move(progress)),
