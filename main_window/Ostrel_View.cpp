@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QShortcut>
+#include <utility>
 
 #include "about/frmAbout.h"
 #include "main_window/FileDispatch.h"
@@ -304,14 +305,25 @@ void Ostrel_View::Image1_Click() {
 }
 
 void Ostrel_View::viewPicture(const QString& fullName) {
-  // The viewer opens once the picture is decoded, off the interface thread.
-  services().pictures->request(
-      PictureLoader::Purpose::Viewer, fullName, QSize(), this,
+  // The picture is decoded off the interface thread; the viewer opens once
+  // the rows of its first screen are in, and the rest fill in as they come.
+  filling_.clear();
+  services().pictures->requestFilling(
+      fullName, Form1::firstScreenRows(devicePixelRatioF()), this,
       [this](const PictureLoader::Result& result) { runHandler([&] { openViewer(result); }); });
 }
 
 void Ostrel_View::openViewer(const PictureLoader::Result& result) {
   PictureLoader& pictures = *services().pictures;
+  if (std::exchange(filling_, QString()) == result.fullName &&
+      FormSet::instance().isLoaded<Form1>()) {
+    // The rest of the picture the viewer shows: it stays open with the rows
+    // it has even when the decode failed, and the failure is told.
+    pictures.forgetNatural();
+    if (result.error) throw *result.error;
+    form<Form1>().showPicture(result.picture);
+    return;
+  }
   try {
     if (result.error) throw *result.error;
     opening_ = result.fullName;
@@ -322,6 +334,7 @@ void Ostrel_View::openViewer(const PictureLoader::Result& result) {
     form<Form1>().Refresh();
     // The same decode the load step took, while the file is unchanged.
     form<Form1>().showPicture(pictures.natural(opening_));
+    if (form<Form1>().Image1->picture().progress()) filling_ = opening_;
     opening_.clear();
     pictures.forgetNatural();
     form<Form1>().Show();

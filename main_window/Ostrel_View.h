@@ -75,6 +75,8 @@ class Ostrel_View : public Form {
   // icon or the placeholder of a picture that failed.
   QString previewFile_;
   QString opening_;
+  // The picture the viewer shows while the rest of it decodes.
+  QString filling_;
 
   QFileSystemWatcher folderWatch_;
   QTimer folderSettle_;  // one reading for a burst of changes

@@ -4,6 +4,7 @@
 #include <QHideEvent>
 #include <QShortcut>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include "main_window/Ostrel_View.h"
 #include "toolkit/Icons.h"
@@ -22,7 +23,7 @@ Form1::Form1() : Form(ScaleMode::Points) {
   setObjectName(QStringLiteral("Form1"));
   setCaption(QStringLiteral("Form1"));
   setWindowIcon(Icons::viewer());
-  setDesignClientArea(6165, 2205, 4680, 3645);
+  setDesignClientArea(6165, 2205, 4680, kDesignHeight);
 
   VScroll1 = new ScrollBar(this, QStringLiteral("VScroll1"), ScrollBar::Orientation::Vertical,
                            ScaleMode::Points);
@@ -141,8 +142,21 @@ void Form1::showEvent(QShowEvent* event) {
   if (!frameTimer_.isActive()) startFrameTimer();
 }
 
+int Form1::firstScreenRows(qreal ratio) {
+  const qreal points =
+      FormSet::instance().isLoaded<Form1>() ? form<Form1>().ScaleHeight() : kDesignHeight / 20;
+  // Points to logical pixels (4/3), then to device pixels.
+  return qCeil(points * 4 / 3 * ratio);
+}
+
 void Form1::hideEvent(QHideEvent* event) {
-  // Hidden or unloaded, the window does no work.
+  // Hidden or unloaded, the window does no work. Unloaded part way through
+  // its picture, the decode of the rest stops too.
+  const DecodeProgress* progress = Image1->picture().progress();
+  if (progress && !progress->ended() && !FormSet::instance().isLoaded<Form1>() &&
+      services().pictures) {
+    services().pictures->cancel(PictureLoader::Purpose::Viewer);
+  }
   frameTimer_.stop();
   Form::hideEvent(event);
 }

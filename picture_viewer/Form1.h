@@ -30,7 +30,11 @@ class Form1 : public Form {
   void Image1_Click();
 
   // Shows picture from its first frame, playing its frames if it has them.
+  // A picture still filling shows its rows as they come.
   void showPicture(const Picture& picture);
+  // How many rows of a picture (device pixels at ratio) the viewer's first
+  // screen shows: the loaded window's interior, else its design one.
+  static int firstScreenRows(qreal ratio);
   // The frame timer's step: the next frame, or the end of the plays.
   void FrameTimer_Timer();
   bool playing() const { return frameTimer_.isActive(); }
@@ -57,7 +61,8 @@ class Form1 : public Form {
   ViewerLayout::BarScale hScale_;
   ViewerLayout::BarScale vScale_;
   QTimer frameTimer_;
-  int playsLeft_ = 0;  // -1: for ever
+  int playsLeft_ = 0;                           // -1: for ever
+  static constexpr float kDesignHeight = 3645;  // twips
 };
 
 }  // namespace ostrel

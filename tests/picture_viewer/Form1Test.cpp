@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
+#include <tuple>
 
 #include "main_window/Ostrel_View.h"
 #include "picture_viewer/Form1.h"
@@ -15,6 +16,9 @@
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/forms/FormSet.h"
+#include "toolkit/jobs/JobService.h"
+#include "toolkit/jobs/ThreadJobRunner.h"
+#include "toolkit/picture/PictureLoader.h"
 
 namespace ostrel {
 namespace {
@@ -265,6 +269,9 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
   view("big.bmp");
   EXPECT_EQ(&form<Form1>(), &f);
   EXPECT_EQ(f.Caption(), QStringLiteral("big.bmp"));
+  // Decoded before its first screen was looked for: answered once, whole.
+  QTest::qWait(30);
+  EXPECT_EQ(f.Image1->picture().progress(), nullptr);
   EXPECT_FLOAT_EQ(f.Image1->Width(), 600);
   EXPECT_TRUE(f.HScroll1->isVisible());
   EXPECT_TRUE(f.VScroll1->isVisible());
@@ -298,6 +305,63 @@ TEST_F(Form1Test, APictureThatCannotBeReadLeavesNoViewer) {
   EXPECT_FALSE(viewerLoaded());
   ASSERT_EQ(test::fakes().messageBox.calls.size(), 2U);
   EXPECT_TRUE(test::fakes().messageBox.calls[1].prompt.contains(QStringLiteral("next.bmp")));
+}
+
+// The loader on worker threads for one test, as in the program.
+class ThreadedPictures {
+ public:
+  ThreadedPictures() { services().pictures = &loader_; }
+  ~ThreadedPictures() {
+    Unload<Form1>();
+    services().pictures = test::fakes().pictures.get();
+  }
+
+ private:
+  JobService jobs_{std::make_unique<ThreadJobRunner>(), [](const ToolkitError&) {}};
+  PictureLoader loader_{jobs_};
+};
+
+// While the rest of a large photo decodes: the viewer is laid out as for the
+// whole picture, and closing it stops the decode within a group of rows.
+TEST_F(Form1Test, APictureStillFillingIsLaidOutAsWholeAndClosingStopsItsDecode) {
+  constexpr int kHeight = 3200;
+  QImage photo(2400, kHeight, QImage::Format_RGB32);
+  for (int y = 0; y < kHeight; ++y) {
+    auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+    for (int x = 0; x < photo.width(); ++x) row[x] = qRgb(x * 7 % 256, y % 256, (x ^ y) % 256);
+  }
+  ASSERT_TRUE(photo.save(tmp.file(QStringLiteral("photo.jpg")), "JPG", 90));
+  const ThreadedPictures threaded;
+  select("photo.jpg");
+  Ostrel_View& main = form<Ostrel_View>();
+  const QString name = tmp.file(QStringLiteral("photo.jpg"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main.viewerFile() == name; }, 5000));
+  const auto layoutOf = [](Form1& f) {
+    return std::tuple(f.Image1->Width(), f.Image1->Height(), f.HScroll1->isVisible(),
+                      f.HScroll1->Max(), f.VScroll1->isVisible(), f.VScroll1->Max());
+  };
+  const auto openViewer = [&] {
+    main.Image1_Click();
+    EXPECT_TRUE(QTest::qWaitFor([] { return viewerLoaded() && form<Form1>().isVisible(); }, 5000));
+  };
+
+  openViewer();
+  const Picture filling = form<Form1>().Image1->picture();
+  ASSERT_NE(filling.progress(), nullptr) << "decoded whole before the viewer opened";
+  const auto early = layoutOf(form<Form1>());
+  unloadViewer();
+  const int atClose = filling.progress()->readyRows().height();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return filling.progress()->ended(); }, 5000));
+  const int decoded = filling.progress()->readyRows().height();
+  EXPECT_LE(decoded - atClose, 16);
+  EXPECT_LT(decoded, kHeight);
+
+  openViewer();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [] { return viewerLoaded() && form<Form1>().Image1->picture().progress() == nullptr; },
+      5000));
+  EXPECT_EQ(layoutOf(form<Form1>()), early);
+  EXPECT_EQ(form<Form1>().Image1->picture().naturalSize(), photo.size());
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ ImageControl::ImageControl(QWidget* parent, const QString& name, Sizing sizing, 
   setObjectName(name);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   ImageControlAccessible::install();
+  fillTimer_.setInterval(kFillRepaintMs);
+  connect(&fillTimer_, &QTimer::timeout, this, [this] { showArrivedRows(); });
 }
 
 void ImageControl::setPicture(const Picture& picture) {
@@ -30,8 +32,36 @@ void ImageControl::setPicture(const Picture& picture) {
   placeholder_.clear();
   cache_ = QImage();
   toldPartsLeftOut_ = false;
+  shownRows_ = picture.progress() ? picture.progress()->readyRows() : QRect();
+  if (picture.progress()) {
+    fillTimer_.start();
+  } else {
+    fillTimer_.stop();
+  }
   if (sizing_ == Sizing::Natural) takeNaturalSize();
   update();
+}
+
+void ImageControl::showArrivedRows() {
+  const DecodeProgress* progress = picture_.progress();
+  if (progress == nullptr) {
+    fillTimer_.stop();
+    return;
+  }
+  // Read before the rows: a decode that has ended adds none after them.
+  const bool ended = progress->ended();
+  const QRect rows = progress->readyRows();
+  if (rows != shownRows_) {
+    // Rows only ever join the band, at its bottom or (a bitmap stored
+    // upwards) its top: the new ones lie in the band's growth.
+    const int top = rows.top() < shownRows_.top() || shownRows_.isEmpty() ? rows.top()
+                                                                          : shownRows_.bottom() + 1;
+    const int bottom = rows.top() < shownRows_.top() ? shownRows_.top() : rows.bottom() + 1;
+    const qreal scale = qreal(height()) / picture_.naturalSize().height();
+    update(QRectF(0, top * scale, width(), (bottom - top) * scale).toAlignedRect());
+    shownRows_ = rows;
+  }
+  if (ended) fillTimer_.stop();
 }
 
 bool ImageControl::acts() const {
@@ -131,6 +161,10 @@ void ImageControl::paintContent(QPainter& painter, const QRect& exposed) {
     if (!placeholder_.isEmpty()) paintPlaceholder(painter);
     return;
   }
+  if (picture_.progress()) {
+    paintFilling(painter, exposed);
+    return;
+  }
   if (picture_.isDrawing() && qint64(width()) * height() > kLargestDrawingCache) {
     // Too big to keep as pixels: play the records for the exposed part only.
     painter.save();
@@ -157,6 +191,25 @@ void ImageControl::paintContent(QPainter& painter, const QRect& exposed) {
   }
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   painter.drawImage(QRectF(rect()), image);
+}
+
+void ImageControl::paintFilling(QPainter& painter, const QRect& exposed) {
+  // Below the final rows nothing is drawn: the window's background shows,
+  // never an earlier picture.
+  const DecodeProgress::Ready ready = picture_.progress()->ready();
+  if (ready.rows.isNull()) return;
+  if (sizing_ != Sizing::Natural) {
+    picture_.paint(painter, QRectF(rect()));
+    return;
+  }
+  // As a whole picture at natural size: the exposed part of the band only.
+  const qreal ratio = devicePixelRatioF();
+  const QRectF band(0, ready.top / ratio, ready.rows.width() / ratio, ready.rows.height() / ratio);
+  const QRectF target = band.intersected(QRectF(exposed));
+  if (target.isEmpty()) return;
+  const QRectF source(target.left() * ratio, (target.top() - band.top()) * ratio,
+                      target.width() * ratio, target.height() * ratio);
+  painter.drawImage(target, ready.rows, source);
 }
 
 void ImageControl::keyPressEvent(QKeyEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 #include "toolkit/controls/ControlGeometry.h"
@@ -52,6 +53,8 @@ class ImageControl : public QWidget, public ControlGeometry {
 
  private:
   const QImage& rendered();
+  void paintFilling(QPainter& painter, const QRect& exposed);
+  void showArrivedRows();
   void paintPlaceholder(QPainter& painter) const;
   void paintFocusMark(QPainter& painter) const;
   void paintContent(QPainter& painter, const QRect& exposed);
@@ -64,6 +67,11 @@ class ImageControl : public QWidget, public ControlGeometry {
   qreal ratio_ = 1;  // the device pixel ratio the natural size was taken at
   int frame_ = 0;
   bool pressed_ = false;
+  // A picture still filling is looked at this often, and the rows that came
+  // since (shownRows_ are those already drawn) are drawn.
+  static constexpr int kFillRepaintMs = 40;
+  QTimer fillTimer_;
+  QRect shownRows_;
   // Whether the user has been told that this picture was drawn in part.
   bool toldPartsLeftOut_ = false;
   void tellIfPartsLeftOut();

@@ -1,12 +1,10 @@
 #include "toolkit/files/RegularFileReader.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <new>
 
 #include "toolkit/files/FileNames.h"
@@ -54,18 +52,6 @@ void checkKind(const struct stat& info, qint64 sizeLimit) {
   if (info.st_size > sizeLimit) throw Failure{Problem::TooLarge, 0, info.st_size};
 }
 
-// A large file read into fresh memory page-faults once per 4 KB page, which
-// on a virtual machine costs more than copying the bytes. Huge pages for the
-// buffer's interior cut that to one fault per 2 MB; the advice is harmless
-// where the kernel does not follow it.
-void adviseHugePages(QByteArray& bytes) {
-  constexpr std::uintptr_t kHuge = 2 * 1024 * 1024;
-  if (std::uintptr_t(bytes.size()) < 4 * kHuge) return;
-  const auto begin = (reinterpret_cast<std::uintptr_t>(bytes.data()) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.size()) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 // Reads up to wanted bytes into at; 0 at the end of the file.
 qint64 readSome(int fd, char* at, qint64 wanted) {
   for (;;) {
@@ -77,8 +63,10 @@ qint64 readSome(int fd, char* at, qint64 wanted) {
 
 QByteArray readFrom(int fd, qint64 expected, qint64 sizeLimit,
                     const RegularFileReader::Progress& progress) {
+  // Ordinary pages: the whole file is read before anything of it shows, and
+  // fresh huge pages, which the kernel may first have to assemble, made a
+  // 250 MB read take two to three times as long on a shared machine.
   QByteArray bytes(static_cast<qsizetype>(expected), Qt::Uninitialized);
-  adviseHugePages(bytes);
   qint64 done = 0;
   for (;;) {
     if (done == bytes.size()) {

@@ -13,6 +13,7 @@
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/DecodeProgress.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegDecoder.h"
 #include "toolkit/picture/PictureLimits.h"
@@ -359,9 +360,11 @@ class Decoder {
  public:
   // shrink: how many pixels across and down make one pixel of the result
   // (1 x 1: the bitmap at its own size).
+  enum class Rows { Kept, Shown };  // Shown: told to the thread's DecodeProgress
+
   Decoder(const Reader& r, QByteArrayView bits, const Header& h, BmpDecoder::Layout layout,
-          const BmpDecoder::DibOptions& opts, QSize shrink = {1, 1})
-      : r_(r), bits_(bits), h_(h), layout_(layout), opts_(opts), shrink_(shrink) {
+          const BmpDecoder::DibOptions& opts, QSize shrink = {1, 1}, Rows rows = Rows::Kept)
+      : r_(r), bits_(bits), h_(h), layout_(layout), opts_(opts), shrink_(shrink), rows_(rows) {
     palette_.fill(qRgb(0, 0, 0));
     if (h_.paletteCount > 0) readPalette();
   }
@@ -393,6 +396,9 @@ class Decoder {
     } else if (rle) {
       image_.fill(gap_);
     }
+    // Taken before the image may be shared: writing through it never copies.
+    pixels_ = image_.bits();
+    if (!shrinking) showRows(rle);
     if (rle) {
       decodeRle();
     } else {
@@ -402,6 +408,7 @@ class Decoder {
       bufferedRow(h_.height);
       shrinker_->flushBand();
     }
+    DecodeProgress::advance(int(h_.height));
     if (layout_ == BmpDecoder::Layout::IconEntry) applyAndMask();
     return finish();
   }
@@ -409,10 +416,27 @@ class Decoder {
  private:
   qint64 imageY(qint64 fileRow) const { return h_.topDown ? fileRow : h_.height - 1 - fileRow; }
 
-  // Where the pixels of a row of the file go. File rows only go forward.
+  // A picture that is only ever opaque can be seen while it decodes: its
+  // rows are final once written. One with an alpha channel is not, as its
+  // alpha may be found unused at the end and every row made opaque.
+  void showRows(bool rle) {
+    if (rows_ != Rows::Shown || h_.hasAlpha || h_.bpp == 64 ||
+        layout_ == BmpDecoder::Layout::IconEntry) {
+      return;
+    }
+    image_.reinterpretAsFormat(QImage::Format_RGB32);
+    // Uncompressed rows are decoded top first whatever order the file keeps
+    // them in; run-length data can only be read in file order.
+    const bool upwards = rle && !h_.topDown;
+    DecodeProgress::publish(
+        image_, upwards ? DecodeProgress::Order::BottomUp : DecodeProgress::Order::TopDown);
+  }
+
+  // Where the pixels of a row of the file go. Shrinking, file rows only go
+  // forward.
   uint* row(qint64 fileRow) {
     if (shrinker_) return bufferedRow(fileRow);
-    return reinterpret_cast<uint*>(image_.scanLine(int(imageY(fileRow))));
+    return reinterpret_cast<uint*>(pixels_ + imageY(fileRow) * image_.bytesPerLine());
   }
 
   // Shrinking, a row is decoded into one line and averaged in when the
@@ -455,8 +479,12 @@ class Decoder {
     const uchar* data = reinterpret_cast<const uchar*>(bits_.data());
     std::vector<uchar> partial;
     const Channel red(h_.masks[0]), green(h_.masks[1]), blue(h_.masks[2]), alpha(h_.masks[3]);
-    for (qint64 y = 0; y < h_.height; ++y) {
+    for (qint64 i = 0; i < h_.height; ++i) {
       DecodeCancel::poll();
+      DecodeProgress::advance(int(i));
+      // Unshrunk, the top of the picture comes first: it is what a window
+      // shows first. Every row's place in the file is known.
+      const qint64 y = shrinker_ || h_.topDown ? i : h_.height - 1 - i;
       uint* out = row(y);
       const qint64 start = y * lineBytes;
       const qint64 have = std::clamp<qint64>(bits_.size() - start, 0, used);
@@ -593,6 +621,7 @@ class Decoder {
         case kEndOfLine:
           x = 0;
           ++y;
+          DecodeProgress::advance(int(std::min(y, h_.height)));
           break;
         case kEndOfBitmap:
           return;
@@ -601,6 +630,7 @@ class Decoder {
           x += d[pos];
           y += d[pos + 1];
           pos += 2;
+          DecodeProgress::advance(int(std::min(y, h_.height)));
           break;
         default: {  // absolute run of `code` pixels, padded to a 16-bit boundary
           const int n = code;
@@ -688,8 +718,10 @@ class Decoder {
   std::array<uint, 256> palette_{};
   std::vector<uchar> linearToSrgb_;
   QImage image_;
+  uchar* pixels_ = nullptr;  // image_'s, taken while it was not shared
   bool sawAlpha_ = false;
   QSize shrink_;
+  Rows rows_;
   uint gap_ = 0;
   std::optional<Shrinker> shrinker_;
   std::vector<uint> line_;
@@ -708,11 +740,11 @@ namespace {
 
 QImage decodeParsed(const Reader& r, const Header& h, QByteArrayView bits, qint64 dataBytes,
                     BmpDecoder::Layout layout, const BmpDecoder::DibOptions& opts,
-                    QSize shrink = {1, 1}) {
+                    QSize shrink = {1, 1}, Decoder::Rows rows = Decoder::Rows::Kept) {
   if (h.compression != Compression::Jpeg && h.compression != Compression::Png) {
     PictureLimits::check(h.width, h.height, dataBytes);
   }
-  return Decoder(r, bits, h, layout, opts, shrink).run();
+  return Decoder(r, bits, h, layout, opts, shrink, rows).run();
 }
 
 // Bitmaps larger than this many decoded bytes are previewed shrunk while
@@ -736,7 +768,9 @@ QImage BmpDecoder::decode(QByteArrayView data, Layout layout, QSize previewPixel
   const DibOptions opts;
   const Header h = parseHeader(r, layout, opts);
   const QByteArrayView bits = data.sliced(std::min<qint64>(h.bitsOffset, data.size()));
-  return decodeParsed(r, h, bits, data.size(), layout, opts, shrinkFor(h, layout, previewPixels));
+  // Only a bitmap file is shown as it decodes, not the bitmaps in records.
+  return decodeParsed(r, h, bits, data.size(), layout, opts, shrinkFor(h, layout, previewPixels),
+                      Decoder::Rows::Shown);
 }
 
 QImage BmpDecoder::decodeDib(QByteArrayView info, QByteArrayView bits, const DibOptions& options) {

@@ -8,6 +8,7 @@
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/DecodeProgress.h"
 #include "toolkit/picture/ImageAllocator.h"
 #include "toolkit/picture/JpegHeaderInfo.h"
 #include "toolkit/picture/JpegRowReader.h"
@@ -125,9 +126,18 @@ Picture JpegDecoder::decode(QByteArrayView data, QSize previewPixels) {
     throw DecodeFailure(
         err::OutOfMemory,
         QCoreApplication::translate("ostrel::PictureLoader", "there is not enough memory"));
+  // The pointer is taken before the image is shared with the interface:
+  // writing through it never copies the buffer. Rows are shown as they come
+  // only where they are final as decoded, upright and in RGB; a progressive
+  // file comes out of libjpeg once all its scans are read, so its rows are
+  // final too.
+  uchar* bits = image.bits();
+  const bool shownAsDecoded = (info.orientation < 2 || info.orientation > 8) &&
+                              (gray || colours == JpegRowReader::Colours::Rgb);
+  if (shownAsDecoded) DecodeProgress::publish(image, DecodeProgress::Order::TopDown);
   // A fatal error gets a second opinion; rows a damaged or short file never
   // reaches stay black.
-  if (!reader.decode(image, scale.num, scale.denom))
+  if (!reader.decode(bits, image.bytesPerLine(), size, scale.num, scale.denom))
     return decodeWithQt(data, previewPixels, info, reader.error());
   if (colours == JpegRowReader::Colours::Cmyk || colours == JpegRowReader::Colours::Ycck)
     cmykToRgb(image, info.adobe || colours == JpegRowReader::Colours::Ycck);

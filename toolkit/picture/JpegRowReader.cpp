@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "toolkit/picture/DecodeCancel.h"
+#include "toolkit/picture/DecodeProgress.h"
 
 namespace ostrel {
 
@@ -123,6 +124,7 @@ Step decodeStep(JpegRowReader::State& s, unsigned char* bits, qsizetype stride, 
     // libjpeg would go on with blocks of no data (flat grey); the rows
     // below the end of the data stay black as in the other decoders.
     if (s.endedEarly) break;
+    DecodeProgress::advance(int(s.info.output_scanline));
   }
   // The rows are all there; what follows them in the file is not read.
   jpeg_abort_decompress(&s.info);
@@ -175,6 +177,10 @@ QSize JpegRowReader::scaledSize(int num, int denom) const {
 }
 
 bool JpegRowReader::decode(QImage& image, int num, int denom) {
+  return decode(image.bits(), image.bytesPerLine(), image.size(), num, denom);
+}
+
+bool JpegRowReader::decode(uchar* bits, qsizetype bytesPerLine, QSize size, int num, int denom) {
   State& s = *state_;
   s.info.scale_num = unsigned(num);
   s.info.scale_denom = unsigned(denom);
@@ -182,9 +188,10 @@ bool JpegRowReader::decode(QImage& image, int num, int denom) {
   const J_COLOR_SPACE space = c == Colours::Gray                         ? JCS_GRAYSCALE
                               : c == Colours::Cmyk || c == Colours::Ycck ? JCS_CMYK
                                                                          : kRgb32Space;
-  uchar* bits = image.bits();
-  const Step step = decodeStep(s, bits, image.bytesPerLine(), image.width(), image.height(), space);
+  const Step step = decodeStep(s, bits, bytesPerLine, size.width(), size.height(), space);
   if (step == Step::Cancelled) throw DecodeCancel::Cancelled{};
+  // Rows the data never reached stay black: final too.
+  if (step == Step::Done) DecodeProgress::advance(size.height());
   return step == Step::Done;
 }
 

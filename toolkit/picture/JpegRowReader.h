@@ -37,8 +37,12 @@ class JpegRowReader {
   // colours(). Rows the data never reaches are left as they were. False on a
   // fatal error that no warning came before (error() says why); throws
   // DecodeCancel::Cancelled when the thread's decode is cancelled, at a row
-  // boundary.
+  // boundary. Each group of rows, once written, is told to the thread's
+  // DecodeProgress.
   bool decode(QImage& image, int num, int denom);
+  // The same into pixels the caller took from its image beforehand (an
+  // image shared with the interface must not be detached to write it).
+  bool decode(uchar* bits, qsizetype bytesPerLine, QSize size, int num, int denom);
   QString error() const;
 
   // libjpeg's objects, known only to the .cpp (its callbacks reach them).

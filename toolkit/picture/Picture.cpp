@@ -32,13 +32,21 @@ Picture Picture::fromAnimation(std::shared_ptr<const Animation> animation) {
   return p;
 }
 
+Picture Picture::filling(std::shared_ptr<const DecodeProgress> progress) {
+  Picture p;
+  if (!progress || !progress->published()) return p;
+  p.natural_ = progress->size();
+  p.progress_ = std::move(progress);
+  return p;
+}
+
 const QImage& Picture::frame(int index) const {
   if (!animation_ || index < 0 || index >= animation_->frames.size()) return image_;
   return animation_->frames[index].image;
 }
 
 bool Picture::isNull() const {
-  return drawing_ == nullptr && image_.isNull();
+  return drawing_ == nullptr && progress_ == nullptr && image_.isNull();
 }
 
 QSize Picture::naturalSize() const {
@@ -56,6 +64,14 @@ void Picture::paint(QPainter& painter, const QRectF& target) const {
     painter.save();
     drawing_->paint(painter, target);
     painter.restore();
+  } else if (progress_) {
+    // The final rows where they belong in target; the rest stays as it was.
+    const DecodeProgress::Ready ready = progress_->ready();
+    if (ready.rows.isNull()) return;
+    const qreal scale = target.height() / natural_.height();
+    const QRectF band(target.left(), target.top() + ready.top * scale, target.width(),
+                      ready.rows.height() * scale);
+    painter.drawImage(band, ready.rows);
   } else if (!image_.isNull()) {
     painter.drawImage(target, image_);
   }
@@ -64,7 +80,7 @@ void Picture::paint(QPainter& painter, const QRectF& target) const {
 QImage Picture::toImage(QSize size) const {
   if (isNull()) return {};
   if (size.isEmpty()) size = naturalSize();
-  if (!drawing_ && size == image_.size()) return image_;
+  if (!drawing_ && !progress_ && size == image_.size()) return image_;
   QImage out(size, QImage::Format_ARGB32_Premultiplied);
   out.fill(Qt::transparent);
   QPainter painter(&out);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "toolkit/picture/Animation.h"
+#include "toolkit/picture/DecodeProgress.h"
 #include "toolkit/picture/Drawing.h"
 
 class QPainter;
@@ -24,6 +25,10 @@ class Picture {
   // A moving picture: image() is its first frame, and it keeps the others
   // when there are more.
   static Picture fromAnimation(std::shared_ptr<const Animation> animation);
+  // A raster picture still being decoded: its size is final, its rows come
+  // as progress says. image() stays null, so nothing reads a row before it
+  // is final; paint() and toImage() show the final rows only.
+  static Picture filling(std::shared_ptr<const DecodeProgress> progress);
 
   bool isNull() const;
   bool isDrawing() const { return drawing_ != nullptr; }
@@ -53,12 +58,15 @@ class Picture {
   const Animation* animation() const { return animation_.get(); }
   // Frame index of a moving picture; image() for any other.
   const QImage& frame(int index) const;
+  // Null unless the picture is still filling.
+  const DecodeProgress* progress() const { return progress_.get(); }
 
  private:
   QImage image_;
   QSize natural_;
   std::shared_ptr<const Drawing> drawing_;
   std::shared_ptr<const Animation> animation_;
+  std::shared_ptr<const DecodeProgress> progress_;
   QString fileName_;
 };
 

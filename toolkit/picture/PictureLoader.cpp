@@ -13,6 +13,7 @@
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/DecodeProgress.h"
 #include "toolkit/picture/GifAnimation.h"
 #include "toolkit/picture/GifDecoder.h"
 #include "toolkit/picture/IconDecoder.h"
@@ -137,14 +138,21 @@ PictureLoader::Stamp PictureLoader::Stamp::of(const QString& fullName) {
 
 namespace {
 
-// A decode as a job: the decoders' own polling looks at the job's cancel flag.
-auto decodeJob(const QString& fullName, QSize pixels) {
-  return [fullName, pixels](JobControl& control) {
+// A decode as a job: the decoders' own polling looks at the job's cancel flag,
+// and they tell progress, when given one, the rows they have finished.
+auto decodeJob(const QString& fullName, QSize pixels,
+               std::shared_ptr<DecodeProgress> progress = nullptr) {
+  return [fullName, pixels, progress = std::move(progress)](JobControl& control) {
     const DecodeCancel::Scope scope(&control.cancelFlag());
+    const DecodeProgress::Scope rows(progress);
     return pixels.isEmpty() ? PictureLoader::load(fullName)
                             : PictureLoader::loadForPreview(fullName, pixels);
   };
 }
+
+// Often enough for the first screen to follow its rows closely; the watch
+// runs only until the early answer is given.
+constexpr int kFillingWatchMs = 5;
 
 PictureLoader::Result resultOf(const QString& fullName, const JobOutcome<Picture>& outcome) {
   return {fullName, outcome.value.value_or(Picture()), outcome.error};
@@ -152,7 +160,10 @@ PictureLoader::Result resultOf(const QString& fullName, const JobOutcome<Picture
 
 }  // namespace
 
-PictureLoader::PictureLoader(JobService& jobs) : jobs_(jobs) {}
+PictureLoader::PictureLoader(JobService& jobs) : jobs_(jobs) {
+  fillingWatch_.setInterval(kFillingWatchMs);
+  QObject::connect(&fillingWatch_, &QTimer::timeout, &receiver_, [this] { watchFilling(); });
+}
 
 PictureLoader::~PictureLoader() = default;
 
@@ -160,6 +171,11 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
                             QObject* context, Done done) {
   const QPointer<QObject> guard(context);
   const Stamp stamp = Stamp::of(fullName);
+  if (purpose == Purpose::Viewer) {
+    // A newer viewer request has no early answer of the older one's.
+    fillingWatch_.stop();
+    filling_.reset();
+  }
   if (purpose == Purpose::Preview) {
     takeover_.reset();
     if (std::optional<Picture> kept = takePrefetched(stamp, pixels)) {
@@ -180,12 +196,48 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
   startDecode(purpose, stamp, pixels, guard, std::move(done));
 }
 
+void PictureLoader::requestFilling(const QString& fullName, int firstRows, QObject* context,
+                                   Done done) {
+  const QPointer<QObject> guard(context);
+  const Stamp stamp = Stamp::of(fullName);
+  auto progress = std::make_shared<DecodeProgress>();
+  auto shared = std::make_shared<Done>(std::move(done));
+  // Watched from before the start: a decode that answers at once ends it.
+  filling_ = Filling{stamp, firstRows, progress, guard, shared, {}};
+  fillingWatch_.start();
+  startDecode(
+      Purpose::Viewer, stamp, QSize(), guard, [shared](const Result& result) { (*shared)(result); },
+      std::move(progress));
+}
+
+void PictureLoader::watchFilling() {
+  if (!filling_ || !filling_->progress->published()) return;
+  if (!filling_->sinceSized.isValid()) filling_->sinceSized.start();
+  const QRect rows = filling_->progress->readyRows();
+  const int wanted = std::min(filling_->firstRows, filling_->progress->size().height());
+  const bool firstScreenIn = rows.top() == 0 && rows.height() >= wanted;
+  if (!firstScreenIn && filling_->sinceSized.elapsed() < kFirstDeliveryMs) return;
+  fillingWatch_.stop();
+  const Filling filling = *std::exchange(filling_, std::nullopt);
+  const Picture picture = Picture::filling(filling.progress);
+  // The viewer's load step takes it from here, as it takes a whole one.
+  natural_ = Kept{filling.stamp, {}, picture, 0};
+  if (filling.guard) (*filling.done)(Result{filling.stamp.fullName, picture, std::nullopt});
+}
+
 void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixels,
-                                const QPointer<QObject>& guard, Done done) {
+                                const QPointer<QObject>& guard, Done done,
+                                std::shared_ptr<DecodeProgress> progress) {
   ++decodesStarted_;
   jobs_.start(
-      lane(purpose), &receiver_, stamp.fullName, decodeJob(stamp.fullName, pixels),
+      lane(purpose), &receiver_, stamp.fullName,
+      decodeJob(stamp.fullName, pixels, std::move(progress)),
       [this, purpose, stamp, guard, done = std::move(done)](const JobOutcome<Picture>& outcome) {
+        if (purpose == Purpose::Viewer) {
+          // Done before its rows covered the first screen: answered once.
+          fillingWatch_.stop();
+          filling_.reset();
+        }
         if (purpose == Purpose::Viewer && outcome.value) {
           natural_ = Kept{stamp, {}, *outcome.value, 0};
         }
@@ -195,6 +247,10 @@ void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixel
 
 void PictureLoader::cancel(Purpose purpose) {
   lane(purpose).cancel();
+  if (purpose == Purpose::Viewer) {
+    fillingWatch_.stop();
+    filling_.reset();
+  }
   if (purpose == Purpose::Preview) takeover_.reset();
   if (purpose != Purpose::Prefetch) return;
   prefetchQueue_.clear();

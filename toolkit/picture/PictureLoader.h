@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <list>
 #include <memory>
@@ -70,6 +72,15 @@ class PictureLoader {
   void request(Purpose purpose, const QString& fullName, QSize pixels, QObject* context, Done done);
   void cancel(Purpose purpose);
 
+  // A Viewer request at natural size that is also answered early, with the
+  // picture still filling (Picture::progress()): once its top firstRows
+  // rows are decoded, or kFirstDeliveryMs after its size is known, whichever
+  // comes first. done is then called once more, with the whole picture or
+  // the error that stopped the decode. A picture that cannot be shown as it
+  // decodes (a moving GIF, a turned photo) is answered once, when done.
+  void requestFilling(const QString& fullName, int firstRows, QObject* context, Done done);
+  static constexpr int kFirstDeliveryMs = 50;
+
   // Decodes these files at pixels in the background for a later preview
   // request, replacing any earlier prefetch. A preview request for the file
   // being prefetched at its size waits for that decode instead of starting
@@ -115,7 +126,18 @@ class PictureLoader {
   };
 
   void startDecode(Purpose purpose, const Stamp& stamp, QSize pixels,
-                   const QPointer<QObject>& guard, Done done);
+                   const QPointer<QObject>& guard, Done done,
+                   std::shared_ptr<DecodeProgress> progress = nullptr);
+  // The early answer of requestFilling, looked for while the decode runs.
+  struct Filling {
+    Stamp stamp;
+    int firstRows = 0;
+    std::shared_ptr<DecodeProgress> progress;
+    QPointer<QObject> guard;
+    std::shared_ptr<Done> done;
+    QElapsedTimer sinceSized;
+  };
+  void watchFilling();
   void startNextPrefetch();
   void prefetchDone(const Kept& decoded, const JobOutcome<Picture>& outcome);
   JobLane& lane(Purpose purpose) { return lanes_[static_cast<int>(purpose)]; }
@@ -133,6 +155,8 @@ class PictureLoader {
   std::optional<Waiter> takeover_;
   std::list<Kept> prefetched_;  // newest first
   std::optional<Kept> natural_;
+  std::optional<Filling> filling_;
+  QTimer fillingWatch_;
 };
 
 }  // namespace ostrel

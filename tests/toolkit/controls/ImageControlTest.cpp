@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
 #include "tests/support/FakeServices.h"
+#include "toolkit/picture/DecodeProgress.h"
 #include "toolkit/picture/Drawing.h"
 #include "toolkit/picture/Picture.h"
 
@@ -86,6 +88,68 @@ TEST(ImageControlTest, TheFocusIsMarkedOverThePictureAndKeysClickIt) {
   for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
     QTest::keyClick(&image, key);
   EXPECT_EQ(clicks.count(), 3);
+}
+
+// Paints reaching the control, with the part each was for.
+class PaintLog : public QObject {
+ public:
+  QList<QRect> rects;
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) rects << static_cast<QPaintEvent*>(event)->rect();
+    return false;
+  }
+};
+
+// A picture still filling shows its final rows where they belong, the
+// window's background over the rest (never the picture shown before, even
+// scrolled to the bottom), and draws each band of rows as it arrives.
+TEST(ImageControlTest, APictureStillFillingShowsItsFinalRowsAndTheBackgroundElsewhere) {
+  QWidget window;
+  window.resize(20, 30);
+  QPalette palette = window.palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
+  ImageControl image(&window, QStringLiteral("Image1"), ImageControl::Sizing::Natural);
+  QImage red(20, 30, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  image.setPicture(Picture::fromImage(red));
+  QImage blue(20, 30, QImage::Format_RGB32);
+  blue.fill(Qt::blue);
+  const auto colourAt = [&](int y) { return window.grab().toImage().pixelColor(5, y); };
+
+  auto downwards = std::make_shared<DecodeProgress>();
+  const DecodeProgress::Scope scope(downwards);
+  DecodeProgress::publish(blue, DecodeProgress::Order::TopDown);
+  DecodeProgress::advance(10);
+  image.setPicture(Picture::filling(downwards));
+  EXPECT_EQ(image.size(), QSize(20, 30));
+  EXPECT_EQ(colourAt(9), QColor(Qt::blue));
+  EXPECT_EQ(colourAt(10), QColor(Qt::white));
+  EXPECT_EQ(colourAt(29), QColor(Qt::white));
+
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  PaintLog log;
+  image.installEventFilter(&log);
+  DecodeProgress::advance(25);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !log.rects.isEmpty(); }, 2000));
+  EXPECT_EQ(log.rects.first(), QRect(0, 10, 20, 15));  // the new band alone
+  EXPECT_EQ(colourAt(24), QColor(Qt::blue));
+  EXPECT_EQ(colourAt(25), QColor(Qt::white));
+
+  // Stored upwards, the rows fill from the bottom; scrolled down to them.
+  auto upwards = std::make_shared<DecodeProgress>();
+  {
+    const DecodeProgress::Scope other(upwards);
+    DecodeProgress::publish(blue, DecodeProgress::Order::BottomUp);
+    DecodeProgress::advance(10);
+  }
+  image.setPicture(Picture::filling(upwards));
+  image.move(0, -15);
+  EXPECT_EQ(colourAt(4), QColor(Qt::white));
+  EXPECT_EQ(colourAt(5), QColor(Qt::blue));
+  EXPECT_EQ(colourAt(14), QColor(Qt::blue));
 }
 
 }  // namespace
