@@ -334,6 +334,28 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
   }
 }
 
+// An escapement turns the baseline counterclockwise in logical units: on a
+// page whose y points up, 270 degrees reads upwards as 90 does on a plain one.
+TEST(EmfPlayback, EscapementTurnsWithTheLogicalAxes) {
+  for (const auto& [flip, escapement] : {std::pair{false, 900}, {true, 2700}}) {
+    EmfBuilder b;
+    if (flip) {
+      b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
+          .add(U_EMR_SETWINDOWEXTEX, {100, 100})
+          .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
+          .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
+    }
+    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, escapement))
+        .add(U_EMR_SELECTOBJECT, {1})
+        .add(U_EMR_SETBKMODE, {1})
+        .add(U_EMR_EXTTEXTOUTW, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
+    const QImage img = B::render(b.finish());
+    int above = 0;
+    for (int y = 10; y < 60; ++y) above += inkWidth(img, y);
+    EXPECT_GT(above, 50) << "flip " << flip;  // the run rises from (40, 90)
+  }
+}
+
 TEST(EmfPlayback, OpaqueBackgroundFillsBehindText) {
   EmfBuilder b;
   b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-40, 0))
