@@ -364,8 +364,12 @@ QPen GdiPlayer::qtPen() const {
   if (style == U_PS_NULL) return Qt::NoPen;
   const QColor color = mixedColor(p.color);
 
+  // The world transform's area scale, the page's across: a world transform
+  // that stretches one way and squeezes the other keeps a pen's weight.
   const QTransform t = logicalToDevice();
-  const double scale = std::hypot(t.m11(), t.m12());
+  const QTransform page = pageTransform();
+  const double scale =
+      std::sqrt(std::abs(dc_.world.determinant())) * std::hypot(page.m11(), page.m12());
   double deviceWidth = std::min(std::abs(p.width) * scale, 1e5);
   if (!std::isfinite(deviceWidth)) deviceWidth = 0;
   QPen pen(color);

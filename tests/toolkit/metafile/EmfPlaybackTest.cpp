@@ -153,6 +153,11 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   // Two same-direction squares, one inside the other, as one polypolygon.
   const std::initializer_list<uint32_t> nested = {0,  0,  100, 100, 2,  8,  4,  4,  10, 10, 90, 10,
                                                   90, 90, 10,  90,  30, 30, 70, 30, 70, 70, 30, 70};
+  // A line 8 units wide under a world transform that squeezes x to a
+  // quarter and stretches y four times: drawn 8 pixels wide, not 2.
+  std::vector<Rec> squeezed = extPenLine(0x10000, 8);
+  squeezed.insert(squeezed.begin(),
+                  Rec(U_EMR_SETWORLDTRANSFORM, {0x3E800000, 0, 0, 0x40800000, 0, 0xC3160000}));
   struct Case {
     const char* name;
     std::vector<Rec> records;  // after the red brush, unless noBrush
@@ -221,6 +226,8 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{15, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {55, 50, kWhitePx}, {65, 50, kRedPx}}, true},
       {"dashes of the pen's own", extPenLine(0x10207, 10, {20, 20}),
        {{10, 50, kRedPx}, {30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
+      {"a pen keeps its weight under an uneven world scale", squeezed,
+       {{10, 50, kRedPx}, {10, 47, kRedPx}, {10, 40, kWhitePx}}, true},
       {"a cosmetic pen is thin", extPenLine(0, 10), {{50, 50, kRedPx}, {50, 53, kWhitePx}}, true, {}, 130},
       {"dashes of a cosmetic pen", {{U_EMR_CREATEPEN, {2, U_PS_DASH, 1, 0, kRed}}, {U_EMR_SELECTOBJECT, {2}},
                                     {U_EMR_MOVETOEX, {0, 50}}, {U_EMR_LINETO, {100, 50}}},
