@@ -21,6 +21,26 @@ bool axisAligned(const QTransform& t) {
   return std::abs(t.m12()) < 1e-9 && std::abs(t.m21()) < 1e-9;
 }
 
+// The same figures, each closed: StrokeAndFillPath closes the figures it
+// was given open, and its pen draws the closing edges as well.
+QPainterPath closedFigures(const QPainterPath& path) {
+  QPainterPath out;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      if (i > 0) out.closeSubpath();
+      out.moveTo(e);
+    } else if (e.isLineTo()) {
+      out.lineTo(e);
+    } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+      out.cubicTo(e, path.elementAt(i + 1), path.elementAt(i + 2));
+      i += 2;
+    }
+  }
+  if (!out.isEmpty()) out.closeSubpath();
+  return out;
+}
+
 double metricUnitMm(MapMode mode) {
   switch (mode) {
     case MapMode::LoMetric:
@@ -969,8 +989,10 @@ void GdiPlayer::drawPath(PathDraw how) {
   if (how == PathDraw::Fill) {
     // A filled path closes its open figures.
     drawDeviceShape(p, true, false);
+  } else if (how == PathDraw::StrokeAndFill) {
+    drawDeviceShape(closedFigures(p), true, true);
   } else {
-    drawDeviceShape(p, how == PathDraw::StrokeAndFill, true);
+    drawDeviceShape(p, false, true);
   }
 }
 

@@ -214,6 +214,11 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
                        {U_EMR_LINETO, {80, 80}}, {U_EMR_LINETO, {20, 80}}, {U_EMR_CLOSEFIGURE},
                        {U_EMR_ENDPATH}, {U_EMR_FILLPATH, {0, 0, 100, 100}}},
        {{50, 50, kRedPx}, {10, 10, kWhitePx}}},
+      // The default pen, on the edge the open figure was closed with.
+      {"stroked and filled path closes its figure",
+       {{U_EMR_BEGINPATH}, {U_EMR_MOVETOEX, {20, 20}}, {U_EMR_LINETO, {80, 20}}, {U_EMR_LINETO, {80, 80}},
+        {U_EMR_ENDPATH}, {U_EMR_STROKEANDFILLPATH, {0, 0, 100, 100}}},
+       {{50, 50, kBlackPx}, {50, 20, kBlackPx}, {65, 40, kWhitePx}}, true},
       {"bitmap lands at its destination", {{U_EMR_STRETCHDIBITS, stretchedBitmap()}},
        {{30, 40, kRedPx}, {50, 40, kGreenPx}, {30, 60, kBluePx}, {50, 60, kBlackPx},
         {10, 10, kWhitePx}, {70, 80, kWhitePx}}, true},
