@@ -113,6 +113,14 @@ QByteArray clipRegion() {
   return B::words32({48, 5, 32, 1, 1, 16, 60, 0, 100, 100, 60, 0, 100, 100});
 }
 
+// A page of 100 x 100 logical units whose y points up.
+std::vector<Rec> yPointingUp() {
+  return {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}},
+          {U_EMR_SETWINDOWEXTEX, {100, 100}},
+          {U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)}},
+          {U_EMR_SETVIEWPORTORGEX, {0, 100}}};
+}
+
 QByteArray fontRecord(int height, int escapement) {
   QByteArray f =
       B::words32({1, uint32_t(height), 0, uint32_t(escapement), uint32_t(escapement), 700});
@@ -319,12 +327,7 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
 TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
   for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
     EmfBuilder b;
-    if (flip) {
-      b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
-          .add(U_EMR_SETWINDOWEXTEX, {100, 100})
-          .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
-          .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
-    }
+    if (flip) b << yPointingUp();
     b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-60, 0))
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
@@ -351,12 +354,7 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
 TEST(EmfPlayback, EscapementTurnsWithTheLogicalAxes) {
   for (const auto& [flip, escapement] : {std::pair{false, 900}, {true, 2700}}) {
     EmfBuilder b;
-    if (flip) {
-      b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
-          .add(U_EMR_SETWINDOWEXTEX, {100, 100})
-          .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
-          .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
-    }
+    if (flip) b << yPointingUp();
     b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, escapement))
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
