@@ -166,6 +166,11 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   std::vector<Rec> squeezed = extPenLine(0x10000, 8);
   squeezed.insert(squeezed.begin(),
                   Rec(U_EMR_SETWORLDTRANSFORM, {0x3E800000, 0, 0, 0x40800000, 0, 0xC3160000}));
+  // "II" spaced 70 units apart, with no rectangle by its options but with
+  // the rectangle's bytes kept before the spacing offset and the string.
+  const QByteArray spaced =
+      B::words32({0, 0, 0, 0, 1, 0, 0, 10, 10, 2, 76, U_ETO_NO_RECT, 0, 0, 100, 100, 80}) +
+      B::utf16(QStringLiteral("II")) + B::words32({70, 10});
   struct Case {
     const char* name;
     std::vector<Rec> records;  // after the red brush, unless noBrush
@@ -290,6 +295,10 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
         {U_EMR_CREATEBRUSHINDIRECT, {0x7FFFFFFF, 0, kRed, 0}}, {U_EMR_RESTOREDC, {uint32_t(-50)}},
         {U_EMR_RECTANGLE, {0, 0, 100, 100}}},
        {{50, 50, kWhitePx}, {0, 50, kBlackPx}}, true},
+      {"spacing after a rectangle kept against the options",
+       {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
+        {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, spaced}},
+       {{84, 25, kBlackPx}, {22, 25, kWhitePx}}, true},
       // Sizes and angles at the ends of their 32-bit range: a font whose width
       // and escapement are INT32_MIN, a region framed with such a stroke. The
       // sanitizer build traps on any arithmetic that overflows on them.
