@@ -299,6 +299,9 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
         {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, spaced}},
        {{84, 25, kBlackPx}, {22, 25, kWhitePx}}, true},
+      {"a viewport one unit wide", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {1, 100}},
+                                    {U_EMR_SETVIEWPORTEXTEX, {1, 100}}, {U_EMR_RECTANGLE, {0, 0, 50, 100}}},
+       {{25, 50, kRedPx}, {75, 50, kWhitePx}}},
       // Sizes and angles at the ends of their 32-bit range: a font whose width
       // and escapement are INT32_MIN, a region framed with such a stroke. The
       // sanitizer build traps on any arithmetic that overflows on them.
@@ -329,6 +332,13 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
     (b << redBrush()).add(U_EMR_SELECTOBJECT, {stock}).add(U_EMR_RECTANGLE, {10, 10, 90, 90});
     expectPixels(b.finish(), {{50, 50, qRgb(grey, grey, grey)}}, {}, 8);
   }
+  // A header that leaves out its device's size: a device of 96 pixels an
+  // inch, its pixels as large as the page's.
+  EmfBuilder plain;
+  (plain << redBrush()).add(U_EMR_RECTANGLE, {0, 0, 90, 100});
+  QByteArray noDevice = plain.finish();
+  noDevice.replace(72, 16, QByteArray(16, '\0'));
+  expectPixels(noDevice, {{88, 50, kRedPx}, {92, 50, kWhitePx}});
 }
 
 // Glyph numbers (ETO_GLYPH_INDEX) draw the glyphs of the face the font was
