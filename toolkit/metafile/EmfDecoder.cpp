@@ -423,10 +423,16 @@ void EmfPlayback::text(const RecordReader& r, bool wide) {
   run.reference = pointOf(emrtext.ptlReference);
   run.options = options;
   uint64_t offDxAt = sizeof(U_EMREXTTEXTOUTW);
-  if (!(options & U_ETO_NO_RECT)) {
-    run.rect = edgesOf(r.as<U_RECTL>(offDxAt));
+  // A writer may keep the rectangle's bytes while its options say there is
+  // none: the string then starts after them, and so does the spacing offset.
+  const bool rectBytes =
+      !(options & U_ETO_NO_RECT) || offString >= offDxAt + sizeof(U_RECTL) + sizeof(uint32_t);
+  if (rectBytes) {
+    if (!(options & U_ETO_NO_RECT)) {
+      run.rect = edgesOf(r.as<U_RECTL>(offDxAt));
+      if (run.rect->isNull()) run.rect.reset();
+    }
     offDxAt += sizeof(U_RECTL);
-    if (run.rect->isNull()) run.rect.reset();
   }
   const uint32_t offDx = r.u32(offDxAt);
   const uint32_t count = std::min<uint32_t>(nChars, 65536);

@@ -21,6 +21,26 @@ bool axisAligned(const QTransform& t) {
   return std::abs(t.m12()) < 1e-9 && std::abs(t.m21()) < 1e-9;
 }
 
+// The same figures, each closed: StrokeAndFillPath closes the figures it
+// was given open, and its pen draws the closing edges as well.
+QPainterPath closedFigures(const QPainterPath& path) {
+  QPainterPath out;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      if (i > 0) out.closeSubpath();
+      out.moveTo(e);
+    } else if (e.isLineTo()) {
+      out.lineTo(e);
+    } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+      out.cubicTo(e, path.elementAt(i + 1), path.elementAt(i + 2));
+      i += 2;
+    }
+  }
+  if (!out.isEmpty()) out.closeSubpath();
+  return out;
+}
+
 double metricUnitMm(MapMode mode) {
   switch (mode) {
     case MapMode::LoMetric:
@@ -364,8 +384,12 @@ QPen GdiPlayer::qtPen() const {
   if (style == U_PS_NULL) return Qt::NoPen;
   const QColor color = mixedColor(p.color);
 
+  // The world transform's area scale, the page's across: a world transform
+  // that stretches one way and squeezes the other keeps a pen's weight.
   const QTransform t = logicalToDevice();
-  const double scale = std::hypot(t.m11(), t.m12());
+  const QTransform page = pageTransform();
+  const double scale =
+      std::sqrt(std::abs(dc_.world.determinant())) * std::hypot(page.m11(), page.m12());
   double deviceWidth = std::min(std::abs(p.width) * scale, 1e5);
   if (!std::isfinite(deviceWidth)) deviceWidth = 0;
   QPen pen(color);
@@ -965,8 +989,10 @@ void GdiPlayer::drawPath(PathDraw how) {
   if (how == PathDraw::Fill) {
     // A filled path closes its open figures.
     drawDeviceShape(p, true, false);
+  } else if (how == PathDraw::StrokeAndFill) {
+    drawDeviceShape(closedFigures(p), true, true);
   } else {
-    drawDeviceShape(p, how == PathDraw::StrokeAndFill, true);
+    drawDeviceShape(p, false, true);
   }
 }
 

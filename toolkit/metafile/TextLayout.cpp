@@ -72,10 +72,14 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
   }
   if (useDx && spacedAsUnstretched(natural)) stretch_ = 1;
 
+  // The escapement turns the baseline counterclockwise in logical units, so
+  // under a mapping that flips one axis it turns the other way on the page:
+  // a label at 270 degrees on a y-up chart reads upwards, as GDI draws it.
   // In double: the escapement may be INT32_MIN, which has no negative int.
-  double angle = -double(f.escapement) / 10.0;
+  const bool flipped = l2d.determinant() < 0;
+  double angle = (flipped ? 1.0 : -1.0) * double(f.escapement) / 10.0;
   double base = std::atan2(l2d.m12(), l2d.m11()) * 180 / M_PI;
-  if (l2d.determinant() < 0 && std::cos(base * M_PI / 180) < 0) base += 180;
+  if (flipped && std::cos(base * M_PI / 180) < 0) base += 180;
   angle += base;
 
   // A run whose baseline rises is aligned by both ends of it.

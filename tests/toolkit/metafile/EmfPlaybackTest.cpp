@@ -113,6 +113,14 @@ QByteArray clipRegion() {
   return B::words32({48, 5, 32, 1, 1, 16, 60, 0, 100, 100, 60, 0, 100, 100});
 }
 
+// A page of 100 x 100 logical units whose y points up.
+std::vector<Rec> yPointingUp() {
+  return {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}},
+          {U_EMR_SETWINDOWEXTEX, {100, 100}},
+          {U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)}},
+          {U_EMR_SETVIEWPORTORGEX, {0, 100}}};
+}
+
 QByteArray fontRecord(int height, int escapement) {
   QByteArray f =
       B::words32({1, uint32_t(height), 0, uint32_t(escapement), uint32_t(escapement), 700});
@@ -153,6 +161,16 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   // Two same-direction squares, one inside the other, as one polypolygon.
   const std::initializer_list<uint32_t> nested = {0,  0,  100, 100, 2,  8,  4,  4,  10, 10, 90, 10,
                                                   90, 90, 10,  90,  30, 30, 70, 30, 70, 70, 30, 70};
+  // A line 8 units wide under a world transform that squeezes x to a
+  // quarter and stretches y four times: drawn 8 pixels wide, not 2.
+  std::vector<Rec> squeezed = extPenLine(0x10000, 8);
+  squeezed.insert(squeezed.begin(),
+                  Rec(U_EMR_SETWORLDTRANSFORM, {0x3E800000, 0, 0, 0x40800000, 0, 0xC3160000}));
+  // "II" spaced 70 units apart, with no rectangle by its options but with
+  // the rectangle's bytes kept before the spacing offset and the string.
+  const QByteArray spaced =
+      B::words32({0, 0, 0, 0, 1, 0, 0, 10, 10, 2, 76, U_ETO_NO_RECT, 0, 0, 100, 100, 80}) +
+      B::utf16(QStringLiteral("II")) + B::words32({70, 10});
   struct Case {
     const char* name;
     std::vector<Rec> records;  // after the red brush, unless noBrush
@@ -209,6 +227,11 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
                        {U_EMR_LINETO, {80, 80}}, {U_EMR_LINETO, {20, 80}}, {U_EMR_CLOSEFIGURE},
                        {U_EMR_ENDPATH}, {U_EMR_FILLPATH, {0, 0, 100, 100}}},
        {{50, 50, kRedPx}, {10, 10, kWhitePx}}},
+      // The default pen, on the edge the open figure was closed with.
+      {"stroked and filled path closes its figure",
+       {{U_EMR_BEGINPATH}, {U_EMR_MOVETOEX, {20, 20}}, {U_EMR_LINETO, {80, 20}}, {U_EMR_LINETO, {80, 80}},
+        {U_EMR_ENDPATH}, {U_EMR_STROKEANDFILLPATH, {0, 0, 100, 100}}},
+       {{50, 50, kBlackPx}, {50, 20, kBlackPx}, {65, 40, kWhitePx}}, true},
       {"bitmap lands at its destination", {{U_EMR_STRETCHDIBITS, stretchedBitmap()}},
        {{30, 40, kRedPx}, {50, 40, kGreenPx}, {30, 60, kBluePx}, {50, 60, kBlackPx},
         {10, 10, kWhitePx}, {70, 80, kWhitePx}}, true},
@@ -221,6 +244,8 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{15, 50, kRedPx}, {35, 50, kWhitePx}, {45, 50, kRedPx}, {55, 50, kWhitePx}, {65, 50, kRedPx}}, true},
       {"dashes of the pen's own", extPenLine(0x10207, 10, {20, 20}),
        {{10, 50, kRedPx}, {30, 50, kWhitePx}, {50, 50, kRedPx}}, true},
+      {"a pen keeps its weight under an uneven world scale", squeezed,
+       {{10, 50, kRedPx}, {10, 47, kRedPx}, {10, 40, kWhitePx}}, true},
       {"a cosmetic pen is thin", extPenLine(0, 10), {{50, 50, kRedPx}, {50, 53, kWhitePx}}, true, {}, 130},
       {"dashes of a cosmetic pen", {{U_EMR_CREATEPEN, {2, U_PS_DASH, 1, 0, kRed}}, {U_EMR_SELECTOBJECT, {2}},
                                     {U_EMR_MOVETOEX, {0, 50}}, {U_EMR_LINETO, {100, 50}}},
@@ -270,6 +295,13 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
         {U_EMR_CREATEBRUSHINDIRECT, {0x7FFFFFFF, 0, kRed, 0}}, {U_EMR_RESTOREDC, {uint32_t(-50)}},
         {U_EMR_RECTANGLE, {0, 0, 100, 100}}},
        {{50, 50, kWhitePx}, {0, 50, kBlackPx}}, true},
+      {"spacing after a rectangle kept against the options",
+       {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
+        {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, spaced}},
+       {{84, 25, kBlackPx}, {22, 25, kWhitePx}}, true},
+      {"a viewport one unit wide", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {1, 100}},
+                                    {U_EMR_SETVIEWPORTEXTEX, {1, 100}}, {U_EMR_RECTANGLE, {0, 0, 50, 100}}},
+       {{25, 50, kRedPx}, {75, 50, kWhitePx}}},
       // Sizes and angles at the ends of their 32-bit range: a font whose width
       // and escapement are INT32_MIN, a region framed with such a stroke. The
       // sanitizer build traps on any arithmetic that overflows on them.
@@ -300,6 +332,13 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
     (b << redBrush()).add(U_EMR_SELECTOBJECT, {stock}).add(U_EMR_RECTANGLE, {10, 10, 90, 90});
     expectPixels(b.finish(), {{50, 50, qRgb(grey, grey, grey)}}, {}, 8);
   }
+  // A header that leaves out its device's size: a device of 96 pixels an
+  // inch, its pixels as large as the page's.
+  EmfBuilder plain;
+  (plain << redBrush()).add(U_EMR_RECTANGLE, {0, 0, 90, 100});
+  QByteArray noDevice = plain.finish();
+  noDevice.replace(72, 16, QByteArray(16, '\0'));
+  expectPixels(noDevice, {{88, 50, kRedPx}, {92, 50, kWhitePx}});
 }
 
 // Glyph numbers (ETO_GLYPH_INDEX) draw the glyphs of the face the font was
@@ -307,12 +346,7 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
 TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
   for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
     EmfBuilder b;
-    if (flip) {
-      b.add(U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC})
-          .add(U_EMR_SETWINDOWEXTEX, {100, 100})
-          .add(U_EMR_SETVIEWPORTEXTEX, {100, uint32_t(-100)})
-          .add(U_EMR_SETVIEWPORTORGEX, {0, 100});
-    }
+    if (flip) b << yPointingUp();
     b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-60, 0))
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
@@ -331,6 +365,23 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
     ASSERT_GT(bottom - top, 20) << "flip " << flip;
     EXPECT_LT(top, 30) << "flip " << flip;  // TA_TOP: the text hangs below the point
     EXPECT_GT(inkWidth(img, top + 2), 2 * inkWidth(img, bottom - 2)) << "flip " << flip;
+  }
+}
+
+// An escapement turns the baseline counterclockwise in logical units: on a
+// page whose y points up, 270 degrees reads upwards as 90 does on a plain one.
+TEST(EmfPlayback, EscapementTurnsWithTheLogicalAxes) {
+  for (const auto& [flip, escapement] : {std::pair{false, 900}, {true, 2700}}) {
+    EmfBuilder b;
+    if (flip) b << yPointingUp();
+    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, escapement))
+        .add(U_EMR_SELECTOBJECT, {1})
+        .add(U_EMR_SETBKMODE, {1})
+        .add(U_EMR_EXTTEXTOUTW, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
+    const QImage img = B::render(b.finish());
+    int above = 0;
+    for (int y = 10; y < 60; ++y) above += inkWidth(img, y);
+    EXPECT_GT(above, 50) << "flip " << flip;  // the run rises from (40, 90)
   }
 }
 

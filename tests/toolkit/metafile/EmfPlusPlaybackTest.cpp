@@ -348,6 +348,16 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
   expectPixels(
       plusEmf([&](P& p) { line(p, P::pen(2.5F, Qt::red, U_PD_StartCap, {U_LCT_SquareAnchor})); }),
       {{2, 46, kRedPx}, {2, 57, kWhitePx}, {50, 46, kWhitePx}, {50, 50, kRedPx}});
+  // An adjustable arrow four widths across and three long, filled, at twice
+  // the pen's width: its tip at x 80, its base 24 pixels back and 32 across.
+  expectPixels(plusEmf([&](P& p) {
+                 p.object(1, U_OT_Pen,
+                          P::pen(4, Qt::red, U_PD_CustomEndCap,
+                                 {60, P::kVersion, 1, P::f(4), P::f(3), 0, 1, 0, 0, 0, P::f(10),
+                                  P::f(2), 0, 0, 0, 0}));
+                 p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(20), P::f(50), P::f(80), P::f(50)});
+               }),
+               {{62, 42, kRedPx}, {62, 32, kWhitePx}, {30, 42, kWhitePx}});
 }
 
 TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
