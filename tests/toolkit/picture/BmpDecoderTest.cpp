@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/DecodeProgress.h"
 
 namespace ostrel {
 namespace {
@@ -162,6 +166,89 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
   EXPECT_EQ(failureNumber(QByteArray("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16)),
             err::InvalidPicture)
       << "header cut short";
+}
+
+// A bitmap of several row groups, 301 pixels wide (rows padded), with every
+// byte of its pixels different from its neighbours.
+BmpBuilder manyRows(quint16 bitsPerPixel, qint32 height) {
+  const qint64 stride = (301 * bitsPerPixel + 31) / 32 * 4;
+  QByteArray pixels(qsizetype(stride * std::abs(height)), Qt::Uninitialized);
+  for (qsizetype i = 0; i < pixels.size(); ++i) pixels[i] = char(i * 7 + i / 1013);
+  QList<QRgb> palette;
+  for (int i = 0; bitsPerPixel == 8 && i < 256; ++i) palette.append(qRgb(i, 255 - i, i * 3));
+  return {.width = 301,
+          .height = height,
+          .bitsPerPixel = bitsPerPixel,
+          .palette = palette,
+          .pixels = pixels};
+}
+
+// A file in memory read as the viewer reads one from disk; readable, the
+// bytes a shrinking file still has.
+struct FileRows {
+  QByteArray bytes;
+  qint64 readable = -1;
+  qint64 bytesRead = 0;
+  std::function<void()> onRead;
+  QImage decode() {
+    if (readable < 0) readable = bytes.size();
+    return BmpDecoder::decodeFile(bytes.first(std::min<qsizetype>(bytes.size(), 65536)),
+                                  bytes.size(), [this](qint64 offset, char* to, qint64 count) {
+                                    if (onRead) onRead();
+                                    const qint64 got =
+                                        std::clamp<qint64>(readable - offset, 0, count);
+                                    std::copy_n(bytes.constData() + offset, got, to);
+                                    bytesRead += got;
+                                    return got;
+                                  });
+  }
+};
+
+TEST(BmpDecoder, RowsReadGroupByGroupFromTheFileAreThoseOfTheWholeFile) {
+  for (const quint16 bpp : {8, 24, 32}) {
+    for (const qint32 height : {1000, -1000}) {
+      const QByteArray whole = manyRows(bpp, height).build();
+      // One cut short where the file's rows end, the header promising more.
+      for (const QByteArray& bytes : {whole, whole.first(whole.size() * 3 / 5)}) {
+        ASSERT_TRUE(BmpDecoder::readsRows(bytes.first(65536), bytes.size()));
+        FileRows file{bytes};
+        EXPECT_EQ(file.decode(), BmpDecoder::decode(bytes, Layout::File))
+            << bpp << " bits, height " << height << ", " << bytes.size() << " bytes";
+      }
+    }
+  }
+  EXPECT_FALSE(BmpDecoder::readsRows(test::rleBitmap(40, 30), 4000)) << "run-length rows";
+}
+
+// A large bitmap's first screen must not wait for the rest of its file.
+TEST(BmpDecoder, FirstRowsOfABottomUpFileAreShownBeforeTheFileIsReadThrough) {
+  FileRows file{manyRows(24, 1000).build()};
+  auto progress = std::make_shared<DecodeProgress>();
+  qint64 readWhenShown = -1;
+  file.onRead = [&] {
+    if (readWhenShown < 0 && progress->readyRows().height() > 0) readWhenShown = file.bytesRead;
+  };
+  const DecodeProgress::Scope scope(progress);
+  file.decode();
+  ASSERT_GE(readWhenShown, 0) << "no rows were shown while the file was read";
+  EXPECT_LT(readWhenShown, file.bytes.size() / 2);
+}
+
+TEST(BmpDecoder, AFileThatShrinksWhileReadKeepsTheRowsReadAndFails) {
+  FileRows file{manyRows(24, 1000).build()};
+  const QImage whole = BmpDecoder::decode(file.bytes, Layout::File);
+  auto progress = std::make_shared<DecodeProgress>();
+  file.onRead = [&] {
+    if (file.bytesRead > 0) file.readable = file.bytes.size() / 2;
+  };
+  {
+    const DecodeProgress::Scope scope(progress);
+    EXPECT_THROW(file.decode(), DecodeFailure);
+  }
+  const DecodeProgress::Ready ready = progress->ready();
+  ASSERT_EQ(ready.top, 0);
+  ASSERT_GT(ready.rows.height(), 0);
+  EXPECT_EQ(ready.rows, whole.copy(0, 0, whole.width(), ready.rows.height()));
 }
 
 }  // namespace
