@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <memory>
 
 #include "tests/toolkit/picture/PictureFixtures.h"
@@ -168,33 +170,27 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
       << "header cut short";
 }
 
-// A bitmap of several row groups, 301 pixels wide (rows padded), with every
-// byte of its pixels different from its neighbours.
-BmpBuilder manyRows(quint16 bitsPerPixel, qint32 height) {
-  const qint64 stride = (301 * bitsPerPixel + 31) / 32 * 4;
-  QByteArray pixels(qsizetype(stride * std::abs(height)), Qt::Uninitialized);
-  for (qsizetype i = 0; i < pixels.size(); ++i) pixels[i] = char(i * 7 + i / 1013);
-  QList<QRgb> palette;
-  for (int i = 0; bitsPerPixel == 8 && i < 256; ++i) palette.append(qRgb(i, 255 - i, i * 3));
-  return {.width = 301,
-          .height = height,
-          .bitsPerPixel = bitsPerPixel,
-          .palette = palette,
-          .pixels = pixels};
+// A bitmap of several row groups, its rows padded, no two bytes alike
+// beside each other.
+QByteArray manyRows(quint16 bitsPerPixel, qint32 height) {
+  BmpBuilder b{.width = 301, .height = height, .bitsPerPixel = bitsPerPixel};
+  b.pixels.resize((301 * bitsPerPixel + 31) / 32 * 4 * std::abs(height));
+  for (qsizetype i = 0; i < b.pixels.size(); ++i) b.pixels[i] = char(i * 7 + i / 1013);
+  for (int i = 0; bitsPerPixel == 8 && i < 256; ++i) b.palette.append(qRgb(i, 255 - i, i * 3));
+  return b.build();
 }
 
-// A file in memory read as the viewer reads one from disk; readable, the
-// bytes a shrinking file still has.
+// A file in memory read as one on disk is; readable: the bytes a file that
+// shrinks still has.
 struct FileRows {
   QByteArray bytes;
-  qint64 readable = -1;
+  qint64 readable = std::numeric_limits<qint64>::max();
   qint64 bytesRead = 0;
-  std::function<void()> onRead;
+  std::function<void()> onRead = [] {};
   QImage decode() {
-    if (readable < 0) readable = bytes.size();
     return BmpDecoder::decodeFile(bytes.first(std::min<qsizetype>(bytes.size(), 65536)),
                                   bytes.size(), [this](qint64 offset, char* to, qint64 count) {
-                                    if (onRead) onRead();
+                                    onRead();
                                     const qint64 got =
                                         std::clamp<qint64>(readable - offset, 0, count);
                                     std::copy_n(bytes.constData() + offset, got, to);
@@ -207,12 +203,11 @@ struct FileRows {
 TEST(BmpDecoder, RowsReadGroupByGroupFromTheFileAreThoseOfTheWholeFile) {
   for (const quint16 bpp : {8, 24, 32}) {
     for (const qint32 height : {1000, -1000}) {
-      const QByteArray whole = manyRows(bpp, height).build();
-      // One cut short where the file's rows end, the header promising more.
+      const QByteArray whole = manyRows(bpp, height);
+      // And one whose rows end before its header says.
       for (const QByteArray& bytes : {whole, whole.first(whole.size() * 3 / 5)}) {
         ASSERT_TRUE(BmpDecoder::readsRows(bytes.first(65536), bytes.size()));
-        FileRows file{bytes};
-        EXPECT_EQ(file.decode(), BmpDecoder::decode(bytes, Layout::File))
+        EXPECT_EQ(FileRows{bytes}.decode(), BmpDecoder::decode(bytes, Layout::File))
             << bpp << " bits, height " << height << ", " << bytes.size() << " bytes";
       }
     }
@@ -222,7 +217,7 @@ TEST(BmpDecoder, RowsReadGroupByGroupFromTheFileAreThoseOfTheWholeFile) {
 
 // A large bitmap's first screen must not wait for the rest of its file.
 TEST(BmpDecoder, FirstRowsOfABottomUpFileAreShownBeforeTheFileIsReadThrough) {
-  FileRows file{manyRows(24, 1000).build()};
+  FileRows file{manyRows(24, 1000)};
   auto progress = std::make_shared<DecodeProgress>();
   qint64 readWhenShown = -1;
   file.onRead = [&] {
@@ -235,16 +230,14 @@ TEST(BmpDecoder, FirstRowsOfABottomUpFileAreShownBeforeTheFileIsReadThrough) {
 }
 
 TEST(BmpDecoder, AFileThatShrinksWhileReadKeepsTheRowsReadAndFails) {
-  FileRows file{manyRows(24, 1000).build()};
-  const QImage whole = BmpDecoder::decode(file.bytes, Layout::File);
+  FileRows file{manyRows(24, 1000)};
+  file.onRead = [&] { file.readable = file.bytesRead > 0 ? file.bytes.size() / 2 : file.readable; };
   auto progress = std::make_shared<DecodeProgress>();
-  file.onRead = [&] {
-    if (file.bytesRead > 0) file.readable = file.bytes.size() / 2;
-  };
   {
     const DecodeProgress::Scope scope(progress);
     EXPECT_THROW(file.decode(), DecodeFailure);
   }
+  const QImage whole = BmpDecoder::decode(file.bytes, Layout::File);
   const DecodeProgress::Ready ready = progress->ready();
   ASSERT_EQ(ready.top, 0);
   ASSERT_GT(ready.rows.height(), 0);
