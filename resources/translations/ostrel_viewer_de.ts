@@ -968,6 +968,10 @@ Als UTF-8 speichern, das alle darstellen kann?</translation>
         <source>The file “%1” cannot be opened: its folder does not exist.</source>
         <translation>Die Datei „%1“ kann nicht geöffnet werden: ihr Ordner existiert nicht.</translation>
     </message>
+    <message>
+        <source>the file became shorter while it was read</source>
+        <translation>die Datei wurde kürzer, während sie gelesen wurde</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::PrintFile</name>

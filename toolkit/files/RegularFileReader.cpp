@@ -91,8 +91,7 @@ QByteArray readFrom(int fd, qint64 expected, qint64 sizeLimit,
 
 }  // namespace
 
-RegularFileReader::Contents RegularFileReader::read(const QString& fileName, qint64 sizeLimit,
-                                                    const Progress& progress) {
+RegularFileReader::Opened RegularFileReader::open(const QString& fileName, qint64 sizeLimit) {
   if (fileName.isEmpty() || fileName.endsWith(QLatin1Char('/'))) throw Failure{Problem::NoName};
   const QByteArray path = FileNames::encode(fileName);
   struct stat info {};
@@ -101,16 +100,22 @@ RegularFileReader::Contents RegularFileReader::read(const QString& fileName, qin
 
   // Non-blocking, so that a pipe put in the file's place since the check
   // cannot hang us; the kind is checked again on what was opened.
-  const UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) failFor(path, errno);
   if (::fstat(fd.get(), &info) != 0) failFor(path, errno);
   checkKind(info, sizeLimit);
+  return {std::move(fd), info};
+}
+
+RegularFileReader::Contents RegularFileReader::read(const QString& fileName, qint64 sizeLimit,
+                                                    const Progress& progress) {
+  const Opened file = open(fileName, sizeLimit);
   try {
-    QByteArray bytes = readFrom(fd.get(), info.st_size, sizeLimit, progress);
-    FileIdentity identity(info, bytes);
+    QByteArray bytes = readFrom(file.fd.get(), file.info.st_size, sizeLimit, progress);
+    FileIdentity identity(file.info, bytes);
     return {std::move(bytes), identity};
   } catch (const std::bad_alloc&) {
-    throw Failure{Problem::OutOfMemory, ENOMEM, info.st_size};
+    throw Failure{Problem::OutOfMemory, ENOMEM, file.info.st_size};
   }
 }
 

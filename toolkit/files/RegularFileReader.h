@@ -1,10 +1,13 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
 
 #include "toolkit/files/FileIdentity.h"
+#include "toolkit/files/UniqueFd.h"
 
 namespace ostrel {
 
@@ -47,6 +50,14 @@ class RegularFileReader {
   using Progress = std::function<bool(qint64 done, qint64 total)>;
 
   static Contents read(const QString& fileName, qint64 sizeLimit, const Progress& progress = {});
+
+  // read()'s checks alone, for a caller that reads the file in parts: the
+  // file open for reading, and what it was when opened.
+  struct Opened {
+    UniqueFd fd;
+    struct stat info;
+  };
+  static Opened open(const QString& fileName, qint64 sizeLimit);
 };
 
 }  // namespace ostrel

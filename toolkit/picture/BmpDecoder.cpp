@@ -103,8 +103,11 @@ struct Header {
 
 class Reader {
  public:
-  explicit Reader(QByteArrayView d) : d_(d) {}
-  qint64 size() const { return d_.size(); }
+  // total: the bytes of the whole, when d holds only its start.
+  explicit Reader(QByteArrayView d, qint64 total = -1)
+      : d_(d), total_(total < 0 ? d.size() : total) {}
+  qint64 size() const { return total_; }
+  qint64 held() const { return d_.size(); }
   void need(qint64 end) const {
     if (end > d_.size())
       fail(QCoreApplication::translate("ostrel::PictureLoader", "the bitmap header ends early"));
@@ -122,6 +125,7 @@ class Reader {
 
  private:
   QByteArrayView d_;
+  qint64 total_;
 };
 
 bool validBpp(int bpp) {
@@ -364,9 +368,23 @@ class Decoder {
 
   Decoder(const Reader& r, QByteArrayView bits, const Header& h, BmpDecoder::Layout layout,
           const BmpDecoder::DibOptions& opts, QSize shrink = {1, 1}, Rows rows = Rows::Kept)
-      : r_(r), bits_(bits), h_(h), layout_(layout), opts_(opts), shrink_(shrink), rows_(rows) {
+      : r_(r),
+        bits_(bits),
+        bitsBytes_(bits.size()),
+        h_(h),
+        layout_(layout),
+        opts_(opts),
+        shrink_(shrink),
+        rows_(rows) {
     palette_.fill(qRgb(0, 0, 0));
     if (h_.paletteCount > 0) readPalette();
+  }
+
+  // The pixel rows are not in memory but read from the file, bitsBytes of
+  // them there when it was opened.
+  void readRowsFrom(const BmpDecoder::ReadAt& readAt, qint64 bitsBytes) {
+    readAt_ = &readAt;
+    bitsBytes_ = bitsBytes;
   }
 
   QImage run() {
@@ -455,7 +473,7 @@ class Decoder {
   void readPalette() {
     // A palette may be cut short by the pixel data or the end of the file;
     // the missing entries stay black.
-    qint64 end = r_.size();
+    qint64 end = r_.held();
     if (h_.bitsOffset > h_.paletteStart) end = std::min(end, h_.bitsOffset);
     const uchar* p = r_.bytes();
     for (qint64 i = 0; i < h_.paletteCount; ++i) {
@@ -473,10 +491,29 @@ class Decoder {
 
   qint64 stride() const { return ((h_.width * h_.bpp + 31) / 32) * 4; }
 
+  // The bytes of file row y: in memory, or read from the file with the rows
+  // that decode after it (those before it in the file, going backwards).
+  const uchar* rowBytes(qint64 y, qint64 lineBytes, bool backwards) {
+    if (!readAt_) return reinterpret_cast<const uchar*>(bits_.data()) + y * lineBytes;
+    if (y < groupFirst_ || y >= groupFirst_ + groupRows_) {
+      const qint64 rows = std::max<qint64>(1, kGroupBytes / lineBytes);
+      groupFirst_ = backwards ? std::max<qint64>(0, y - rows + 1) : y;
+      groupRows_ = std::min(rows, h_.height - groupFirst_);
+      const qint64 from = groupFirst_ * lineBytes;
+      const qint64 wanted = std::clamp<qint64>(bitsBytes_ - from, 0, groupRows_ * lineBytes);
+      group_.resize(size_t(wanted));
+      if ((*readAt_)(h_.bitsOffset + from, reinterpret_cast<char*>(group_.data()), wanted) <
+          wanted) {
+        fail(QCoreApplication::translate("ostrel::PictureLoader",
+                                         "the file became shorter while it was read"));
+      }
+    }
+    return group_.data() + (y - groupFirst_) * lineBytes;
+  }
+
   void decodeUncompressed() {
     const qint64 lineBytes = stride();
     const qint64 used = (h_.width * h_.bpp + 7) / 8;
-    const uchar* data = reinterpret_cast<const uchar*>(bits_.data());
     std::vector<uchar> partial;
     const Channel red(h_.masks[0]), green(h_.masks[1]), blue(h_.masks[2]), alpha(h_.masks[3]);
     for (qint64 i = 0; i < h_.height; ++i) {
@@ -487,12 +524,12 @@ class Decoder {
       const qint64 y = shrinker_ || h_.topDown ? i : h_.height - 1 - i;
       uint* out = row(y);
       const qint64 start = y * lineBytes;
-      const qint64 have = std::clamp<qint64>(bits_.size() - start, 0, used);
+      const qint64 have = std::clamp<qint64>(bitsBytes_ - start, 0, used);
       if (have <= 0) {
         std::fill(out, out + h_.width, opts_.missing);
         continue;
       }
-      const uchar* src = data + start;
+      const uchar* src = rowBytes(y, lineBytes, !shrinker_ && !h_.topDown);
       qint64 pixels = h_.width;
       if (have < used) {
         partial.assign(size_t(used), 0);
@@ -712,6 +749,14 @@ class Decoder {
 
   const Reader& r_;
   QByteArrayView bits_;  // the pixel data (and an icon's AND mask after it)
+  qint64 bitsBytes_;
+  const BmpDecoder::ReadAt* readAt_ = nullptr;
+  // Read from the file, a group of rows at a time: enough for few reads,
+  // few enough for the first rows to show at once.
+  static constexpr qint64 kGroupBytes = qint64(256) * 1024;
+  std::vector<uchar> group_;
+  qint64 groupFirst_ = 0;
+  qint64 groupRows_ = 0;
   Header h_;
   BmpDecoder::Layout layout_;
   BmpDecoder::DibOptions opts_;
@@ -728,7 +773,30 @@ class Decoder {
   qint64 lineRow_ = -1;
 };
 
+bool uncompressed(const Header& h) {
+  return h.compression == Compression::Rgb || h.compression == Compression::BitFields;
+}
+
 }  // namespace
+
+bool BmpDecoder::readsRows(QByteArrayView head, qint64 fileSize) {
+  try {
+    return uncompressed(parseHeader(Reader(head, fileSize), Layout::File, DibOptions{}));
+  } catch (const DecodeFailure&) {
+    return false;  // decode() tells why
+  }
+}
+
+QImage BmpDecoder::decodeFile(QByteArrayView head, qint64 fileSize, const ReadAt& readAt) {
+  const Reader r(head, fileSize);
+  const DibOptions opts;
+  const Header h = parseHeader(r, Layout::File, opts);
+  Q_ASSERT(uncompressed(h));
+  PictureLimits::check(h.width, h.height, fileSize);
+  Decoder decoder(r, {}, h, Layout::File, opts, {1, 1}, Decoder::Rows::Shown);
+  decoder.readRowsFrom(readAt, std::max<qint64>(0, fileSize - h.bitsOffset));
+  return decoder.run();
+}
 
 BmpDecoder::Info BmpDecoder::peek(QByteArrayView data, Layout layout) {
   const Reader r(data);

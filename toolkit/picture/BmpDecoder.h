@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QImage>
+#include <functional>
 #include <vector>
 
 namespace ostrel {
@@ -36,6 +37,19 @@ class BmpDecoder {
   // whole factors to no less than that size, averaged row by row as it
   // decodes; others come out whole.
   static QImage decode(QByteArrayView data, Layout layout, QSize previewPixels = {});
+
+  // Reads up to count bytes at offset of a file into to and says how many
+  // came: fewer only where the file ends.
+  using ReadAt = std::function<qint64(qint64 offset, char* to, qint64 count)>;
+  // Whether a bitmap file, of which head holds the start (its headers and
+  // colour table), can be decoded by decodeFile(): one whose rows are stored
+  // uncompressed.
+  static bool readsRows(QByteArrayView head, qint64 fileSize);
+  // The natural-size decode() of such a file of fileSize bytes, its rows
+  // read a group at a time as they decode, so that the first are shown
+  // before the rest is read. A file shorter than its header says is shown as
+  // decode() shows it; one that grows shorter while it is read fails.
+  static QImage decodeFile(QByteArrayView head, qint64 fileSize, const ReadAt& readAt);
 
   // What a bitmap inside a metafile record differs in.
   enum class Alpha {

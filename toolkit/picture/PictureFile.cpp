@@ -1,6 +1,9 @@
 #include "toolkit/picture/PictureFile.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstring>
 
 #include "toolkit/ToolkitError.h"
@@ -106,6 +109,31 @@ QByteArray PictureFile::read(const QString& fullName) {
                            .arg(name));
   }
   return bytes;
+}
+
+PictureFile PictureFile::open(const QString& fullName) {
+  QString name = FileNames::shown(fullName);
+  try {
+    RegularFileReader::Opened file =
+        RegularFileReader::open(fullName, PictureLimits::kMaxFileBytes);
+    return {std::move(file.fd), qint64(file.info.st_size), std::move(name)};
+  } catch (const RegularFileReader::Failure& failure) {
+    throw errorFor(failure, name);
+  }
+}
+
+qint64 PictureFile::readAt(qint64 offset, char* to, qint64 count) const {
+  qint64 done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd_.get(), to + done, size_t(count - done), off_t(offset + done));
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw errorFor({RegularFileReader::Problem::CannotRead, errno}, name_);
+    }
+    done += got;
+  }
+  return done;
 }
 
 }  // namespace ostrel

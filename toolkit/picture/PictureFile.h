@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <utility>
+
+#include "toolkit/files/UniqueFd.h"
 
 namespace ostrel {
 
@@ -16,6 +19,22 @@ class PictureFile {
   // failure), err::InvalidPicture (empty or not a regular file) or
   // err::OutOfMemory (too large); the description names the file.
   static QByteArray read(const QString& fullName);
+
+  // The file held open to be read in parts as a decoder needs them, after
+  // read()'s refusals (but an empty file is opened); size() is its size
+  // when opened.
+  static PictureFile open(const QString& fullName);
+  qint64 size() const { return size_; }
+  // Reads up to count bytes at offset into to and says how many came: fewer
+  // only where the file ends. Throws ToolkitError when the read fails.
+  qint64 readAt(qint64 offset, char* to, qint64 count) const;
+
+ private:
+  PictureFile(UniqueFd fd, qint64 size, QString name)
+      : fd_(std::move(fd)), size_(size), name_(std::move(name)) {}
+  UniqueFd fd_;
+  qint64 size_;
+  QString name_;  // as error descriptions show it
 };
 
 }  // namespace ostrel

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "toolkit/ToolkitError.h"
@@ -89,16 +90,14 @@ Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
 
 }  // namespace
 
-Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
-                              QSize previewPixels) {
+namespace {
+
+// A decoder's failure in the loader's words, naming the file.
+template <typename Decode>
+Picture described(const QString& fileName, const Decode& decodeIt) {
   const QString name = FileNames::shown(fileName);
   try {
-    if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
-      Picture drawing = Picture::fromDrawing(readMetafile(bytes, fileName));
-      drawing.setFileName(fileName);
-      return drawing;
-    }
-    return decodeRaster(bytes, previewPixels);
+    return decodeIt();
   } catch (const DecodeFailure& failure) {
     if (failure.number() == err::OutOfMemory) {
       throw ToolkitError(err::OutOfMemory,
@@ -120,7 +119,48 @@ Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
   }
 }
 
+// The start of a file that holds any bitmap's headers and colour table.
+constexpr qint64 kHeadBytes = qint64(64) * 1024;
+
+// An uncompressed bitmap file decoded as its rows are read, or nothing for
+// another file.
+std::optional<Picture> bitmapReadAsDecoded(const QString& fullName) {
+  const PictureFile file = PictureFile::open(fullName);
+  QByteArray head(qsizetype(std::min(file.size(), kHeadBytes)), Qt::Uninitialized);
+  head.truncate(qsizetype(file.readAt(0, head.data(), head.size())));
+  if (PictureSniffer::sniff(head) != PictureFormat::Bmp ||
+      !BmpDecoder::readsRows(head, file.size())) {
+    return std::nullopt;
+  }
+  return described(fullName, [&] {
+    const BmpDecoder::Info info = BmpDecoder::peek(head, BmpDecoder::Layout::File);
+    const QSize size(info.width, info.height);
+    PictureLimits::check(size, file.size());
+    PictureLimits::checkNatural(size.width(), size.height());
+    const BmpDecoder::ReadAt readAt = [&file](qint64 offset, char* to, qint64 count) {
+      return file.readAt(offset, to, count);
+    };
+    return Picture::fromImage(BmpDecoder::decodeFile(head, file.size(), readAt), size);
+  });
+}
+
+}  // namespace
+
+Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
+                              QSize previewPixels) {
+  return described(fileName, [&] {
+    if (PictureSniffer::sniff(bytes) == PictureFormat::Metafile) {
+      Picture drawing = Picture::fromDrawing(readMetafile(bytes, fileName));
+      drawing.setFileName(fileName);
+      return drawing;
+    }
+    return decodeRaster(bytes, previewPixels);
+  });
+}
+
 Picture PictureLoader::load(const QString& fullName) {
+  // A large bitmap's first rows show before the rest of the file is read.
+  if (std::optional<Picture> bitmap = bitmapReadAsDecoded(fullName)) return *bitmap;
   return decode(PictureFile::read(fullName), fullName, QSize());
 }
 

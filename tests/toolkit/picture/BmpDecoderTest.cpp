@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <memory>
+
 #include "tests/toolkit/picture/PictureFixtures.h"
 #include "toolkit/ToolkitError.h"
 #include "toolkit/picture/DecodeFailure.h"
+#include "toolkit/picture/DecodeProgress.h"
 
 namespace ostrel {
 namespace {
@@ -162,6 +168,80 @@ TEST(BmpDecoder, RefusesBrokenHeadersWithTheRightNumber) {
   EXPECT_EQ(failureNumber(QByteArray("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0", 16)),
             err::InvalidPicture)
       << "header cut short";
+}
+
+// A bitmap of several row groups, its rows padded, no two bytes alike
+// beside each other.
+QByteArray manyRows(quint16 bitsPerPixel, qint32 height) {
+  BmpBuilder b{.width = 301, .height = height, .bitsPerPixel = bitsPerPixel};
+  b.pixels.resize((301 * bitsPerPixel + 31) / 32 * 4 * std::abs(height));
+  for (qsizetype i = 0; i < b.pixels.size(); ++i) b.pixels[i] = char(i * 7 + i / 1013);
+  for (int i = 0; bitsPerPixel == 8 && i < 256; ++i) b.palette.append(qRgb(i, 255 - i, i * 3));
+  return b.build();
+}
+
+// A file in memory read as one on disk is; readable: the bytes a file that
+// shrinks still has.
+struct FileRows {
+  QByteArray bytes;
+  qint64 readable = std::numeric_limits<qint64>::max();
+  qint64 bytesRead = 0;
+  std::function<void()> onRead = [] {};
+  QImage decode() {
+    return BmpDecoder::decodeFile(bytes.first(std::min<qsizetype>(bytes.size(), 65536)),
+                                  bytes.size(), [this](qint64 offset, char* to, qint64 count) {
+                                    onRead();
+                                    const qint64 got =
+                                        std::clamp<qint64>(readable - offset, 0, count);
+                                    std::copy_n(bytes.constData() + offset, got, to);
+                                    bytesRead += got;
+                                    return got;
+                                  });
+  }
+};
+
+TEST(BmpDecoder, RowsReadGroupByGroupFromTheFileAreThoseOfTheWholeFile) {
+  for (const quint16 bpp : {8, 24, 32}) {
+    for (const qint32 height : {1000, -1000}) {
+      const QByteArray whole = manyRows(bpp, height);
+      // And one whose rows end before its header says.
+      for (const QByteArray& bytes : {whole, whole.first(whole.size() * 3 / 5)}) {
+        ASSERT_TRUE(BmpDecoder::readsRows(bytes.first(65536), bytes.size()));
+        EXPECT_EQ(FileRows{bytes}.decode(), BmpDecoder::decode(bytes, Layout::File))
+            << bpp << " bits, height " << height << ", " << bytes.size() << " bytes";
+      }
+    }
+  }
+  EXPECT_FALSE(BmpDecoder::readsRows(test::rleBitmap(40, 30), 4000)) << "run-length rows";
+}
+
+// A large bitmap's first screen must not wait for the rest of its file.
+TEST(BmpDecoder, FirstRowsOfABottomUpFileAreShownBeforeTheFileIsReadThrough) {
+  FileRows file{manyRows(24, 1000)};
+  auto progress = std::make_shared<DecodeProgress>();
+  qint64 readWhenShown = -1;
+  file.onRead = [&] {
+    if (readWhenShown < 0 && progress->readyRows().height() > 0) readWhenShown = file.bytesRead;
+  };
+  const DecodeProgress::Scope scope(progress);
+  file.decode();
+  ASSERT_GE(readWhenShown, 0) << "no rows were shown while the file was read";
+  EXPECT_LT(readWhenShown, file.bytes.size() / 2);
+}
+
+TEST(BmpDecoder, AFileThatShrinksWhileReadKeepsTheRowsReadAndFails) {
+  FileRows file{manyRows(24, 1000)};
+  file.onRead = [&] { file.readable = file.bytesRead > 0 ? file.bytes.size() / 2 : file.readable; };
+  auto progress = std::make_shared<DecodeProgress>();
+  {
+    const DecodeProgress::Scope scope(progress);
+    EXPECT_THROW(file.decode(), DecodeFailure);
+  }
+  const QImage whole = BmpDecoder::decode(file.bytes, Layout::File);
+  const DecodeProgress::Ready ready = progress->ready();
+  ASSERT_EQ(ready.top, 0);
+  ASSERT_GT(ready.rows.height(), 0);
+  EXPECT_EQ(ready.rows, whole.copy(0, 0, whole.width(), ready.rows.height()));
 }
 
 }  // namespace

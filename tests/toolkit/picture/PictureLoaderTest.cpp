@@ -84,6 +84,15 @@ struct FileProblem {
   int number;
 };
 
+// Nothing writes into it: opening it for reading in parts must not wait.
+TEST_F(PictureLoaderTest, AFifoIsRefusedWithoutWaitingForAWriter) {
+  ASSERT_EQ(::mkfifo(path("pipe.bmp").toLocal8Bit().constData(), 0600), 0);
+  const ToolkitError error = errorFor(path("pipe.bmp"));
+  EXPECT_EQ(error.Number(), err::InvalidPicture);
+  EXPECT_TRUE(error.Description().contains("not a regular file"))
+      << qPrintable(error.Description());
+}
+
 TEST_F(PictureLoaderTest, DecodeFailuresSayWhy) {
   const QLocale before;
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));  // numbers grouped
