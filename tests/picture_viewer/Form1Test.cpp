@@ -257,7 +257,7 @@ TEST_F(Form1Test, AMovingPicturePlaysWhileShownAndStopsWithTheWindow) {
   EXPECT_FALSE(f.playing());
 }
 
-TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
+TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPictureAndOneThatCannotBeReadLeavesNoViewer) {
   Form1& f = open("small.bmp", QSize(100, 80));
   EXPECT_FALSE(f.HScroll1->isVisible());
   EXPECT_FALSE(f.VScroll1->isVisible());
@@ -282,11 +282,8 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
   EXPECT_FALSE(f.HScroll1->isVisible());
   EXPECT_FALSE(f.VScroll1->isVisible());
   EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
-}
-
-// A picture gone before the first open, or spoiled before a reopen of the
-// loaded viewer: reported by name, and no viewer is left open or stale.
-TEST_F(Form1Test, APictureThatCannotBeReadLeavesNoViewer) {
+  // A picture gone before the first open, or spoiled before a reopen of the loaded viewer: reported
+  // by name, and no viewer is left open or stale.
   writePicture("gone.bmp", QSize(40, 30));
   select("gone.bmp");
   QFile::remove(tmp.file(QStringLiteral("gone.bmp")));

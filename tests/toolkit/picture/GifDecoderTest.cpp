@@ -35,17 +35,7 @@ QString failure(const QByteArray& bytes, int* number = nullptr) {
   return {};
 }
 
-TEST(GifDecoder, AGifWithNoImageOrAnEmptyOneIsAnEmptyScreen) {
-  const QImage image = GifDecoder::decode(GifBuilder{2, 2, {R}}.build());
-  EXPECT_EQ(image.size(), QSize(2, 2));
-  EXPECT_EQ(pixelsOf(image), QList<QRgb>({_, _, _, _}));
-  // An image of no size, even one written with no data at all.
-  QByteArray bytes = GifBuilder{2, 2, {R}, {{.width = 0, .height = 0}}}.build();
-  bytes.remove(bytes.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
-  EXPECT_EQ(GifDecoder::decode(bytes).size(), QSize(2, 2));
-}
-
-TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
+TEST(GifDecoder, DamagedGifsAreRefusedWithAReasonAndOnesWithNoImageAreAnEmptyScreen) {
   const QByteArray bytes = GifBuilder{1, 1, {R}, {{.indexes = {"\x00", 1}}}}.build();
   int number = 0;
   EXPECT_EQ(failure(bytes.left(10)), "the GIF header ends early");
@@ -69,6 +59,14 @@ TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
   const GifBuilder huge{1, 1, {R}, {{.width = 65535, .height = 65535, .indexes = {"\x00", 1}}}};
   EXPECT_FALSE(failure(huge.build(), &number).isEmpty());
   EXPECT_EQ(number, err::OutOfMemory);
+  // A GIF with no image, or an empty one, is an empty screen.
+  const QImage image = GifDecoder::decode(GifBuilder{2, 2, {R}}.build());
+  EXPECT_EQ(image.size(), QSize(2, 2));
+  EXPECT_EQ(pixelsOf(image), QList<QRgb>({_, _, _, _}));
+  // An image of no size, even one written with no data at all.
+  QByteArray noSize = GifBuilder{2, 2, {R}, {{.width = 0, .height = 0}}}.build();
+  noSize.remove(noSize.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
+  EXPECT_EQ(GifDecoder::decode(noSize).size(), QSize(2, 2));
 }
 
 // Three frames on a 2 x 1 screen: blue, then red on the left with the

@@ -213,7 +213,7 @@ TEST(TextDocumentUndo, TypingOverASelectionIsOneStepAndModifiedFollowsTheSavedSt
 
 // What was read comes back byte for byte, unedited or after an edit that was
 // undone; an edit in the middle leaves the bytes around it as they were.
-TEST(TextDocumentBytes, ComeBackAsRead) {
+TEST(TextDocumentBytes, ComeBackAsReadAndKeepADeclaredMultiByteSet) {
   for (const auto& [name, data] : {std::pair{"nul and eof mark", "a\0b\x1A\x63\r\n"sv},
                                    {"lone cr and mixed ends", "a\rb\r\nc\nd\n\r"sv},
                                    {"invalid utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"sv},
@@ -235,6 +235,25 @@ TEST(TextDocumentBytes, ComeBackAsRead) {
     document->undo();
     EXPECT_EQ(written(*document), bytes);
   }
+  // A page in a multi-byte character set: a typed character goes into the file as that set's bytes;
+  // bytes the set does not give back (a lead byte cut off) are read as detected instead, so that
+  // they still come back.
+  const QByteArray japanese =
+      "<html><meta charset=\"shift_jis\">\x93\xFA\x96\x7B\r\n\x93\xFA</html>";
+  const TextCodec sjis = TextCodec::detectFile(japanese, QStringLiteral("page.htm"));
+  ASSERT_EQ(sjis.encoding(), Encoding::MultiByte);
+  std::unique_ptr<TextDocument> document = TextDocument::fromBytes(japanese, sjis);
+  EXPECT_EQ(document->lineCount(), 2);
+  EXPECT_EQ(document->lineText(1), QString::fromUtf16(u"\u65E5</html>"));
+  EXPECT_EQ(written(*document), japanese);
+  document->replace(document->lineStart(1), 0, QString::fromUtf16(u"\u672C"));
+  QByteArray edited = japanese;
+  edited.insert(edited.indexOf("\r\n") + 2, "\x96\x7B");
+  EXPECT_EQ(written(*document), edited);
+  const QByteArray cut = japanese + "\x93";
+  document = TextDocument::fromBytes(cut, sjis);
+  EXPECT_EQ(document->codec().encoding(), Encoding::Windows1252);
+  EXPECT_EQ(written(*document), cut);
 }
 
 TEST(TextDocumentBytes, AreThoseOfTheTextNowAndRefuseACharacterTheCodecCannotHold) {
@@ -253,28 +272,6 @@ TEST(TextDocumentBytes, AreThoseOfTheTextNowAndRefuseACharacterTheCodecCannotHol
   EXPECT_FALSE(document->write(document->codec(), [](QByteArrayView) {}));
   const TextCodec utf8(Encoding::Utf8, Mark::Absent);
   EXPECT_EQ(written(*document, utf8), QByteArray("caf\xC3\xA9 \xE2\x98\x83"));
-}
-
-// A page in a multi-byte character set: a typed character goes into the file
-// as that set's bytes; bytes the set does not give back (a lead byte cut off)
-// are read as detected instead, so that they still come back.
-TEST(TextDocumentBytes, KeepADeclaredMultiByteSet) {
-  const QByteArray japanese =
-      "<html><meta charset=\"shift_jis\">\x93\xFA\x96\x7B\r\n\x93\xFA</html>";
-  const TextCodec sjis = TextCodec::detectFile(japanese, QStringLiteral("page.htm"));
-  ASSERT_EQ(sjis.encoding(), Encoding::MultiByte);
-  std::unique_ptr<TextDocument> document = TextDocument::fromBytes(japanese, sjis);
-  EXPECT_EQ(document->lineCount(), 2);
-  EXPECT_EQ(document->lineText(1), QString::fromUtf16(u"\u65E5</html>"));
-  EXPECT_EQ(written(*document), japanese);
-  document->replace(document->lineStart(1), 0, QString::fromUtf16(u"\u672C"));
-  QByteArray edited = japanese;
-  edited.insert(edited.indexOf("\r\n") + 2, "\x96\x7B");
-  EXPECT_EQ(written(*document), edited);
-  const QByteArray cut = japanese + "\x93";
-  document = TextDocument::fromBytes(cut, sjis);
-  EXPECT_EQ(document->codec().encoding(), Encoding::Windows1252);
-  EXPECT_EQ(written(*document), cut);
 }
 
 // A long line of characters of several lengths, read through windows at its
