@@ -162,7 +162,7 @@ TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
   }
 }
 
-TEST(GifAnimation, DelaysHaveAMinimumAndTheLoopExtensionCountsRepeats) {
+TEST(GifAnimation, DelaysHaveAMinimumTheLoopExtensionCountsRepeatsAndAFaultEndsTheAnimationThere) {
   GifBuilder gif{1, 1, {R, G}};
   for (int delay : {1, 2, 3, 50}) gif.images.append({.indexes = {"\x00", 1}, .delay = delay});
   gif.images.append({.indexes = {"\x01", 1}});  // after the last delay: a frame of its own
@@ -175,6 +175,22 @@ TEST(GifAnimation, DelaysHaveAMinimumAndTheLoopExtensionCountsRepeats) {
     gif.loops = loops;
     EXPECT_EQ(GifAnimation::decode(gif.build())->plays, plays) << loops;
   }
+  // A fault after the first frame ends the animation there.
+  const QByteArray bytes =
+      GifBuilder{
+          1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 10}, {.indexes = {"\x00", 1}, .delay = 10}}}
+          .build();
+  QByteArray damaged = bytes;
+  damaged[damaged.lastIndexOf(',') + 12] = char(0x3C);  // a code the table does not hold
+  const auto faulty = GifAnimation::decode(damaged);
+  EXPECT_EQ(faulty->frames.size(), 1);
+  EXPECT_TRUE(faulty->cut);
+  // A file cut inside a later image keeps that frame as far as it came.
+  const auto cut = GifAnimation::decode(bytes.left(bytes.lastIndexOf(',') + 12));
+  EXPECT_EQ(cut->frames.size(), 2);
+  EXPECT_TRUE(cut->cut);
+  // In the first frame it is the preview's failure.
+  EXPECT_THROW(GifAnimation::decode(bytes.left(bytes.indexOf(',') + 12)), DecodeFailure);
 }
 
 TEST(GifAnimation, WhatTheBudgetDoesNotHoldIsLeftOut) {
@@ -204,24 +220,6 @@ TEST(GifAnimation, WhatTheBudgetDoesNotHoldIsLeftOut) {
   EXPECT_EQ(still.animation(), nullptr);
   EXPECT_EQ(still.image().pixel(0, 0), R);
   EXPECT_NE(Picture::fromAnimation(GifAnimation::decode(bytes)).animation(), nullptr);
-}
-
-TEST(GifAnimation, AFaultAfterTheFirstFrameEndsTheAnimationThere) {
-  const QByteArray bytes =
-      GifBuilder{
-          1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 10}, {.indexes = {"\x00", 1}, .delay = 10}}}
-          .build();
-  QByteArray damaged = bytes;
-  damaged[damaged.lastIndexOf(',') + 12] = char(0x3C);  // a code the table does not hold
-  const auto animation = GifAnimation::decode(damaged);
-  EXPECT_EQ(animation->frames.size(), 1);
-  EXPECT_TRUE(animation->cut);
-  // A file cut inside a later image keeps that frame as far as it came.
-  const auto cut = GifAnimation::decode(bytes.left(bytes.lastIndexOf(',') + 12));
-  EXPECT_EQ(cut->frames.size(), 2);
-  EXPECT_TRUE(cut->cut);
-  // In the first frame it is the preview's failure.
-  EXPECT_THROW(GifAnimation::decode(bytes.left(bytes.indexOf(',') + 12)), DecodeFailure);
 }
 
 }  // namespace
