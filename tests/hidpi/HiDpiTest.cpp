@@ -97,8 +97,7 @@ TEST_F(HiDpiTest, DrawingKeepsItsPhysicalSizeAndIsPlayedAtDeviceResolution) {
   EXPECT_EQ(drawing->surface, QSize(274, 226));
 }
 
-TEST_F(HiDpiTest,
-       ViewerRangesAndFitRuleFollowThePictureInPointsAndThePreviewIsDecodedForDevicePixels) {
+TEST_F(HiDpiTest, ViewerFollowsThePictureInPointsAndThePreviewIsDecodedForDevicePixels) {
   // 400 x 300 pixels are 150 x 112.5 points: within the 234 x 182.25 interior.
   Form1& small = openViewer(QSize(400, 300));
   EXPECT_FLOAT_EQ(small.Image1->Width(), 150);

@@ -315,8 +315,7 @@ TEST_F(MainWindowTest, TheListsFollowTheChosenFolderAndDrive) {
   EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("on-usb.txt")});
 }
 
-TEST_F(MainWindowTest,
-       HelpOpensTheIndexAndReportsAMissingFileOrAFailedCallAndExitUnloadsEverything) {
+TEST_F(MainWindowTest, HelpReportsAMissingFileOrAFailedCallAndExitUnloadsEverything) {
   const auto& boxes = fakes().messageBox.calls;
   App().HelpFile.clear();
   main().Command3_Click();

@@ -40,8 +40,7 @@ class ScrollBarTest : public ::testing::Test {
   ScrollBar* bar;
 };
 
-TEST_F(ScrollBarTest,
-       ValueZeroIsAtTheLeftDraggingRightGoesTowardsANegativeMaxAndANewMaxKeepsTheValue) {
+TEST_F(ScrollBarTest, DraggingRightGoesTowardsANegativeMaxAndANewMaxKeepsTheValue) {
   bar->setMax(-79);
   bar->setValue(-79);
   EXPECT_GT(handleRect().center().x(), 2 * bar->width() / 3);

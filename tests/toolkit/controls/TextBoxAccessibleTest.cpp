@@ -180,8 +180,7 @@ TEST_F(TextBoxAccessibleTest, ReplaceAllKeepsTheCaretAndSelectionOnTheirText) {
 }
 
 // Around a CR LF, which the stock box has no counterpart for.
-TEST_F(TextBoxAccessibleTest,
-       AWordIsAWordNotItsLineALineStopsAtItsLineEndAndEveryRangeLiesInsideTheText) {
+TEST_F(TextBoxAccessibleTest, AWordIsNotItsLineALineStopsAtItsEndAndRangesLieInsideTheText) {
   box.setText(QStringLiteral("alpha beta gamma\r\ndelta"));
   EXPECT_EQ(QAccessible::queryAccessibleInterface(&box)->role(), QAccessible::EditableText);
   EXPECT_EQ(text()->characterCount(), 23);

@@ -106,8 +106,7 @@ TEST_F(TextBoxMouseTest, ASelectionDraggedMovesOrCopiesAsOneStepAndAClickPlacesT
   EXPECT_FALSE(box.hasSelection());
 }
 
-TEST_F(TextBoxMouseTest,
-       TheSelectionIsThePrimarySelectionTheMiddleButtonPastesItAndADragPastTheEdgeScrolls) {
+TEST_F(TextBoxMouseTest, TheMiddleButtonPastesTheSelectionAndADragPastTheEdgeScrolls) {
   box.setText(QStringLiteral("alpha beta\r\ngamma"));
   QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
   EXPECT_EQ(primary, QStringLiteral("alpha "));

@@ -35,8 +35,7 @@ QByteArray bomAndCrLf(QByteArray book) {
   return "\xEF\xBB\xBF" + book.replace("\n", "\r\n");
 }
 
-TEST(HelpBookTest,
-     SplitsTopicsSortsItsIndexWithoutCaseAndFindTopicPrefersKeywordThenTitleThenPrefix) {
+TEST(HelpBookTest, SplitsTopicsSortsItsIndexAndFindTopicPrefersKeywordThenTitleThenPrefix) {
   for (const QByteArray& bytes : {kBook, bomAndCrLf(kBook)}) {
     SCOPED_TRACE(bytes.size());
     const HelpBook book = HelpBook::parse(bytes);

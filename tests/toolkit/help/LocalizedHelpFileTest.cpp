@@ -26,8 +26,7 @@ class LocalizedHelpFileTest : public ::testing::Test {
 
 // The first wanted language with a book wins; English, an unknown language
 // or none gives the named file.
-TEST_F(LocalizedHelpFileTest,
-       TheFirstWantedLanguageWithABookWinsElseTheNamedFileAndATagCannotLeadOut) {
+TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWinsAndATagCannotLeadOut) {
   EXPECT_EQ(localizedHelpFile(english, {"de-DE", "de"}), german);
   EXPECT_EQ(localizedHelpFile(english, {"fr-FR", "fr", "de"}), german);
   const QString austrian = dir.write(QStringLiteral("BOOK.de_AT.HLP"), "# Buch\nÖsterreich.\n");

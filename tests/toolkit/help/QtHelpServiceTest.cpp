@@ -51,8 +51,7 @@ class QtHelpServiceTest : public ::testing::Test {
   QtHelpService service;
 };
 
-TEST_F(QtHelpServiceTest,
-       PartialKeyShowsTheIndexTypingNarrowsItAKeyPrefillsItAndKeyContentsAndLinksOpenTopics) {
+TEST_F(QtHelpServiceTest, PartialKeyShowsTheIndexTypingNarrowsItAndKeysContentsAndLinksOpenTopics) {
   const QString file = writeBook();
   HelpViewer* viewer = index(file);
   ASSERT_TRUE(viewer);
@@ -87,8 +86,7 @@ TEST_F(QtHelpServiceTest,
   EXPECT_EQ(viewer->currentTopic(), 0);
 }
 
-TEST_F(QtHelpServiceTest,
-       FileProblemsAreReportedByTheViewerNotThrownAndANarrowHeadingBreaksBetweenWords) {
+TEST_F(QtHelpServiceTest, FileProblemsAreReportedNotThrownAndANarrowHeadingBreaksBetweenWords) {
   const QString fifo = dir.file(QStringLiteral("PIPE.HLP"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
 

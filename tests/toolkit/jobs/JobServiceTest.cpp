@@ -147,8 +147,7 @@ class ThreadedJobTest : public ::testing::Test {
   QObject context;
 };
 
-TEST_F(ThreadedJobTest,
-       WorkRunsElsewhereTheAnswerComesOnTheInterfaceThreadAndGoingAwayWaitsForNoWork) {
+TEST_F(ThreadedJobTest, WorkRunsElsewhereAnswersOnTheInterfaceThreadAndGoingAwayWaitsForNone) {
   QThread* worker = nullptr;
   std::optional<JobOutcome<QThread*>> answer;
   service->start(

@@ -15,8 +15,7 @@ namespace {
 // The rows the interface was shown must be the finished picture's own, in
 // the right place: shown from the buffer the decoder went on writing, not
 // from a copy it left behind, and never rows it wrote again afterwards.
-TEST(DecodeProgress,
-     TheRowsShownAreThoseOfTheFinishedPictureAndPicturesFinishedAfterTheirRowsAreNotShown) {
+TEST(DecodeProgress, TheRowsShownAreThoseOfTheFinishedPictureAndOnlyRowsFinishedAreShown) {
   const QImage source = test::quadrants(64, 48);
   const QByteArray bottomUp = test::encode(source, "bmp");
   const QByteArray jpeg = test::makeJpeg(source);
