@@ -97,7 +97,7 @@ TEST_F(HiDpiTest, DrawingKeepsItsPhysicalSizeAndIsPlayedAtDeviceResolution) {
   EXPECT_EQ(drawing->surface, QSize(274, 226));
 }
 
-TEST_F(HiDpiTest, ViewerRangesAndFitRuleFollowThePictureInPoints) {
+TEST_F(HiDpiTest, ViewerFollowsThePictureInPointsAndThePreviewIsDecodedForDevicePixels) {
   // 400 x 300 pixels are 150 x 112.5 points: within the 234 x 182.25 interior.
   Form1& small = openViewer(QSize(400, 300));
   EXPECT_FLOAT_EQ(small.Image1->Width(), 150);
@@ -115,9 +115,7 @@ TEST_F(HiDpiTest, ViewerRangesAndFitRuleFollowThePictureInPoints) {
   EXPECT_TRUE(big.VScroll1->isVisible());
   EXPECT_EQ(big.HScroll1->Max(), -79);
   EXPECT_EQ(big.VScroll1->Max(), -56);
-}
-
-TEST_F(HiDpiTest, PreviewIsDecodedForTheBoxDevicePixels) {
+  // The preview is decoded for the box's device pixels.
   QImage photo(1600, 1200, QImage::Format_RGB32);
   photo.fill(Qt::darkGreen);
   ASSERT_TRUE(photo.save(tmp.file(QStringLiteral("photo.jpg")), "JPEG"));

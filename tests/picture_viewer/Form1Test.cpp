@@ -117,8 +117,9 @@ TEST_F(Form1Test, FirstDisplayShowsTheBarsThePictureNeeds) {
 
 // Every way a bar moves takes the picture with it: its arrows and track,
 // the wheel over the picture, the keys whichever control has the focus.
-// A click on a bar leaves the window open; Esc or Ctrl+W closes it.
-TEST_F(Form1Test, ThePictureFollowsEveryMoveOfTheBarsAndKeysCloseTheWindow) {
+// A click on a bar leaves the window open; Esc, Ctrl+W or a click beside
+// the picture closes it.
+TEST_F(Form1Test, ThePictureFollowsEveryMoveOfTheBarsAndKeysOrAClickCloseTheWindow) {
   Form1& f = open("big.bmp", QSize(800, 600));
   ASSERT_TRUE(test::showFocused(f, f.size()));
   const auto follows = [&f](const char* what) {
@@ -154,6 +155,10 @@ TEST_F(Form1Test, ThePictureFollowsEveryMoveOfTheBarsAndKeysCloseTheWindow) {
   Form1& again = view("big.bmp");
   ASSERT_TRUE(test::showFocused(again, again.size()));
   QTest::keyClick(&again, Qt::Key_W, Qt::ControlModifier);
+  EXPECT_FALSE(viewerLoaded());
+  // A click beside the picture closes it too (the moving picture's test clicks on it).
+  Form1& small = open("small.bmp", QSize(100, 80));
+  QTest::mouseClick(&small, Qt::LeftButton, {}, QPoint(250, 200));
   EXPECT_FALSE(viewerLoaded());
 }
 
@@ -198,13 +203,6 @@ TEST_F(Form1Test, EachResizeKeepsOrResetsTheOffsets) {
     EXPECT_FLOAT_EQ(f.Image1->Top(), -60);
   }
   EXPECT_EQ(form<Form1>().HScroll1->Max(), -163);  // R(150 - 300 - 12.75)
-}
-
-// A click on the picture closes it too (the moving picture's test clicks there).
-TEST_F(Form1Test, AClickBesideThePictureCloses) {
-  Form1& f = open("small.bmp", QSize(100, 80));
-  QTest::mouseClick(&f, Qt::LeftButton, {}, QPoint(250, 200));
-  EXPECT_FALSE(viewerLoaded());
 }
 
 // Two frames of 20 ms: red, then green.
@@ -259,7 +257,7 @@ TEST_F(Form1Test, AMovingPicturePlaysWhileShownAndStopsWithTheWindow) {
   EXPECT_FALSE(f.playing());
 }
 
-TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
+TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPictureAndOneThatCannotBeReadLeavesNoViewer) {
   Form1& f = open("small.bmp", QSize(100, 80));
   EXPECT_FALSE(f.HScroll1->isVisible());
   EXPECT_FALSE(f.VScroll1->isVisible());
@@ -284,11 +282,8 @@ TEST_F(Form1Test, ReopenWhileLoadedFitsTheBarsToTheNewPicture) {
   EXPECT_FALSE(f.HScroll1->isVisible());
   EXPECT_FALSE(f.VScroll1->isVisible());
   EXPECT_FLOAT_EQ(f.Image1->Left(), 0);
-}
-
-// A picture gone before the first open, or spoiled before a reopen of the
-// loaded viewer: reported by name, and no viewer is left open or stale.
-TEST_F(Form1Test, APictureThatCannotBeReadLeavesNoViewer) {
+  // A picture gone before the first open, or spoiled before a reopen of the loaded viewer: reported
+  // by name, and no viewer is left open or stale.
   writePicture("gone.bmp", QSize(40, 30));
   select("gone.bmp");
   QFile::remove(tmp.file(QStringLiteral("gone.bmp")));

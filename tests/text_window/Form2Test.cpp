@@ -119,12 +119,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Bytes{"every_byte", every1252Byte()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10Points) {
+TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10PointsAndCloseUnloadsWithoutAQuestion) {
   Form2& w = open(QStringLiteral("a.txt"), "hello\nworld");
   EXPECT_EQ(w.Caption(), tmp.file("a.txt"));
   EXPECT_EQ(w.Text1->Text(), QStringLiteral("hello\nworld"));
   EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
   EXPECT_TRUE(w.isVisible());
+  typeAtEnd(w, QStringLiteral("edited"));
+  w.Command1->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("hello\nworld"));
 }
 
 TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
@@ -173,16 +179,6 @@ TEST_F(Form2Test, TheTextBoxFollowsTheWindowAndKeepsItsLastSizeWhenTooSmall) {
     EXPECT_FLOAT_EQ(w.Text1->Width(), s.boxWidth);
     EXPECT_FLOAT_EQ(w.Text1->Height(), s.boxHeight);
   }
-}
-
-TEST_F(Form2Test, CloseUnloadsWithoutAQuestion) {
-  Form2& w = open(QStringLiteral("a.txt"), "x");
-  typeAtEnd(w, QStringLiteral("edited"));
-  w.Command1->click();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
-  EXPECT_TRUE(boxes().empty());
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("x"));
 }
 
 TEST_F(Form2Test, SaveWritesTheLoadedFileWhateverTheMainWindowShowsNow) {
@@ -372,7 +368,7 @@ TEST_F(Form2Test, ANameThatIsNotUtf8IsListedVisiblyAndOpensSavesAndSavesAs) {
   EXPECT_EQ(main.File1->ListCount(), 3) << "nothing else was created";
 }
 
-TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesSaveAlone) {
+TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneAndLeavesSaveAlone) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
   saveAs(w, tmp.file("copy.txt"));
   EXPECT_EQ(test::fakes().dialogs.lastInitialName, tmp.file("a.txt"));
@@ -389,6 +385,13 @@ TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneListsItAndLeavesS
   EXPECT_EQ(test::fakes().dialogs.saveCalls, 3);
   EXPECT_EQ(save(w, "a.txt"), QByteArray("text!\r\n"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
+  // Save As onto the loaded file by another name writes the loaded file:
+  // the next Save knows that write as its own.
+  QFile::link(tmp.file("a.txt"), tmp.file("link.txt"));
+  typeAtEnd(w, QStringLiteral("#"));
+  saveAs(w, tmp.file("link.txt"));
+  typeAtEnd(w, QStringLiteral("?"));
+  EXPECT_EQ(save(w, "a.txt"), QByteArray("text!#?\r\n"));
   EXPECT_TRUE(boxes().empty());
 }
 
@@ -418,6 +421,22 @@ TEST_F(Form2Test, ACharacterTheFileCannotHoldIsSavedAsUtf8OnlyWhenTheUserAgrees)
   w.Command4->click();  // now a UTF-8 file: no further question
   EXPECT_EQ(boxes().size(), 2U);
   EXPECT_EQ(w.EncodingLabel->Caption(), QStringLiteral("UTF-8"));
+
+  // A page declaring another set, saved as UTF-8, gets a mark and reopens as written.
+  Unload<Form2>();
+  Form2& page = open(QStringLiteral("p.html"),
+                     "<html><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                     "charset=windows-1251\">\xE8\xF5");
+  typeAtEnd(page, QString::fromUtf16(u"\u4E2D"));
+  test::fakes().messageBox.answers = {mb::Yes};
+  page.Command4->click();
+  ASSERT_EQ(boxes().size(), 3U);
+  EXPECT_TRUE(tmp.read("p.html").startsWith("\xEF\xBB\xBF"));
+  const QString text = page.Text1->Text();
+  Unload<Form2>();
+  Form2& again = openExisting(QStringLiteral("p.html"));
+  EXPECT_EQ(again.Text1->Text(), text + QStringLiteral("\r\n"));
+  EXPECT_EQ(again.EncodingLabel->Caption(), QStringLiteral("UTF-8 with BOM"));
 }
 
 // Saving runs beside the window: it writes the text as it was at the click
@@ -452,34 +471,6 @@ TEST_F(Form2Test, SaveRunsBesideTheWindowWithProgressAndCancel) {
   Unload<Form2>();
   jobs.runAll();
   EXPECT_EQ(tmp.read("a.txt"), QByteArray("old12\r\n"));
-}
-
-TEST_F(Form2Test, APageDeclaringAnotherSetSavedAsUtf8GetsAMarkAndReopensAsWritten) {
-  Form2& w = open(QStringLiteral("p.html"),
-                  "<html><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                  "charset=windows-1251\">\xE8\xF5");
-  typeAtEnd(w, QString::fromUtf16(u"\u4E2D"));
-  test::fakes().messageBox.answers = {mb::Yes};
-  w.Command4->click();
-  ASSERT_EQ(boxes().size(), 1U);
-  EXPECT_TRUE(tmp.read("p.html").startsWith("\xEF\xBB\xBF"));
-  const QString text = w.Text1->Text();
-  Unload<Form2>();
-  Form2& again = openExisting(QStringLiteral("p.html"));
-  EXPECT_EQ(again.Text1->Text(), text + QStringLiteral("\r\n"));
-  EXPECT_EQ(again.EncodingLabel->Caption(), QStringLiteral("UTF-8 with BOM"));
-}
-
-// Save As onto the loaded file by another name writes the loaded file:
-// the next Save knows that write as its own.
-TEST_F(Form2Test, SaveAsOntoTheLoadedFileThroughALinkLeavesSaveNothingToAsk) {
-  Form2& w = open(QStringLiteral("a.txt"), "text");
-  QFile::link(tmp.file("a.txt"), tmp.file("link.txt"));
-  typeAtEnd(w, QStringLiteral("!"));
-  saveAs(w, tmp.file("link.txt"));
-  typeAtEnd(w, QStringLiteral("?"));
-  EXPECT_EQ(save(w, "a.txt"), QByteArray("text!?\r\n"));
-  EXPECT_TRUE(boxes().empty());
 }
 
 TEST_F(Form2Test, ASaveThatDidNotFinishIsOfferedWhenTheFileIsOpenedAgain) {

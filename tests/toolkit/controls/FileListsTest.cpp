@@ -68,7 +68,7 @@ class FileListBoxTest : public ::testing::Test {
 
 // Visible files of the pattern, sorted without regard to case; a new path
 // clears the selection, Refresh keeps it, and a missing folder keeps the list.
-TEST_F(FileListBoxTest, ListsMatchingFilesAndKeepsItsListOnAMissingFolder) {
+TEST_F(FileListBoxTest, ListsMatchingFilesKeepsItsListOnAMissingFolderAndShortensALongName) {
   FileListBox list(nullptr, QStringLiteral("File1"));
   list.setPattern(QStringLiteral("*.txt;*.gif"));
   list.setPath(tmp.path());
@@ -100,13 +100,8 @@ TEST_F(FileListBoxTest, ListsMatchingFilesAndKeepsItsListOnAMissingFolder) {
   }
   EXPECT_EQ(list.Path(), QDir::cleanPath(tmp.path()));
   EXPECT_EQ(list.names(), before);
-}
-
-// Rows as wide as the list: whatever names the folder holds, and wherever
-// the user clicks, no horizontal bar comes up and the rows never slide.
-TEST_F(FileListBoxTest, ALongNameIsShortenedAndTheListNeverScrollsSideways) {
+  // A long name is shortened and the list never scrolls sideways.
   tmp.write(QStringLiteral("zz a name much too long for the narrow list.txt"), "x");
-  FileListBox list(nullptr, QStringLiteral("File1"));
   list.resize(137, 136);
   list.setPattern(QStringLiteral("*.txt"));
   list.setPath(tmp.path());
@@ -155,7 +150,7 @@ TEST_F(FileListBoxTest, DirectoryListShowsThePathFromTheRootThenSubfoldersByName
 }
 
 // The start volume keeps the folder the program started in.
-TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
+TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRootAndOpeningReadsVolumesAfresh) {
   TempDir start;
   TempDir media;
   fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
@@ -182,6 +177,26 @@ TEST(DriveListTest, ADriveMovesToTheFolderLastVisitedOnItElseItsRoot) {
   EXPECT_EQ(test::errorNumber([&] { drive(2); }), err::DeviceUnavailable);
   EXPECT_EQ(dirs.Path(), pics);
   EXPECT_EQ(DriveListBox::volumeRootOf(pics, fakes().volumes.list), QDir::cleanPath(media.path()));
+  // Opening the list reads the volumes afresh, keeping the selection.
+  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
+                          {QStringLiteral("/media/usb"), QStringLiteral("usb"), true}};
+  DriveListBox drives(nullptr, QStringLiteral("Drive1"));
+  drives.setDrive(QStringLiteral("/media/usb [usb]"));
+  QSignalSpy changes(&drives, &DriveListBox::Change);
+  // A stick plugged in appears...
+  fakes().volumes.list.append({QStringLiteral("/media/cd"), QStringLiteral("cd"), true});
+  drives.showPopup();
+  drives.hidePopup();
+  EXPECT_EQ(drives.count(), 3);
+  EXPECT_EQ(drives.Drive(), QStringLiteral("/media/usb [usb]"));
+  // ...and the selected one taken out leaves the selection on the volume
+  // that held it, quietly.
+  fakes().volumes.list.removeAt(1);
+  drives.showPopup();
+  drives.hidePopup();
+  EXPECT_EQ(drives.count(), 2);
+  EXPECT_EQ(drives.Drive(), QStringLiteral("/ [root]"));
+  EXPECT_EQ(changes.count(), 0);
 }
 
 // Sends the events a real double-click makes on a row: press, release,
@@ -289,28 +304,6 @@ TEST_F(DirListOpenTest, AClickBelowTheFoldersKeepsTheOpenOneHighlighted) {
   QTest::mouseClick(dirs.viewport(), Qt::LeftButton, {}, QPoint(20, dirs.viewport()->height() - 5));
   EXPECT_EQ(dirs.currentRow(), open);
   EXPECT_TRUE(dirs.item(open)->isSelected());
-}
-
-TEST(DriveListTest, OpeningTheListReadsTheVolumesAfreshKeepingTheSelection) {
-  fakes().volumes.list = {{QStringLiteral("/"), QStringLiteral("root"), true},
-                          {QStringLiteral("/media/usb"), QStringLiteral("usb"), true}};
-  DriveListBox drives(nullptr, QStringLiteral("Drive1"));
-  drives.setDrive(QStringLiteral("/media/usb [usb]"));
-  QSignalSpy changes(&drives, &DriveListBox::Change);
-  // A stick plugged in appears...
-  fakes().volumes.list.append({QStringLiteral("/media/cd"), QStringLiteral("cd"), true});
-  drives.showPopup();
-  drives.hidePopup();
-  EXPECT_EQ(drives.count(), 3);
-  EXPECT_EQ(drives.Drive(), QStringLiteral("/media/usb [usb]"));
-  // ...and the selected one taken out leaves the selection on the volume
-  // that held it, quietly.
-  fakes().volumes.list.removeAt(1);
-  drives.showPopup();
-  drives.hidePopup();
-  EXPECT_EQ(drives.count(), 2);
-  EXPECT_EQ(drives.Drive(), QStringLiteral("/ [root]"));
-  EXPECT_EQ(changes.count(), 0);
 }
 
 }  // namespace

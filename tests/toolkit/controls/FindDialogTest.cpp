@@ -98,7 +98,7 @@ class FindDialogTest : public ::testing::Test {
   std::unique_ptr<FindDialog> dialog;
 };
 
-TEST_F(FindDialogTest, EnterFindsTheNextMatchAndTheCountSaysWhichItIs) {
+TEST_F(FindDialogTest, EnterFindsTheNextMatchTheCountSaysWhichItIsAndWithoutWrappingItStops) {
   FindDialog& d = open(FindDialog::Mode::Find, {.wholeWords = true});
   type(d.findEdit(), QStringLiteral("cat"));
   press(Qt::Key_Return);
@@ -123,10 +123,9 @@ TEST_F(FindDialogTest, EnterFindsTheNextMatchAndTheCountSaysWhichItIs) {
   press(Qt::Key_F3, Qt::ShiftModifier);
   settle();
   EXPECT_EQ(selected(), QStringLiteral("CAT"));
-}
 
-TEST_F(FindDialogTest, WithoutWrappingTheEndIsWhereItStops) {
-  FindDialog& d = open(FindDialog::Mode::Find, {.matchCase = true, .wrapAround = false});
+  // Without wrapping the end is where it stops.
+  open(FindDialog::Mode::Find, {.matchCase = true, .wrapAround = false});
   findFromTheEnd(QStringLiteral("cat"));
   EXPECT_FALSE(box->hasSelection());
   EXPECT_EQ(d.status().section(u'\n', 0, 0), QString::fromUtf16(u"“cat” was not found."));

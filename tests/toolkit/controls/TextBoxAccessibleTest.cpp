@@ -180,7 +180,7 @@ TEST_F(TextBoxAccessibleTest, ReplaceAllKeepsTheCaretAndSelectionOnTheirText) {
 }
 
 // Around a CR LF, which the stock box has no counterpart for.
-TEST_F(TextBoxAccessibleTest, AWordIsAWordNotItsLineAndALineStopsAtItsLineEnd) {
+TEST_F(TextBoxAccessibleTest, AWordIsNotItsLineALineStopsAtItsEndAndRangesLieInsideTheText) {
   box.setText(QStringLiteral("alpha beta gamma\r\ndelta"));
   EXPECT_EQ(QAccessible::queryAccessibleInterface(&box)->role(), QAccessible::EditableText);
   EXPECT_EQ(text()->characterCount(), 23);
@@ -196,9 +196,7 @@ TEST_F(TextBoxAccessibleTest, AWordIsAWordNotItsLineAndALineStopsAtItsLineEnd) {
   EXPECT_EQ(text()->textBeforeOffset(7, word, &start, &end), QStringLiteral("alpha"));
   EXPECT_EQ(text()->textAfterOffset(12, word, &start, &end), QStringLiteral("delta"));
   EXPECT_EQ(text()->textBeforeOffset(19, word, &start, &end), QStringLiteral("gamma"));
-}
-
-TEST_F(TextBoxAccessibleTest, EveryRangeLiesInsideTheText) {
+  // Every range lies inside the text.
   for (const QString& sample :
        {QString(), QStringLiteral("x"), QStringLiteral("two words\r\n\r\nand more.  Yes\n")}) {
     box.setText(sample);

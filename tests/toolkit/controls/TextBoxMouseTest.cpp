@@ -106,7 +106,7 @@ TEST_F(TextBoxMouseTest, ASelectionDraggedMovesOrCopiesAsOneStepAndAClickPlacesT
   EXPECT_FALSE(box.hasSelection());
 }
 
-TEST_F(TextBoxMouseTest, TheSelectionIsThePrimarySelectionAndTheMiddleButtonPastesIt) {
+TEST_F(TextBoxMouseTest, TheMiddleButtonPastesTheSelectionAndADragPastTheEdgeScrolls) {
   box.setText(QStringLiteral("alpha beta\r\ngamma"));
   QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
   EXPECT_EQ(primary, QStringLiteral("alpha "));
@@ -118,9 +118,7 @@ TEST_F(TextBoxMouseTest, TheSelectionIsThePrimarySelectionAndTheMiddleButtonPast
   EXPECT_EQ(box.cursorPosition(), 16);
   box.selectAll();
   EXPECT_EQ(primary, QStringLiteral("alpha beta\nx\nygamma")) << "other programs take LF";
-}
-
-TEST_F(TextBoxMouseTest, ADragPastTheEdgeScrolls) {
+  // A drag past the edge scrolls.
   QString text;
   for (int i = 0; i < 200; ++i) text += QStringLiteral("line %1\n").arg(i);
   box.setText(text);

@@ -27,7 +27,7 @@ class TextBoxTest : public ::testing::Test {
   TextBox box{nullptr, QStringLiteral("Text1")};
 };
 
-TEST_F(TextBoxTest, LinesTheUserTypesOrPastesTakeTheTextsOwnLineEnd) {
+TEST_F(TextBoxTest, LinesTheUserTypesPastesOrComposesTakeTheTextsOwnLineEnd) {
   box.setText(QStringLiteral("a\nb\r\nc\r\nd"));
   key(Qt::Key_End, Qt::ControlModifier);
   key(Qt::Key_Return);
@@ -49,11 +49,24 @@ TEST_F(TextBoxTest, LinesTheUserTypesOrPastesTakeTheTextsOwnLineEnd) {
   key(Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(box.Text(), QStringLiteral("x\r\ny\r\nza\r\nb"));
   EXPECT_EQ(box.cursorPosition(), 7);
+  // An input method composes and commits in place.
+  box.setText(QStringLiteral("ab"));
+  box.setCursorPosition(1);
+  QInputMethodEvent compose(QString::fromUtf16(u"\u304B"), {});
+  QApplication::sendEvent(&box, &compose);
+  EXPECT_EQ(box.Text(), QStringLiteral("ab")) << "composing text is not yet the text";
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf16(u"\u6F22"));
+  QApplication::sendEvent(&box, &commit);
+  EXPECT_EQ(box.Text(), QString::fromUtf16(u"a\u6F22b"));
+  EXPECT_EQ(box.inputMethodQuery(Qt::ImSurroundingText).toString(), box.Text());
+  EXPECT_EQ(box.inputMethodQuery(Qt::ImCursorPosition).toInt(), 2);
+  EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
 }
 
 // A surrogate pair, Backspace at a line start and runs of Backspace go
 // through the stock-editor and screen-reader tests; CR LF and Tab are ours.
-TEST_F(TextBoxTest, KeysStepOverALineEndWholeAndTabTypesATab) {
+TEST_F(TextBoxTest, KeysStepOverALineEndWholeTabTypesATabAndCutPasteAndSelectAllWork) {
   box.setText(QStringLiteral("ab\r\nc\rd"));
   key(Qt::Key_End);
   key(Qt::Key_Right);
@@ -71,11 +84,8 @@ TEST_F(TextBoxTest, KeysStepOverALineEndWholeAndTabTypesATab) {
   EXPECT_EQ(box.Text(), QStringLiteral("ab\r\nc\rd"));
   key(Qt::Key_Y, Qt::ControlModifier);
   EXPECT_EQ(box.Text(), QStringLiteral("ab\r\ncd"));
-}
-
-// Selecting by Shift keys and copy and paste by keys go through the random
-// mix against the stock editor; cut and select-all are ours.
-TEST_F(TextBoxTest, CutPasteAndSelectAllByKeys) {
+  // Selecting by Shift keys and copy and paste by keys go through the random mix against the stock
+  // editor; cut and select-all are ours.
   box.setText(QStringLiteral("one two\r\nthree"));
   key(Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(box.selectedText(), box.Text());
@@ -123,21 +133,6 @@ TEST_F(TextBoxTest, ALongLineTypesAndPlacesTheCaretAtItsEnds) {
             static_cast<int>(length * 0.5 * QFontMetricsF(box.font()).averageCharWidth()));
 }
 
-TEST_F(TextBoxTest, AnInputMethodComposesAndCommitsInPlace) {
-  box.setText(QStringLiteral("ab"));
-  box.setCursorPosition(1);
-  QInputMethodEvent compose(QString::fromUtf16(u"\u304B"), {});
-  QApplication::sendEvent(&box, &compose);
-  EXPECT_EQ(box.Text(), QStringLiteral("ab")) << "composing text is not yet the text";
-  QInputMethodEvent commit;
-  commit.setCommitString(QString::fromUtf16(u"\u6F22"));
-  QApplication::sendEvent(&box, &commit);
-  EXPECT_EQ(box.Text(), QString::fromUtf16(u"a\u6F22b"));
-  EXPECT_EQ(box.inputMethodQuery(Qt::ImSurroundingText).toString(), box.Text());
-  EXPECT_EQ(box.inputMethodQuery(Qt::ImCursorPosition).toInt(), 2);
-  EXPECT_TRUE(box.inputMethodQuery(Qt::ImEnabled).toBool());
-}
-
 // A right-to-left line ends on its left: its selected line end is drawn
 // right of the text, over no letter, whatever the screen's scale.
 TEST_F(TextBoxTest, ASelectedLineEndHidesNoLetter) {
@@ -161,7 +156,7 @@ TEST_F(TextBoxTest, ASelectedLineEndHidesNoLetter) {
   }
 }
 
-TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouched) {
+TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouchedAndControlsShowWithoutBreakingIt) {
   TextDocument document;
   document.replace(0, 0, QStringLiteral("zero\none\ntwo\nthree"));
   TextLayoutCache cache;
@@ -180,9 +175,7 @@ TEST(TextLayoutCache, AnEditLaysOutAgainOnlyTheLinesItTouched) {
   document.undo();
   EXPECT_EQ(layout(3), three);
   EXPECT_EQ(layout(1)->text(), QStringLiteral("one"));
-}
-
-TEST(TextLayoutCache, ShowsControlsAndSeparatorsWithoutBreakingTheLine) {
+  // Controls and separators are shown without breaking the line.
   const QString shown =
       TextLayoutCache::displayText(QStringView(u"a\u0000\u001A\u2028\u2029\tb", 7).toString());
   ASSERT_EQ(shown.size(), 7);

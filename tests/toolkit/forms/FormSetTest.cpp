@@ -59,7 +59,7 @@ class FormSetTest : public ::testing::Test {
   }
 };
 
-TEST_F(FormSetTest, FirstReferenceLoadsOnceAndLaterReferencesShareTheInstance) {
+TEST_F(FormSetTest, FirstReferenceLoadsOnceUntilUnloadAndTheNextLoadsAfresh) {
   EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
   EXPECT_EQ(loadedForm<Counted>(), nullptr);  // asking never loads one
   EXPECT_EQ(Counted::constructed, 0);
@@ -72,10 +72,8 @@ TEST_F(FormSetTest, FirstReferenceLoadsOnceAndLaterReferencesShareTheInstance) {
   a.Show();  // only brings it forward
   EXPECT_EQ(Counted::loads, 1);
   EXPECT_TRUE(a.isVisible());
-}
 
-TEST_F(FormSetTest, UnloadDiscardsControlValuesAndTheNextReferenceLoadsAfresh) {
-  QPointer<Counted> first = &form<Counted>();
+  QPointer<Counted> first = &a;
   first->Button->setCaption(QStringLiteral("changed"));
   Unload<Counted>();
   EXPECT_FALSE(FormSet::instance().isLoaded<Counted>());
@@ -88,7 +86,7 @@ TEST_F(FormSetTest, UnloadDiscardsControlValuesAndTheNextReferenceLoadsAfresh) {
   EXPECT_EQ(Counted::constructed, 2);
 }
 
-TEST_F(FormSetTest, ProgramEndsWhenTheLastLoadedWindowGoesAndAHiddenOneKeepsItAlive) {
+TEST_F(FormSetTest, ProgramEndsWhenTheLastLoadedWindowGoesAndAFailedLoadLeavesNone) {
   Unload<Counted>();  // not loaded: nothing happens
   EXPECT_EQ(fakes().process.ends, 0);
   form<Counted>().Show();
@@ -100,9 +98,8 @@ TEST_F(FormSetTest, ProgramEndsWhenTheLastLoadedWindowGoesAndAHiddenOneKeepsItAl
   Unload<Other>();
   EXPECT_EQ(fakes().process.ends, 1);
   EXPECT_EQ(fakes().process.lastExitCode, 0);
-}
 
-TEST_F(FormSetTest, AWindowWhoseLoadFailsIsNotLeftLoaded) {
+  // A window whose load fails is not left loaded.
   EXPECT_THROW(form<FailsToLoad>(), ToolkitError);
   EXPECT_FALSE(FormSet::instance().isLoaded<FailsToLoad>());
   EXPECT_EQ(FormSet::instance().loadedCount(), 0);

@@ -12,7 +12,7 @@ const QRect kMainAtScale2(101, 164, 288, 350);
 const QRect kScreen(0, 0, 1280, 1024);
 const QRect kScreenAtScale2(0, 0, 800, 600);
 
-TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreen) {
+TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreenAndWithoutRoomBesideTheOwnerCoversTheLeast) {
   struct Case {
     const char* what;
     StartUpPosition position;
@@ -62,12 +62,9 @@ TEST(WindowPlacementTest, EveryRuleEndsInsideTheScreen) {
       EXPECT_FALSE(got.intersects(c.owner)) << c.what;
     }
   }
-}
-
-// A window no side of the owner holds, even at its least, covers as little
-// of the owner as the screen allows: here its right part, clear of the
-// owner's top, rather than all of it from the design place.
-TEST(WindowPlacementTest, WithoutRoomBesideTheOwnerItCoversTheLeastOfIt) {
+  // A window no side of the owner holds, even at its least, covers as little
+  // of the owner as the screen allows: here its right part, clear of the
+  // owner's top, rather than all of it from the design place.
   const QRect got = WindowPlacement::firstFrame(
       StartUpPosition::BesideOwner,
       {{411, 147, 541, 488}, kMainAtScale2, kScreenAtScale2, {541, 488}, {}});

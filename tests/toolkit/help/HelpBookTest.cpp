@@ -35,7 +35,7 @@ QByteArray bomAndCrLf(QByteArray book) {
   return "\xEF\xBB\xBF" + book.replace("\n", "\r\n");
 }
 
-TEST(HelpBookTest, SplitsTopicsKeywordsAndBodies) {
+TEST(HelpBookTest, SplitsTopicsSortsItsIndexAndFindTopicPrefersKeywordThenTitleThenPrefix) {
   for (const QByteArray& bytes : {kBook, bomAndCrLf(kBook)}) {
     SCOPED_TRACE(bytes.size());
     const HelpBook book = HelpBook::parse(bytes);
@@ -52,9 +52,6 @@ TEST(HelpBookTest, SplitsTopicsKeywordsAndBodies) {
     EXPECT_TRUE(book.topics()[1].body.contains(QStringLiteral("K: a late K line")));
     EXPECT_TRUE(book.markdownOf(1).startsWith(QStringLiteral("# Text window\n\nText body.")));
   }
-}
-
-TEST(HelpBookTest, IndexIsSortedWithoutCaseAndFindTopicPrefersKeywordThenTitleThenPrefix) {
   const HelpBook book = HelpBook::parse(kBook);
   // Topics without keywords are listed by their title.
   EXPECT_EQ(keywordsOf(book.index()),

@@ -26,7 +26,7 @@ class LocalizedHelpFileTest : public ::testing::Test {
 
 // The first wanted language with a book wins; English, an unknown language
 // or none gives the named file.
-TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWinsElseTheNamedFile) {
+TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWinsAndATagCannotLeadOut) {
   EXPECT_EQ(localizedHelpFile(english, {"de-DE", "de"}), german);
   EXPECT_EQ(localizedHelpFile(english, {"fr-FR", "fr", "de"}), german);
   const QString austrian = dir.write(QStringLiteral("BOOK.de_AT.HLP"), "# Buch\nÖsterreich.\n");
@@ -38,10 +38,7 @@ TEST_F(LocalizedHelpFileTest, TheFirstWantedLanguageWithABookWinsElseTheNamedFil
   // Only a file counts: a folder of that name is not a book.
   QDir(dir.path()).mkdir(QStringLiteral("BOOK.fr.HLP"));
   EXPECT_EQ(localizedHelpFile(english, {"fr"}), english);
-}
-
-// LANGUAGE comes from the environment; a tag cannot name a file elsewhere.
-TEST_F(LocalizedHelpFileTest, ALanguageTagCannotLeadOutOfTheFolder) {
+  // LANGUAGE comes from the environment; a tag cannot name a file elsewhere.
   dir.write(QStringLiteral("sub/x.HLP"), "# Elsewhere\n");
   dir.write(QStringLiteral("BOOK./sub/x.HLP"), "# Elsewhere\n");
   for (const char* tag : {"/sub/x", "../BOOK", "de/../de", "de.x", "", "de de"}) {

@@ -51,7 +51,7 @@ class QtHelpServiceTest : public ::testing::Test {
   QtHelpService service;
 };
 
-TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarrowsIt) {
+TEST_F(QtHelpServiceTest, PartialKeyShowsTheIndexTypingNarrowsItAndKeysContentsAndLinksOpenTopics) {
   const QString file = writeBook();
   HelpViewer* viewer = index(file);
   ASSERT_TRUE(viewer);
@@ -69,12 +69,9 @@ TEST_F(QtHelpServiceTest, PartialKeyWithEmptyKeyShowsTheWholeIndexAndTypingNarro
   EXPECT_TRUE(topicText(viewer).contains(QStringLiteral("Text window")));
   for (int i = 0; i < 3; ++i) QTest::keyClick(filter, Qt::Key_Backspace);
   EXPECT_EQ(indexRows(viewer).size(), 6);
-}
-
-TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
-  const QString file = writeBook();
+  // A partial key fills the filter in; a key, contents and links open topics.
   service.WinHelp(nullptr, file, help::PartialKey, QStringLiteral("scroll"));
-  HelpViewer* viewer = service.viewerFor(file);
+  viewer = service.viewerFor(file);
   EXPECT_EQ(part<QLineEdit>(viewer, "helpFilter")->text(), QStringLiteral("scroll"));
   EXPECT_EQ(viewer->currentTopic(), 2);
 
@@ -89,22 +86,7 @@ TEST_F(QtHelpServiceTest, PartialKeyPrefillsAndKeyContentsAndLinksOpenTopics) {
   EXPECT_EQ(viewer->currentTopic(), 0);
 }
 
-// In a pane narrower than a heading's long word, the heading breaks between
-// its words and the word stays whole.
-TEST_F(QtHelpServiceTest, ANarrowTopicBreaksItsHeadingOnlyBetweenWords) {
-  QTextBrowser* topic = part<QTextBrowser>(index(writeBook()), "helpTopic");
-  QTextDocument* document = topic->document();
-  const QTextBlock heading = document->firstBlock();
-  ASSERT_EQ(heading.text(), QStringLiteral("Viewer Help"));
-  const QFontMetricsF metrics(heading.charFormat().font());
-  document->setTextWidth(metrics.horizontalAdvance(QStringLiteral("Viewer")) * 0.8);
-  QTextLayout* layout = heading.layout();
-  ASSERT_GE(layout->lineCount(), 1);
-  EXPECT_EQ(heading.text().left(layout->lineAt(0).textLength()).trimmed(),
-            QStringLiteral("Viewer"));
-}
-
-TEST_F(QtHelpServiceTest, FileProblemsAreReportedByTheViewerNotThrown) {
+TEST_F(QtHelpServiceTest, FileProblemsAreReportedNotThrownAndANarrowHeadingBreaksBetweenWords) {
   const QString fifo = dir.file(QStringLiteral("PIPE.HLP"));
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
 
@@ -124,6 +106,17 @@ TEST_F(QtHelpServiceTest, FileProblemsAreReportedByTheViewerNotThrown) {
     EXPECT_TRUE(boxes()[0].prompt.contains(QDir::toNativeSeparators(c.path)));
     EXPECT_FALSE(service.viewerFor(c.path));
   }
+  // A narrow topic breaks its heading only between words.
+  QTextBrowser* topic = part<QTextBrowser>(index(writeBook()), "helpTopic");
+  QTextDocument* document = topic->document();
+  const QTextBlock heading = document->firstBlock();
+  ASSERT_EQ(heading.text(), QStringLiteral("Viewer Help"));
+  const QFontMetricsF metrics(heading.charFormat().font());
+  document->setTextWidth(metrics.horizontalAdvance(QStringLiteral("Viewer")) * 0.8);
+  QTextLayout* layout = heading.layout();
+  ASSERT_GE(layout->lineCount(), 1);
+  EXPECT_EQ(heading.text().left(layout->lineAt(0).textLength()).trimmed(),
+            QStringLiteral("Viewer"));
 }
 
 }  // namespace

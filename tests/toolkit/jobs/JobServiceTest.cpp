@@ -147,7 +147,7 @@ class ThreadedJobTest : public ::testing::Test {
   QObject context;
 };
 
-TEST_F(ThreadedJobTest, WorkRunsElsewhereAndTheAnswerComesOnTheInterfaceThread) {
+TEST_F(ThreadedJobTest, WorkRunsElsewhereAnswersOnTheInterfaceThreadAndGoingAwayWaitsForNone) {
   QThread* worker = nullptr;
   std::optional<JobOutcome<QThread*>> answer;
   service->start(
@@ -160,9 +160,7 @@ TEST_F(ThreadedJobTest, WorkRunsElsewhereAndTheAnswerComesOnTheInterfaceThread) 
   EXPECT_NE(*answer->value, QThread::currentThread());
   EXPECT_EQ(worker, QThread::currentThread());
   EXPECT_TRUE(settle());
-}
-
-TEST_F(ThreadedJobTest, GoingAwayWaitsForNoWorkAndItsAnswerIsDropped) {
+  // Going away waits for no work, and its answer is dropped.
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   bool answered = false;

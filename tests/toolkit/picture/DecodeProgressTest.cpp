@@ -15,7 +15,7 @@ namespace {
 // The rows the interface was shown must be the finished picture's own, in
 // the right place: shown from the buffer the decoder went on writing, not
 // from a copy it left behind, and never rows it wrote again afterwards.
-TEST(DecodeProgress, TheRowsShownAreThoseOfTheFinishedPictureWhereverTheFileKeepsThem) {
+TEST(DecodeProgress, TheRowsShownAreThoseOfTheFinishedPictureAndOnlyRowsFinishedAreShown) {
   const QImage source = test::quadrants(64, 48);
   const QByteArray bottomUp = test::encode(source, "bmp");
   const QByteArray jpeg = test::makeJpeg(source);
@@ -46,11 +46,7 @@ TEST(DecodeProgress, TheRowsShownAreThoseOfTheFinishedPictureWhereverTheFileKeep
     EXPECT_EQ(ready.rows.constBits(), whole.constBits()) << c.name;
     EXPECT_EQ(ready.rows, whole) << c.name;
   }
-}
-
-// Pictures whose rows change after decoding are shown once finished: a
-// turned photo, and an alpha channel that may turn out unused.
-TEST(DecodeProgress, PicturesFinishedAfterTheirRowsAreNotShownWhileDecoding) {
+  // Pictures finished after their rows are not shown while decoding.
   const QByteArray turned = test::withExifOrientation(test::makeJpeg(test::quadrants(32, 16)), 6);
   const test::BmpBuilder alpha{.headerSize = 124,
                                .bitsPerPixel = 32,

@@ -35,17 +35,7 @@ QString failure(const QByteArray& bytes, int* number = nullptr) {
   return {};
 }
 
-TEST(GifDecoder, AGifWithNoImageOrAnEmptyOneIsAnEmptyScreen) {
-  const QImage image = GifDecoder::decode(GifBuilder{2, 2, {R}}.build());
-  EXPECT_EQ(image.size(), QSize(2, 2));
-  EXPECT_EQ(pixelsOf(image), QList<QRgb>({_, _, _, _}));
-  // An image of no size, even one written with no data at all.
-  QByteArray bytes = GifBuilder{2, 2, {R}, {{.width = 0, .height = 0}}}.build();
-  bytes.remove(bytes.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
-  EXPECT_EQ(GifDecoder::decode(bytes).size(), QSize(2, 2));
-}
-
-TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
+TEST(GifDecoder, DamagedGifsAreRefusedWithAReasonAndOnesWithNoImageAreAnEmptyScreen) {
   const QByteArray bytes = GifBuilder{1, 1, {R}, {{.indexes = {"\x00", 1}}}}.build();
   int number = 0;
   EXPECT_EQ(failure(bytes.left(10)), "the GIF header ends early");
@@ -69,6 +59,14 @@ TEST(GifDecoder, DamagedGifsAreRefusedWithAReason) {
   const GifBuilder huge{1, 1, {R}, {{.width = 65535, .height = 65535, .indexes = {"\x00", 1}}}};
   EXPECT_FALSE(failure(huge.build(), &number).isEmpty());
   EXPECT_EQ(number, err::OutOfMemory);
+  // A GIF with no image, or an empty one, is an empty screen.
+  const QImage image = GifDecoder::decode(GifBuilder{2, 2, {R}}.build());
+  EXPECT_EQ(image.size(), QSize(2, 2));
+  EXPECT_EQ(pixelsOf(image), QList<QRgb>({_, _, _, _}));
+  // An image of no size, even one written with no data at all.
+  QByteArray noSize = GifBuilder{2, 2, {R}, {{.width = 0, .height = 0}}}.build();
+  noSize.remove(noSize.indexOf(",") + 10, 4);  // its data: code size, one block, terminator
+  EXPECT_EQ(GifDecoder::decode(noSize).size(), QSize(2, 2));
 }
 
 // Three frames on a 2 x 1 screen: blue, then red on the left with the
@@ -164,7 +162,7 @@ TEST(GifAnimation, FramesAreComposedAsTheFileAsks) {
   }
 }
 
-TEST(GifAnimation, DelaysHaveAMinimumAndTheLoopExtensionCountsRepeats) {
+TEST(GifAnimation, DelaysHaveAMinimumTheLoopExtensionCountsRepeatsAndAFaultEndsTheAnimationThere) {
   GifBuilder gif{1, 1, {R, G}};
   for (int delay : {1, 2, 3, 50}) gif.images.append({.indexes = {"\x00", 1}, .delay = delay});
   gif.images.append({.indexes = {"\x01", 1}});  // after the last delay: a frame of its own
@@ -177,6 +175,22 @@ TEST(GifAnimation, DelaysHaveAMinimumAndTheLoopExtensionCountsRepeats) {
     gif.loops = loops;
     EXPECT_EQ(GifAnimation::decode(gif.build())->plays, plays) << loops;
   }
+  // A fault after the first frame ends the animation there.
+  const QByteArray bytes =
+      GifBuilder{
+          1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 10}, {.indexes = {"\x00", 1}, .delay = 10}}}
+          .build();
+  QByteArray damaged = bytes;
+  damaged[damaged.lastIndexOf(',') + 12] = char(0x3C);  // a code the table does not hold
+  const auto faulty = GifAnimation::decode(damaged);
+  EXPECT_EQ(faulty->frames.size(), 1);
+  EXPECT_TRUE(faulty->cut);
+  // A file cut inside a later image keeps that frame as far as it came.
+  const auto cut = GifAnimation::decode(bytes.left(bytes.lastIndexOf(',') + 12));
+  EXPECT_EQ(cut->frames.size(), 2);
+  EXPECT_TRUE(cut->cut);
+  // In the first frame it is the preview's failure.
+  EXPECT_THROW(GifAnimation::decode(bytes.left(bytes.indexOf(',') + 12)), DecodeFailure);
 }
 
 TEST(GifAnimation, WhatTheBudgetDoesNotHoldIsLeftOut) {
@@ -206,24 +220,6 @@ TEST(GifAnimation, WhatTheBudgetDoesNotHoldIsLeftOut) {
   EXPECT_EQ(still.animation(), nullptr);
   EXPECT_EQ(still.image().pixel(0, 0), R);
   EXPECT_NE(Picture::fromAnimation(GifAnimation::decode(bytes)).animation(), nullptr);
-}
-
-TEST(GifAnimation, AFaultAfterTheFirstFrameEndsTheAnimationThere) {
-  const QByteArray bytes =
-      GifBuilder{
-          1, 1, {R}, {{.indexes = {"\x00", 1}, .delay = 10}, {.indexes = {"\x00", 1}, .delay = 10}}}
-          .build();
-  QByteArray damaged = bytes;
-  damaged[damaged.lastIndexOf(',') + 12] = char(0x3C);  // a code the table does not hold
-  const auto animation = GifAnimation::decode(damaged);
-  EXPECT_EQ(animation->frames.size(), 1);
-  EXPECT_TRUE(animation->cut);
-  // A file cut inside a later image keeps that frame as far as it came.
-  const auto cut = GifAnimation::decode(bytes.left(bytes.lastIndexOf(',') + 12));
-  EXPECT_EQ(cut->frames.size(), 2);
-  EXPECT_TRUE(cut->cut);
-  // In the first frame it is the preview's failure.
-  EXPECT_THROW(GifAnimation::decode(bytes.left(bytes.indexOf(',') + 12)), DecodeFailure);
 }
 
 }  // namespace

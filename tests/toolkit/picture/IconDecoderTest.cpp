@@ -51,15 +51,7 @@ QByteArray iconFile(const QList<QByteArray>& entries, quint16 type = 1,
   return dir + body;
 }
 
-TEST(IconDecoder, PicksTheLargestThenTheDeepestEntry) {
-  const QImage image =
-      IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000), dibEntry(32, 8, 0xFF00FF00),
-                                    dibEntry(32, 32, 0xFF0000FF), dibEntry(24, 32, 0xFFFFFFFF)}));
-  EXPECT_EQ(image.size(), QSize(32, 32));
-  EXPECT_EQ(image.pixel(5, 5), 0xFF0000FFu);
-}
-
-TEST(IconDecoder, PngEntriesCursorsUnderstatedSizesAndAlpha) {
+TEST(IconDecoder, PngEntriesCursorsUnderstatedSizesAlphaAndTheLargestThenDeepestEntry) {
   QImage image =
       IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000), pngEntry(48, 0x8000FF00)}));
   EXPECT_EQ(image.size(), QSize(48, 48));
@@ -71,6 +63,12 @@ TEST(IconDecoder, PngEntriesCursorsUnderstatedSizesAndAlpha) {
   // A 32-bit bitmap entry keeps its own alpha.
   image = IconDecoder::decode(iconFile({dibEntry(4, 32, 0x40FF0000)}));
   EXPECT_EQ(qAlpha(image.pixel(2, 2)), 0x40);
+  // The largest entry is picked, then the deepest.
+  image =
+      IconDecoder::decode(iconFile({dibEntry(16, 32, 0xFFFF0000), dibEntry(32, 8, 0xFF00FF00),
+                                    dibEntry(32, 32, 0xFF0000FF), dibEntry(24, 32, 0xFFFFFFFF)}));
+  EXPECT_EQ(image.size(), QSize(32, 32));
+  EXPECT_EQ(image.pixel(5, 5), 0xFF0000FFu);
 }
 
 TEST(IconDecoder, BrokenEntryGivesWayToTheNextBest) {

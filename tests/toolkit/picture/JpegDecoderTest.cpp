@@ -50,7 +50,7 @@ QByteArray turboJpeg(int width, int height, int subsampling, int flags, int qual
 // Where the stored picture's top-left (red) quadrant and top-right (green)
 // quadrant end up once each EXIF orientation is applied (quadrants: red
 // top-left, green top-right, blue bottom-right, white bottom-left).
-TEST(JpegDecoder, EachOrientationIsTurnedUprightAndNaturalSizeFollows) {
+TEST(JpegDecoder, EachOrientationIsTurnedUprightNaturalSizeFollowsAndAdobeCmykIsReadInverted) {
   const QByteArray stored = test::makeJpeg(test::quadrants(64, 32));
   const struct {
     int orientation;
@@ -69,6 +69,12 @@ TEST(JpegDecoder, EachOrientationIsTurnedUprightAndNaturalSizeFollows) {
     EXPECT_EQ(colourAt(image, 2, 2), QString::fromLatin1(c.topLeft));
     EXPECT_EQ(colourAt(image, image.width() - 3, 2), QString::fromLatin1(c.topRight));
   }
+  // Grayscale goes through the row decode's table; Adobe CMYK is stored
+  // inverted: 255 - ink. Pure red is C=0 M=Y=255 K=0.
+  const QByteArray cmyk = QByteArray::fromHex("ff0000ff").repeated(16 * 16);
+  const QByteArray jpeg = compress(cmyk, 16, 16, TJPF_CMYK, TJSAMP_444, 0, 95);
+  ASSERT_FALSE(jpeg.isEmpty());
+  EXPECT_EQ(colourAt(JpegDecoder::decode(jpeg, QSize()).image(), 8, 8), QStringLiteral("red"));
 }
 
 TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
@@ -85,15 +91,6 @@ TEST(JpegDecoder, PreviewDecodesAtTheSmallestScaleCoveringTheRequest) {
   p = JpegDecoder::decode(test::withExifOrientation(jpeg, 6), QSize(75, 100));
   EXPECT_EQ(p.image().size(), QSize(75, 100));
   EXPECT_EQ(p.naturalSize(), QSize(600, 800));
-}
-
-// Grayscale goes through the row decode's table; Adobe CMYK is stored
-// inverted: 255 - ink. Pure red is C=0 M=Y=255 K=0.
-TEST(JpegDecoder, AdobeCmykIsReadInverted) {
-  const QByteArray cmyk = QByteArray::fromHex("ff0000ff").repeated(16 * 16);
-  const QByteArray jpeg = compress(cmyk, 16, 16, TJPF_CMYK, TJSAMP_444, 0, 95);
-  ASSERT_FALSE(jpeg.isEmpty());
-  EXPECT_EQ(colourAt(JpegDecoder::decode(jpeg, QSize()).image(), 8, 8), QStringLiteral("red"));
 }
 
 // The row decode sets libjpeg up as one libturbojpeg call did: the same DCT,

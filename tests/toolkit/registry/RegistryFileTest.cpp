@@ -15,7 +15,7 @@ QByteArray dataOf(const RegistryFile& file, const char* key, const char* name) {
   return value ? value->data : QByteArray("<none>");
 }
 
-TEST(RegistryFileTest, ValueFormsGiveTypeAndBytes) {
+TEST(RegistryFileTest, ValueFormsGiveTypeAndBytesAndADeepKeyIsStoredOnce) {
   struct Case {
     const char* line;
     quint32 type;
@@ -40,12 +40,9 @@ TEST(RegistryFileTest, ValueFormsGiveTypeAndBytes) {
     EXPECT_EQ(value->type, c.type) << c.line;
     EXPECT_EQ(value->data, c.data) << c.line;
   }
-}
-
-// A 60 KB line naming a key 30000 levels deep took 2.3 GB to parse, each of
-// its parents stored as a path of its own. Found writing the registry fuzz
-// target.
-TEST(RegistryFileTest, DeepKeyIsStoredOnceNotOncePerParent) {
+  // A 60 KB line naming a key 30000 levels deep took 2.3 GB to parse, each of
+  // its parents stored as a path of its own. Found writing the registry fuzz
+  // target.
   QByteArray deep("REGEDIT4\n[HKEY_CURRENT_USER");
   for (int i = 0; i < 30000; ++i) deep += "\\a";
   deep += "]\n\"v\"=\"1\"\n";
@@ -56,7 +53,7 @@ TEST(RegistryFileTest, DeepKeyIsStoredOnceNotOncePerParent) {
   EXPECT_FALSE(file.hasKey(QStringLiteral("HKEY_CURRENT_USER\\b")));
 }
 
-TEST(RegistryFileTest, ReadsWineFiles) {
+TEST(RegistryFileTest, ReadsWineFilesAndTreatsMissingAndSpecialFilesAsEmpty) {
   const RegistryFile file = RegistryFile::parse(
       "WINE REGISTRY Version 2\n"
       ";; All keys relative to \\\\Machine\n"
@@ -76,9 +73,7 @@ TEST(RegistryFileTest, ReadsWineFiles) {
   EXPECT_EQ(path->data, QByteArray("%SystemRoot%\\x\0", 15));
   EXPECT_EQ(dataOf(file, "Software\\Maker\\Viewer", "Line"), QByteArray("a\nb\xC3\xA9\0", 6));
   EXPECT_EQ(dataOf(file, "Software\\Maker\\Viewer", "Wide"), QByteArray("Hi\0", 3));
-}
-
-TEST(RegistryFileTest, LoadTreatsMissingAndSpecialFilesAsEmpty) {
+  // Missing and special files load as empty.
   test::TempDir dir;
   const RegistryFile missing = RegistryFile::load(dir.file(QStringLiteral("none.reg")));
   EXPECT_EQ(missing.keyCount(), 0);

@@ -25,7 +25,7 @@ class TextCursorTest : public ::testing::Test {
   TextCursor cursor{&document};
 };
 
-TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
+TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnceAndEditsElsewhereKeepTheSelection) {
   setText(u"hello world");
   cursor.setPosition(5);
   cursor.deletePrevious();
@@ -43,9 +43,7 @@ TEST_F(TextCursorTest, BackspaceAndDeleteRunsUndoAtOnce) {
   cursor.deleteNext();
   document.undo();
   EXPECT_EQ(document.toString(), QStringLiteral("ello world"));
-}
-
-TEST_F(TextCursorTest, EditsElsewhereKeepTheSelectionOnItsText) {
+  // Edits elsewhere keep the selection on its text.
   setText(u"one two three");
   cursor.select(4, 7);
   document.replace(0, 3, QStringLiteral("1"));

@@ -127,8 +127,21 @@ TEST(TextDocumentEdits, MatchAPlainStringAcrossPiecesAndUndoBackToTheBytes) {
   editAtRandom(QByteArray(), 6);
 }
 
-TEST(TextDocumentEdits, ReportEachChangeWithTheLinesItTouched) {
-  std::unique_ptr<TextDocument> document = load("one\ntwo\nthree");
+TEST(TextDocumentEdits, MoveAPositionInsideASurrogatePairToItsStartAndReportEachChange) {
+  const QString face = QString::fromUtf16(u"a\U0001F600b");
+  std::unique_ptr<TextDocument> document = load(face.toUtf8());
+  document->replace(2, 0, QStringLiteral("x"));
+  EXPECT_EQ(document->toString(), QString::fromUtf16(u"ax\U0001F600b"));
+  document->replace(3, 1, QString());  // from the middle: the whole pair or nothing
+  EXPECT_EQ(document->toString(), QString::fromUtf16(u"ax\U0001F600b"));
+  document->replace(2, 2, QString());
+  EXPECT_EQ(document->toString(), QStringLiteral("axb"));
+  // Reading from the middle of a pair gives its second half, as a QString would.
+  const std::unique_ptr<TextDocument> fresh = load(face.toUtf8());
+  EXPECT_EQ(fresh->text(2, 2), face.mid(2, 2));
+  EXPECT_EQ(fresh->text(0, 2), face.mid(0, 2));
+  // Each change is reported with the lines it touched.
+  document = load("one\ntwo\nthree");
   std::vector<TextDocument::Change> changes;
   document->setChangeListener([&](const TextDocument::Change& c) { changes.push_back(c); });
   const quint64 before = document->revision();
@@ -144,21 +157,6 @@ TEST(TextDocumentEdits, ReportEachChangeWithTheLinesItTouched) {
   document->undo();
   ASSERT_EQ(changes.size(), 2U);
   EXPECT_EQ(changes[1].linesInserted - changes[1].linesRemoved, -2);
-}
-
-TEST(TextDocumentEdits, MoveAPositionInsideASurrogatePairToItsStart) {
-  const QString face = QString::fromUtf16(u"a\U0001F600b");
-  std::unique_ptr<TextDocument> document = load(face.toUtf8());
-  document->replace(2, 0, QStringLiteral("x"));
-  EXPECT_EQ(document->toString(), QString::fromUtf16(u"ax\U0001F600b"));
-  document->replace(3, 1, QString());  // from the middle: the whole pair or nothing
-  EXPECT_EQ(document->toString(), QString::fromUtf16(u"ax\U0001F600b"));
-  document->replace(2, 2, QString());
-  EXPECT_EQ(document->toString(), QStringLiteral("axb"));
-  // Reading from the middle of a pair gives its second half, as a QString would.
-  const std::unique_ptr<TextDocument> fresh = load(face.toUtf8());
-  EXPECT_EQ(fresh->text(2, 2), face.mid(2, 2));
-  EXPECT_EQ(fresh->text(0, 2), face.mid(0, 2));
 }
 
 TEST(TextDocumentUndo, TypingIsOneStepUntilTheCaretMovesOrALineEndIsTyped) {
@@ -180,7 +178,7 @@ TEST(TextDocumentUndo, TypingIsOneStepUntilTheCaretMovesOrALineEndIsTyped) {
   EXPECT_FALSE(document->undo().has_value());
 }
 
-TEST(TextDocumentUndo, TypingOverASelectionIsOneStepWithWhatFollows) {
+TEST(TextDocumentUndo, TypingOverASelectionIsOneStepAndModifiedFollowsTheSavedState) {
   std::unique_ptr<TextDocument> document = load("one two");
   document->replace(4, 3, QStringLiteral("t"));
   document->replace(5, 0, QStringLiteral("e"));
@@ -194,10 +192,9 @@ TEST(TextDocumentUndo, TypingOverASelectionIsOneStepWithWhatFollows) {
   EXPECT_FALSE(document->canUndo());
   EXPECT_EQ(document->redo()->length, 3);
   EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
-}
 
-TEST(TextDocumentUndo, ModifiedFollowsTheSavedState) {
-  std::unique_ptr<TextDocument> document = load("abc");
+  // Modified follows the saved state.
+  document = load("abc");
   EXPECT_FALSE(document->isModified());
   document->replace(0, 0, QStringLiteral("x"));
   EXPECT_TRUE(document->isModified());
@@ -216,7 +213,7 @@ TEST(TextDocumentUndo, ModifiedFollowsTheSavedState) {
 
 // What was read comes back byte for byte, unedited or after an edit that was
 // undone; an edit in the middle leaves the bytes around it as they were.
-TEST(TextDocumentBytes, ComeBackAsRead) {
+TEST(TextDocumentBytes, ComeBackAsReadAndKeepADeclaredMultiByteSet) {
   for (const auto& [name, data] : {std::pair{"nul and eof mark", "a\0b\x1A\x63\r\n"sv},
                                    {"lone cr and mixed ends", "a\rb\r\nc\nd\n\r"sv},
                                    {"invalid utf8", "caf\xE9 \xC0\xAF \xED\xA0\x80 ok"sv},
@@ -238,31 +235,9 @@ TEST(TextDocumentBytes, ComeBackAsRead) {
     document->undo();
     EXPECT_EQ(written(*document), bytes);
   }
-}
-
-TEST(TextDocumentBytes, TextReplacedWholeIsWrittenAsItIsNow) {
-  // The same length as what was read, in one piece: still not the file's bytes.
-  std::unique_ptr<TextDocument> document = load("abc");
-  document->replace(0, 3, QStringLiteral("xyz"));
-  EXPECT_EQ(written(*document), QByteArray("xyz"));
-  std::unique_ptr<TextDocument> empty = load(QByteArray());
-  empty->replace(0, 0, QStringLiteral("new"));
-  EXPECT_EQ(written(*empty), QByteArray("new"));
-}
-
-TEST(TextDocumentBytes, RefuseACharacterTheCodecCannotHold) {
-  std::unique_ptr<TextDocument> document = load("caf\xE9");
-  ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
-  document->replace(4, 0, QString::fromUtf16(u" \u2603"));
-  EXPECT_FALSE(document->write(document->codec(), [](QByteArrayView) {}));
-  const TextCodec utf8(Encoding::Utf8, Mark::Absent);
-  EXPECT_EQ(written(*document, utf8), QByteArray("caf\xC3\xA9 \xE2\x98\x83"));
-}
-
-// A page in a multi-byte character set: a typed character goes into the file
-// as that set's bytes; bytes the set does not give back (a lead byte cut off)
-// are read as detected instead, so that they still come back.
-TEST(TextDocumentBytes, KeepADeclaredMultiByteSet) {
+  // A page in a multi-byte character set: a typed character goes into the file as that set's bytes;
+  // bytes the set does not give back (a lead byte cut off) are read as detected instead, so that
+  // they still come back.
   const QByteArray japanese =
       "<html><meta charset=\"shift_jis\">\x93\xFA\x96\x7B\r\n\x93\xFA</html>";
   const TextCodec sjis = TextCodec::detectFile(japanese, QStringLiteral("page.htm"));
@@ -279,6 +254,24 @@ TEST(TextDocumentBytes, KeepADeclaredMultiByteSet) {
   document = TextDocument::fromBytes(cut, sjis);
   EXPECT_EQ(document->codec().encoding(), Encoding::Windows1252);
   EXPECT_EQ(written(*document), cut);
+}
+
+TEST(TextDocumentBytes, AreThoseOfTheTextNowAndRefuseACharacterTheCodecCannotHold) {
+  // The same length as what was read, in one piece: still not the file's bytes.
+  std::unique_ptr<TextDocument> document = load("abc");
+  document->replace(0, 3, QStringLiteral("xyz"));
+  EXPECT_EQ(written(*document), QByteArray("xyz"));
+  std::unique_ptr<TextDocument> empty = load(QByteArray());
+  empty->replace(0, 0, QStringLiteral("new"));
+  EXPECT_EQ(written(*empty), QByteArray("new"));
+
+  // A character the codec cannot hold is refused.
+  document = load("caf\xE9");
+  ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
+  document->replace(4, 0, QString::fromUtf16(u" \u2603"));
+  EXPECT_FALSE(document->write(document->codec(), [](QByteArrayView) {}));
+  const TextCodec utf8(Encoding::Utf8, Mark::Absent);
+  EXPECT_EQ(written(*document, utf8), QByteArray("caf\xC3\xA9 \xE2\x98\x83"));
 }
 
 // A long line of characters of several lengths, read through windows at its

@@ -229,7 +229,7 @@ TEST(TextSearch, ExpressionsAgreeWithEachLineAloneAcrossTheWindowsOfLongLines) {
 
 // Searching from deep inside a long line, its start far behind: ^ does not
 // match where the search began.
-TEST(TextSearch, ALineStartFarBackIsStillNoLineStartForAnExpression) {
+TEST(TextSearch, ALineStartFarBackIsNoLineStartAndCancelIsLookedAtWithinALongLine) {
   const QString text =
       QStringLiteral("a") + QString(70000, u'b') + QStringLiteral("\nb") + QString(10, u'b');
   const auto document = loadText(text, TextCodec(Encoding::Utf8, Mark::Absent));
@@ -240,26 +240,23 @@ TEST(TextSearch, ALineStartFarBackIsStillNoLineStartForAnExpression) {
         return true;
       });
   EXPECT_EQ(found, (std::vector<Match>{{70002, 1}}));
-}
-
-// A line of megabytes is neither decoded whole nor searched to its end
-// before a cancel is looked at.
-TEST(TextSearch, AnExpressionLooksAtCancelWithinALongLine) {
+  // A line of megabytes is neither decoded whole nor searched to its end
+  // before a cancel is looked at.
   const QByteArray line = QByteArray("ab cd ef ").repeated(1024 * 1024);
-  const auto document = load(line, TextCodec(Encoding::Utf8, Mark::Absent));
+  const auto longLine = load(line, TextCodec(Encoding::Utf8, Mark::Absent));
   int calls = 0;
   qint64 doneWhenCancelled = -1;
   const TextSearch::Outcome outcome =
       TextSearch(QStringLiteral("\\d"), {false, false, true})
           .forEach(
-              document->snapshot(), 0, document->length(), [](const Match&) { return true; },
+              longLine->snapshot(), 0, longLine->length(), [](const Match&) { return true; },
               [&](qint64 done, qint64) {
                 if (++calls < 2) return true;
                 doneWhenCancelled = done;
                 return false;
               });
   EXPECT_EQ(outcome, TextSearch::Outcome::Cancelled);
-  EXPECT_LT(doneWhenCancelled, 1024 * 1024) << "of " << document->length();
+  EXPECT_LT(doneWhenCancelled, 1024 * 1024) << "of " << longLine->length();
 }
 
 // Small and large enough to have its line ends found afresh.
@@ -297,7 +294,7 @@ TEST(TextSearch, ReplaceAllIsOneStepUndoneAndRedoneByteForByte) {
   }
 }
 
-TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdges) {
+TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdgesAndKeepsWhatTheSetCannotHold) {
   // A CR before a match meets an LF the replacement starts with; replaced
   // at once, or worked out beforehand.
   for (const bool beforehand : {false, true}) {
@@ -318,9 +315,7 @@ TEST(TextSearch, ReplacingJoinsAndSplitsLineEndsAtTheEdges) {
     EXPECT_EQ(document->lineStart(1), 3);
     EXPECT_EQ(document->lineEndLength(0), 2);
   }
-}
-
-TEST(TextSearch, ReplacedTextTheCharacterSetCannotHoldIsKeptForTheSaveQuestion) {
+  // Replaced text the character set cannot hold is kept for the save question.
   const TextCodec latin(Encoding::Windows1252, Mark::Absent);
   const auto document = load("x y x", latin);
   document->replaceAll({{0, 1}, {4, 1}}, QString::fromUtf16(u"Ж"));
