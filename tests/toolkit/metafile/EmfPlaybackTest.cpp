@@ -146,9 +146,7 @@ QChar glyphNumberOf(QChar c) {
 
 // Ink rows of a 'T': the bar at the top is wide, the stem below is narrow.
 int inkWidth(const QImage& img, int y) {
-  int n = 0;
-  for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 128;
-  return n;
+  return inkIn(img, {0, y, img.width(), 1});
 }
 
 // Records drawn on white paper, checked at the pixels a wrong reading would
@@ -379,9 +377,7 @@ TEST(EmfPlayback, EscapementTurnsWithTheLogicalAxes) {
         .add(U_EMR_SETBKMODE, {1})
         .add(U_EMR_EXTTEXTOUTW, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
     const QImage img = B::render(b.finish());
-    int above = 0;
-    for (int y = 10; y < 60; ++y) above += inkWidth(img, y);
-    EXPECT_GT(above, 50) << "flip " << flip;  // the run rises from (40, 90)
+    EXPECT_GT(inkIn(img, {0, 10, 100, 50}), 50) << "flip " << flip;  // rising from (40, 90)
   }
 }
 
@@ -425,13 +421,7 @@ TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
   const QImage img =
       expectPixels(b.finish(), {{10, 10, kBlackPx}, {80, 20, kRedPx}, {80, 65, kRedPx}}, {}, 8);
   // Along the ellipse's curved edge pixels lie between red and white.
-  int blended = 0;
-  for (int y = 40; y < 90; ++y)
-    for (int x = 60; x < 100; ++x) {
-      const QRgb c = img.pixel(x, y);
-      blended += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
-    }
-  EXPECT_GT(blended, 10);
+  EXPECT_GT(blendedRed(img, {60, 40, 40, 50}), 10);
 }
 
 }  // namespace

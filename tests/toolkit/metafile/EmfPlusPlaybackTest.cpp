@@ -36,6 +36,24 @@ QByteArray plusEmf(const std::function<void(P&)>& records, bool dual = false) {
   return emf.finish();
 }
 
+// Arial 20 pixels high.
+QByteArray arial20() {
+  return B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) +
+         B::utf16(QStringLiteral("Arial"));
+}
+
+// A driver string of text in black, from the font in slot 1.
+QImage driverString(uint32_t options, const QString& text, const QByteArray& positionsAndMatrix,
+                    bool matrix = false) {
+  const QByteArray record =
+      B::words32({P::argb(Qt::black), options, uint32_t(matrix), uint32_t(text.size())}) +
+      B::utf16(text) + positionsAndMatrix;
+  return B::render(plusEmf([&](P& p) {
+    p.object(1, U_OT_Font, arial20());
+    p.add(U_PMR_DRAWDRIVERSTRING | kPlus, kColor | 1, record);
+  }));
+}
+
 // FillRects with a colour: x, y, width, height.
 void fillRect(P& p, float x, float y, float w, float h, QColor c = Qt::red) {
   p.add(U_PMR_FILLRECTS | kPlus, kColor, B::words32({P::argb(c), 1}) + P::rectF(x, y, w, h));
@@ -236,20 +254,12 @@ TEST(EmfPlusPlayback, ContainersMapTheirOwnWorldIntoTheirHosts) {
 }
 
 TEST(EmfPlusPlayback, AntiAliasingFollowsItsRecord) {
-  // Pixels neither red nor white along a slanted edge, counted.
   const auto blended = [](uint16_t mode) {
-    const QImage img = B::render(plusEmf([&](P& p) {
+    return blendedRed(B::render(plusEmf([&](P& p) {
       p.add(U_PMR_SETANTIALIASMODE | kPlus, mode);
       p.add(U_PMR_FILLPOLYGON | kPlus, kColor,
             {P::argb(Qt::red), 3, P::f(10), P::f(10), P::f(90), P::f(30), P::f(10), P::f(90)});
-    }));
-    int n = 0;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x) {
-        const QRgb c = img.pixel(x, y);
-        n += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
-      }
-    return n;
+    })));
   };
   EXPECT_GT(blended(1), 20);
   EXPECT_EQ(blended(0), 0);
@@ -468,19 +478,9 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
 TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphOrFollowTheFirst) {
   // "WWW" at 20 pixels: the ink's width shows where the glyphs went.
   const auto inkWidth = [](uint32_t options, std::initializer_list<float> xs) {
-    const QByteArray font = B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) +
-                            B::utf16(QStringLiteral("Arial"));
-    QByteArray record =
-        B::words32({P::argb(Qt::black), options, 0, 3}) + B::utf16(QStringLiteral("WWW"));
-    for (float x : xs) record += B::words32({P::f(x), P::f(50)});
-    const QImage img = B::render(plusEmf([&](P& p) {
-      p.object(1, U_OT_Font, font);
-      p.add(U_PMR_DRAWDRIVERSTRING | kPlus, kColor | 1, record);
-    }));
-    int left = 100, right = -1;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x)
-        if (qGray(img.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
+    QByteArray positions;
+    for (float x : xs) positions += B::words32({P::f(x), P::f(50)});
+    const auto [left, right] = inkSpan(driverString(options, QStringLiteral("WWW"), positions));
     return right - left;
   };
   const int spread = inkWidth(U_DSO_CmapLookup, {10, 40, 70});
@@ -496,8 +496,6 @@ TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphOrFollowTheFirst) {
 // Qt's glyph cache fails on glyphs that are huge or stretched far more one
 // way than the other, and could crash on them: such text is still drawn.
 TEST(EmfPlusPlayback, HugeAndSkewedGlyphsAreDrawnAsOutlines) {
-  const QByteArray font =
-      B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) + B::utf16(QStringLiteral("Arial"));
   // Glyph transforms (of the glyphs and their origins alike) that keep some
   // of the text on the page: 200 times the size, squeezed across, sheared,
   // stretched upside down.
@@ -515,21 +513,12 @@ TEST(EmfPlusPlayback, HugeAndSkewedGlyphsAreDrawnAsOutlines) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.glyphs.m11() * 1000 + c.glyphs.m22());
-    QByteArray record =
-        B::words32({P::argb(Qt::black), U_DSO_CmapLookup, 1, uint32_t(c.text.size())}) +
-        B::utf16(c.text);
+    QByteArray record;
     for (int i = 0; i < c.text.size(); ++i) record += B::words32({P::f(10.F * i), 0});
     const QTransform& m = c.glyphs;
     for (qreal v : {m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy()})
       record += B::words32({P::f(float(v))});
-    const QImage img = B::render(plusEmf([&](P& p) {
-      p.object(1, U_OT_Font, font);
-      p.add(U_PMR_DRAWDRIVERSTRING | kPlus, kColor | 1, record);
-    }));
-    int ink = 0;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x) ink += qGray(img.pixel(x, y)) < 128;
-    EXPECT_GE(ink, c.leastInk);
+    EXPECT_GE(inkIn(driverString(U_DSO_CmapLookup, c.text, record, true)), c.leastInk);
   }
 }
 
@@ -548,33 +537,25 @@ TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
 TEST(EmfPlusPlayback, TextIsPlacedByItsFormat) {
   // "WWW" 20 pixels high in a box 80 wide, aligned near, centre and far
   // by the format in slot 2.
-  const auto inkSpan = [](uint32_t alignment, uint32_t formatId = 2) {
-    const QByteArray font = B::words32({P::kVersion, P::f(20), U_UT_Pixel, 0, 0, 5}) +
-                            B::utf16(QStringLiteral("Arial"));
-    const QByteArray format = B::words32({P::kVersion, 0, 0, alignment, 0});
-    const QImage img = B::render(plusEmf([&](P& p) {
-      p.object(1, U_OT_Font, font);
-      p.object(2, U_OT_StringFormat, format);
+  const auto spanOf = [](uint32_t alignment, uint32_t formatId = 2) {
+    return inkSpan(B::render(plusEmf([&](P& p) {
+      p.object(1, U_OT_Font, arial20());
+      p.object(2, U_OT_StringFormat, B::words32({P::kVersion, 0, 0, alignment, 0}));
       p.add(U_PMR_DRAWSTRING | kPlus, kColor | 1,
             B::words32({P::argb(Qt::black), formatId, 3}) + P::rectF(10, 40, 80, 30) +
                 B::utf16(QStringLiteral("WWW")));
-    }));
-    int left = 100, right = -1;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x)
-        if (qGray(img.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
-    return std::pair{left, right};
+    })));
   };
-  const auto [nearLeft, nearRight] = inkSpan(0);
-  const auto [midLeft, midRight] = inkSpan(1);
-  const auto [farLeft, farRight] = inkSpan(2);
+  const auto [nearLeft, nearRight] = spanOf(0);
+  const auto [midLeft, midRight] = spanOf(1);
+  const auto [farLeft, farRight] = spanOf(2);
   ASSERT_GT(nearRight - nearLeft, 20);
   EXPECT_NEAR(nearLeft, 10, 2);
   EXPECT_NEAR(farRight, 90, 2);
   EXPECT_NEAR((midLeft + midRight) / 2.0, 50, 2);
   EXPECT_NEAR(midRight - midLeft, nearRight - nearLeft, 1);
   // Without a format (none in slot 3), near it is.
-  EXPECT_NEAR(inkSpan(2, 3).first, 10, 2);
+  EXPECT_NEAR(spanOf(2, 3).first, 10, 2);
 }
 
 }  // namespace

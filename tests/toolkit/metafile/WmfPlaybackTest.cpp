@@ -87,11 +87,7 @@ TEST(WmfPlayback, PolygonAndTextDraw) {
   font.resize(50, '\0');
   b.add(0x02FB, font).add(0x012D, {2});
   b.add(0x0521, B::words16({2}) + "Hi" + B::words16({5, 5}));  // length, text, y, x
-  const QImage img = expectPixels(b.finish(), {{50, 80, kRedPx}});
-  int ink = 0;
-  for (int y = 5; y < 40; ++y)
-    for (int x = 5; x < 50; ++x) ink += qGray(img.pixel(x, y)) < 100;
-  EXPECT_GT(ink, 30);
+  EXPECT_GT(inkIn(expectPixels(b.finish(), {{50, 80, kRedPx}}), {5, 5, 45, 35}, 100), 30);
 }
 
 TEST(WmfPlayback, ClipRegionObjectClips) {
@@ -196,11 +192,8 @@ TEST(WmfPlayback, ARightAlignedCharacterEndsWhereItsSpacingSays) {
   b.add(0x012E, {2});  // TA_RIGHT
   b.add(0x0A32, B::words16({30, 95, 1, 0}) + QByteArray("I\0", 2) + B::words16({80}));
   const QImage img = B::render(b.finish());
-  int left = 0, right = 0;
-  for (int y = 30; y < 60; ++y)
-    for (int x = 0; x < 100; ++x) (x < 50 ? left : right) += qGray(img.pixel(x, y)) < 128;
-  EXPECT_GT(left, 10);
-  EXPECT_EQ(right, 0);
+  EXPECT_GT(inkIn(img, {0, 30, 50, 30}), 10);
+  EXPECT_EQ(inkIn(img, {50, 30, 50, 30}), 0);
 }
 
 TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
@@ -213,13 +206,8 @@ TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
   b.add(0x012D, {0});
   b.add(0x0A32, B::words16({10, 10, 4, 0}) + "\xB7\xA8\xB5\xC4" + B::words16({50, 10, 0, 0}));
   const QImage img = MetafileBuilder::render(b.finish());
-  int inkRight = 0, inkBetween = 0;
-  for (int y = 5; y < 35; ++y) {
-    for (int x = 68; x < 95; ++x) inkRight += qGray(img.pixel(x, y)) < 128;
-    for (int x = 30; x < 65; ++x) inkBetween += qGray(img.pixel(x, y)) < 128;
-  }
-  EXPECT_GT(inkRight, 5);
-  EXPECT_EQ(inkBetween, 0);
+  EXPECT_GT(inkIn(img, {68, 5, 27, 30}), 5);
+  EXPECT_EQ(inkIn(img, {30, 5, 35, 30}), 0);
 }
 
 TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize) {
