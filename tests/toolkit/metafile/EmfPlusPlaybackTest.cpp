@@ -326,25 +326,26 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
     p.add(U_PMR_SETWORLDTRANSFORM | kPlus, 0, {P::f(2), 0, 0, P::f(2), P::f(-50), P::f(-50)});
     p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(25), P::f(50), P::f(75), P::f(50)});
   };
-  expectPixels(plusEmf([&](P& p) { line(p, P::pen(5, Qt::red)); }), {{50, 46, kRedPx},
-                                                                     {50, 54, kRedPx},
-                                                                     {50, 43, kWhitePx},
-                                                                     {50, 57, kWhitePx},
-                                                                     {2, 50, kRedPx},
-                                                                     {98, 50, kRedPx}});
-  // Dashes three widths long with gaps of one: 30 px on, 10 off, from x 0.
-  expectPixels(plusEmf([&](P& p) { line(p, P::pen(5, Qt::red, U_PD_LineStyle, {1})); }),
-               {{15, 50, kRedPx}, {35, 50, kWhitePx}, {55, 50, kRedPx}, {75, 50, kWhitePx}});
-  // The dash offset moves the pattern along by whole pen widths.
-  expectPixels(plusEmf([&](P& p) {
-                 line(p, P::pen(5, Qt::red, U_PD_LineStyle | U_PD_DLOffset, {1, P::f(2)}));
-               }),
-               {{5, 50, kRedPx}, {15, 50, kWhitePx}, {25, 50, kRedPx}});
-  // A custom dash pattern, given alone, is the custom style.
-  expectPixels(plusEmf([&](P& p) {
-                 line(p, P::pen(5, Qt::red, U_PD_DLData, {2, P::f(1), P::f(3)}));
-               }),
-               {{5, 50, kRedPx}, {25, 50, kWhitePx}, {45, 50, kRedPx}});
+  const std::pair<QByteArray, std::vector<Probe>> lines[] = {
+      {P::pen(5, Qt::red),
+       {{50, 46, kRedPx},
+        {50, 54, kRedPx},
+        {50, 43, kWhitePx},
+        {50, 57, kWhitePx},
+        {2, 50, kRedPx},
+        {98, 50, kRedPx}}},
+      // Dashes three widths long with gaps of one: 30 px on, 10 off, from x 0.
+      {P::pen(5, Qt::red, U_PD_LineStyle, {1}),
+       {{15, 50, kRedPx}, {35, 50, kWhitePx}, {55, 50, kRedPx}, {75, 50, kWhitePx}}},
+      // The dash offset moves the pattern along by whole pen widths.
+      {P::pen(5, Qt::red, U_PD_LineStyle | U_PD_DLOffset, {1, P::f(2)}),
+       {{5, 50, kRedPx}, {15, 50, kWhitePx}, {25, 50, kRedPx}}},
+      // A custom dash pattern, given alone, is the custom style.
+      {P::pen(5, Qt::red, U_PD_DLData, {2, P::f(1), P::f(3)}),
+       {{5, 50, kRedPx}, {25, 50, kWhitePx}, {45, 50, kRedPx}}},
+  };
+  for (const auto& [pen, probes] : lines)
+    expectPixels(plusEmf([&](P& p) { line(p, pen); }), probes);
   // An arrow at the start of a bent line points back along its first
   // segment: two widths long (x 20..32 for a pen 6 wide), two across.
   expectPixels(plusEmf([&](P& p) {

@@ -165,27 +165,23 @@ TEST(MetafileBudget, StretchesFillsAndCallsPastTheBudgetAreLeftOut) {
   EXPECT_EQ(paint(calls.finish(), {10, 10}).work.leftOut, 100);
 }
 
-TEST(DibCache, CountsEachDistinctBitmapOnce) {
-  const QByteArray big = rleDib(4096, 4096), other = rleDib(4095, 4096);
+// Each distinct bitmap is counted once, tiny ones at a floor each.
+TEST(DibCache, CountsEachDistinctBitmapOnceAndTinyOnesAtAFloor) {
+  const QByteArray big = rleDib(4096, 4096), other = rleDib(4095, 4096), small = rleDib(100, 100);
   const DibRef a{DibRef::Form::Packed, big, {}, false};
-  const DibRef b{DibRef::Form::Packed, other, {}, false};
   DibCache cache;
   EXPECT_TRUE(cache.claim(a));
   EXPECT_TRUE(cache.claim(a));
   EXPECT_EQ(cache.claimedTotal(), 4096 * 4096);
-  EXPECT_TRUE(cache.claim(b));
+  EXPECT_TRUE(cache.claim({DibRef::Form::Packed, other, {}, false}));
   EXPECT_EQ(cache.claimedTotal(), 4096 * 4096 + 4095 * 4096);
-  // A third one does not fit in the rest.
-  EXPECT_FALSE(cache.claim(DibRef{DibRef::Form::Packed, rleDib(100, 100), {}, false}));
-}
-
-TEST(DibCache, TinyBitmapsCostAFloorEach) {
-  DibCache cache;
+  EXPECT_FALSE(cache.claim({DibRef::Form::Packed, small, {}, false}));  // no room for a third
+  DibCache tiny;
   qint64 accepted = 0;
-  for (uint32_t colour = 0; colour < 40000; ++colour) {
-    if (!cache.claim({DibRef::Form::Packed, rleDib(3, 3, colour), {}, false})) break;
-    ++accepted;
-  }
+  for (uint32_t colour = 0; colour < 40000; ++accepted, ++colour)
+    if (const QByteArray dib = rleDib(3, 3, colour);
+        !tiny.claim({DibRef::Form::Packed, dib, {}, false}))
+      break;
   EXPECT_EQ(accepted, PictureLimits::kMaxDrawingBitmapPixels / DibCache::kMinPixelsPerBitmap);
 }
 
