@@ -165,7 +165,7 @@ TEST(EmfPlusPlayback, RedrawingOneLargeObjectIsBoundedByTheBudget) {
   EXPECT_LE(m->lastPaintWork().work, PictureLimits::kMaxDrawingWork);
 }
 
-TEST(EmfPlusPlayback, TransformsComposeInTheOrderTheirFlagsSay) {
+TEST(EmfPlusPlayback, TransformsAndContainersComposeInTheOrderTheyAreGiven) {
   constexpr uint16_t kPost = 0x2000;
   struct Case {
     const char* name;
@@ -226,9 +226,6 @@ TEST(EmfPlusPlayback, TransformsComposeInTheOrderTheirFlagsSay) {
                  }),
                  c.probes);
   }
-}
-
-TEST(EmfPlusPlayback, ContainersMapTheirOwnWorldIntoTheirHosts) {
   // A container whose 100-unit square lands on the bottom-right quarter, in
   // inches at 96 dpi (dst 0.5..1 inch): the square filled inside it covers
   // that quarter only; after its end the host's world is back.
@@ -476,7 +473,7 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
                {{20, 80, kBluePx}, {80, 20, kWhitePx}});
 }
 
-TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphOrFollowTheFirst) {
+TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphAndDrawHugeAndSkewedOnesAsOutlines) {
   // "WWW" at 20 pixels: the ink's width shows where the glyphs went.
   const auto inkWidth = [](uint32_t options, std::initializer_list<float> xs) {
     QByteArray positions;
@@ -492,11 +489,8 @@ TEST(EmfPlusPlayback, DriverStringsPlaceEachGlyphOrFollowTheFirst) {
   EXPECT_NEAR(following, 3 * stacked, stacked / 2 + 2);  // at the font's own advances
   // Glyph numbers of a font that is not here draw nothing.
   EXPECT_EQ(inkWidth(0, {10, 40, 70}), -101);
-}
-
-// Qt's glyph cache fails on glyphs that are huge or stretched far more one
-// way than the other, and could crash on them: such text is still drawn.
-TEST(EmfPlusPlayback, HugeAndSkewedGlyphsAreDrawnAsOutlines) {
+  // Qt's glyph cache fails on glyphs that are huge or stretched far more one
+  // way than the other, and could crash on them: such text is still drawn.
   // Glyph transforms (of the glyphs and their origins alike) that keep some
   // of the text on the page: 200 times the size, squeezed across, sheared,
   // stretched upside down.

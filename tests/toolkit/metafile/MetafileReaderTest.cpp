@@ -62,7 +62,7 @@ TEST(MetafileReader, RejectsBrokenFiles) {
   expectRejected(patched(emf, 8, {10, 10, 0, 0, 10, 10, 0, 0}), "no size");
 }
 
-TEST(MetafileReader, GiantFrameIsCapped) {
+TEST(MetafileReader, EmfHeaderPlacesThePictureAndAGiantFrameIsCapped) {
   const auto drawing = readMetafile(patched(simpleEmf(), 24, {0, 0, 0x7FFFFFF0, 0x3FFFFFF0}),
                                     QStringLiteral("giant.emf"));
   EXPECT_LE(drawing->naturalSize().width(), 16384);
@@ -71,11 +71,8 @@ TEST(MetafileReader, GiantFrameIsCapped) {
   QImage img(64, 64, QImage::Format_RGB32);
   QPainter painter(&img);
   drawing->paint(painter, QRectF(0, 0, 64, 64));
-}
-
-// The header's frame (hundredths of a millimetre) and reference device
-// (pixels over millimetres) place the device's pixels in the picture.
-TEST(MetafileReader, EmfHeaderPlacesThePicture) {
+  // The header's frame (hundredths of a millimetre) and reference device
+  // (pixels over millimetres) place the device's pixels in the picture.
   // 100 x 100 pixels at 96 dpi; device pixels at..at + 49 red.
   const auto square = [](uint32_t at) {
     EmfBuilder b;
