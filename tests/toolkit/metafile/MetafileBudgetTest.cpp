@@ -9,7 +9,6 @@
 #include <QtEndian>
 
 #include "tests/toolkit/metafile/MetafileBuilder.h"
-#include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/DibCache.h"
 #include "toolkit/metafile/MetafileDrawing.h"
 #include "toolkit/metafile/MetafileReader.h"
@@ -88,16 +87,6 @@ Painted paint(const QByteArray& data, QSize size) {
   return out;
 }
 
-QString refusal(const QByteArray& data) {
-  try {
-    readMetafile(data, QStringLiteral("/pictures/bomb.emf"));
-  } catch (const ToolkitError& e) {
-    EXPECT_EQ(e.Number(), err::InvalidPicture);
-    return e.Description();
-  }
-  return {};
-}
-
 // The largest bitmap the budget allows, RLE-compressed to nothing.
 constexpr int kBombWidth = 8192, kBombHeight = 4096;
 static_assert(qint64(kBombWidth) * kBombHeight == PictureLimits::kMaxDrawingBitmapPixels);
@@ -123,7 +112,7 @@ TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
   WmfBuilder atBudget(true, 400, 300);
   atBudget.add(U_WMR_DIBSTRETCHBLT | 0x0B00,
                wmfStretch(rleDib(kBombWidth, kBombHeight), {0, 0, 400, 300}, false));
-  EXPECT_TRUE(refusal(atBudget.finish()).isEmpty());
+  EXPECT_NO_THROW(readMetafile(atBudget.finish(), QStringLiteral("at.wmf")));
 
   EmfBuilder emf(400, 300);
   for (int i = 0; i < 300; ++i)
@@ -134,7 +123,7 @@ TEST(MetafileBudget, DistinctBitmapsOverTheBudgetAreRefusedAtLoad) {
           wmfStretch(rleDib(kBombWidth, kBombHeight), {0, 0, 4, 3}, false));
   wmf.add(U_WMR_DIBSTRETCHBLT | 0x0B00, wmfStretch(rleDib(1, 1), {0, 0, 4, 3}, false));
   for (const QByteArray& data : {emf.finish(), wmf.finish()}) {
-    const QString message = refusal(data);
+    const QString message = refusalOf(data, QStringLiteral("/pictures/bomb.emf"));
     EXPECT_TRUE(message.contains(QStringLiteral("bomb.emf"))) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("megapixels"))) << message.toStdString();
   }

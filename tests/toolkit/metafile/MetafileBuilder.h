@@ -84,6 +84,10 @@ inline int blendedRed(const QImage& img, QRect area = {}) {
   return n;
 }
 
+// The message a file named name is refused with, after checking it is the
+// picture error; empty (and a failure) when it loads.
+QString refusalOf(const QByteArray& data, const QString& name);
+
 // A pixel of a render and the colour it must have.
 struct Probe {
   int x, y;
