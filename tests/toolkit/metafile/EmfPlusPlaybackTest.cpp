@@ -417,21 +417,24 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
   // A 2 x 2 bitmap, 32 bits ARGB, rows top down: red, green / blue, black.
   const QByteArray bitmap = B::words32({P::kVersion, U_IDT_Bitmap, 2, 2, 8, 0x0026200A, U_BDT_Pixel,
                                         0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000});
-  const auto draw = [&](const QByteArray& record, uint16_t type) {
+  // The image in slot 1, its source rectangle drawn onto the record's destination.
+  const auto draw = [](const QByteArray& record, uint16_t type, const QByteArray& image,
+                       float side = 2) {
     return plusEmf([&](P& p) {
-      p.object(1, U_OT_Image, bitmap);
-      p.add(type | kPlus, 1, B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 2, 2) + record);
+      p.object(1, U_OT_Image, image);
+      p.add(type | kPlus, 1, B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, side, side) + record);
     });
   };
-  expectPixels(draw(P::rectF(20, 20, 40, 40), U_PMR_DRAWIMAGE), {{30, 30, kRedPx},
-                                                                 {50, 30, kGreenPx},
-                                                                 {30, 50, kBluePx},
-                                                                 {50, 50, kBlackPx},
-                                                                 {10, 10, kWhitePx},
-                                                                 {70, 70, kWhitePx}});
+  const QByteArray square = draw(P::rectF(20, 20, 40, 40), U_PMR_DRAWIMAGE, bitmap);
+  expectPixels(square, {{30, 30, kRedPx},
+                        {50, 30, kGreenPx},
+                        {30, 50, kBluePx},
+                        {50, 50, kBlackPx},
+                        {10, 10, kWhitePx},
+                        {70, 70, kWhitePx}});
   // Three points: top left, top right, bottom left; here mirrored across.
   expectPixels(draw(B::words32({3, P::f(60), P::f(20), P::f(20), P::f(20), P::f(60), P::f(60)}),
-                    U_PMR_DRAWIMAGEPOINTS),
+                    U_PMR_DRAWIMAGEPOINTS, bitmap),
                {{30, 30, kGreenPx}, {50, 30, kRedPx}, {30, 50, kBlackPx}});
   // A metafile inside: an EMF of a blue rectangle on its left half.
   EmfBuilder inner;
@@ -439,13 +442,8 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
   const QByteArray emf = inner.finish();
   const QByteArray metafile =
       B::words32({P::kVersion, U_IDT_Metafile, U_MDT_Emf, uint32_t(emf.size())}) + emf;
-  expectPixels(
-      plusEmf([&](P& p) {
-        p.object(1, U_OT_Image, metafile);
-        p.add(U_PMR_DRAWIMAGE | kPlus, 1,
-              B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 100, 100) + P::rectF(50, 0, 50, 50));
-      }),
-      {{60, 20, kBluePx}, {90, 20, kWhitePx}, {30, 20, kWhitePx}, {60, 70, kWhitePx}});
+  expectPixels(draw(P::rectF(50, 0, 50, 50), U_PMR_DRAWIMAGE, metafile, 100),
+               {{60, 20, kBluePx}, {90, 20, kWhitePx}, {30, 20, kWhitePx}, {60, 70, kWhitePx}});
   // A placeable WMF inside, in twips (1000 of them, 67 pixels, a side), a
   // red rectangle on its left half; it carries the EMF it was converted from,
   // which is what is drawn, in the WMF's place. GDI+ pads the placeable
@@ -458,12 +456,7 @@ TEST(EmfPlusPlayback, ImagesLandOnTheirDestination) {
   const QByteArray wmfImage = B::words32({P::kVersion, U_IDT_Metafile, U_MDT_WmfPlaceable,
                                           uint32_t(placeable.size() - 22)}) +
                               padded;
-  expectPixels(plusEmf([&](P& p) {
-                 p.object(1, U_OT_Image, wmfImage);
-                 p.add(U_PMR_DRAWIMAGE | kPlus, 1,
-                       B::words32({0xFF, U_UT_Pixel}) + P::rectF(0, 0, 1000, 1000) +
-                           P::rectF(0, 0, 100, 100));
-               }),
+  expectPixels(draw(P::rectF(0, 0, 100, 100), U_PMR_DRAWIMAGE, wmfImage, 1000),
                {{20, 80, kBluePx}, {80, 20, kWhitePx}});
 }
 
