@@ -344,17 +344,20 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
 // Glyph numbers (ETO_GLYPH_INDEX) draw the glyphs of the face the font was
 // mapped to, as GDI draws them from the font it realized.
 TEST(EmfPlayback, TextIsUprightAndTurnsWithTheLogicalAxesEvenWhenYPointsUp) {
-  for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
+  // Transparent, top-aligned text, on a page whose y points up when flip.
+  const auto text = [](bool flip, int height, int escapement, const QByteArray& record) {
     EmfBuilder b;
     if (flip) b << yPointingUp();
-    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-60, 0))
+    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(height, escapement))
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
-        .add(U_EMR_SETTEXTALIGN, {0})
-        .add(U_EMR_EXTTEXTOUTW, numbered
-                                    ? textRecord(20, 10, glyphNumberOf(u'T'), U_ETO_GLYPH_INDEX)
-                                    : textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
-    const QImage img = B::render(b.finish());
+        .add(U_EMR_SETTEXTALIGN, {0});
+    return B::render(b.add(U_EMR_EXTTEXTOUTW, record).finish());
+  };
+  for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
+    const QImage img = text(flip, -60, 0,
+                            numbered ? textRecord(20, 10, glyphNumberOf(u'T'), U_ETO_GLYPH_INDEX)
+                                     : textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
     int top = -1, bottom = -1;
     for (int y = 0; y < img.height(); ++y) {
       if (inkWidth(img, y) > 0) {
@@ -369,13 +372,8 @@ TEST(EmfPlayback, TextIsUprightAndTurnsWithTheLogicalAxesEvenWhenYPointsUp) {
   // An escapement turns the baseline counterclockwise in logical units: on a
   // page whose y points up, 270 degrees reads upwards as 90 does on a plain one.
   for (const auto& [flip, escapement] : {std::pair{false, 900}, {true, 2700}}) {
-    EmfBuilder b;
-    if (flip) b << yPointingUp();
-    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, escapement))
-        .add(U_EMR_SELECTOBJECT, {1})
-        .add(U_EMR_SETBKMODE, {1})
-        .add(U_EMR_EXTTEXTOUTW, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
-    const QImage img = B::render(b.finish());
+    const QImage img =
+        text(flip, -30, escapement, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
     EXPECT_GT(inkIn(img, {0, 10, 100, 50}), 50) << "flip " << flip;  // rising from (40, 90)
   }
 }
