@@ -82,7 +82,7 @@ TEST(DibDecoder, PackedBitmapsDecodeOrGiveNoImage) {
   EXPECT_THROW(BmpDecoder::decode(bomb, BmpDecoder::Layout::Headerless), DecodeFailure);
 }
 
-TEST(DibDecoder, AlphaOnlyWhereTheRecordAsksForIt) {
+TEST(DibDecoder, AlphaOnlyWhereAskedAndBitmap16RowsRunTopDown) {
   // One 32-bit pixel, half-transparent red whose colour exceeds its alpha.
   const QByteArray dib = header(1, 1, 32) + B::words32({0x80FF0000});
   const QImage kept = decode(dib, DibAlpha::Keep);
@@ -91,9 +91,6 @@ TEST(DibDecoder, AlphaOnlyWhereTheRecordAsksForIt) {
   EXPECT_EQ(reinterpret_cast<const QRgb*>(kept.constScanLine(0))[0], qRgba(128, 0, 0, 128));
   const QImage ignored = decode(dib);
   EXPECT_EQ(ignored.pixel(0, 0), qRgb(255, 0, 0));
-}
-
-TEST(DibDecoder, Bitmap16RowsRunTopDown) {
   // Three pixels wide, two rows of two bytes: 1 0 1 over 0 1 0.
   const QByteArray header = B::words16({0, 3, 2, 2, 0x0101});
   const QByteArray bits = QByteArray::fromHex("a0004000");

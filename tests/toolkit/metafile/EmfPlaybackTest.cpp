@@ -17,7 +17,6 @@ namespace {
 using B = MetafileBuilder;
 constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000;
 
-// A record: its type and its body, given as 32-bit words or as bytes.
 struct Rec {
   Rec(uint32_t type, std::initializer_list<uint32_t> words = {})
       : type(type), body(B::words32(words)) {}
@@ -55,7 +54,6 @@ QByteArray stretchedBitmap(uint32_t rop = U_SRCCOPY, QImage src = {}) {
          dib;
 }
 
-// A 2 x 1 bitmap of two colours.
 QImage pair(QRgb left, QRgb right) {
   QImage img(2, 1, QImage::Format_RGB32);
   img.setPixel(0, 0, left);
@@ -146,9 +144,7 @@ QChar glyphNumberOf(QChar c) {
 
 // Ink rows of a 'T': the bar at the top is wide, the stem below is narrow.
 int inkWidth(const QImage& img, int y) {
-  int n = 0;
-  for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 128;
-  return n;
+  return inkIn(img, {0, y, img.width(), 1});
 }
 
 // Records drawn on white paper, checked at the pixels a wrong reading would
@@ -299,6 +295,10 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
         {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, spaced}},
        {{84, 25, kBlackPx}, {22, 25, kWhitePx}}, true},
+      {"opaque background behind text",
+       {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-40, 0)}, {U_EMR_SELECTOBJECT, {1}}, {U_EMR_SETBKMODE, {2}},
+        {U_EMR_SETBKCOLOR, {kBlue}}, {U_EMR_EXTTEXTOUTW, textRecord(10, 10, QStringLiteral("i i"))}},
+       {{24, 20, kBluePx}, {24, 60, kWhitePx}}, true},
       {"a viewport one unit wide", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {1, 100}},
                                     {U_EMR_SETVIEWPORTEXTEX, {1, 100}}, {U_EMR_RECTANGLE, {0, 0, 50, 100}}},
        {{25, 50, kRedPx}, {75, 50, kWhitePx}}},
@@ -343,18 +343,21 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
 
 // Glyph numbers (ETO_GLYPH_INDEX) draw the glyphs of the face the font was
 // mapped to, as GDI draws them from the font it realized.
-TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
-  for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
+TEST(EmfPlayback, TextIsUprightAndTurnsWithTheLogicalAxesEvenWhenYPointsUp) {
+  // Transparent, top-aligned text, on a page whose y points up when flip.
+  const auto text = [](bool flip, int height, int escapement, const QByteArray& record) {
     EmfBuilder b;
     if (flip) b << yPointingUp();
-    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-60, 0))
+    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(height, escapement))
         .add(U_EMR_SELECTOBJECT, {1})
         .add(U_EMR_SETBKMODE, {1})
-        .add(U_EMR_SETTEXTALIGN, {0})
-        .add(U_EMR_EXTTEXTOUTW, numbered
-                                    ? textRecord(20, 10, glyphNumberOf(u'T'), U_ETO_GLYPH_INDEX)
-                                    : textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
-    const QImage img = B::render(b.finish());
+        .add(U_EMR_SETTEXTALIGN, {0});
+    return B::render(b.add(U_EMR_EXTTEXTOUTW, record).finish());
+  };
+  for (const auto& [flip, numbered] : {std::pair{false, false}, {true, false}, {false, true}}) {
+    const QImage img = text(flip, -60, 0,
+                            numbered ? textRecord(20, 10, glyphNumberOf(u'T'), U_ETO_GLYPH_INDEX)
+                                     : textRecord(20, flip ? 90 : 10, QStringLiteral("T")));
     int top = -1, bottom = -1;
     for (int y = 0; y < img.height(); ++y) {
       if (inkWidth(img, y) > 0) {
@@ -366,36 +369,13 @@ TEST(EmfPlayback, TextIsUprightEvenWhenYPointsUp) {
     EXPECT_LT(top, 30) << "flip " << flip;  // TA_TOP: the text hangs below the point
     EXPECT_GT(inkWidth(img, top + 2), 2 * inkWidth(img, bottom - 2)) << "flip " << flip;
   }
-}
-
-// An escapement turns the baseline counterclockwise in logical units: on a
-// page whose y points up, 270 degrees reads upwards as 90 does on a plain one.
-TEST(EmfPlayback, EscapementTurnsWithTheLogicalAxes) {
+  // An escapement turns the baseline counterclockwise in logical units: on a
+  // page whose y points up, 270 degrees reads upwards as 90 does on a plain one.
   for (const auto& [flip, escapement] : {std::pair{false, 900}, {true, 2700}}) {
-    EmfBuilder b;
-    if (flip) b << yPointingUp();
-    b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, escapement))
-        .add(U_EMR_SELECTOBJECT, {1})
-        .add(U_EMR_SETBKMODE, {1})
-        .add(U_EMR_EXTTEXTOUTW, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
-    const QImage img = B::render(b.finish());
-    int above = 0;
-    for (int y = 10; y < 60; ++y) above += inkWidth(img, y);
-    EXPECT_GT(above, 50) << "flip " << flip;  // the run rises from (40, 90)
+    const QImage img =
+        text(flip, -30, escapement, textRecord(40, flip ? 10 : 90, QStringLiteral("TTTT")));
+    EXPECT_GT(inkIn(img, {0, 10, 100, 50}), 50) << "flip " << flip;  // rising from (40, 90)
   }
-}
-
-TEST(EmfPlayback, OpaqueBackgroundFillsBehindText) {
-  EmfBuilder b;
-  b.add(U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-40, 0))
-      .add(U_EMR_SELECTOBJECT, {1})
-      .add(U_EMR_SETBKMODE, {2})
-      .add(U_EMR_SETBKCOLOR, {kBlue})
-      .add(U_EMR_EXTTEXTOUTW, textRecord(10, 10, QStringLiteral("i i")));
-  const QImage img = B::render(b.finish());
-  int blue = 0;
-  for (int x = 10; x < 40; ++x) blue += isColor(img, x, 20, qRgb(0, 0, 255), 60);
-  EXPECT_GT(blue, 5);
 }
 
 TEST(EmfPlayback, UnknownRecordsAreSkippedAndCounted) {
@@ -425,13 +405,7 @@ TEST(EmfPlayback, RasterOperationEndsWithItsRecord) {
   const QImage img =
       expectPixels(b.finish(), {{10, 10, kBlackPx}, {80, 20, kRedPx}, {80, 65, kRedPx}}, {}, 8);
   // Along the ellipse's curved edge pixels lie between red and white.
-  int blended = 0;
-  for (int y = 40; y < 90; ++y)
-    for (int x = 60; x < 100; ++x) {
-      const QRgb c = img.pixel(x, y);
-      blended += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
-    }
-  EXPECT_GT(blended, 10);
+  EXPECT_GT(blendedRed(img, {60, 40, 40, 50}), 10);
 }
 
 }  // namespace

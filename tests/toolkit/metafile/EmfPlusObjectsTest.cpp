@@ -37,12 +37,6 @@ TEST(EmfPlusObjects, GradientStopsFollowTheBlend) {
   EXPECT_EQ(
       preset,
       (QGradientStops{{0, QColor(Qt::green)}, {0.4F, QColor(Qt::yellow)}, {1, QColor(Qt::cyan)}}));
-  // Percent hatches by how much of their cell they cover.
-  EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_05Percent), Qt::Dense7Pattern);
-  EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_50Percent), Qt::Dense4Pattern);
-  EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_90Percent), Qt::Dense1Pattern);
-  EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_Vertical), Qt::VerPattern);
-  EXPECT_EQ(EmfPlusBrush::hatchPattern(U_HSP_DiagonalCross), Qt::DiagCrossPattern);
 }
 
 TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
@@ -85,15 +79,9 @@ TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
 TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {
   // An arrow two widths long and two across, its tip at the end.
   const EmfPlusLineCap arrow = EmfPlusLineCap::ofType(U_LCT_ArrowAnchor);
-  const QRectF along = arrow.shapeAt({10, 0}, {0, 0}, 2).boundingRect();
-  EXPECT_NEAR(along.left(), 6, 1e-9);
-  EXPECT_NEAR(along.right(), 10, 1e-9);
-  EXPECT_NEAR(along.top(), -2, 1e-9);
-  EXPECT_NEAR(along.bottom(), 2, 1e-9);
+  EXPECT_EQ(arrow.shapeAt({10, 0}, {0, 0}, 2).boundingRect(), QRectF(6, -2, 4, 4));
   // Arriving downwards, the arrow points down.
-  const QRectF down = arrow.shapeAt({0, 10}, {0, 0}, 2).boundingRect();
-  EXPECT_NEAR(down.top(), 6, 1e-9);
-  EXPECT_NEAR(down.bottom(), 10, 1e-9);
+  EXPECT_EQ(arrow.shapeAt({0, 10}, {0, 0}, 2).boundingRect(), QRectF(-2, 6, 4, 4));
   EXPECT_TRUE(arrow.shapeAt({1, 1}, {1, 1}, 2).isEmpty());  // no direction
   // A custom cap: its own path to fill, scaled by the pen width and its
   // width scale.
@@ -104,10 +92,8 @@ TEST(EmfPlusObjects, CapShapesSitAtTheLineEndAlongTheLine) {
   const EmfPlusLineCap path = EmfPlusLineCap::read(custom);
   EXPECT_EQ(path.kind(), EmfPlusLineCap::Kind::Path);
   EXPECT_TRUE(path.filled());
-  const QRectF beyond = path.shapeAt({10, 0}, {0, 0}, 3).boundingRect();
-  EXPECT_NEAR(beyond.left(), 10, 1e-9);
-  EXPECT_NEAR(beyond.right(), 16, 1e-9);  // one unit along, twice three wide
-  EXPECT_NEAR(beyond.height(), 12, 1e-9);
+  // One unit along, twice three wide.
+  EXPECT_EQ(path.shapeAt({10, 0}, {0, 0}, 3).boundingRect(), QRectF(10, -6, 6, 12));
   EXPECT_EQ(EmfPlusLineCap::ofType(U_LCT_Round).kind(), EmfPlusLineCap::Kind::None);
   // An adjustable arrow: width 4 and height 3 pen widths, filled.
   EmfPlusReader r = P::reader(
@@ -247,9 +233,6 @@ TEST(EmfPlusObjects, PathsAndRegionsDescribeTheirAreas) {
 }
 
 TEST(EmfPlusObjects, TextAlignsNearCentreAndFar) {
-  EXPECT_EQ(EmfPlusTextLayout::aligned(10, 80, 20, 0), 10);
-  EXPECT_EQ(EmfPlusTextLayout::aligned(10, 80, 20, 1), 40);
-  EXPECT_EQ(EmfPlusTextLayout::aligned(10, 80, 20, 2), 70);
   EXPECT_EQ(EmfPlusTextLayout::aligned(10, 0, 20, 1), 0);  // about a point
   QFont font(QStringLiteral("Liberation Sans"));
   font.setPixelSize(20);

@@ -12,7 +12,7 @@ namespace {
 using B = MetafileBuilder;
 using P = EmfPlusBuilder;
 
-TEST(EmfPlusReader, PointsComeInEachOfTheirThreeForms) {
+TEST(EmfPlusReader, PointsComeInThreeFormsAndCountsTheBytesCannotHoldAreRefused) {
   const QByteArray floats = B::words32({P::f(1.5F), P::f(-2), P::f(3), P::f(4)});
   EmfPlusReader f = P::reader(floats);
   EXPECT_EQ(f.points(2, false, false), QPolygonF({{1.5, -2}, {3, 4}}));
@@ -32,9 +32,6 @@ TEST(EmfPlusReader, PointsComeInEachOfTheirThreeForms) {
   EXPECT_EQ(r.points(3, false, true), QPolygonF({{5, -1}, {-59, 255}, {-60, 318}}));
   EXPECT_TRUE(r.ok());
   EXPECT_EQ(r.remaining(), 0U);
-}
-
-TEST(EmfPlusReader, CountsTheBytesCannotHoldAreRefusedUnread) {
   const QByteArray rect = P::rectF(0, 0, 10, 10);
   for (uint32_t count : {2U, 100000U, 0xFFFFFFFFU}) {
     EmfPlusReader r = P::reader(rect);
@@ -50,9 +47,9 @@ TEST(EmfPlusReader, CountsTheBytesCannotHoldAreRefusedUnread) {
   EXPECT_EQ(compressed.rects(2, true).size(), 2U);
   EXPECT_TRUE(compressed.ok());
   // Relative points take at least two bytes each.
-  EmfPlusReader relative = P::reader(QByteArray(5, '\x01'));
-  EXPECT_TRUE(relative.points(3, false, true).isEmpty());
-  EXPECT_FALSE(relative.ok());
+  EmfPlusReader tooFew = P::reader(QByteArray(5, '\x01'));
+  EXPECT_TRUE(tooFew.points(3, false, true).isEmpty());
+  EXPECT_FALSE(tooFew.ok());
 }
 
 TEST(EmfPlusReader, ReadsPastTheEndFailForGoodAndFloatsMustBeUsable) {

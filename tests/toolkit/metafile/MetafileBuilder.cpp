@@ -2,9 +2,21 @@
 
 #include <QPainter>
 
+#include "toolkit/ToolkitError.h"
 #include "toolkit/metafile/MetafileReader.h"
 
 namespace ostrel::test {
+
+QString refusalOf(const QByteArray& data, const QString& name) {
+  try {
+    readMetafile(data, name);
+  } catch (const ToolkitError& e) {
+    EXPECT_EQ(e.Number(), err::InvalidPicture);
+    return e.Description();
+  }
+  ADD_FAILURE() << name.toStdString() << ": loaded";
+  return {};
+}
 
 QByteArray MetafileBuilder::dib24(const QImage& image) {
   // BITMAPINFOHEADER: size, width, height, one plane of 24 bits, the rest 0.

@@ -5,9 +5,11 @@
 #include <QByteArray>
 #include <QImage>
 #include <QRect>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace ostrel::test {
@@ -51,6 +53,40 @@ inline bool isColor(const QImage& img, int x, int y, QRgb want, int tolerance = 
          std::abs(qGreen(c) - qGreen(want)) <= tolerance &&
          std::abs(qBlue(c) - qBlue(want)) <= tolerance;
 }
+
+// How many pixels of area (the whole image when null) are darker than threshold.
+inline int inkIn(const QImage& img, QRect area = {}, int threshold = 128) {
+  if (area.isNull()) area = img.rect();
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) n += qGray(img.pixel(x, y)) < threshold;
+  return n;
+}
+
+// The first and last columns with ink; (width, -1) when there is none.
+inline std::pair<int, int> inkSpan(const QImage& img) {
+  int left = img.width(), right = -1;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qGray(img.pixel(x, y)) < 128) left = std::min(left, x), right = std::max(right, x);
+  return {left, right};
+}
+
+// Pixels of area between red and white: the edge anti-aliasing blends.
+inline int blendedRed(const QImage& img, QRect area = {}) {
+  if (area.isNull()) area = img.rect();
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QRgb c = img.pixel(x, y);
+      n += qRed(c) == 255 && qGreen(c) > 20 && qGreen(c) < 235;
+    }
+  return n;
+}
+
+// The message a file named name is refused with, after checking it is the
+// picture error; empty (and a failure) when it loads.
+QString refusalOf(const QByteArray& data, const QString& name);
 
 // A pixel of a render and the colour it must have.
 struct Probe {

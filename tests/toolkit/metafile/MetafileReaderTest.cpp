@@ -34,13 +34,7 @@ QByteArray simpleWmf(bool placeable) {
 // Every way of failing gives the picture error, naming the file.
 void expectRejected(const QByteArray& data, const char* why) {
   const QString name = QStringLiteral("/tmp/some dir/bad.emf");
-  try {
-    readMetafile(data, name);
-    ADD_FAILURE() << why << ": loaded";
-  } catch (const ToolkitError& e) {
-    EXPECT_EQ(e.Number(), err::InvalidPicture) << why;
-    EXPECT_TRUE(e.Description().contains(QDir::toNativeSeparators(name))) << why;
-  }
+  EXPECT_TRUE(refusalOf(data, name).contains(QDir::toNativeSeparators(name))) << why;
 }
 
 // The bytes with the 32-bit words at the offset replaced.
@@ -62,19 +56,7 @@ TEST(MetafileReader, RejectsBrokenFiles) {
   expectRejected(patched(emf, 8, {10, 10, 0, 0, 10, 10, 0, 0}), "no size");
 }
 
-TEST(MetafileReader, EmfPlusOnlyFilesSaySo) {
-  EmfBuilder b;
-  // EMF+ header record (type 0x4001) with the dual flag clear, in a comment.
-  b.add(U_EMR_COMMENT, {28, 0x2B464D45, 0x4001, 28, 16, 0xDBC01002, 0, 96, 96});
-  try {
-    readMetafile(b.finish(), QStringLiteral("plus.emf"));
-    ADD_FAILURE() << "loaded";
-  } catch (const ToolkitError& e) {
-    EXPECT_TRUE(e.Description().contains(QStringLiteral("EMF+")));
-  }
-}
-
-TEST(MetafileReader, GiantFrameIsCapped) {
+TEST(MetafileReader, EmfHeaderPlacesThePictureAndAGiantFrameIsCapped) {
   const auto drawing = readMetafile(patched(simpleEmf(), 24, {0, 0, 0x7FFFFFF0, 0x3FFFFFF0}),
                                     QStringLiteral("giant.emf"));
   EXPECT_LE(drawing->naturalSize().width(), 16384);
@@ -83,11 +65,8 @@ TEST(MetafileReader, GiantFrameIsCapped) {
   QImage img(64, 64, QImage::Format_RGB32);
   QPainter painter(&img);
   drawing->paint(painter, QRectF(0, 0, 64, 64));
-}
-
-// The header's frame (hundredths of a millimetre) and reference device
-// (pixels over millimetres) place the device's pixels in the picture.
-TEST(MetafileReader, EmfHeaderPlacesThePicture) {
+  // The header's frame (hundredths of a millimetre) and reference device
+  // (pixels over millimetres) place the device's pixels in the picture.
   // 100 x 100 pixels at 96 dpi; device pixels at..at + 49 red.
   const auto square = [](uint32_t at) {
     EmfBuilder b;

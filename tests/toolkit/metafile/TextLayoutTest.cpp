@@ -64,28 +64,24 @@ TEST(TextLayout, SpacingArraysPlaceEachCharacterAndSkipSpaces) {
   EXPECT_DOUBLE_EQ(up.glyphs()[1].origin.y(), -4);  // y up in the record, down on screen
 }
 
-TEST(TextLayout, EscapementTurnsTheBaselineAndTheCurrentPositionFollows) {
+TEST(TextLayout, EscapementsAndRisesMoveTheCurrentPositionAlongTheText) {
   const TextLayout turned(run(QStringLiteral("ab"), {10, 10}), context(kTaBaseline, 900),
                           QTransform(), QPointF(50, 50));
   const QPointF along = turned.toDevice().map(QPointF(10, 0));
   EXPECT_NEAR(along.x(), 50, 1e-9);
   EXPECT_NEAR(along.y(), 40, 1e-9);  // 90° counter-clockwise: up the screen
   EXPECT_NEAR(turned.endDevice().y(), 30, 1e-9);
-
   const TextLayout right(run(QStringLiteral("ab"), {10, 10}), context(kTaRight), QTransform(),
                          QPointF(50, 50));
   EXPECT_EQ(right.endDevice(), QPointF(30, 50));
-}
-
-TEST(TextLayout, RisingTextMovesTheCurrentPositionBothWays) {
   // Advances of 10 and rises of 4 logical units (y up in the record).
   const TextRun rising{.text = QStringLiteral("ab"), .dx = {10, 10}, .dy = {4, 4}};
   const TextLayout left(rising, context(kTaBaseline), QTransform(), QPointF(50, 50));
   EXPECT_EQ(left.endDevice(), QPointF(70, 42));
   // Right-aligned, the run ends at the reference and the position goes to its start.
-  const TextLayout right(rising, context(kTaBaseline | kTaRight), QTransform(), QPointF(50, 50));
-  EXPECT_EQ(right.glyphs().front().origin, QPointF(-20, 8));
-  EXPECT_EQ(right.endDevice(), QPointF(30, 58));
+  const TextLayout back(rising, context(kTaBaseline | kTaRight), QTransform(), QPointF(50, 50));
+  EXPECT_EQ(back.glyphs().front().origin, QPointF(-20, 8));
+  EXPECT_EQ(back.endDevice(), QPointF(30, 58));
 }
 
 TEST(TextLayout, TheFontIsSizedAndWeightedAsTheRecordMeans) {

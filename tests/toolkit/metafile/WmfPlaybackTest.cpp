@@ -19,7 +19,7 @@ WmfBuilder& redBrushNullPen(WmfBuilder& b) {
   return b.add(0x012D, {0}).add(0x012D, {1});
 }
 
-TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
+TEST(WmfPlayback, PlaceableBoxWindowAndViewportGiveSizeAndFrame) {
   // 2000 x 1000 units at 1000 per inch: 192 x 96 pixels.
   WmfBuilder b(true, 2000, 1000, 1000);
   redBrushNullPen(b).add(0x041B, {1000, 1000, 0, 0});  // Rectangle: bottom, right, top, left
@@ -38,24 +38,18 @@ TEST(WmfPlayback, PlaceableBoxGivesSizeAndFrame) {
   EXPECT_EQ(sizeOf(6000, 3000, 96),
             QSizeF(MetafileContent::kMaxSide, MetafileContent::kMaxSide / 2));
   EXPECT_EQ(sizeOf(1, 1, 1440), QSizeF(1, 1));
-}
-
-TEST(WmfPlayback, WindowRecordsRescaleThePlaceableFrame) {
   // The box says 100 x 100; the file's window is 10 x 10 units onto it.
-  WmfBuilder b(true, 100, 100, 96);
-  b.add(0x0103, {8}).add(0x020B, {0, 0}).add(0x020C, {10, 10});
-  redBrushNullPen(b).add(0x041B, {5, 5, 0, 0});
-  expectPixels(b.finish(), {{40, 40, kRedPx}, {60, 60, kWhitePx}});
-}
-
-TEST(WmfPlayback, TheFilesOwnViewportIsThePicturesFrame) {
+  WmfBuilder window(true, 100, 100, 96);
+  window.add(0x0103, {8}).add(0x020B, {0, 0}).add(0x020C, {10, 10});
+  redBrushNullPen(window).add(0x041B, {5, 5, 0, 0});
+  expectPixels(window.finish(), {{40, 40, kRedPx}, {60, 60, kWhitePx}});
   // 192 x 96 pixels; the file maps its window onto a viewport in the units
   // of its own device, half the window's numbers, and later moves it right.
-  WmfBuilder b(true, 2000, 1000, 1000);
-  b.add(0x0103, {8}).add(0x020C, {1000, 2000}).add(0x020E, {500, 1000});
-  redBrushNullPen(b).add(0x041B, {500, 500, 0, 0});          // the window's top-left quarter
-  b.add(0x020D, {0, 500}).add(0x041B, {1000, 500, 500, 0});  // bottom-left, drawn shifted right
-  expectPixels(b.finish(),
+  WmfBuilder viewport(true, 2000, 1000, 1000);
+  viewport.add(0x0103, {8}).add(0x020C, {1000, 2000}).add(0x020E, {500, 1000});
+  redBrushNullPen(viewport).add(0x041B, {500, 500, 0, 0});          // the window's top-left quarter
+  viewport.add(0x020D, {0, 500}).add(0x041B, {1000, 500, 500, 0});  // bottom-left, shifted right
+  expectPixels(viewport.finish(),
                {{20, 20, kRedPx}, {70, 20, kWhitePx}, {20, 70, kWhitePx}, {120, 70, kRedPx}});
 }
 
@@ -87,14 +81,10 @@ TEST(WmfPlayback, PolygonAndTextDraw) {
   font.resize(50, '\0');
   b.add(0x02FB, font).add(0x012D, {2});
   b.add(0x0521, B::words16({2}) + "Hi" + B::words16({5, 5}));  // length, text, y, x
-  const QImage img = expectPixels(b.finish(), {{50, 80, kRedPx}});
-  int ink = 0;
-  for (int y = 5; y < 40; ++y)
-    for (int x = 5; x < 50; ++x) ink += qGray(img.pixel(x, y)) < 100;
-  EXPECT_GT(ink, 30);
+  EXPECT_GT(inkIn(expectPixels(b.finish(), {{50, 80, kRedPx}}), {5, 5, 45, 35}, 100), 30);
 }
 
-TEST(WmfPlayback, ClipRegionObjectClips) {
+TEST(WmfPlayback, RegionsAndBrushesIncludingACutColourReadAsZero) {
   WmfBuilder b(true, 100, 100, 96);
   // CreateRegion: two scans, y 0..50 at x 0..50 and y 50..100 at x 50..100.
   b.add(0x06FF, {0, 6, 0, 0, 40, 2, 4, 0, 0, 100, 100, 2, 0, 50, 0, 50, 2, 2, 50, 100, 50, 100, 2});
@@ -103,19 +93,24 @@ TEST(WmfPlayback, ClipRegionObjectClips) {
   b.add(0x041B, {100, 100, 0, 0});
   expectPixels(b.finish(),
                {{25, 25, kRedPx}, {75, 25, kWhitePx}, {75, 75, kRedPx}, {25, 75, kWhitePx}});
-}
-
-TEST(WmfPlayback, AMonochromePatternBrushTakesTheTextAndBackgroundColours) {
+  // A monochrome pattern brush takes the text and background colours:
   // DibCreatePatternBrush, BS_PATTERN, of an 8 x 8 one-bit DIB whose table
   // says black and white: four set bits then four clear ones in every row.
   QByteArray brush = B::words16({3, 0}) + B::words32({40, 8, 8}) + B::words16({1, 1}) +
                      B::words32({0, 32, 0, 0, 2, 0, 0x000000, 0xFFFFFF});
   for (int row = 0; row < 8; ++row) brush += B::words32({0xF0});
-  WmfBuilder b(true, 100, 100, 96);
-  b.add(0x0209, {0x00FF, 0}).add(0x0201, {0, 0x00FF});  // red text, blue background
-  b.add(0x0142, brush).add(0x012D, {0});
-  b.add(0x041B, {100, 100, 0, 0});
-  expectPixels(b.finish(), {{1, 50, qRgb(0, 0, 255)}, {6, 50, kRedPx}, {9, 50, qRgb(0, 0, 255)}});
+  WmfBuilder pattern(true, 100, 100, 96);
+  pattern.add(0x0209, {0x00FF, 0}).add(0x0201, {0, 0x00FF});  // red text, blue background
+  pattern.add(0x0142, brush).add(0x012D, {0});
+  pattern.add(0x041B, {100, 100, 0, 0});
+  expectPixels(pattern.finish(),
+               {{1, 50, qRgb(0, 0, 255)}, {6, 50, kRedPx}, {9, 50, qRgb(0, 0, 255)}});
+  // A record cut inside its colour reads the colour as zero.
+  WmfBuilder cut(true, 100, 100, 96);
+  cut.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
+  cut.add(0x02FA, {5, 0, 0, 0, 0}).add(0x012D, {1});
+  cut.add(0x041B, {100, 100, 0, 0});
+  expectPixels(cut.finish(), {{50, 50, kBlackPx}});
 }
 
 TEST(WmfPlayback, BltRecordsWithAndWithoutABitmap) {
@@ -189,37 +184,26 @@ TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMo
   }
 }
 
-TEST(WmfPlayback, ARightAlignedCharacterEndsWhereItsSpacingSays) {
+TEST(WmfPlayback, RightAlignedAndDoubleByteTextIsSpacedByItsArray) {
   // One 'I' ending at x = 95, advancing 80: it is drawn near x = 15.
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FB, B::words16({-30, 0, 0, 0, 400}).leftJustified(50, '\0')).add(0x012D, {0});
   b.add(0x012E, {2});  // TA_RIGHT
   b.add(0x0A32, B::words16({30, 95, 1, 0}) + QByteArray("I\0", 2) + B::words16({80}));
   const QImage img = B::render(b.finish());
-  int left = 0, right = 0;
-  for (int y = 30; y < 60; ++y)
-    for (int x = 0; x < 100; ++x) (x < 50 ? left : right) += qGray(img.pixel(x, y)) < 128;
-  EXPECT_GT(left, 10);
-  EXPECT_EQ(right, 0);
-}
-
-TEST(WmfPlayback, DoubleByteTextIsSpacedByItsArray) {
+  EXPECT_GT(inkIn(img, {0, 30, 50, 30}), 10);
+  EXPECT_EQ(inkIn(img, {50, 30, 50, 30}), 0);
   // Two GBK characters, four bytes: the first advances 60 units (its two
   // bytes' entries), so the second is drawn from x = 70, not beside the first.
-  WmfBuilder b(true, 100, 100, 96);
+  WmfBuilder gbk(true, 100, 100, 96);
   // CreateFontIndirect: height, width, escapement, orientation, weight, then
   // bytes italic, underline, strike-out and the character set (GB2312).
-  b.add(0x02FB, B::words16({-16, 0, 0, 0, 400, 0, 134 << 8}).leftJustified(50, '\0'));
-  b.add(0x012D, {0});
-  b.add(0x0A32, B::words16({10, 10, 4, 0}) + "\xB7\xA8\xB5\xC4" + B::words16({50, 10, 0, 0}));
-  const QImage img = MetafileBuilder::render(b.finish());
-  int inkRight = 0, inkBetween = 0;
-  for (int y = 5; y < 35; ++y) {
-    for (int x = 68; x < 95; ++x) inkRight += qGray(img.pixel(x, y)) < 128;
-    for (int x = 30; x < 65; ++x) inkBetween += qGray(img.pixel(x, y)) < 128;
-  }
-  EXPECT_GT(inkRight, 5);
-  EXPECT_EQ(inkBetween, 0);
+  gbk.add(0x02FB, B::words16({-16, 0, 0, 0, 400, 0, 134 << 8}).leftJustified(50, '\0'));
+  gbk.add(0x012D, {0});
+  gbk.add(0x0A32, B::words16({10, 10, 4, 0}) + "\xB7\xA8\xB5\xC4" + B::words16({50, 10, 0, 0}));
+  const QImage spaced = MetafileBuilder::render(gbk.finish());
+  EXPECT_GT(inkIn(spaced, {68, 5, 27, 30}), 5);
+  EXPECT_EQ(inkIn(spaced, {30, 5, 35, 30}), 0);
 }
 
 TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize) {
@@ -241,14 +225,6 @@ TEST(WmfPlayback, TheEnhancedMetafileAConvertedFileCarriesIsDrawnAtTheFilesSize)
     const QRgb want = count == 2 ? qRgb(0, 0, 255) : kRedPx;
     expectPixels(data, {{5, 5, want}, {95, 95, want}});
   }
-}
-
-TEST(WmfPlayback, ARecordCutInsideItsColourReadsTheColourAsZero) {
-  WmfBuilder b(true, 100, 100, 96);
-  b.add(0x02FC, {0, 0x00FF}).add(0x012D, {0});  // brush: style, then half the red
-  b.add(0x02FA, {5, 0, 0, 0, 0}).add(0x012D, {1});
-  b.add(0x041B, {100, 100, 0, 0});
-  expectPixels(b.finish(), {{50, 50, kBlackPx}});
 }
 
 }  // namespace
