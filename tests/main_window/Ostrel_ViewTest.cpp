@@ -45,9 +45,6 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override { App().HelpFile = savedHelp; }
 
   Ostrel_View& main() { return form<Ostrel_View>(); }
-  void setBoxes(const std::array<int, kFileTypeBoxCount>& values) {
-    for (int i = 0; i < kFileTypeBoxCount; ++i) (*main().Check1)(i).setValue(values[i]);
-  }
 
   TempDir tmp;
   QString savedHelp;
@@ -154,30 +151,6 @@ TEST(FileDispatchTest, TheLastThreeLettersDecideAndNeighbourPicturesSkipOtherFil
   EXPECT_EQ(neighbourPictures(names, 4), (QStringList{"c.gif"}));
   EXPECT_EQ(neighbourPictures(names, 1), (QStringList{"c.gif", "a.bmp"}));
   EXPECT_TRUE(neighbourPictures(names, -1).isEmpty());
-}
-
-TEST_F(MainWindowTest, ClickingAFileRecordsItAndDispatchesIt) {
-  Ostrel_View& w = main();
-  std::array<int, kFileTypeBoxCount> onlyAll{};
-  onlyAll[9] = 1;
-  setBoxes(onlyAll);
-
-  ASSERT_TRUE(w.File1->clickName(QStringLiteral("README")));
-  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("README"));
-  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
-
-  ASSERT_TRUE(w.File1->clickName(QStringLiteral("red.bmp")));
-  EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));
-  EXPECT_EQ(w.Image1->picture().image().pixelColor(0, 0), QColor(Qt::red));
-
-  ASSERT_TRUE(w.File1->clickName(QStringLiteral("PIC.JPEG")));
-  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("PIC.JPEG"));
-  EXPECT_EQ(w.Image1->picture().naturalSize(), QSize(40, 30));  // preview kept
-
-  ASSERT_TRUE(w.File1->clickName(QStringLiteral("page.html")));
-  ASSERT_TRUE(FormSet::instance().isLoaded<Form2>());
-  EXPECT_EQ(form<Form2>().Caption(), tmp.file(QStringLiteral("page.html")));
-  EXPECT_TRUE(fakes().messageBox.calls.empty());
 }
 
 // Decodes finish only when the test says so, as a slow worker would.
@@ -384,6 +357,7 @@ TEST_F(MainWindowTest, KeysBrowsePastPicturesThatCannotBeShownAndEnterOpensTheVi
   for (const Qt::Key key : {Qt::Key_End, Qt::Key_Home}) QTest::keyClick(w.File1, key);
   ASSERT_EQ(w.File1->FileName(), QStringLiteral("a.txt"));
   for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Return}) QTest::keyClick(w.File1, key);
+  EXPECT_EQ(w.Label1->Caption(), QStringLiteral("b.bmp"));
   EXPECT_TRUE(w.Image1->placeholder().contains(QStringLiteral("“b.bmp”")));
   ASSERT_EQ(fakes().messageBox.calls.size(), 1u) << "only Enter tells";
   EXPECT_FALSE(FormSet::instance().isLoaded<Form1>());

@@ -33,29 +33,5 @@ TEST(BarScale, HugeRangesCountInLargerStepsAndReachTheFarEdge) {
   EXPECT_GE(widest.offsetFor(widest.max + 1), static_cast<float>(widest.range));
 }
 
-TEST(FitRule, HidesShowsAndResets) {
-  const struct {
-    const char* name;
-    float pictureWidth, pictureHeight;
-    bool hBefore, vBefore, hAfter, vAfter, backToCorner;
-  } cases[] = {{"small", 75, 60, true, true, false, false, true},
-               {"large", 300, 225, false, false, true, true, false},
-               {"exact width keeps shown", 234, 300, true, false, true, true, false},
-               {"exact width keeps hidden", 234, 300, false, true, false, true, false},
-               {"exact both", 234, 182.25F, false, true, false, true, false},
-               {"narrow tall", 225, 300, true, true, false, true, true},
-               {"wide short", 300, 100, true, true, true, false, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ViewerLayout::Fit fit{234, 182.25F, c.pictureWidth, c.pictureHeight,
-                          -20, -10,     c.hBefore,      c.vBefore};
-    ViewerLayout::applyFitRule(fit);
-    EXPECT_EQ(fit.horizontalBarVisible, c.hAfter);
-    EXPECT_EQ(fit.verticalBarVisible, c.vAfter);
-    EXPECT_FLOAT_EQ(fit.pictureLeft, c.backToCorner ? 0 : -20);
-    EXPECT_FLOAT_EQ(fit.pictureTop, c.backToCorner ? 0 : -10);
-  }
-}
-
 }  // namespace
 }  // namespace ostrel

@@ -119,20 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Bytes{"every_byte", every1252Byte()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Form2Test, LoadsTheSelectionWithItsNameAsCaptionAt10PointsAndCloseUnloadsWithoutAQuestion) {
-  Form2& w = open(QStringLiteral("a.txt"), "hello\nworld");
-  EXPECT_EQ(w.Caption(), tmp.file("a.txt"));
-  EXPECT_EQ(w.Text1->Text(), QStringLiteral("hello\nworld"));
-  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
-  EXPECT_TRUE(w.isVisible());
-  typeAtEnd(w, QStringLiteral("edited"));
-  w.Command1->click();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_FALSE(FormSet::instance().isLoaded<Form2>());
-  EXPECT_TRUE(boxes().empty());
-  EXPECT_EQ(tmp.read("a.txt"), QByteArray("hello\nworld"));
-}
-
 TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
   Form2& w = open(QStringLiteral("a.txt"), "alpha\nbeta\ngamma beta\n");
   w.Text1->setFocus();
@@ -395,14 +381,19 @@ TEST_F(Form2Test, SaveAsStartsAtTheLoadedFileWritesTheChosenOneAndLeavesSaveAlon
   EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(Form2Test, SaveAsAfterTheMainWindowClosedBringsNothingBackAndTheProgramEndsWithTheWindow) {
+TEST_F(Form2Test, SaveAsAfterTheMainWindowClosedBringsNothingBackAndCloseEndsTheProgramUnasked) {
   Form2& w = open(QStringLiteral("a.txt"), "text");
   Unload<Ostrel_View>();  // its close box; the text window stays
   saveAs(w, tmp.file("copy.txt"));
   EXPECT_EQ(tmp.read("copy.txt"), QByteArray("text\r\n"));
   EXPECT_FALSE(FormSet::instance().isLoaded<Ostrel_View>());
   EXPECT_EQ(test::fakes().process.ends, 0);
+  EXPECT_FLOAT_EQ(w.Text1->FontSize(), 10);
+  // Close leaves edited text unsaved without a question.
+  typeAtEnd(w, QStringLiteral("edited"));
   w.Command1->click();
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(tmp.read("a.txt"), QByteArray("text"));
   EXPECT_EQ(FormSet::instance().loadedCount(), 0);
   EXPECT_EQ(test::fakes().process.ends, 1);
   EXPECT_EQ(test::fakes().process.lastExitCode, 0);

@@ -18,27 +18,6 @@ namespace {
 using B = MetafileBuilder;
 using P = EmfPlusBuilder;
 
-TEST(EmfPlusObjects, GradientStopsFollowTheBlend) {
-  const QColor red(255, 0, 0), blue(0, 0, 255);
-  // No blend: the two colours at the ends.
-  EXPECT_EQ(EmfPlusBrush::stops(red, blue, {}, {}, {}), (QGradientStops{{0, red}, {1, blue}}));
-  // Factors mix the two colours; the ends hold their nearest stop, positions
-  // out of order are sorted and those outside 0..1 left out.
-  const QGradientStops mixed =
-      EmfPlusBrush::stops(red, blue, {0.75F, 0.25F, 1.5F}, {}, {0.5F, 0, 1});
-  ASSERT_EQ(mixed.size(), 4);
-  EXPECT_EQ(mixed[0], (QGradientStop{0, red}));
-  EXPECT_EQ(mixed[1], (QGradientStop{0.25, red}));
-  EXPECT_EQ(mixed[2], (QGradientStop{0.75, QColor(128, 0, 128)}));
-  EXPECT_EQ(mixed[3], (QGradientStop{1, QColor(128, 0, 128)}));
-  // Preset colours stand where they are put.
-  const QGradientStops preset =
-      EmfPlusBrush::stops(red, blue, {0, 0.4F, 1}, {Qt::green, Qt::yellow, Qt::cyan}, {});
-  EXPECT_EQ(
-      preset,
-      (QGradientStops{{0, QColor(Qt::green)}, {0.4F, QColor(Qt::yellow)}, {1, QColor(Qt::cyan)}}));
-}
-
 TEST(EmfPlusObjects, PensCarryTheirOptionalFieldsInFlagOrder) {
   DibCache bitmaps;
   const QByteArray bytes = P::pen(
