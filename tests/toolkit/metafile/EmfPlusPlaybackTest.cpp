@@ -360,6 +360,21 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
                  p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(20), P::f(50), P::f(80), P::f(50)});
                }),
                {{62, 42, kRedPx}, {62, 32, kWhitePx}, {30, 42, kWhitePx}});
+  // A custom arrow three widths long with a base inset of two and a half:
+  // the line, 10 wide, stops 25 pixels short of x 80, so beside the arrow's
+  // narrow tip there is no line.
+  const QByteArray arrow = P::path({1.5F, -3, 0, 0, -1.5F, -3}, {0, 1, 0x81}) + QByteArray(1, 0);
+  const QByteArray cap = B::words32({P::kVersion, 0, 1, 0, P::f(2.5F), 0, 0, 0, P::f(10), P::f(1),
+                                     0, 0, 0, 0, uint32_t(arrow.size())}) +
+                         arrow;
+  expectPixels(plusEmf([&](P& p) {
+                 p.object(1, U_OT_Pen,
+                          B::words32({P::kVersion, 0, U_PD_CustomEndCap, 0, P::f(10),
+                                      uint32_t(cap.size())}) +
+                              cap + P::solidBrush(Qt::red));
+                 p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(20), P::f(50), P::f(80), P::f(50)});
+               }),
+               {{77, 54, kWhitePx}, {62, 50, kRedPx}, {40, 53, kRedPx}});
 }
 
 TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
