@@ -167,6 +167,10 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   const QByteArray spaced =
       B::words32({0, 0, 0, 0, 1, 0, 0, 10, 10, 2, 76, U_ETO_NO_RECT, 0, 0, 100, 100, 80}) +
       B::utf16(QStringLiteral("II")) + B::words32({70, 10});
+  // "I" and the string's terminator, 40 units apart.
+  const QByteArray terminated =
+      B::words32({0, 0, 0, 0, 1, 0, 0, 10, 10, 2, 76, 0, 0, 0, 100, 100, 80}) +
+      B::utf16(QStringLiteral("I") + QChar(0)) + B::words32({40, 40});
   struct Case {
     const char* name;
     std::vector<Rec> records;  // after the red brush, unless noBrush
@@ -295,6 +299,11 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
         {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, spaced}},
        {{84, 25, kBlackPx}, {22, 25, kWhitePx}}, true},
+      {"a string's terminator draws nothing, spaced or not",
+       {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
+        {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, terminated},
+        {U_EMR_EXTTEXTOUTW, textRecord(10, 60, QString(QChar(0)))}},
+       {{53, 25, kWhitePx}, {58, 25, kWhitePx}, {13, 75, kWhitePx}, {18, 75, kWhitePx}}, true},
       {"opaque background behind text",
        {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-40, 0)}, {U_EMR_SELECTOBJECT, {1}}, {U_EMR_SETBKMODE, {2}},
         {U_EMR_SETBKCOLOR, {kBlue}}, {U_EMR_EXTTEXTOUTW, textRecord(10, 10, QStringLiteral("i i"))}},
