@@ -195,6 +195,9 @@ EmfPlusBrush EmfPlusBrush::linear(EmfPlusReader& r) {
   QLinearGradient g(rect.topLeft(), rect.topRight());
   g.setStops(stops(start, end, blend.positions, blend.colors, blend.factors));
   g.setSpread(spreadOf(wrap));
+  // GDI+ blends the colours as they are, alpha as one channel more; Qt's
+  // premultiplied blending would turn a colour fading out into a paler other.
+  g.setInterpolationMode(QGradient::ComponentInterpolation);
   EmfPlusBrush b(mix(start, end, 0.5));
   b.kind_ = Kind::LinearGradient;
   b.brush_ = QBrush(g);
@@ -243,6 +246,7 @@ EmfPlusBrush EmfPlusBrush::pathGradient(EmfPlusReader& r) {
   const double ry = std::max({centerPoint.y() - box.top(), box.bottom() - centerPoint.y(), 1e-6});
   QRadialGradient g(QPointF(0, 0), 1);
   g.setStops(s);
+  g.setInterpolationMode(QGradient::ComponentInterpolation);
   EmfPlusBrush b(mix(center, surround, 0.5));
   b.kind_ = Kind::PathGradient;
   b.brush_ = QBrush(g);

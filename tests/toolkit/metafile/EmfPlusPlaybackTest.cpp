@@ -394,6 +394,12 @@ TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
   };
   expectPixels(fillWith(gradient(0, {})),
                {{2, 50, kRedPx}, {97, 50, kBluePx}, {50, 50, qRgb(128, 0, 128)}}, {}, 20);
+  // Colours blend as they are, alpha beside the others: halfway from a
+  // clear red to blue is half-opaque purple, not a paler blue.
+  expectPixels(
+      fillWith(B::words32({P::kVersion, U_BT_LinearGradient, 0, 0}) + P::rectF(0, 0, 100, 100) +
+               B::words32({P::argb(QColor(255, 0, 0, 0)), P::argb(Qt::blue), 0, 0})),
+      {{50, 50, qRgb(191, 128, 191)}}, {}, 20);
   const QByteArray factors =
       B::words32({3, P::f(0), P::f(0.5F), P::f(1), P::f(0), P::f(0), P::f(1)});
   expectPixels(fillWith(gradient(0x08, factors)),
