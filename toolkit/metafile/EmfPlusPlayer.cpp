@@ -284,6 +284,20 @@ void EmfPlusPlayer::fillOutput(const QPainterPath& world, const EmfPlusBrush& br
     p.fillPath(shape, pattern);
     return;
   }
+  if (brush.kind() == EmfPlusBrush::Kind::PathGradient) {
+    const QTransform toOutput = p.transform();
+    bool invertible = false;
+    const QTransform toWorld = toOutput.inverted(&invertible);
+    const QRect area = toOutput.mapRect(shape.boundingRect()).toAlignedRect() &
+                       QRect(0, 0, p.device()->width(), p.device()->height());
+    const QImage image = invertible ? brush.pathGradientImage(toOutput, area) : QImage();
+    if (!image.isNull()) {
+      QBrush painted(image);
+      painted.setTransform(QTransform::fromTranslate(area.left(), area.top()) * toWorld);
+      p.fillPath(shape, painted);
+      return;
+    }
+  }
   p.fillPath(shape, brush.brush());
 }
 

@@ -416,12 +416,17 @@ TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
   const QByteArray colors = B::words32(
       {3, P::f(0), P::f(0.5F), P::f(1), P::argb(Qt::red), P::argb(Qt::green), P::argb(Qt::blue)});
   expectPixels(fillWith(gradient(0x04, colors)), {{50, 50, kGreenPx}, {2, 50, kRedPx}}, {}, 20);
-  // A path gradient: red at the centre, blue at the boundary, nothing outside it.
+  // A path gradient: red at the centre, blue at the boundary, nothing outside
+  // it; between them its colours run along shrunken copies of the boundary, a
+  // corner's diagonal as far as its sides.
   const QByteArray path =
       B::words32({P::kVersion, U_BT_PathGradient, 0, 0, P::argb(Qt::red), P::f(50), P::f(50), 1,
                   P::argb(Qt::blue), 4, P::f(20), P::f(20), P::f(80), P::f(20), P::f(80), P::f(80),
                   P::f(20), P::f(80)});
-  expectPixels(fillWith(path), {{50, 50, kRedPx}, {50, 22, kBluePx}, {10, 10, kWhitePx}}, {}, 50);
+  expectPixels(
+      fillWith(path),
+      {{50, 50, kRedPx}, {50, 22, kBluePx}, {10, 10, kWhitePx}, {71, 71, qRgb(77, 0, 179)}}, {},
+      50);
   // A hatch: its lines in the foreground, the background between them.
   const QImage hatch = B::render(fillWith(B::words32(
       {P::kVersion, U_BT_HatchFill, U_HSP_Horizontal, P::argb(Qt::black), P::argb(Qt::green)})));
