@@ -360,19 +360,20 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
                  p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(20), P::f(50), P::f(80), P::f(50)});
                }),
                {{62, 42, kRedPx}, {62, 32, kWhitePx}, {30, 42, kWhitePx}});
-  // A custom arrow three widths long with a base inset of two and a half:
-  // the line, 10 wide, stops 25 pixels short of x 80, so beside the arrow's
-  // narrow tip there is no line.
+  // A custom arrow three widths long with a base inset of two and a half,
+  // on a world of 50 pixels a unit: the line, 10 pixels wide, stops 25 short
+  // of x 80, so beside the arrow's narrow tip there is no line.
   const QByteArray arrow = P::path({1.5F, -3, 0, 0, -1.5F, -3}, {0, 1, 0x81}) + QByteArray(1, 0);
   const QByteArray cap = B::words32({P::kVersion, 0, 1, 0, P::f(2.5F), 0, 0, 0, P::f(10), P::f(1),
                                      0, 0, 0, 0, uint32_t(arrow.size())}) +
                          arrow;
   expectPixels(plusEmf([&](P& p) {
                  p.object(1, U_OT_Pen,
-                          B::words32({P::kVersion, 0, U_PD_CustomEndCap, 0, P::f(10),
+                          B::words32({P::kVersion, 0, U_PD_CustomEndCap, 0, P::f(0.2F),
                                       uint32_t(cap.size())}) +
                               cap + P::solidBrush(Qt::red));
-                 p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(20), P::f(50), P::f(80), P::f(50)});
+                 p.add(U_PMR_SETWORLDTRANSFORM | kPlus, 0, {P::f(50), 0, 0, P::f(50), 0, 0});
+                 p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(0.4F), P::f(1), P::f(1.6F), P::f(1)});
                }),
                {{77, 54, kWhitePx}, {62, 50, kRedPx}, {40, 53, kRedPx}});
 }
@@ -537,6 +538,15 @@ TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
                  p.add(U_PMR_OBJECT | kPlus, 0x8000 | (U_OT_Brush << 8) | 3,
                        B::words32({uint32_t(brush.size())}) + brush.left(8));
                  p.add(U_PMR_OBJECT | kPlus, (U_OT_Brush << 8) | 3, brush.mid(8));
+                 p.add(U_PMR_FILLRECTS | kPlus, 0, B::words32({3, 1}) + P::rectF(0, 0, 50, 50));
+               }),
+               {{25, 25, kBluePx}});
+  // Some writers flag the last piece as continued too: the whole is read once
+  // its announced size is in.
+  expectPixels(plusEmf([&](P& p) {
+                 for (const QByteArray& piece : {brush.left(8), brush.mid(8)})
+                   p.add(U_PMR_OBJECT | kPlus, 0x8000 | (U_OT_Brush << 8) | 3,
+                         B::words32({uint32_t(brush.size())}) + piece);
                  p.add(U_PMR_FILLRECTS | kPlus, 0, B::words32({3, 1}) + P::rectF(0, 0, 50, 50));
                }),
                {{25, 25, kBluePx}});
