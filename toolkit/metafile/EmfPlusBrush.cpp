@@ -71,6 +71,22 @@ QColor surroundOf(const std::vector<QColor>& colors) {
   return QColor::fromRgbF(float(r / n), float(g / n), float(b / n), float(a / n));
 }
 
+// The colours of stops at count even steps from 0 to 1, premultiplied.
+std::vector<QRgb> colourTable(const QGradientStops& stops, int count) {
+  std::vector<QRgb> out(size_t(count), 0);
+  qsizetype k = 0;
+  for (int i = 0; i < count; ++i) {
+    const double x = double(i) / (count - 1);
+    while (k + 2 < stops.size() && stops[k + 1].first < x) ++k;
+    const QGradientStop& a = stops[k];
+    const QGradientStop& b = stops[std::min(k + 1, stops.size() - 1)];
+    const double span = b.first - a.first;
+    const double t = span > 0 ? std::clamp((x - a.first) / span, 0.0, 1.0) : 1.0;
+    out[size_t(i)] = qPremultiply(mix(a.second, b.second, t).rgba());
+  }
+  return out;
+}
+
 }  // namespace
 
 QGradientStops EmfPlusBrush::stops(QColor start, QColor end, const std::vector<float>& positions,
@@ -195,6 +211,9 @@ EmfPlusBrush EmfPlusBrush::linear(EmfPlusReader& r) {
   QLinearGradient g(rect.topLeft(), rect.topRight());
   g.setStops(stops(start, end, blend.positions, blend.colors, blend.factors));
   g.setSpread(spreadOf(wrap));
+  // GDI+ blends the colours as they are, alpha as one channel more; Qt's
+  // premultiplied blending would turn a colour fading out into a paler other.
+  g.setInterpolationMode(QGradient::ComponentInterpolation);
   EmfPlusBrush b(mix(start, end, 0.5));
   b.kind_ = Kind::LinearGradient;
   b.brush_ = QBrush(g);
@@ -243,13 +262,55 @@ EmfPlusBrush EmfPlusBrush::pathGradient(EmfPlusReader& r) {
   const double ry = std::max({centerPoint.y() - box.top(), box.bottom() - centerPoint.y(), 1e-6});
   QRadialGradient g(QPointF(0, 0), 1);
   g.setStops(s);
+  g.setInterpolationMode(QGradient::ComponentInterpolation);
   EmfPlusBrush b(mix(center, surround, 0.5));
   b.kind_ = Kind::PathGradient;
   b.brush_ = QBrush(g);
   b.brush_.setTransform(QTransform::fromScale(rx, ry) *
                         QTransform::fromTranslate(centerPoint.x(), centerPoint.y()) * transform);
   b.boundary_ = transform.map(boundary);
+  b.center_ = transform.map(centerPoint);
+  b.stops_ = s;
   return b;
+}
+
+QImage EmfPlusBrush::pathGradientImage(const QTransform& worldToOutput, const QRect& area) const {
+  if (kind_ != Kind::PathGradient || !boundary_ || area.isEmpty() || stops_.isEmpty()) return {};
+  struct Edge {
+    QPointF from, along;
+  };
+  std::vector<Edge> edges;
+  for (const QPolygonF& figure : boundary_->toSubpathPolygons(worldToOutput)) {
+    for (qsizetype i = 0; i < figure.size(); ++i) {
+      const QPointF next = figure[(i + 1) % figure.size()];
+      if (next != figure[i]) edges.push_back({figure[i], next - figure[i]});
+    }
+  }
+  constexpr double kMostWork = 1 << 24;  // pixels times edges
+  if (edges.empty() || double(edges.size()) * area.width() * area.height() > kMostWork) return {};
+  constexpr int kSteps = 1024;
+  const std::vector<QRgb> table = colourTable(stops_, kSteps);
+  const QPointF c = worldToOutput.map(center_);
+  QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < area.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < area.width(); ++x) {
+      // The ray from the centre through the pixel meets the boundary at
+      // c + u * d: the pixel is on the copy scaled by 1 / u.
+      const QPointF d = QPointF(area.left() + x + 0.5, area.top() + y + 0.5) - c;
+      double scale = 0;
+      for (const Edge& e : edges) {
+        const double across = d.x() * e.along.y() - d.y() * e.along.x();
+        if (across == 0) continue;
+        const QPointF toEdge = e.from - c;
+        const double u = (toEdge.x() * e.along.y() - toEdge.y() * e.along.x()) / across;
+        const double v = (toEdge.x() * d.y() - toEdge.y() * d.x()) / across;
+        if (u > 0 && v >= 0 && v <= 1) scale = std::max(scale, 1 / u);
+      }
+      row[x] = table[size_t(std::lround(std::min(scale, 1.0) * (kSteps - 1)))];
+    }
+  }
+  return image;
 }
 
 EmfPlusBrush EmfPlusBrush::texture(EmfPlusReader& r, DibCache& bitmaps, int nesting) {

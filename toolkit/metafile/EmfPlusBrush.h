@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QGradientStops>
+#include <QImage>
 #include <QPainterPath>
 #include <QTransform>
 #include <optional>
@@ -31,6 +32,11 @@ class EmfPlusBrush {
   std::optional<QColor> background() const { return background_; }
   // A path gradient paints only inside its boundary (world units).
   const std::optional<QPainterPath>& boundary() const { return boundary_; }
+  // A path gradient painted on the output pixels of area: each pixel takes
+  // the colour of the copy of the boundary, shrunk towards the centre point,
+  // that runs through it. Null for other brushes, and for boundaries with
+  // too many edges for the area (the brush() then stands in).
+  QImage pathGradientImage(const QTransform& worldToOutput, const QRect& area) const;
 
   // The stops of a gradient from start to end colour under a blend: colours
   // at positions, or factors (0 the start colour, 1 the end) at positions.
@@ -52,6 +58,8 @@ class EmfPlusBrush {
   QColor color_;
   std::optional<QColor> background_;
   std::optional<QPainterPath> boundary_;
+  QPointF center_;        // a path gradient's centre point, world units
+  QGradientStops stops_;  // and its colours from the centre (0) to the boundary (1)
 };
 
 }  // namespace ostrel

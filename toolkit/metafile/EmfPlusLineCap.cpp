@@ -71,7 +71,7 @@ EmfPlusLineCap EmfPlusLineCap::read(EmfPlusReader& r) {
   if (type != emfplus::kCustomCapDefault) return {};
   const uint32_t flags = r.u32();
   r.skip(4);  // base cap
-  r.f32();    // base inset
+  const float inset = r.f32();
   r.skip(4 * 3);
   r.f32();  // miter limit
   cap.widthScale_ = r.f32();
@@ -84,7 +84,12 @@ EmfPlusLineCap EmfPlusLineCap::read(EmfPlusReader& r) {
   }
   if (!r.ok() || cap.path_.isEmpty()) return {};
   cap.kind_ = Kind::Path;
+  if (std::isfinite(inset) && inset > 0) cap.inset_ = inset;
   return cap;
+}
+
+double EmfPlusLineCap::inset(double penWidth) const {
+  return inset_ * penWidth * (widthScale_ > 0 ? widthScale_ : 1);
 }
 
 QPainterPath EmfPlusLineCap::shapeAt(QPointF end, QPointF from, double penWidth) const {

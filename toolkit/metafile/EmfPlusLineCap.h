@@ -36,12 +36,16 @@ class EmfPlusLineCap {
   // The cap at end, for a line arriving from the direction of from, in
   // world units: a shape to fill when filled(), else to stroke with the pen.
   QPainterPath shapeAt(QPointF end, QPointF from, double penWidth) const;
+  // How far back from its end, in world units, the line stops: a custom
+  // cap's base inset lets the line end inside the cap, not through its tip.
+  double inset(double penWidth) const;
 
  private:
   Kind kind_ = Kind::None;
   bool filled_ = true;
   QPainterPath path_;  // the cap's outline in pen widths: x across the line, y along it
   double widthScale_ = 1;
+  double inset_ = 0;  // in pen widths
 };
 
 }  // namespace ostrel

@@ -1,6 +1,7 @@
 #include "toolkit/metafile/EmfPlusPlayer.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "toolkit/metafile/DibCache.h"
@@ -48,6 +49,45 @@ QPen textPen(const QBrush& ink) {
   QPen pen;
   pen.setBrush(ink);
   return pen;
+}
+
+// Drops length from the end of a polyline; false when nothing is left.
+bool shortenEnd(QPolygonF& line, double length) {
+  while (length > 0 && line.size() >= 2) {
+    const QPointF step = line.back() - line[line.size() - 2];
+    const double l = std::hypot(step.x(), step.y());
+    if (l > length) {
+      line.back() -= step * (length / l);
+      return true;
+    }
+    length -= l;
+    line.removeLast();
+  }
+  return line.size() >= 2;
+}
+
+// The open figures of a path pulled back from their ends by start and end
+// world units, flattened finely enough for the output; closed figures as
+// they are.
+QPainterPath pulledBack(const QPainterPath& world, const QTransform& toOutput, double start,
+                        double end) {
+  bool invertible = false;
+  const QTransform toWorld = toOutput.inverted(&invertible);
+  if (!invertible) return world;
+  QPainterPath out;
+  for (QPolygonF figure : world.toSubpathPolygons(toOutput)) {
+    figure = toWorld.map(figure);
+    if (figure.size() < 2 || figure.isClosed()) {
+      out.addPolygon(figure);
+      out.closeSubpath();
+      continue;
+    }
+    std::reverse(figure.begin(), figure.end());
+    if (!shortenEnd(figure, start)) continue;
+    std::reverse(figure.begin(), figure.end());
+    if (shortenEnd(figure, end)) out.addPolygon(figure);
+  }
+  return out;
 }
 
 }  // namespace
@@ -244,6 +284,20 @@ void EmfPlusPlayer::fillOutput(const QPainterPath& world, const EmfPlusBrush& br
     p.fillPath(shape, pattern);
     return;
   }
+  if (brush.kind() == EmfPlusBrush::Kind::PathGradient) {
+    const QTransform toOutput = p.transform();
+    bool invertible = false;
+    const QTransform toWorld = toOutput.inverted(&invertible);
+    const QRect area = toOutput.mapRect(shape.boundingRect()).toAlignedRect() &
+                       QRect(0, 0, p.device()->width(), p.device()->height());
+    const QImage image = invertible ? brush.pathGradientImage(toOutput, area) : QImage();
+    if (!image.isNull()) {
+      QBrush painted(image);
+      painted.setTransform(QTransform::fromTranslate(area.left(), area.top()) * toWorld);
+      p.fillPath(shape, painted);
+      return;
+    }
+  }
   p.fillPath(shape, brush.brush());
 }
 
@@ -254,8 +308,13 @@ void EmfPlusPlayer::stroke(const QPainterPath& world, const EmfPlusPen& pen) {
   // GDI+ draws no pen thinner than a pixel: what would be thinner is a
   // hairline on the output.
   if (width * outputScale() < 1) width = 0;
-  gdi_.painter().strokePath(world, pen.qtPen(width));
-  strokeCaps(world, pen, width > 0 ? width : 1 / std::max(outputScale(), 1e-12));
+  const double capWidth = width > 0 ? width : 1 / std::max(outputScale(), 1e-12);
+  const double startInset = pen.startCap().inset(capWidth), endInset = pen.endCap().inset(capWidth);
+  gdi_.painter().strokePath(startInset > 0 || endInset > 0
+                                ? pulledBack(world, worldToOutput(), startInset, endInset)
+                                : world,
+                            pen.qtPen(width));
+  strokeCaps(world, pen, capWidth);
   end();
 }
 

@@ -47,6 +47,10 @@ TextLayout::TextLayout(const TextRun& run, const DeviceContext& dc, const QTrans
     dx_ = spreadOver(run.text, text_, run.dx);
     dy_ = spreadOver(run.text, text_, run.dy);
   }
+  // A terminator counted into the string is drawn by GDI as the empty glyph
+  // fonts map it to; Qt would draw its missing-glyph box. A zero-width space
+  // draws nothing and keeps the character's place in the spacing array.
+  if (!indices_) text_.replace(QChar(0), QChar(0x200B));
   sizeFont(f, sy);
 
   const QFontMetricsF fm(font_);

@@ -167,6 +167,14 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
   const QByteArray spaced =
       B::words32({0, 0, 0, 0, 1, 0, 0, 10, 10, 2, 76, U_ETO_NO_RECT, 0, 0, 100, 100, 80}) +
       B::utf16(QStringLiteral("II")) + B::words32({70, 10});
+  // A curve from the current position (10, 50) over to (90, 50), then a line
+  // to (50, 90).
+  const QByteArray polyDraw = B::words32({0, 0, 0, 0, 4, 10, 10, 90, 10, 90, 50, 50, 90}) +
+                              QByteArray("\x04\x04\x04\x02", 4);
+  // "I" and the string's terminator, 40 units apart.
+  const QByteArray terminated =
+      B::words32({0, 0, 0, 0, 1, 0, 0, 10, 10, 2, 76, 0, 0, 0, 100, 100, 80}) +
+      B::utf16(QStringLiteral("I") + QChar(0)) + B::words32({40, 40});
   struct Case {
     const char* name;
     std::vector<Rec> records;  // after the red brush, unless noBrush
@@ -249,6 +257,14 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
       // Tenths of a millimetre, y up: 3.78 pixels a millimetre on this device.
       {"lo-metric", {{U_EMR_SETMAPMODE, {U_MM_LOMETRIC}}, {U_EMR_RECTANGLE, {0, 0, 100, uint32_t(-100)}}},
        {{20, 20, kRedPx}, {60, 20, kWhitePx}, {20, 60, kWhitePx}}},
+      {"hi-metric", {{U_EMR_SETMAPMODE, {U_MM_HIMETRIC}}, {U_EMR_RECTANGLE, {0, 0, 1000, uint32_t(-1000)}}},
+       {{20, 20, kRedPx}, {60, 20, kWhitePx}, {20, 60, kWhitePx}}},
+      // A LineTo after PolyDraw goes on from the last point it drew to.
+      {"poly draw", {{U_EMR_CREATEPEN, {2, U_PS_SOLID, 5, 0, 0}}, {U_EMR_SELECTOBJECT, {2}},
+                     {U_EMR_MOVETOEX, {10, 50}}, {U_EMR_POLYDRAW, polyDraw}, {U_EMR_LINETO, {90, 90}}},
+       {{50, 20, kBlackPx}, {50, 30, kWhitePx}, {70, 90, kBlackPx}}, true},
+      {"poly-polyline", {{U_EMR_POLYPOLYLINE16, {0, 0, 0, 0, 1, 2, 2, 10 | (50 << 16), 90 | (50 << 16)}}},
+       {{50, 50, kBlackPx}, {50, 45, kWhitePx}}, true},
       {"scaled window extent", {{U_EMR_SETMAPMODE, {U_MM_ANISOTROPIC}}, {U_EMR_SETWINDOWEXTEX, {100, 100}},
                                 {U_EMR_SETVIEWPORTEXTEX, {100, 100}}, {U_EMR_SCALEWINDOWEXTEX, {1, 2, 1, 2}},
                                 {U_EMR_RECTANGLE, {0, 0, 30, 30}}},
@@ -295,6 +311,11 @@ TEST(EmfPlayback, RecordsDrawWhereTheyShould) {
        {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
         {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, spaced}},
        {{84, 25, kBlackPx}, {22, 25, kWhitePx}}, true},
+      {"a string's terminator draws nothing, spaced or not",
+       {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-30, 0)}, {U_EMR_SELECTOBJECT, {1}},
+        {U_EMR_SETBKMODE, {1}}, {U_EMR_EXTTEXTOUTW, terminated},
+        {U_EMR_EXTTEXTOUTW, textRecord(10, 60, QString(QChar(0)))}},
+       {{53, 25, kWhitePx}, {58, 25, kWhitePx}, {13, 75, kWhitePx}, {18, 75, kWhitePx}}, true},
       {"opaque background behind text",
        {{U_EMR_EXTCREATEFONTINDIRECTW, fontRecord(-40, 0)}, {U_EMR_SELECTOBJECT, {1}}, {U_EMR_SETBKMODE, {2}},
         {U_EMR_SETBKCOLOR, {kBlue}}, {U_EMR_EXTTEXTOUTW, textRecord(10, 10, QStringLiteral("i i"))}},

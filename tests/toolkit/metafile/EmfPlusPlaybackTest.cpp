@@ -360,6 +360,22 @@ TEST(EmfPlusPlayback, PensStrokeInWorldUnitsWithTheirDashesAndCaps) {
                  p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(20), P::f(50), P::f(80), P::f(50)});
                }),
                {{62, 42, kRedPx}, {62, 32, kWhitePx}, {30, 42, kWhitePx}});
+  // A custom arrow three widths long with a base inset of two and a half,
+  // on a world of 50 pixels a unit: the line, 10 pixels wide, stops 25 short
+  // of x 80, so beside the arrow's narrow tip there is no line.
+  const QByteArray arrow = P::path({1.5F, -3, 0, 0, -1.5F, -3}, {0, 1, 0x81}) + QByteArray(1, 0);
+  const QByteArray cap = B::words32({P::kVersion, 0, 1, 0, P::f(2.5F), 0, 0, 0, P::f(10), P::f(1),
+                                     0, 0, 0, 0, uint32_t(arrow.size())}) +
+                         arrow;
+  expectPixels(plusEmf([&](P& p) {
+                 p.object(1, U_OT_Pen,
+                          B::words32({P::kVersion, 0, U_PD_CustomEndCap, 0, P::f(0.2F),
+                                      uint32_t(cap.size())}) +
+                              cap + P::solidBrush(Qt::red));
+                 p.add(U_PMR_SETWORLDTRANSFORM | kPlus, 0, {P::f(50), 0, 0, P::f(50), 0, 0});
+                 p.add(U_PMR_DRAWLINES | kPlus, 1, {2, P::f(0.4F), P::f(1), P::f(1.6F), P::f(1)});
+               }),
+               {{77, 54, kWhitePx}, {62, 50, kRedPx}, {40, 53, kRedPx}});
 }
 
 TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
@@ -379,6 +395,12 @@ TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
   };
   expectPixels(fillWith(gradient(0, {})),
                {{2, 50, kRedPx}, {97, 50, kBluePx}, {50, 50, qRgb(128, 0, 128)}}, {}, 20);
+  // Colours blend as they are, alpha beside the others: halfway from a
+  // clear red to blue is half-opaque purple, not a paler blue.
+  expectPixels(
+      fillWith(B::words32({P::kVersion, U_BT_LinearGradient, 0, 0}) + P::rectF(0, 0, 100, 100) +
+               B::words32({P::argb(QColor(255, 0, 0, 0)), P::argb(Qt::blue), 0, 0})),
+      {{50, 50, qRgb(191, 128, 191)}}, {}, 20);
   const QByteArray factors =
       B::words32({3, P::f(0), P::f(0.5F), P::f(1), P::f(0), P::f(0), P::f(1)});
   expectPixels(fillWith(gradient(0x08, factors)),
@@ -395,12 +417,17 @@ TEST(EmfPlusPlayback, GradientAndHatchBrushesPaintTheirColours) {
   const QByteArray colors = B::words32(
       {3, P::f(0), P::f(0.5F), P::f(1), P::argb(Qt::red), P::argb(Qt::green), P::argb(Qt::blue)});
   expectPixels(fillWith(gradient(0x04, colors)), {{50, 50, kGreenPx}, {2, 50, kRedPx}}, {}, 20);
-  // A path gradient: red at the centre, blue at the boundary, nothing outside it.
+  // A path gradient: red at the centre, blue at the boundary, nothing outside
+  // it; between them its colours run along shrunken copies of the boundary, a
+  // corner's diagonal as far as its sides.
   const QByteArray path =
       B::words32({P::kVersion, U_BT_PathGradient, 0, 0, P::argb(Qt::red), P::f(50), P::f(50), 1,
                   P::argb(Qt::blue), 4, P::f(20), P::f(20), P::f(80), P::f(20), P::f(80), P::f(80),
                   P::f(20), P::f(80)});
-  expectPixels(fillWith(path), {{50, 50, kRedPx}, {50, 22, kBluePx}, {10, 10, kWhitePx}}, {}, 50);
+  expectPixels(
+      fillWith(path),
+      {{50, 50, kRedPx}, {50, 22, kBluePx}, {10, 10, kWhitePx}, {71, 71, qRgb(77, 0, 179)}}, {},
+      50);
   // A hatch: its lines in the foreground, the background between them.
   const QImage hatch = B::render(fillWith(B::words32(
       {P::kVersion, U_BT_HatchFill, U_HSP_Horizontal, P::argb(Qt::black), P::argb(Qt::green)})));
@@ -511,6 +538,15 @@ TEST(EmfPlusPlayback, ObjectsInPiecesAreReadOnceWhole) {
                  p.add(U_PMR_OBJECT | kPlus, 0x8000 | (U_OT_Brush << 8) | 3,
                        B::words32({uint32_t(brush.size())}) + brush.left(8));
                  p.add(U_PMR_OBJECT | kPlus, (U_OT_Brush << 8) | 3, brush.mid(8));
+                 p.add(U_PMR_FILLRECTS | kPlus, 0, B::words32({3, 1}) + P::rectF(0, 0, 50, 50));
+               }),
+               {{25, 25, kBluePx}});
+  // Some writers flag the last piece as continued too: the whole is read once
+  // its announced size is in.
+  expectPixels(plusEmf([&](P& p) {
+                 for (const QByteArray& piece : {brush.left(8), brush.mid(8)})
+                   p.add(U_PMR_OBJECT | kPlus, 0x8000 | (U_OT_Brush << 8) | 3,
+                         B::words32({uint32_t(brush.size())}) + piece);
                  p.add(U_PMR_FILLRECTS | kPlus, 0, B::words32({3, 1}) + P::rectF(0, 0, 50, 50));
                }),
                {{25, 25, kBluePx}});

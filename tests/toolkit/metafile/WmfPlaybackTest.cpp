@@ -185,14 +185,16 @@ TEST(WmfPlayback, AnOpaqueRectangleAwayFromTheTextLeavesItsCellToTheBackgroundMo
 }
 
 TEST(WmfPlayback, RightAlignedAndDoubleByteTextIsSpacedByItsArray) {
-  // One 'I' ending at x = 95, advancing 80: it is drawn near x = 15.
+  // One 'I' ending at x = 95, advancing 30 (its array after the string's
+  // padding byte): it is drawn from x = 65, not against the end.
   WmfBuilder b(true, 100, 100, 96);
   b.add(0x02FB, B::words16({-30, 0, 0, 0, 400}).leftJustified(50, '\0')).add(0x012D, {0});
   b.add(0x012E, {2});  // TA_RIGHT
-  b.add(0x0A32, B::words16({30, 95, 1, 0}) + QByteArray("I\0", 2) + B::words16({80}));
+  b.add(0x0A32, B::words16({30, 95, 1, 0}) + QByteArray("I\0", 2) + B::words16({30}));
   const QImage img = B::render(b.finish());
-  EXPECT_GT(inkIn(img, {0, 30, 50, 30}), 10);
-  EXPECT_EQ(inkIn(img, {50, 30, 50, 30}), 0);
+  EXPECT_GT(inkIn(img, {60, 30, 15, 30}), 10);
+  EXPECT_EQ(inkIn(img, {0, 30, 60, 30}), 0);
+  EXPECT_EQ(inkIn(img, {80, 30, 20, 30}), 0);
   // Two GBK characters, four bytes: the first advances 60 units (its two
   // bytes' entries), so the second is drawn from x = 70, not beside the first.
   WmfBuilder gbk(true, 100, 100, 96);
