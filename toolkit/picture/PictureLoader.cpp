@@ -122,12 +122,10 @@ Picture described(const QString& fileName, const Decode& decodeIt) {
 // The start of a file that holds any bitmap's headers and colour table.
 constexpr qint64 kHeadBytes = qint64(64) * 1024;
 
-// An uncompressed bitmap file decoded as its rows are read, or nothing for
-// another file.
-std::optional<Picture> bitmapReadAsDecoded(const QString& fullName) {
-  const PictureFile file = PictureFile::open(fullName);
-  QByteArray head(qsizetype(std::min(file.size(), kHeadBytes)), Qt::Uninitialized);
-  head.truncate(qsizetype(file.readAt(0, head.data(), head.size())));
+// An uncompressed bitmap file, of which head holds the start, decoded as
+// its rows are read, or nothing for another file.
+std::optional<Picture> bitmapReadAsDecoded(const PictureFile& file, const QByteArray& head,
+                                           const QString& fullName) {
   if (PictureSniffer::sniff(head) != PictureFormat::Bmp ||
       !BmpDecoder::readsRows(head, file.size())) {
     return std::nullopt;
@@ -159,9 +157,12 @@ Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
 }
 
 Picture PictureLoader::load(const QString& fullName) {
+  const PictureFile file = PictureFile::open(fullName);
+  QByteArray head(qsizetype(std::min(file.size(), kHeadBytes)), Qt::Uninitialized);
+  head.truncate(qsizetype(file.readAt(0, head.data(), head.size())));
   // A large bitmap's first rows show before the rest of the file is read.
-  if (std::optional<Picture> bitmap = bitmapReadAsDecoded(fullName)) return *bitmap;
-  return decode(PictureFile::read(fullName), fullName, QSize());
+  if (std::optional<Picture> bitmap = bitmapReadAsDecoded(file, head, fullName)) return *bitmap;
+  return decode(file.readAll(head), fullName, QSize());
 }
 
 Picture PictureLoader::loadForPreview(const QString& fullName, QSize previewPixels) {
