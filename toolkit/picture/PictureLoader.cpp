@@ -214,8 +214,7 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
   const Stamp stamp = Stamp::of(fullName);
   if (purpose == Purpose::Viewer) {
     // A newer viewer request has no early answer of the older one's.
-    fillingWatch_.stop();
-    filling_.reset();
+    dropFilling();
   }
   if (purpose == Purpose::Preview) {
     takeover_.reset();
@@ -266,6 +265,11 @@ void PictureLoader::watchFilling() {
   if (filling.guard) (*filling.done)(Result{filling.stamp.fullName, picture, std::nullopt});
 }
 
+void PictureLoader::dropFilling() {
+  fillingWatch_.stop();
+  filling_.reset();
+}
+
 void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixels,
                                 const QPointer<QObject>& guard, Done done,
                                 std::shared_ptr<DecodeProgress> progress) {
@@ -276,8 +280,7 @@ void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixel
       [this, purpose, stamp, guard, done = std::move(done)](const JobOutcome<Picture>& outcome) {
         if (purpose == Purpose::Viewer) {
           // Done before its rows covered the first screen: answered once.
-          fillingWatch_.stop();
-          filling_.reset();
+          dropFilling();
         }
         if (purpose == Purpose::Viewer && outcome.value) {
           natural_ = Kept{stamp, {}, *outcome.value, 0};
@@ -288,10 +291,7 @@ void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixel
 
 void PictureLoader::cancel(Purpose purpose) {
   lane(purpose).cancel();
-  if (purpose == Purpose::Viewer) {
-    fillingWatch_.stop();
-    filling_.reset();
-  }
+  if (purpose == Purpose::Viewer) dropFilling();
   if (purpose == Purpose::Preview) takeover_.reset();
   if (purpose != Purpose::Prefetch) return;
   prefetchQueue_.clear();
