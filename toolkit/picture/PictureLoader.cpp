@@ -53,15 +53,19 @@ QSize storedSize(QByteArrayView data, PictureFormat format) {
   }
 }
 
+// Refuses, before any pixel is decoded, a picture of size stored in
+// dataBytes that is too large to decode or to hold at natural size.
+void checkNaturalSize(QSize size, qint64 dataBytes) {
+  PictureLimits::check(size, dataBytes);
+  PictureLimits::checkNatural(size.width(), size.height());
+}
+
 Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
   const QByteArrayView data(bytes);
   const PictureFormat format = PictureSniffer::sniff(data);
   if (previewPixels.isEmpty()) {
     const QSize size = storedSize(data, format);
-    if (size.isValid()) {
-      PictureLimits::check(size, data.size());
-      PictureLimits::checkNatural(size.width(), size.height());
-    }
+    if (size.isValid()) checkNaturalSize(size, data.size());
   }
   switch (format) {
     case PictureFormat::Bmp:
@@ -131,10 +135,8 @@ std::optional<Picture> bitmapReadAsDecoded(const PictureFile& file, const QByteA
     return std::nullopt;
   }
   return described(fullName, [&] {
-    const BmpDecoder::Info info = BmpDecoder::peek(head, BmpDecoder::Layout::File);
-    const QSize size(info.width, info.height);
-    PictureLimits::check(size, file.size());
-    PictureLimits::checkNatural(size.width(), size.height());
+    const QSize size = storedSize(head, PictureFormat::Bmp);
+    checkNaturalSize(size, file.size());
     const BmpDecoder::ReadAt readAt = [&file](qint64 offset, char* to, qint64 count) {
       return file.readAt(offset, to, count);
     };
