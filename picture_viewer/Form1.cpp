@@ -9,6 +9,7 @@
 #include "main_window/Ostrel_View.h"
 #include "toolkit/Icons.h"
 #include "toolkit/Services.h"
+#include "toolkit/Units.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/picture/PictureLoader.h"
 
@@ -143,10 +144,9 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 int Form1::firstScreenRows(qreal ratio) {
-  const qreal points =
-      FormSet::instance().isLoaded<Form1>() ? form<Form1>().ScaleHeight() : kDesignHeight / 20;
-  // Points to logical pixels (4/3), then to device pixels.
-  return qCeil(points * 4 / 3 * ratio);
+  const qreal points = FormSet::instance().isLoaded<Form1>() ? form<Form1>().ScaleHeight()
+                                                             : kDesignHeight / kTwipsPerPoint;
+  return qCeil(points / kPointsPerPixel * ratio);
 }
 
 void Form1::hideEvent(QHideEvent* event) {

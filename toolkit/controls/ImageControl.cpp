@@ -196,12 +196,12 @@ void ImageControl::paintContent(QPainter& painter, const QRect& exposed) {
 void ImageControl::paintFilling(QPainter& painter, const QRect& exposed) {
   // Below the final rows nothing is drawn: the window's background shows,
   // never an earlier picture.
-  const DecodeProgress::Ready ready = picture_.progress()->ready();
-  if (ready.rows.isNull()) return;
   if (sizing_ != Sizing::Natural) {
     picture_.paint(painter, QRectF(rect()));
     return;
   }
+  const DecodeProgress::Ready ready = picture_.progress()->ready();
+  if (ready.rows.isNull()) return;
   // As a whole picture at natural size: the exposed part of the band only.
   const qreal ratio = devicePixelRatioF();
   const QRectF band(0, ready.top / ratio, ready.rows.width() / ratio, ready.rows.height() / ratio);

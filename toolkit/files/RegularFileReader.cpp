@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -52,27 +53,29 @@ void checkKind(const struct stat& info, qint64 sizeLimit) {
   if (info.st_size > sizeLimit) throw Failure{Problem::TooLarge, 0, info.st_size};
 }
 
-// Reads up to wanted bytes into at; 0 at the end of the file.
-qint64 readSome(int fd, char* at, qint64 wanted) {
+// Reads up to wanted bytes at offset into at; 0 at the end of the file.
+qint64 readSome(int fd, qint64 offset, char* at, qint64 wanted) {
   for (;;) {
-    const ssize_t got = ::read(fd, at, static_cast<size_t>(wanted));
+    const ssize_t got = ::pread(fd, at, static_cast<size_t>(wanted), static_cast<off_t>(offset));
     if (got >= 0) return got;
     if (errno != EINTR) throw Failure{Problem::CannotRead, errno};
   }
 }
 
-QByteArray readFrom(int fd, qint64 expected, qint64 sizeLimit,
+// The file from its start, of which the caller has already read head.
+QByteArray readFrom(int fd, qint64 expected, qint64 sizeLimit, const QByteArray& head,
                     const RegularFileReader::Progress& progress) {
   // Ordinary pages: the whole file is read before anything of it shows, and
   // fresh huge pages, which the kernel may first have to assemble, made a
   // 250 MB read take two to three times as long on a shared machine.
-  QByteArray bytes(static_cast<qsizetype>(expected), Qt::Uninitialized);
-  qint64 done = 0;
+  QByteArray bytes(static_cast<qsizetype>(qMax<qint64>(expected, head.size())), Qt::Uninitialized);
+  std::copy(head.cbegin(), head.cend(), bytes.begin());
+  qint64 done = head.size();
   for (;;) {
     if (done == bytes.size()) {
       // All that the size promised is here; a file that grew since has more.
       char probe = 0;
-      if (readSome(fd, &probe, 1) == 0) break;
+      if (readSome(fd, done, &probe, 1) == 0) break;
       if (done + 1 > sizeLimit) throw Failure{Problem::TooLarge, 0, done + 1};
       bytes.resize(static_cast<qsizetype>(qMin(sizeLimit, qMax<qint64>(done * 2, 65536))));
       bytes[done++] = probe;
@@ -80,7 +83,7 @@ QByteArray readFrom(int fd, qint64 expected, qint64 sizeLimit,
     }
     // In steps, so that the caller can show how far a large file is.
     constexpr qint64 kStep = qint64(16) * 1024 * 1024;
-    const qint64 got = readSome(fd, bytes.data() + done, qMin(bytes.size() - done, kStep));
+    const qint64 got = readSome(fd, done, bytes.data() + done, qMin(bytes.size() - done, kStep));
     if (got == 0) break;  // shrank while we read: keep what there is
     done += got;
     if (progress) progress(done, bytes.size());
@@ -110,10 +113,25 @@ RegularFileReader::Opened RegularFileReader::open(const QString& fileName, qint6
 RegularFileReader::Contents RegularFileReader::read(const QString& fileName, qint64 sizeLimit,
                                                     const Progress& progress) {
   const Opened file = open(fileName, sizeLimit);
+  QByteArray bytes = readRest(file, {}, sizeLimit, progress);
+  FileIdentity identity(file.info, bytes);
+  return {std::move(bytes), identity};
+}
+
+qint64 RegularFileReader::readAt(const Opened& file, qint64 offset, char* to, qint64 count) {
+  qint64 done = 0;
+  while (done < count) {
+    const qint64 got = readSome(file.fd.get(), offset + done, to + done, count - done);
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+QByteArray RegularFileReader::readRest(const Opened& file, const QByteArray& head, qint64 sizeLimit,
+                                       const Progress& progress) {
   try {
-    QByteArray bytes = readFrom(file.fd.get(), file.info.st_size, sizeLimit, progress);
-    FileIdentity identity(file.info, bytes);
-    return {std::move(bytes), identity};
+    return readFrom(file.fd.get(), file.info.st_size, sizeLimit, head, progress);
   } catch (const std::bad_alloc&) {
     throw Failure{Problem::OutOfMemory, ENOMEM, file.info.st_size};
   }

@@ -34,7 +34,7 @@ class RegularFileReader {
     CannotRead    // a read failed part way (systemError says which)
   };
 
-  // Thrown by read().
+  // Thrown by read(), open(), readAt() and readRest().
   struct Failure {
     Problem problem;
     int systemError = 0;  // the errno behind it, 0 when none
@@ -58,6 +58,13 @@ class RegularFileReader {
     struct stat info;
   };
   static Opened open(const QString& fileName, qint64 sizeLimit);
+  // Reads up to count bytes at offset into to and says how many came: fewer
+  // only where the file ends. Throws Failure (CannotRead).
+  static qint64 readAt(const Opened& file, qint64 offset, char* to, qint64 count);
+  // The whole file as read() gives it, head being its first bytes as
+  // readAt() gave them, which are not read again.
+  static QByteArray readRest(const Opened& file, const QByteArray& head, qint64 sizeLimit,
+                             const Progress& progress = {});
 };
 
 }  // namespace ostrel

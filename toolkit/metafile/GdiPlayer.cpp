@@ -386,7 +386,6 @@ QPen GdiPlayer::qtPen() const {
 
   // The world transform's area scale, the page's across: a world transform
   // that stretches one way and squeezes the other keeps a pen's weight.
-  const QTransform t = logicalToDevice();
   const QTransform page = pageTransform();
   const double scale =
       std::sqrt(std::abs(dc_.world.determinant())) * std::hypot(page.m11(), page.m12());

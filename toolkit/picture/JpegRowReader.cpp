@@ -176,10 +176,6 @@ QSize JpegRowReader::scaledSize(int num, int denom) const {
   return {scaled(state_->info.image_width), scaled(state_->info.image_height)};
 }
 
-bool JpegRowReader::decode(QImage& image, int num, int denom) {
-  return decode(image.bits(), image.bytesPerLine(), image.size(), num, denom);
-}
-
 bool JpegRowReader::decode(uchar* bits, qsizetype bytesPerLine, QSize size, int num, int denom) {
   State& s = *state_;
   s.info.scale_num = unsigned(num);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QImage>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -33,15 +32,13 @@ class JpegRowReader {
   // The picture's size decoded at the DCT scale num/denom.
   QSize scaledSize(int num, int denom) const;
 
-  // Decodes at num/denom into image, of scaledSize() and the format for
-  // colours(). Rows the data never reaches are left as they were. False on a
-  // fatal error that no warning came before (error() says why); throws
-  // DecodeCancel::Cancelled when the thread's decode is cancelled, at a row
-  // boundary. Each group of rows, once written, is told to the thread's
-  // DecodeProgress.
-  bool decode(QImage& image, int num, int denom);
-  // The same into pixels the caller took from its image beforehand (an
-  // image shared with the interface must not be detached to write it).
+  // Decodes at num/denom into the pixels of an image of size scaledSize()
+  // and the format for colours(), taken from it beforehand (an image shared
+  // with the interface must not be detached to write it). Rows the data
+  // never reaches are left as they were. False on a fatal error that no
+  // warning came before (error() says why); throws DecodeCancel::Cancelled
+  // when the thread's decode is cancelled, at a row boundary. Each group of
+  // rows, once written, is told to the thread's DecodeProgress.
   bool decode(uchar* bits, qsizetype bytesPerLine, QSize size, int num, int denom);
   QString error() const;
 

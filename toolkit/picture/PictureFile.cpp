@@ -1,9 +1,6 @@
 #include "toolkit/picture/PictureFile.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <cerrno>
 #include <cstring>
 
 #include "toolkit/ToolkitError.h"
@@ -94,46 +91,41 @@ ToolkitError errorFor(const RegularFileReader::Failure& failure, const QString& 
 }  // namespace
 
 QByteArray PictureFile::read(const QString& fullName) {
-  const QString name = FileNames::shown(fullName);
-  QByteArray bytes;
-  try {
-    bytes = RegularFileReader::read(fullName, PictureLimits::kMaxFileBytes).bytes;
-  } catch (const RegularFileReader::Failure& failure) {
-    throw errorFor(failure, name);
-  }
-  if (bytes.isEmpty()) {
-    throw ToolkitError(err::InvalidPicture,
-                       QCoreApplication::translate("ostrel::PictureLoader",
-                                                   "The file “%1” is not a picture this program "
-                                                   "can show: the file is empty.")
-                           .arg(name));
-  }
-  return bytes;
+  return open(fullName).readAll({});
 }
 
 PictureFile PictureFile::open(const QString& fullName) {
   QString name = FileNames::shown(fullName);
   try {
-    RegularFileReader::Opened file =
-        RegularFileReader::open(fullName, PictureLimits::kMaxFileBytes);
-    return {std::move(file.fd), qint64(file.info.st_size), std::move(name)};
+    return {RegularFileReader::open(fullName, PictureLimits::kMaxFileBytes), std::move(name)};
   } catch (const RegularFileReader::Failure& failure) {
     throw errorFor(failure, name);
   }
 }
 
 qint64 PictureFile::readAt(qint64 offset, char* to, qint64 count) const {
-  qint64 done = 0;
-  while (done < count) {
-    const ssize_t got = ::pread(fd_.get(), to + done, size_t(count - done), off_t(offset + done));
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw errorFor({RegularFileReader::Problem::CannotRead, errno}, name_);
-    }
-    done += got;
+  try {
+    return RegularFileReader::readAt(file_, offset, to, count);
+  } catch (const RegularFileReader::Failure& failure) {
+    throw errorFor(failure, name_);
   }
-  return done;
+}
+
+QByteArray PictureFile::readAll(const QByteArray& head) const {
+  QByteArray bytes;
+  try {
+    bytes = RegularFileReader::readRest(file_, head, PictureLimits::kMaxFileBytes);
+  } catch (const RegularFileReader::Failure& failure) {
+    throw errorFor(failure, name_);
+  }
+  if (bytes.isEmpty()) {
+    throw ToolkitError(err::InvalidPicture,
+                       QCoreApplication::translate("ostrel::PictureLoader",
+                                                   "The file “%1” is not a picture this program "
+                                                   "can show: the file is empty.")
+                           .arg(name_));
+  }
+  return bytes;
 }
 
 }  // namespace ostrel

@@ -4,7 +4,7 @@
 #include <QString>
 #include <utility>
 
-#include "toolkit/files/UniqueFd.h"
+#include "toolkit/files/RegularFileReader.h"
 
 namespace ostrel {
 
@@ -24,16 +24,18 @@ class PictureFile {
   // read()'s refusals (but an empty file is opened); size() is its size
   // when opened.
   static PictureFile open(const QString& fullName);
-  qint64 size() const { return size_; }
+  qint64 size() const { return qint64(file_.info.st_size); }
   // Reads up to count bytes at offset into to and says how many came: fewer
   // only where the file ends. Throws ToolkitError when the read fails.
   qint64 readAt(qint64 offset, char* to, qint64 count) const;
+  // The whole file as read() gives it, head being its first bytes as
+  // readAt() gave them, which are not read again.
+  QByteArray readAll(const QByteArray& head) const;
 
  private:
-  PictureFile(UniqueFd fd, qint64 size, QString name)
-      : fd_(std::move(fd)), size_(size), name_(std::move(name)) {}
-  UniqueFd fd_;
-  qint64 size_;
+  PictureFile(RegularFileReader::Opened file, QString name)
+      : file_(std::move(file)), name_(std::move(name)) {}
+  RegularFileReader::Opened file_;
   QString name_;  // as error descriptions show it
 };
 

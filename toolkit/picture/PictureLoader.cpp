@@ -53,15 +53,19 @@ QSize storedSize(QByteArrayView data, PictureFormat format) {
   }
 }
 
+// Refuses, before any pixel is decoded, a picture of size stored in
+// dataBytes that is too large to decode or to hold at natural size.
+void checkNaturalSize(QSize size, qint64 dataBytes) {
+  PictureLimits::check(size, dataBytes);
+  PictureLimits::checkNatural(size.width(), size.height());
+}
+
 Picture decodeRaster(const QByteArray& bytes, QSize previewPixels) {
   const QByteArrayView data(bytes);
   const PictureFormat format = PictureSniffer::sniff(data);
   if (previewPixels.isEmpty()) {
     const QSize size = storedSize(data, format);
-    if (size.isValid()) {
-      PictureLimits::check(size, data.size());
-      PictureLimits::checkNatural(size.width(), size.height());
-    }
+    if (size.isValid()) checkNaturalSize(size, data.size());
   }
   switch (format) {
     case PictureFormat::Bmp:
@@ -122,21 +126,17 @@ Picture described(const QString& fileName, const Decode& decodeIt) {
 // The start of a file that holds any bitmap's headers and colour table.
 constexpr qint64 kHeadBytes = qint64(64) * 1024;
 
-// An uncompressed bitmap file decoded as its rows are read, or nothing for
-// another file.
-std::optional<Picture> bitmapReadAsDecoded(const QString& fullName) {
-  const PictureFile file = PictureFile::open(fullName);
-  QByteArray head(qsizetype(std::min(file.size(), kHeadBytes)), Qt::Uninitialized);
-  head.truncate(qsizetype(file.readAt(0, head.data(), head.size())));
+// An uncompressed bitmap file, of which head holds the start, decoded as
+// its rows are read, or nothing for another file.
+std::optional<Picture> bitmapReadAsDecoded(const PictureFile& file, const QByteArray& head,
+                                           const QString& fullName) {
   if (PictureSniffer::sniff(head) != PictureFormat::Bmp ||
       !BmpDecoder::readsRows(head, file.size())) {
     return std::nullopt;
   }
   return described(fullName, [&] {
-    const BmpDecoder::Info info = BmpDecoder::peek(head, BmpDecoder::Layout::File);
-    const QSize size(info.width, info.height);
-    PictureLimits::check(size, file.size());
-    PictureLimits::checkNatural(size.width(), size.height());
+    const QSize size = storedSize(head, PictureFormat::Bmp);
+    checkNaturalSize(size, file.size());
     const BmpDecoder::ReadAt readAt = [&file](qint64 offset, char* to, qint64 count) {
       return file.readAt(offset, to, count);
     };
@@ -159,9 +159,12 @@ Picture PictureLoader::decode(const QByteArray& bytes, const QString& fileName,
 }
 
 Picture PictureLoader::load(const QString& fullName) {
+  const PictureFile file = PictureFile::open(fullName);
+  QByteArray head(qsizetype(std::min(file.size(), kHeadBytes)), Qt::Uninitialized);
+  head.truncate(qsizetype(file.readAt(0, head.data(), head.size())));
   // A large bitmap's first rows show before the rest of the file is read.
-  if (std::optional<Picture> bitmap = bitmapReadAsDecoded(fullName)) return *bitmap;
-  return decode(PictureFile::read(fullName), fullName, QSize());
+  if (std::optional<Picture> bitmap = bitmapReadAsDecoded(file, head, fullName)) return *bitmap;
+  return decode(file.readAll(head), fullName, QSize());
 }
 
 Picture PictureLoader::loadForPreview(const QString& fullName, QSize previewPixels) {
@@ -213,8 +216,7 @@ void PictureLoader::request(Purpose purpose, const QString& fullName, QSize pixe
   const Stamp stamp = Stamp::of(fullName);
   if (purpose == Purpose::Viewer) {
     // A newer viewer request has no early answer of the older one's.
-    fillingWatch_.stop();
-    filling_.reset();
+    dropFilling();
   }
   if (purpose == Purpose::Preview) {
     takeover_.reset();
@@ -265,6 +267,11 @@ void PictureLoader::watchFilling() {
   if (filling.guard) (*filling.done)(Result{filling.stamp.fullName, picture, std::nullopt});
 }
 
+void PictureLoader::dropFilling() {
+  fillingWatch_.stop();
+  filling_.reset();
+}
+
 void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixels,
                                 const QPointer<QObject>& guard, Done done,
                                 std::shared_ptr<DecodeProgress> progress) {
@@ -275,8 +282,7 @@ void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixel
       [this, purpose, stamp, guard, done = std::move(done)](const JobOutcome<Picture>& outcome) {
         if (purpose == Purpose::Viewer) {
           // Done before its rows covered the first screen: answered once.
-          fillingWatch_.stop();
-          filling_.reset();
+          dropFilling();
         }
         if (purpose == Purpose::Viewer && outcome.value) {
           natural_ = Kept{stamp, {}, *outcome.value, 0};
@@ -287,10 +293,7 @@ void PictureLoader::startDecode(Purpose purpose, const Stamp& stamp, QSize pixel
 
 void PictureLoader::cancel(Purpose purpose) {
   lane(purpose).cancel();
-  if (purpose == Purpose::Viewer) {
-    fillingWatch_.stop();
-    filling_.reset();
-  }
+  if (purpose == Purpose::Viewer) dropFilling();
   if (purpose == Purpose::Preview) takeover_.reset();
   if (purpose != Purpose::Prefetch) return;
   prefetchQueue_.clear();

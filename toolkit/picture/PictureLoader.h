@@ -138,6 +138,7 @@ class PictureLoader {
     QElapsedTimer sinceSized;
   };
   void watchFilling();
+  void dropFilling();  // no early answer is looked for any more
   void startNextPrefetch();
   void prefetchDone(const Kept& decoded, const JobOutcome<Picture>& outcome);
   JobLane& lane(Purpose purpose) { return lanes_[static_cast<int>(purpose)]; }
