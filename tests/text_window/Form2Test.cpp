@@ -119,32 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Bytes{"every_byte", every1252Byte()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Form2Test, FindReplaceAndGoToLineKeysOpenTheFindWindowBesideTheText) {
-  Form2& w = open(QStringLiteral("a.txt"), "alpha\nbeta\ngamma beta\n");
-  w.Text1->setFocus();
-  QTest::keyClick(w.Text1, Qt::Key_F, Qt::ControlModifier);
-  FindDialog& d = w.findDialog();
-  ASSERT_TRUE(d.isVisible());
-  EXPECT_EQ(d.mode(), FindDialog::Mode::Find);
-  EXPECT_FALSE(d.geometry().intersects(w.geometry()) &&
-               d.geometry().contains(w.geometry().center()));
-  QTest::keyClick(d.findEdit(), Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(d.findEdit(), QStringLiteral("beta"));
-  QTest::keyClick(d.findEdit(), Qt::Key_Escape);
-  EXPECT_FALSE(d.isVisible());
-  // Back in the text, F3 finds with the window closed.
-  EXPECT_TRUE(w.Text1->hasFocus());
-  QTest::keyClick(w.Text1, Qt::Key_F3);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.Text1->hasSelection(); }, 10000));
-  EXPECT_EQ(w.Text1->anchorPosition(), 6);
-  QTest::keyClick(w.Text1, Qt::Key_H, Qt::ControlModifier);
-  EXPECT_EQ(d.mode(), FindDialog::Mode::Replace);
-  EXPECT_EQ(d.findEdit()->text(), QStringLiteral("beta"));
-  QTest::keyClick(d.findEdit(), Qt::Key_Escape);
-  QTest::keyClick(w.Text1, Qt::Key_G, Qt::ControlModifier);
-  EXPECT_EQ(d.mode(), FindDialog::Mode::GoToLine);
-}
-
 TEST_F(Form2Test, TheTextBoxFollowsTheWindowAndKeepsItsLastSizeWhenTooSmall) {
   Form2& w = open(QStringLiteral("a.txt"), "x");
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
