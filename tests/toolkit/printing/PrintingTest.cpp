@@ -94,7 +94,8 @@ TEST_F(PrintingTest, EveryLinePrintsOnceInOrderWrappedAndPagedWithinTwoCentimetr
   QString text;
   for (int i = 1; i <= 150; ++i)
     text += QStringLiteral("Line %1\r\n").arg(i, 3, 10, QLatin1Char('0'));
-  for (int i = 1; i <= 120; ++i) text += QStringLiteral("word%1 ").arg(i);  // wraps: the right margin
+  // A line that wraps, to reach the right margin.
+  for (int i = 1; i <= 120; ++i) text += QStringLiteral("word%1 ").arg(i);
   text += QStringLiteral("\rlast\n");
   const QString pdf = print(text);
 
