@@ -65,7 +65,6 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayoutAndAScreenReaderHearsWhatEachList
       &(*w.Check1)(8),  w.Command1,       w.Command3,      &(*w.Check1)(1), &(*w.Check1)(9),
       &(*w.Check1)(10), &(*w.Check1)(11), w.Command2,      w.Image1};
   EXPECT_EQ(order, expected);
-  // A screen reader hears what each list is.
   const auto name = [](QWidget* list) {
     return QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name);
   };
@@ -102,7 +101,6 @@ TEST(FileDispatchTest, TheLastThreeLettersDecideAndNeighbourPicturesSkipOtherFil
                         {"", N},          {"gif", P}};
   for (const Case& c : cases)
     EXPECT_EQ(actionForFileName(QString::fromLatin1(c.name)), c.action) << c.name;
-  // Neighbour pictures skip other files.
   const QStringList names = {"a.bmp", "b.txt", "c.gif", "d.txt", "e.jpg"};
   EXPECT_EQ(neighbourPictures(names, 2), (QStringList{"e.jpg", "a.bmp"}));
   EXPECT_EQ(neighbourPictures(names, 0), (QStringList{"c.gif"}));

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QImage>
-#include <QScreen>
 #include <QTest>
 #include <tuple>
 

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QImage>
 #include <QInputMethodEvent>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>

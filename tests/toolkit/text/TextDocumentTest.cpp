@@ -193,7 +193,6 @@ TEST(TextDocumentUndo, TypingOverASelectionIsOneStepAndModifiedFollowsTheSavedSt
   EXPECT_EQ(document->redo()->length, 3);
   EXPECT_EQ(document->toString(), QStringLiteral("one ten"));
 
-  // Modified follows the saved state.
   document = load("abc");
   EXPECT_FALSE(document->isModified());
   document->replace(0, 0, QStringLiteral("x"));
@@ -263,7 +262,6 @@ TEST(TextDocumentBytes, AreThoseOfTheTextNowAndRefuseACharacterTheCodecCannotHol
   empty->replace(0, 0, QStringLiteral("new"));
   EXPECT_EQ(written(*empty), QByteArray("new"));
 
-  // A character the codec cannot hold is refused.
   document = load("caf\xE9");
   ASSERT_EQ(document->codec().encoding(), Encoding::Windows1252);
   document->replace(4, 0, QString::fromUtf16(u" \u2603"));
