@@ -17,8 +17,6 @@
 #include "tests/support/TempDir.h"
 #include "text_window/Form2.h"
 #include "toolkit/App.h"
-#include "toolkit/controls/CheckBox.h"
-#include "toolkit/controls/DriveListBox.h"
 #include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/help/HelpService.h"
@@ -50,24 +48,6 @@ class MainWindowTest : public ::testing::Test {
   QString savedHelp;
 };
 
-TEST(CaptionFitTest, ACaptionWithoutRoomIsShortenedWithTheWholeInItsTooltip) {
-  QWidget parent;
-  CheckBox box(&parent, QStringLiteral("Check1"));
-  CheckBox neighbour(&parent, QStringLiteral("Check2"));
-  box.setGeometry(0, 0, 120, 17);
-  neighbour.setGeometry(50, 0, 60, 17);  // covers most of the first box
-  parent.show();
-  box.setCaption(QStringLiteral("*.Html and a great deal more"));
-  EXPECT_NE(box.shownCaption(), box.Caption());
-  EXPECT_TRUE(box.shownCaption().endsWith(QChar(0x2026)));
-  EXPECT_LE(box.captionRect().right(), 50);
-  EXPECT_EQ(box.toolTip(), box.Caption());
-  neighbour.move(400, 0);
-  box.resize(300, 17);
-  EXPECT_EQ(box.shownCaption(), box.Caption());
-  EXPECT_TRUE(box.toolTip().isEmpty());
-}
-
 TEST_F(MainWindowTest, OpensWithTheDesignLayoutAndAScreenReaderHearsWhatEachListIs) {
   Ostrel_View& w = main();
   w.Show();
@@ -85,7 +65,6 @@ TEST_F(MainWindowTest, OpensWithTheDesignLayoutAndAScreenReaderHearsWhatEachList
       &(*w.Check1)(8),  w.Command1,       w.Command3,      &(*w.Check1)(1), &(*w.Check1)(9),
       &(*w.Check1)(10), &(*w.Check1)(11), w.Command2,      w.Image1};
   EXPECT_EQ(order, expected);
-  // A screen reader hears what each list is.
   const auto name = [](QWidget* list) {
     return QAccessible::queryAccessibleInterface(list)->text(QAccessible::Name);
   };
@@ -108,28 +87,6 @@ TEST_F(MainWindowTest, StartsWithTheDefaultPatternSoHtmFilesWaitForTheFirstBoxCl
   EXPECT_FALSE(main().File1->Pattern().contains(QStringLiteral("*.jpg")));
 }
 
-TEST(FileTypeFilterTest, WorkedResults) {
-  std::array<int, kFileTypeBoxCount> all{};
-  for (int i = 0; i < kFileTypeBoxCount; ++i) all[i] = kFileTypeBoxes[i].tickedAtStart ? 1 : 0;
-  EXPECT_EQ(
-      assemblePattern(all),
-      QStringLiteral("*.gif;*.bmp;*.jpg;*.dib;*.txt;*.doc;*.bat;*.ico;*.html;*.htm;*.wmf;*.emf"));
-  auto noGif = all;
-  noGif[0] = 0;
-  EXPECT_EQ(assemblePattern(noGif),
-            QStringLiteral(";*.bmp;*.jpg;*.dib;*.txt;*.doc;*.bat;*.ico;*.html;*.htm;*.wmf;*.emf"));
-  std::array<int, kFileTypeBoxCount> docBat{};
-  docBat[6] = docBat[7] = 1;
-  EXPECT_EQ(assemblePattern(docBat), QStringLiteral(";*.doc;*.bat"));
-  std::array<int, kFileTypeBoxCount> onlyAll{};
-  onlyAll[9] = 1;
-  EXPECT_EQ(assemblePattern(onlyAll), QStringLiteral(";*.*"));
-  EXPECT_EQ(assemblePattern({}), QString());
-  auto odd = docBat;
-  odd[0] = 2;  // not 1: no piece
-  EXPECT_EQ(assemblePattern(odd), QStringLiteral(";*.doc;*.bat"));
-}
-
 TEST(FileDispatchTest, TheLastThreeLettersDecideAndNeighbourPicturesSkipOtherFiles) {
   struct Case {
     const char* name;
@@ -144,7 +101,6 @@ TEST(FileDispatchTest, TheLastThreeLettersDecideAndNeighbourPicturesSkipOtherFil
                         {"", N},          {"gif", P}};
   for (const Case& c : cases)
     EXPECT_EQ(actionForFileName(QString::fromLatin1(c.name)), c.action) << c.name;
-  // Neighbour pictures skip other files.
   const QStringList names = {"a.bmp", "b.txt", "c.gif", "d.txt", "e.jpg"};
   EXPECT_EQ(neighbourPictures(names, 2), (QStringList{"e.jpg", "a.bmp"}));
   EXPECT_EQ(neighbourPictures(names, 0), (QStringList{"c.gif"}));
@@ -206,23 +162,6 @@ TEST_F(PreviewLoadingTest, ExitWhileADecodeRunsEndsCleanly) {
   EXPECT_EQ(fakes().messageBox.calls.size(), 1u);  // the early click on the box alone
 }
 
-// Resting on a picture decodes its neighbours, so the next key shows one at
-// once; a neighbour written since is decoded afresh.
-TEST_F(PreviewLoadingTest, NeighboursShowAtOnceUnlessChangedSince) {
-  ASSERT_TRUE(click("c.bmp"));  // a.bmp, a.txt, c.bmp, page.html, red.bmp
-  jobs().runAll();
-  ASSERT_EQ(shown(), QColor(Qt::green));
-  ASSERT_TRUE(click("red.bmp"));
-  EXPECT_EQ(shown(), QColor(Qt::red));
-  QImage yellow(30, 10, QImage::Format_RGB32);
-  yellow.fill(Qt::yellow);
-  ASSERT_TRUE(yellow.save(tmp.file(QStringLiteral("a.bmp")), "BMP"));
-  ASSERT_TRUE(click("a.bmp"));
-  EXPECT_EQ(shown(), QColor(Qt::red));
-  jobs().runAll();
-  EXPECT_EQ(shown(), QColor(Qt::yellow));
-}
-
 // Down onto the neighbour the prefetch worker is decoding: the preview takes
 // that decode's result instead of decoding the file a second time.
 TEST_F(PreviewLoadingTest, APreviewTakesOverTheRunningPrefetchOfItsFile) {
@@ -260,32 +199,6 @@ TEST_F(PreviewLoadingTest, ANeighbourWhoseNameIsNotUtf8IsReadAhead) {
   jobs().runNext();
   ASSERT_FALSE(jobs().waiting().empty());
   EXPECT_EQ(jobs().waiting().front(), odd);
-}
-
-// A folder or drive chosen moves the lists below it; a drive not ready moves nothing.
-TEST_F(MainWindowTest, TheListsFollowTheChosenFolderAndDrive) {
-  QDir(tmp.path()).mkdir(QStringLiteral("sub"));
-  tmp.write(QStringLiteral("sub/inner.txt"), "x");
-  TempDir usb;
-  usb.write(QStringLiteral("on-usb.txt"), "x");
-  fakes().volumes.list.append({QStringLiteral("/nowhere"), QStringLiteral("cd"), false});
-  fakes().volumes.list.append({QDir::cleanPath(usb.path()), QStringLiteral("usb"), true});
-  Ostrel_View& w = main();
-  ASSERT_TRUE(w.File1->clickName(QStringLiteral("a.txt")));
-  w.Dir1->setPath(tmp.file(QStringLiteral("sub")));
-  EXPECT_EQ(w.File1->Path(), tmp.file(QStringLiteral("sub")));
-  EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("inner.txt")});
-  EXPECT_TRUE(w.File1->FileName().isEmpty());
-
-  w.Drive1->setDrive(QStringLiteral("/nowhere [cd]"));
-  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
-  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("not ready")));
-  EXPECT_EQ(w.File1->Path(), tmp.file(QStringLiteral("sub")));
-  EXPECT_EQ(DriveListBox::rootOfDesignation(w.Drive1->Drive()), QStringLiteral("/"));
-
-  w.Drive1->setDrive(usb.path());
-  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(usb.path()));
-  EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("on-usb.txt")});
 }
 
 TEST_F(MainWindowTest, HelpReportsAMissingFileOrAFailedCallAndExitUnloadsEverything) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QWidget>
 
@@ -21,62 +19,9 @@ class ScrollBarTest : public ::testing::Test {
     window.show();
   }
 
-  QRect handleRect() const {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.subControls = QStyle::SC_All;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                        bar);
-  }
-
   QWidget window;
   ScrollBar* bar;
 };
-
-TEST_F(ScrollBarTest, DraggingRightGoesTowardsANegativeMaxAndANewMaxKeepsTheValue) {
-  bar->setMax(-79);
-  bar->setValue(-79);
-  EXPECT_GT(handleRect().center().x(), 2 * bar->width() / 3);
-  bar->setValue(0);
-  EXPECT_LT(handleRect().center().x(), bar->width() / 3);
-  QSignalSpy scroll(bar, &ScrollBar::Scroll);
-  QSignalSpy change(bar, &ScrollBar::Change);
-  std::vector<int> seenDuringScroll;
-  QObject::connect(bar, &ScrollBar::Scroll, bar, [&] { seenDuringScroll.push_back(bar->Value()); });
-
-  const QPoint start = handleRect().center();
-  QTest::mousePress(bar, Qt::LeftButton, {}, start);
-  QTest::mouseMove(bar, start + QPoint(bar->width() / 2, 0));
-  QTest::mouseMove(bar, start + QPoint(bar->width(), 0));
-  QTest::mouseRelease(bar, Qt::LeftButton, {}, start + QPoint(bar->width(), 0));
-
-  ASSERT_FALSE(seenDuringScroll.empty());
-  EXPECT_LT(seenDuringScroll.front(), 0);
-  // The handler sees the dragged value, not the one before the move.
-  EXPECT_EQ(seenDuringScroll.back(), -79);
-  EXPECT_EQ(bar->Value(), -79);
-  EXPECT_EQ(change.count(), 1);  // once, at the end of the drag
-  // A new Max keeps the value while it still fits.
-  bar->setMax(-56);
-  bar->setValue(-30);
-  change.clear();
-  bar->setMax(-80);
-  EXPECT_EQ(bar->Value(), -30);
-  EXPECT_EQ(change.count(), 0);
-  bar->setMax(-20);
-  EXPECT_EQ(bar->Value(), -20);
-  EXPECT_EQ(change.count(), 1);
-  bar->setMax(121);  // the sign turns: back to 0
-  EXPECT_EQ(bar->Value(), 0);
-  EXPECT_EQ(change.count(), 2);
-}
 
 TEST_F(ScrollBarTest, ArrowsTrackAndKeysStepByOneWithoutScrollInEitherOrientation) {
   auto* vertical = new ScrollBar(&window, QStringLiteral("VScroll1"),

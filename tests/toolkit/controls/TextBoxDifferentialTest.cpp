@@ -11,7 +11,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QPlainTextEdit>
-#include <QRandomGenerator>
 #include <QTest>
 #include <QTextBoundaryFinder>
 #include <algorithm>
@@ -285,87 +284,6 @@ TEST_F(TextBoxAgainstQt, ACharacterIsBoxedWhereItIsDrawn) {
       EXPECT_NEAR(ours.right(), sides[1].characterRect(p).right(), 1) << p;
     }
   }
-}
-
-// A seeded mix of the actions both editors are meant to agree on.
-TEST_F(TextBoxAgainstQt, ARandomMixAgrees) {
-  const QStringList words = QString::fromUtf16(
-                                u"alpha be x 42 (g) - e\u0301t\u00E9 e\u0301 \U0001F1E9\U0001F1EA "
-                                u"\U0001F468\u200D\U0001F469\u200D\U0001F467 \u1100\u1161\u11A8 "
-                                u"\u05E9\u05DC\u05D5\u05DD")
-                                .split(u' ');
-  QRandomGenerator random(20261208);
-  QString text;
-  for (int i = 0; i < 40; ++i) {
-    text += words[random.bounded(words.size())];
-    text += random.bounded(6) == 0 ? QStringLiteral("\n") : QStringLiteral(" ");
-  }
-  const auto somewhere = [&] { return random.bounded(static_cast<int>(text.size() / 2)); };
-  std::vector<Action> keys = strokes(
-      "Up,Down,Home,End,Ctrl+Left,Ctrl+Right,Shift+Down,"
-      "Shift+End,Ctrl+Shift+Right,Backspace,Del,Return,q, ,Ctrl+Home,Ctrl+End");
-  for (const Action& arrow : strokes("Left,Right,Shift+Left,Shift+Right")) {
-    keys.push_back({arrow.name, [arrow](Side& s) {
-                      const QString text = s.text();
-                      const qsizetype at = s.position();
-                      const qsizetype start = text.lastIndexOf(u'\n', at - 1) + 1;
-                      const qsizetype end = text.indexOf(u'\n', at);
-                      const QStringView line =
-                          QStringView(text).mid(start, end < 0 ? -1 : end - start);
-                      if (std::none_of(line.begin(), line.end(),
-                                       [](QChar c) { return c.direction() == QChar::DirR; }))
-                        arrow.run(s);
-                    }});
-  }
-  const std::vector<std::vector<Action>> runs = {strokes("Return,w,o,r,d"),
-                                                 strokes("Return,x,y,Backspace,Backspace"),
-                                                 strokes("Return,x,y,z,Home,Del,Del")};
-  std::vector<Action> actions;
-  for (int i = 0; i < 300; ++i) {
-    const quint32 pick = random.bounded(100);
-    if (pick < 72) {
-      actions.push_back(keys[random.bounded(static_cast<quint32>(keys.size()))]);
-    } else if (pick < 78) {
-      actions.push_back(click(somewhere()));
-    } else if (pick < 83) {
-      const qint64 at = somewhere();
-      const Action a = doubleClick(at, false);
-      actions.push_back(
-          {a.name, [a, at](Side& s) {
-             // The editor's word runs from space to space past
-             // pictures: a picture beside more is left out.
-             const QString text = s.text();
-             qsizetype from = qMin(at, text.size());
-             qsizetype to = from;
-             while (from > 0 && !text[from - 1].isSpace()) --from;
-             while (to < text.size() && !text[to].isSpace()) ++to;
-             const QString run = text.mid(from, to - from);
-             QTextBoundaryFinder one(QTextBoundaryFinder::Grapheme, run);
-             if (std::none_of(run.begin(), run.end(), [](QChar c) { return c.isSurrogate(); }) ||
-                 one.toNextBoundary() == run.size())
-               a.run(s);
-           }});
-    } else if (pick < 86) {
-      actions.push_back(tripleClick(somewhere()));
-    } else if (pick < 90) {
-      const int from = somewhere();
-      actions.push_back(click(from));
-      actions.push_back(drag(from, somewhere()));
-    } else if (pick < 95) {
-      // One run of one kind, undone whole and maybe redone.
-      actions.push_back(click(somewhere()));
-      for (const Action& a : runs[random.bounded(static_cast<quint32>(runs.size()))])
-        actions.push_back(a);
-      actions.push_back(key(Qt::Key_Z, kCtrl));
-      if (random.bounded(2) == 1) actions.push_back(key(Qt::Key_Y, kCtrl));
-    } else {
-      actions.push_back(key(Qt::Key_Right, kCtrl | kShift));
-      actions.push_back(key(Qt::Key_C, kCtrl));
-      actions.push_back(key(Qt::Key_Right));
-      actions.push_back(key(Qt::Key_V, kCtrl));
-    }
-  }
-  EXPECT_TRUE(agree(text, actions));
 }
 
 }  // namespace

@@ -118,7 +118,6 @@ TEST_F(TextBoxMouseTest, TheMiddleButtonPastesTheSelectionAndADragPastTheEdgeScr
   EXPECT_EQ(box.cursorPosition(), 16);
   box.selectAll();
   EXPECT_EQ(primary, QStringLiteral("alpha beta\nx\nygamma")) << "other programs take LF";
-  // A drag past the edge scrolls.
   QString text;
   for (int i = 0; i < 200; ++i) text += QStringLiteral("line %1\n").arg(i);
   box.setText(text);

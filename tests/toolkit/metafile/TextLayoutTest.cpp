@@ -47,23 +47,6 @@ TEST(TextLayout, AlignmentPlacesTheCellAroundTheReference) {
   EXPECT_EQ(left.glyphs().front().text, QStringLiteral("Hello"));
 }
 
-TEST(TextLayout, SpacingArraysPlaceEachCharacterAndSkipSpaces) {
-  // Two logical units per device pixel: dx of 20 is 10 pixels.
-  const QTransform halve = QTransform::fromScale(0.5, 0.5);
-  const TextLayout layout(run(QStringLiteral("a b"), {20, 20, 20}), context(kTaBaseline), halve,
-                          QPointF(0, 0));
-  ASSERT_EQ(layout.glyphs().size(), 2u);
-  EXPECT_EQ(layout.glyphs()[0].text, QStringLiteral("a"));
-  EXPECT_DOUBLE_EQ(layout.glyphs()[0].origin.x(), 0);
-  EXPECT_EQ(layout.glyphs()[1].text, QStringLiteral("b"));
-  EXPECT_DOUBLE_EQ(layout.glyphs()[1].origin.x(), 20);
-  EXPECT_DOUBLE_EQ(layout.width(), 30);
-
-  const TextLayout up({.text = QStringLiteral("ab"), .dx = {10, 10}, .dy = {4, 4}},
-                      context(kTaBaseline), QTransform(), QPointF(0, 0));
-  EXPECT_DOUBLE_EQ(up.glyphs()[1].origin.y(), -4);  // y up in the record, down on screen
-}
-
 TEST(TextLayout, EscapementsAndRisesMoveTheCurrentPositionAlongTheText) {
   const TextLayout turned(run(QStringLiteral("ab"), {10, 10}), context(kTaBaseline, 900),
                           QTransform(), QPointF(50, 50));

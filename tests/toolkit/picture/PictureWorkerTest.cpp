@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QTest>
-#include <QThread>
 #include <thread>
 
 #include "tests/support/AllocationFault.h"
@@ -10,8 +7,6 @@
 #include "tests/support/TempDir.h"
 #include "tests/toolkit/metafile/MetafileBuilder.h"
 #include "tests/toolkit/picture/PictureFixtures.h"
-#include "toolkit/jobs/JobService.h"
-#include "toolkit/jobs/ThreadJobRunner.h"
 #include "toolkit/picture/BmpDecoder.h"
 #include "toolkit/picture/DecodeCancel.h"
 #include "toolkit/picture/GifDecoder.h"
@@ -46,62 +41,6 @@ TEST(DecodeCancel, ACancelledDecodeStopsAtItsNextRowAndOnlyOnItsThread) {
   const std::atomic<bool> running{false};
   const DecodeCancel::Scope scope(&running);
   EXPECT_EQ(GifDecoder::decode(gifBytes).size(), QSize(2, 2));
-}
-
-class ThreadedLoaderTest : public ::testing::Test {
- protected:
-  QString picture(const QString& name, QColor colour) {
-    QImage image(8, 6, QImage::Format_RGB32);
-    image.fill(colour);
-    image.save(tmp.file(name), "BMP");
-    return tmp.file(name);
-  }
-  void ask(Purpose purpose, const QString& name, QSize pixels = {8, 6}) {
-    loader->request(purpose, name, pixels, &context, [this](const PictureLoader::Result& r) {
-      EXPECT_EQ(QThread::currentThread(), context.thread());
-      results.push_back(r);
-    });
-  }
-  // Lets the workers finish and their results arrive.
-  void settle(int expected) {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return int(results.size()) >= expected; }, 5000));
-    QTest::qWait(50);
-  }
-
-  test::TempDir tmp;
-  QObject context;
-  JobService jobs{std::make_unique<ThreadJobRunner>(), [](const ToolkitError&) {}};
-  std::unique_ptr<PictureLoader> loader = std::make_unique<PictureLoader>(jobs);
-  std::vector<PictureLoader::Result> results;
-};
-
-TEST_F(ThreadedLoaderTest, OnlyTheNewestRequestOfAPurposeArrivesAndGoingAwayDeliversNothing) {
-  const QString red = picture(QStringLiteral("red.bmp"), Qt::red);
-  const QString blue = picture(QStringLiteral("blue.bmp"), Qt::blue);
-  const QString big = tmp.file(QStringLiteral("big.bmp"));
-  test::writeFile(big, test::rleBitmap(8000, 8000));
-  ask(Purpose::Preview, big);
-  ask(Purpose::Preview, red);
-  ask(Purpose::Viewer, big);
-  ask(Purpose::Viewer, blue, {});
-  settle(2);
-  ASSERT_EQ(results.size(), 2u);
-  for (const auto& r : results) {
-    EXPECT_FALSE(r.error);
-    EXPECT_NE(r.fullName, big);
-  }
-  // The viewer's decode is the one its load step and opener take next.
-  EXPECT_EQ(loader->natural(blue).image().pixelColor(0, 0), QColor(Qt::blue));
-  // Going away during big decodes delivers nothing.
-  const QString huge = tmp.file(QStringLiteral("huge.bmp"));
-  test::writeFile(huge, test::rleBitmap(16384, 16384));
-  results.clear();
-  ask(Purpose::Viewer, big, {});
-  ask(Purpose::Preview, huge, {137, 113});
-  QTest::qWait(30);
-  loader.reset();
-  QTest::qWait(50);
-  EXPECT_TRUE(results.empty());
 }
 
 // Running out of memory in a decode, the metafile reader's included, ends

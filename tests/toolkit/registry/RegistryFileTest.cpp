@@ -73,7 +73,6 @@ TEST(RegistryFileTest, ReadsWineFilesAndTreatsMissingAndSpecialFilesAsEmpty) {
   EXPECT_EQ(path->data, QByteArray("%SystemRoot%\\x\0", 15));
   EXPECT_EQ(dataOf(file, "Software\\Maker\\Viewer", "Line"), QByteArray("a\nb\xC3\xA9\0", 6));
   EXPECT_EQ(dataOf(file, "Software\\Maker\\Viewer", "Wide"), QByteArray("Hi\0", 3));
-  // Missing and special files load as empty.
   test::TempDir dir;
   const RegistryFile missing = RegistryFile::load(dir.file(QStringLiteral("none.reg")));
   EXPECT_EQ(missing.keyCount(), 0);

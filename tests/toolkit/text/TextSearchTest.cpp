@@ -69,14 +69,13 @@ QByteArray written(const TextDocument& document) {
   return out;
 }
 
-TEST(TextSearch, FindsWhatTheDecodedTextHoldsInEveryEncodingCaseAndWordRule) {
+TEST(TextSearch, FindsWhatTheDecodedTextHoldsInEachEncodingCaseAndWordRule) {
   const QString text =
       QString::fromUtf16(u"Привет, мир! привет\r\nПРИВЕТствие hello Hello HELLO_x\nhello\rПривет");
-  for (const auto& [name, codec] : {std::pair{"utf8", TextCodec(Encoding::Utf8, Mark::Absent)},
-                                    {"utf8bom", TextCodec(Encoding::Utf8, Mark::Present)},
+  // UTF-8 with its mark, UTF-16 and a code page: the search runs on what each
+  // decodes to.
+  for (const auto& [name, codec] : {std::pair{"utf8bom", TextCodec(Encoding::Utf8, Mark::Present)},
                                     {"utf16le", TextCodec(Encoding::Utf16LE, Mark::Present)},
-                                    {"utf16be", TextCodec(Encoding::Utf16BE, Mark::Present)},
-                                    {"utf32be", TextCodec(Encoding::Utf32BE, Mark::Present)},
                                     {"windows1251", windows1251()}}) {
     const auto document = loadText(text, codec);
     for (const QString& needle : {QString::fromUtf16(u"привет"), QStringLiteral("hello"),
