@@ -17,6 +17,7 @@
 #include "tests/support/TempDir.h"
 #include "text_window/Form2.h"
 #include "toolkit/App.h"
+#include "toolkit/controls/DriveListBox.h"
 #include "toolkit/files/FileNames.h"
 #include "toolkit/forms/FormSet.h"
 #include "toolkit/help/HelpService.h"
@@ -199,6 +200,31 @@ TEST_F(PreviewLoadingTest, ANeighbourWhoseNameIsNotUtf8IsReadAhead) {
   jobs().runNext();
   ASSERT_FALSE(jobs().waiting().empty());
   EXPECT_EQ(jobs().waiting().front(), odd);
+}
+
+TEST_F(MainWindowTest, TheListsFollowTheChosenFolderAndDrive) {
+  QDir(tmp.path()).mkdir(QStringLiteral("sub"));
+  tmp.write(QStringLiteral("sub/inner.txt"), "x");
+  TempDir usb;
+  usb.write(QStringLiteral("on-usb.txt"), "x");
+  fakes().volumes.list.append({QStringLiteral("/nowhere"), QStringLiteral("cd"), false});
+  fakes().volumes.list.append({QDir::cleanPath(usb.path()), QStringLiteral("usb"), true});
+  Ostrel_View& w = main();
+  ASSERT_TRUE(w.File1->clickName(QStringLiteral("a.txt")));
+  w.Dir1->setPath(tmp.file(QStringLiteral("sub")));
+  EXPECT_EQ(w.File1->Path(), tmp.file(QStringLiteral("sub")));
+  EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("inner.txt")});
+  EXPECT_TRUE(w.File1->FileName().isEmpty());
+
+  w.Drive1->setDrive(QStringLiteral("/nowhere [cd]"));
+  ASSERT_EQ(fakes().messageBox.calls.size(), 1u);
+  EXPECT_TRUE(fakes().messageBox.calls[0].prompt.contains(QStringLiteral("not ready")));
+  EXPECT_EQ(w.File1->Path(), tmp.file(QStringLiteral("sub")));
+  EXPECT_EQ(DriveListBox::rootOfDesignation(w.Drive1->Drive()), QStringLiteral("/"));
+
+  w.Drive1->setDrive(usb.path());
+  EXPECT_EQ(w.Dir1->Path(), QDir::cleanPath(usb.path()));
+  EXPECT_EQ(w.File1->names(), QStringList{QStringLiteral("on-usb.txt")});
 }
 
 TEST_F(MainWindowTest, HelpReportsAMissingFileOrAFailedCallAndExitUnloadsEverything) {
